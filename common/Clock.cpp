@@ -1,0 +1,13 @@
+#include "common/Clock.h"
+
+namespace {
+const SystemClock systemClock;
+std::atomic<const Clock*> current{&systemClock};
+} // namespace
+
+const Clock& ProgramClock() { return *current.load(std::memory_order_acquire); }
+
+void SetProgramClock(const Clock* clock)
+{
+    current.store(clock ? clock : &systemClock, std::memory_order_release);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The one event reporter every module talks to. The main window's log writer implements it
+// (status bar + Log.txt); tests use a recording one. Callable from the GUI and the frame thread.
+#include <QString>
+
+class EventLog {
+public:
+    virtual ~EventLog() = default;
+    // Msg is shown (and with toFile appended to the log file) unchanged; sender is used only in
+    // debug mode. Never throws: a line that cannot be written is reported and the caller goes on.
+    virtual void WriteLog(const QString& msg, bool toFile, const QString& sender) = 0;
+};
+
+// An event log that drops everything, for code run without a main window.
+class NullEventLog final : public EventLog {
+public:
+    void WriteLog(const QString&, bool, const QString&) override {}
+};

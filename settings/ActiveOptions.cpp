@@ -1,0 +1,3 @@
+#include "settings/ActiveOptions.h"
+
+OptionsValues ActiveOptions = {};

@@ -1,0 +1,39 @@
+#pragma once
+// The per-user key-value store of the installation's own values ("CurrentProfile", "LoadCount",
+// the file-name counters, "Preview", the viewer's folder copies). Values are text: integers as
+// decimal digits, Booleans as "0"/"1". A missing or malformed value reads as the caller's default.
+// Thread-safe: the frame thread writes the counters.
+#include <QString>
+#include <memory>
+#include <mutex>
+
+class QSettings;
+
+class PerUserStore {
+public:
+    // $XDG_CONFIG_HOME/Tarvo/Tarvo.conf (default ~/.config).
+    static QString DefaultPath();
+    explicit PerUserStore(const QString& path = DefaultPath());
+    ~PerUserStore();
+    PerUserStore(const PerUserStore&) = delete;
+    PerUserStore& operator=(const PerUserStore&) = delete;
+
+    QString ReadString(const QString& name, const QString& fallback) const;
+    int ReadInteger(const QString& name, int fallback) const;
+    bool ReadBool(const QString& name, bool fallback) const;
+
+    void WriteString(const QString& name, const QString& value);
+    void WriteInteger(const QString& name, int value);
+    void WriteBool(const QString& name, bool value);
+
+    QString path() const { return path_; }
+
+private:
+    QString path_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<QSettings> settings_;
+};
+
+// The program's store. Opened on first use at DefaultPath(); tests may replace it.
+PerUserStore& ProgramStore();
+void SetProgramStore(PerUserStore* store); // nullptr: back to the default one

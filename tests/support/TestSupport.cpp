@@ -1,0 +1,98 @@
+#include "TestSupport.h"
+
+#include "settings/PerUserStore.h"
+#include "settings/ProgramDir.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+void RecordingEventLog::WriteLog(const QString& msg, bool toFile, const QString& sender)
+{
+    std::lock_guard lock(mutex_);
+    lines_.push_back({msg, toFile, sender});
+}
+
+std::vector<RecordingEventLog::Line> RecordingEventLog::lines() const
+{
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+QStringList RecordingEventLog::messages() const
+{
+    std::lock_guard lock(mutex_);
+    QStringList out;
+    for (const auto& l : lines_)
+        out << l.msg;
+    return out;
+}
+
+bool RecordingEventLog::contains(const QString& msg) const { return messages().contains(msg); }
+
+void RecordingEventLog::clear()
+{
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+}
+
+ScratchProgram::ScratchProgram()
+{
+    SetProgramDir(tmp_.path());
+    store_ = std::make_unique<PerUserStore>(tmp_.path() + "/config/Tarvo/Tarvo.conf");
+    SetProgramStore(store_.get());
+}
+
+ScratchProgram::~ScratchProgram() { SetProgramStore(nullptr); }
+
+QString ScratchProgram::dir() const { return tmp_.path() + "/"; }
+
+PerUserStore& ScratchProgram::store() { return *store_; }
+
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs)
+            return cond();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+int FreeTcpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+QString BuildDir() { return qEnvironmentVariable("TARVO_BUILD_DIR") + "/"; }
+QString SourceDir() { return qEnvironmentVariable("TARVO_SOURCE_DIR") + "/"; }
+
+QByteArray ReadFileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFileBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}

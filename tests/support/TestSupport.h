@@ -1,0 +1,60 @@
+#pragma once
+// Shared helpers for the test programs: a scratch program folder, a recording event log,
+// free ports, and waiting for a condition with a generous deadline instead of sleeping.
+#include "common/EventLog.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class PerUserStore;
+
+// Records every WriteLog call; safe to call from any thread.
+class RecordingEventLog final : public EventLog {
+public:
+    struct Line {
+        QString msg;
+        bool toFile;
+        QString sender;
+    };
+    void WriteLog(const QString& msg, bool toFile, const QString& sender) override;
+    std::vector<Line> lines() const;
+    QStringList messages() const;
+    bool contains(const QString& msg) const;
+    void clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Line> lines_;
+};
+
+// A scratch program folder and per-user store for one test: sets ProgramDir() and
+// ProgramStore() and restores them on destruction.
+class ScratchProgram {
+public:
+    ScratchProgram();
+    ~ScratchProgram();
+    QString dir() const; // with trailing '/'
+    PerUserStore& store();
+
+private:
+    QTemporaryDir tmp_;
+    std::unique_ptr<PerUserStore> store_;
+};
+
+// Pumps the Qt event loop until cond() is true or timeoutMs passes; returns cond().
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 10000);
+
+// A TCP port on 127.0.0.1 that was free a moment ago.
+int FreeTcpPort();
+
+// Folder of the build (program folder with the bundled assets) and of the sources.
+QString BuildDir();
+QString SourceDir();
+
+// Whole file as bytes; empty when missing.
+QByteArray ReadFileBytes(const QString& path);
+void WriteFileBytes(const QString& path, const QByteArray& bytes);
