@@ -16,3 +16,8 @@ class NullEventLog final : public EventLog {
 public:
     void WriteLog(const QString&, bool, const QString&) override {}
 };
+
+// The program's event log: the main window installs its log writer at start-up; until then (and
+// in tests that install none) messages go nowhere. Set it before threads start.
+EventLog& ProgramLog();
+void SetProgramLog(EventLog* log); // nullptr: back to the null log

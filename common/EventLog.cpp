@@ -1,0 +1,12 @@
+#include "common/EventLog.h"
+
+#include <atomic>
+
+namespace {
+NullEventLog nullLog;
+std::atomic<EventLog*> current{&nullLog};
+} // namespace
+
+EventLog& ProgramLog() { return *current.load(std::memory_order_acquire); }
+
+void SetProgramLog(EventLog* log) { current.store(log ? log : &nullLog, std::memory_order_release); }
