@@ -1,0 +1,103 @@
+#pragma once
+// The auto-capture engine of the main window: switching auto-capturing on and off (fuse, re-arm
+// delay, timed trigger, icon flash), the per-frame handler that samples frames, raises motion
+// alarms and runs the configured actions, and the manual capture commands.
+//
+// Threads: the object lives on the GUI thread, and every method except Video1VideoStream runs
+// there. Video1VideoStream runs on the capture back-end's streaming thread, one frame after the
+// other; it shares only the atomic flags below with the GUI thread, posts everything it does to a
+// window, timer or icon to the GUI thread, and never waits for it.
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class TVideoCap;
+struct VIDEOHDR;
+struct MainMenuActions;
+class EngineHost;
+class QImage;
+
+class AutoCaptureEngine : public QObject {
+    Q_OBJECT
+public:
+    AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent = nullptr);
+    ~AutoCaptureEngine() override;
+
+    // Values kept outside the settings record, pushed by profile activation.
+    void SetTimedInterval(int ms);  // Timer1: TimedMin * 60000 + TimedSec * 1000
+    void SetRearmInterval(int ms);  // Rearm:  RearmMin * 60000 + RearmSec * 1000
+    void SetFuseSeconds(int seconds); // FuseMin * 60 + FuseSec
+
+    // Menu commands and toggles.
+    void Startautocapturing1Click(); // "&Auto capturing", Ctrl+A
+    void Autocapturing1Click();      // tray "Auto-capturing"
+    void Preview1Click();            // "&Preview", Ctrl+P
+    void Capturepicture1Click();     // "Capture &picture", Ctrl+I
+    void CaptureVideo1Click();       // "Capture &video", Ctrl+R
+    void TolmarTrayIcon1MouseLBtnDblClk(); // "Capture &now", Ctrl+N, tray double-click
+    void Source1Click();             // "S&ource..."
+    void Display1Click();            // "&Display..."
+    void Format1Click();             // "&Format..."
+
+    void StartAutoCap();
+    void StopAutoCap();
+    // Step 7 of the driver connection: with "-m", AutoCapAtStart, the first driver load and a
+    // connected driver, auto-capturing starts by itself.
+    void AutoStartAfterDriverLoad(bool firstDriverLoad);
+    // Auto-capturing runs (the tray item carries its check mark); PrepareExit asks this.
+    bool AutoCapturing() const;
+
+    // Timer handlers (public so the window and tests can drive them).
+    void Timer1Timer();
+    void FuseTimer();
+    void RearmTimer();
+    void TrayIconBlinkTimer();
+    // After each armed motion trigger. Frame thread.
+    void DisarmAfterTrigger();
+
+    // The per-frame event of the capture component. Streaming thread.
+    void Video1VideoStream(TVideoCap& sender, const VIDEOHDR& header);
+
+    // Flags shared with the frame handler.
+    std::atomic<bool> CaptureRequest{false};
+    std::atomic<bool> Armed{true};
+    std::atomic<bool> MDActive{false};
+
+    int FuseSeconds() const { return fuseSeconds_; }
+    int FuseCountdown() const { return fuseCountdown_; }
+    int BlinkStep() const { return blinkStep_; }
+    bool FuseBurning() const { return Fuse.isActive(); }
+
+    // The engine's timers, owned here; single-shot where a tick switches them off.
+    QTimer Timer1;
+    QTimer Fuse;
+    QTimer Rearm;
+    QTimer TrayIconBlink;
+
+private:
+    struct FrameState;
+
+    void ApplyStoppedMenus();
+    void EnableDriverDialogs();
+    void ShowMotionIndicator(bool motion);
+    bool ConvertFrame(const VIDEOHDR& header, QImage& into);
+    void RunActions(const VIDEOHDR& header);
+    // Posts fn to the GUI thread; it runs only if the auto-capturing run that posted it is still on.
+    template <class Fn> void PostToGui(Fn fn);
+
+    TVideoCap& video_;
+    MainMenuActions& menus_;
+    EngineHost& host_;
+    std::unique_ptr<FrameState> frame_;
+
+    int fuseSeconds_ = 0;
+    int fuseCountdown_ = 0;
+    int blinkStep_ = 0;
+    // Counts auto-capturing runs, so effects posted by one run's frames are dropped once it ended.
+    std::atomic<std::uint32_t> run_{0};
+    std::atomic<bool> running_{false};
+    // Set after "MD Error #2" until the posted stop has run, so no further frame is processed.
+    std::atomic<bool> stopPosted_{false};
+};

@@ -1,0 +1,37 @@
+#pragma once
+// What the auto-capture engine does to the main window. The main window implements it; tests use a
+// recording one. Every method is called on the GUI thread only: the engine posts its frame-thread
+// effects to the GUI thread before they reach the host.
+#include <QString>
+
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+
+    // Status-bar panel 0, the motion indicator cell: 17 pixels wide while motion detection runs
+    // and the window is visible, 0 otherwise.
+    virtual void SetIndicatorPanelWidth(int width) = 0;
+    // Draws image 0 (watching, no motion) or 1 (motion) of the status images at (1, 2) of the bar.
+    virtual void DrawMotionIndicator(int image) = 0;
+
+    // Shows image 0 (auto-capturing on), 1 (off) or 2 (flash) on the application and the tray icon.
+    virtual void SetIconImage(int image) = 0;
+
+    // The popup deferral: PopupMessage := message, then enable MsgBoxTimer.
+    virtual void RaisePopup(const QString& message) = 0;
+
+    virtual bool MainWindowVisible() const = 0;
+
+    // The program was started with "-m" as its first argument.
+    virtual bool StartedInTray() const = 0;
+
+    // The setup dialog's "OK" button: disabled while auto-capturing runs.
+    virtual void SetSetupOkEnabled(bool enabled) = 0;
+};
+
+// Icon images of the application and tray icon.
+enum EngineIcon : int { IconAutoOn = 0, IconAutoOff = 1, IconFlash = 2 };
+
+// Images of the status-bar motion indicator and its panel width while shown.
+enum IndicatorImage : int { IndicatorIdle = 0, IndicatorMotion = 1 };
+inline constexpr int IndicatorPanelWidth = 17;
