@@ -1,0 +1,32 @@
+#pragma once
+// The sound format of a recording, kept by the capture component and written to the capture
+// window before a sequence with audio starts.
+#include "capture/CaptureTypes.h"
+
+#include <cstdint>
+
+class CaptureWindow;
+
+enum class TChannel : std::uint8_t { Stereo, Mono };
+enum class TFrequency : std::uint8_t { f8000Hz, f11025Hz, f22050Hz, f44100Hz };
+enum class TResolution : std::uint8_t { r8Bit, r16Bit };
+
+class TAudioFormat {
+public:
+    TChannel Channels = TChannel::Mono;
+    TFrequency Frequency = TFrequency::f8000Hz;
+    TResolution Resolution = TResolution::r8Bit;
+
+    // Reads the window's current format, replaces rate, channels and sample size (tag and extra
+    // size stay as read) and sends it back; the answer is not examined. No window: nothing.
+    void ApplyTo(CaptureWindow* window) const;
+
+    // The format fields as ApplyTo writes them over `base`.
+    WAVEFORMATEX ToWaveFormat(WAVEFORMATEX base = {}) const;
+
+    // From the settings' CapAudChannels (0 Mono, 1 Stereo), CapAudSampleRate (0..3) and
+    // CapAudResolution (0 8-bit, other 16-bit); an out-of-range rate falls back to 8000 Hz.
+    static TAudioFormat FromSettings(int channels, int sampleRate, int resolution);
+
+    static std::uint32_t SamplesPerSec(TFrequency f);
+};

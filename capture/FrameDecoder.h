@@ -1,0 +1,37 @@
+#pragma once
+// Turns the bytes of one captured frame into a picture. One decoder per thread; it keeps its
+// working state between frames so that decoding a stream allocates nothing per frame.
+//
+// Layouts (rows padded to 4 bytes, as the back-end delivers them):
+//  - BI_RGB, 24 or 32 bits: a DIB, bottom-up when biHeight > 0, top-down when negative;
+//  - YUY2: packed 4:2:2; I420/IYUV: three planes Y, U, V (chroma rows of (width+1)/2);
+//  - MJPG: one JPEG picture, which must have the format's size.
+#include "capture/CaptureTypes.h"
+
+#include <QImage>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class FrameDecoder {
+public:
+    FrameDecoder();
+    ~FrameDecoder();
+    FrameDecoder(const FrameDecoder&) = delete;
+    FrameDecoder& operator=(const FrameDecoder&) = delete;
+
+    // out becomes an RGB32 picture of the format's width x height (reusing its memory when it
+    // already has that size). False, with out unspecified, on a short buffer, a damaged or
+    // truncated JPEG, an unknown format or an implausible size.
+    bool Draw(const FrameFormat& format, const std::uint8_t* data, std::size_t size, QImage& out);
+
+    // Bytes a frame of this format needs (0 for MJPEG, whose size varies, and unknown formats).
+    static std::size_t ExpectedSize(const FrameFormat& format);
+
+    // Largest width or height accepted.
+    static constexpr int MaxDimension = 16384;
+
+private:
+    struct Jpeg;
+    std::unique_ptr<Jpeg> jpeg_;
+};

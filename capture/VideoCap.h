@@ -1,0 +1,181 @@
+#pragma once
+// TVideoCap: the capture device as a control. It shows the live picture of the selected driver,
+// opens the driver's dialogs, streams frames to OnVideoStream and records AVI files. Every
+// property and operation is called on the GUI thread; OnVideoStream, OnFrameCallback and
+// OnAudioStream run on the streaming thread, one frame strictly after the other.
+#include "capture/AudioFormat.h"
+#include "capture/CaptureBackend.h"
+#include "capture/CaptureTypes.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+class TVideoCap;
+
+using TCapStatusProc = std::function<void(TVideoCap& Sender)>;
+using TCapStatusCallback = std::function<void(TVideoCap& Sender, int nID, const QString& status)>;
+using TVideoStream = std::function<void(TVideoCap& sender, const VIDEOHDR& lpVhdr)>;
+using TAudioStream = std::function<void(TVideoCap& sender, const WAVEHDR& lpWHdr)>;
+using TError = std::function<void(TVideoCap& sender, int nID, const QString& errorstr)>;
+
+class ENoDriverException : public std::runtime_error {
+public:
+    ENoDriverException() : std::runtime_error("No capture driver selected") {}
+};
+class ENoCapWindowException : public std::runtime_error {
+public:
+    ENoCapWindowException() : std::runtime_error("Can not create capture window") {}
+};
+class ENotConnectException : public std::runtime_error {
+public:
+    ENotConnectException() : std::runtime_error("Can not connect capture driver with capture window") {}
+};
+class ENoOverlayException : public std::runtime_error {
+public:
+    ENoOverlayException() : std::runtime_error("Driver has no overlay mode") {}
+};
+class ENotOpen : public std::runtime_error {
+public:
+    ENotOpen() : std::runtime_error("Driver not Open") {}
+};
+class EBufferFileError : public std::runtime_error {
+public:
+    EBufferFileError() : std::runtime_error("Could not create tmp file") {}
+};
+
+constexpr int MaxCaptureDrivers = 10;
+
+// "name version" of each driver from slot 0 up to the first empty slot (at most ten), so the
+// list position is the driver index.
+QStringList ListCaptureDrivers();
+QStringList ListCaptureDrivers(CaptureBackend& backend);
+
+class TVideoCap : public QWidget {
+    Q_OBJECT
+public:
+    // backend nullptr: the program's capture service.
+    explicit TVideoCap(QWidget* parent = nullptr, CaptureBackend* backend = nullptr);
+    ~TVideoCap() override;
+
+    bool DriverOpen() const { return window_ != nullptr; }
+    void SetDriverOpen(bool open); // connecting raises ENoDriverException, ENoCapWindowException,
+                                   // ENotConnectException or EBufferFileError
+    int DriverIndex() const { return driverIndex_; }
+    void SetDriverIndex(int index);
+    QString DriverName() const { return driverName_; }
+    void SetDriverName(const QString& name);
+
+    bool VideoOverlay() const;
+    void SetVideoOverlay(bool on); // raises ENoOverlayException without overlay
+    bool VideoPreview() const;
+    void SetVideoPreview(bool on);
+    bool PreviewScaleToWindow() const { return scaleToWindow_; }
+    void SetPreviewScaleToWindow(bool scale);
+    bool PreviewScaleProportional() const { return scaleProportional_; }
+    void SetPreviewScaleProportional(bool proportional);
+    std::uint16_t PreviewRate() const { return previewRate_; }
+    void SetPreviewRate(int rate); // 1..30
+    std::uint32_t MicroSecPerFrame() const { return microSecPerFrame_; }
+    void SetMicroSecPerFrame(std::uint32_t us); // at least 33333
+    std::uint16_t FrameRate() const;
+    void SetFrameRate(int fps); // 0 ignored; not held to the 30 fps floor
+
+    bool CapAudio() const { return capAudio_; }
+    void SetCapAudio(bool on) { capAudio_ = on; }
+    QString VideoFileName() const { return videoFileName_; }
+    void SetVideoFileName(const QString& name) { videoFileName_ = name; }
+    QString SingleImageFile() const { return singleImageFile_; }
+    void SetSingleImageFile(const QString& name) { singleImageFile_ = name; }
+    std::uint16_t CapTimeLimit() const { return capTimeLimit_; }
+    void SetCapTimeLimit(std::uint16_t seconds) { capTimeLimit_ = seconds; }
+    std::uint32_t CapIndexSize() const { return capIndexSize_; }
+    void SetCapIndexSize(std::uint32_t entries); // 0, or 1800..324000
+    bool CapToFile() const { return capToFile_; }
+    void SetCapToFile(bool toFile) { capToFile_ = toFile; }
+    TAudioFormat& CapAudioFormat() { return audioFormat_; }
+    const TAudioFormat& CapAudioFormat() const { return audioFormat_; }
+    std::uint16_t BufferFileSize() const { return bufferFileSize_; }
+    void SetBufferFileSize(std::uint16_t megabytes);
+
+    // Events. OnStatus runs on the GUI thread; the stream events on the streaming thread.
+    void SetOnStatus(TCapStatusProc handler) { onStatus_ = std::move(handler); }
+    void SetOnStatusCallback(TCapStatusCallback handler);
+    void SetOnVideoStream(TVideoStream handler);
+    void SetOnFrameCallback(TVideoStream handler);
+    void SetOnAudioStream(TAudioStream handler);
+    void SetOnError(TError handler);
+
+    bool ShowSourceDialog();
+    bool ShowFormatDialog();
+    bool ShowDisplayDialog();
+    bool ShowCompressionDialog();
+    bool HasOverlay();
+    bool HasSourceDialog();
+    bool HasFormatDialog();
+    bool HasDisplayDialog();
+
+    std::uint16_t ImageWidth() const;
+    std::uint16_t ImageHeight() const;
+    bool RefreshStatus(bool fireEvent);
+    bool GrabOneFrame();
+    bool SaveSingleImage();                // false also for a name over 259 characters
+    bool ReadVideoFormat(FrameFormat& buf); // raises ENotOpen (buffer zeroed) when not connected
+    bool StartSequence();                  // false also for a VideoFileName over 259 characters
+    bool StopSequence();
+    bool SequenceRunning();
+    void FitCaptureWindow();
+
+    // Makes the device fail as an unplugged camera would; the running sequence ends, OnStatus
+    // fires and the failure is logged. Connecting again works.
+    void SimulateDeviceLost();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool OpenDriver();
+    void CloseDriver();
+    void ReleaseDriverBuffers();
+    bool ReadDriverCaps();
+    bool ShowDriverDialog(bool (CaptureWindow::*request)());
+    void ApplyBufferFile(bool enable);
+    void RegisterCallbacks();
+    void SendPreviewRate();
+    void OnPlatformStopped(const QString& error);
+    CaptureBackend& backend() const;
+
+    CaptureBackend* backend_;
+    int driverIndex_ = -1;
+    QString driverName_;
+    std::unique_ptr<CaptureWindow> window_;
+    std::optional<CAPDRIVERCAPS> caps_;
+    std::optional<CAPSTATUS> status_;
+    bool scaleToWindow_ = false;
+    bool scaleProportional_ = false;
+    std::uint16_t previewRate_ = 30;
+    std::uint32_t microSecPerFrame_ = 66667;
+    QString videoFileName_ = "Video.avi";
+    QString bufferFileName_;
+    std::uint16_t bufferFileSize_ = 0;
+    QString singleImageFile_ = "Capture.bmp";
+    bool capAudio_ = false;
+    std::uint16_t capTimeLimit_ = 0;
+    std::uint32_t capIndexSize_ = 0;
+    bool capToFile_ = true;
+    bool escapeAborts_ = false;
+    TAudioFormat audioFormat_;
+
+    TCapStatusProc onStatus_;
+    TCapStatusCallback onStatusCallback_;
+    TVideoStream onVideoStream_;
+    TVideoStream onFrameCallback_;
+    TAudioStream onAudioStream_;
+    TError onError_;
+};
