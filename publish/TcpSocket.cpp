@@ -1,0 +1,468 @@
+#include "publish/TcpSocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+int MillisecondsUntil(Deadline deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    if (left.count() <= 0)
+        return 0;
+    return left.count() > 1000000 ? 1000000 : static_cast<int>(left.count());
+}
+
+// Polls fd for events and the abort signal; returns true when fd is ready, false on timeout.
+bool PollReady(int fd, short events, Deadline deadline, const AbortSignal* abort)
+{
+    for (;;) {
+        pollfd fds[2] = {{fd, events, 0}, {abort ? abort->fd() : -1, POLLIN, 0}};
+        const int n = ::poll(fds, abort ? 2 : 1, MillisecondsUntil(deadline));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw NetworkError(ErrnoText(errno));
+        }
+        ThrowIfAborted(abort);
+        if (n > 0)
+            return true;
+        if (SteadyClock::now() >= deadline)
+            return false;
+    }
+}
+
+struct AddrInfoDeleter {
+    void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
+};
+using AddrInfoPtr = std::unique_ptr<addrinfo, AddrInfoDeleter>;
+
+std::vector<ResolvedAddress> ToAddresses(const addrinfo* list)
+{
+    std::vector<ResolvedAddress> out;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* src = a->ai_family == AF_INET
+            ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr)
+            : static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr);
+        if (::inet_ntop(a->ai_family, src, text, sizeof text))
+            out.push_back({a->ai_family, text});
+    }
+    return out;
+}
+
+// One name look-up running on its own thread, so the caller can stop waiting for it at its
+// deadline. The state is shared: a look-up that outlives its caller finishes into it harmlessly.
+struct Lookup {
+    std::string host;
+    int family;
+    int done = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::mutex mutex;
+    int status = 0;
+    AddrInfoPtr result;
+    ~Lookup()
+    {
+        if (done >= 0)
+            ::close(done);
+    }
+};
+
+void RunLookup(const std::shared_ptr<Lookup>& lookup)
+{
+    addrinfo hints{};
+    hints.ai_family = lookup->family;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    const int status = ::getaddrinfo(lookup->host.c_str(), nullptr, &hints, &res);
+    {
+        std::lock_guard lock(lookup->mutex);
+        lookup->status = status;
+        lookup->result.reset(res);
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto w = ::write(lookup->done, &one, sizeof one);
+}
+
+sockaddr_storage ToSockaddr(const ResolvedAddress& address, int port, socklen_t& len)
+{
+    sockaddr_storage ss{};
+    if (address.family == AF_INET) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&ss);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET, address.numeric.c_str(), &in->sin_addr);
+        len = sizeof(sockaddr_in);
+    } else {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&ss);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET6, address.numeric.c_str(), &in6->sin6_addr);
+        len = sizeof(sockaddr_in6);
+    }
+    return ss;
+}
+
+std::string AddressOf(const sockaddr_storage& ss)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* src = ss.ss_family == AF_INET
+        ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(&ss)->sin_addr)
+        : static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&ss)->sin6_addr);
+    ::inet_ntop(ss.ss_family, src, text, sizeof text);
+    std::string s = text;
+    // An IPv4 peer on an IPv6 socket reads as ::ffff:a.b.c.d; callers want a.b.c.d.
+    if (s.rfind("::ffff:", 0) == 0 && s.find('.') != std::string::npos)
+        s.erase(0, 7);
+    return s;
+}
+
+int PortOf(const sockaddr_storage& ss)
+{
+    return ss.ss_family == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in*>(&ss)->sin_port)
+                                   : ntohs(reinterpret_cast<const sockaddr_in6*>(&ss)->sin6_port);
+}
+
+} // namespace
+
+AbortSignal::AbortSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+AbortSignal::~AbortSignal()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void AbortSignal::Raise()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto w = ::write(fd_, &one, sizeof one);
+}
+
+void AbortSignal::Clear()
+{
+    std::uint64_t value = 0;
+    [[maybe_unused]] const auto r = ::read(fd_, &value, sizeof value);
+}
+
+bool AbortSignal::IsRaised() const
+{
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
+void ThrowIfAborted(const AbortSignal* abort)
+{
+    if (abort && abort->IsRaised())
+        throw NetworkError("Operation aborted.");
+}
+
+std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, Deadline deadline,
+                                         const AbortSignal* abort)
+{
+    ThrowIfAborted(abort);
+    if (host.empty())
+        throw NetworkError("No host name given.");
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* numeric = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &numeric) == 0) {
+        AddrInfoPtr owner(numeric);
+        return ToAddresses(numeric);
+    }
+
+    auto lookup = std::make_shared<Lookup>();
+    lookup->host = host;
+    lookup->family = family;
+    if (lookup->done < 0)
+        throw NetworkError(ErrnoText(errno));
+    std::thread([lookup] { RunLookup(lookup); }).detach();
+    if (!PollReady(lookup->done, POLLIN, deadline, abort))
+        throw NetworkError("Timed out resolving host " + host + ".");
+    std::lock_guard lock(lookup->mutex);
+    if (lookup->status != 0)
+        throw NetworkError("Host not found: " + host + " (" + ::gai_strerror(lookup->status) + ").");
+    auto out = ToAddresses(lookup->result.get());
+    if (out.empty())
+        throw NetworkError("Host not found: " + host + ".");
+    return out;
+}
+
+TcpSocket::TcpSocket(int fd, const AbortSignal* abort) : fd_(fd), abort_(abort) {}
+
+TcpSocket::~TcpSocket() { Close(); }
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(other.fd_), abort_(other.abort_) { other.fd_ = -1; }
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        abort_ = other.abort_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void TcpSocket::Close()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+void TcpSocket::ShutdownWrite()
+{
+    if (fd_ >= 0)
+        ::shutdown(fd_, SHUT_WR);
+}
+
+TcpSocket TcpSocket::Connect(const std::string& host, int port, Deadline deadline, const AbortSignal* abort)
+{
+    if (port < 1 || port > 65535)
+        throw NetworkError("Invalid port " + std::to_string(port) + ".");
+    const auto addresses = ResolveHost(host, AF_UNSPEC, deadline, abort);
+    std::string lastError = "Connection refused";
+    for (const auto& address : addresses) {
+        TcpSocket s(::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP), abort);
+        if (!s.IsOpen())
+            throw NetworkError(ErrnoText(errno));
+        socklen_t len = 0;
+        const sockaddr_storage ss = ToSockaddr(address, port, len);
+        int rc = ::connect(s.fd_, reinterpret_cast<const sockaddr*>(&ss), len);
+        if (rc != 0 && errno == EINPROGRESS) {
+            if (!PollReady(s.fd_, POLLOUT, deadline, abort))
+                throw NetworkError("Timed out connecting to " + host + ":" + std::to_string(port) + ".");
+            int err = 0;
+            socklen_t errLen = sizeof err;
+            ::getsockopt(s.fd_, SOL_SOCKET, SO_ERROR, &err, &errLen);
+            rc = err == 0 ? 0 : -1;
+            errno = err;
+        }
+        if (rc == 0) {
+            const int one = 1;
+            ::setsockopt(s.fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            return s;
+        }
+        lastError = ErrnoText(errno);
+    }
+    throw NetworkError(lastError + " (" + host + ":" + std::to_string(port) + ").");
+}
+
+void TcpSocket::WaitReady(short events, Deadline deadline, const char* what)
+{
+    if (fd_ < 0)
+        throw NetworkError("Not connected.");
+    if (!PollReady(fd_, events, deadline, abort_))
+        throw NetworkError(std::string("Timed out ") + what + ".");
+}
+
+void TcpSocket::SendAll(std::string_view data, Deadline deadline)
+{
+    SendAllWithStallLimit(data, std::chrono::milliseconds::max(), deadline);
+}
+
+void TcpSocket::SendAllWithStallLimit(std::string_view data, std::chrono::milliseconds stall, Deadline deadline)
+{
+    while (!data.empty()) {
+        const Deadline stallEnd = stall == std::chrono::milliseconds::max() ? deadline : DeadlineIn(stall);
+        WaitReady(POLLOUT, std::min(stallEnd, deadline), "sending data");
+        const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            throw NetworkError(ErrnoText(errno));
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::size_t TcpSocket::ReceiveSome(char* buf, std::size_t len, Deadline deadline)
+{
+    for (;;) {
+        WaitReady(POLLIN, deadline, "waiting for data");
+        const ssize_t n = ::recv(fd_, buf, len, 0);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            throw NetworkError(ErrnoText(errno));
+    }
+}
+
+void TcpSocket::ReceiveExact(char* buf, std::size_t len, Deadline deadline)
+{
+    while (len > 0) {
+        const std::size_t n = ReceiveSome(buf, len, deadline);
+        if (n == 0)
+            throw NetworkError("Connection closed by peer.");
+        buf += n;
+        len -= n;
+    }
+}
+
+std::string TcpSocket::LocalAddress() const
+{
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return {};
+    return AddressOf(ss);
+}
+
+int TcpSocket::LocalPort() const
+{
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return 0;
+    return PortOf(ss);
+}
+
+std::string TcpSocket::PeerAddress() const
+{
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (fd_ < 0 || ::getpeername(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return {};
+    return AddressOf(ss);
+}
+
+TcpListener TcpListener::Listen(const std::string& localAddress, const AbortSignal* abort)
+{
+    const ResolvedAddress address{localAddress.find(':') == std::string::npos ? AF_INET : AF_INET6, localAddress};
+    TcpListener l;
+    l.abort_ = abort;
+    l.fd_ = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    if (l.fd_ < 0)
+        throw NetworkError(ErrnoText(errno));
+    socklen_t len = 0;
+    const sockaddr_storage ss = ToSockaddr(address, 0, len);
+    if (::bind(l.fd_, reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_, 1) != 0)
+        throw NetworkError(ErrnoText(errno));
+    return l;
+}
+
+TcpListener::~TcpListener() { Close(); }
+
+TcpListener::TcpListener(TcpListener&& other) noexcept : fd_(other.fd_), abort_(other.abort_) { other.fd_ = -1; }
+
+TcpListener& TcpListener::operator=(TcpListener&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        abort_ = other.abort_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void TcpListener::Close()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+int TcpListener::Port() const
+{
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return 0;
+    return PortOf(ss);
+}
+
+TcpSocket TcpListener::Accept(Deadline deadline)
+{
+    for (;;) {
+        if (fd_ < 0)
+            throw NetworkError("Not listening.");
+        if (!PollReady(fd_, POLLIN, deadline, abort_))
+            throw NetworkError("Timed out waiting for the server's data connection.");
+        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd >= 0)
+            return TcpSocket(fd, abort_);
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
+            throw NetworkError(ErrnoText(errno));
+    }
+}
+
+void LineBuffer::Append(std::string_view bytes)
+{
+    // Drop consumed lines before growing, so the buffer holds at most one line and one chunk.
+    if (start_ > 0) {
+        buf_.erase(0, start_);
+        start_ = 0;
+    }
+    buf_.append(bytes);
+}
+
+std::optional<std::string> LineBuffer::NextLine()
+{
+    const std::size_t lf = buf_.find('\n', start_);
+    if (lf == std::string::npos) {
+        if (buf_.size() - start_ > max_)
+            throw NetworkError("Line too long.");
+        return std::nullopt;
+    }
+    if (lf - start_ > max_ + 1)
+        throw NetworkError("Line too long.");
+    std::size_t end = lf;
+    if (end > start_ && buf_[end - 1] == '\r')
+        --end;
+    std::string line = buf_.substr(start_, end - start_);
+    start_ = lf + 1;
+    return line;
+}
+
+std::string LineBuffer::TakeRest()
+{
+    std::string rest = buf_.substr(start_);
+    Clear();
+    return rest;
+}
+
+std::string LineReader::ReadLine(TcpSocket& socket, Deadline deadline)
+{
+    for (;;) {
+        if (auto line = buffer_.NextLine())
+            return *line;
+        char chunk[4096];
+        const std::size_t n = socket.ReceiveSome(chunk, sizeof chunk, deadline);
+        if (n == 0)
+            throw NetworkError("Connection closed by peer.");
+        buffer_.Append({chunk, n});
+    }
+}
+
+std::string LineReader::ReadToClose(TcpSocket& socket, std::size_t maxBytes, Deadline deadline)
+{
+    std::string body = buffer_.TakeRest();
+    char chunk[4096];
+    while (body.size() <= maxBytes) {
+        const std::size_t n = socket.ReceiveSome(chunk, sizeof chunk, deadline);
+        if (n == 0)
+            return body;
+        body.append(chunk, n);
+    }
+    throw NetworkError("Reply too long.");
+}

@@ -1,0 +1,146 @@
+#pragma once
+// The program's own TCP layer for FTP, SOCKS and the version check's HTTP GET: blocking calls
+// with a deadline each (poll() underneath), no SIGPIPE, and an abort signal that another thread
+// can raise to cut a waiting call short.
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using SteadyClock = std::chrono::steady_clock;
+using Deadline = SteadyClock::time_point;
+
+inline Deadline DeadlineIn(std::chrono::milliseconds ms) { return SteadyClock::now() + ms; }
+
+// A failure of the network layer; what() is the text shown after ". Error: ".
+class NetworkError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A latched "stop waiting" flag that poll() can watch. Raise() may be called from any thread;
+// every wait that watches the signal fails with "Operation aborted." until Clear().
+class AbortSignal {
+public:
+    AbortSignal();
+    ~AbortSignal();
+    AbortSignal(const AbortSignal&) = delete;
+    AbortSignal& operator=(const AbortSignal&) = delete;
+
+    void Raise();
+    void Clear();
+    bool IsRaised() const;
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1; // eventfd
+};
+
+// Throws NetworkError("Operation aborted.") when the signal is raised.
+void ThrowIfAborted(const AbortSignal* abort);
+
+// Resolves host (name or numeric address) to its IPv4 and IPv6 addresses within the deadline.
+// family is AF_UNSPEC or AF_INET.
+struct ResolvedAddress {
+    int family;
+    std::string numeric; // "192.0.2.1" or "2001:db8::1"
+};
+std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, Deadline deadline,
+                                         const AbortSignal* abort = nullptr);
+
+class TcpSocket {
+public:
+    TcpSocket() = default;
+    explicit TcpSocket(int fd, const AbortSignal* abort = nullptr);
+    ~TcpSocket();
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // Resolves host and connects to the first address that accepts, all before the deadline.
+    static TcpSocket Connect(const std::string& host, int port, Deadline deadline,
+                             const AbortSignal* abort = nullptr);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    void Close();
+    // Tells the peer that no more data follows (end of an upload), keeping the read side open.
+    void ShutdownWrite();
+
+    void SendAll(std::string_view data, Deadline deadline);
+    // Sends data, failing when no byte could be sent for `stall` or when the deadline passes.
+    void SendAllWithStallLimit(std::string_view data, std::chrono::milliseconds stall, Deadline deadline);
+    // Returns 0 at the peer's orderly close; waits at most until the deadline for the first byte.
+    std::size_t ReceiveSome(char* buf, std::size_t len, Deadline deadline);
+    // Fails with "Connection closed by peer." when the peer closes first.
+    void ReceiveExact(char* buf, std::size_t len, Deadline deadline);
+
+    std::string LocalAddress() const;
+    int LocalPort() const;
+    std::string PeerAddress() const;
+    int fd() const { return fd_; }
+    void SetAbortSignal(const AbortSignal* abort) { abort_ = abort; }
+
+private:
+    // Waits until fd_ is ready for `events`; throws on timeout or abort.
+    void WaitReady(short events, Deadline deadline, const char* what);
+
+    int fd_ = -1;
+    const AbortSignal* abort_ = nullptr;
+};
+
+// A listening socket for active-mode data connections.
+class TcpListener {
+public:
+    TcpListener() = default;
+    // Listens on localAddress (numeric IPv4 or IPv6) and a port chosen by the system.
+    static TcpListener Listen(const std::string& localAddress, const AbortSignal* abort = nullptr);
+    ~TcpListener();
+    TcpListener(TcpListener&& other) noexcept;
+    TcpListener& operator=(TcpListener&& other) noexcept;
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+
+    int Port() const;
+    TcpSocket Accept(Deadline deadline);
+    void Close();
+
+private:
+    int fd_ = -1;
+    const AbortSignal* abort_ = nullptr;
+};
+
+// Splits received bytes into lines: a line ends at LF and a CR right before it is dropped. A line
+// longer than maxLineLength fails with NetworkError, so a peer that never sends LF cannot make the
+// buffer grow without bound. Pure; the fuzzers drive it directly.
+class LineBuffer {
+public:
+    explicit LineBuffer(std::size_t maxLineLength = 8192) : max_(maxLineLength) {}
+    void Append(std::string_view bytes);
+    std::optional<std::string> NextLine();
+    // The bytes received after the last complete line (for example an HTTP body).
+    std::string TakeRest();
+    void Clear() { buf_.clear(); start_ = 0; }
+
+private:
+    std::size_t max_;
+    std::string buf_;
+    std::size_t start_ = 0;
+};
+
+// The one line reader of the line-based protocols: reads one line from the socket before the
+// deadline. A close before LF fails with "Connection closed by peer.".
+class LineReader {
+public:
+    explicit LineReader(std::size_t maxLineLength = 8192) : buffer_(maxLineLength) {}
+    std::string ReadLine(TcpSocket& socket, Deadline deadline);
+    // Reads to the peer's close, at most maxBytes (an HTTP/1.0-style body).
+    std::string ReadToClose(TcpSocket& socket, std::size_t maxBytes, Deadline deadline);
+    void Clear() { buffer_.Clear(); }
+
+private:
+    LineBuffer buffer_;
+};
