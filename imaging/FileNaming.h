@@ -1,0 +1,29 @@
+#pragma once
+// Base names of new local pictures, website pictures and videos: a time stamp, a prefix with a
+// running number 000..999, or a fixed name, as the active settings choose for each kind.
+#include "settings/ActiveOptions.h"
+
+#include <QDateTime>
+#include <QString>
+
+enum class FileKind { LocalPicture, WebsitePicture, VideoFile };
+
+// Base name without folder and extension; empty for a scheme outside 1..3 (and 3 for videos).
+// The incrementing scheme advances the kind's counter and stores it in ProgramStore().
+QString MakeFileName(FileKind kind, const OptionsValues& options = ActiveOptions);
+
+// "MM-dd  HH.mm.ss" (two blanks) of ProgramClock()'s local time, or of the given moment.
+QString TimedFileName();
+QString TimedFileName(const QDateTime& moment);
+
+// n in decimal with leading zeros up to width digits: ZeroPad(7, 3) is "007".
+QString ZeroPad(int n, int width);
+// n with a leading "0" when it is 0..9.
+QString TwoDigits(int n);
+
+// The file-name counters: each holds the next number to use. Loaded at start-up from the
+// per-user values "LPicCount", "WPicCount" and "VidCount" (default 0).
+void LoadFileCounters();
+int FileCounter(FileKind kind);
+void SetFileCounter(FileKind kind, int value); // in memory only
+const char* CounterValueName(FileKind kind);

@@ -1,0 +1,58 @@
+#pragma once
+// Motion comparison of two sampled frames on a grid of single pixels inside the detection area.
+// The grid is fixed when auto-capturing starts, the threshold whenever a profile is activated.
+#include "settings/ActiveOptions.h"
+
+#include <QImage>
+#include <cstdint>
+
+// Distance between neighbouring sample points, horizontally and vertically.
+inline constexpr int GridStep = 10;
+
+// Area compared, in frame pixels; Right and Bottom are exclusive.
+struct DetectionRect {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Right = 0;
+    std::int32_t Bottom = 0;
+    bool operator==(const DetectionRect&) const = default;
+};
+
+struct DetectionGrid {
+    DetectionRect Rect;
+    std::int32_t Columns = 0; // zero or fewer: nothing is sampled
+    std::int32_t Rows = 0;
+    bool operator==(const DetectionGrid&) const = default;
+};
+
+// The grid for a frame size: the user's area cut to the frame's right and bottom edges, or the
+// entire picture.
+DetectionGrid MakeDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options);
+
+// Fixes the process-wide grid used by DetectMotion (GUI thread, before the stream starts).
+void PrepareDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options = ActiveOptions);
+DetectionGrid CurrentDetectionGrid();
+
+// Largest colour difference that still counts as no motion.
+constexpr std::int32_t ThresholdForSensitivity(std::int32_t sensitivity)
+{
+    return sensitivity * 90000 + 1000000;
+}
+void SetMotionThreshold(std::int32_t threshold); // called on every profile activation
+std::int32_t MotionThreshold();
+
+// What a comparison marks into the current frame.
+struct MotionMarks {
+    bool Mark = false;        // circles at changed points
+    bool DrawArea = false;    // outline of the detection area (user-defined areas only)
+    Colour MarkColor = 0x0000FF00;
+};
+
+// One comparison on an explicit grid and threshold; may draw into current, never into previous.
+// A pixel outside a frame reads as an invalid colour (-1), the same in both frames.
+bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& grid,
+                   std::int32_t threshold, const MotionMarks& marks);
+
+// The frame handler's comparison: the process-wide grid and threshold, marks as the active
+// settings say. True when the largest difference is strictly above the threshold.
+bool DetectMotion(QImage& current, const QImage& previous);

@@ -1,0 +1,11 @@
+#pragma once
+// Saving a local picture into the picture folder.
+#include "settings/ActiveOptions.h"
+
+#include <QImage>
+
+// Saves frame as PictureDir + MakeFileName(LocalPicture) + ".jpg" (or ".bmp" with SaveAsBitmap),
+// with the caption drawn into frame first when CaptionLocal is on: frame keeps the caption, so
+// later saves of the same capture carry it too. Reports "Picture saved as: " or "Could not save
+// file: " through ProgramLog().
+void SavePic(QImage& frame, const OptionsValues& options = ActiveOptions);

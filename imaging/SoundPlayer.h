@@ -1,0 +1,55 @@
+#pragma once
+// Wave playback for the alarm and click sounds. Play returns at once; a sound asked for while
+// another plays is skipped; a file that cannot be found plays the bundled alarm sound instead.
+// Nothing is reported, and a machine without an audio device neither blocks nor crashes.
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    virtual void Play(const QString& file) = 0; // any thread
+};
+
+// The file actually played for a request: the file itself when it exists (a relative name is taken
+// from the current folder), else ProgramDir() + "alarm.wav"; empty when neither exists.
+QString ResolveSoundFile(const QString& file);
+
+// Plays through a GStreamer playbin on a worker thread of its own.
+class GstSoundPlayer final : public SoundPlayer {
+public:
+    // audioSink: a gst-launch description of the sink to use ("fakesink sync=true" in tests);
+    // empty for the system's default output.
+    explicit GstSoundPlayer(const QString& audioSink = {});
+    ~GstSoundPlayer() override; // stops a sound that still plays
+    GstSoundPlayer(const GstSoundPlayer&) = delete;
+    GstSoundPlayer& operator=(const GstSoundPlayer&) = delete;
+
+    void Play(const QString& file) override;
+    bool Playing() const;
+    int SoundsStarted() const; // sounds accepted so far (skipped ones not counted)
+
+private:
+    struct Worker;
+    std::unique_ptr<Worker> worker_;
+};
+
+// Remembers every request; for tests.
+class RecordingSoundPlayer final : public SoundPlayer {
+public:
+    void Play(const QString& file) override;
+    QStringList played() const;
+
+private:
+    mutable std::mutex mutex_;
+    QStringList played_;
+};
+
+// The program's player: a GstSoundPlayer created on first use; tests may replace it.
+SoundPlayer& ProgramSoundPlayer();
+void SetProgramSoundPlayer(SoundPlayer* player); // nullptr: back to the default one
+
+// Plays a wave file through ProgramSoundPlayer().
+void PlayWave(const QString& file);
