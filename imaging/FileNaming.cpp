@@ -1,0 +1,100 @@
+#include "imaging/FileNaming.h"
+#include "common/Clock.h"
+#include "settings/PerUserStore.h"
+
+#include <mutex>
+
+namespace {
+// The next number of each kind. Names are drawn from the GUI thread (manual pictures, videos)
+// and the frame thread (triggers), so reading, wrapping and advancing happen under one lock.
+std::mutex countersMutex;
+int counters[3] = {0, 0, 0};
+
+int& CounterOf(FileKind kind) { return counters[static_cast<int>(kind)]; }
+
+constexpr int LastNumber = 999;
+} // namespace
+
+const char* CounterValueName(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::LocalPicture: return "LPicCount";
+    case FileKind::WebsitePicture: return "WPicCount";
+    case FileKind::VideoFile: return "VidCount";
+    }
+    return "";
+}
+
+void LoadFileCounters()
+{
+    for (FileKind kind : {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile})
+        SetFileCounter(kind, ProgramStore().ReadInteger(CounterValueName(kind), 0));
+}
+
+int FileCounter(FileKind kind)
+{
+    std::lock_guard lock(countersMutex);
+    return CounterOf(kind);
+}
+
+void SetFileCounter(FileKind kind, int value)
+{
+    std::lock_guard lock(countersMutex);
+    CounterOf(kind) = value;
+}
+
+QString ZeroPad(int n, int width)
+{
+    const QString digits = QString::number(qAbs(qint64(n)));
+    const QString padded = digits.rightJustified(width, QLatin1Char('0'));
+    return n < 0 ? QLatin1Char('-') + padded : padded;
+}
+
+QString TwoDigits(int n) { return n >= 0 && n <= 9 ? QLatin1Char('0') + QString::number(n) : QString::number(n); }
+
+QString TimedFileName(const QDateTime& moment)
+{
+    const QDate d = moment.date();
+    const QTime t = moment.time();
+    return TwoDigits(d.month()) + QLatin1Char('-') + TwoDigits(d.day()) + QLatin1String("  ")
+         + TwoDigits(t.hour()) + QLatin1Char('.') + TwoDigits(t.minute()) + QLatin1Char('.')
+         + TwoDigits(t.second());
+}
+
+QString TimedFileName() { return TimedFileName(ProgramClock().now().toLocalTime()); }
+
+QString MakeFileName(FileKind kind, const OptionsValues& options)
+{
+    const bool video = kind == FileKind::VideoFile;
+    const std::int32_t scheme = kind == FileKind::LocalPicture   ? options.LPicNaming
+                              : kind == FileKind::WebsitePicture ? options.WPicNaming
+                                                                 : options.VidNaming;
+    switch (scheme) {
+    case NamingTimed:
+        return TimedFileName();
+    case NamingIncrementing: {
+        const ShortString& prefix = kind == FileKind::LocalPicture   ? options.LPicPrefix
+                                  : kind == FileKind::WebsitePicture ? options.WPicPrefix
+                                                                     : options.VidPrefix;
+        int number;
+        {
+            std::lock_guard lock(countersMutex);
+            int& counter = CounterOf(kind);
+            // A negative value can only come from a damaged store; numbering starts again at 0.
+            if (counter > LastNumber || counter < 0)
+                counter = 0;
+            number = counter++;
+            // The store holds the next number, so numbering continues after a restart. Written
+            // under the lock so that two threads cannot store their numbers out of order.
+            ProgramStore().WriteInteger(CounterValueName(kind), counter);
+        }
+        return prefix.str() + ZeroPad(number, 3);
+    }
+    case NamingFixed:
+        if (!video)
+            return (kind == FileKind::LocalPicture ? options.LPicFixed : options.WPicFixed).str();
+        return {};
+    default:
+        return {};
+    }
+}

@@ -1,0 +1,114 @@
+#include "imaging/MotionDetection.h"
+#include "imaging/Colours.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+namespace {
+std::atomic<std::int32_t> threshold{ThresholdForSensitivity(51)};
+
+// Written by the GUI thread when auto-capturing starts, read by the frame thread.
+std::mutex gridMutex;
+DetectionGrid grid;
+
+// An unreadable pixel answers the invalid colour, the same in both frames, so it never counts.
+constexpr std::int32_t InvalidColour = -1;
+
+std::int32_t PixelAt(const QImage& image, int x, int y)
+{
+    if (x < 0 || y < 0 || x >= image.width() || y >= image.height())
+        return InvalidColour;
+    const QImage::Format f = image.format();
+    if (f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied)
+        return ToColorRef(reinterpret_cast<const QRgb*>(image.constScanLine(y))[x]);
+    return ToColorRef(image.pixel(x, y));
+}
+} // namespace
+
+DetectionGrid MakeDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options)
+{
+    DetectionGrid g;
+    if (options.MDUserDefinedArea) {
+        g.Rect = {options.MDbeginX, options.MDbeginY, options.MDendX, options.MDendY};
+        g.Rect.Right = std::min(g.Rect.Right, frameWidth);
+        g.Rect.Bottom = std::min(g.Rect.Bottom, frameHeight);
+    } else {
+        g.Rect = {0, 0, frameWidth, frameHeight};
+    }
+    // 64-bit so that areas from a damaged profile cannot overflow; C++ division truncates toward zero.
+    g.Columns = static_cast<std::int32_t>((std::int64_t(g.Rect.Right) - g.Rect.Left) / GridStep);
+    g.Rows = static_cast<std::int32_t>((std::int64_t(g.Rect.Bottom) - g.Rect.Top) / GridStep);
+    return g;
+}
+
+void PrepareDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options)
+{
+    const DetectionGrid g = MakeDetectionGrid(frameWidth, frameHeight, options);
+    std::lock_guard lock(gridMutex);
+    grid = g;
+}
+
+DetectionGrid CurrentDetectionGrid()
+{
+    std::lock_guard lock(gridMutex);
+    return grid;
+}
+
+void SetMotionThreshold(std::int32_t value) { threshold.store(value, std::memory_order_relaxed); }
+
+std::int32_t MotionThreshold() { return threshold.load(std::memory_order_relaxed); }
+
+bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& g,
+                   std::int32_t limit, const MotionMarks& marks)
+{
+    // The painter is made only when there is something to draw.
+    std::optional<QPainter> painter;
+    auto pen = [&]() -> QPainter& {
+        if (!painter) {
+            painter.emplace(&current);
+            painter->setPen(QPen(ToQColor(marks.MarkColor), 1));
+            painter->setBrush(Qt::NoBrush);
+        }
+        return *painter;
+    };
+
+    std::int64_t maxDiff = 0;
+    for (std::int32_t r = 0; r < g.Rows; ++r) {
+        const std::int64_t y64 = std::int64_t(g.Rect.Top) + 5 + std::int64_t(r) * GridStep;
+        for (std::int32_t c = 0; c < g.Columns; ++c) {
+            const std::int64_t x64 = std::int64_t(g.Rect.Left) + 5 + std::int64_t(c) * GridStep;
+            const bool inside = x64 >= 0 && y64 >= 0 && x64 < current.width() && y64 < current.height();
+            const int x = inside ? int(x64) : -1;
+            const int y = inside ? int(y64) : -1;
+            // Packed values, not per channel: blue in the high byte dominates the difference.
+            const std::int64_t a = PixelAt(current, x, y);
+            const std::int64_t b = inside ? PixelAt(previous, x, y) : InvalidColour;
+            const std::int64_t d = std::max(a, b) - std::min(a, b);
+            maxDiff = std::max(maxDiff, d);
+            if (marks.Mark && d > limit && inside)
+                pen().drawEllipse(QRect(x - 5, y - 5, 10, 10).adjusted(0, 0, -1, -1));
+        }
+    }
+    if (marks.Mark && marks.DrawArea && !current.isNull()) {
+        const DetectionRect& a = g.Rect;
+        // Right and Bottom are exclusive, and a stroked QRect covers one pixel more than its size.
+        const std::int64_t w = std::int64_t(a.Right) - a.Left - 1;
+        const std::int64_t h = std::int64_t(a.Bottom) - a.Top - 1;
+        constexpr std::int64_t sane = 1 << 30; // a damaged profile must not overflow the painter
+        if (std::abs(w) < sane && std::abs(h) < sane && std::abs(std::int64_t(a.Left)) < sane
+            && std::abs(std::int64_t(a.Top)) < sane)
+            pen().drawRect(QRect(a.Left, a.Top, int(w), int(h)));
+    }
+    return maxDiff > limit;
+}
+
+bool DetectMotion(QImage& current, const QImage& previous)
+{
+    const OptionsValues& o = ActiveOptions;
+    const MotionMarks marks{bool(o.Mark), bool(o.Mark) && bool(o.MDUserDefinedArea), o.MarkColor};
+    return CompareOnGrid(current, previous, CurrentDetectionGrid(), MotionThreshold(), marks);
+}

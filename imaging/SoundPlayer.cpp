@@ -1,0 +1,175 @@
+#include "imaging/SoundPlayer.h"
+#include "settings/ProgramDir.h"
+
+#include <QFileInfo>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <gst/gst.h>
+
+namespace {
+struct GstObjectUnref {
+    void operator()(gpointer p) const { gst_object_unref(p); }
+};
+struct GstMessageUnref {
+    void operator()(GstMessage* m) const { gst_message_unref(m); }
+};
+struct GFreeDeleter {
+    void operator()(gchar* p) const { g_free(p); }
+};
+struct GErrorFree {
+    void operator()(GError* e) const { g_error_free(e); }
+};
+using ElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
+using BusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
+using MessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
+using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
+using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+// A sound that neither ends nor fails (a stuck output) releases the player after this long.
+constexpr auto LongestSound = std::chrono::minutes(5);
+constexpr GstClockTime PollInterval = 100 * GST_MSECOND;
+
+bool GstReady()
+{
+    static const bool ready = gst_init_check(nullptr, nullptr, nullptr);
+    return ready;
+}
+} // namespace
+
+QString ResolveSoundFile(const QString& file)
+{
+    if (!file.isEmpty() && QFileInfo(file).isFile())
+        return QFileInfo(file).absoluteFilePath();
+    const QString fallback = ProgramDir() + QStringLiteral("alarm.wav");
+    return QFileInfo(fallback).isFile() ? fallback : QString();
+}
+
+struct GstSoundPlayer::Worker {
+    QString audioSink;
+    std::atomic<bool> playing{false};
+    std::atomic<int> started{0};
+    std::atomic<bool> stopping{false};
+    std::mutex mutex;
+    std::condition_variable wake;
+    QString pending; // guarded by mutex
+    std::thread thread;
+
+    void Run()
+    {
+        for (;;) {
+            QString file;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return stopping.load() || !pending.isEmpty(); });
+                if (stopping)
+                    return;
+                file.swap(pending);
+            }
+            PlayToEnd(file);
+            playing = false;
+        }
+    }
+
+    void PlayToEnd(const QString& file)
+    {
+        if (!GstReady())
+            return;
+        ElementPtr playbin(gst_element_factory_make("playbin", nullptr));
+        if (!playbin)
+            return;
+        gst_object_ref_sink(playbin.get());
+        if (!audioSink.isEmpty()) {
+            GError* raw = nullptr;
+            GstElement* sink = gst_parse_bin_from_description(audioSink.toUtf8().constData(), TRUE, &raw);
+            const GErrorPtr error(raw);
+            if (!sink)
+                return;
+            g_object_set(playbin.get(), "audio-sink", sink, nullptr); // playbin takes the floating reference
+        }
+        const GCharPtr uri(gst_filename_to_uri(QFile::encodeName(file).constData(), nullptr));
+        if (!uri)
+            return;
+        g_object_set(playbin.get(), "uri", uri.get(), nullptr);
+        const BusPtr bus(gst_element_get_bus(playbin.get()));
+
+        if (gst_element_set_state(playbin.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+            const auto deadline = std::chrono::steady_clock::now() + LongestSound;
+            while (!stopping && std::chrono::steady_clock::now() < deadline) {
+                const MessagePtr msg(gst_bus_timed_pop_filtered(
+                    bus.get(), PollInterval, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+                if (msg)
+                    break; // the end, or no output device: either way the player is free again
+            }
+        }
+        gst_element_set_state(playbin.get(), GST_STATE_NULL);
+    }
+};
+
+GstSoundPlayer::GstSoundPlayer(const QString& audioSink) : worker_(std::make_unique<Worker>())
+{
+    worker_->audioSink = audioSink;
+    worker_->thread = std::thread([w = worker_.get()] { w->Run(); });
+}
+
+GstSoundPlayer::~GstSoundPlayer()
+{
+    {
+        std::lock_guard lock(worker_->mutex);
+        worker_->stopping = true;
+    }
+    worker_->wake.notify_all();
+    worker_->thread.join();
+}
+
+void GstSoundPlayer::Play(const QString& file)
+{
+    if (worker_->playing.exchange(true))
+        return; // a sound still plays: this one is skipped, not queued
+    const QString resolved = ResolveSoundFile(file);
+    if (resolved.isEmpty()) {
+        worker_->playing = false;
+        return;
+    }
+    ++worker_->started;
+    {
+        std::lock_guard lock(worker_->mutex);
+        worker_->pending = resolved;
+    }
+    worker_->wake.notify_one();
+}
+
+bool GstSoundPlayer::Playing() const { return worker_->playing; }
+
+int GstSoundPlayer::SoundsStarted() const { return worker_->started; }
+
+void RecordingSoundPlayer::Play(const QString& file)
+{
+    std::lock_guard lock(mutex_);
+    played_ << file;
+}
+
+QStringList RecordingSoundPlayer::played() const
+{
+    std::lock_guard lock(mutex_);
+    return played_;
+}
+
+namespace {
+std::atomic<SoundPlayer*> overridePlayer{nullptr};
+}
+
+SoundPlayer& ProgramSoundPlayer()
+{
+    if (SoundPlayer* p = overridePlayer.load(std::memory_order_acquire))
+        return *p;
+    static GstSoundPlayer player;
+    return player;
+}
+
+void SetProgramSoundPlayer(SoundPlayer* player) { overridePlayer.store(player, std::memory_order_release); }
+
+void PlayWave(const QString& file) { ProgramSoundPlayer().Play(file); }
