@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -89,8 +90,8 @@ private:
     // Runs an exchange; a failure of the network (not a refused reply) closes the connection,
     // since the control channel's replies could no longer be matched to their commands.
     template <typename F> void Guarded(F&& exchange);
-    TcpSocket OpenPassiveData(Deadline deadline);
-    void SendFile(TcpSocket& data, int fd, Deadline deadline);
+    TcpSocket OpenPassiveData(int port, Deadline deadline);
+    void SendFile(TcpSocket& data, std::FILE* file, Deadline deadline);
 
     QString host_;
     int port_ = 21;

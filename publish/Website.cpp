@@ -1,0 +1,245 @@
+#include "publish/Website.h"
+
+#include "common/EventLog.h"
+#include "imaging/Caption.h"
+#include "imaging/FileNaming.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/SafeFileWrite.h"
+#include "settings/ProgramDir.h"
+
+#include <QFile>
+#include <exception>
+
+namespace {
+
+const QString SenderLocal = QStringLiteral("SaveLocalWebsite");
+const QString SenderFtp = QStringLiteral("SaveFTPWebsite");
+const QString SenderTmp = QStringLiteral("SaveFTPWebsite - TmpUpload");
+
+void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
+
+// The history moves (source, target) in the order they must run: oldest first.
+std::vector<std::pair<QString, QString>> HistoryMoves(const OptionsValues& options)
+{
+    std::vector<std::pair<QString, QString>> moves;
+    if (options.FileNumber <= 1 || options.WPicNaming != NamingFixed)
+        return moves;
+    const QString fixed = options.WPicFixed.str();
+    for (int n = options.FileNumber - 1; n >= 1; --n) {
+        const QString target = fixed + TwoDigits(n + 1) + ".jpg";
+        const QString source = n > 1 ? fixed + TwoDigits(n) + ".jpg" : fixed + ".jpg";
+        moves.emplace_back(source, target);
+    }
+    return moves;
+}
+
+// The frame as the website picture: caption first when asked for, then the JPEG file. False
+// with error set when either step fails.
+bool WriteFramePicture(QImage& frame, const QString& fileName, const OptionsValues& options, QString& error)
+{
+    if (frame.isNull()) {
+        error = QStringLiteral("No picture to save.");
+        return false;
+    }
+    try {
+        if (options.CaptionWebsite)
+            DrawCaption(frame, options);
+        return ProgramJpegWriter().WriteFile(frame, fileName, &error);
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
+bool CopyReplacing(const QString& from, const QString& to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    return WriteFileReplacing(to, in.readAll());
+}
+
+// Holds every FTP operation of one publishing call to the client's upload limit as a whole.
+class CallDeadline {
+public:
+    explicit CallDeadline(FtpClient& ftp) : ftp_(ftp) { ftp_.SetCallDeadline(DeadlineIn(ftp_.Timeouts().upload)); }
+    ~CallDeadline() { ftp_.SetCallDeadline(std::nullopt); }
+    CallDeadline(const CallDeadline&) = delete;
+    CallDeadline& operator=(const CallDeadline&) = delete;
+
+private:
+    FtpClient& ftp_;
+};
+
+QString ErrorText(const std::exception& e) { return QString::fromUtf8(e.what()); }
+
+// Connects and enters UpDir when the client is not connected; false when it stays disconnected.
+bool EnsureConnected(FtpClient& ftp, const OptionsValues& options)
+{
+    if (ftp.IsOpen())
+        return true; // an open connection is reused as it is: no login, no change of directory
+    const QString host = ftp.Host();
+    Log("Connecting to " + host, false, SenderFtp);
+    try {
+        ftp.Open();
+    } catch (const std::exception& e) {
+        Log("Could not connect to " + host + ". Error: " + ErrorText(e), true, SenderFtp);
+    }
+    if (!ftp.IsOpen()) {
+        Log("Error: Not connected. Could not upload picture.", true, SenderFtp);
+        return false;
+    }
+    Log("Connected to " + host, false, SenderFtp);
+    const QString upDir = options.UpDir.str();
+    if (!upDir.isEmpty()) {
+        try {
+            ftp.ChangeDirectory(upDir);
+        } catch (const std::exception&) {
+            Log("Could not change to directory: " + upDir, true, SenderFtp);
+        }
+    }
+    return ftp.IsOpen();
+}
+
+// Uploads local as remoteName; false after any failure, each logged.
+bool Upload(FtpClient& ftp, const QString& local, const QString& remoteName, const OptionsValues& options)
+{
+    if (!options.TmpUpload) {
+        try {
+            ftp.StoreFile(local, remoteName);
+            return true;
+        } catch (const std::exception& e) {
+            Log("Could not upload " + remoteName + ". Error: " + ErrorText(e), true, SenderFtp);
+            return false;
+        }
+    }
+    const QString tmp = QString::fromLatin1(TemporaryUploadName);
+    try {
+        ftp.StoreFile(local, tmp);
+    } catch (const std::exception& e) {
+        // No rename after a failed upload: the temporary file may be half-written or an older
+        // picture, and must not become the website picture.
+        Log("Could not upload " + tmp + ". Error: " + ErrorText(e), true, SenderTmp);
+        return false;
+    }
+    try {
+        ftp.RenameRemote(tmp, remoteName);
+        return true;
+    } catch (const std::exception& e) {
+        Log("Could not rename " + tmp + " to " + remoteName + ". Error: " + ErrorText(e), true, SenderTmp);
+        return false;
+    }
+}
+
+} // namespace
+
+void RotateLocalHistory(const QString& folder, const OptionsValues& options)
+{
+    for (const auto& [source, target] : HistoryMoves(options)) {
+        if (QFile::exists(folder + target))
+            QFile::remove(folder + target);
+        if (QFile::exists(folder + source))
+            QFile::rename(folder + source, folder + target);
+    }
+}
+
+void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
+{
+    for (const auto& [source, target] : HistoryMoves(options)) {
+        try {
+            ftp.DeleteRemote(target);
+        } catch (const std::exception&) {
+        }
+        try {
+            ftp.RenameRemote(source, target);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options)
+{
+    const QString folder = options.LocalSiteDir.str();
+    RotateLocalHistory(folder, options);
+    const QString fileName = folder + MakeFileName(FileKind::WebsitePicture, options) + ".jpg";
+    // Success is the outcome of this write, not the existence of a file of that name: an older
+    // picture left in place must not make a failed write look successful.
+    bool saved = false;
+    if (!offlineFileName.isEmpty()) {
+        saved = CopyReplacing(offlineFileName, fileName);
+    } else {
+        QString error;
+        saved = WriteFramePicture(frame, fileName, options, error);
+    }
+    if (saved && QFile::exists(fileName))
+        Log("Picture saved as: " + fileName, true, SenderLocal);
+    else
+        Log("Could not save file: " + fileName, true, SenderLocal);
+}
+
+void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options)
+{
+    CallDeadline deadline(ftp);
+    if (!EnsureConnected(ftp, options))
+        return;
+
+    RotateServerHistory(ftp, options);
+    const QString remoteName = MakeFileName(FileKind::WebsitePicture, options) + ".jpg";
+    Log("Uploading file " + remoteName + " to website", false, SenderFtp);
+
+    const QString upPic = ProgramDir() + QLatin1String(UploadPictureName);
+    const QString local = offlineFileName.isEmpty() ? upPic : offlineFileName;
+    bool uploaded = false;
+    QString error;
+    if (!offlineFileName.isEmpty() || WriteFramePicture(frame, upPic, options, error))
+        uploaded = Upload(ftp, local, remoteName, options);
+    else
+        Log("Could not upload " + remoteName + ". Error: " + error, true, SenderFtp);
+
+    if (uploaded)
+        Log("Uploaded file " + remoteName + " to website", true, SenderFtp);
+    if (local == upPic)
+        QFile::remove(upPic);
+
+    // Long timed intervals reconnect for every upload; otherwise the connection waits for the next.
+    if (options.Trigger == TriggerTimed && (options.TimedSec > 30 || options.TimedMin > 1))
+        ftp.Close();
+}
+
+void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options)
+{
+    if (options.WebsiteFTP || options.WebsiteLocal)
+        Log("Uploading offline picture", true, QStringLiteral("TForm1.UploadOfflinePic"));
+    const QString offline = options.OfflinePicName.str();
+    QImage noFrame;
+    if (options.WebsiteFTP)
+        SaveFTPWebsite(ftp, offline, noFrame, options);
+    if (options.WebsiteLocal)
+        SaveLocalWebsite(offline, noFrame, options);
+}
+
+void ConfigureFtpForRun(FtpClient& ftp, const OptionsValues& options)
+{
+    ftp.ClearAbort();
+    ftp.SetHost(options.FTPAddress.str());
+    ftp.SetPort(options.Port);
+    ftp.SetUsername(options.UserName.str());
+    ftp.SetPassword(options.Password.str());
+    ftp.SetPassive(options.PassiveMode);
+    if (options.Password.str().isEmpty())
+        Log("Password for server not specified", true, QStringLiteral("TForm1.Video1VideoStream - UploadPic"));
+    ApplyProxySettings(ftp.Socks(), options.UseSocks, options.SocksHost.str(), options.SocksPort,
+                       options.SocksUser.str(), options.SocksPass.str(), options.SocksType.str());
+}
+
+void CloseFtpAfterRun(FtpClient& ftp)
+{
+    if (ftp.IsOpen())
+        ftp.Close();
+}
+
+FtpClient& MainFtpClient()
+{
+    static FtpClient client;
+    return client;
+}
