@@ -1,0 +1,260 @@
+#include "settings/Profiles.h"
+
+#include "common/EventLog.h"
+#include "settings/ActiveOptions.h"
+#include "settings/IntegerText.h"
+#include "settings/PerUserStore.h"
+#include "settings/ProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString SetActiveSender = QStringLiteral("Options - SetActive");
+
+// Owns one file descriptor.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (a delayed write error shows up here).
+    bool reset()
+    {
+        if (fd_ < 0)
+            return true;
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        return rc == 0;
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void ThrowSystemError(int error, const QString& path)
+{
+    throw EInOutError(std::strerror(error), path);
+}
+
+QByteArray LocalPath(const QString& path) { return QFile::encodeName(path); }
+
+// Zeroes the bytes after a string's text, which may hold left-overs of an earlier, longer value.
+void ClearUnusedBytes(ShortString& s) { std::memset(s.chars + s.len, 0, sizeof s.chars - s.len); }
+
+// The record as it goes into a file: the same values, with no stale bytes anywhere.
+OptionsValues FileImage(const OptionsValues& options)
+{
+    OptionsValues image = options;
+    std::memset(image.pad774, 0, sizeof image.pad774);
+    std::memset(image.pad5529, 0, sizeof image.pad5529);
+    for (ShortString* s : {&image.PictureDir, &image.VideoDir, &image.LogfileDir, &image.SoundFile,
+                           &image.FTPAddress, &image.UserName, &image.UpDir, &image.Password,
+                           &image.LocalSiteDir, &image.OfflinePicName, &image.SocksHost,
+                           &image.SocksUser, &image.SocksPass, &image.SocksType, &image.FontName,
+                           &image.CaptionText, &image.LPicPrefix, &image.LPicFixed,
+                           &image.WPicPrefix, &image.WPicFixed, &image.VidPrefix})
+        ClearUnusedBytes(*s);
+    if (!image.SavePassword)
+        std::memset(&image.Password, 0, sizeof image.Password);
+    return image;
+}
+
+// Reads up to size bytes; returns how many were read, or -1 with errno set.
+ssize_t ReadFully(int fd, char* buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool WriteFully(int fd, const char* buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// One level only: a folder whose parent is missing stays missing.
+bool EnsureFolder(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).isDir())
+        return true;
+    return QDir().mkdir(path);
+}
+
+int MinutesSecondsToMs(std::int32_t minutes, std::int32_t seconds)
+{
+    return std::max(0, SaturateToInt(std::int64_t{minutes} * 60000 + std::int64_t{seconds} * 1000));
+}
+} // namespace
+
+QString ProfileFolder() { return ProgramDir() + QStringLiteral("Profiles/"); }
+
+QString ProfilePath(const QString& name) { return ProfileFolder() + name + QStringLiteral(".pfl"); }
+
+bool ProfileExists(const QString& name) { return QFileInfo::exists(ProfilePath(name)); }
+
+OptionsValues Load(const QString& profileName)
+{
+    const QString path = ProfilePath(profileName);
+    if (!QFileInfo::exists(path)) {
+        const OptionsValues defaults = DefaultOptions();
+        Save(defaults, profileName);
+        return defaults;
+    }
+    FileDescriptor fd(::open(LocalPath(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        ThrowSystemError(errno, path);
+    OptionsValues options;
+    const ssize_t n = ReadFully(fd.get(), reinterpret_cast<char*>(&options), sizeof options);
+    if (n != static_cast<ssize_t>(sizeof options)) {
+        ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded.").arg(profileName), true,
+                              QStringLiteral("function Load(ProfileName : string) : OptionsValues;"));
+        return DefaultOptions();
+    }
+    return options;
+}
+
+void Save(const OptionsValues& options, const QString& profileName)
+{
+    const QString path = ProfilePath(profileName);
+    if (profileName.contains('/') || profileName.contains(QChar(0)))
+        ThrowSystemError(EINVAL, path);
+
+    // The temporary name does not end in ".pfl", so a left-over never lists as a profile.
+    QByteArray temp = LocalPath(ProfileFolder() + QStringLiteral(".saving-XXXXXX"));
+    FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC)); // mode 0600
+    if (!fd.valid())
+        ThrowSystemError(errno, path);
+
+    const OptionsValues image = FileImage(options);
+    int error = 0;
+    if (!WriteFully(fd.get(), reinterpret_cast<const char*>(&image), sizeof image) || ::fsync(fd.get()) != 0)
+        error = errno;
+    if (!fd.reset() && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.constData(), LocalPath(path).constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.constData());
+        ThrowSystemError(error, path);
+    }
+}
+
+QStringList ProfileNames()
+{
+    const QDir folder(ProfileFolder());
+    QStringList names;
+    for (const QString& file :
+         folder.entryList({QStringLiteral("*.pfl")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (file.endsWith(QStringLiteral(".pfl"))) // the filter ignores case; profile paths do not
+            names << file.chopped(4);
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+void ListProfiles(ProfileBox& box)
+{
+    const QString shown = box.text();
+    const QStringList names = ProfileNames();
+    box.setItems(names);
+    box.setDeleteEnabled(names.size() != 1);
+    box.setText(shown);
+}
+
+void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets)
+{
+    OptionsValues working = options;
+    ActiveOptions = working;
+
+    for (ShortString* folder : {&working.PictureDir, &working.VideoDir, &working.LogfileDir, &working.LocalSiteDir}) {
+        if (!EnsureFolder(folder->str()))
+            *folder = QString();
+    }
+
+    targets.ApplyStartupShortcut(working.LoadAtStartup);
+    targets.SetTimedTriggerInterval(MinutesSecondsToMs(working.TimedMin, working.TimedSec));
+    targets.SetJpegQuality(working.PicQual);
+    if (targets.CaptureDriverIndex() != working.DriverIndex)
+        targets.SetCaptureDriverIndex(working.DriverIndex);
+    if (!targets.DriverConnected()) {
+        ProgramLog().WriteLog(QStringLiteral("Loading driver..."), false, SetActiveSender);
+        if (targets.PreviewChecked())
+            targets.RunPreviewCommand();
+        targets.EnableDriverTimer();
+    }
+    const auto rate = static_cast<std::uint16_t>(working.FrameRate);
+    targets.SetFrameRates(rate, rate);
+    targets.SetMotionThreshold(std::int64_t{working.Sensitivity} * 90000 + 1000000);
+    targets.SetFuseSeconds(SaturateToInt(std::int64_t{working.FuseMin} * 60 + working.FuseSec));
+    targets.SetRearmInterval(MinutesSecondsToMs(working.RearmMin, working.RearmSec));
+    targets.ShowInDialog(working);
+    ProgramLog().WriteLog(QStringLiteral("Loaded profile: ") + box.text(), true, SetActiveSender);
+}
+
+void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
+{
+    QDir().mkdir(ProfileFolder());
+    QString name = ProgramStore().ReadString(QStringLiteral("CurrentProfile"), CreateDefaultSentinel);
+    if (!ProfileExists(name))
+        name = CreateDefaultSentinel;
+
+    if (name != CreateDefaultSentinel) {
+        box.setText(name);
+        OptionsValues options;
+        try {
+            options = Load(name);
+        } catch (const EInOutError& e) {
+            ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
+                                  true, QStringLiteral("InitMainWindow"));
+            options = DefaultOptions();
+        }
+        SetActive(options, box, targets);
+        return;
+    }
+
+    box.setText(DefaultProfileName);
+    ProgramStore().WriteString(QStringLiteral("CurrentProfile"), DefaultProfileName);
+    ProgramStore().WriteInteger(QStringLiteral("LoadCount"), 0);
+    const OptionsValues defaults = DefaultOptions();
+    try {
+        Save(defaults, DefaultProfileName);
+    } catch (const EInOutError& e) {
+        ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be saved: %2").arg(DefaultProfileName, QString::fromLocal8Bit(e.what())),
+                              true, QStringLiteral("InitMainWindow"));
+    }
+    SetActive(defaults, box, targets);
+}

@@ -1,0 +1,74 @@
+#include "settings/widgets/ProfileNameWindow.h"
+
+#include "settings/Profiles.h"
+#include "settings/widgets/DialogMessages.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TForm6::TForm6(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profileBox_(profileBox)
+{
+    setWindowTitle(QStringLiteral("Profile name:"));
+    setModal(false);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    Edit1 = new QLineEdit;
+    Edit1->setMinimumWidth(361);
+    Edit1->installEventFilter(this);
+    Button2 = new QPushButton(QStringLiteral("Cancel"));
+    Button1 = new QPushButton(QStringLiteral("OK"));
+    Button2->setAutoDefault(false);
+    Button1->setAutoDefault(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Edit1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TForm6::showEvent(QShowEvent* event)
+{
+    Edit1->clear();
+    Edit1->setFocus();
+    QDialog::showEvent(event);
+}
+
+// Enter in the name edit is "OK", and goes no further.
+bool TForm6::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Button1Click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm6::Button1Click()
+{
+    ListProfiles(profileBox_);
+    const QString name = Edit1->text();
+    try {
+        Save(DefaultOptions(), name);
+    } catch (const EInOutError& e) {
+        SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    ListProfiles(profileBox_);
+    profileBox_.setText(name);
+    close();
+}
+
+void TForm6::Button2Click() { close(); }
