@@ -1,0 +1,42 @@
+#include "capture/AudioFormat.h"
+
+#include "capture/CaptureBackend.h"
+
+std::uint32_t TAudioFormat::SamplesPerSec(TFrequency f)
+{
+    switch (f) {
+    case TFrequency::f8000Hz: return 8000;
+    case TFrequency::f11025Hz: return 11025;
+    case TFrequency::f22050Hz: return 22050;
+    case TFrequency::f44100Hz: return 44100;
+    }
+    return 8000;
+}
+
+WAVEFORMATEX TAudioFormat::ToWaveFormat(WAVEFORMATEX base) const
+{
+    base.nSamplesPerSec = SamplesPerSec(Frequency);
+    base.nChannels = Channels == TChannel::Mono ? 1 : 2;
+    base.wBitsPerSample = Resolution == TResolution::r8Bit ? 8 : 16;
+    base.nBlockAlign = std::uint16_t(base.nChannels * base.wBitsPerSample / 8);
+    base.nAvgBytesPerSec = base.nSamplesPerSec * base.nBlockAlign;
+    return base;
+}
+
+void TAudioFormat::ApplyTo(CaptureWindow* window) const
+{
+    if (!window)
+        return;
+    WAVEFORMATEX format;
+    window->GetAudioFormat(format);
+    window->SetAudioFormat(ToWaveFormat(format));
+}
+
+TAudioFormat TAudioFormat::FromSettings(int channels, int sampleRate, int resolution)
+{
+    TAudioFormat f;
+    f.Channels = channels == 1 ? TChannel::Stereo : TChannel::Mono;
+    f.Frequency = sampleRate >= 0 && sampleRate <= 3 ? TFrequency(sampleRate) : TFrequency::f8000Hz;
+    f.Resolution = resolution == 0 ? TResolution::r8Bit : TResolution::r16Bit;
+    return f;
+}

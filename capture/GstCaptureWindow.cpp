@@ -1,0 +1,711 @@
+#include "capture/GstCaptureWindow.h"
+
+#include "capture/BmpFile.h"
+#include "capture/CaptureDialogs.h"
+#include "capture/CaptureView.h"
+#include "capture/GstCaptureBackend.h"
+#include "common/EventLog.h"
+
+#include <QFile>
+#include <gst/app/gstappsink.h>
+#include <gst/video/colorbalance.h>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr auto ConnectTimeout = std::chrono::seconds(5);
+constexpr auto GrabTimeout = std::chrono::seconds(3);
+constexpr auto EosTimeout = std::chrono::seconds(10);
+constexpr int ErrorIdDeviceLost = 1;
+constexpr int StatusIdStarted = 1;
+constexpr int StatusIdEnded = 2;
+
+std::int64_t NowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+FrameFormat FormatFromCaps(GstCaps* caps)
+{
+    FrameFormat f;
+    if (!caps || gst_caps_get_size(caps) == 0)
+        return f;
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    int w = 0, h = 0;
+    gst_structure_get_int(s, "width", &w);
+    gst_structure_get_int(s, "height", &h);
+    f.bmiHeader.biWidth = w;
+    f.bmiHeader.biHeight = h;
+    const QString media = gst_structure_get_name(s);
+    const QString format = gst_structure_get_string(s, "format");
+    const std::uint32_t pixels = std::uint32_t(w) * std::uint32_t(h);
+    if (media == "image/jpeg") {
+        f.bmiHeader.biCompression = FOURCC_MJPG;
+        f.bmiHeader.biBitCount = 24;
+        f.bmiHeader.biSizeImage = pixels * 3;
+    } else if (format == "YUY2") {
+        f.bmiHeader.biCompression = FOURCC_YUY2;
+        f.bmiHeader.biBitCount = 16;
+    } else if (format == "I420") {
+        f.bmiHeader.biCompression = FOURCC_I420;
+        f.bmiHeader.biBitCount = 12;
+    }
+    if (f.bmiHeader.biSizeImage == 0)
+        f.bmiHeader.biSizeImage = std::uint32_t(FrameDecoder::ExpectedSize(f));
+    return f;
+}
+
+// The default microphone, unless the system has none (autoaudiosrc then falls back to a
+// silent test source, which is not worth recording).
+bool MicrophoneAvailable()
+{
+    GstElement* made = gst_element_factory_make("autoaudiosrc", nullptr);
+    if (!made)
+        return false;
+    GstElementPtr src(GST_ELEMENT(gst_object_ref_sink(made)));
+    if (gst_element_set_state(src.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(src.get(), GST_STATE_NULL);
+        return false;
+    }
+    bool real = false;
+    GstIterator* it = gst_bin_iterate_elements(GST_BIN(src.get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        GstElement* child = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(child);
+        if (factory && QString(GST_OBJECT_NAME(factory)) != "audiotestsrc")
+            real = true;
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    gst_element_set_state(src.get(), GST_STATE_NULL);
+    return real;
+}
+
+} // namespace
+
+GstCaptureWindow::GstCaptureWindow(GstCaptureBackend& backend, const QString& windowName, QWidget* parent, int width,
+                                   int height)
+    : backend_(backend)
+{
+    auto* view = new CaptureView(*this, parent); // owned by the parent widget, deleted by us first
+    view->setObjectName(windowName);
+    view->setGeometry(0, 0, width, height);
+    view->show();
+    view_ = view;
+    postTarget_ = view;
+    limitTimer_.setSingleShot(true);
+    QObject::connect(&limitTimer_, &QTimer::timeout, &guard_, [this] {
+        // The time limit ends the sequence as the platform would: orderly, by itself.
+        if (capturing_) {
+            Stop();
+            ReportStopped({});
+        }
+    });
+}
+
+GstCaptureWindow::~GstCaptureWindow()
+{
+    EndStreaming();
+    StopPipeline();
+    delete view_.data();
+}
+
+// ---- window-system requests ----
+
+void GstCaptureWindow::SetMouseForwarding(bool forward)
+{
+    if (view_)
+        view_->setAttribute(Qt::WA_TransparentForMouseEvents, forward);
+}
+
+void GstCaptureWindow::Move(int x, int y, int width, int height)
+{
+    if (view_) {
+        view_->setGeometry(x, y, width, height);
+        view_->update();
+    }
+}
+
+// ---- callbacks ----
+
+void GstCaptureWindow::SetCallbackStatus(TextCallback cb)
+{
+    std::lock_guard lock(callbackMutex_);
+    statusCallback_ = std::move(cb);
+}
+
+void GstCaptureWindow::SetCallbackFrame(VideoCallback cb)
+{
+    std::lock_guard lock(callbackMutex_);
+    frameCallback_ = std::move(cb);
+}
+
+void GstCaptureWindow::SetCallbackError(TextCallback cb)
+{
+    std::lock_guard lock(callbackMutex_);
+    errorCallback_ = std::move(cb);
+}
+
+void GstCaptureWindow::SetCallbackVideoStream(VideoCallback cb)
+{
+    std::lock_guard lock(callbackMutex_);
+    videoCallback_ = std::move(cb);
+}
+
+void GstCaptureWindow::SetCallbackWaveStream(WaveCallback cb)
+{
+    std::lock_guard lock(callbackMutex_);
+    waveCallback_ = std::move(cb);
+}
+
+void GstCaptureWindow::SetStoppedHandler(StoppedHandler handler) { stoppedHandler_ = std::move(handler); }
+
+// ---- the pipeline ----
+
+bool GstCaptureWindow::StartPipeline(const std::optional<RecordingSpec>& recording)
+{
+    StopPipeline();
+    if (!device_)
+        return false;
+    const QString description = PipelineDescription(*device_, settings_, recording);
+    GError* rawError = nullptr;
+    GstElement* made = gst_parse_launch(description.toUtf8().constData(), &rawError);
+    GErrorPtr error(rawError);
+    if (!made) {
+        ProgramLog().WriteLog("Capture pipeline not available: " + QString::fromUtf8(error ? error->message : ""),
+                              true, "TVideoCap");
+        return false;
+    }
+    pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(made)));
+    ++generation_;
+    {
+        std::lock_guard lock(frameMutex_);
+        eos_ = false;
+    }
+
+    GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "src"));
+    source_ = src.get(); // the pipeline keeps it alive
+    if (device_->kind == CaptureDevice::Kind::V4l2)
+        g_object_set(source_, "device", device_->path.toUtf8().constData(), nullptr);
+    else if (!device_->path.isEmpty())
+        g_object_set(source_, "location", device_->path.toUtf8().constData(), nullptr);
+    if (recording) {
+        GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "sink"));
+        g_object_set(sink.get(), "location", QFile::encodeName(captureFile_).constData(), nullptr);
+    }
+    GstElementPtr frames(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "frames"));
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &GstCaptureWindow::OnNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(frames.get()), &callbacks, this, nullptr);
+
+    GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
+    gst_bus_set_sync_handler(bus.get(), &GstCaptureWindow::OnBusMessage, this, nullptr);
+
+    std::uint64_t framesBefore;
+    {
+        std::lock_guard lock(frameMutex_);
+        framesBefore = frameCount_;
+    }
+    if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
+        gst_element_get_state(pipeline_.get(), nullptr, nullptr, GST_SECOND * 5) == GST_STATE_CHANGE_FAILURE ||
+        !WaitForFrame(framesBefore, ConnectTimeout)) {
+        StopPipeline();
+        return false;
+    }
+    if (device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty())
+        gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0);
+    ApplyColourBalance();
+    return true;
+}
+
+void GstCaptureWindow::StopPipeline()
+{
+    if (!pipeline_)
+        return;
+    ++generation_; // messages still on their way to the GUI thread are dropped
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL); // joins the streaming threads
+    GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
+    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+    source_ = nullptr;
+    pipeline_.reset();
+}
+
+bool GstCaptureWindow::WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(frameMutex_);
+    return frameCv_.wait_for(lock, timeout, [&] { return frameCount_ > after || eos_; }) && frameCount_ > after;
+}
+
+GstFlowReturn GstCaptureWindow::OnNewSample(GstAppSink* sink, gpointer self)
+{
+    GstSamplePtr sample(gst_app_sink_pull_sample(sink));
+    if (sample)
+        static_cast<GstCaptureWindow*>(self)->DeliverFrame(sample.get());
+    return GST_FLOW_OK;
+}
+
+// Streaming thread.
+void GstCaptureWindow::DeliverFrame(GstSample* sample)
+{
+    GstCaps* caps = gst_sample_get_caps(sample);
+    {
+        std::lock_guard lock(frameMutex_);
+        if (caps && (!latestCaps_ || !gst_caps_is_equal(caps, latestCaps_.get()))) {
+            latestCaps_.reset(gst_caps_ref(caps));
+            format_ = FormatFromCaps(caps);
+        }
+        latest_.reset(gst_sample_ref(sample));
+        ++frameCount_;
+    }
+    frameCv_.notify_all();
+
+    const std::int64_t now = NowUs();
+    const bool streaming = streaming_.load();
+    if (streaming || previewOn_.load()) {
+        // Frames faster than the requested rate are skipped (a quarter period of jitter allowed).
+        const std::int64_t sinceLast = now - lastDeliveredUs_.load();
+        const bool due = !streaming || sinceLast >= frameIntervalUs_.load() * 3 / 4;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (due && buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            VIDEOHDR header;
+            header.lpData = map.data;
+            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(map.size);
+            {
+                std::lock_guard lock(callbackMutex_);
+                // Checked under the lock: after Stop() no frame of the old sequence gets through.
+                if (streaming && streaming_.load() && videoCallback_) {
+                    lastDeliveredUs_ = now;
+                    ++sequenceFrames_;
+                    header.dwTimeCaptured = std::uint32_t((now - sequenceStartUs_.load()) / 1000);
+                    videoCallback_(header);
+                } else if (!streaming && frameCallback_) {
+                    frameCallback_(header);
+                }
+            }
+            gst_buffer_unmap(buffer, &map);
+        }
+    }
+
+    if (previewOn_.load() && now - lastPresentUs_.load() >= std::int64_t(previewIntervalMs_.load()) * 1000 &&
+        !presentPending_.exchange(true)) {
+        lastPresentUs_ = now;
+        CaptureView* view = postTarget_;
+        QMetaObject::invokeMethod(view, [view] { view->Present(); }, Qt::QueuedConnection);
+    }
+}
+
+GstBusSyncReply GstCaptureWindow::OnBusMessage(GstBus*, GstMessage* message, gpointer selfPointer)
+{
+    auto* self = static_cast<GstCaptureWindow*>(selfPointer);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS: {
+        std::lock_guard lock(self->frameMutex_);
+        self->eos_ = true;
+    }
+        self->frameCv_.notify_all();
+        [[fallthrough]];
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_SEGMENT_DONE: {
+        std::shared_ptr<GstMessage> held(gst_message_ref(message), [](GstMessage* m) { gst_message_unref(m); });
+        const unsigned generation = self->generation_.load();
+        QMetaObject::invokeMethod(
+            &self->guard_, [self, held, generation] { self->HandleBusMessage(held.get(), generation); },
+            Qt::QueuedConnection);
+        break;
+    }
+    default:
+        break;
+    }
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+}
+
+void GstCaptureWindow::HandleBusMessage(GstMessage* message, unsigned generation)
+{
+    if (generation != generation_ || !pipeline_)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_SEGMENT_DONE:
+        // The looped test file: start it again without a flush, so time keeps running.
+        gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_SEGMENT, 0);
+        break;
+    case GST_MESSAGE_ERROR: {
+        GError* raw = nullptr;
+        gst_message_parse_error(message, &raw, nullptr);
+        GErrorPtr error(raw);
+        Fail(QString::fromUtf8(error ? error->message : "unknown error"));
+        break;
+    }
+    case GST_MESSAGE_EOS:
+        if (!recording_ || capturing_)
+            Fail("the device ended its stream");
+        break;
+    default:
+        break;
+    }
+}
+
+void GstCaptureWindow::Fail(const QString& error)
+{
+    limitTimer_.stop();
+    EndStreaming();
+    StopPipeline();
+    capturing_ = false;
+    recording_ = false;
+    {
+        std::lock_guard lock(callbackMutex_);
+        if (errorCallback_)
+            errorCallback_(ErrorIdDeviceLost, error);
+    }
+    ReportStopped(error);
+}
+
+// The component hears of it from the event loop, never from inside one of its own requests.
+void GstCaptureWindow::ReportStopped(const QString& error)
+{
+    if (!stoppedHandler_ || !view_ || !view_->parentWidget())
+        return;
+    QMetaObject::invokeMethod(view_->parentWidget(), [handler = stoppedHandler_, error] { handler(error); },
+                              Qt::QueuedConnection);
+}
+
+void GstCaptureWindow::ApplyColourBalance()
+{
+    if (!source_ || !GST_IS_COLOR_BALANCE(source_))
+        return;
+    GstColorBalance* balance = GST_COLOR_BALANCE(source_);
+    for (const QString& entry : settings_.colourBalance) {
+        const QString label = entry.section('=', 0, 0);
+        const int value = entry.section('=', 1).toInt();
+        for (const GList* l = gst_color_balance_list_channels(balance); l; l = l->next) {
+            auto* channel = GST_COLOR_BALANCE_CHANNEL(l->data);
+            if (label == channel->label)
+                gst_color_balance_set_value(balance, channel, std::clamp(value, channel->min_value, channel->max_value));
+        }
+    }
+}
+
+// ---- connection, caps, status ----
+
+bool GstCaptureWindow::DriverConnect(int index)
+{
+    device_ = backend_.Device(index);
+    if (!device_)
+        return false;
+    settings_ = DeviceSettings::Load(*device_);
+    return StartPipeline(std::nullopt);
+}
+
+void GstCaptureWindow::DriverDisconnect()
+{
+    limitTimer_.stop();
+    EndStreaming();
+    StopPipeline();
+    capturing_ = false;
+    recording_ = false;
+    device_.reset();
+}
+
+bool GstCaptureWindow::DriverGetCaps(CAPDRIVERCAPS& caps)
+{
+    if (!device_)
+        return false;
+    caps = CAPDRIVERCAPS{};
+    caps.fHasOverlay = 0;
+    caps.fHasDlgVideoSource = 1;
+    caps.fHasDlgVideoFormat = 1;
+    caps.fHasDlgVideoDisplay = 0;
+    caps.fCaptureInitialized = pipeline_ ? 1 : 0;
+    return true;
+}
+
+bool GstCaptureWindow::GetStatus(CAPSTATUS& status)
+{
+    status = CAPSTATUS{};
+    {
+        std::lock_guard lock(frameMutex_);
+        status.uiImageWidth = std::uint32_t(format_.width());
+        status.uiImageHeight = std::uint32_t(format_.height());
+    }
+    status.fLiveWindow = preview_ ? 1 : 0;
+    status.fScale = scale_ ? 1 : 0;
+    status.fAudioHardware = 1;
+    status.fCapFileExists = !captureFile_.isEmpty() && QFile::exists(captureFile_);
+    status.fCapturingNow = capturing_ ? 1 : 0;
+    if (capturing_) {
+        status.dwCurrentVideoFrame = sequenceFrames_.load();
+        status.dwCurrentTimeElapsedMS = std::uint32_t((NowUs() - sequenceStartUs_.load()) / 1000);
+    }
+    return device_.has_value();
+}
+
+// ---- preview ----
+
+void GstCaptureWindow::SetScale(bool scale)
+{
+    scale_ = scale;
+    if (view_)
+        view_->SetScale(scale);
+}
+
+void GstCaptureWindow::SetPreviewRate(int milliseconds) { previewIntervalMs_ = std::max(1, milliseconds); }
+
+void GstCaptureWindow::SetPreview(bool on)
+{
+    preview_ = on;
+    previewOn_ = on;
+    if (on && view_)
+        view_->Present();
+}
+
+void GstCaptureWindow::SetOverlay(bool) {}
+
+bool GstCaptureWindow::DecodeLatest(QImage& out)
+{
+    presentPending_ = false;
+    GstSamplePtr sample;
+    FrameFormat format;
+    if (!SnapshotLatest(sample, format))
+        return false;
+    GstBuffer* buffer = gst_sample_get_buffer(sample.get());
+    GstMapInfo map;
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return false;
+    const bool ok = guiDecoder_.Draw(format, map.data, map.size, out);
+    gst_buffer_unmap(buffer, &map);
+    return ok;
+}
+
+bool GstCaptureWindow::SnapshotLatest(GstSamplePtr& sample, FrameFormat& format)
+{
+    std::lock_guard lock(frameMutex_);
+    if (!latest_)
+        return false;
+    sample.reset(gst_sample_ref(latest_.get()));
+    format = format_;
+    return true;
+}
+
+// ---- dialogs: the choices apply to the running device at once ----
+
+void GstCaptureWindow::RestartAfterSettingsChange()
+{
+    settings_.Save(*device_);
+    if (pipeline_ && !capturing_)
+        StartPipeline(std::nullopt);
+}
+
+bool GstCaptureWindow::DlgVideoFormat()
+{
+    if (!device_ || capturing_)
+        return false;
+    if (!RunFormatDialog(view_ ? view_->window() : nullptr, AvailableModes(*device_), settings_))
+        return false;
+    RestartAfterSettingsChange();
+    return true;
+}
+
+bool GstCaptureWindow::DlgVideoSource()
+{
+    if (!device_)
+        return false;
+    const QString pattern = settings_.pattern;
+    if (!RunSourceDialog(view_ ? view_->window() : nullptr, *device_, settings_, source_))
+        return false;
+    if (settings_.pattern != pattern)
+        RestartAfterSettingsChange();
+    else
+        settings_.Save(*device_);
+    return true;
+}
+
+bool GstCaptureWindow::DlgVideoDisplay() { return false; }
+
+bool GstCaptureWindow::DlgVideoCompression()
+{
+    if (!device_ || !RunCompressionDialog(view_ ? view_->window() : nullptr, settings_))
+        return false;
+    settings_.Save(*device_);
+    return true;
+}
+
+// ---- frames and files ----
+
+bool GstCaptureWindow::GrabFrame()
+{
+    if (!pipeline_)
+        return false;
+    std::uint64_t before;
+    {
+        std::lock_guard lock(frameMutex_);
+        before = frameCount_;
+    }
+    if (!WaitForFrame(before, GrabTimeout))
+        return false;
+    if (view_)
+        view_->Present();
+    return true;
+}
+
+bool GstCaptureWindow::FileSaveDib(const QString& fileName)
+{
+    QImage picture;
+    return DecodeLatest(picture) && WriteBmpFile(fileName, picture);
+}
+
+void GstCaptureWindow::FileSetCaptureFile(const QString& fileName) { captureFile_ = fileName; }
+
+bool GstCaptureWindow::FileAllocate(std::uint32_t bytes)
+{
+    QFile file(captureFile_);
+    return !captureFile_.isEmpty() && file.open(QIODevice::ReadWrite) && file.resize(qint64(bytes));
+}
+
+bool GstCaptureWindow::GetVideoFormat(FrameFormat& format)
+{
+    std::lock_guard lock(frameMutex_);
+    format = format_;
+    return latest_ != nullptr;
+}
+
+bool GstCaptureWindow::GetSequenceSetup(CAPTUREPARMS& parms)
+{
+    parms = parms_;
+    return true;
+}
+
+bool GstCaptureWindow::SetSequenceSetup(const CAPTUREPARMS& parms)
+{
+    parms_ = parms;
+    return true;
+}
+
+bool GstCaptureWindow::GetAudioFormat(WAVEFORMATEX& format)
+{
+    format = wave_;
+    return true;
+}
+
+bool GstCaptureWindow::SetAudioFormat(const WAVEFORMATEX& format)
+{
+    if (format.nChannels < 1 || format.nChannels > 2 ||
+        (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) || format.nSamplesPerSec == 0)
+        return false;
+    wave_ = format;
+    return true;
+}
+
+// ---- sequences ----
+
+std::optional<RecordingSpec> GstCaptureWindow::RecordingFromSetup()
+{
+    RecordingSpec spec;
+    spec.maxFps = parms_.dwRequestMicroSecPerFrame ? int((1000000 + parms_.dwRequestMicroSecPerFrame / 2) /
+                                                         parms_.dwRequestMicroSecPerFrame)
+                                                   : 30;
+    spec.audio = parms_.fCaptureAudio != 0;
+    spec.microphone = device_->kind == CaptureDevice::Kind::V4l2;
+    if (spec.audio && spec.microphone && !MicrophoneAvailable()) {
+        ProgramLog().WriteLog("No microphone found: recording without sound", true, "TVideoCap");
+        spec.audio = false;
+    }
+    spec.sampleRate = int(wave_.nSamplesPerSec);
+    spec.channels = wave_.nChannels;
+    spec.bitsPerSample = wave_.wBitsPerSample;
+    return spec;
+}
+
+void GstCaptureWindow::BeginSequence()
+{
+    capturing_ = true;
+    sequenceFrames_ = 0;
+    const std::int64_t us = std::int64_t(parms_.dwRequestMicroSecPerFrame);
+    frameIntervalUs_ = us;
+    sequenceStartUs_ = NowUs();
+    lastDeliveredUs_ = NowUs() - 10 * us - 1000000;
+    streaming_ = true;
+    if (parms_.fLimitEnabled && parms_.wTimeLimit > 0)
+        limitTimer_.start(int(parms_.wTimeLimit) * 1000);
+    std::lock_guard lock(callbackMutex_);
+    if (statusCallback_)
+        statusCallback_(StatusIdStarted, "Capture started");
+}
+
+void GstCaptureWindow::EndStreaming()
+{
+    streaming_ = false;
+    // Wait out a frame callback in progress: after this no frame of the sequence is delivered.
+    std::lock_guard lock(callbackMutex_);
+}
+
+bool GstCaptureWindow::SequenceNoFile()
+{
+    if (!device_ || capturing_)
+        return false;
+    if (!pipeline_ && !StartPipeline(std::nullopt))
+        return false;
+    BeginSequence();
+    return true;
+}
+
+bool GstCaptureWindow::Sequence()
+{
+    if (!device_ || capturing_ || captureFile_.isEmpty())
+        return false;
+    if (!StartPipeline(RecordingFromSetup())) {
+        ProgramLog().WriteLog("Could not start recording to " + captureFile_, true, "TVideoCap");
+        StartPipeline(std::nullopt);
+        return false;
+    }
+    recording_ = true;
+    BeginSequence();
+    return true;
+}
+
+bool GstCaptureWindow::FinishRecording()
+{
+    gst_element_send_event(pipeline_.get(), gst_event_new_eos());
+    bool finished;
+    {
+        std::unique_lock lock(frameMutex_);
+        finished = frameCv_.wait_for(lock, EosTimeout, [this] { return eos_; });
+    }
+    if (!finished)
+        ProgramLog().WriteLog("Recording did not finish in time: " + captureFile_, true, "TVideoCap");
+    recording_ = false;
+    StartPipeline(std::nullopt);
+    return finished;
+}
+
+bool GstCaptureWindow::Stop()
+{
+    if (!device_)
+        return false;
+    limitTimer_.stop();
+    EndStreaming();
+    const bool wasCapturing = capturing_;
+    capturing_ = false;
+    bool result = true;
+    if (recording_ && pipeline_)
+        result = FinishRecording();
+    if (wasCapturing) {
+        std::lock_guard lock(callbackMutex_);
+        if (statusCallback_)
+            statusCallback_(StatusIdEnded, "Capture ended");
+    }
+    return result;
+}
+
+void GstCaptureWindow::SimulateDeviceLost()
+{
+    if (!source_)
+        return;
+    GErrorPtr error(g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "the device was unplugged"));
+    gst_element_post_message(source_, gst_message_new_error(GST_OBJECT(source_), error.get(), "simulated"));
+}

@@ -1,0 +1,145 @@
+#pragma once
+// One capture window over a GStreamer pipeline. While connected, the device runs into a frame
+// sink whose callback (on the streaming thread) keeps the latest frame, hands each frame of a
+// running sequence to the video-stream callback without copying, and asks the view for a
+// repaint at the preview rate. A recording rebuilds the pipeline with an AVI branch. Bus
+// messages are forwarded to the GUI thread; the streaming thread never waits for it.
+#include "capture/CaptureBackend.h"
+#include "capture/CaptureDevices.h"
+#include "capture/FrameDecoder.h"
+#include "capture/GstPointers.h"
+#include "capture/PipelineDescription.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+class CaptureView;
+class GstCaptureBackend;
+typedef struct _GstAppSink GstAppSink;
+
+class GstCaptureWindow final : public CaptureWindow {
+public:
+    GstCaptureWindow(GstCaptureBackend& backend, const QString& windowName, QWidget* parent, int width, int height);
+    ~GstCaptureWindow() override;
+
+    void SetMouseForwarding(bool forward) override;
+    void Move(int x, int y, int width, int height) override;
+
+    void SetCallbackStatus(TextCallback cb) override;
+    void SetCallbackFrame(VideoCallback cb) override;
+    void SetCallbackError(TextCallback cb) override;
+    void SetCallbackVideoStream(VideoCallback cb) override;
+    void SetCallbackWaveStream(WaveCallback cb) override;
+
+    bool DriverConnect(int index) override;
+    void DriverDisconnect() override;
+    bool DriverGetCaps(CAPDRIVERCAPS& caps) override;
+    bool GetStatus(CAPSTATUS& status) override;
+
+    void SetScale(bool scale) override;
+    void SetPreviewRate(int milliseconds) override;
+    void SetPreview(bool on) override;
+    void SetOverlay(bool on) override;
+
+    bool DlgVideoFormat() override;
+    bool DlgVideoSource() override;
+    bool DlgVideoDisplay() override;
+    bool DlgVideoCompression() override;
+
+    bool GrabFrame() override;
+    bool FileSaveDib(const QString& fileName) override;
+    void FileSetCaptureFile(const QString& fileName) override;
+    bool FileAllocate(std::uint32_t bytes) override;
+    bool GetVideoFormat(FrameFormat& format) override;
+
+    bool GetSequenceSetup(CAPTUREPARMS& parms) override;
+    bool SetSequenceSetup(const CAPTUREPARMS& parms) override;
+    bool GetAudioFormat(WAVEFORMATEX& format) override;
+    bool SetAudioFormat(const WAVEFORMATEX& format) override;
+
+    bool Sequence() override;
+    bool SequenceNoFile() override;
+    bool Stop() override;
+
+    void SetStoppedHandler(StoppedHandler handler) override;
+    void SimulateDeviceLost() override;
+
+    // GUI thread: the latest frame as a picture, for the view.
+    bool DecodeLatest(QImage& out);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
+    static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
+    void DeliverFrame(GstSample* sample);
+
+    bool StartPipeline(const std::optional<RecordingSpec>& recording);
+    void StopPipeline();
+    bool WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout);
+    bool SnapshotLatest(GstSamplePtr& sample, FrameFormat& format);
+    void BeginSequence();
+    void EndStreaming();
+    bool FinishRecording();
+    void HandleBusMessage(GstMessage* message, unsigned generation);
+    void Fail(const QString& error);
+    void ReportStopped(const QString& error);
+    void ApplyColourBalance();
+    void RestartAfterSettingsChange();
+    std::optional<RecordingSpec> RecordingFromSetup();
+
+    GstCaptureBackend& backend_;
+    QObject guard_; // context of every queued call into this window
+    QPointer<CaptureView> view_;
+    CaptureView* postTarget_ = nullptr; // the view, for the streaming thread; outlives the pipeline
+    FrameDecoder guiDecoder_;
+
+    // GUI thread only.
+    std::optional<CaptureDevice> device_;
+    DeviceSettings settings_;
+    GstPipelinePtr pipeline_;
+    GstElement* source_ = nullptr; // borrowed from pipeline_
+    bool preview_ = false;
+    bool scale_ = false;
+    bool recording_ = false;
+    bool capturing_ = false;
+    QString captureFile_;
+    CAPTUREPARMS parms_;
+    WAVEFORMATEX wave_;
+    QTimer limitTimer_;
+    StoppedHandler stoppedHandler_;
+    Clock::time_point sequenceStart_;
+
+    // Shared with the streaming thread.
+    std::mutex frameMutex_;
+    std::condition_variable frameCv_;
+    GstSamplePtr latest_;
+    GstCapsPtr latestCaps_;
+    FrameFormat format_;
+    std::uint64_t frameCount_ = 0;
+    bool eos_ = false;
+
+    std::mutex callbackMutex_; // held while a callback runs, so Stop() returns after it
+    VideoCallback videoCallback_;
+    VideoCallback frameCallback_;
+    TextCallback errorCallback_;
+    TextCallback statusCallback_;
+    WaveCallback waveCallback_;
+
+    std::atomic<unsigned> generation_{0}; // tags bus messages; changes with every pipeline
+    std::atomic<bool> streaming_{false};
+    std::atomic<bool> previewOn_{false};
+    std::atomic<bool> presentPending_{false};
+    std::atomic<int> previewIntervalMs_{33};
+    std::atomic<std::int64_t> frameIntervalUs_{0};
+    std::atomic<std::int64_t> lastPresentUs_{0};
+    std::atomic<std::int64_t> lastDeliveredUs_{0};
+    std::atomic<std::int64_t> sequenceStartUs_{0};
+    std::atomic<std::uint32_t> sequenceFrames_{0};
+};

@@ -1,0 +1,24 @@
+#pragma once
+// The GStreamer pipelines of the capture back-end, as launch descriptions. Every pipeline has
+// the source "src" (its device or file is set on the element, never written into the text),
+// the tee "t" and the frame sink "frames"; a recording adds the muxer "mux" and the file sink
+// "sink". Frames reach "frames" in a format the frame decoder reads: YUY2, I420 or JPEG.
+#include "capture/CaptureDevices.h"
+
+#include <QString>
+#include <optional>
+
+struct RecordingSpec {
+    int maxFps = 30;          // the requested capture rate
+    bool audio = false;
+    bool microphone = false;  // the default microphone, else the test tone
+    int sampleRate = 8000;
+    int channels = 1;
+    int bitsPerSample = 8;    // 8: U8, 16: S16LE
+};
+
+QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
+                            const std::optional<RecordingSpec>& recording);
+
+// The mode a device is run in: the chosen one, or for the test device its default.
+std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const DeviceSettings& settings);
