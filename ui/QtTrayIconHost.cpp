@@ -1,0 +1,88 @@
+#include "ui/QtTrayIconHost.h"
+
+#include "common/EventLog.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QStyle>
+#include <QSystemTrayIcon>
+
+QtTrayIconHost::QtTrayIconHost() = default;
+QtTrayIconHost::~QtTrayIconHost() = default;
+
+bool QtTrayIconHost::CreateReceiver(MessageHandler handler)
+{
+    handler_ = std::move(handler);
+    receiver_ = std::make_unique<QSystemTrayIcon>();
+    // The desktop reports clicks, not button transitions: each becomes the messages a click makes.
+    QObject::connect(receiver_.get(), &QSystemTrayIcon::activated, receiver_.get(),
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            auto send = [this](long mouseMessage) {
+                if (handler_)
+                    handler_(kTrayNotifyMessage, mouseMessage);
+            };
+            switch (reason) {
+            case QSystemTrayIcon::Trigger:
+                send(kTrayLButtonDown);
+                send(kTrayLButtonUp);
+                break;
+            case QSystemTrayIcon::DoubleClick: send(kTrayLButtonDblClk); break;
+            case QSystemTrayIcon::Context:
+                send(kTrayRButtonDown);
+                send(kTrayRButtonUp);
+                break;
+            case QSystemTrayIcon::MiddleClick: send(kTrayMButtonDown); break;
+            case QSystemTrayIcon::Unknown: break;
+            }
+        });
+    return true;
+}
+
+void QtTrayIconHost::DestroyReceiver()
+{
+    receiver_.reset();
+    handler_ = nullptr;
+}
+
+bool QtTrayIconHost::NotifyIcon(TrayNotifyAction action, const TrayNotifyData& data)
+{
+    if (!receiver_)
+        return false;
+    switch (action) {
+    case TrayNotifyAction::Add:
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            ProgramLog().WriteLog("No notification area on this desktop: the tray icon cannot be shown", true,
+                "TTolmarTrayIcon");
+            return false;
+        }
+        receiver_->setIcon(data.icon);
+        receiver_->setToolTip(data.tip);
+        receiver_->show();
+        return true;
+    case TrayNotifyAction::Modify:
+        if (data.flags & kTrayFlagIcon)
+            receiver_->setIcon(data.icon);
+        if (data.flags & kTrayFlagTip)
+            receiver_->setToolTip(data.tip);
+        return true;
+    case TrayNotifyAction::Delete:
+        receiver_->hide();
+        return true;
+    }
+    return false;
+}
+
+long QtTrayIconHost::DefaultWindowProc(unsigned, long) { return 0; }
+
+QPoint QtTrayIconHost::CursorPos() const { return QCursor::pos(); }
+
+void QtTrayIconHost::PopupMenu(QMenu& menu, QPoint screenPos) { menu.popup(screenPos); }
+
+QIcon QtTrayIconHost::StandardApplicationIcon() const
+{
+    QIcon fallback;
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        fallback = app->style()->standardIcon(QStyle::SP_ComputerIcon);
+    return QIcon::fromTheme("application-x-executable", fallback);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// TTolmarTrayIcon's host on a real desktop: a QSystemTrayIcon whose activations are translated
+// into the icon's mouse messages. A desktop without a notification area refuses the icon (and
+// says so in the event log); the program keeps running without it.
+#include "ui/TrayIconHost.h"
+
+#include <memory>
+
+class QSystemTrayIcon;
+
+class QtTrayIconHost final : public TrayIconHost {
+public:
+    QtTrayIconHost();
+    ~QtTrayIconHost() override;
+
+    bool CreateReceiver(MessageHandler handler) override;
+    void DestroyReceiver() override;
+    bool NotifyIcon(TrayNotifyAction action, const TrayNotifyData& data) override;
+    long DefaultWindowProc(unsigned message, long lParam) override;
+    QPoint CursorPos() const override;
+    void PopupMenu(QMenu& menu, QPoint screenPos) override;
+    QIcon StandardApplicationIcon() const override;
+
+private:
+    std::unique_ptr<QSystemTrayIcon> receiver_;
+    MessageHandler handler_;
+};

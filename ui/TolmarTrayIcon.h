@@ -1,0 +1,94 @@
+#pragma once
+// The program's icon in the notification area: keeps its picture and tip current and turns mouse
+// activity on it into events, or into a popup menu at the mouse position. GUI thread only.
+#include "ui/TrayIconHost.h"
+
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+class QMenu;
+class TTolmarTrayIcon;
+
+// A refusal of the desktop to create, add, delete or modify the icon.
+class ETrayIconError : public std::runtime_error {
+public:
+    enum Code { CreateWindowFailed = 14920, AddFailed = 14921, DeleteFailed = 14922, ModifyFailed = 14923 };
+    explicit ETrayIconError(Code code);
+    Code code() const { return code_; }
+    static const char* MessageFor(Code code);
+
+private:
+    Code code_;
+};
+
+using TNotifyEvent = std::function<void(TTolmarTrayIcon& sender)>;
+
+class TTolmarTrayIcon {
+public:
+    // The icon starts hidden, with the host's standard application picture.
+    explicit TTolmarTrayIcon(std::unique_ptr<TrayIconHost> host);
+    ~TTolmarTrayIcon(); // hides the icon when shown; a refusal then is swallowed
+    TTolmarTrayIcon(const TTolmarTrayIcon&) = delete;
+    TTolmarTrayIcon& operator=(const TTolmarTrayIcon&) = delete;
+
+    // True exactly while the receiver of the icon's notifications exists.
+    bool Visible() const { return receiverExists_; }
+    // Shows or hides the icon; raises ETrayIconError when the desktop refuses.
+    void SetVisible(bool visible);
+
+    const QIcon& Icon() const { return icon_; }
+    // Takes over the picture; a shown icon is modified in place.
+    void SetIcon(const QIcon& picture);
+
+    const QString& Tip() const { return tip_; }
+    // Longer texts are shortened to the 63 characters the notification area holds.
+    void SetTip(const QString& text);
+
+    // Menus are only stored; a destroyed menu reads as none.
+    QMenu* RightMenu() const { return rightMenu_; }
+    void SetRightMenu(QMenu* menu) { rightMenu_ = menu; }
+    QMenu* LeftMenu() const { return leftMenu_; }
+    void SetLeftMenu(QMenu* menu) { leftMenu_ = menu; }
+
+    // Events, raised only when assigned, with this component as sender. A menu set for a button
+    // replaces that button's release event.
+    TNotifyEvent OnChange;
+    TNotifyEvent OnMouseMove;
+    TNotifyEvent OnMouseLBtnDown;
+    TNotifyEvent OnRBtnDown;
+    TNotifyEvent OnMouseLBtnUp;
+    TNotifyEvent OnMouseRBtnUp;
+    TNotifyEvent OnMouseLBtnDblClk;
+    TNotifyEvent OnMouseRBtnDblClk;
+
+    // The receiver's message handler; the host calls it with every message it receives.
+    long HandleMessage(unsigned message, long lParam);
+
+protected:
+    virtual void DoMouseMove();
+    virtual void DoMouseLBtnUp();
+    virtual void DoMouseRBtnUp();
+    virtual void DoMouseLBtnDown();
+    virtual void DoRBtnDown();
+    virtual void DoMouseLBtnDblClk();
+    virtual void DoMouseRBtnDblClk();
+    virtual void DoChange();
+
+private:
+    void ShowIcon();
+    void HideIcon();
+    void UpdateIcon();
+    void FillNotifyData(unsigned flags);
+    void Raise(const TNotifyEvent& event);
+    void ShowMenuAtCursor(QMenu& menu);
+
+    std::unique_ptr<TrayIconHost> host_;
+    TrayNotifyData notifyData_;
+    bool receiverExists_ = false;
+    QPointer<QMenu> rightMenu_;
+    QPointer<QMenu> leftMenu_;
+    QIcon icon_;
+    QString tip_;
+};

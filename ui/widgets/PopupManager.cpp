@@ -1,0 +1,70 @@
+#include "ui/widgets/PopupManager.h"
+
+#include "ui/PopupGeometry.h"
+#include "ui/widgets/TForm2.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+PopupManager::PopupManager(QObject* parent) : QObject(parent)
+{
+    msgBoxTimer_.setObjectName("MsgBoxTimer");
+    msgBoxTimer_.setInterval(1);
+    msgBoxTimer_.setSingleShot(true);
+    connect(&msgBoxTimer_, &QTimer::timeout, this, &PopupManager::MsgBoxTimerTimer);
+}
+
+PopupManager::~PopupManager()
+{
+    for (const auto& popup : popups_)
+        delete popup.data();
+}
+
+void PopupManager::Raise(const QString& text)
+{
+    {
+        std::lock_guard lock(pendingMutex_);
+        if (!pending_.contains(text))
+            pending_.append(text);
+    }
+    // Timers belong to the GUI thread; the frame thread never waits for it.
+    QMetaObject::invokeMethod(this, [this] { msgBoxTimer_.start(); }, Qt::QueuedConnection);
+}
+
+void PopupManager::MsgBoxTimerTimer()
+{
+    msgBoxTimer_.stop();
+    QStringList texts;
+    {
+        std::lock_guard lock(pendingMutex_);
+        texts.swap(pending_);
+    }
+    for (const QString& text : texts)
+        ShowPopup(text);
+}
+
+TForm2* PopupManager::ShowPopup(const QString& text)
+{
+    if (popupShowing_ && latest_ && latest_->Text() == text)
+        return nullptr;
+
+    auto* popup = new TForm2;
+    connect(popup, &TForm2::FormShow, this, [this] { popupShowing_ = true; });
+    connect(popup, &TForm2::FormHide, this, [this] { popupShowing_ = false; });
+    std::erase_if(popups_, [](const QPointer<TForm2>& p) { return p.isNull(); });
+    popups_.emplace_back(popup);
+    latest_ = popup;
+
+    popup->SetText(text);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 0, 0);
+    const PopupGeometry g = LayoutPopup(popup->Label1->width(), popup->height(), popup->Button1->width(), screenRect);
+    popup->setFixedWidth(g.width);
+    popup->Button1->move(g.buttonLeft, popup->Button1->y());
+    popup->move(g.left, g.top);
+    popup->show();
+    popup->raise();
+    return popup;
+}

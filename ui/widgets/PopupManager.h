@@ -1,0 +1,42 @@
+#pragma once
+// The popup warnings of the program. A raiser on any thread hands its text over with Raise();
+// the MsgBoxTimer tick on the GUI thread then opens a popup for it, unless the most recent popup
+// is on screen with the same text. Every popup is a window of its own, so different warnings
+// stand side by side.
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <mutex>
+#include <vector>
+
+class TForm2;
+
+class PopupManager : public QObject {
+    Q_OBJECT
+public:
+    explicit PopupManager(QObject* parent = nullptr);
+    ~PopupManager() override; // closes the popups still alive
+
+    // Any thread. Texts raised before the next tick are shown once each, in order.
+    void Raise(const QString& text);
+
+    // True while a popup is on screen: set when any popup is shown, cleared when any is hidden.
+    bool PopupShowing() const { return popupShowing_; }
+    // The most recently created popup, while it exists.
+    TForm2* LatestPopup() const { return latest_; }
+    QTimer& MsgBoxTimer() { return msgBoxTimer_; }
+
+    // The tick: opens the popups for the texts raised since the last one.
+    void MsgBoxTimerTimer();
+    // Opens a popup for text unless the same warning is showing already; returns it or nullptr.
+    TForm2* ShowPopup(const QString& text);
+
+private:
+    QTimer msgBoxTimer_;
+    std::mutex pendingMutex_;
+    QStringList pending_; // PopupMessage, one per distinct text raised since the last tick
+    bool popupShowing_ = false;
+    QPointer<TForm2> latest_;
+    std::vector<QPointer<TForm2>> popups_;
+};

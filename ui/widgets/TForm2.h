@@ -1,0 +1,32 @@
+#pragma once
+// The popup warning window: one line of warning text and an OK button, modeless. OK hides and
+// frees it; the title-bar close button only hides it. It tells its owner when it is shown or
+// hidden (the owner keeps PopupShowing).
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+class TForm2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    // Sets the warning text; the label sizes itself to it.
+    void SetText(const QString& text);
+    QString Text() const;
+
+signals:
+    void FormShow();
+    void FormHide();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void Button1Click();
+};
