@@ -1,0 +1,158 @@
+#include "app/LogWriter.h"
+
+#include "common/Clock.h"
+#include "settings/ActiveOptions.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QThread>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+constexpr int clearAfterMs = 10000;
+const QString hyphenLine = QString(38, QChar('-'));
+
+// Owns one file descriptor.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+UniqueFd openForAppend(const QString& path)
+{
+    return UniqueFd(::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+}
+
+// One write() per text, so lines from the GUI and the frame thread never interleave.
+bool appendWhole(const UniqueFd& fd, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    const ssize_t n = ::write(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
+    return n == bytes.size();
+}
+
+QString timeNow(const QDateTime& now) { return QLocale::system().toString(now.time(), LongTimeFormat()); }
+} // namespace
+
+QString LongTimeFormat()
+{
+    // Qt's long format names the time zone ("t"); log lines carry none.
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == '\'')
+            quoted = !quoted;
+        if (!quoted && c == 't') {
+            while (out.endsWith(' '))
+                out.chop(1);
+            continue;
+        }
+        out += c;
+    }
+    return out.trimmed();
+}
+
+LogWriter::LogWriter(StatusSink& sink, QObject* parent) : QObject(parent), sink_(sink)
+{
+    clearStatusbar_.setInterval(clearAfterMs);
+    clearStatusbar_.setSingleShot(true);
+    connect(&clearStatusbar_, &QTimer::timeout, this, &LogWriter::ClearStatusbarTimer);
+}
+
+bool LogWriter::FirstLogWrite() const
+{
+    std::lock_guard lock(fileMutex_);
+    return firstLogWrite_;
+}
+
+QString LogWriter::LogFileName() const
+{
+    std::lock_guard lock(fileMutex_);
+    return logFileName_;
+}
+
+void LogWriter::WriteLog(const QString& msg, bool toFile, const QString& sender)
+{
+    QString text = msg;
+    if (debugLog_.load()) {
+        // Debug mode logs whatever the profile says, until a profile activation restores it.
+        if (!ActiveOptions.CreateLogfile)
+            ActiveOptions.CreateLogfile = true;
+        toFile = true;
+        text += " (Sender : " + sender + ")";
+    }
+    if (!ActiveOptions.CreateLogfile)
+        return;
+
+    switch (writeToFile(text, toFile)) {
+    case FileResult::HeaderFailed:
+        showStatus("Could not open the logfile " + LogFileName(), false);
+        break;
+    case FileResult::LineFailed:
+        // The caller's work (a picture, an upload) goes on; only the log line is lost.
+        showStatus("Could not write to the logfile " + LogFileName(), true);
+        break;
+    case FileResult::Written:
+        showStatus(text, true);
+        break;
+    }
+}
+
+LogWriter::FileResult LogWriter::writeToFile(const QString& msg, bool toFile)
+{
+    const QDateTime now = ProgramClock().now();
+    std::lock_guard lock(fileMutex_);
+    if (firstLogWrite_) {
+        logFileName_ = ActiveOptions.LogfileDir.str() + "Log.txt";
+        const UniqueFd fd = openForAppend(logFileName_);
+        if (!fd.valid())
+            return FileResult::HeaderFailed;
+        QString header = "\r\n" + hyphenLine + "\r\n" + QLocale::system().toString(now.date(), QLocale::ShortFormat)
+            + " " + timeNow(now) + ": Program Start\r\n" + hyphenLine + "\r\n";
+        if (debugLog_.load())
+            header += "DebugLog enabled\r\n";
+        if (!appendWhole(fd, header))
+            return FileResult::HeaderFailed;
+        firstLogWrite_ = false;
+    }
+    if (!toFile)
+        return FileResult::Written;
+    const UniqueFd fd = openForAppend(logFileName_);
+    if (!fd.valid() || !appendWhole(fd, timeNow(now) + ": " + msg + "\r\n"))
+        return FileResult::LineFailed;
+    return FileResult::Written;
+}
+
+void LogWriter::showStatus(const QString& text, bool restartClear)
+{
+    if (QThread::currentThread() != thread()) {
+        // The frame thread hands the text over and goes on; it never waits for the GUI.
+        QMetaObject::invokeMethod(this, [this, text, restartClear] { showStatus(text, restartClear); }, Qt::QueuedConnection);
+        return;
+    }
+    sink_.SetStatusText(text);
+    if (restartClear) {
+        clearStatusbar_.stop();
+        clearStatusbar_.start();
+    }
+}
+
+void LogWriter::ClearStatusbarTimer()
+{
+    sink_.SetStatusText(QString());
+    clearStatusbar_.stop();
+}
