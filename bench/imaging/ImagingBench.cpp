@@ -1,0 +1,130 @@
+// Picture processing costs: one motion comparison, one local picture (caption + JPEG q90 + file),
+// and the JPEG encoder against libjpeg-turbo's own cjpeg on the same pixels and quality.
+#include "common/EventLog.h"
+#include "imaging/MotionDetection.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/PictureSaving.h"
+#include "settings/ProgramDir.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+// A camera-like frame: the bundled example picture scaled up, with a little sensor noise.
+QImage CameraFrame(int width, int height, quint32 seed)
+{
+    QImage base(QStringLiteral(TARVO_SOURCE_DIR "/assets/example.bmp"));
+    if (base.isNull()) {
+        base = QImage(320, 240, QImage::Format_RGB32);
+        base.fill(Qt::darkCyan);
+    }
+    QImage frame = base.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_RGB32);
+    QRandomGenerator noise(seed);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int n = int(noise.bounded(7)) - 3;
+            auto ch = [n](int v) { return std::clamp(v + n, 0, 255); };
+            line[x] = qRgb(ch(qRed(line[x])), ch(qGreen(line[x])), ch(qBlue(line[x])));
+        }
+    }
+    return frame;
+}
+
+void MotionComparison(benchmark::State& state)
+{
+    const int w = int(state.range(0)), h = int(state.range(1));
+    QImage current = CameraFrame(w, h, 1);
+    const QImage previous = CameraFrame(w, h, 2);
+    OptionsValues o = DefaultOptions();
+    const DetectionGrid grid = MakeDetectionGrid(w, h, o);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CompareOnGrid(current, previous, grid, ThresholdForSensitivity(51), {}));
+    state.counters["points"] = double(grid.Columns) * grid.Rows;
+}
+
+void LocalPicture(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    OptionsValues o = DefaultOptions(); // caption on, JPEG
+    o.PictureDir = dir.path() + "/";
+    o.LPicNaming = NamingFixed;
+    ProgramJpegWriter().SetQuality(90);
+    const QImage frame = CameraFrame(int(state.range(0)), int(state.range(1)), 3);
+    for (auto _ : state) {
+        QImage copy = frame;
+        copy.detach(); // the frame handler hands over a fresh frame each time
+        SavePic(copy, o);
+    }
+}
+
+void JpegWriterFile(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    JpegWriter writer;
+    writer.SetQuality(90);
+    const QImage frame = CameraFrame(int(state.range(0)), int(state.range(1)), 4);
+    const QString file = dir.path() + "/out.jpg";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writer.WriteFile(frame, file));
+}
+
+// cjpeg as a user would run it on a PPM of the same pixels: process start, reading, encoding,
+// writing.
+void CjpegFile(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QImage frame = CameraFrame(int(state.range(0)), int(state.range(1)), 4);
+    const QByteArray ppm = (dir.path() + "/in.ppm").toLocal8Bit();
+    const QByteArray out = (dir.path() + "/out.jpg").toLocal8Bit();
+    frame.convertToFormat(QImage::Format_RGB888).save(QString::fromLocal8Bit(ppm), "PPM");
+    std::string quality = "90", outfile = "-outfile";
+    std::string exe = "cjpeg", qopt = "-quality";
+    std::vector<char*> argv = {exe.data(), qopt.data(), quality.data(), outfile.data(),
+                               const_cast<char*>(out.constData()), const_cast<char*>(ppm.constData()), nullptr};
+    for (auto _ : state) {
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "cjpeg", nullptr, nullptr, argv.data(), environ) != 0) {
+            state.SkipWithError("cjpeg is not installed (libjpeg-turbo-progs)");
+            break;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("cjpeg failed");
+            break;
+        }
+    }
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+    b->Repetitions(7)->ReportAggregatesOnly(true);
+}
+} // namespace
+
+BENCHMARK(MotionComparison)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(LocalPicture)->Apply(Sizes);
+BENCHMARK(JpegWriterFile)->Apply(Sizes);
+BENCHMARK(CjpegFile)->Apply(Sizes);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv); // the caption needs the font database
+    QTemporaryDir programDir;
+    SetProgramDir(programDir.path());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

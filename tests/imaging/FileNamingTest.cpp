@@ -1,0 +1,121 @@
+// File names by time, by counter and fixed; the counters wrap at 999 and survive a restart.
+#include "common/Clock.h"
+#include "imaging/FileNaming.h"
+#include "settings/PerUserStore.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+OptionsValues Incrementing()
+{
+    OptionsValues o = DefaultOptions();
+    o.LPicNaming = NamingIncrementing;
+    o.WPicNaming = NamingIncrementing;
+    o.VidNaming = NamingIncrementing;
+    return o;
+}
+} // namespace
+
+TEST(NumberFormatting, PadsWithZeros)
+{
+    struct Case {
+        int n, width;
+        const char* expected;
+    };
+    for (const Case c : {Case{7, 3, "007"}, Case{1234, 3, "1234"}, Case{0, 3, "000"}, Case{999, 3, "999"},
+                         Case{5, 2, "05"}, Case{42, 5, "00042"}, Case{-5, 3, "-005"}})
+        EXPECT_EQ(ZeroPad(c.n, c.width), c.expected) << c.n << "/" << c.width;
+    for (const Case c : {Case{9, 0, "09"}, Case{0, 0, "00"}, Case{10, 0, "10"}, Case{100, 0, "100"}})
+        EXPECT_EQ(TwoDigits(c.n), c.expected) << c.n;
+}
+
+TEST(TimedFileName, MonthDayTwoBlanksAndTwentyFourHourTime)
+{
+    EXPECT_EQ(TimedFileName(QDateTime(QDate(2026, 12, 6), QTime(15, 7, 9))), "12-06  15.07.09");
+    EXPECT_EQ(TimedFileName(QDateTime(QDate(2027, 1, 2), QTime(0, 0, 0))), "01-02  00.00.00");
+
+    FixedClock clock(QDateTime(QDate(2026, 3, 4), QTime(23, 59, 58)));
+    SetProgramClock(&clock);
+    ScratchProgram program;
+    OptionsValues o = DefaultOptions();
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "03-04  23.59.58");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "03-04  23.59.58");
+    o.WPicNaming = NamingTimed;
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "03-04  23.59.58");
+    SetProgramClock(nullptr);
+}
+
+TEST(MakeFileName, FixedAndUnknownSchemes)
+{
+    ScratchProgram program;
+    OptionsValues o = DefaultOptions();
+    o.LPicNaming = NamingFixed;
+    o.LPicFixed = "front door";
+    o.WPicFixed = "webcam";
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "front door");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "webcam");
+    o.VidNaming = NamingFixed; // videos have no fixed name
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "");
+    o.LPicNaming = 0;
+    o.WPicNaming = 4;
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "");
+}
+
+TEST(MakeFileName, CountersAdvanceWrapAfter999AndAreStored)
+{
+    ScratchProgram program;
+    const OptionsValues o = Incrementing();
+    SetFileCounter(FileKind::LocalPicture, 998);
+    SetFileCounter(FileKind::WebsitePicture, 0);
+    SetFileCounter(FileKind::VideoFile, 41);
+
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 998");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 999");
+    EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 1000); // the next number, before wrapping
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 000");
+    EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 1);
+
+    // Each kind has its own counter and value.
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "Tarvo000");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "Tarvo video 041");
+    EXPECT_EQ(program.store().ReadInteger("WPicCount", -1), 1);
+    EXPECT_EQ(program.store().ReadInteger("VidCount", -1), 42);
+    EXPECT_EQ(FileCounter(FileKind::LocalPicture), 1);
+}
+
+TEST(MakeFileName, NumberingContinuesAfterARestart)
+{
+    ScratchProgram program;
+    const OptionsValues o = Incrementing();
+    const QString storePath = program.store().path();
+    {
+        PerUserStore firstRun(storePath);
+        SetProgramStore(&firstRun);
+        firstRun.WriteInteger("LPicCount", 17);
+        firstRun.WriteString("WPicCount", "1000");
+        firstRun.WriteString("VidCount", "not a number");
+        LoadFileCounters();
+        EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 017");
+        EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "Tarvo000");
+        EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "Tarvo video 000");
+        SetProgramStore(nullptr);
+    }
+    SetFileCounter(FileKind::LocalPicture, 500); // forgotten at exit
+    PerUserStore secondRun(storePath);
+    SetProgramStore(&secondRun);
+    LoadFileCounters();
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 018");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "Tarvo001");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "Tarvo video 001");
+    SetProgramStore(&program.store());
+}
+
+TEST(MakeFileName, DamagedCounterStartsAgainAtZero)
+{
+    ScratchProgram program;
+    program.store().WriteInteger("LPicCount", -7);
+    LoadFileCounters();
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, Incrementing()), "Tarvo picture 000");
+}

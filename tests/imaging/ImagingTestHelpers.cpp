@@ -1,0 +1,91 @@
+#include "ImagingTestHelpers.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace {
+struct ErrorJump {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void Fail(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorJump*>(cinfo->err)->jump, 1); }
+
+struct Decompressor {
+    jpeg_decompress_struct cinfo{};
+    ErrorJump err{};
+    ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+};
+
+bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
+{
+    d.cinfo.err = jpeg_std_error(&d.err.pub);
+    d.err.pub.error_exit = Fail;
+    d.err.pub.output_message = [](j_common_ptr) {};
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_create_decompress(&d.cinfo);
+    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+    jpeg_read_header(&d.cinfo, TRUE);
+    facts.baseline = !d.cinfo.progressive_mode && !d.cinfo.arith_code && d.cinfo.data_precision == 8;
+    facts.width = int(d.cinfo.image_width);
+    facts.height = int(d.cinfo.image_height);
+    facts.lumaDcStep = d.cinfo.quant_tbl_ptrs[0] ? d.cinfo.quant_tbl_ptrs[0]->quantval[0] : 0;
+    jpeg_start_decompress(&d.cinfo);
+    // libjpeg's own pool, freed with the decompressor: nothing here may need a destructor.
+    JSAMPARRAY row = (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
+                                                  d.cinfo.output_width * JDIMENSION(d.cinfo.output_components), 1);
+    while (d.cinfo.output_scanline < d.cinfo.output_height)
+        jpeg_read_scanlines(&d.cinfo, row, 1);
+    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+} // namespace
+
+JpegFacts InspectJpeg(const QByteArray& bytes)
+{
+    JpegFacts facts;
+    Decompressor d;
+    facts.decoded = Read(d, bytes, facts);
+    // A baseline frame starts with the SOF0 marker.
+    facts.baseline = facts.baseline && bytes.contains(QByteArray("\xFF\xC0", 2));
+    return facts;
+}
+
+int ExpectedLumaDcStep(int quality)
+{
+    const int scale = quality < 50 ? 5000 / quality : 200 - quality * 2;
+    return std::clamp((16 * scale + 50) / 100, 1, 255);
+}
+
+std::optional<bool> CjpegAccepts(const QString& file)
+{
+    const QString cjpeg = QStandardPaths::findExecutable("cjpeg");
+    if (cjpeg.isEmpty())
+        return std::nullopt;
+    QProcess p;
+    p.start(cjpeg, {"-outfile", "/dev/null", file});
+    if (!p.waitForFinished(60000))
+        return false;
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QImage TestPattern(int width, int height)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.setPixel(x, y, qRgb((x * 255) / std::max(1, width - 1), (y * 255) / std::max(1, height - 1),
+                                    ((x + y) * 7) & 0xFF));
+    return img;
+}
+
+QStringList FileNamesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}

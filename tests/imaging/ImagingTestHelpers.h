@@ -1,0 +1,28 @@
+#pragma once
+// Independent readers for the files the imaging code writes.
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct JpegFacts {
+    bool decoded = false;
+    bool baseline = false; // SOF0 frame, not progressive
+    int width = 0;
+    int height = 0;
+    int lumaDcStep = 0;    // first entry of the luminance quantisation table
+};
+// Reads a JPEG with libjpeg itself.
+JpegFacts InspectJpeg(const QByteArray& bytes);
+
+// libjpeg's first luminance table entry for a quality (the IJG scaling rule).
+int ExpectedLumaDcStep(int quality);
+
+// Whether libjpeg-turbo's cjpeg accepts the file as input; nullopt when cjpeg is not installed.
+std::optional<bool> CjpegAccepts(const QString& file);
+
+// A picture with gradients in every channel, so that compression has work to do.
+QImage TestPattern(int width, int height);
+
+QStringList FileNamesIn(const QString& dir);

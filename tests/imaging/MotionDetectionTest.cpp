@@ -1,0 +1,220 @@
+// The motion comparison: grid geometry, the strict threshold, blue dominance and the marks.
+#include "imaging/Colours.h"
+#include "imaging/MotionDetection.h"
+#include "settings/ProgramDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+QImage Frame(int w = 320, int h = 240, QRgb fill = qRgb(0, 0, 0))
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(fill);
+    return img;
+}
+
+OptionsValues Options(bool userArea, int l = 50, int t = 50, int r = 100, int b = 100)
+{
+    SetProgramDir("/tmp/tarvo-motion");
+    OptionsValues o = DefaultOptions();
+    o.MDUserDefinedArea = userArea;
+    o.MDbeginX = l;
+    o.MDbeginY = t;
+    o.MDendX = r;
+    o.MDendY = b;
+    return o;
+}
+
+// True when a full blue change of the single pixel (x, y) is seen on the grid.
+bool SeesChangeAt(const DetectionGrid& grid, int x, int y)
+{
+    QImage previous = Frame();
+    QImage current = Frame();
+    current.setPixel(x, y, qRgb(0, 0, 255));
+    return CompareOnGrid(current, previous, grid, ThresholdForSensitivity(100), {});
+}
+
+int CountPixels(const QImage& img, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixel(x, y) == colour;
+    return n;
+}
+} // namespace
+
+TEST(DetectionGrid, GeometryFollowsAreaAndFrame)
+{
+    struct Case {
+        const char* name;
+        OptionsValues options;
+        DetectionRect rect;
+        int columns, rows;
+    };
+    const Case cases[] = {
+        {"entire picture", Options(false), {0, 0, 320, 240}, 32, 24},
+        {"user area", Options(true), {50, 50, 100, 100}, 5, 5},
+        {"cut to the right edge", Options(true, 300, 50, 400, 100), {300, 50, 320, 100}, 2, 5},
+        {"cut to the bottom edge", Options(true, 0, 225, 20, 900), {0, 225, 20, 240}, 2, 1},
+        {"nine pixels wide", Options(true, 50, 50, 59, 100), {50, 50, 59, 100}, 0, 5},
+        // Truncation toward zero: -15 / 10 is -1, not -2.
+        {"left edge beyond the frame", Options(true, 335, 50, 400, 100), {335, 50, 320, 100}, -1, 5},
+    };
+    for (const Case& c : cases) {
+        const DetectionGrid g = MakeDetectionGrid(320, 240, c.options);
+        EXPECT_EQ(g.Rect, c.rect) << c.name;
+        EXPECT_EQ(g.Columns, c.columns) << c.name;
+        EXPECT_EQ(g.Rows, c.rows) << c.name;
+    }
+}
+
+TEST(DetectionGrid, SamplesOnlyTheCentresOfTheCells)
+{
+    const DetectionGrid entire = MakeDetectionGrid(320, 240, Options(false));
+    const DetectionGrid area = MakeDetectionGrid(320, 240, Options(true));
+    const DetectionGrid cut = MakeDetectionGrid(320, 240, Options(true, 300, 50, 400, 100));
+    struct Case {
+        const DetectionGrid* grid;
+        int x, y;
+        bool sampled;
+    };
+    const Case cases[] = {
+        {&entire, 5, 5, true},    {&entire, 315, 235, true}, {&entire, 4, 5, false},
+        {&entire, 6, 5, false},   {&entire, 5, 15, true},    {&entire, 319, 239, false},
+        {&area, 55, 55, true},    {&area, 95, 95, true},     {&area, 75, 85, true},
+        {&area, 105, 95, false},  {&area, 45, 55, false},    {&area, 5, 5, false},
+        {&cut, 305, 55, true},    {&cut, 315, 95, true},     {&cut, 295, 55, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SeesChangeAt(*c.grid, c.x, c.y), c.sampled) << c.x << "," << c.y;
+}
+
+TEST(MotionThreshold, FollowsSensitivity)
+{
+    EXPECT_EQ(ThresholdForSensitivity(1), 1090000);
+    EXPECT_EQ(ThresholdForSensitivity(51), 5590000);
+    EXPECT_EQ(ThresholdForSensitivity(100), 10000000);
+}
+
+TEST(DetectMotion, DifferenceMustBeStrictlyAboveTheThreshold)
+{
+    const OptionsValues saved = ActiveOptions;
+    ActiveOptions = Options(false);
+    PrepareDetectionGrid(320, 240);
+    const std::int32_t threshold = 5590000; // 0x554BF0: blue 0x55, green 0x4B, red 0xF0
+    SetMotionThreshold(threshold);
+    const QImage previous = Frame();
+
+    QImage equal = Frame();
+    equal.setPixel(55, 55, qRgb(0xF0, 0x4B, 0x55));
+    ASSERT_EQ(ToColorRef(equal.pixel(55, 55)), threshold);
+    EXPECT_FALSE(DetectMotion(equal, previous));
+
+    QImage above = Frame();
+    above.setPixel(55, 55, qRgb(0xF1, 0x4B, 0x55));
+    EXPECT_TRUE(DetectMotion(above, previous));
+
+    // The difference is symmetric: a darker current frame counts the same.
+    QImage darker = Frame(320, 240, qRgb(0xF1, 0x4B, 0x55));
+    QImage black = Frame();
+    black.setPixel(55, 55, qRgb(0, 0, 0));
+    EXPECT_TRUE(DetectMotion(black, darker));
+    ActiveOptions = saved;
+}
+
+TEST(DetectMotion, OnlyABlueChangeCountsAtAnySensitivity)
+{
+    for (int sensitivity : {1, 51, 100}) {
+        const std::int32_t threshold = ThresholdForSensitivity(sensitivity);
+        const DetectionGrid g = MakeDetectionGrid(320, 240, Options(false));
+        const QImage previous = Frame();
+        QImage redGreen = Frame(320, 240, qRgb(255, 255, 0));
+        EXPECT_FALSE(CompareOnGrid(redGreen, previous, g, threshold, {})) << sensitivity;
+        QImage blue = Frame(320, 240, qRgb(0, 0, 255));
+        EXPECT_TRUE(CompareOnGrid(blue, previous, g, threshold, {})) << sensitivity;
+        // Red and green at full scale on top of a blue change of one level still count as the
+        // small blue change: far below the lowest threshold.
+        QImage almost = Frame(320, 240, qRgb(255, 255, 1));
+        EXPECT_FALSE(CompareOnGrid(almost, previous, g, threshold, {})) << sensitivity;
+    }
+}
+
+TEST(DetectMotion, MarksCirclesOnlyWhereTheDifferenceExceedsTheThreshold)
+{
+    const QRgb mark = qRgb(0, 255, 0);
+    const MotionMarks marks{true, false, ToColour(QColor(mark))};
+    const DetectionGrid g = MakeDetectionGrid(320, 240, Options(false));
+    const std::int32_t threshold = ThresholdForSensitivity(51);
+
+    QImage same = Frame();
+    EXPECT_FALSE(CompareOnGrid(same, Frame(), g, threshold, marks));
+    EXPECT_EQ(CountPixels(same, mark), 0);
+
+    QImage current = Frame();
+    current.setPixel(155, 105, qRgb(0, 0, 255)); // motion at one sample point
+    current.setPixel(205, 105, qRgb(255, 255, 0)); // a change below the threshold
+    const QImage previous = Frame();
+    EXPECT_TRUE(CompareOnGrid(current, previous, g, threshold, marks));
+    EXPECT_GT(CountPixels(current, mark), 0);
+    // Every marked pixel lies on the circle's 10 x 10 box around (155, 105).
+    for (int y = 0; y < current.height(); ++y)
+        for (int x = 0; x < current.width(); ++x)
+            if (current.pixel(x, y) == mark) {
+                EXPECT_GE(x, 150);
+                EXPECT_LE(x, 160);
+                EXPECT_GE(y, 100);
+                EXPECT_LE(y, 110);
+            }
+    EXPECT_EQ(CountPixels(previous, mark), 0);
+}
+
+TEST(DetectMotion, OutlinesAUserAreaEvenWithoutMotion)
+{
+    const OptionsValues saved = ActiveOptions;
+    ActiveOptions = Options(true);
+    ActiveOptions.Mark = true;
+    ActiveOptions.MarkColor = 0x00FF0000; // blue in 0x00BBGGRR
+    PrepareDetectionGrid(320, 240);
+    QImage current = Frame();
+    EXPECT_FALSE(DetectMotion(current, Frame()));
+    const QRgb blue = qRgb(0, 0, 255);
+    for (auto [x, y] : {std::pair{50, 50}, {99, 50}, {50, 99}, {99, 99}, {75, 50}, {50, 75}})
+        EXPECT_EQ(current.pixel(x, y), blue) << x << "," << y;
+    EXPECT_NE(current.pixel(100, 100), blue); // Right and Bottom are exclusive
+    EXPECT_NE(current.pixel(75, 75), blue);
+
+    // The entire picture gets no outline.
+    ActiveOptions.MDUserDefinedArea = false;
+    PrepareDetectionGrid(320, 240);
+    QImage whole = Frame();
+    DetectMotion(whole, Frame());
+    EXPECT_EQ(CountPixels(whole, blue), 0);
+    ActiveOptions = saved;
+}
+
+TEST(DetectMotion, AreasOutsideTheFrameNeverSeeMotion)
+{
+    QImage previous = Frame();
+    QImage current = Frame(320, 240, qRgb(0, 0, 255));
+    for (const OptionsValues& o : {Options(true, 50, 50, 59, 100), Options(true, 335, 50, 400, 100),
+                                   Options(true, -1000, -1000, -500, -500)}) {
+        const DetectionGrid g = MakeDetectionGrid(320, 240, o);
+        EXPECT_FALSE(CompareOnGrid(current, previous, g, ThresholdForSensitivity(1), {}));
+    }
+    // Points of an area that begins left of the frame read as invalid in both frames.
+    const DetectionGrid partly = MakeDetectionGrid(320, 240, Options(true, -40, 0, 10, 10));
+    EXPECT_EQ(partly.Columns, 5);
+    QImage unchanged = Frame();
+    EXPECT_FALSE(CompareOnGrid(unchanged, previous, partly, ThresholdForSensitivity(1), {true, true, 0xFF}));
+    EXPECT_TRUE(CompareOnGrid(current, previous, partly, ThresholdForSensitivity(1), {}));
+}
+
+TEST(DetectMotion, ReadsOtherPixelFormatsTheSameWay)
+{
+    const DetectionGrid g = MakeDetectionGrid(64, 48, Options(false));
+    QImage previous = Frame(64, 48).convertToFormat(QImage::Format_RGB888);
+    QImage current = Frame(64, 48, qRgb(0, 0, 255)).convertToFormat(QImage::Format_RGB888);
+    EXPECT_TRUE(CompareOnGrid(current, previous, g, ThresholdForSensitivity(100), {}));
+    EXPECT_EQ(ToColorRef(qRgb(1, 2, 3)), 0x030201);
+}
