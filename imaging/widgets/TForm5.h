@@ -1,0 +1,70 @@
+#pragma once
+// The caption example and detection-area window of the setup dialog. It shows one still picture
+// from the camera (or the bundled example.bmp) and either draws the caption as the dialog's
+// controls currently set it, or lets the user click the two corners of the motion detection area.
+#include "imaging/widgets/DetectionAreaPicker.h"
+#include "settings/OptionsValues.h"
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class PictureView;
+
+class TForm5 final : public QWidget {
+    Q_OBJECT
+public:
+    // What the window asks of the rest of the program; the app wires these to the capture
+    // component and the setup dialog. Unset hooks do nothing (no still picture, nothing stored).
+    struct Hooks {
+        // The capture component writes the frame it holds to its single-image file.
+        std::function<void()> saveSingleImage;
+        std::function<QString()> singleImageFile;
+        // The caption fields (text, font, colours, transparency, position) of the setup dialog's
+        // current controls, before they are accepted.
+        std::function<OptionsValues()> captionSettings;
+        // The dialog's four area boxes, and the write-back that fills them and selects
+        // "User defined area:".
+        std::function<DetectionArea()> shownArea;
+        std::function<void(const DetectionArea&)> storeArea;
+        // Shows an error message box; by default a real one.
+        std::function<void(const QString& text)> showError;
+    };
+
+    explicit TForm5(Hooks hooks, QWidget* parent = nullptr);
+    ~TForm5() override;
+
+    // Set by the setup dialog right before it shows the window: true for the detection area,
+    // false for the caption example. Every hide sets it back to false.
+    bool DefineAreaMode = false;
+
+    // Redraws the caption example from the dialog's current controls; the setup dialog calls it
+    // while the window is visible whenever a caption control changes.
+    void DrawCaptionExample();
+
+    PictureView* Image1;
+    const DetectionAreaPicker& AreaPicker() const { return picker_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void FormShow();
+    void FormHide();
+    void Image1Click();
+    void Image1MouseMove(QPoint pos);
+
+    // Puts a fresh copy of the example picture into Image1 (wiping earlier drawing) and fits the
+    // window to it. The file is read once per showing: every later call reuses it, so the
+    // rubber band does not reread the disk on each mouse move and a missing picture is reported
+    // once, not on every move.
+    void LoadExamplePicture();
+    std::optional<QImage> ReadExamplePicture() const;
+    void ShowPicture(const QImage& picture);
+
+    Hooks hooks_;
+    DetectionAreaPicker picker_;
+    std::optional<std::optional<QImage>> loaded_; // outer: read this showing; inner: succeeded
+};

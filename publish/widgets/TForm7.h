@@ -1,0 +1,46 @@
+#pragma once
+// The FTP settings test window: tries the FTP settings as typed in the setup dialog, before they
+// are accepted, with its own FTP client so the main window's connection is not disturbed.
+#include "publish/widgets/FtpSettingsTest.h"
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class FtpClient;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+class TForm7 final : public QDialog {
+    Q_OBJECT
+public:
+    struct Hooks {
+        // The setup dialog's FTP controls and the firewall/proxy window's, read when the test runs.
+        std::function<FtpTestSettings()> settings;
+        // How an unexpected error (a port that is no number) is shown; by default a message box.
+        std::function<void(const QString& text)> showError;
+        // Where the test file is written for the upload; the program folder by default.
+        QString localFolder;
+    };
+
+    explicit TForm7(Hooks hooks, QWidget* parent = nullptr);
+    ~TForm7() override;
+
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1;
+    QTimer* Timer1;
+    FtpClient& IdFTP2() { return *ftp_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void Timer1Timer();
+    void Button1Click();
+    void AddLine(const QString& line);
+
+    Hooks hooks_;
+    std::unique_ptr<FtpClient> ftp_;
+};

@@ -1,0 +1,249 @@
+// The FTP settings test window against a real FTP server (pyftpdlib) and a real SOCKS 5 proxy
+// (microsocks) on 127.0.0.1.
+#include "publish/FtpClient.h"
+#include "publish/TcpSocket.h"
+#include "publish/widgets/FtpSettingsTest.h"
+#include "publish/widgets/TForm7.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A peer process started for one test and ended with it.
+class PeerProcess {
+public:
+    PeerProcess(const QString& program, const QStringList& args)
+    {
+        process_.setProcessChannelMode(QProcess::SeparateChannels);
+        process_.start(program, args);
+    }
+    ~PeerProcess()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(5000);
+    }
+    QProcess& process() { return process_; }
+
+private:
+    QProcess process_;
+};
+
+class FtpServer {
+public:
+    FtpServer()
+        : peer_("/usr/bin/python3", {SourceDir() + "/tests/windows/ftp_server.py", root_.path(),
+                                     received_.path()})
+    {
+        QByteArray out;
+        WaitFor([&] {
+            out += peer_.process().readAllStandardOutput();
+            return out.contains('\n') || peer_.process().state() == QProcess::NotRunning;
+        }, 30000);
+        if (out.startsWith("PORT "))
+            port_ = out.mid(5).trimmed().toInt();
+    }
+    int port() const { return port_; }
+    QString root() const { return root_.path() + "/"; }
+    // What arrived by upload, by path below the login directory.
+    QByteArray received(const QString& path) const { return ReadFileBytes(received_.path() + "/" + path); }
+
+private:
+    QTemporaryDir root_;
+    QTemporaryDir received_;
+    PeerProcess peer_;
+    int port_ = 0;
+};
+
+class SocksProxy {
+public:
+    SocksProxy() : port_(FreeTcpPort()), peer_("/usr/bin/microsocks", {"-i", "127.0.0.1", "-p", QString::number(port_)})
+    {
+        ready_ = WaitFor([&] {
+            try {
+                TcpSocket::Connect("127.0.0.1", port_, DeadlineIn(std::chrono::seconds(1)));
+                return true;
+            } catch (const NetworkError&) {
+                return false;
+            }
+        }, 30000);
+    }
+    int port() const { return port_; }
+    bool ready() const { return ready_; }
+
+private:
+    int port_;
+    PeerProcess peer_;
+    bool ready_ = false;
+};
+
+const QStringList AllOk = {"Connecting to 127.0.0.1", "  OK", "Uploading test file to 127.0.0.1", "  OK",
+                           "Deleting test file", "  OK", "Disconnecting", "  OK"};
+
+class FtpTestWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(server.port(), 0) << "pyftpdlib did not start"; }
+
+    FtpTestSettings settingsFor(const QString& user, const QString& password) const
+    {
+        FtpTestSettings s;
+        s.host = "127.0.0.1";
+        s.port = QString::number(server.port());
+        s.userName = user;
+        s.password = password;
+        s.passive = true;
+        s.socksType = "No SOCKS";
+        s.socksPort = "1080";
+        return s;
+    }
+
+    // Runs the test the way the window does and returns its report.
+    QStringList run(const FtpTestSettings& settings)
+    {
+        FtpClient ftp;
+        ftp.Timeouts() = shortLimits();
+        QStringList lines;
+        RunFtpTest(ftp, settings, program.dir(), [&](const QString& l) { lines << l; });
+        EXPECT_FALSE(ftp.IsOpen());
+        EXPECT_FALSE(QFile::exists(program.dir() + "test.txt")) << "the local test file is gone";
+        return lines;
+    }
+
+    static FtpTimeouts shortLimits()
+    {
+        FtpTimeouts t;
+        t.connect = t.reply = t.dataAccept = t.transferStall = std::chrono::seconds(15);
+        t.upload = std::chrono::seconds(30);
+        return t;
+    }
+
+    ScratchProgram program;
+    FtpServer server;
+};
+
+} // namespace
+
+TEST_F(FtpTestWindow, GoodSettingsPassEveryStepInBothModes)
+{
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        FtpTestSettings s = settingsFor("tarvo", "secret");
+        s.passive = passive;
+        EXPECT_EQ(run(s), AllOk);
+        EXPECT_EQ(server.received("test.txt"), QByteArray("Tarvo FTP settings test file.\r\n"));
+        EXPECT_FALSE(QFile::exists(server.root() + "test.txt")) << "deleted on the server again";
+        QFile::remove(server.root() + "test.txt");
+    }
+}
+
+TEST_F(FtpTestWindow, UploadDirectoryPrefixesTheFileName)
+{
+    QDir(server.root()).mkdir("www");
+    FtpTestSettings s = settingsFor("tarvo", "secret");
+    s.upDir = "www";
+    EXPECT_EQ(run(s), AllOk);
+    EXPECT_EQ(server.received("www/test.txt"), QByteArray("Tarvo FTP settings test file.\r\n"));
+    EXPECT_TRUE(server.received("test.txt").isEmpty()) << "nothing went to the login directory";
+    EXPECT_FALSE(QFile::exists(server.root() + "www/test.txt"));
+
+    // A directory the server lacks fails the upload and the delete, and the session goes on.
+    s.upDir = "missing";
+    const QStringList lines = run(s);
+    ASSERT_EQ(lines.size(), 8) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[3].startsWith("  Failed! Reply: 550")) << lines[3].toStdString();
+    EXPECT_TRUE(lines[5].startsWith("  Failed! Reply: 550")) << lines[5].toStdString();
+    EXPECT_EQ(lines[7], "  OK");
+}
+
+TEST_F(FtpTestWindow, RefusalsAreReportedWithTheServersReply)
+{
+    // A wrong password ends the list after the login.
+    const QStringList wrong = run(settingsFor("tarvo", "wrong"));
+    ASSERT_EQ(wrong.size(), 2) << wrong.join('|').toStdString();
+    EXPECT_EQ(wrong[0], "Connecting to 127.0.0.1");
+    EXPECT_TRUE(wrong[1].startsWith("  Failed! Reply: 530")) << wrong[1].toStdString();
+
+    // A user who may not write: upload and delete fail, the disconnect still runs.
+    const QStringList readOnly = run(settingsFor("viewer", "secret"));
+    ASSERT_EQ(readOnly.size(), 8) << readOnly.join('|').toStdString();
+    EXPECT_EQ(readOnly[2], "Uploading test file to 127.0.0.1");
+    EXPECT_TRUE(readOnly[3].startsWith("  Failed! Reply: 550")) << readOnly[3].toStdString();
+    EXPECT_EQ(readOnly[4], "Deleting test file");
+    EXPECT_TRUE(readOnly[5].startsWith("  Failed! Reply: 550")) << readOnly[5].toStdString();
+    EXPECT_EQ(readOnly.mid(6), (QStringList{"Disconnecting", "  OK"}));
+}
+
+TEST_F(FtpTestWindow, ARefusedConnectionHasNoReplyToShow)
+{
+    FtpTestSettings s = settingsFor("tarvo", "secret");
+    s.port = QString::number(FreeTcpPort());
+    EXPECT_EQ(run(s), (QStringList{"Connecting to 127.0.0.1", "  Failed! Reply: "}));
+}
+
+TEST_F(FtpTestWindow, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
+{
+    SocksProxy proxy;
+    ASSERT_TRUE(proxy.ready()) << "microsocks did not start";
+
+    // Unticked: whatever is typed in the proxy window, the port box included, is ignored.
+    FtpTestSettings s = settingsFor("tarvo", "secret");
+    s.socksHost = "127.0.0.1";
+    s.socksPort = "";
+    s.socksType = "SOCKS 5";
+    EXPECT_EQ(run(s), AllOk);
+
+    // Ticked: the test goes through the proxy, passive data connection included.
+    s.useSocks = true;
+    s.socksPort = QString::number(proxy.port());
+    EXPECT_EQ(run(s), AllOk);
+
+    // Ticked with a proxy that is not there: the connection fails.
+    s.socksPort = QString::number(FreeTcpPort());
+    EXPECT_EQ(run(s), (QStringList{"Connecting to 127.0.0.1", "  Failed! Reply: "}));
+}
+
+TEST_F(FtpTestWindow, WindowRunsTheTestOnEveryShowing)
+{
+    TForm7::Hooks hooks;
+    FtpTestSettings typed = settingsFor("tarvo", "secret");
+    QStringList errors;
+    hooks.settings = [&] { return typed; };
+    hooks.showError = [&](const QString& e) { errors << e; };
+    hooks.localFolder = program.dir();
+    TForm7 window(hooks);
+    window.IdFTP2().Timeouts() = shortLimits();
+    EXPECT_EQ(window.windowTitle(), "Testing FTP settings...");
+    EXPECT_EQ(window.Button1->text(), "OK");
+
+    window.show();
+    EXPECT_TRUE(window.Memo1->isReadOnly());
+    ASSERT_TRUE(WaitFor([&] { return window.Memo1->toPlainText().split('\n').size() == 8; }, 60000))
+        << window.Memo1->toPlainText().toStdString();
+    EXPECT_EQ(window.Memo1->toPlainText(), AllOk.join('\n'));
+    window.Button1->click();
+    EXPECT_FALSE(window.isVisible());
+
+    // The settings are read anew at each showing, and the list starts empty.
+    typed.password = "wrong";
+    window.show();
+    EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return window.Memo1->toPlainText().contains("Failed"); }, 60000));
+    EXPECT_TRUE(window.Memo1->toPlainText().startsWith("Connecting to 127.0.0.1\n  Failed! Reply: 530"));
+    window.hide();
+
+    // A port that is no number stops the test before anything is sent.
+    typed.port = "21x";
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return !errors.isEmpty(); }, 60000));
+    EXPECT_EQ(errors, QStringList{"'21x' is not a valid integer value"});
+    EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
+    EXPECT_FALSE(window.IdFTP2().IsOpen());
+}
