@@ -41,7 +41,7 @@ SiteAddress ParseSiteAddress(const std::string& text)
         }
     }
     if (bracketed.empty())
-        bracketed = site.host.find(':') != std::string::npos ? "[" + site.host + "]" : site.host;
+        bracketed = std::count(site.host.begin(), site.host.end(), ':') >= 2 ? "[" + site.host + "]" : site.host;
     site.hostHeader = site.port == 80 ? bracketed : bracketed + ":" + std::to_string(site.port);
     return site;
 }

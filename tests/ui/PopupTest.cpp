@@ -1,0 +1,161 @@
+// Popup warnings: geometry, the same-text rule, OK and close, and raising from another thread.
+#include "support/TestSupport.h"
+#include "ui/PopupGeometry.h"
+#include "ui/widgets/PopupManager.h"
+#include "ui/widgets/TForm2.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+TEST(PopupGeometryTest, WidthButtonAndPlaceFollowTheLabel)
+{
+    struct Case {
+        int label;
+        int width;
+        int buttonLeft;
+    };
+    const QRect screen(0, 0, 1024, 768);
+    for (const Case& c : {Case{0, 121, 28}, Case{50, 121, 28}, Case{97, 121, 28}, Case{98, 122, 29},
+             Case{200, 224, 80}, Case{1001, 1025, 480}}) {
+        const PopupGeometry g = LayoutPopup(c.label, 89, 65, screen);
+        EXPECT_EQ(g.width, c.width) << c.label;
+        EXPECT_EQ(g.buttonLeft, c.buttonLeft) << c.label;
+        EXPECT_EQ(g.left, 512 - c.width / 2) << c.label;
+        EXPECT_EQ(g.top, 384 - 44) << c.label;
+    }
+    // A second screen's origin moves the popup with it; halves are truncated.
+    const PopupGeometry g = LayoutPopup(10, 89, 65, QRect(1920, 0, 1281, 1025));
+    EXPECT_EQ(g.left, 1920 + 640 - 60);
+    EXPECT_EQ(g.top, 512 - 44);
+}
+
+class PopupManagerTest : public ::testing::Test {
+protected:
+    ~PopupManagerTest() override { QApplication::processEvents(); }
+    std::vector<TForm2*> VisiblePopups() const
+    {
+        std::vector<TForm2*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<TForm2*>(w); p && p->isVisible())
+                out.push_back(p);
+        return out;
+    }
+    PopupManager popups;
+};
+
+TEST_F(PopupManagerTest, APopupIsLaidOutAroundItsText)
+{
+    TForm2* p = popups.ShowPopup("Motion Detected");
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_EQ(p->windowTitle(), "Tarvo");
+    EXPECT_EQ(p->Text(), "Motion Detected");
+    EXPECT_EQ(p->Button1->text(), "OK");
+    EXPECT_EQ(p->Button1->y(), 56);
+    const int label = p->Label1->width();
+    EXPECT_EQ(p->width(), label <= 97 ? 121 : label + 24);
+    EXPECT_EQ(p->Button1->x(), p->width() / 2 - 65 / 2);
+    EXPECT_TRUE(popups.PopupShowing());
+
+    const QString longText(80, 'W');
+    TForm2* wide = popups.ShowPopup(longText);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_GT(wide->Label1->width(), 97);
+    EXPECT_EQ(wide->width(), wide->Label1->width() + 24);
+    EXPECT_EQ(wide->Label1->x(), 8);
+}
+
+TEST_F(PopupManagerTest, TheSameWarningIsNotShownTwiceAtOnceButADifferentOneIs)
+{
+    popups.Raise("Motion Detected");
+    ASSERT_TRUE(WaitFor([&] { return VisiblePopups().size() == 1; }));
+    popups.Raise("Motion Detected");
+    popups.Raise("Motion Detected");
+    popups.Raise("Log folder too big");
+    ASSERT_TRUE(WaitFor([&] { return VisiblePopups().size() == 2; }));
+    EXPECT_EQ(popups.LatestPopup()->Text(), "Log folder too big");
+    // Let any further tick run: still two.
+    popups.Raise("Log folder too big");
+    WaitFor([&] { return !popups.MsgBoxTimer().isActive(); });
+    QApplication::processEvents();
+    EXPECT_EQ(VisiblePopups().size(), 2u);
+}
+
+TEST_F(PopupManagerTest, OkHidesAndFreesThePopupAndTheNextWarningOpensAFreshOne)
+{
+    QPointer<TForm2> first = popups.ShowPopup("Motion Detected");
+    ASSERT_TRUE(first);
+    first->Button1->click();
+    EXPECT_FALSE(popups.PopupShowing());
+    EXPECT_FALSE(first->isVisible());
+    // Deferred deletions run when control returns to an event loop; the test has none running.
+    ASSERT_TRUE(WaitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return first.isNull();
+    }));
+    EXPECT_EQ(popups.LatestPopup(), nullptr);
+
+    TForm2* second = popups.ShowPopup("Motion Detected");
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(popups.PopupShowing());
+}
+
+TEST_F(PopupManagerTest, TheCloseButtonOnlyHidesThePopup)
+{
+    QPointer<TForm2> p = popups.ShowPopup("Motion Detected");
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(p->close());
+    QApplication::processEvents();
+    EXPECT_FALSE(popups.PopupShowing());
+    EXPECT_TRUE(p); // alive, invisible
+    EXPECT_FALSE(p->isVisible());
+    EXPECT_NE(popups.ShowPopup("Motion Detected"), nullptr);
+}
+
+TEST_F(PopupManagerTest, ClosingTheOlderOfTwoPopupsClearsTheFlagAndLetsTheWarningOpenAgain)
+{
+    TForm2* older = popups.ShowPopup("Log folder too big");
+    TForm2* newer = popups.ShowPopup("Motion Detected");
+    ASSERT_TRUE(older && newer);
+    older->close();
+    EXPECT_FALSE(popups.PopupShowing());
+    EXPECT_TRUE(newer->isVisible());
+    EXPECT_NE(popups.ShowPopup("Motion Detected"), nullptr);
+    EXPECT_EQ(VisiblePopups().size(), 2u);
+}
+
+TEST_F(PopupManagerTest, WarningsRaisedOnAnotherThreadAreShownOnTheGuiThread)
+{
+    std::thread frameThread([&] {
+        for (int i = 0; i < 50; ++i)
+            popups.Raise("Motion Detected");
+    });
+    frameThread.join();
+    ASSERT_TRUE(WaitFor([&] { return popups.PopupShowing(); }));
+    WaitFor([&] { return !popups.MsgBoxTimer().isActive(); });
+    QApplication::processEvents();
+    EXPECT_EQ(VisiblePopups().size(), 1u);
+    EXPECT_EQ(VisiblePopups().front()->thread(), QApplication::instance()->thread());
+}
+
+TEST(PopupWindow, ClosingAPopupDoesNotEndTheProgram)
+{
+    bool quitRequested = false;
+    QObject guard;
+    QObject::connect(qApp, &QGuiApplication::lastWindowClosed, &guard, [&] { quitRequested = true; });
+    PopupManager popups;
+    TForm2* p = popups.ShowPopup("Motion Detected");
+    ASSERT_NE(p, nullptr);
+    p->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(quitRequested);
+}
+
+} // namespace

@@ -1,0 +1,267 @@
+// The About window and the new-version check against real HTTP servers on 127.0.0.1.
+#include "HttpTestServers.h"
+#include "common/Clock.h"
+#include "support/TestSupport.h"
+#include "ui/VersionFile.h"
+#include "ui/widgets/ClickableLabel.h"
+#include "ui/widgets/TForm4.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kChecking = "Checking for newer version...";
+const QString kLatest = "You are using the latest version of Tarvo.";
+
+// Records every result text the check puts into the window, in order.
+class RecordingAbout : public TForm4 {
+public:
+    void ShowResult(const QString& text) override
+    {
+        results << text;
+        TForm4::ShowResult(text);
+    }
+    QStringList results;
+};
+
+class UpdateCheckTest : public ::testing::Test {
+protected:
+    UpdateCheckTest() { SetProgramLog(&log); }
+    ~UpdateCheckTest() override { SetProgramLog(nullptr); }
+
+    void PointAt(int port, std::chrono::milliseconds reply = std::chrono::milliseconds(20000))
+    {
+        UpdateCheckConfig config = about.updateCheckConfig();
+        config.site = ParseSiteAddress("127.0.0.1:" + std::to_string(port));
+        config.timeouts.connect = std::chrono::milliseconds(20000);
+        config.timeouts.reply = reply;
+        about.SetUpdateCheckConfig(config);
+    }
+    void ExpectLogged(const QStringList& messages)
+    {
+        EXPECT_EQ(log.messages(), messages);
+        for (const auto& line : log.lines()) {
+            EXPECT_TRUE(line.toFile) << line.msg.toStdString();
+            EXPECT_EQ(line.sender, "CheckForUpdate");
+        }
+    }
+    // A failed check: only the first log line, the result emptied in a visible window.
+    void ExpectFailedCheck()
+    {
+        ExpectLogged({kChecking});
+        EXPECT_EQ(about.results, (QStringList{kChecking, QString()}));
+        EXPECT_EQ(about.NewVer->text(), QString());
+    }
+
+    RecordingEventLog log;
+    RecordingAbout about;
+};
+
+TEST_F(UpdateCheckTest, ANewerVersionOpensTheAboutWindowWithTheRelease)
+{
+    HttpPeer site = HttpPeer::Files();
+    ASSERT_TRUE(site.Started());
+    site.WriteFile("tarvo/ver.txt", "Tarvo version file\r\n%ver%127\r\n%date%01052003\r\n");
+    PointAt(site.port());
+
+    ASSERT_FALSE(about.isVisible());
+    about.CheckForUpdate();
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(about.NewVer->text(), NewVersionMessage({127, "1.27", QDate(2003, 5, 1)}));
+    EXPECT_TRUE(about.NewVer->text().startsWith("New version available since "));
+    EXPECT_TRUE(about.NewVer->text().endsWith(": 1.27. Visit the Tarvo website for more information."));
+    ExpectLogged({kChecking, "New version found: 1.27"});
+}
+
+TEST_F(UpdateCheckTest, AnEqualOrOlderVersionIsTheLatest)
+{
+    HttpPeer site = HttpPeer::Files();
+    ASSERT_TRUE(site.Started());
+    PointAt(site.port());
+    // Markers in any order; only the first of each counts.
+    for (const QByteArray& file : {QByteArray("%ver%126%date%01012005"), QByteArray("%date%01012001 text %ver%125 %ver%999")}) {
+        site.WriteFile("tarvo/ver.txt", file);
+        log.clear();
+        about.results.clear();
+
+        about.hide();
+        about.NewVer->setText("earlier result");
+        about.CheckForUpdate();
+        EXPECT_FALSE(about.isVisible()) << file.constData();
+        EXPECT_EQ(about.NewVer->text(), "earlier result") << file.constData();
+        ExpectLogged({kChecking, kLatest});
+
+        log.clear();
+        about.show();
+        about.CheckForUpdate();
+        EXPECT_EQ(about.results, (QStringList{kChecking, kLatest})) << file.constData();
+        EXPECT_EQ(about.NewVer->text(), kLatest);
+        ExpectLogged({kChecking, kLatest});
+    }
+}
+
+TEST_F(UpdateCheckTest, TheButtonRunsTheCheckShowingProgressInTheWindow)
+{
+    HttpPeer site = HttpPeer::Scripted(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "7\r\n%date%3\r\n"
+        "4;x=y\r\n1122\r\n"
+        "d\r\n010 %ver%200 \r\n"
+        "0\r\n\r\n");
+    ASSERT_TRUE(site.Started());
+    PointAt(site.port());
+    about.show();
+    about.Button2->click();
+    EXPECT_EQ(about.results.value(0), kChecking);
+    EXPECT_EQ(about.NewVer->text(), NewVersionMessage({200, "2.00", QDate(2010, 12, 31)}));
+    ExpectLogged({kChecking, "New version found: 2.00"});
+    EXPECT_EQ(site.Requests(),
+        "GET /tarvo/ver.txt HTTP/1.1\r\n"
+        "Host: 127.0.0.1:" + QByteArray::number(site.port()) + "\r\n"
+        "Accept: text/html, */*\r\n"
+        "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n");
+}
+
+TEST_F(UpdateCheckTest, ABodyReadToTheCloseCounts)
+{
+    HttpPeer site = HttpPeer::Scripted("HTTP/1.0 200 OK\r\n\r\n%ver%127%date%01052003");
+    ASSERT_TRUE(site.Started());
+    PointAt(site.port());
+    about.CheckForUpdate();
+    ExpectLogged({kChecking, "New version found: 1.27"});
+}
+
+TEST_F(UpdateCheckTest, RedirectsAndErrorStatusesAreFailedChecks)
+{
+    HttpPeer files = HttpPeer::Files();
+    ASSERT_TRUE(files.Started());
+    // The file server answers a folder with a redirection to its listing.
+    files.WriteFile("tarvo/ver.txt/index.html", "%ver%999%date%01012030");
+    files.WriteFile("elsewhere/ver.txt", "%ver%999%date%01012030");
+    HttpPeer redirect = HttpPeer::Scripted("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:"
+        + QByteArray::number(files.port()) + "/elsewhere/ver.txt\r\nContent-Length: 22\r\n\r\n%ver%999%date%01012030");
+    HttpPeer serverError = HttpPeer::Scripted("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 22\r\n\r\n%ver%999%date%01012030");
+    HttpPeer empty = HttpPeer::Files();
+    ASSERT_TRUE(redirect.Started() && serverError.Started() && empty.Started());
+
+    about.show();
+    for (const auto& [name, port] : {std::pair{"folder redirect", files.port()}, std::pair{"302", redirect.port()},
+             std::pair{"500", serverError.port()}, std::pair{"404", empty.port()}}) {
+        log.clear();
+        about.results.clear();
+        about.NewVer->setText("earlier result");
+        PointAt(port);
+        about.CheckForUpdate();
+        SCOPED_TRACE(name);
+        ExpectFailedCheck();
+    }
+    EXPECT_TRUE(about.isVisible());
+}
+
+TEST_F(UpdateCheckTest, SilentBrokenAndAbsentServersAreFailedChecks)
+{
+    HttpPeer silent = HttpPeer::Silent();
+    HttpPeer cut = HttpPeer::Scripted("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n%ver%127%date%01052003");
+    HttpPeer garbage = HttpPeer::Scripted("%ver%127%date%01052003\r\n\r\n");
+    ASSERT_TRUE(silent.Started() && cut.Started() && garbage.Started());
+    const int closedPort = FreeTcpPort();
+
+    about.show();
+    for (const auto& [name, port] : {std::pair{"silent", silent.port()}, std::pair{"cut short", cut.port()},
+             std::pair{"not http", garbage.port()}, std::pair{"refused", closedPort}}) {
+        log.clear();
+        about.results.clear();
+        PointAt(port, std::chrono::milliseconds(1500));
+        about.CheckForUpdate();
+        SCOPED_TRACE(name);
+        ExpectFailedCheck();
+    }
+}
+
+TEST_F(UpdateCheckTest, AnUnreadableVersionFileIsAFailedCheckWithALogLine)
+{
+    HttpPeer site = HttpPeer::Files();
+    ASSERT_TRUE(site.Started());
+    PointAt(site.port());
+    about.show();
+    for (const QByteArray& file : {QByteArray("%ver%127 but no date"), QByteArray("%ver%1x7%date%01052003"),
+             QByteArray("%ver%127%date%31022003"), QByteArray()}) {
+        site.WriteFile("tarvo/ver.txt", file);
+        log.clear();
+        about.results.clear();
+        about.CheckForUpdate();
+        EXPECT_EQ(about.results, (QStringList{kChecking, QString()})) << file.constData();
+        ExpectLogged({kChecking, "The version file of the Tarvo website could not be read"});
+    }
+}
+
+class AboutWindowTest : public ::testing::Test {
+protected:
+    ~AboutWindowTest() override { SetProgramClock(nullptr); }
+    FixedClock clock{QDateTime(QDate(2024, 6, 14), QTime(12, 0))};
+};
+
+TEST_F(AboutWindowTest, ShowsTheVersionAndGreetsOnHolidaysOnly)
+{
+    SetProgramClock(&clock);
+    TForm4 about;
+    EXPECT_EQ(about.size(), QSize(362, 230));
+    EXPECT_EQ(about.Label5->text(), "Tarvo...");
+    about.show();
+    EXPECT_EQ(about.Label5->text(), "Tarvo v. 1.26");
+    EXPECT_EQ(about.windowTitle(), "About...");
+    EXPECT_EQ(about.Button2->text(), "Check for new version");
+    EXPECT_EQ(about.NewVer->text(), QString());
+
+    struct Visit {
+        QDate day;
+        const char* caption;
+    };
+    // A holiday caption stays until the program ends.
+    for (const Visit& v : {Visit{QDate(2024, 12, 24), "Merry Christmas!"}, Visit{QDate(2024, 12, 28), "Merry Christmas!"},
+             Visit{QDate(2025, 1, 1), "Happy New Year!"}, Visit{QDate(2025, 1, 2), "Happy New Year!"},
+             Visit{QDate(2025, 12, 25), "Merry Christmas!"}}) {
+        about.Button1->click();
+        EXPECT_FALSE(about.isVisible());
+        clock.set(QDateTime(v.day, QTime(23, 59, 59)));
+        about.show();
+        EXPECT_EQ(about.windowTitle(), v.caption) << v.day.toString().toStdString();
+    }
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+TEST_F(AboutWindowTest, TheSiteAddressOpensTheProductPage)
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "open");
+    TForm4 about;
+    UpdateCheckConfig config = about.updateCheckConfig();
+    config.site = ParseSiteAddress("127.0.0.1:8123");
+    about.SetUpdateCheckConfig(config);
+    about.show();
+    EXPECT_EQ(about.Label10->text(), "http://127.0.0.1:8123/tarvo");
+    const QPointF at(2, 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at, about.Label10->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, about.Label10->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(about.Label10, &press);
+    QApplication::sendEvent(about.Label10, &release);
+    QDesktopServices::unsetUrlHandler("http");
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls.front(), QUrl("http://127.0.0.1:8123/tarvo"));
+}
+
+} // namespace
+
+#include "UpdateCheckTest.moc"
