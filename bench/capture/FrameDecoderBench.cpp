@@ -1,0 +1,86 @@
+// FrameDecoder per frame, for each format the back-end delivers, at 640x480 and 1920x1080.
+#include "capture/FrameDecoder.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <benchmark/benchmark.h>
+#include <vector>
+
+namespace {
+
+FrameFormat Format(std::uint32_t compression, int w, int h, int bits)
+{
+    FrameFormat f;
+    f.bmiHeader.biCompression = compression;
+    f.bmiHeader.biWidth = w;
+    f.bmiHeader.biHeight = h;
+    f.bmiHeader.biBitCount = std::uint16_t(bits);
+    return f;
+}
+
+// A camera-like picture, so the JPEG has realistic detail.
+QImage Scene(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 7 + y) & 255, (x ^ y) & 255, (x * y / 64) & 255));
+    return img;
+}
+
+void Run(benchmark::State& state, const FrameFormat& format, const std::vector<std::uint8_t>& data)
+{
+    FrameDecoder decoder;
+    QImage out;
+    for (auto _ : state) {
+        if (!decoder.Draw(format, data.data(), data.size(), out))
+            state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(out.constBits());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Decode(benchmark::State& state)
+{
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const auto kind = state.range(2);
+    std::vector<std::uint8_t> data;
+    FrameFormat format;
+    switch (kind) {
+    case 0:
+        format = Format(BI_RGB, w, h, 24);
+        data.assign(FrameDecoder::ExpectedSize(format), 0x55);
+        break;
+    case 1:
+        format = Format(FOURCC_YUY2, w, h, 16);
+        data.assign(FrameDecoder::ExpectedSize(format), 0x70);
+        break;
+    case 2:
+        format = Format(FOURCC_I420, w, h, 12);
+        data.assign(FrameDecoder::ExpectedSize(format), 0x70);
+        break;
+    default: {
+        format = Format(FOURCC_MJPG, w, h, 24);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        Scene(w, h).save(&buffer, "JPEG", 85);
+        data.assign(jpeg.begin(), jpeg.end());
+    }
+    }
+    static const char* names[] = {"RGB24", "YUY2", "I420", "MJPG"};
+    state.SetLabel(names[kind]);
+    Run(state, format, data);
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    for (int kind = 0; kind < 4; ++kind) {
+        b->Args({640, 480, kind});
+        b->Args({1920, 1080, kind});
+    }
+}
+
+BENCHMARK(BM_Decode)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,24 @@
+// The first 12 bytes choose the format (kind, width, height, row order); the rest is the frame.
+#include "capture/FrameDecoder.h"
+
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 12)
+        return 0;
+    static const std::uint32_t kinds[] = {BI_RGB, BI_RGB, FOURCC_YUY2, FOURCC_I420, FOURCC_MJPG, 0x12345678};
+    FrameFormat format;
+    format.bmiHeader.biCompression = kinds[data[0] % 6];
+    format.bmiHeader.biBitCount = data[0] % 6 == 0 ? 24 : 32;
+    std::uint16_t w, h;
+    std::memcpy(&w, data + 2, 2);
+    std::memcpy(&h, data + 4, 2);
+    // Keep pictures small enough that the fuzzer spends its time on parsing, not on allocation.
+    format.bmiHeader.biWidth = int(w % 1024) - (data[1] == 0xFF ? 1024 : 0);
+    format.bmiHeader.biHeight = (data[1] & 1) ? -int(h % 1024) : int(h % 1024);
+    static FrameDecoder decoder;
+    QImage out;
+    decoder.Draw(format, data + 12, size - 12, out);
+    return 0;
+}

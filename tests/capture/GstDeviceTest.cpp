@@ -1,0 +1,281 @@
+// The GStreamer back-end on its built-in test device: frames, still pictures, AVI files read
+// back by GStreamer's discoverer, preview, time limit and a lost device.
+#include "support/TestSupport.h"
+#include "capture/CaptureDevices.h"
+#include "capture/CaptureView.h"
+#include "capture/FrameDecoder.h"
+#include "capture/GstPointers.h"
+#include "capture/VideoCap.h"
+#include "settings/PerUserStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+#include <gst/pbutils/pbutils.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct Discovered {
+    bool ok = false;
+    int width = 0, height = 0;
+    QString videoCaps;
+    int audioStreams = 0, channels = 0, rate = 0, depth = 0;
+    GstClockTime duration = 0;
+};
+
+Discovered Discover(const QString& file)
+{
+    Discovered d;
+    GError* raw = nullptr;
+    std::unique_ptr<GstDiscoverer, GstObjectUnref> discoverer(gst_discoverer_new(10 * GST_SECOND, &raw));
+    GErrorPtr error(raw);
+    if (!discoverer)
+        return d;
+    std::unique_ptr<GstDiscovererInfo, GstObjectUnref> info(gst_discoverer_discover_uri(
+        discoverer.get(), QUrl::fromLocalFile(file).toString().toUtf8().constData(), &raw));
+    error.reset(raw);
+    if (!info || gst_discoverer_info_get_result(info.get()) != GST_DISCOVERER_OK)
+        return d;
+    d.ok = true;
+    d.duration = gst_discoverer_info_get_duration(info.get());
+    GList* videos = gst_discoverer_info_get_video_streams(info.get());
+    if (videos) {
+        auto* v = GST_DISCOVERER_VIDEO_INFO(videos->data);
+        d.width = int(gst_discoverer_video_info_get_width(v));
+        d.height = int(gst_discoverer_video_info_get_height(v));
+        GstCapsPtr caps(gst_discoverer_stream_info_get_caps(GST_DISCOVERER_STREAM_INFO(v)));
+        GCharPtr text(gst_caps_to_string(caps.get()));
+        d.videoCaps = text.get();
+    }
+    gst_discoverer_stream_info_list_free(videos);
+    GList* audios = gst_discoverer_info_get_audio_streams(info.get());
+    d.audioStreams = int(g_list_length(audios));
+    if (audios) {
+        auto* a = GST_DISCOVERER_AUDIO_INFO(audios->data);
+        d.channels = int(gst_discoverer_audio_info_get_channels(a));
+        d.rate = int(gst_discoverer_audio_info_get_sample_rate(a));
+        d.depth = int(gst_discoverer_audio_info_get_depth(a));
+    }
+    gst_discoverer_stream_info_list_free(audios);
+    return d;
+}
+
+// What OnVideoStream saw, written on the streaming thread.
+struct FrameLog {
+    std::mutex mutex;
+    std::vector<std::uint32_t> times;
+    std::vector<std::uint32_t> sizes;
+    int decoded = 0;
+    int undecodable = 0;
+    std::size_t count()
+    {
+        std::lock_guard lock(mutex);
+        return times.size();
+    }
+};
+
+class GstDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetProgramLog(&log);
+        cap.resize(640, 480);
+        cap.SetOnStatus([this](TVideoCap&) { ++statusEvents; });
+    }
+    void TearDown() override { SetProgramLog(nullptr); }
+
+    void ConnectTestDevice(bool decodeFrames = false)
+    {
+        cap.SetOnVideoStream([this, decodeFrames, decoder = std::make_shared<FrameDecoder>(),
+                              format = std::make_shared<FrameFormat>()](TVideoCap&, const VIDEOHDR& h) {
+            std::lock_guard lock(frames.mutex);
+            frames.times.push_back(h.dwTimeCaptured);
+            frames.sizes.push_back(h.dwBytesUsed);
+            if (decodeFrames) {
+                QImage picture;
+                (decoder->Draw(*videoFormat, h.lpData, h.dwBytesUsed, picture) ? frames.decoded : frames.undecodable)++;
+            }
+        });
+        cap.SetDriverName(TestPatternDeviceName);
+        ASSERT_GE(cap.DriverIndex(), 0);
+        cap.SetDriverOpen(true);
+        ASSERT_TRUE(cap.DriverOpen());
+        ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
+    }
+
+    ScratchProgram program;
+    QTemporaryDir dir;
+    RecordingEventLog log;
+    TVideoCap cap;
+    FrameLog frames;
+    std::shared_ptr<FrameFormat> videoFormat = std::make_shared<FrameFormat>();
+    int statusEvents = 0;
+};
+
+TEST_F(GstDeviceTest, TestDeviceIsListedAfterTheCameras)
+{
+    const QStringList drivers = ListCaptureDrivers();
+    ASSERT_FALSE(drivers.isEmpty());
+    EXPECT_TRUE(drivers.last().startsWith("Test pattern ")) << drivers.join(", ").toStdString();
+    EXPECT_LE(drivers.size(), 10);
+}
+
+TEST_F(GstDeviceTest, StreamingDeliversEveryFrameWithRisingTimes)
+{
+    ConnectTestDevice();
+    EXPECT_EQ(videoFormat->width(), 640);
+    EXPECT_EQ(videoFormat->height(), 480);
+    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_YUY2);
+    EXPECT_EQ(cap.ImageWidth(), 640);
+
+    cap.SetCapToFile(false);
+    cap.SetFrameRate(30);
+    ASSERT_TRUE(cap.StartSequence());
+    EXPECT_TRUE(cap.SequenceRunning());
+    ASSERT_TRUE(WaitFor([&] { return frames.count() >= 15; }, 20000));
+    EXPECT_TRUE(cap.StopSequence());
+    EXPECT_FALSE(cap.SequenceRunning());
+
+    std::lock_guard lock(frames.mutex);
+    for (std::size_t i = 1; i < frames.times.size(); ++i)
+        EXPECT_LT(frames.times[i - 1], frames.times[i]) << i;
+    for (auto size : frames.sizes)
+        EXPECT_EQ(size, 640u * 480u * 2u);
+    EXPECT_FALSE(QFile::exists("Video.avi")) << "streaming writes no file";
+}
+
+TEST_F(GstDeviceTest, MjpegDeviceFramesReachTheHandlerUndecodedAndDecodable)
+{
+    program.store().WriteString("Capture-TestPattern/Format", "MJPG");
+    program.store().WriteInteger("Capture-TestPattern/Width", 320);
+    program.store().WriteInteger("Capture-TestPattern/Height", 240);
+    program.store().WriteInteger("Capture-TestPattern/Fps", 30);
+    ConnectTestDevice(true);
+    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_MJPG);
+    EXPECT_EQ(videoFormat->width(), 320);
+    cap.SetCapToFile(false);
+    ASSERT_TRUE(cap.StartSequence());
+    ASSERT_TRUE(WaitFor([&] { return frames.count() >= 5; }, 20000));
+    cap.StopSequence();
+    std::lock_guard lock(frames.mutex);
+    EXPECT_GE(frames.decoded, 5);
+    EXPECT_EQ(frames.undecodable, 0);
+}
+
+TEST_F(GstDeviceTest, SingleImageIsAnUncompressedBmpOfTheFrameSize)
+{
+    ConnectTestDevice();
+    EXPECT_TRUE(cap.GrabOneFrame());
+    cap.SetSingleImageFile(dir.filePath("Capture.bmp"));
+    ASSERT_TRUE(cap.SaveSingleImage());
+    const QByteArray bmp = ReadFileBytes(dir.filePath("Capture.bmp"));
+    ASSERT_GT(bmp.size(), 54);
+    EXPECT_TRUE(bmp.startsWith("BM"));
+    EXPECT_EQ(bmp[28], 24) << "24 bits per pixel";
+    EXPECT_EQ(bmp.size(), 54 + 640 * 3 * 480);
+    const QImage read(dir.filePath("Capture.bmp"));
+    EXPECT_EQ(read.size(), QSize(640, 480));
+
+    cap.SetSingleImageFile(dir.filePath("no-such-folder/Capture.bmp"));
+    EXPECT_FALSE(cap.SaveSingleImage());
+}
+
+TEST_F(GstDeviceTest, RecordingsAreFinishedAviFilesWithTheRequestedSound)
+{
+    ConnectTestDevice();
+    struct Case {
+        const char* name;
+        bool audio;
+        int channels, sampleRate, resolution; // the settings' encoding
+        int expectChannels, expectRate, expectDepth;
+    };
+    for (const auto& c : {Case{"silent.avi", false, 0, 0, 0, 0, 0, 0}, Case{"mono8.avi", true, 0, 0, 0, 1, 8000, 8},
+                          Case{"stereo16.avi", true, 1, 2, 1, 2, 22050, 16}}) {
+        const QString file = dir.filePath(c.name);
+        cap.SetVideoFileName(file);
+        cap.SetCapToFile(true);
+        cap.SetCapAudio(c.audio);
+        cap.CapAudioFormat() = TAudioFormat::FromSettings(c.channels, c.sampleRate, c.resolution);
+        const std::size_t before = frames.count();
+        ASSERT_TRUE(cap.StartSequence()) << c.name;
+        ASSERT_TRUE(WaitFor([&] { return frames.count() >= before + 10; }, 20000)) << "frames reach the handler";
+        ASSERT_TRUE(cap.StopSequence()) << c.name;
+
+        const Discovered d = Discover(file);
+        ASSERT_TRUE(d.ok) << c.name;
+        EXPECT_EQ(d.width, 640) << c.name;
+        EXPECT_EQ(d.height, 480) << c.name;
+        EXPECT_TRUE(d.videoCaps.startsWith("image/jpeg")) << d.videoCaps.toStdString();
+        EXPECT_GT(d.duration, 0u) << c.name;
+        EXPECT_EQ(d.audioStreams, c.audio ? 1 : 0) << c.name;
+        if (c.audio) {
+            EXPECT_EQ(d.channels, c.expectChannels) << c.name;
+            EXPECT_EQ(d.rate, c.expectRate) << c.name;
+            EXPECT_EQ(d.depth, c.expectDepth) << c.name;
+        }
+    }
+    // After recording the device streams on for the preview.
+    EXPECT_TRUE(cap.GrabOneFrame());
+}
+
+TEST_F(GstDeviceTest, TimeLimitEndsTheRecording)
+{
+    ConnectTestDevice();
+    cap.SetVideoFileName(dir.filePath("limited.avi"));
+    cap.SetCapToFile(true);
+    cap.SetCapTimeLimit(1);
+    ASSERT_TRUE(cap.StartSequence());
+    const int before = statusEvents;
+    ASSERT_TRUE(WaitFor([&] { return !cap.SequenceRunning(); }, 30000));
+    EXPECT_TRUE(WaitFor([&] { return statusEvents > before; }, 10000));
+    EXPECT_TRUE(Discover(dir.filePath("limited.avi")).ok);
+}
+
+TEST_F(GstDeviceTest, LostDeviceEndsTheSequenceAndCanBeUsedAgain)
+{
+    ConnectTestDevice();
+    cap.SetCapToFile(false);
+    ASSERT_TRUE(cap.StartSequence());
+    ASSERT_TRUE(WaitFor([&] { return frames.count() >= 2; }, 20000));
+    const int before = statusEvents;
+    cap.SimulateDeviceLost();
+    ASSERT_TRUE(WaitFor([&] { return statusEvents > before; }, 10000));
+    EXPECT_FALSE(cap.SequenceRunning());
+    EXPECT_FALSE(log.messages().filter("Video capture stopped: ").isEmpty()) << log.messages().join("\n").toStdString();
+
+    // Streaming again reopens the device.
+    const std::size_t seen = frames.count();
+    ASSERT_TRUE(cap.StartSequence());
+    EXPECT_TRUE(WaitFor([&] { return frames.count() >= seen + 3; }, 20000));
+    cap.StopSequence();
+
+    cap.SetDriverOpen(false);
+    cap.SetDriverOpen(true);
+    EXPECT_TRUE(cap.GrabOneFrame());
+}
+
+TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)
+{
+    ConnectTestDevice();
+    cap.SetPreviewScaleToWindow(true);
+    cap.SetPreviewScaleProportional(true);
+    cap.SetVideoPreview(true);
+    EXPECT_TRUE(cap.VideoPreview());
+    auto* view = cap.findChild<CaptureView*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 640, 480));
+    auto lit = [view] {
+        const QImage shot = view->grab().toImage();
+        int bright = 0;
+        for (int y = 0; y < shot.height(); y += 8)
+            for (int x = 0; x < shot.width(); x += 8)
+                bright += qGray(shot.pixel(x, y)) > 128;
+        return bright > 10;
+    };
+    EXPECT_TRUE(WaitFor(lit, 20000)) << "the ball is drawn";
+}
+
+} // namespace

@@ -1,0 +1,145 @@
+#include "RecordingCaptureBackend.h"
+
+namespace {
+
+class RecordingCaptureWindow final : public CaptureWindow {
+public:
+    RecordingCaptureWindow(FakeCaptureAnswers& a, FakeCaptureLog& l) : a_(a), l_(l) { ++l_.windowsAlive; }
+    ~RecordingCaptureWindow() override
+    {
+        Log("DestroyWindow");
+        --l_.windowsAlive;
+    }
+
+    void SetMouseForwarding(bool f) override { Log(f ? "MouseForwarding on" : "MouseForwarding off"); }
+    void Move(int x, int y, int w, int h) override { Log(QString("Move %1,%2,%3,%4").arg(x).arg(y).arg(w).arg(h)); }
+    void SetCallbackStatus(TextCallback cb) override { Log(Named("SetCallbackStatus", bool(cb))); }
+    void SetCallbackFrame(VideoCallback cb) override { Log(Named("SetCallbackFrame", bool(cb))); }
+    void SetCallbackError(TextCallback cb) override { Log(Named("SetCallbackError", bool(cb))); }
+    void SetCallbackVideoStream(VideoCallback cb) override
+    {
+        Log(Named("SetCallbackVideoStream", bool(cb)));
+        l_.videoStream = std::move(cb);
+    }
+    void SetCallbackWaveStream(WaveCallback cb) override { Log(Named("SetCallbackWaveStream", bool(cb))); }
+    bool DriverConnect(int index) override { return Log("DriverConnect " + QString::number(index), a_.connect); }
+    void DriverDisconnect() override { Log("DriverDisconnect"); }
+    bool DriverGetCaps(CAPDRIVERCAPS& caps) override
+    {
+        caps = a_.caps;
+        return Log("DriverGetCaps", a_.getCaps);
+    }
+    bool GetStatus(CAPSTATUS& status) override
+    {
+        status = a_.status;
+        return Log("GetStatus", true);
+    }
+    void SetScale(bool s) override { Log(Named("SetScale", s)); }
+    void SetPreviewRate(int ms) override { Log("SetPreviewRate " + QString::number(ms)); }
+    void SetPreview(bool on) override
+    {
+        a_.status.fLiveWindow = on;
+        Log(Named("SetPreview", on));
+    }
+    void SetOverlay(bool on) override
+    {
+        a_.status.fOverlayWindow = on;
+        Log(Named("SetOverlay", on));
+    }
+    bool DlgVideoFormat() override { return Log("DlgVideoFormat", a_.dialogs); }
+    bool DlgVideoSource() override { return Log("DlgVideoSource", a_.dialogs); }
+    bool DlgVideoDisplay() override { return Log("DlgVideoDisplay", a_.dialogs); }
+    bool DlgVideoCompression() override { return Log("DlgVideoCompression", a_.dialogs); }
+    bool GrabFrame() override { return Log("GrabFrame", a_.grab); }
+    bool FileSaveDib(const QString& name) override { return Log("FileSaveDib " + name, a_.saveDib); }
+    void FileSetCaptureFile(const QString& name) override { Log("FileSetCaptureFile " + name); }
+    bool FileAllocate(std::uint32_t bytes) override
+    {
+        l_.allocated = bytes;
+        return Log("FileAllocate " + QString::number(bytes), true);
+    }
+    bool GetVideoFormat(FrameFormat& f) override
+    {
+        f = a_.videoFormat;
+        return Log("GetVideoFormat", true);
+    }
+    bool GetSequenceSetup(CAPTUREPARMS& p) override
+    {
+        p = a_.parms;
+        return Log("GetSequenceSetup", true);
+    }
+    bool SetSequenceSetup(const CAPTUREPARMS& p) override
+    {
+        l_.sentParms = p;
+        return Log("SetSequenceSetup", true);
+    }
+    bool GetAudioFormat(WAVEFORMATEX& f) override
+    {
+        f = a_.waveFormat;
+        return Log("GetAudioFormat", true);
+    }
+    bool SetAudioFormat(const WAVEFORMATEX& f) override
+    {
+        l_.sentWave = f;
+        return Log("SetAudioFormat", true);
+    }
+    bool Sequence() override { return Begin("Sequence"); }
+    bool SequenceNoFile() override { return Begin("SequenceNoFile"); }
+    bool Stop() override
+    {
+        a_.status.fCapturingNow = 0;
+        return Log("Stop", a_.stop);
+    }
+    void SetStoppedHandler(StoppedHandler h) override { l_.stopped = std::move(h); }
+    void SimulateDeviceLost() override
+    {
+        a_.status.fCapturingNow = 0;
+        if (l_.stopped)
+            l_.stopped("device lost");
+    }
+
+private:
+    static QString Named(const QString& what, bool on) { return what + (on ? " on" : " off"); }
+    bool Log(const QString& request, bool answer = true)
+    {
+        l_.requests << request;
+        return answer;
+    }
+    bool Begin(const QString& request)
+    {
+        if (a_.sequence)
+            a_.status.fCapturingNow = 1;
+        return Log(request, a_.sequence);
+    }
+    FakeCaptureAnswers& a_;
+    FakeCaptureLog& l_;
+};
+
+} // namespace
+
+bool RecordingCaptureBackend::GetDriverDescription(int index, QString& name, QString& version)
+{
+    log.requests << "GetDriverDescription " + QString::number(index);
+    const auto it = answers.drivers.find(index);
+    if (it == answers.drivers.end())
+        return false;
+    name = it->second;
+    version = "v1";
+    return true;
+}
+
+std::unique_ptr<CaptureWindow> RecordingCaptureBackend::CreateCaptureWindow(const QString&, QWidget*, int width,
+                                                                            int height)
+{
+    log.requests << QString("CreateCaptureWindow %1x%2").arg(width).arg(height);
+    if (!answers.createWindow)
+        return nullptr;
+    return std::make_unique<RecordingCaptureWindow>(answers, log);
+}
+
+QStringList RecordingCaptureBackend::take()
+{
+    QStringList r = log.requests;
+    log.requests.clear();
+    return r;
+}

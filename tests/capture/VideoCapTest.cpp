@@ -1,0 +1,368 @@
+// TVideoCap's rules against the recording back-end: request sequences, clamps, exceptions.
+#include "RecordingCaptureBackend.h"
+#include "support/TestSupport.h"
+#include "capture/VideoCap.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class VideoCapTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        backend.answers.drivers = {{0, "Cam A"}, {2, "Cam C"}};
+        backend.answers.status.uiImageWidth = 320;
+        backend.answers.status.uiImageHeight = 240;
+        cap.SetOnStatus([this](TVideoCap&) { ++statusEvents; });
+    }
+    // Selected and connected, with only OnVideoStream assigned, as the program uses it.
+    void Connect()
+    {
+        cap.SetOnVideoStream([](TVideoCap&, const VIDEOHDR&) {});
+        cap.SetPreviewScaleToWindow(true);
+        cap.SetDriverIndex(0);
+        cap.SetDriverOpen(true);
+        backend.take();
+        statusEvents = 0;
+    }
+
+    RecordingCaptureBackend backend;
+    TVideoCap cap{nullptr, &backend};
+    int statusEvents = 0;
+};
+
+TEST_F(VideoCapTest, DriverLoadingPreviewAndClosingSendTheRequestsInOrder)
+{
+    cap.SetOnVideoStream([](TVideoCap&, const VIDEOHDR&) {});
+    cap.SetPreviewScaleToWindow(true);
+    cap.SetPreviewScaleProportional(true);
+    cap.resize(640, 480);
+    cap.SetDriverIndex(0);
+    EXPECT_EQ(cap.DriverName(), "Cam A");
+    cap.SetDriverOpen(true);
+    EXPECT_EQ(backend.take(), QStringList({"GetDriverDescription 0", "CreateCaptureWindow 640x480",
+                                           "MouseForwarding on", "SetCallbackVideoStream on", "DriverConnect 0",
+                                           "SetScale on", "SetPreviewRate 33", "GetStatus", "Move 0,0,640,480"}));
+    EXPECT_EQ(statusEvents, 1);
+
+    EXPECT_FALSE(cap.HasDisplayDialog());
+    EXPECT_FALSE(cap.HasFormatDialog());
+    EXPECT_FALSE(cap.HasSourceDialog());
+    EXPECT_EQ(backend.take(), QStringList({"DriverGetCaps"}));
+
+    cap.SetVideoPreview(true);
+    EXPECT_TRUE(cap.VideoPreview());
+    EXPECT_EQ(backend.take(), QStringList({"SetPreview on", "GetStatus"}));
+    EXPECT_EQ(statusEvents, 2);
+
+    cap.SetDriverOpen(false);
+    EXPECT_EQ(backend.take(), QStringList({"DriverDisconnect", "MouseForwarding off", "DestroyWindow"}));
+    EXPECT_FALSE(cap.VideoPreview());
+    EXPECT_EQ(cap.ImageWidth(), 320) << "the status outlives the disconnection";
+}
+
+TEST_F(VideoCapTest, DriverSelectionByIndexAndName)
+{
+    EXPECT_EQ(ListCaptureDrivers(backend), QStringList({"Cam A v1"})) << "the walk stops at the first gap";
+
+    cap.SetDriverIndex(1);
+    EXPECT_EQ(cap.DriverIndex(), -1);
+    EXPECT_EQ(cap.DriverName(), "");
+
+    cap.SetDriverName("Cam C");
+    EXPECT_EQ(cap.DriverIndex(), 2);
+    EXPECT_EQ(cap.DriverName(), "Cam C");
+
+    cap.SetDriverName("cam c");
+    EXPECT_EQ(cap.DriverIndex(), -1) << "names compare case-sensitively";
+    EXPECT_EQ(cap.DriverName(), "");
+
+    cap.SetDriverIndex(0);
+    cap.SetDriverOpen(true);
+    cap.SetDriverIndex(-1);
+    EXPECT_FALSE(cap.DriverOpen());
+    EXPECT_EQ(cap.DriverName(), "");
+    EXPECT_EQ(backend.log.windowsAlive, 0);
+    EXPECT_EQ(cap.ImageWidth(), 0) << "a change of driver drops the cached status";
+}
+
+TEST_F(VideoCapTest, ConnectFailuresRaiseAfterOnStatus)
+{
+    EXPECT_THROW(
+        {
+            try {
+                cap.SetDriverOpen(true);
+            } catch (const ENoDriverException& e) {
+                EXPECT_STREQ(e.what(), "No capture driver selected");
+                throw;
+            }
+        },
+        ENoDriverException);
+    EXPECT_EQ(statusEvents, 1);
+
+    cap.SetDriverIndex(0);
+    backend.answers.createWindow = false;
+    EXPECT_THROW(cap.SetDriverOpen(true), ENoCapWindowException);
+    EXPECT_EQ(statusEvents, 2);
+
+    backend.answers.createWindow = true;
+    backend.answers.connect = false;
+    backend.take();
+    EXPECT_THROW(cap.SetDriverOpen(true), ENotConnectException);
+    EXPECT_EQ(statusEvents, 3);
+    EXPECT_FALSE(cap.DriverOpen());
+    EXPECT_EQ(backend.log.windowsAlive, 0);
+    EXPECT_TRUE(backend.take().endsWith("DestroyWindow"));
+
+    EXPECT_EQ(ENotConnectException().what(), std::string("Can not connect capture driver with capture window"));
+    EXPECT_EQ(ENoCapWindowException().what(), std::string("Can not create capture window"));
+}
+
+TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
+{
+    cap.SetDriverIndex(0);
+    EXPECT_NO_THROW(cap.SetVideoOverlay(false));
+    EXPECT_TRUE(backend.take().filter("DriverGetCaps").isEmpty()) << "switching off when off asks nothing";
+    try {
+        cap.SetVideoOverlay(true);
+        FAIL() << "no exception";
+    } catch (const ENoOverlayException& e) {
+        EXPECT_STREQ(e.what(), "Driver has no overlay mode");
+    }
+    EXPECT_FALSE(cap.DriverOpen()) << "the caps query connected and closed again";
+
+    RecordingCaptureBackend withOverlay;
+    withOverlay.answers.drivers = {{0, "Cam"}};
+    withOverlay.answers.caps.fHasOverlay = 1;
+    TVideoCap other(nullptr, &withOverlay);
+    other.SetDriverIndex(0);
+    other.SetVideoOverlay(true);
+    EXPECT_TRUE(other.VideoOverlay());
+    const QStringList sent = withOverlay.take();
+    EXPECT_LT(sent.indexOf("GrabFrame"), sent.indexOf("SetOverlay on"));
+}
+
+TEST_F(VideoCapTest, PropertyClampsAndRounding)
+{
+    Connect();
+    struct RateCase {
+        int set;
+        int stored;
+        QString sent;
+    };
+    for (const auto& c : {RateCase{0, 1, "SetPreviewRate 1000"}, RateCase{45, 30, "SetPreviewRate 33"},
+                          RateCase{16, 16, "SetPreviewRate 62"}}) {
+        cap.SetPreviewRate(c.set);
+        EXPECT_EQ(cap.PreviewRate(), c.stored) << c.set;
+        EXPECT_EQ(backend.take(), QStringList({c.sent})) << c.set;
+    }
+
+    cap.SetMicroSecPerFrame(20000);
+    EXPECT_EQ(cap.MicroSecPerFrame(), 33333u);
+    cap.SetFrameRate(60);
+    EXPECT_EQ(cap.MicroSecPerFrame(), 16667u);
+    EXPECT_EQ(cap.FrameRate(), 60);
+    cap.SetFrameRate(0);
+    EXPECT_EQ(cap.MicroSecPerFrame(), 16667u);
+    cap.SetFrameRate(15);
+    EXPECT_EQ(cap.MicroSecPerFrame(), 66667u);
+
+    for (auto [set, stored] : {std::pair{100u, 1800u}, {400000u, 324000u}, {0u, 0u}, {5000u, 5000u}}) {
+        cap.SetCapIndexSize(set);
+        EXPECT_EQ(cap.CapIndexSize(), stored) << set;
+    }
+}
+
+TEST_F(VideoCapTest, ClosedDriverOperationsAnswerFalseAndSendNothing)
+{
+    cap.SetDriverIndex(0);
+    backend.take();
+    EXPECT_FALSE(cap.GrabOneFrame());
+    EXPECT_FALSE(cap.SaveSingleImage());
+    EXPECT_FALSE(cap.StartSequence());
+    EXPECT_FALSE(cap.StopSequence());
+    EXPECT_FALSE(cap.SequenceRunning());
+    EXPECT_TRUE(backend.take().isEmpty());
+
+    FrameFormat format;
+    std::memset(static_cast<void*>(&format), 0xAB, sizeof format);
+    EXPECT_THROW(cap.ReadVideoFormat(format), ENotOpen);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&format);
+    EXPECT_TRUE(std::all_of(bytes, bytes + sizeof format, [](unsigned char b) { return b == 0; }));
+    EXPECT_STREQ(ENotOpen().what(), "Driver not Open");
+}
+
+TEST_F(VideoCapTest, DialogsConnectForTheirDurationOnly)
+{
+    EXPECT_FALSE(cap.ShowFormatDialog());
+    EXPECT_TRUE(backend.take().isEmpty()) << "no driver: no dialog";
+
+    cap.SetDriverIndex(0);
+    backend.take();
+    EXPECT_TRUE(cap.ShowFormatDialog());
+    const QStringList sent = backend.take();
+    EXPECT_TRUE(sent.contains("DriverConnect 0"));
+    EXPECT_LT(sent.indexOf("DlgVideoFormat"), sent.indexOf("DriverDisconnect"));
+    EXPECT_EQ(sent.mid(sent.indexOf("DlgVideoFormat") + 1, 1), QStringList({"GetStatus"}));
+    EXPECT_FALSE(cap.DriverOpen());
+
+    backend.answers.dialogs = false;
+    EXPECT_FALSE(cap.ShowSourceDialog());
+    EXPECT_FALSE(cap.ShowCompressionDialog());
+    const QStringList refused = backend.take();
+    EXPECT_EQ(refused.filter("GetStatus").size(), 2) << "only the two connects read the status";
+}
+
+TEST_F(VideoCapTest, FitCaptureWindowKeepsTheAspectRatio)
+{
+    Connect();
+    cap.SetPreviewScaleProportional(true);
+    struct Case {
+        int w, h;
+        QString move;
+    };
+    for (const auto& c : {Case{400, 240, "Move 0,0,320,240"}, Case{320, 400, "Move 0,0,320,240"},
+                          Case{640, 480, "Move 0,0,640,480"}}) {
+        cap.resize(c.w, c.h);
+        backend.take();
+        cap.FitCaptureWindow();
+        EXPECT_EQ(backend.take(), QStringList({c.move})) << c.w << "x" << c.h;
+    }
+    cap.SetPreviewScaleToWindow(false);
+    EXPECT_EQ(backend.take(), QStringList({"SetScale off", "Move 0,0,320,240"}));
+}
+
+TEST_F(VideoCapTest, AutoCaptureSequenceAndStop)
+{
+    Connect();
+    cap.SetCapToFile(false);
+    cap.SetFrameRate(30);
+    backend.answers.parms.wChunkGranularity = 77;
+    ASSERT_TRUE(cap.StartSequence());
+    EXPECT_EQ(backend.take(), QStringList({"GetSequenceSetup", "FileSetCaptureFile Video.avi", "SetSequenceSetup",
+                                           "SequenceNoFile", "GetStatus"}));
+    EXPECT_EQ(statusEvents, 1);
+    const CAPTUREPARMS& p = backend.log.sentParms;
+    EXPECT_EQ(p.dwRequestMicroSecPerFrame, 33333u);
+    EXPECT_EQ(p.fYield, 0xFFFFFFFFu);
+    EXPECT_EQ(p.vKeyAbort, 27u);
+    EXPECT_EQ(p.fCaptureAudio, 0u);
+    EXPECT_EQ(p.fLimitEnabled, 0u);
+    EXPECT_EQ(p.dwIndexSize, 100000u);
+    EXPECT_EQ(p.wChunkGranularity, 77u) << "fields not named keep the driver's values";
+    EXPECT_TRUE(cap.SequenceRunning());
+
+    FrameFormat format;
+    backend.answers.videoFormat.bmiHeader.biWidth = 320;
+    EXPECT_TRUE(cap.ReadVideoFormat(format));
+    EXPECT_EQ(format.width(), 320);
+    backend.take();
+
+    EXPECT_TRUE(cap.StopSequence());
+    EXPECT_EQ(backend.take(), QStringList({"Stop", "GetStatus"}));
+    EXPECT_FALSE(cap.SequenceRunning());
+}
+
+TEST_F(VideoCapTest, ManualRecordingWithAudioAndIndexSizes)
+{
+    Connect();
+    cap.SetCapAudio(true);
+    cap.SetVideoFileName("/tmp/rec.avi");
+    cap.CapAudioFormat() = TAudioFormat::FromSettings(1, 3, 1);
+    backend.answers.waveFormat.wFormatTag = 0x55;
+    ASSERT_TRUE(cap.StartSequence());
+    EXPECT_EQ(backend.take(), QStringList({"GetSequenceSetup", "FileSetCaptureFile /tmp/rec.avi", "SetSequenceSetup",
+                                           "GetAudioFormat", "SetAudioFormat", "Sequence", "GetStatus"}));
+    const WAVEFORMATEX& w = backend.log.sentWave;
+    EXPECT_EQ(w.nSamplesPerSec, 44100u);
+    EXPECT_EQ(w.nChannels, 2);
+    EXPECT_EQ(w.wBitsPerSample, 16);
+    EXPECT_EQ(w.nBlockAlign, 4);
+    EXPECT_EQ(w.nAvgBytesPerSec, 176400u);
+    EXPECT_EQ(w.wFormatTag, 0x55) << "the tag keeps the value read";
+    EXPECT_EQ(backend.log.sentParms.fCaptureAudio, 0xFFFFFFFFu);
+    cap.StopSequence();
+
+    struct Case {
+        std::uint16_t limit;
+        bool audio;
+        std::uint32_t index;
+    };
+    cap.SetFrameRate(30);
+    for (const auto& c : {Case{3600, false, 108000}, Case{3600, true, 126000}, Case{10, false, 1800}}) {
+        cap.SetCapTimeLimit(c.limit);
+        cap.SetCapAudio(c.audio);
+        ASSERT_TRUE(cap.StartSequence());
+        EXPECT_EQ(backend.log.sentParms.dwIndexSize, c.index) << c.limit << " " << c.audio;
+        EXPECT_EQ(backend.log.sentParms.wTimeLimit, c.limit);
+        EXPECT_NE(backend.log.sentParms.fLimitEnabled, 0u);
+        cap.StopSequence();
+    }
+}
+
+TEST_F(VideoCapTest, AudioFormatFromSettings)
+{
+    const TAudioFormat mono = TAudioFormat::FromSettings(0, 0, 0);
+    const WAVEFORMATEX w = mono.ToWaveFormat();
+    EXPECT_EQ(w.nChannels, 1);
+    EXPECT_EQ(w.nSamplesPerSec, 8000u);
+    EXPECT_EQ(w.wBitsPerSample, 8);
+    EXPECT_EQ(w.nBlockAlign, 1);
+    EXPECT_EQ(TAudioFormat::FromSettings(1, 2, 7).ToWaveFormat().nAvgBytesPerSec, 22050u * 4);
+    EXPECT_EQ(TAudioFormat::FromSettings(0, 9, 0).Frequency, TFrequency::f8000Hz);
+}
+
+TEST_F(VideoCapTest, OverlongFileNamesAreRefused)
+{
+    Connect();
+    const QString tooLong = "/tmp/" + QString(255, 'x'); // 260 characters
+    cap.SetSingleImageFile(tooLong);
+    EXPECT_FALSE(cap.SaveSingleImage());
+    cap.SetVideoFileName(tooLong);
+    cap.SetCapToFile(true);
+    EXPECT_FALSE(cap.StartSequence());
+    EXPECT_TRUE(backend.take().isEmpty());
+
+    cap.SetSingleImageFile(tooLong.left(259));
+    EXPECT_TRUE(cap.SaveSingleImage());
+}
+
+TEST_F(VideoCapTest, DeviceLossEndsTheSequenceWithLogAndStatus)
+{
+    RecordingEventLog log;
+    SetProgramLog(&log);
+    Connect();
+    cap.SetCapToFile(false);
+    ASSERT_TRUE(cap.StartSequence());
+    statusEvents = 0;
+    cap.SimulateDeviceLost();
+    EXPECT_FALSE(cap.SequenceRunning());
+    EXPECT_EQ(statusEvents, 1);
+    EXPECT_TRUE(log.contains("Video capture stopped: device lost"));
+    SetProgramLog(nullptr);
+}
+
+TEST_F(VideoCapTest, BufferFileIsAllocatedAndRemoved)
+{
+    Connect();
+    cap.SetBufferFileSize(5);
+    const QStringList sent = backend.take();
+    ASSERT_EQ(sent.size(), 2);
+    const QString bufferFile = sent[0].mid(QString("FileSetCaptureFile ").size());
+    EXPECT_TRUE(QFile::exists(bufferFile));
+    EXPECT_EQ(backend.log.allocated, 5u << 20);
+
+    cap.SetCapToFile(false);
+    cap.StartSequence();
+    EXPECT_TRUE(backend.take().filter("FileSetCaptureFile").isEmpty()) << "the buffer file stays the capture file";
+    cap.StopSequence();
+    backend.take();
+
+    cap.SetDriverOpen(false);
+    EXPECT_EQ(backend.take().first(), "FileSetCaptureFile Video.avi");
+    EXPECT_FALSE(QFile::exists(bufferFile));
+}
+
+} // namespace
