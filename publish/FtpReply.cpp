@@ -77,6 +77,9 @@ std::optional<PassiveAddress> ParsePassiveReply(const std::string& line)
 
     int numbers[6];
     std::size_t pos = 0;
+    // Some servers put a sign such as "=" before the numbers.
+    while (pos < inner.size() && !std::isdigit(static_cast<unsigned char>(inner[pos])))
+        ++pos;
     for (int i = 0; i < 6; ++i) {
         while (pos < inner.size() && inner[pos] == ' ')
             ++pos;

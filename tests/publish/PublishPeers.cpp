@@ -1,0 +1,300 @@
+#include "PublishPeers.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Python = QStringLiteral("/usr/bin/python3");
+
+bool CanConnect(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void StopProcess(QProcess& p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+
+} // namespace
+
+PyFtpServer::PyFtpServer()
+{
+    QDir(root_.path()).mkdir("www");
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(Python, {SourceDir() + "tests/publish/ftp_server.py", "--root", root_.path(), "--log",
+                            logDir_.path() + "/ftp.log"});
+    QByteArray out;
+    WaitFor([&] {
+        out += process_.readAllStandardOutput();
+        return out.contains('\n') || process_.state() == QProcess::NotRunning;
+    }, 30000);
+    if (out.startsWith("PORT "))
+        port_ = out.mid(5).trimmed().toInt();
+}
+
+PyFtpServer::~PyFtpServer() { StopProcess(process_); }
+
+QStringList PyFtpServer::Commands() const
+{
+    QStringList out;
+    const QString log = QString::fromUtf8(ReadFileBytes(logDir_.path() + "/ftp.log"));
+    for (const QString& line : log.split('\n')) {
+        const int at = line.indexOf("] <- ");
+        if (at >= 0)
+            out << line.mid(at + 5);
+    }
+    return out;
+}
+
+int PyFtpServer::CountCommands(const QString& prefix) const
+{
+    int n = 0;
+    for (const QString& c : Commands())
+        n += c.startsWith(prefix) ? 1 : 0;
+    return n;
+}
+
+SocksProxy::SocksProxy(const QString& user, const QString& password)
+{
+    port_ = FreeTcpPort();
+    QStringList args{"-i", "127.0.0.1", "-p", QString::number(port_)};
+    if (!user.isEmpty())
+        args << "-u" << user << "-P" << password;
+    process_.start("/usr/bin/microsocks", args);
+    started_ = process_.waitForStarted(10000) && WaitFor([&] { return CanConnect(port_); }, 20000);
+}
+
+SocksProxy::~SocksProxy() { StopProcess(process_); }
+
+VsftpServer::VsftpServer()
+{
+    if (!QFile::exists("/usr/sbin/vsftpd"))
+        return;
+    // vsftpd refuses anonymous uploads into a root it can write to, so the root is read-only and
+    // uploads go to a writable folder below it.
+    const QString root = root_.path();
+    QDir(root).mkdir("incoming");
+    QDir(root).mkdir("empty");
+    QFile::setPermissions(root + "/incoming", QFileDevice::Permissions(0x7777));
+    port_ = FreeTcpPort();
+    const QString conf = root + "/empty.conf";
+    WriteFileBytes(conf, QStringLiteral(
+        "listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nrun_as_launching_user=YES\n"
+        "anonymous_enable=YES\nlocal_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+        "anon_other_write_enable=YES\nanon_root=%2\nsecure_chroot_dir=%2/empty\nseccomp_sandbox=NO\n"
+        "pasv_enable=YES\npasv_address=127.0.0.1\nbackground=NO\nxferlog_enable=NO\n")
+        .arg(port_).arg(root).toUtf8());
+    QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    process_.start("/usr/sbin/vsftpd", {conf});
+    started_ = process_.waitForStarted(10000) &&
+               WaitFor([&] { return process_.state() != QProcess::Running || CanConnect(port_); }, 20000) &&
+               process_.state() == QProcess::Running;
+}
+
+VsftpServer::~VsftpServer()
+{
+    StopProcess(process_);
+    QFile::setPermissions(root_.path(), QFileDevice::Permissions(0x7700));
+}
+
+ScriptedPeer::ScriptedPeer(int fd, const std::atomic<bool>& stop, std::function<void(const std::string&)> record)
+    : fd_(fd), stop_(stop), record_(std::move(record))
+{
+}
+
+ScriptedPeer::~ScriptedPeer() { Close(); }
+
+void ScriptedPeer::Close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+bool ScriptedPeer::WaitReadable()
+{
+    for (int waited = 0; waited < 15000 && !stop_ && fd_ >= 0; waited += 50) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0)
+            return true;
+    }
+    return false;
+}
+
+void ScriptedPeer::Send(const std::string& bytes)
+{
+    if (fd_ >= 0)
+        [[maybe_unused]] auto n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+std::string ScriptedPeer::ReadLine()
+{
+    for (;;) {
+        const std::size_t lf = buffered_.find('\n');
+        if (lf != std::string::npos) {
+            std::string line = buffered_.substr(0, lf);
+            buffered_.erase(0, lf + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (record_)
+                record_(line);
+            return line;
+        }
+        if (!WaitReadable())
+            return {};
+        char chunk[4096];
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return {};
+        buffered_.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+std::string ScriptedPeer::ReadBytes(std::size_t n)
+{
+    while (buffered_.size() < n) {
+        if (!WaitReadable())
+            break;
+        char chunk[4096];
+        const ssize_t got = ::recv(fd_, chunk, std::min(sizeof chunk, n - buffered_.size()), 0);
+        if (got <= 0)
+            break;
+        buffered_.append(chunk, static_cast<std::size_t>(got));
+    }
+    std::string out = buffered_.substr(0, n);
+    buffered_.erase(0, out.size());
+    return out;
+}
+
+std::string ScriptedPeer::ReadToClose()
+{
+    std::string out = std::move(buffered_);
+    buffered_.clear();
+    while (WaitReadable()) {
+        char chunk[4096];
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            break;
+        out.append(chunk, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+ScriptedListener::ScriptedListener()
+{
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd_, 8);
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+}
+
+ScriptedListener::~ScriptedListener() { ::close(fd_); }
+
+std::unique_ptr<ScriptedPeer> ScriptedListener::Accept(const std::atomic<bool>& stop,
+                                                     std::function<void(const std::string&)> record)
+{
+    for (int waited = 0; waited < 15000 && !stop; waited += 50) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0) {
+            const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0)
+                return std::make_unique<ScriptedPeer>(fd, stop, std::move(record));
+        }
+    }
+    return nullptr;
+}
+
+ScriptedServer::ScriptedServer(Handler handler) : handler_(std::move(handler))
+{
+    acceptor_ = std::thread([this] {
+        while (!stop_) {
+            std::shared_ptr<ScriptedPeer> peer = listener_.Accept(stop_, [this](const std::string& line) {
+                std::lock_guard lock(mutex_);
+                received_.push_back(line);
+            });
+            if (!peer)
+                continue;
+            ++connections_;
+            std::lock_guard lock(mutex_);
+            workers_.emplace_back([this, peer] { handler_(*peer); });
+        }
+    });
+}
+
+ScriptedServer::~ScriptedServer()
+{
+    stop_ = true;
+    acceptor_.join();
+    for (auto& w : workers_)
+        w.join();
+}
+
+std::vector<std::string> ScriptedServer::Received() const
+{
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+bool ScriptedServer::ReceivedStartingWith(const std::string& prefix) const
+{
+    for (const auto& line : Received())
+        if (line.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
+void ScriptLogin(ScriptedPeer& peer)
+{
+    peer.Send("220 scripted server\r\n");
+    peer.ReadLine(); // user
+    peer.Send("331 password please\r\n");
+    peer.ReadLine(); // pass
+    peer.Send("230 logged in\r\n");
+    peer.ReadLine(); // type I
+    peer.Send("200 binary\r\n");
+    peer.ReadLine(); // syst
+    peer.Send("215 UNIX Type: L8\r\n");
+}
+
+std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>& stop)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<ScriptedPeer>(fd, stop, nullptr);
+}
