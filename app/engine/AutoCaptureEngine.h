@@ -18,6 +18,7 @@ struct VIDEOHDR;
 struct MainMenuActions;
 class EngineHost;
 class QImage;
+struct OptionsValues;
 
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
@@ -78,12 +79,26 @@ public:
 
 private:
     struct FrameState;
+    enum class Conversion { Done, DrawFailed, Failed };
 
-    void ApplyStoppedMenus();
+    void StartBlink();
+    void ConfigureFtpClient(const OptionsValues& options);
+    void AbortFtpTransfer();
+    // The FTP end of StopAutoCap: the offline picture, then the connection is closed.
+    void EndFtpSession(const OptionsValues& options);
+    // The website picture of one capture: the local folder, then the FTP server. Frame thread.
+    void PublishFrame(QImage& frame, const OptionsValues& options);
+    void ApplyIdleMenus();
     void EnableDriverDialogs();
+    void SetAutoCapChecks(bool checked);
     void ShowMotionIndicator(bool motion);
-    bool ConvertFrame(const VIDEOHDR& header, QImage& into);
-    void RunActions(const VIDEOHDR& header);
+    // "Frame to bitmap": Failed when no bitmap could be made, DrawFailed when the decoder refused
+    // the frame's bytes (logged; the bitmap is then blank or partial).
+    Conversion ConvertFrame(const VIDEOHDR& header, QImage& into);
+    // One motion sample; false when the call must end here ("MD Error #2").
+    bool TakeMotionSample(const VIDEOHDR& header, bool& frameBitmapMade, bool& frameUsable);
+    void RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable);
+    bool SaveStillPicture(const QString& singleFile, QString& target);
     // Posts fn to the GUI thread; it runs only if the auto-capturing run that posted it is still on.
     template <class Fn> void PostToGui(Fn fn);
 
@@ -97,7 +112,11 @@ private:
     int blinkStep_ = 0;
     // Counts auto-capturing runs, so effects posted by one run's frames are dropped once it ended.
     std::atomic<std::uint32_t> run_{0};
+    // Auto-capturing is on and its frame state is ready: the handler accepts frames.
     std::atomic<bool> running_{false};
     // Set after "MD Error #2" until the posted stop has run, so no further frame is processed.
     std::atomic<bool> stopPosted_{false};
+    // A manual recording to a file runs ("Capture &video" carries its check mark); the handler
+    // ignores every frame meanwhile.
+    std::atomic<bool> recording_{false};
 };

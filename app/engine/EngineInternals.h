@@ -1,0 +1,34 @@
+#pragma once
+// Engine internals shared by its source files. The frame handler's working state is set up on the
+// GUI thread by StartAutoCap before the engine accepts frames, then touched only by the streaming
+// thread until StopAutoCap has stopped the stream.
+#include "app/engine/AutoCaptureEngine.h"
+#include "capture/CaptureTypes.h"
+#include "capture/FrameDecoder.h"
+
+#include <QImage>
+#include <QMetaObject>
+#include <cstdint>
+#include <memory>
+
+struct AutoCaptureEngine::FrameState {
+    FrameFormat format;                   // the capture format, read when the stream starts
+    std::unique_ptr<FrameDecoder> decoder; // open while auto-capturing runs
+    QImage current;                       // CurrentFrame: the newest frame of this call
+    QImage previous;                      // PreviousFrame: the reference of the last sample
+    int mdFrameCount = 0;                 // motion samples of this run
+    std::uint32_t lastSampleTime = 0;     // capture time of the last sample; never reset
+    bool indicatorState = false;          // what the status-bar indicator shows
+};
+
+template <class Fn> void AutoCaptureEngine::PostToGui(Fn fn)
+{
+    const std::uint32_t run = run_.load();
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, fn = std::move(fn)]() mutable {
+            if (running_.load() && run_.load() == run)
+                fn();
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,160 @@
+// The per-frame handler: motion samples at most every 200 ms of capture time, the motion alarm,
+// and the configured actions for a pending capture request. Runs on the streaming thread.
+#include "app/engine/AutoCaptureEngine.h"
+
+#include "app/engine/EngineHost.h"
+#include "app/engine/EngineInternals.h"
+#include "capture/VideoCap.h"
+#include "common/EventLog.h"
+#include "imaging/MotionDetection.h"
+#include "imaging/PictureSaving.h"
+#include "imaging/SoundPlayer.h"
+#include "settings/ActiveOptions.h"
+
+namespace {
+// A frame is sampled only when its capture time lies more than this after the last sample's.
+constexpr std::uint32_t SampleSpacingMs = 200;
+// Samples 1 to 5 only build up the reference; comparing starts with the sixth.
+constexpr int SamplesBeforeComparing = 5;
+
+void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
+} // namespace
+
+void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
+{
+    // A manual recording owns the frames; before the start is complete and after a posted stop,
+    // the frame state is not the handler's to use.
+    if (recording_.load() || !running_.load() || stopPosted_.load())
+        return;
+
+    bool frameBitmapMade = false;
+    bool frameUsable = false;
+    // Unsigned difference: a new stream's small times after a long earlier run are sampled at once.
+    if (MDActive.load() && std::uint32_t(header.dwTimeCaptured - frame_->lastSampleTime) > SampleSpacingMs) {
+        if (!TakeMotionSample(header, frameBitmapMade, frameUsable))
+            return;
+    }
+    if (CaptureRequest.load())
+        RunActions(header, frameBitmapMade, frameUsable);
+    // CurrentFrame keeps its memory for the next conversion; nothing of this frame outlives the call
+    // but those pixels.
+    CaptureRequest = false;
+}
+
+bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitmapMade, bool& frameUsable)
+{
+    FrameState& f = *frame_;
+    f.lastSampleTime = header.dwTimeCaptured;
+    ++f.mdFrameCount;
+
+    if (f.mdFrameCount == 1) {
+        Log("Motion Detection starting... ", false, "TForm1.Video1VideoStream - MD");
+        // The indicator is redrawn as "no motion" here, so the state it remembers must say so.
+        f.indicatorState = false;
+        PostToGui([this] {
+            if (host_.MainWindowVisible())
+                host_.SetIndicatorPanelWidth(IndicatorPanelWidth);
+            host_.DrawMotionIndicator(IndicatorIdle);
+        });
+    }
+    if (f.mdFrameCount == 2) {
+        Log("Motion Detection started", true, "TForm1.Video1VideoStream - MD");
+        PostToGui([this] {
+            if (host_.MainWindowVisible())
+                host_.DrawMotionIndicator(IndicatorIdle);
+        });
+    }
+
+    frameBitmapMade = true;
+    const Conversion current = ConvertFrame(header, f.current);
+    if (current == Conversion::Failed) {
+        Log("GetBitmap error", true, "Video1VideoStream - MD");
+        frameBitmapMade = false;
+    }
+    frameUsable = current == Conversion::Done;
+
+    // A frame the decoder could not read is neither compared (a blank picture against a real one
+    // would raise a false alarm) nor taken as the reference.
+    if (current == Conversion::DrawFailed)
+        return true;
+
+    if (f.mdFrameCount > SamplesBeforeComparing && frameUsable) {
+        const bool motion = DetectMotion(f.current, f.previous);
+        ShowMotionIndicator(motion);
+        if (motion && Armed.load()) {
+            const OptionsValues& options = ActiveOptions;
+            Log("Motion detected", true, "TForm1.Video1VideoStream");
+            if (options.PlaySound)
+                PlayWave(options.SoundFile.str());
+            if (options.ShowPopup)
+                PostToGui([this] { host_.RaisePopup("Motion Detected"); });
+            CaptureRequest = true;
+            DisarmAfterTrigger();
+        }
+    }
+
+    // The reference is a second, clean conversion of this frame, without the marks just drawn.
+    if (ConvertFrame(header, f.previous) == Conversion::Failed) {
+        Log("MD Error #2", true, "Video1VideoStream");
+        stopPosted_ = true;
+        PostToGui([this] { StopAutoCap(); });
+        return false;
+    }
+    return true;
+}
+
+void AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)
+{
+    const OptionsValues& options = ActiveOptions;
+    const bool publishing = options.UpPic && (options.WebsiteFTP || options.WebsiteLocal);
+    if (!options.CapPic && !publishing)
+        return;
+
+    PostToGui([this] { StartBlink(); });
+    FrameState& f = *frame_;
+    if (!frameBitmapMade) {
+        const Conversion c = ConvertFrame(header, f.current);
+        if (c == Conversion::Failed)
+            Log("GetBitmap error", true, "Video1VideoStream");
+        frameUsable = c == Conversion::Done;
+    }
+    // No picture is better than a blank one saved and published as if it were the scene; the
+    // failure is already in the log.
+    if (!frameUsable)
+        return;
+
+    if (options.CapPic)
+        SavePic(f.current, options);
+    PublishFrame(f.current, options);
+}
+
+AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& header, QImage& into)
+{
+    const FrameFormat& format = frame_->format;
+    const int width = format.width();
+    const int height = format.height();
+    if (width <= 0 || height <= 0 || width > FrameDecoder::MaxDimension || height > FrameDecoder::MaxDimension ||
+        !header.lpData || !frame_->decoder) {
+        into = QImage();
+        return Conversion::Failed;
+    }
+    if (into.width() != width || into.height() != height || into.format() != QImage::Format_RGB32)
+        into = QImage(width, height, QImage::Format_RGB32);
+    if (into.isNull())
+        return Conversion::Failed;
+    const std::size_t size = header.dwBytesUsed ? header.dwBytesUsed : header.dwBufferLength;
+    if (!frame_->decoder->Draw(format, header.lpData, size, into)) {
+        Log("DrawDibDraw error - Frame", true, "GetBitmap");
+        return Conversion::DrawFailed;
+    }
+    return Conversion::Done;
+}
+
+void AutoCaptureEngine::ShowMotionIndicator(bool motion)
+{
+    FrameState& f = *frame_;
+    if (motion == f.indicatorState)
+        return;
+    f.indicatorState = motion;
+    PostToGui([this, motion] { host_.DrawMotionIndicator(motion ? IndicatorMotion : IndicatorIdle); });
+}

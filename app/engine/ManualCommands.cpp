@@ -1,0 +1,178 @@
+// The commands a user gives by hand: preview, one picture, a video recording, "Capture &now" and
+// the driver's dialogs. They work on the capture component directly while auto-capturing is off
+// and hand the work to the frame handler while it runs.
+#include "app/engine/AutoCaptureEngine.h"
+
+#include "app/MainMenuActions.h"
+#include "app/engine/MenuSwitch.h"
+#include "capture/VideoCap.h"
+#include "common/EventLog.h"
+#include "imaging/BmpWriter.h"
+#include "imaging/Caption.h"
+#include "imaging/FileNaming.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/SafeFileWrite.h"
+#include "settings/ActiveOptions.h"
+
+#include <QFile>
+#include <QImage>
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
+
+// Moves source onto target, replacing a file of that name, so the new picture is there when the
+// log says so. Across file systems the bytes are copied through a temporary name first.
+bool MoveReplacing(const QString& source, const QString& target)
+{
+    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    if (errno != EXDEV)
+        return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    in.close();
+    return WriteFileReplacing(target, bytes) && QFile::remove(source);
+}
+} // namespace
+
+void AutoCaptureEngine::Preview1Click()
+{
+    try {
+        if (!video_.DriverOpen()) {
+            Log("Driver not loaded", false, "TForm1.Preview1Click");
+            video_.SetVideoPreview(false);
+        } else if (!video_.VideoPreview()) {
+            video_.SetVideoPreview(true);
+            Log("Preview on", false, "TForm1.Preview1Click");
+        } else {
+            video_.SetVideoPreview(false);
+            Log("Preview off", false, "TForm1.Preview1Click");
+        }
+    } catch (const std::exception& e) {
+        Log(QString::fromUtf8(e.what()), false, "TForm1.Preview1Click");
+    }
+    // The mark shows whether the preview really is on.
+    CheckItem(menus_.preview, video_.DriverOpen() && video_.VideoPreview());
+}
+
+void AutoCaptureEngine::Capturepicture1Click()
+{
+    try {
+        if (!video_.DriverOpen()) {
+            Log("Driver not loaded", false, "TForm1.Capturepicture1Click");
+            return;
+        }
+        StartBlink();
+        if (video_.SequenceRunning()) {
+            CaptureRequest = true;
+            return;
+        }
+        if (!video_.SaveSingleImage()) {
+            Log("Error capturing frame", true, "TForm1.Capturepicture1Click");
+            return;
+        }
+        const QString singleFile = video_.SingleImageFile();
+        QString target;
+        if (!SaveStillPicture(singleFile, target))
+            return; // a failed save ends the command without a message, the grabbed file left in place
+        Log("Picture saved as: " + target, true, "TForm1.Capturepicture1Click");
+        if (QFile::exists(singleFile))
+            QFile::remove(singleFile);
+    } catch (const std::exception&) {
+        Log("Error capturing picture", false, "Capturepicture1Click general exception handler");
+    }
+}
+
+bool AutoCaptureEngine::SaveStillPicture(const QString& singleFile, QString& target)
+{
+    const OptionsValues& options = ActiveOptions;
+    const QString folder = options.PictureDir.str();
+    if (options.SaveAsBitmap) {
+        target = folder + MakeFileName(FileKind::LocalPicture, options) + ".bmp";
+        if (!options.CaptionLocal)
+            return MoveReplacing(singleFile, target);
+    } else {
+        target = folder + MakeFileName(FileKind::LocalPicture, options) + ".jpg";
+    }
+
+    QImage still(singleFile);
+    if (still.isNull())
+        throw std::runtime_error("the grabbed frame cannot be read");
+    if (options.CaptionLocal)
+        DrawCaption(still, options);
+    if (options.SaveAsBitmap)
+        return WriteFileReplacing(target, EncodeBmp(still));
+    return ProgramJpegWriter().WriteFile(still, target);
+}
+
+void AutoCaptureEngine::CaptureVideo1Click()
+{
+    const OptionsValues& options = ActiveOptions;
+    if (!recording_.load()) {
+        if (!video_.DriverOpen()) {
+            Log("Driver not loaded", false, "TForm1.CaptureVideo1Click");
+            CheckItem(menus_.captureVideo, false);
+            return;
+        }
+        // The tray's "Auto-capturing" is switched off too: it reaches the same toggle, and a
+        // recording and auto-capturing must never share the stream.
+        for (QAction* item : {menus_.preview, menus_.driverSource, menus_.driverDisplay, menus_.driverFormat,
+                              menus_.setup, menus_.profiles, menus_.trayProfiles, menus_.autoCapturing,
+                              menus_.trayAutoCapturing})
+            EnableItem(item, false);
+        CheckItem(menus_.captureVideo, true);
+
+        const QString fileName = options.VideoDir.str() + MakeFileName(FileKind::VideoFile, options) + ".avi";
+        video_.SetVideoFileName(fileName);
+        video_.SetCapToFile(true);
+        recording_ = true;
+
+        // Without CapAudio the recording has no sound, whatever an earlier recording used.
+        video_.SetCapAudio(options.CapAudio);
+        if (options.CapAudio) {
+            TAudioFormat& audio = video_.CapAudioFormat();
+            audio.Channels = options.CapAudChannels == 0 ? TChannel::Mono : TChannel::Stereo;
+            if (options.CapAudSampleRate >= 0 && options.CapAudSampleRate <= 3)
+                audio.Frequency = static_cast<TFrequency>(options.CapAudSampleRate);
+            audio.Resolution = options.CapAudResolution == 0 ? TResolution::r8Bit : TResolution::r16Bit;
+        }
+
+        if (video_.StartSequence())
+            Log("Recording...", true, "TForm1.CaptureVideo1Click");
+        else
+            Log("Could not record video: " + fileName, true, "TForm1.CaptureVideo1Click");
+        return;
+    }
+
+    EnableItem(menus_.preview, true);
+    EnableDriverDialogs();
+    for (QAction* item : {menus_.setup, menus_.profiles, menus_.trayProfiles, menus_.autoCapturing,
+                          menus_.trayAutoCapturing})
+        EnableItem(item, true);
+    CheckItem(menus_.captureVideo, false);
+
+    if (video_.StopSequence())
+        Log("Recorded video: " + video_.VideoFileName(), true, "TForm1.CaptureVideo1Click");
+    else
+        Log("Error", true, "TForm1.CaptureVideo1Click");
+    video_.SetCapToFile(false);
+    recording_ = false;
+}
+
+void AutoCaptureEngine::TolmarTrayIcon1MouseLBtnDblClk()
+{
+    if (video_.SequenceRunning()) {
+        Armed = true;
+        CaptureRequest = true;
+    } else {
+        Capturepicture1Click();
+    }
+}
+
+void AutoCaptureEngine::Source1Click() { video_.ShowSourceDialog(); }
+void AutoCaptureEngine::Display1Click() { video_.ShowDisplayDialog(); }
+void AutoCaptureEngine::Format1Click() { video_.ShowFormatDialog(); }
