@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QHideEvent>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -42,6 +43,13 @@ void TForm7::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+// A window closed before its test began does not run it unseen.
+void TForm7::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    Timer1->stop();
 }
 
 // The test starts a moment after showing, so the window is on screen before the test blocks.

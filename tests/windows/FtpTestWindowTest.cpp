@@ -1,55 +1,42 @@
 // The FTP settings test window against a real FTP server (pyftpdlib) and a real SOCKS 5 proxy
-// (microsocks) on 127.0.0.1.
+// (microsocks, started by the publishing tests' peer helpers) on 127.0.0.1.
 #include "publish/FtpClient.h"
-#include "publish/TcpSocket.h"
 #include "publish/widgets/FtpSettingsTest.h"
 #include "publish/widgets/TForm7.h"
 #include "support/TestSupport.h"
+#include "publish/PublishPeers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A peer process started for one test and ended with it.
-class PeerProcess {
-public:
-    PeerProcess(const QString& program, const QStringList& args)
-    {
-        process_.setProcessChannelMode(QProcess::SeparateChannels);
-        process_.start(program, args);
-    }
-    ~PeerProcess()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(5000);
-    }
-    QProcess& process() { return process_; }
-
-private:
-    QProcess process_;
-};
-
+// tests/windows/ftp_server.py: keeps a copy of every upload, so a test sees what arrived even
+// after the test window deleted it again.
 class FtpServer {
 public:
     FtpServer()
-        : peer_("/usr/bin/python3", {SourceDir() + "/tests/windows/ftp_server.py", root_.path(),
-                                     received_.path()})
     {
+        process_.start("/usr/bin/python3", {SourceDir() + "/tests/windows/ftp_server.py", root_.path(),
+                                            received_.path()});
         QByteArray out;
         WaitFor([&] {
-            out += peer_.process().readAllStandardOutput();
-            return out.contains('\n') || peer_.process().state() == QProcess::NotRunning;
+            out += process_.readAllStandardOutput();
+            return out.contains('\n') || process_.state() == QProcess::NotRunning;
         }, 30000);
         if (out.startsWith("PORT "))
             port_ = out.mid(5).trimmed().toInt();
+    }
+    ~FtpServer()
+    {
+        process_.kill();
+        process_.waitForFinished(10000);
     }
     int port() const { return port_; }
     QString root() const { return root_.path() + "/"; }
@@ -59,30 +46,8 @@ public:
 private:
     QTemporaryDir root_;
     QTemporaryDir received_;
-    PeerProcess peer_;
+    QProcess process_;
     int port_ = 0;
-};
-
-class SocksProxy {
-public:
-    SocksProxy() : port_(FreeTcpPort()), peer_("/usr/bin/microsocks", {"-i", "127.0.0.1", "-p", QString::number(port_)})
-    {
-        ready_ = WaitFor([&] {
-            try {
-                TcpSocket::Connect("127.0.0.1", port_, DeadlineIn(std::chrono::seconds(1)));
-                return true;
-            } catch (const NetworkError&) {
-                return false;
-            }
-        }, 30000);
-    }
-    int port() const { return port_; }
-    bool ready() const { return ready_; }
-
-private:
-    int port_;
-    PeerProcess peer_;
-    bool ready_ = false;
 };
 
 const QStringList AllOk = {"Connecting to 127.0.0.1", "  OK", "Uploading test file to 127.0.0.1", "  OK",
@@ -191,7 +156,7 @@ TEST_F(FtpTestWindow, ARefusedConnectionHasNoReplyToShow)
 TEST_F(FtpTestWindow, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
 {
     SocksProxy proxy;
-    ASSERT_TRUE(proxy.ready()) << "microsocks did not start";
+    ASSERT_TRUE(proxy.Started()) << "microsocks did not start";
 
     // Unticked: whatever is typed in the proxy window, the port box included, is ignored.
     FtpTestSettings s = settingsFor("tarvo", "secret");
@@ -202,7 +167,7 @@ TEST_F(FtpTestWindow, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
 
     // Ticked: the test goes through the proxy, passive data connection included.
     s.useSocks = true;
-    s.socksPort = QString::number(proxy.port());
+    s.socksPort = QString::number(proxy.Port());
     EXPECT_EQ(run(s), AllOk);
 
     // Ticked with a proxy that is not there: the connection fails.
@@ -222,6 +187,10 @@ TEST_F(FtpTestWindow, WindowRunsTheTestOnEveryShowing)
     window.IdFTP2().Timeouts() = shortLimits();
     EXPECT_EQ(window.windowTitle(), "Testing FTP settings...");
     EXPECT_EQ(window.Button1->text(), "OK");
+
+    window.show();
+    window.hide();
+    EXPECT_FALSE(window.Timer1->isActive()) << "closed before it began, the test does not run";
 
     window.show();
     EXPECT_TRUE(window.Memo1->isReadOnly());
