@@ -1,0 +1,64 @@
+#pragma once
+// The settings windows as the program wires them, over a scratch program folder, with message
+// boxes recorded instead of shown.
+#include "RecordingTargets.h"
+#include "settings/ActiveOptions.h"
+#include "settings/widgets/DialogMessages.h"
+#include "settings/widgets/ProxyWindow.h"
+#include "settings/widgets/SetupDialog.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+#include <cstring>
+
+class RecordingMessages : public DialogMessages {
+public:
+    QStringList errors;
+    QStringList notes;
+    void ShowError(QWidget*, const QString& text) override { errors << text; }
+    void ShowNote(QWidget*, const QString& title, const QString& text) override { notes << title + "|" + text; }
+};
+
+// Activation shows the record in the real dialog, as the main window does.
+class DialogTargets : public RecordingTargets {
+public:
+    TForm3* dialog = nullptr;
+    void ShowInDialog(const OptionsValues& o) override
+    {
+        RecordingTargets::ShowInDialog(o);
+        dialog->ShowInDialog(o);
+    }
+};
+
+class DialogFixture : public ::testing::Test {
+protected:
+    DialogFixture() : dialog(box, targets, proxy)
+    {
+        QDir().mkpath(ProfileFolder());
+        SetProgramLog(&log);
+        SetSettingsMessages(&messages);
+        targets.dialog = &dialog;
+        dialog.SetCaptureDrivers({"Camera one", "Camera two", "Test pattern"});
+        dialog.hooks.currentDriverIndex = [this] { return targets.driverIndex; };
+        box.setText("Default");
+        SetActive(DefaultOptions(), box, targets);
+        Save(ActiveOptions, "Default");
+        log.clear();
+        targets.calls.clear();
+        targets.shown = 0;
+    }
+    ~DialogFixture() override
+    {
+        SetSettingsMessages(nullptr);
+        SetProgramLog(nullptr);
+    }
+
+    ScratchProgram program;
+    RecordingEventLog log;
+    RecordingMessages messages;
+    DialogTargets targets;
+    ProfileBox box;
+    TForm9 proxy;
+    TForm3 dialog;
+};

@@ -1,0 +1,154 @@
+// The profile selection and name windows over real profile files, typed into as a user types.
+#include "DialogFixture.h"
+#include "settings/PerUserStore.h"
+#include "settings/widgets/ProfileNameWindow.h"
+#include "settings/widgets/ProfileSelectWindow.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+OptionsValues WithLimit(std::int32_t limit)
+{
+    OptionsValues o = DefaultOptions();
+    o.Limit = limit;
+    return o;
+}
+} // namespace
+
+class ProfileWindowsTest : public DialogFixture {
+protected:
+    ProfileWindowsTest() : select(box, targets)
+    {
+        Save(WithLimit(100), "a");
+        Save(WithLimit(200), "b");
+        Save(WithLimit(300), "night");
+        program.store().WriteString("CurrentProfile", "Default");
+        ListProfiles(box);
+        select.show();
+        targets.calls.clear();
+        targets.shown = 0;
+    }
+
+    TForm6* nameWindow() { return select.findChild<TForm6*>(); }
+
+    TForm8 select;
+};
+
+TEST_F(ProfileWindowsTest, BoxMirrorsTheRecord)
+{
+    EXPECT_EQ(select.ProfilesBox->count(), 4);
+    EXPECT_EQ(select.ProfilesBox->currentText(), "Default");
+    EXPECT_EQ(select.windowTitle(), "Select setup profile:");
+    EXPECT_TRUE(select.Button10->isEnabled());
+}
+
+TEST_F(ProfileWindowsTest, TypingShowsAProfileOnlyOnAnExactMatch)
+{
+    select.ProfilesBox->lineEdit()->clear();
+    EXPECT_EQ(targets.shown, 0) << "an empty text names no profile";
+    QTest::keyClicks(select.ProfilesBox->lineEdit(), "nigh");
+    EXPECT_EQ(targets.shown, 0);
+    QTest::keyClicks(select.ProfilesBox->lineEdit(), "t");
+    ASSERT_EQ(targets.shown, 1);
+    EXPECT_EQ(targets.lastShown.Limit, 300);
+    EXPECT_EQ(dialog.Limit->text(), "300") << "the setup dialog shows it";
+    EXPECT_EQ(ActiveOptions.Limit, 30) << "nothing is activated";
+    EXPECT_EQ(box.text(), "night");
+
+    select.ProfilesBox->lineEdit()->setText("Night");
+    EXPECT_EQ(targets.shown, 1) << "letter case counts";
+}
+
+TEST_F(ProfileWindowsTest, LeavingTheBoxWithAnUnknownNameTakesTheFirstListed)
+{
+    select.ProfilesBox->lineEdit()->setText("nobody");
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(select.ProfilesBox, &out);
+    EXPECT_EQ(box.text(), "a");
+    EXPECT_EQ(select.ProfilesBox->currentText(), "a");
+}
+
+TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)
+{
+    select.ProfilesBox->setCurrentText("b");
+    select.Button1->click();
+    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b");
+    EXPECT_EQ(ActiveOptions.Limit, 200);
+    EXPECT_TRUE(log.contains("Loaded profile: b"));
+    EXPECT_FALSE(select.isVisible());
+}
+
+TEST_F(ProfileWindowsTest, DeleteShowsTheFirstRemainingProfileOnly)
+{
+    QFile::remove(ProfilePath("Default"));
+    QFile::remove(ProfilePath("night"));
+    ListProfiles(box);
+    select.ProfilesBox->setCurrentText("a");
+    targets.shown = 0;
+    select.Button10->click();
+    EXPECT_FALSE(QFileInfo::exists(ProfilePath("a")));
+    EXPECT_EQ(box.text(), "b");
+    EXPECT_EQ(select.ProfilesBox->currentText(), "b");
+    EXPECT_EQ(targets.shown, 1);
+    EXPECT_EQ(targets.lastShown.Limit, 200);
+    EXPECT_FALSE(select.Button10->isEnabled()) << "one profile left";
+    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
+    EXPECT_EQ(ActiveOptions.Limit, 30);
+}
+
+TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
+{
+    for (const char* name : {"Default", "a", "b", "night"})
+        QFile::remove(ProfilePath(name));
+    ListProfiles(box);
+    box.setText("");
+    select.Button10->click();
+    EXPECT_TRUE(ProfileNames().isEmpty());
+    EXPECT_EQ(box.text(), "");
+}
+
+TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
+{
+    Save(WithLimit(999), "night");
+    select.Button11->click();
+    TForm6* window = nameWindow();
+    ASSERT_NE(window, nullptr);
+    QPointer<TForm6> alive(window);
+    EXPECT_EQ(window->windowTitle(), "Profile name:");
+    QTest::keyClicks(window->Edit1, "night");
+    QTest::keyClick(window->Edit1, Qt::Key_Return); // Enter is "OK"
+    EXPECT_TRUE(WaitFor([&] { return alive.isNull(); })) << "the window closes and goes away";
+
+    EXPECT_EQ(Load("night").Limit, 30) << "an existing profile of that name starts over";
+    EXPECT_EQ(box.text(), "night");
+    EXPECT_TRUE(box.isListed("night"));
+    EXPECT_EQ(targets.shown, 0) << "naming it does not load it";
+    EXPECT_EQ(ActiveOptions.Limit, 30);
+    EXPECT_TRUE(messages.errors.isEmpty());
+
+    select.Button11->click();
+    window = nameWindow();
+    ASSERT_NE(window, nullptr);
+    window->Edit1->setText("day");
+    window->Button1->click();
+    EXPECT_EQ(ReadFileBytes(ProfilePath("day")).size(), 5532);
+    EXPECT_TRUE(box.isListed("day"));
+}
+
+TEST_F(ProfileWindowsTest, NameTheFileSystemRejectsKeepsTheNameWindowOpen)
+{
+    select.Button11->click();
+    TForm6* window = nameWindow();
+    ASSERT_NE(window, nullptr);
+    window->Edit1->setText("a/b");
+    window->Button1->click();
+    EXPECT_EQ(messages.errors.size(), 1);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(box.isListed("a/b"));
+    window->Button2->click();
+}
