@@ -1,5 +1,4 @@
 // The caption example and detection-area window, driven through real mouse events offscreen.
-#include "imaging/widgets/AreaOutline.h"
 #include "imaging/widgets/DetectionAreaPicker.h"
 #include "imaging/widgets/PictureView.h"
 #include "imaging/widgets/TForm5.h"
@@ -294,18 +293,4 @@ TEST_F(ExampleWindow, CaptionExampleRedrawsFromTheCurrentControls)
     w.window->DrawCaptionExample();
     EXPECT_EQ(w.pixel(0, 0), QRgb(0xFFFFFF));
     EXPECT_EQ(w.pixel(0, 239), QRgb(0xFF0000));
-}
-
-TEST(AreaOutline, EmptyAreasDrawNothing)
-{
-    QImage picture(20, 20, QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    const QImage before = picture;
-    DrawAreaOutline(picture, {5, 5}, {5, 15}, Lime);
-    DrawAreaOutline(picture, {5, 5}, {15, 5}, Lime);
-    EXPECT_EQ(picture, before);
-    DrawAreaOutline(picture, {15, 15}, {5, 5}, Lime);
-    EXPECT_EQ(picture.pixel(5, 5) & 0xFFFFFF, QRgb(0x00FF00));
-    EXPECT_EQ(picture.pixel(14, 14) & 0xFFFFFF, QRgb(0x00FF00));
-    EXPECT_EQ(picture.pixel(15, 15) & 0xFFFFFF, QRgb(0));
 }
