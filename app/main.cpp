@@ -1,10 +1,21 @@
+#include "app/MainWindow.h"
+#include "settings/ProgramDir.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QIcon>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QLabel l("Tarvo");
-    l.show();
-    return app.exec();
+    QApplication::setApplicationName("Tarvo");
+    QApplication::setApplicationDisplayName("Tarvo");
+    QApplication::setWindowIcon(QIcon(":/icons/tarvo.png"));
+    // The main window hides to the tray; closing another window must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    InitProgramDir(QCoreApplication::applicationDirPath());
+
+    TForm1 form1({QCoreApplication::arguments().mid(1), nullptr, nullptr});
+    form1.CreateWindows();
+    form1.InitMainWindow();
+    return QApplication::exec();
 }

@@ -1,0 +1,526 @@
+#include "app/MainWindow.h"
+
+#include "app/Housekeeping.h"
+#include "app/MainMenus.h"
+#include "app/StartCount.h"
+#include "app/TerminationSignals.h"
+#include "app/engine/AutoCaptureEngine.h"
+#include "capture/VideoCap.h"
+#include "imaging/FileNaming.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/MotionDetection.h"
+#include "imaging/widgets/TForm5.h"
+#include "publish/widgets/TForm7.h"
+#include "settings/ActiveOptions.h"
+#include "settings/PerUserStore.h"
+#include "settings/ProgramDir.h"
+#include "settings/widgets/ProfileSelectWindow.h"
+#include "settings/widgets/ProxyWindow.h"
+#include "settings/widgets/SetupDialog.h"
+#include "ui/QtTrayIconHost.h"
+#include "ui/TolmarTrayIcon.h"
+#include "ui/widgets/TForm2.h"
+#include "ui/widgets/PopupManager.h"
+#include "ui/widgets/TForm4.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QUrl>
+#include <algorithm>
+#include <limits>
+
+namespace {
+constexpr int statusBarHeight = 20;
+const QString senderPrefix = QStringLiteral("TForm1.");
+} // namespace
+
+TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_(*this)
+{
+    SetProgramLog(&logWriter_);
+    setWindowTitle("Tarvo");
+    setWindowIcon(QIcon(":/icons/tarvo.png"));
+    resize(328, 314);
+    setMinimumSize(180, 180);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    imageList1_ = {QIcon(":/icons/icon-auto-on.png"), QIcon(":/icons/icon-auto-off.png"), QIcon(":/icons/icon-flash.png")};
+    imageList2_ = {QPixmap(":/icons/indicator-idle.png"), QPixmap(":/icons/indicator-motion.png")};
+
+    menus_ = BuildMainMenu(*menuBar());
+    popupMenu1_ = std::make_unique<QMenu>();
+    BuildTrayMenu(*popupMenu1_, menus_);
+
+    video1_ = new TVideoCap(this, setup.captureBackend);
+    setCentralWidget(video1_);
+    ConfigureVideo();
+    BuildStatusBar();
+
+    popups_ = std::make_unique<PopupManager>();
+    trayIcon_ = std::make_unique<TTolmarTrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
+    trayIcon_->SetIcon(windowIcon());
+    trayIcon_->SetTip("Tarvo");
+    trayIcon_->SetRightMenu(popupMenu1_.get());
+    engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
+    trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) { engine_->TolmarTrayIcon1MouseLBtnDblClk(); };
+
+    DriverTimer.setInterval(1);
+    DriverTimer.setSingleShot(true);
+    connect(&DriverTimer, &QTimer::timeout, this, &TForm1::DriverTimerTimer);
+    StartupChk.setInterval(10000);
+    StartupChk.setSingleShot(true);
+    connect(&StartupChk, &QTimer::timeout, this, &TForm1::StartupChkTimer);
+
+    ConnectMenus();
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            ApplicationEvents1Deactivate();
+    });
+    terminationSignals_ = std::make_unique<TerminationSignals>([this] { Exit1Click(); });
+}
+
+TForm1::~TForm1()
+{
+    // The frame thread and every window that reports must be gone before the log writer.
+    engine_.reset();
+    form7_.reset();
+    form8_.reset();
+    form5_.reset();
+    form4_.reset();
+    form3_.reset();
+    form9_.reset();
+    delete video1_;
+    video1_ = nullptr;
+    SetProgramLog(nullptr);
+}
+
+void TForm1::ConfigureVideo()
+{
+    TVideoCap& v = *video1_;
+    QPalette black = v.palette();
+    black.setColor(QPalette::Window, Qt::black);
+    v.setPalette(black);
+    v.setAutoFillBackground(true);
+    v.SetPreviewScaleToWindow(true);
+    v.SetPreviewScaleProportional(true);
+    v.SetPreviewRate(30);
+    v.SetMicroSecPerFrame(33333);
+    v.SetCapAudio(false);
+    v.SetVideoFileName("Video.avi");
+    v.SetSingleImageFile("Capture.bmp");
+    v.SetCapTimeLimit(0);
+    v.SetCapIndexSize(0);
+    v.SetCapToFile(false);
+    v.CapAudioFormat().Frequency = TFrequency::f44100Hz;
+    v.SetBufferFileSize(0);
+    v.SetOnStatus([this](TVideoCap& s) { Video1Status(s); });
+    v.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& header) { engine_->Video1VideoStream(s, header); });
+}
+
+void TForm1::BuildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setFixedHeight(statusBarHeight);
+    bar->setSizeGripEnabled(true);
+    indicatorPanel_ = new QLabel(bar);
+    indicatorPanel_->setFixedWidth(0);
+    indicatorPanel_->setContentsMargins(1, 2, 0, 0);
+    indicatorPanel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    textPanel_ = new QLabel(bar);
+    textPanel_->setMinimumWidth(0);
+    bar->addWidget(indicatorPanel_);
+    bar->addWidget(textPanel_, 1);
+}
+
+void TForm1::ConnectMenus()
+{
+    MainMenuActions& m = menus_;
+    AutoCaptureEngine* e = engine_.get();
+    connect(m.exit, &QAction::triggered, this, &TForm1::Exit1Click);
+    connect(m.trayClose, &QAction::triggered, this, &TForm1::Exit1Click);
+    connect(m.trayOpen, &QAction::triggered, this, &TForm1::Open1Click);
+    connect(m.browse, &QAction::triggered, this, &TForm1::Log1Click);
+    connect(m.about, &QAction::triggered, this, &TForm1::About1Click);
+    connect(m.setup, &QAction::triggered, this, &TForm1::Setup1Click);
+    connect(m.profiles, &QAction::triggered, this, &TForm1::Profiles1Click);
+    connect(m.trayProfiles, &QAction::triggered, this, &TForm1::Profiles1Click);
+    connect(m.preview, &QAction::triggered, e, &AutoCaptureEngine::Preview1Click);
+    connect(m.capturePicture, &QAction::triggered, e, &AutoCaptureEngine::Capturepicture1Click);
+    connect(m.captureVideo, &QAction::triggered, e, &AutoCaptureEngine::CaptureVideo1Click);
+    connect(m.autoCapturing, &QAction::triggered, e, &AutoCaptureEngine::Startautocapturing1Click);
+    connect(m.trayAutoCapturing, &QAction::triggered, e, &AutoCaptureEngine::Autocapturing1Click);
+    connect(m.captureNow, &QAction::triggered, e, &AutoCaptureEngine::TolmarTrayIcon1MouseLBtnDblClk);
+    connect(m.driverSource, &QAction::triggered, e, &AutoCaptureEngine::Source1Click);
+    connect(m.driverDisplay, &QAction::triggered, e, &AutoCaptureEngine::Display1Click);
+    connect(m.driverFormat, &QAction::triggered, e, &AutoCaptureEngine::Format1Click);
+}
+
+void TForm1::CreateWindows()
+{
+    // The setup dialog shows the proxy window's controls, so that window exists first.
+    form9_ = std::make_unique<TForm9>(this);
+    form3_ = std::make_unique<TForm3>(profileBox_, *this, *form9_, this);
+    form4_ = std::make_unique<TForm4>(this);
+
+    TForm5::Hooks exampleHooks;
+    exampleHooks.saveSingleImage = [this] { video1_->SaveSingleImage(); };
+    exampleHooks.singleImageFile = [this] { return video1_->SingleImageFile(); };
+    exampleHooks.captionSettings = [this] {
+        OptionsValues options = ActiveOptions;
+        form3_->ReadCaptionSettings(options);
+        return options;
+    };
+    exampleHooks.shownArea = [this] {
+        return DetectionArea{form3_->MDbeginX->text().toInt(), form3_->MDbeginY->text().toInt(),
+                             form3_->MDendX->text().toInt(), form3_->MDendY->text().toInt()};
+    };
+    exampleHooks.storeArea = [this](const DetectionArea& area) {
+        form3_->MDbeginX->setText(QString::number(area.beginX));
+        form3_->MDbeginY->setText(QString::number(area.beginY));
+        form3_->MDendX->setText(QString::number(area.endX));
+        form3_->MDendY->setText(QString::number(area.endY));
+        form3_->MDUserDefinedArea->setChecked(true);
+    };
+    form5_ = std::make_unique<TForm5>(std::move(exampleHooks), this);
+
+    form8_ = std::make_unique<TForm8>(profileBox_, *this, this);
+
+    TForm7::Hooks ftpTestHooks;
+    ftpTestHooks.settings = [this] {
+        FtpTestSettings s;
+        s.host = form3_->FTPAddressEdit->text();
+        s.port = form3_->PortEdit->text();
+        s.userName = form3_->UserNameEdit->text();
+        s.password = form3_->PasswordEdit->text();
+        s.passive = form3_->PASVCheck->isChecked();
+        s.upDir = form3_->UpDirEdit->text();
+        s.useSocks = form9_->CheckBox1->isChecked();
+        s.socksHost = form9_->SocksHostEdit->text();
+        s.socksPort = form9_->SocksPortEdit->text();
+        s.socksUser = form9_->SocksUserEdit->text();
+        s.socksPass = form9_->SocksPassEdit->text();
+        s.socksType = form9_->SocksType->currentText();
+        return s;
+    };
+    ftpTestHooks.localFolder = ProgramDir();
+    form7_ = std::make_unique<TForm7>(std::move(ftpTestHooks), this);
+
+    WireSetupDialog();
+}
+
+void TForm1::WireSetupDialog()
+{
+    SetupDialogHooks& h = form3_->hooks;
+    h.currentDriverIndex = [this] { return video1_->DriverIndex(); };
+    h.showCompressionDialog = [this] { video1_->ShowCompressionDialog(); };
+    h.showExampleWindow = [this](bool defineArea) {
+        form5_->DefineAreaMode = defineArea;
+        ShowWindowOnTop(*form5_);
+    };
+    h.redrawExampleIfVisible = [this] {
+        if (form5_->isVisible())
+            form5_->DrawCaptionExample();
+    };
+    h.hideExampleIfVisible = [this] {
+        if (form5_->isVisible())
+            form5_->hide();
+    };
+    h.showFtpTest = [this] { ShowWindowOnTop(*form7_); };
+    h.hideFtpTestIfVisible = [this] {
+        if (form7_->isVisible())
+            form7_->hide();
+    };
+    form3_->SetCaptureDrivers(ListCaptureDrivers());
+}
+
+QString TForm1::FirstArgument() const { return arguments_.isEmpty() ? QString() : arguments_.first(); }
+
+void TForm1::Report(const QString& msg, bool toFile, const QString& handler) { logWriter_.WriteLog(msg, toFile, senderPrefix + handler); }
+
+void TForm1::ShowWindowOnTop(QWidget& window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void TForm1::InitMainWindow()
+{
+    FirstDriverLoad = true;
+    // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
+    ActiveOptions = DefaultOptions();
+    ActivateStartupProfile(profileBox_, *this);
+
+    LoadCount = CountProgramStart(ProgramStore());
+    LoadFileCounters();
+    ListProfiles(profileBox_);
+
+    logWriter_.SetDebugLog(FirstArgument() == "-d");
+    if (StartedInTray())
+        HideToTray();
+    else
+        ShowMainWindow();
+
+    if (LoadCount == 1) {
+        StartupChk.start();
+        form4_->ShowAbout();
+    }
+    if (LoadCount % 10 == 0 && ActiveOptions.AutoUpdCheck)
+        StartupChk.start();
+    if (ActiveOptions.WarnLimit)
+        CheckLogSize();
+}
+
+void TForm1::StartupChkTimer()
+{
+    StartupChk.stop();
+    form4_->CheckForUpdate();
+}
+
+void TForm1::DriverTimerTimer()
+{
+    DriverTimer.stop();
+    DriverTimer.setInterval(1);
+    TVideoCap& v = *video1_;
+    if (v.DriverOpen())
+        v.SetDriverOpen(false);
+    v.SetDriverIndex(ActiveOptions.DriverIndex);
+    if (v.DriverIndex() >= 0) {
+        try {
+            v.SetDriverOpen(true);
+        } catch (const ENoDriverException&) {
+            Report("No video driver found", true, "DriverTimerTimer");
+            return;
+        } catch (const std::exception&) {
+            Report("Could not load video driver", true, "DriverTimerTimer");
+            return;
+        }
+        ApplyDriverDialogMenus();
+        Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
+        v.setToolTip(v.DriverName());
+    }
+    if (FirstDriverLoad) {
+        // With no driver selected the stored preview simply stays off.
+        if (ProgramStore().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
+            try {
+                v.SetVideoPreview(true);
+            } catch (const std::exception& e) {
+                Report(QString::fromLocal8Bit(e.what()), true, "DriverTimerTimer");
+            }
+        }
+        menus_.preview->setChecked(v.VideoPreview());
+    }
+    engine_->AutoStartAfterDriverLoad(FirstDriverLoad);
+    FirstDriverLoad = false;
+}
+
+void TForm1::ApplyDriverDialogMenus()
+{
+    TVideoCap& v = *video1_;
+    const std::pair<QAction*, bool> dialogs[] = {
+        {menus_.driverDisplay, v.HasDisplayDialog()},
+        {menus_.driverSource, v.HasSourceDialog()},
+        {menus_.driverFormat, v.HasFormatDialog()},
+    };
+    for (const auto& [action, offered] : dialogs) {
+        action->setEnabled(offered);
+        action->setVisible(offered);
+    }
+}
+
+void TForm1::Video1Status(TVideoCap& sender)
+{
+    if (!sender.DriverOpen()) {
+        setMinimumSize(50, 100);
+        return;
+    }
+    // Frame the video exactly: menu bar above, status bar below.
+    const int chrome = height() - video1_->height();
+    const int minHeight = chrome + sender.ImageHeight();
+    const int minWidth = std::max(width() - video1_->width() + int(sender.ImageWidth()), 180);
+    setMinimumSize(minWidth, minHeight);
+    resize(minWidth, minHeight);
+}
+
+void TForm1::ShowMainWindow()
+{
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    try {
+        trayIcon_->SetVisible(false);
+    } catch (const ETrayIconError& e) {
+        Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
+    }
+    if (video1_->SequenceRunning() && engine_->MDActive.load())
+        SetIndicatorPanelWidth(IndicatorPanelWidth);
+}
+
+void TForm1::HideToTray()
+{
+    try {
+        trayIcon_->SetVisible(true);
+    } catch (const ETrayIconError& e) {
+        // No notification area: the program runs on hidden; SIGTERM or a new login ends it.
+        Report(QString::fromLocal8Bit(e.what()), true, "HideToTray");
+    }
+    hide();
+}
+
+void TForm1::PrepareExit()
+{
+    if (exitPrepared_)
+        return;
+    exitPrepared_ = true;
+    ProgramStore().WriteBool("Preview", video1_->VideoPreview());
+    if (menus_.trayAutoCapturing->isChecked())
+        engine_->StopAutoCap();
+}
+
+void TForm1::Exit1Click()
+{
+    PrepareExit();
+    QCoreApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    PrepareExit();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized())
+        // Hidden once the state change has been handled, so the window manager is not confused.
+        QMetaObject::invokeMethod(this, &TForm1::ApplicationEvents1Minimize, Qt::QueuedConnection);
+}
+
+void TForm1::ApplicationEvents1Minimize() { HideToTray(); }
+
+void TForm1::ApplicationEvents1Deactivate() { StoreViewerFolders(ProgramStore(), ActiveOptions); }
+
+void TForm1::Open1Click() { ShowMainWindow(); }
+
+void TForm1::About1Click() { form4_->ShowAbout(); }
+
+void TForm1::Setup1Click() { ShowWindowOnTop(*form3_); }
+
+void TForm1::Profiles1Click() { ShowWindowOnTop(*form8_); }
+
+void TForm1::Log1Click()
+{
+    StoreViewerFolders(ProgramStore(), ActiveOptions);
+    const QString viewer = ProgramDir() + "viewer";
+    const QFileInfo info(viewer);
+    if (info.isFile() && info.isExecutable() && QProcess::startDetached(viewer, {}))
+        return;
+    // No viewer installed: the desktop's file manager shows the pictures instead.
+    const QString pictures = ActiveOptions.PictureDir.str();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(pictures));
+    logWriter_.ShowStatusText("No picture viewer found; opening the picture folder " + pictures);
+}
+
+void TForm1::CheckLogSize()
+{
+    const QString warning = LogSizeWarning(MeasureLogFolders(ActiveOptions.PictureDir.str(), ActiveOptions.VideoDir.str()), ActiveOptions.Limit);
+    if (!warning.isEmpty())
+        RaisePopup(warning);
+}
+
+QString TForm1::StatusText() const { return textPanel_->text(); }
+
+int TForm1::IndicatorWidth() const { return indicatorPanel_->width(); }
+
+// StatusSink
+
+void TForm1::SetStatusText(const QString& text) { textPanel_->setText(text); }
+
+// EngineHost
+
+void TForm1::SetIndicatorPanelWidth(int width) { indicatorPanel_->setFixedWidth(width); }
+
+void TForm1::DrawMotionIndicator(int image)
+{
+    if (image >= 0 && image < int(imageList2_.size()))
+        indicatorPanel_->setPixmap(imageList2_[image]);
+}
+
+void TForm1::SetIconImage(int image)
+{
+    if (image < 0 || image >= int(imageList1_.size()))
+        return;
+    setWindowIcon(imageList1_[image]);
+    trayIcon_->SetIcon(imageList1_[image]);
+}
+
+void TForm1::RaisePopup(const QString& message) { popups_->Raise(message); }
+
+bool TForm1::MainWindowVisible() const { return isVisible(); }
+
+bool TForm1::StartedInTray() const { return FirstArgument() == "-m"; }
+
+void TForm1::SetSetupOkEnabled(bool enabled)
+{
+    if (form3_)
+        form3_->SetOkEnabled(enabled);
+}
+
+// ActivationTargets
+
+void TForm1::ApplyStartupShortcut(bool enabled) { StartMenu(enabled, logWriter_); }
+
+void TForm1::SetTimedTriggerInterval(int ms) { engine_->SetTimedInterval(ms); }
+
+void TForm1::SetJpegQuality(int quality) { ProgramJpegWriter().SetQuality(quality); }
+
+int TForm1::CaptureDriverIndex() const { return video1_->DriverIndex(); }
+
+void TForm1::SetCaptureDriverIndex(int index) { video1_->SetDriverIndex(index); }
+
+bool TForm1::DriverConnected() const { return video1_->DriverOpen(); }
+
+bool TForm1::PreviewChecked() const { return menus_.preview->isChecked(); }
+
+void TForm1::RunPreviewCommand() { engine_->Preview1Click(); }
+
+void TForm1::EnableDriverTimer() { DriverTimer.start(); }
+
+void TForm1::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
+{
+    video1_->SetFrameRate(frameRate);
+    video1_->SetPreviewRate(previewRate);
+}
+
+void TForm1::SetMotionThreshold(std::int64_t threshold)
+{
+    constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
+    ::SetMotionThreshold(static_cast<std::int32_t>(std::clamp(threshold, lowest, highest)));
+}
+
+void TForm1::SetFuseSeconds(int seconds) { engine_->SetFuseSeconds(seconds); }
+
+void TForm1::SetRearmInterval(int ms) { engine_->SetRearmInterval(ms); }
+
+void TForm1::ShowInDialog(const OptionsValues& options)
+{
+    if (form3_)
+        form3_->ShowInDialog(options);
+}

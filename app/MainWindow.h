@@ -1,0 +1,156 @@
+#pragma once
+// TForm1, the main window: the live picture, the menus and tray menu, the status bar, start-up,
+// the deferred driver connection, hiding to and restoring from the notification area, and the
+// orderly shutdown. It wires the program's parts together; the work itself is done by them.
+#include "app/LogWriter.h"
+#include "app/MainMenuActions.h"
+#include "app/StatusSink.h"
+#include "app/engine/EngineHost.h"
+#include "settings/ProfileBox.h"
+#include "settings/Profiles.h"
+#include "ui/TrayIconHost.h"
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+class AutoCaptureEngine;
+class CaptureBackend;
+class PopupManager;
+class QLabel;
+class QMenu;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm7;
+class TForm8;
+class TForm9;
+class TTolmarTrayIcon;
+class TVideoCap;
+class TerminationSignals;
+
+class TForm1 final : public QMainWindow, public StatusSink, public EngineHost, public ActivationTargets {
+    Q_OBJECT
+public:
+    struct Setup {
+        QStringList arguments;                  // the command line without the program name
+        std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
+        CaptureBackend* captureBackend = nullptr; // nullptr: the program's capture service
+    };
+    explicit TForm1(Setup setup);
+    ~TForm1() override;
+
+    // The other windows, created in the program's order once the main window exists.
+    void CreateWindows();
+    // Registry values, current profile, start count, command line, window or tray, version check.
+    void InitMainWindow();
+
+    void ShowMainWindow();
+    void HideToTray();
+    // Stores the preview state and stops auto-capturing.
+    void PrepareExit();
+
+    // Handlers
+    void DriverTimerTimer();
+    void StartupChkTimer();
+    void Video1Status(TVideoCap& sender);
+    void Exit1Click(); // also "Close" of the tray menu and SIGTERM/SIGINT
+    void Open1Click();
+    void Log1Click();
+    void About1Click();
+    void Setup1Click();
+    void Profiles1Click();
+    void ApplicationEvents1Minimize();
+    void ApplicationEvents1Deactivate();
+    void CheckLogSize();
+
+    // Parts, for the program's own wiring and for tests.
+    TVideoCap& Video1() { return *video1_; }
+    LogWriter& Log() { return logWriter_; }
+    MainMenuActions& Menus() { return menus_; }
+    AutoCaptureEngine& Engine() { return *engine_; }
+    PopupManager& Popups() { return *popups_; }
+    TTolmarTrayIcon& TrayIcon() { return *trayIcon_; }
+    ProfileBox& Profile() { return profileBox_; }
+    QMenu& PopupMenu1() { return *popupMenu1_; }
+    QString StatusText() const;
+    int IndicatorWidth() const;
+    TForm3* Form3() const { return form3_.get(); }
+    TForm4* Form4() const { return form4_.get(); }
+    TForm5* Form5() const { return form5_.get(); }
+    TForm7* Form7() const { return form7_.get(); }
+    TForm8* Form8() const { return form8_.get(); }
+    TForm9* Form9() const { return form9_.get(); }
+
+    QTimer DriverTimer;
+    QTimer StartupChk;
+    int LoadCount = 0;
+    bool FirstDriverLoad = true;
+
+    // StatusSink
+    void SetStatusText(const QString& text) override;
+
+    // EngineHost
+    void SetIndicatorPanelWidth(int width) override;
+    void DrawMotionIndicator(int image) override;
+    void SetIconImage(int image) override;
+    void RaisePopup(const QString& message) override;
+    bool MainWindowVisible() const override;
+    bool StartedInTray() const override;
+    void SetSetupOkEnabled(bool enabled) override;
+
+    // ActivationTargets
+    void ApplyStartupShortcut(bool enabled) override;
+    void SetTimedTriggerInterval(int ms) override;
+    void SetJpegQuality(int quality) override;
+    int CaptureDriverIndex() const override;
+    void SetCaptureDriverIndex(int index) override;
+    bool DriverConnected() const override;
+    bool PreviewChecked() const override;
+    void RunPreviewCommand() override;
+    void EnableDriverTimer() override;
+    void SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate) override;
+    void SetMotionThreshold(std::int64_t threshold) override;
+    void SetFuseSeconds(int seconds) override;
+    void SetRearmInterval(int ms) override;
+    void ShowInDialog(const OptionsValues& options) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildStatusBar();
+    void ConfigureVideo();
+    void ConnectMenus();
+    void WireSetupDialog();
+    void ApplyDriverDialogMenus();
+    QString FirstArgument() const;
+    void Report(const QString& msg, bool toFile, const QString& handler);
+    static void ShowWindowOnTop(QWidget& window);
+
+    QStringList arguments_;
+    LogWriter logWriter_;
+    ProfileBox profileBox_;
+    MainMenuActions menus_;
+    std::unique_ptr<QMenu> popupMenu1_;
+    TVideoCap* video1_ = nullptr; // owned as the central widget
+    QLabel* indicatorPanel_ = nullptr;
+    QLabel* textPanel_ = nullptr;
+    std::array<QIcon, 3> imageList1_;
+    std::array<QPixmap, 2> imageList2_;
+    std::unique_ptr<PopupManager> popups_;
+    std::unique_ptr<TTolmarTrayIcon> trayIcon_;
+    std::unique_ptr<AutoCaptureEngine> engine_;
+    std::unique_ptr<TerminationSignals> terminationSignals_;
+    std::unique_ptr<TForm9> form9_;
+    std::unique_ptr<TForm3> form3_;
+    std::unique_ptr<TForm4> form4_;
+    std::unique_ptr<TForm5> form5_;
+    std::unique_ptr<TForm8> form8_;
+    std::unique_ptr<TForm7> form7_;
+    bool exitPrepared_ = false;
+};

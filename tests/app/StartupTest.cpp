@@ -1,0 +1,264 @@
+#include "app/MainWindow.h"
+
+#include "FakeTrayHost.h"
+#include "app/engine/AutoCaptureEngine.h"
+#include "capture/VideoCap.h"
+#include "imaging/FileNaming.h"
+#include "settings/ActiveOptions.h"
+#include "settings/PerUserStore.h"
+#include "settings/Profiles.h"
+#include "support/TestSupport.h"
+#include "ui/widgets/PopupManager.h"
+#include "ui/widgets/TForm2.h"
+#include "ui/TolmarTrayIcon.h"
+#include "ui/widgets/TForm4.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <gtest/gtest.h>
+
+namespace {
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("XDG_CONFIG_HOME", (program.dir() + "xdg").toUtf8());
+        // The version check must never leave this machine: a closed local port.
+        qputenv("TARVO_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(FreeTcpPort()));
+    }
+    void TearDown() override { stop(); }
+
+    TForm1& start(const QStringList& arguments = {})
+    {
+        stop();
+        form = std::make_unique<TForm1>(TForm1::Setup{arguments, std::make_unique<FakeTrayHost>(tray), nullptr});
+        form->CreateWindows();
+        form->InitMainWindow();
+        return *form;
+    }
+    void stop()
+    {
+        if (form) {
+            form->PrepareExit();
+            form.reset();
+        }
+    }
+    // A stored profile the next start loads as current.
+    void storeProfile(const QString& name, const std::function<void(OptionsValues&)>& change)
+    {
+        QDir().mkpath(program.dir() + "Profiles");
+        OptionsValues o = DefaultOptions();
+        change(o);
+        Save(o, name);
+        program.store().WriteString("CurrentProfile", name);
+    }
+    QString logText() const { return QString::fromUtf8(ReadFileBytes(program.dir() + "Log/Log.txt")); }
+    bool logHas(const QString& text) const { return logText().contains(text); }
+
+    ScratchProgram program;
+    std::shared_ptr<FakeTrayState> tray = std::make_shared<FakeTrayState>();
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
+{
+    TForm1& f = start();
+    const QString profile = program.dir() + "Profiles/Default.pfl";
+    ASSERT_TRUE(QFile::exists(profile));
+    EXPECT_EQ(QFileInfo(profile).size(), 5532);
+    EXPECT_EQ(ReadFileBytes(profile).mid(0, 1 + program.dir().toUtf8().size() + 4),
+              char(program.dir().toUtf8().size() + 4) + program.dir().toUtf8() + "Log/");
+    EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
+    EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 1);
+    EXPECT_EQ(f.LoadCount, 1);
+    EXPECT_EQ(f.Profile().text(), "Default");
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(tray->shown);
+    EXPECT_TRUE(f.Form4()->isVisible()) << "the first start introduces the program";
+    EXPECT_TRUE(f.StartupChk.isActive());
+    EXPECT_EQ(f.StartupChk.interval(), 10000);
+
+    const QString log = logText();
+    EXPECT_TRUE(log.startsWith("\r\n" + QString(38, '-') + "\r\n"));
+    EXPECT_TRUE(log.contains(": Program Start\r\n"));
+    EXPECT_FALSE(log.contains("DebugLog enabled"));
+    EXPECT_TRUE(log.contains(": Loaded profile: Default\r\n"));
+
+    TForm1& second = start();
+    EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 2);
+    EXPECT_FALSE(second.Form4()->isVisible());
+    EXPECT_FALSE(second.StartupChk.isActive());
+}
+
+TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheCount)
+{
+    storeProfile("Default", [](OptionsValues& o) { o.PicQual = 12; });
+    program.store().WriteString("CurrentProfile", "Gone");
+    program.store().WriteInteger("LoadCount", 7);
+    TForm1& f = start();
+    EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
+    EXPECT_EQ(f.LoadCount, 1);
+    EXPECT_EQ(Load("Default").PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
+}
+
+TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)
+{
+    start();
+    stop();
+    WriteFileBytes(program.dir() + "Profiles/Short.pfl", QByteArray(100, 'x'));
+    program.store().WriteString("CurrentProfile", "Short");
+    TForm1& f = start();
+    EXPECT_TRUE(logHas("Profile Short could not be loaded."));
+    EXPECT_EQ(QFileInfo(program.dir() + "Profiles/Short.pfl").size(), 100);
+    EXPECT_EQ(f.Profile().text(), "Short");
+    EXPECT_EQ(ActiveOptions.PicQual, DefaultOptions().PicQual);
+}
+
+TEST_F(StartupTest, NonNumericStoredValuesReadAsTheirDefaults)
+{
+    start();
+    stop();
+    program.store().WriteString("LoadCount", "many");
+    program.store().WriteString("LPicCount", "x7");
+    program.store().WriteString("VidCount", "");
+    TForm1& f = start();
+    EXPECT_EQ(f.LoadCount, 1);
+    EXPECT_EQ(FileCounter(FileKind::LocalPicture), 0);
+    EXPECT_EQ(FileCounter(FileKind::VideoFile), 0);
+}
+
+TEST_F(StartupTest, VersionCheckEveryTenthStartOnlyWhenAsked)
+{
+    for (const bool asked : {true, false}) {
+        storeProfile("Default", [&](OptionsValues& o) { o.AutoUpdCheck = asked; });
+        program.store().WriteInteger("LoadCount", 9);
+        TForm1& f = start();
+        EXPECT_EQ(f.LoadCount, 10);
+        EXPECT_EQ(f.StartupChk.isActive(), asked);
+        EXPECT_FALSE(f.Form4()->isVisible());
+    }
+}
+
+TEST_F(StartupTest, OnlyTheFirstArgumentCounts)
+{
+    struct Case {
+        QStringList args;
+        bool visible;
+        bool debug;
+    };
+    const Case cases[] = {
+        {{}, true, false},
+        {{"-d"}, true, true},
+        {{"-m"}, false, false},
+        {{"-d", "-m"}, true, true},
+        {{"-m", "-d"}, false, false},
+        {{"-D"}, true, false},
+        {{"x", "-m"}, true, false},
+    };
+    for (const Case& c : cases) {
+        TForm1& f = start(c.args);
+        const std::string name = c.args.join(' ').toStdString();
+        EXPECT_EQ(f.isVisible(), c.visible) << name;
+        EXPECT_EQ(tray->shown, !c.visible) << name << ": the icon shows exactly while the window is hidden";
+        EXPECT_EQ(f.Log().DebugLog(), c.debug) << name;
+        EXPECT_EQ(f.StartedInTray(), !c.visible) << name;
+    }
+}
+
+TEST_F(StartupTest, HiddenStartWithoutNotificationAreaKeepsRunningHidden)
+{
+    tray->acceptIcon = false;
+    TForm1& f = start({"-m"});
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(tray->shown);
+    EXPECT_TRUE(logHas("TForm1.HideToTray") || logHas(QString::fromLatin1(ETrayIconError::MessageFor(ETrayIconError::AddFailed))));
+    f.ShowMainWindow();
+    EXPECT_TRUE(f.isVisible());
+}
+
+TEST_F(StartupTest, MinimisingGoesToTheTrayAndOpenBringsTheWindowBack)
+{
+    TForm1& f = start();
+    f.showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !f.isVisible(); }));
+    EXPECT_TRUE(tray->shown);
+    f.Menus().trayOpen->trigger();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.isMinimized());
+    EXPECT_FALSE(tray->shown);
+}
+
+TEST_F(StartupTest, LogFolderOverTheLimitRaisesThePopup)
+{
+    start();
+    stop();
+    storeProfile("Default", [](OptionsValues& o) {
+        o.WarnLimit = true;
+        o.Limit = 30;
+    });
+    QFile big(program.dir() + "Log/big.jpg");
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(31 * 1024 * 1024));
+    big.close();
+    TForm1& f = start();
+    ASSERT_TRUE(WaitFor([&] { return f.Popups().LatestPopup() != nullptr; }));
+    EXPECT_EQ(f.Popups().LatestPopup()->Text(),
+              "The size of the files in your log directories is exceding 30 MB. There are 31 MB in 1 files.");
+    EXPECT_FALSE(logHas("exceding")) << "the warning is not logged";
+}
+
+TEST_F(StartupTest, NoDriverSelectedLeavesTheStoredPreviewOff)
+{
+    storeProfile("Default", [](OptionsValues& o) { o.DriverIndex = -1; });
+    program.store().WriteBool("Preview", true);
+    TForm1& f = start({"-d"});
+    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+    EXPECT_FALSE(f.Menus().preview->isChecked());
+    EXPECT_FALSE(f.Video1().VideoPreview());
+    EXPECT_FALSE(logHas("driver found"));
+    EXPECT_FALSE(logHas("Could not load video driver"));
+    EXPECT_FALSE(f.Menus().driverSource->isEnabled());
+}
+
+TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
+{
+    program.store().WriteBool("Preview", true);
+    TForm1& f = start();
+    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
+    ASSERT_TRUE(f.Video1().DriverOpen()) << logText().toStdString();
+    EXPECT_TRUE(logHas(": Loaded driver: " + f.Video1().DriverName() + "\r\n"));
+    EXPECT_EQ(f.Video1().toolTip(), f.Video1().DriverName());
+    EXPECT_TRUE(f.Video1().VideoPreview());
+    EXPECT_TRUE(f.Menus().preview->isChecked());
+    for (QAction* dialog : {f.Menus().driverSource, f.Menus().driverDisplay, f.Menus().driverFormat})
+        EXPECT_EQ(dialog->isEnabled(), dialog->isVisible());
+
+    // The window frames the video: menu bar above, status bar below, never narrower than 180.
+    const int width = f.Video1().ImageWidth();
+    const int height = f.Video1().ImageHeight();
+    ASSERT_GT(width, 0);
+    ASSERT_TRUE(WaitFor([&] { return f.Video1().height() == height; }));
+    EXPECT_EQ(f.Video1().width(), std::max(width, 180));
+    EXPECT_EQ(f.statusBar()->height(), 20);
+
+    f.Exit1Click();
+    EXPECT_TRUE(program.store().ReadBool("Preview", false));
+}
+
+TEST_F(StartupTest, ClosingWhileAutoCapturingStopsItAndStoresThePreview)
+{
+    storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
+    TForm1& f = start();
+    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
+    ASSERT_TRUE(f.Video1().DriverOpen());
+    f.Menus().autoCapturing->trigger();
+    ASSERT_TRUE(f.Menus().trayAutoCapturing->isChecked());
+    EXPECT_TRUE(logHas("Autocapturing on"));
+    f.close();
+    EXPECT_TRUE(logHas("Autocapturing off"));
+    EXPECT_FALSE(program.store().ReadBool("Preview", true));
+}
+} // namespace
