@@ -8,7 +8,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tarvo");
-    QApplication::setApplicationDisplayName("Tarvo");
     QApplication::setWindowIcon(QIcon(":/icons/tarvo.png"));
     // The main window hides to the tray; closing another window must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
