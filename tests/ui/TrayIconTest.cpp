@@ -1,4 +1,6 @@
 // The tray icon component against a fake desktop that records every request and refuses when told.
+#include "support/TestSupport.h"
+#include "ui/QtTrayIconHost.h"
 #include "ui/TolmarTrayIcon.h"
 
 #include <QMenu>
@@ -301,6 +303,34 @@ TEST(TrayIconLifetime, DestructionRemovesAShownIconEvenWhenTheDesktopRefuses)
         EXPECT_EQ(host.Count(TrayNotifyAction::Delete), 1) << refuse;
         EXPECT_FALSE(host.receiverExists) << refuse;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The offscreen desktop of the tests has no notification area, like a bare X session.
+TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaIsLoggedAndTheIconStaysHidden)
+{
+    RecordingEventLog log;
+    SetProgramLog(&log);
+    {
+        TTolmarTrayIcon tray(std::make_unique<QtTrayIconHost>());
+        EXPECT_FALSE(tray.Icon().isNull());
+        try {
+            tray.SetVisible(true);
+            ADD_FAILURE() << "the icon was shown without a notification area";
+        } catch (const ETrayIconError& e) {
+            EXPECT_EQ(e.code(), ETrayIconError::AddFailed);
+        }
+        EXPECT_FALSE(tray.Visible());
+        EXPECT_NO_THROW(tray.SetTip("still usable"));
+        EXPECT_NO_THROW(tray.SetVisible(false));
+    }
+    SetProgramLog(nullptr);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].toFile);
+    EXPECT_TRUE(log.lines()[0].msg.contains("No notification area"));
 }
 
 } // namespace

@@ -189,8 +189,8 @@ TEST_F(UpdateCheckTest, AnUnreadableVersionFileIsAFailedCheckWithALogLine)
     ASSERT_TRUE(site.Started());
     PointAt(site.port());
     about.show();
-    for (const QByteArray& file : {QByteArray("%ver%127 but no date"), QByteArray("%ver%1x7%date%01052003"),
-             QByteArray("%ver%127%date%31022003"), QByteArray()}) {
+    // The parser's own tests hold every broken form; here it is the check's answer to one.
+    for (const QByteArray& file : {QByteArray("%ver%127 but no date"), QByteArray("%ver%127%date%31022003")}) {
         site.WriteFile("tarvo/ver.txt", file);
         log.clear();
         about.results.clear();
