@@ -50,6 +50,8 @@ CaptionWithEdits::CaptionWithEdits(QWidget* caption, QList<QLineEdit*> edits, QW
     caption_->setParent(this);
     for (QLineEdit* e : edits_) {
         e->setParent(this);
+        e->setMinimumWidth(0); // the blank decides the width
+        e->setMaximumWidth(QWIDGETSIZE_MAX);
         e->setAlignment(Qt::AlignRight);
         e->raise();
     }
@@ -99,11 +101,14 @@ void CaptionWithEdits::placeEdits()
     caption_->setGeometry(0, (rowHeight - caption_->sizeHint().height()) / 2, width(),
                           caption_->sizeHint().height());
     const int left = textLeft();
-    constexpr int gap = 3; // keeps the edit clear of the words around it
+    constexpr int gap = 2; // keeps the edit clear of the words around it
     for (qsizetype i = 0; i < edits_.size() && i < runs.size(); ++i) {
-        const int x = left + fm.horizontalAdvance(text.left(runs[i].start)) + gap;
-        const int w = fm.horizontalAdvance(text.mid(runs[i].start, runs[i].length)) - 2 * gap;
+        const int start = left + fm.horizontalAdvance(text.left(runs[i].start));
+        const int blank = fm.horizontalAdvance(text.mid(runs[i].start, runs[i].length));
+        // Wide enough for four digits, centred in the blank, never over the words beside it.
+        const int wanted = edits_[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
+        const int w = std::max(std::min(wanted, blank - 2 * gap), 12);
         const int h = edits_[i]->sizeHint().height();
-        edits_[i]->setGeometry(x, (rowHeight - h) / 2, std::max(w, 16), h);
+        edits_[i]->setGeometry(start + (blank - w) / 2, (rowHeight - h) / 2, w, h);
     }
 }

@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -112,6 +113,7 @@ TForm3::TForm3(ProfileBox& profileBox, ActivationTargets& targets, TForm9& proxy
     horizontalGroup_ = new QButtonGroup(this);
 
     PageControl1 = new QTabWidget;
+    PageControl1->tabBar()->setUsesScrollButtons(false); // every page's tab stays in sight
     PageControl1->addTab(buildAutoCapturePage(), QStringLiteral("Auto capture"));
     PageControl1->addTab(buildCaptureOptionsPage(), QStringLiteral("Capture options"));
     PageControl1->addTab(buildFilenamesPage(), QStringLiteral("Filenames"));
