@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 OptionsValues Incrementing()
@@ -118,4 +119,24 @@ TEST(MakeFileName, DamagedCounterStartsAgainAtZero)
     program.store().WriteInteger("LPicCount", -7);
     LoadFileCounters();
     EXPECT_EQ(MakeFileName(FileKind::LocalPicture, Incrementing()), "Tarvo picture 000");
+}
+
+TEST(MakeFileName, TwoThreadsNeverDrawTheSameNumber)
+{
+    // The frame thread names triggered pictures while the GUI thread names manual ones.
+    ScratchProgram program;
+    const OptionsValues o = Incrementing();
+    SetFileCounter(FileKind::LocalPicture, 0);
+    QStringList a, b;
+    std::thread other([&] {
+        for (int i = 0; i < 200; ++i)
+            a << MakeFileName(FileKind::LocalPicture, o);
+    });
+    for (int i = 0; i < 200; ++i)
+        b << MakeFileName(FileKind::LocalPicture, o);
+    other.join();
+    QStringList all = a + b;
+    all.removeDuplicates();
+    EXPECT_EQ(all.size(), 400);
+    EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 400);
 }
