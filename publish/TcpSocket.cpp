@@ -70,15 +70,10 @@ std::vector<ResolvedAddress> ToAddresses(const addrinfo* list)
 struct Lookup {
     std::string host;
     int family;
-    int done = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    UniqueFd done{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::mutex mutex;
     int status = 0;
     AddrInfoPtr result;
-    ~Lookup()
-    {
-        if (done >= 0)
-            ::close(done);
-    }
 };
 
 void RunLookup(const std::shared_ptr<Lookup>& lookup)
@@ -94,7 +89,7 @@ void RunLookup(const std::shared_ptr<Lookup>& lookup)
         lookup->result.reset(res);
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] const auto w = ::write(lookup->done, &one, sizeof one);
+    [[maybe_unused]] const auto w = ::write(lookup->done.get(), &one, sizeof one);
 }
 
 sockaddr_storage ToSockaddr(const ResolvedAddress& address, int port, socklen_t& len)
@@ -130,6 +125,18 @@ std::string AddressOf(const sockaddr_storage& ss)
     return s;
 }
 
+// The local (or, with peer, the remote) address of a socket; nullopt when it has none.
+std::optional<sockaddr_storage> SocketName(int fd, bool peer = false)
+{
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (fd < 0)
+        return std::nullopt;
+    const int rc = peer ? ::getpeername(fd, reinterpret_cast<sockaddr*>(&ss), &len)
+                        : ::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len);
+    return rc == 0 ? std::optional(ss) : std::nullopt;
+}
+
 int PortOf(const sockaddr_storage& ss)
 {
     return ss.ss_family == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in*>(&ss)->sin_port)
@@ -138,29 +145,30 @@ int PortOf(const sockaddr_storage& ss)
 
 } // namespace
 
-AbortSignal::AbortSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-AbortSignal::~AbortSignal()
+void UniqueFd::reset(int fd)
 {
     if (fd_ >= 0)
         ::close(fd_);
+    fd_ = fd;
 }
+
+AbortSignal::AbortSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 void AbortSignal::Raise()
 {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const auto w = ::write(fd_, &one, sizeof one);
+    [[maybe_unused]] const auto w = ::write(fd_.get(), &one, sizeof one);
 }
 
 void AbortSignal::Clear()
 {
     std::uint64_t value = 0;
-    [[maybe_unused]] const auto r = ::read(fd_, &value, sizeof value);
+    [[maybe_unused]] const auto r = ::read(fd_.get(), &value, sizeof value);
 }
 
 bool AbortSignal::IsRaised() const
 {
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{fd_.get(), POLLIN, 0};
     return ::poll(&p, 1, 0) > 0;
 }
 
@@ -189,10 +197,10 @@ std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, De
     auto lookup = std::make_shared<Lookup>();
     lookup->host = host;
     lookup->family = family;
-    if (lookup->done < 0)
+    if (lookup->done.get() < 0)
         throw NetworkError(ErrnoText(errno));
     std::thread([lookup] { RunLookup(lookup); }).detach();
-    if (!PollReady(lookup->done, POLLIN, deadline, abort))
+    if (!PollReady(lookup->done.get(), POLLIN, deadline, abort))
         throw NetworkError("Timed out resolving host " + host + ".");
     std::lock_guard lock(lookup->mutex);
     if (lookup->status != 0)
@@ -201,37 +209,6 @@ std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, De
     if (out.empty())
         throw NetworkError("Host not found: " + host + ".");
     return out;
-}
-
-TcpSocket::TcpSocket(int fd, const AbortSignal* abort) : fd_(fd), abort_(abort) {}
-
-TcpSocket::~TcpSocket() { Close(); }
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(other.fd_), abort_(other.abort_) { other.fd_ = -1; }
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        abort_ = other.abort_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-void TcpSocket::Close()
-{
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
-void TcpSocket::ShutdownWrite()
-{
-    if (fd_ >= 0)
-        ::shutdown(fd_, SHUT_WR);
 }
 
 TcpSocket TcpSocket::Connect(const std::string& host, int port, Deadline deadline, const AbortSignal* abort)
@@ -246,19 +223,19 @@ TcpSocket TcpSocket::Connect(const std::string& host, int port, Deadline deadlin
             throw NetworkError(ErrnoText(errno));
         socklen_t len = 0;
         const sockaddr_storage ss = ToSockaddr(address, port, len);
-        int rc = ::connect(s.fd_, reinterpret_cast<const sockaddr*>(&ss), len);
+        int rc = ::connect(s.fd(), reinterpret_cast<const sockaddr*>(&ss), len);
         if (rc != 0 && errno == EINPROGRESS) {
-            if (!PollReady(s.fd_, POLLOUT, deadline, abort))
+            if (!PollReady(s.fd(), POLLOUT, deadline, abort))
                 throw NetworkError("Timed out connecting to " + host + ":" + std::to_string(port) + ".");
             int err = 0;
             socklen_t errLen = sizeof err;
-            ::getsockopt(s.fd_, SOL_SOCKET, SO_ERROR, &err, &errLen);
+            ::getsockopt(s.fd(), SOL_SOCKET, SO_ERROR, &err, &errLen);
             rc = err == 0 ? 0 : -1;
             errno = err;
         }
         if (rc == 0) {
             const int one = 1;
-            ::setsockopt(s.fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            ::setsockopt(s.fd(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             return s;
         }
         lastError = ErrnoText(errno);
@@ -268,9 +245,9 @@ TcpSocket TcpSocket::Connect(const std::string& host, int port, Deadline deadlin
 
 void TcpSocket::WaitReady(short events, Deadline deadline, const char* what)
 {
-    if (fd_ < 0)
+    if (fd_.get() < 0)
         throw NetworkError("Not connected.");
-    if (!PollReady(fd_, events, deadline, abort_))
+    if (!PollReady(fd_.get(), events, deadline, abort_))
         throw NetworkError(std::string("Timed out ") + what + ".");
 }
 
@@ -284,7 +261,7 @@ void TcpSocket::SendAllWithStallLimit(std::string_view data, std::chrono::millis
     while (!data.empty()) {
         const Deadline stallEnd = stall == std::chrono::milliseconds::max() ? deadline : DeadlineIn(stall);
         WaitReady(POLLOUT, std::min(stallEnd, deadline), "sending data");
-        const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd_.get(), data.data(), data.size(), MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
@@ -298,7 +275,7 @@ std::size_t TcpSocket::ReceiveSome(char* buf, std::size_t len, Deadline deadline
 {
     for (;;) {
         WaitReady(POLLIN, deadline, "waiting for data");
-        const ssize_t n = ::recv(fd_, buf, len, 0);
+        const ssize_t n = ::recv(fd_.get(), buf, len, 0);
         if (n >= 0)
             return static_cast<std::size_t>(n);
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
@@ -319,29 +296,20 @@ void TcpSocket::ReceiveExact(char* buf, std::size_t len, Deadline deadline)
 
 std::string TcpSocket::LocalAddress() const
 {
-    sockaddr_storage ss{};
-    socklen_t len = sizeof ss;
-    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
-        return {};
-    return AddressOf(ss);
+    const auto name = SocketName(fd_.get());
+    return name ? AddressOf(*name) : std::string();
 }
 
 int TcpSocket::LocalPort() const
 {
-    sockaddr_storage ss{};
-    socklen_t len = sizeof ss;
-    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
-        return 0;
-    return PortOf(ss);
+    const auto name = SocketName(fd_.get());
+    return name ? PortOf(*name) : 0;
 }
 
 std::string TcpSocket::PeerAddress() const
 {
-    sockaddr_storage ss{};
-    socklen_t len = sizeof ss;
-    if (fd_ < 0 || ::getpeername(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
-        return {};
-    return AddressOf(ss);
+    const auto name = SocketName(fd_.get(), true);
+    return name ? AddressOf(*name) : std::string();
 }
 
 TcpListener TcpListener::Listen(const std::string& localAddress, const AbortSignal* abort)
@@ -349,56 +317,30 @@ TcpListener TcpListener::Listen(const std::string& localAddress, const AbortSign
     const ResolvedAddress address{localAddress.find(':') == std::string::npos ? AF_INET : AF_INET6, localAddress};
     TcpListener l;
     l.abort_ = abort;
-    l.fd_ = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
-    if (l.fd_ < 0)
+    l.fd_.reset(::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP));
+    if (l.fd_.get() < 0)
         throw NetworkError(ErrnoText(errno));
     socklen_t len = 0;
     const sockaddr_storage ss = ToSockaddr(address, 0, len);
-    if (::bind(l.fd_, reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_, 1) != 0)
+    if (::bind(l.fd_.get(), reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_.get(), 1) != 0)
         throw NetworkError(ErrnoText(errno));
     return l;
 }
 
-TcpListener::~TcpListener() { Close(); }
-
-TcpListener::TcpListener(TcpListener&& other) noexcept : fd_(other.fd_), abort_(other.abort_) { other.fd_ = -1; }
-
-TcpListener& TcpListener::operator=(TcpListener&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        abort_ = other.abort_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-void TcpListener::Close()
-{
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
 int TcpListener::Port() const
 {
-    sockaddr_storage ss{};
-    socklen_t len = sizeof ss;
-    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
-        return 0;
-    return PortOf(ss);
+    const auto name = SocketName(fd_.get());
+    return name ? PortOf(*name) : 0;
 }
 
 TcpSocket TcpListener::Accept(Deadline deadline)
 {
     for (;;) {
-        if (fd_ < 0)
+        if (fd_.get() < 0)
             throw NetworkError("Not listening.");
-        if (!PollReady(fd_, POLLIN, deadline, abort_))
+        if (!PollReady(fd_.get(), POLLIN, deadline, abort_))
             throw NetworkError("Timed out waiting for the server's data connection.");
-        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        const int fd = ::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0)
             return TcpSocket(fd, abort_);
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)

@@ -21,22 +21,42 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Owner of one file descriptor: closes it when replaced or destroyed.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        if (this != &other) {
+            reset(other.fd_);
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd = -1);
+
+private:
+    int fd_;
+};
+
 // A latched "stop waiting" flag that poll() can watch. Raise() may be called from any thread;
 // every wait that watches the signal fails with "Operation aborted." until Clear().
 class AbortSignal {
 public:
     AbortSignal();
-    ~AbortSignal();
-    AbortSignal(const AbortSignal&) = delete;
-    AbortSignal& operator=(const AbortSignal&) = delete;
 
     void Raise();
     void Clear();
     bool IsRaised() const;
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
 private:
-    int fd_ = -1; // eventfd
+    UniqueFd fd_; // eventfd
 };
 
 // Throws NetworkError("Operation aborted.") when the signal is raised.
@@ -54,21 +74,14 @@ std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, De
 class TcpSocket {
 public:
     TcpSocket() = default;
-    explicit TcpSocket(int fd, const AbortSignal* abort = nullptr);
-    ~TcpSocket();
-    TcpSocket(TcpSocket&& other) noexcept;
-    TcpSocket& operator=(TcpSocket&& other) noexcept;
-    TcpSocket(const TcpSocket&) = delete;
-    TcpSocket& operator=(const TcpSocket&) = delete;
+    explicit TcpSocket(int fd, const AbortSignal* abort = nullptr) : fd_(fd), abort_(abort) {}
 
     // Resolves host and connects to the first address that accepts, all before the deadline.
     static TcpSocket Connect(const std::string& host, int port, Deadline deadline,
                              const AbortSignal* abort = nullptr);
 
-    bool IsOpen() const { return fd_ >= 0; }
-    void Close();
-    // Tells the peer that no more data follows (end of an upload), keeping the read side open.
-    void ShutdownWrite();
+    bool IsOpen() const { return fd_.get() >= 0; }
+    void Close() { fd_.reset(); }
 
     void SendAll(std::string_view data, Deadline deadline);
     // Sends data, failing when no byte could be sent for `stall` or when the deadline passes.
@@ -81,14 +94,14 @@ public:
     std::string LocalAddress() const;
     int LocalPort() const;
     std::string PeerAddress() const;
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
     void SetAbortSignal(const AbortSignal* abort) { abort_ = abort; }
 
 private:
     // Waits until fd_ is ready for `events`; throws on timeout or abort.
     void WaitReady(short events, Deadline deadline, const char* what);
 
-    int fd_ = -1;
+    UniqueFd fd_;
     const AbortSignal* abort_ = nullptr;
 };
 
@@ -98,18 +111,13 @@ public:
     TcpListener() = default;
     // Listens on localAddress (numeric IPv4 or IPv6) and a port chosen by the system.
     static TcpListener Listen(const std::string& localAddress, const AbortSignal* abort = nullptr);
-    ~TcpListener();
-    TcpListener(TcpListener&& other) noexcept;
-    TcpListener& operator=(TcpListener&& other) noexcept;
-    TcpListener(const TcpListener&) = delete;
-    TcpListener& operator=(const TcpListener&) = delete;
 
     int Port() const;
     TcpSocket Accept(Deadline deadline);
-    void Close();
+    void Close() { fd_.reset(); }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
     const AbortSignal* abort_ = nullptr;
 };
 
