@@ -66,6 +66,10 @@ public:
     std::atomic<bool> Armed{true};
     std::atomic<bool> MDActive{false};
 
+    // Motion samples taken since the motion trigger started (MDFrameCount). Read it while no frame
+    // is being handled.
+    int MotionSamples() const;
+
     int FuseSeconds() const { return fuseSeconds_; }
     int FuseCountdown() const { return fuseCountdown_; }
     int BlinkStep() const { return blinkStep_; }

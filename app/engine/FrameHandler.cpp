@@ -150,6 +150,8 @@ AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& he
     return Conversion::Done;
 }
 
+int AutoCaptureEngine::MotionSamples() const { return frame_->mdFrameCount; }
+
 void AutoCaptureEngine::ShowMotionIndicator(bool motion)
 {
     FrameState& f = *frame_;

@@ -1,0 +1,234 @@
+// Switching auto-capturing on and off: the fuse, the menu and icon states, the stream and the
+// timers, the start from "-m", and the picture flash.
+#include "EngineFixture.h"
+
+#include "settings/ActiveOptions.h"
+
+namespace {
+
+using AutoCaptureControlTest = EngineTest;
+
+// The items that auto-capturing disables and stopping enables again.
+std::vector<QAction*> SettingsItems(const MainMenuActions& m)
+{
+    return {m.preview, m.captureVideo, m.setup, m.profiles, m.trayProfiles};
+}
+
+TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
+{
+    ActiveOptions.Trigger = TriggerMotion;
+    engine->Startautocapturing1Click();
+    const MainMenuActions& m = menus.actions;
+    EXPECT_TRUE(engine->AutoCapturing());
+    EXPECT_TRUE(video->SequenceRunning());
+    EXPECT_TRUE(engine->MDActive.load());
+    EXPECT_TRUE(m.captureNow->isEnabled());
+    for (QAction* item : SettingsItems(m))
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    for (QAction* item : {m.driverSource, m.driverDisplay, m.driverFormat})
+        EXPECT_FALSE(item->isEnabled());
+    EXPECT_FALSE(host.setupOkEnabled);
+    EXPECT_TRUE(m.autoCapturing->isChecked());
+    EXPECT_TRUE(m.trayAutoCapturing->isChecked());
+    EXPECT_EQ(host.iconImages.back(), IconAutoOn);
+    EXPECT_EQ(log.lines().back().msg, "Autocapturing on");
+    EXPECT_TRUE(log.lines().back().toFile);
+
+    engine->Startautocapturing1Click();
+    EXPECT_FALSE(engine->AutoCapturing());
+    EXPECT_FALSE(video->SequenceRunning());
+    EXPECT_FALSE(engine->MDActive.load());
+    EXPECT_FALSE(m.captureNow->isEnabled());
+    for (QAction* item : SettingsItems(m))
+        EXPECT_TRUE(item->isEnabled());
+    // each driver dialog exactly when the driver offers it
+    EXPECT_TRUE(m.driverSource->isEnabled());
+    EXPECT_TRUE(m.driverDisplay->isEnabled());
+    EXPECT_FALSE(m.driverFormat->isEnabled());
+    EXPECT_TRUE(host.setupOkEnabled);
+    EXPECT_FALSE(m.autoCapturing->isChecked());
+    EXPECT_FALSE(m.trayAutoCapturing->isChecked());
+    EXPECT_EQ(host.iconImages.back(), IconAutoOff);
+    EXPECT_EQ(host.panelWidths.back(), 0);
+    EXPECT_EQ(log.lines().back().msg, "Autocapturing off");
+}
+
+TEST_F(AutoCaptureControlTest, AStreamThatCannotStartChangesNothing)
+{
+    backend.answers.sequence = false;
+    engine->Startautocapturing1Click();
+    EXPECT_FALSE(engine->AutoCapturing());
+    EXPECT_EQ(log.messages(), QStringList{"Error: Could not initialize video stream!"});
+    EXPECT_TRUE(log.lines()[0].toFile);
+    EXPECT_FALSE(menus.actions.captureNow->isEnabled());
+    for (QAction* item : SettingsItems(menus.actions))
+        EXPECT_TRUE(item->isEnabled());
+    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+    EXPECT_TRUE(host.iconImages.empty());
+}
+
+TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
+{
+    video->SetDriverOpen(false);
+    menus.actions.autoCapturing->setChecked(true); // as a click on a checkable item leaves it
+    engine->Startautocapturing1Click();
+    engine->Autocapturing1Click();
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.lines()[0].sender, "TForm1.Startautocapturing1Click");
+    EXPECT_EQ(log.lines()[1].sender, "TForm1.Autocapturing1Click");
+    for (const auto& line : log.lines()) {
+        EXPECT_EQ(line.msg, "Driver not loaded");
+        EXPECT_FALSE(line.toFile);
+    }
+    EXPECT_FALSE(engine->AutoCapturing());
+    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+}
+
+TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
+{
+    ActiveOptions.Trigger = TriggerMotion;
+    ActiveOptions.FuseEnabled = true;
+    engine->SetFuseSeconds(3);
+    engine->Startautocapturing1Click();
+    EXPECT_TRUE(engine->Fuse.isActive());
+    EXPECT_EQ(engine->Fuse.interval(), 1000);
+    EXPECT_FALSE(engine->AutoCapturing());
+    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+    for (int i = 0; i < 3; ++i)
+        engine->FuseTimer();
+    EXPECT_FALSE(engine->Fuse.isActive());
+    EXPECT_TRUE(engine->AutoCapturing());
+    EXPECT_EQ(log.messages(), QStringList({"Burning fuse... 3", "Burning fuse... 2", "Burning fuse... 1",
+                                           "Burning fuse... 0", "Autocapturing on"}));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(log.lines()[i].toFile);
+}
+
+TEST_F(AutoCaptureControlTest, ClickingDuringTheCountdownCancelsIt)
+{
+    ActiveOptions.Trigger = TriggerMotion;
+    ActiveOptions.FuseEnabled = true;
+    engine->SetFuseSeconds(5);
+    engine->Startautocapturing1Click();
+    engine->FuseTimer();
+    engine->Startautocapturing1Click();
+    EXPECT_FALSE(engine->Fuse.isActive());
+    EXPECT_FALSE(engine->AutoCapturing());
+    EXPECT_EQ(log.messages().back(), "Autocapturing off");
+    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+    EXPECT_FALSE(menus.actions.trayAutoCapturing->isChecked());
+}
+
+TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStartsAtOnce)
+{
+    struct Case {
+        int trigger;
+        int fuseSeconds;
+    };
+    for (const Case c : {Case{TriggerTimed, 5}, Case{TriggerMotion, 0}}) {
+        ActiveOptions.Trigger = c.trigger;
+        ActiveOptions.FuseEnabled = true;
+        engine->SetFuseSeconds(c.fuseSeconds);
+        engine->Startautocapturing1Click();
+        EXPECT_TRUE(engine->AutoCapturing()) << c.trigger << "/" << c.fuseSeconds;
+        EXPECT_FALSE(engine->Fuse.isActive());
+        engine->Startautocapturing1Click();
+    }
+}
+
+TEST_F(AutoCaptureControlTest, StoppingDuringTheReArmDelayStartsTheNextRunArmed)
+{
+    ActiveOptions.RearmEnabled = true;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    ASSERT_TRUE(engine->Rearm.isActive());
+    ASSERT_FALSE(engine->Armed.load());
+    engine->StopAutoCap();
+    EXPECT_FALSE(engine->Rearm.isActive());
+    EXPECT_TRUE(engine->Armed.load());
+}
+
+TEST_F(AutoCaptureControlTest, ZeroIntervalsAreReadAsTheSettingMeansIt)
+{
+    engine->SetTimedInterval(0);
+    EXPECT_EQ(engine->Timer1.interval(), 1000);
+    engine->SetTimedInterval(90000);
+    EXPECT_EQ(engine->Timer1.interval(), 90000);
+    engine->SetRearmInterval(-5);
+    EXPECT_EQ(engine->Rearm.interval(), 0);
+    engine->SetFuseSeconds(-1);
+    EXPECT_EQ(engine->FuseSeconds(), 0);
+}
+
+TEST_F(AutoCaptureControlTest, StartsByItselfOnlyWithMinusMAutoCapAtStartAndTheFirstDriverLoad)
+{
+    struct Case {
+        bool startedInTray, autoCapAtStart, firstLoad, starts;
+    };
+    const Case cases[] = {{true, true, true, true},
+                          {false, true, true, false},
+                          {true, false, true, false},
+                          {true, true, false, false}};
+    for (const Case& c : cases) {
+        host.startedInTray = c.startedInTray;
+        ActiveOptions.AutoCapAtStart = c.autoCapAtStart;
+        engine->AutoStartAfterDriverLoad(c.firstLoad);
+        EXPECT_EQ(engine->AutoCapturing(), c.starts);
+        if (engine->AutoCapturing())
+            engine->StopAutoCap();
+    }
+}
+
+TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
+{
+    ActiveOptions.ClickSound = true;
+    StartWith(TriggerTimed);
+    engine->Capturepicture1Click(); // during auto-capturing: a request for the frame handler
+    EXPECT_TRUE(engine->CaptureRequest.load());
+    EXPECT_TRUE(engine->TrayIconBlink.isActive());
+    host.iconImages.clear();
+    for (int i = 0; i < 4; ++i)
+        engine->TrayIconBlinkTimer();
+    EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOn, IconFlash, IconAutoOn}));
+    EXPECT_EQ(sound.played(), QStringList{"click.wav"});
+    EXPECT_FALSE(engine->TrayIconBlink.isActive());
+    EXPECT_EQ(engine->BlinkStep(), 0);
+
+    engine->StopAutoCap();
+    host.iconImages.clear();
+    ActiveOptions.ClickSound = false;
+    for (int i = 0; i < 4; ++i)
+        engine->TrayIconBlinkTimer();
+    EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOff, IconFlash, IconAutoOff}));
+    EXPECT_EQ(sound.played().size(), 1);
+}
+
+TEST_F(AutoCaptureControlTest, StoppingWithTheOfflinePictureAnnouncesItAfterAutocapturingOff)
+{
+    ActiveOptions.OfflinePic = true;
+    ActiveOptions.UpPic = true;
+    ActiveOptions.WebsiteLocal = true;
+    ActiveOptions.WebsiteFTP = false;
+    ActiveOptions.LocalSiteDir = program.dir();
+    ActiveOptions.OfflinePicName = program.dir() + "missing-offline.jpg";
+    StartWith(TriggerTimed);
+    engine->StopAutoCap();
+    const QStringList messages = log.messages();
+    const auto off = messages.indexOf("Autocapturing off");
+    ASSERT_GE(off, 0);
+    EXPECT_EQ(messages.indexOf("Uploading offline picture"), off + 1);
+}
+
+TEST_F(AutoCaptureControlTest, AnEmptyFtpPasswordIsReportedAtEveryStart)
+{
+    ActiveOptions.Password = "";
+    ActiveOptions.Trigger = TriggerTimed;
+    for (int run = 0; run < 2; ++run) {
+        engine->StartAutoCap();
+        engine->StopAutoCap();
+    }
+    EXPECT_EQ(Count("Password for server not specified"), 2);
+}
+
+} // namespace

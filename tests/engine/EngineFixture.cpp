@@ -1,0 +1,139 @@
+#include "EngineFixture.h"
+
+#include "imaging/FileNaming.h"
+#include "imaging/MotionDetection.h"
+#include "settings/ActiveOptions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <thread>
+
+TestMenus::TestMenus()
+{
+    QAction* MainMenuActions::*items[] = {
+        &MainMenuActions::exit, &MainMenuActions::preview, &MainMenuActions::browse, &MainMenuActions::about,
+        &MainMenuActions::profiles, &MainMenuActions::setup, &MainMenuActions::driverSource,
+        &MainMenuActions::driverDisplay, &MainMenuActions::driverFormat, &MainMenuActions::capturePicture,
+        &MainMenuActions::captureVideo, &MainMenuActions::autoCapturing, &MainMenuActions::captureNow,
+        &MainMenuActions::trayOpen, &MainMenuActions::trayAutoCapturing, &MainMenuActions::trayProfiles,
+        &MainMenuActions::trayClose};
+    for (auto item : items) {
+        owned.push_back(std::make_unique<QAction>());
+        actions.*item = owned.back().get();
+    }
+    for (QAction* a : {actions.preview, actions.captureVideo, actions.autoCapturing, actions.trayAutoCapturing})
+        a->setCheckable(true);
+    actions.captureNow->setEnabled(false);
+}
+
+EngineTest::EngineTest()
+{
+    SetProgramLog(&log);
+    SetProgramSoundPlayer(&sound);
+    ActiveOptions = DefaultOptions();
+    ActiveOptions.PictureDir = program.dir() + "pictures/";
+    ActiveOptions.VideoDir = program.dir() + "videos/";
+    QDir().mkpath(program.dir() + "pictures");
+    QDir().mkpath(program.dir() + "videos");
+    ActiveOptions.UpPic = false;
+    ActiveOptions.CapPic = false;
+    ActiveOptions.PlaySound = false;
+    ActiveOptions.ShowPopup = false;
+    ActiveOptions.ClickSound = false;
+    ActiveOptions.FuseEnabled = false;
+    ActiveOptions.RearmEnabled = false;
+    ActiveOptions.OfflinePic = false;
+    ActiveOptions.MDUserDefinedArea = false;
+    ActiveOptions.Mark = false;
+    ActiveOptions.Password = "secret";
+    SetMotionThreshold(ThresholdForSensitivity(ActiveOptions.Sensitivity));
+    LoadFileCounters();
+
+    backend.answers.drivers = {{0, "Test camera"}};
+    backend.answers.status.uiImageWidth = FrameWidth;
+    backend.answers.status.uiImageHeight = FrameHeight;
+    backend.answers.caps.fHasDlgVideoSource = 1;
+    backend.answers.caps.fHasDlgVideoDisplay = 1;
+    backend.answers.caps.fHasDlgVideoFormat = 0;
+    FrameFormat& f = backend.answers.videoFormat;
+    f.bmiHeader.biWidth = FrameWidth;
+    f.bmiHeader.biHeight = FrameHeight;
+    f.bmiHeader.biBitCount = 32;
+    f.bmiHeader.biCompression = BI_RGB;
+    f.bmiHeader.biSizeImage = FrameWidth * FrameHeight * 4;
+
+    video = std::make_unique<TVideoCap>(nullptr, &backend);
+    engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
+    video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->Video1VideoStream(sender, h); });
+    video->SetDriverIndex(0);
+    video->SetDriverOpen(true);
+    engine->SetFuseSeconds(0);
+    engine->SetRearmInterval(5000);
+    engine->SetTimedInterval(5000);
+}
+
+EngineTest::~EngineTest()
+{
+    engine.reset();
+    video.reset();
+    SetProgramSoundPlayer(nullptr);
+    SetProgramLog(nullptr);
+}
+
+std::vector<std::uint8_t> EngineTest::MakeFrame(std::uint8_t blue)
+{
+    std::vector<std::uint8_t> data(FrameWidth * FrameHeight * 4);
+    for (std::size_t i = 0; i < data.size(); i += 4) {
+        data[i] = blue; // B G R X
+        data[i + 1] = 100;
+        data[i + 2] = 50;
+    }
+    return data;
+}
+
+void EngineTest::Deliver(std::uint32_t timeMs, std::uint8_t blue, std::uint32_t bytes)
+{
+    std::vector<std::uint8_t> data = MakeFrame(blue);
+    VIDEOHDR header;
+    header.lpData = data.data();
+    header.dwBufferLength = std::uint32_t(data.size());
+    header.dwBytesUsed = bytes ? bytes : std::uint32_t(data.size());
+    header.dwTimeCaptured = timeMs;
+    ASSERT_TRUE(backend.log.videoStream);
+    std::thread streaming([&] { backend.log.videoStream(header); });
+    streaming.join();
+    RunPosted();
+}
+
+void EngineTest::DeliverMovingSamples(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        nextTime += 250;
+        nextBlue = !nextBlue;
+        Deliver(nextTime, nextBlue ? 255 : 0);
+    }
+}
+
+void EngineTest::DeliverStillSamples(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        nextTime += 250;
+        Deliver(nextTime, nextBlue ? 255 : 0);
+    }
+}
+
+void EngineTest::RunPosted()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+void EngineTest::StartWith(int trigger)
+{
+    ActiveOptions.Trigger = trigger;
+    engine->StartAutoCap();
+    ASSERT_TRUE(engine->AutoCapturing());
+    log.clear();
+}
+
+int EngineTest::Count(const QString& message) const { return int(log.messages().count(message)); }

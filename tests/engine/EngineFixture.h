@@ -1,0 +1,77 @@
+#pragma once
+// The auto-capture engine wired the way the main window wires it, against the recording capture
+// back-end: frames are handed to the engine on a thread of their own, as the streaming thread
+// would, and the window side is a host that records what it was asked to show.
+#include "RecordingCaptureBackend.h"
+#include "support/TestSupport.h"
+
+#include "app/MainMenuActions.h"
+#include "app/engine/AutoCaptureEngine.h"
+#include "app/engine/EngineHost.h"
+#include "capture/VideoCap.h"
+#include "imaging/SoundPlayer.h"
+
+#include <QAction>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+class RecordingEngineHost final : public EngineHost {
+public:
+    void SetIndicatorPanelWidth(int width) override { panelWidths.push_back(width); }
+    void DrawMotionIndicator(int image) override { indicatorImages.push_back(image); }
+    void SetIconImage(int image) override { iconImages.push_back(image); }
+    void RaisePopup(const QString& message) override { popups << message; }
+    bool MainWindowVisible() const override { return visible; }
+    bool StartedInTray() const override { return startedInTray; }
+    void SetSetupOkEnabled(bool enabled) override { setupOkEnabled = enabled; }
+
+    std::vector<int> panelWidths;
+    std::vector<int> indicatorImages;
+    std::vector<int> iconImages;
+    QStringList popups;
+    bool visible = true;
+    bool startedInTray = false;
+    bool setupOkEnabled = true;
+};
+
+// Every item of the main and tray menus, enabled as at design time.
+struct TestMenus {
+    TestMenus();
+    std::vector<std::unique_ptr<QAction>> owned;
+    MainMenuActions actions;
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    static constexpr int FrameWidth = 40;
+    static constexpr int FrameHeight = 30;
+
+    EngineTest();
+    ~EngineTest() override;
+
+    // A uniform 32-bit frame whose blue level is `blue`; blue dominates the motion comparison.
+    static std::vector<std::uint8_t> MakeFrame(std::uint8_t blue);
+    // Hands one frame to the engine on another thread and waits for the handler to return, then
+    // runs what it posted to the GUI thread. bytes 0: the whole frame.
+    void Deliver(std::uint32_t timeMs, std::uint8_t blue, std::uint32_t bytes = 0);
+    // Frames 250 ms apart, each a motion sample; blue alternates so that every comparison moves.
+    void DeliverMovingSamples(int count);
+    void DeliverStillSamples(int count);
+    static void RunPosted();
+
+    // Starts auto-capturing with the motion trigger (or the given one).
+    void StartWith(int trigger);
+    int Count(const QString& message) const;
+
+    ScratchProgram program;
+    RecordingEventLog log;
+    RecordingSoundPlayer sound;
+    RecordingCaptureBackend backend;
+    std::unique_ptr<TVideoCap> video;
+    TestMenus menus;
+    RecordingEngineHost host;
+    std::unique_ptr<AutoCaptureEngine> engine;
+    std::uint32_t nextTime = 0;
+    bool nextBlue = false;
+};

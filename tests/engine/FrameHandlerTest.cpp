@@ -1,0 +1,243 @@
+// The frame handler on the streaming thread: sampling, the motion alarm and its order, arming,
+// the actions of a capture request and the failures of converting a frame.
+#include "EngineFixture.h"
+
+#include "settings/ActiveOptions.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+using FrameHandlerTest = EngineTest;
+
+TEST_F(FrameHandlerTest, SamplesOnlyFramesMoreThan200msAfterTheLastSample)
+{
+    StartWith(TriggerMotion);
+    struct Case {
+        std::uint32_t time;
+        int samplesAfter;
+    };
+    // 200 ms after the last sample is not enough; 201 ms is. Frames 150 ms apart: every second one.
+    const Case cases[] = {{201, 1}, {401, 1}, {402, 2}, {552, 2}, {702, 3}, {852, 3}, {1002, 4}};
+    for (const Case& c : cases) {
+        Deliver(c.time, 0);
+        EXPECT_EQ(engine->MotionSamples(), c.samplesAfter) << "frame at " << c.time << " ms";
+    }
+}
+
+TEST_F(FrameHandlerTest, AFrameTimeBelowTheLastSampleIsSampledAtOnce)
+{
+    StartWith(TriggerMotion);
+    Deliver(4000000000u, 0);
+    EXPECT_EQ(engine->MotionSamples(), 1);
+    engine->StopAutoCap();
+    StartWith(TriggerMotion); // a new stream starts again near 0 ms
+    Deliver(40, 0);
+    EXPECT_EQ(engine->MotionSamples(), 1);
+}
+
+TEST_F(FrameHandlerTest, AnnouncesTheStartAndComparesFromTheSixthSampleOn)
+{
+    StartWith(TriggerMotion);
+    DeliverMovingSamples(1);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].msg, "Motion Detection starting... ");
+    EXPECT_FALSE(log.lines()[0].toFile);
+    EXPECT_EQ(host.panelWidths, std::vector<int>{IndicatorPanelWidth});
+    DeliverMovingSamples(1);
+    EXPECT_EQ(log.lines().back().msg, "Motion Detection started");
+    EXPECT_TRUE(log.lines().back().toFile);
+
+    DeliverMovingSamples(3); // samples 3 to 5 move but are not compared
+    EXPECT_EQ(Count("Motion detected"), 0);
+    EXPECT_EQ(host.indicatorImages, (std::vector<int>{IndicatorIdle, IndicatorIdle}));
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Motion detected"), 1);
+    EXPECT_EQ(host.indicatorImages.back(), IndicatorMotion);
+}
+
+TEST_F(FrameHandlerTest, TheIndicatorPanelStaysHiddenWhileTheWindowIsHidden)
+{
+    host.visible = false;
+    StartWith(TriggerMotion);
+    DeliverMovingSamples(2);
+    EXPECT_TRUE(host.panelWidths.empty());
+    EXPECT_EQ(host.indicatorImages, std::vector<int>{IndicatorIdle});
+}
+
+TEST_F(FrameHandlerTest, AStillSceneNeverRaisesTheAlarm)
+{
+    StartWith(TriggerMotion);
+    DeliverStillSamples(20);
+    EXPECT_EQ(Count("Motion detected"), 0);
+    EXPECT_EQ(host.indicatorImages.back(), IndicatorIdle);
+}
+
+TEST_F(FrameHandlerTest, TheAlarmLogsPlaysRaisesThePopupAndDisarmsInThatOrder)
+{
+    ActiveOptions.PlaySound = true;
+    ActiveOptions.SoundFile = "alarm-test.wav";
+    ActiveOptions.ShowPopup = true;
+    ActiveOptions.RearmEnabled = true;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    EXPECT_TRUE(sound.played().isEmpty());
+    DeliverMovingSamples(1);
+
+    EXPECT_EQ(Count("Motion detected"), 1);
+    EXPECT_EQ(sound.played(), QStringList{"alarm-test.wav"});
+    EXPECT_EQ(host.popups, QStringList{"Motion Detected"});
+    EXPECT_FALSE(engine->Armed.load());
+    EXPECT_TRUE(engine->Rearm.isActive());
+    EXPECT_FALSE(engine->CaptureRequest.load()); // served and cleared by the same call
+}
+
+TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
+{
+    ActiveOptions.PlaySound = true;
+    ActiveOptions.ShowPopup = true;
+    ActiveOptions.CapPic = true;
+    ActiveOptions.RearmEnabled = true;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    ASSERT_EQ(Count("Motion detected"), 1);
+    const auto pictures = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
+
+    host.indicatorImages.clear();
+    DeliverStillSamples(1);
+    DeliverMovingSamples(3);
+    EXPECT_EQ(Count("Motion detected"), 1);
+    EXPECT_EQ(sound.played().size(), 1);
+    EXPECT_EQ(host.popups.size(), 1);
+    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), pictures);
+    // drawn on each change only
+    EXPECT_EQ(host.indicatorImages, (std::vector<int>{IndicatorIdle, IndicatorMotion}));
+
+    engine->RearmTimer();
+    EXPECT_TRUE(engine->Armed.load());
+    EXPECT_EQ(log.lines().back().msg, "Re-armed");
+    EXPECT_TRUE(log.lines().back().toFile);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Motion detected"), 2);
+}
+
+TEST_F(FrameHandlerTest, WithoutReArmingEveryMovingSampleTriggersAgain)
+{
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(4);
+    EXPECT_EQ(Count("Motion detected"), 4);
+    EXPECT_TRUE(engine->Armed.load());
+    EXPECT_FALSE(engine->Rearm.isActive());
+}
+
+TEST_F(FrameHandlerTest, AZeroReArmDelayReArmsOncePerTriggerWithoutLosingIt)
+{
+    ActiveOptions.RearmEnabled = true;
+    engine->SetRearmInterval(0);
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    ASSERT_TRUE(WaitFor([&] { return engine->Armed.load(); }));
+    EXPECT_EQ(Count("Re-armed"), 1);
+    EXPECT_FALSE(engine->Rearm.isActive());
+    DeliverMovingSamples(1);
+    ASSERT_TRUE(WaitFor([&] { return Count("Re-armed") == 2; }));
+    EXPECT_EQ(Count("Motion detected"), 2);
+}
+
+TEST_F(FrameHandlerTest, ATriggerWithoutPictureOrWebsiteActionsNeitherConvertsNorFlashes)
+{
+    ActiveOptions.PlaySound = true;
+    ActiveOptions.UpPic = true; // but neither website kind
+    ActiveOptions.WebsiteFTP = false;
+    ActiveOptions.WebsiteLocal = false;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Motion detected"), 1);
+    EXPECT_EQ(sound.played().size(), 1);
+    EXPECT_FALSE(engine->TrayIconBlink.isActive());
+    EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(FrameHandlerTest, ATriggerWithSavePictureFlashesAndSavesTheFrame)
+{
+    ActiveOptions.CapPic = true;
+    ActiveOptions.CaptionLocal = false;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    EXPECT_TRUE(engine->TrayIconBlink.isActive());
+    const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    const QStringList messages = log.messages();
+    const auto alarm = messages.indexOf("Motion detected");
+    const auto saved = messages.indexOf("Picture saved as: " + ActiveOptions.PictureDir.str() + files[0]);
+    ASSERT_GE(alarm, 0);
+    EXPECT_GT(saved, alarm);
+    const QImage picture(ActiveOptions.PictureDir.str() + files[0]);
+    ASSERT_EQ(picture.size(), QSize(FrameWidth, FrameHeight));
+    EXPECT_EQ(qBlue(picture.pixel(20, 15)), 255) << "the frame of the trigger is saved, not the reference";
+}
+
+TEST_F(FrameHandlerTest, TheTimedTriggerSavesTheNextFrameAfterEachTick)
+{
+    ActiveOptions.CapPic = true;
+    StartWith(TriggerTimed);
+    EXPECT_TRUE(engine->Timer1.isActive());
+    EXPECT_EQ(engine->Timer1.interval(), 5000);
+    Deliver(100, 0);
+    EXPECT_EQ(Count("Motion Detection starting... "), 0) << "no sampling with the timed trigger";
+    EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
+
+    ActiveOptions.LPicNaming = NamingIncrementing;
+    for (int tick = 0; tick < 3; ++tick) {
+        engine->Timer1Timer();
+        Deliver(200 + tick * 40, 0);
+        Deliver(220 + tick * 40, 0); // the request is served once
+    }
+    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(Count("Motion detected"), 0);
+    EXPECT_TRUE(sound.played().isEmpty());
+    EXPECT_TRUE(host.popups.isEmpty());
+}
+
+TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)
+{
+    ActiveOptions.CapPic = true;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    nextTime += 250;
+    Deliver(nextTime, 255, 100); // a short frame
+    EXPECT_EQ(Count("DrawDibDraw error - Frame"), 1);
+    EXPECT_EQ(Count("Motion detected"), 0);
+
+    engine->Timer1Timer(); // a request served on a broken frame: skipped, nothing blank is saved
+    Deliver(nextTime + 10, 255, 100);
+    EXPECT_EQ(Count("DrawDibDraw error - Frame"), 2);
+    EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(Count("Picture saved as: "), 0);
+
+    DeliverStillSamples(1); // the reference was kept: the next good frame compares with it
+    EXPECT_EQ(Count("Motion detected"), 0);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Motion detected"), 1);
+}
+
+TEST_F(FrameHandlerTest, AFormatWithoutPicturesEndsAutoCapturingWithMdError2)
+{
+    backend.answers.videoFormat.bmiHeader.biWidth = 0;
+    StartWith(TriggerMotion);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("GetBitmap error"), 1);
+    EXPECT_EQ(Count("MD Error #2"), 1);
+    ASSERT_TRUE(WaitFor([&] { return !engine->AutoCapturing(); }));
+    EXPECT_EQ(Count("Autocapturing off"), 1);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("GetBitmap error"), 1) << "no frame is handled after the stop";
+}
+
+} // namespace

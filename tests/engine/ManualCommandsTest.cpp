@@ -1,0 +1,201 @@
+// The manual commands: one picture in its three ways of saving, recording with and without
+// sound, "Capture &now", the preview and the menus a recording switches.
+#include "EngineFixture.h"
+
+#include "settings/ActiveOptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+namespace {
+
+class ManualCommandsTest : public EngineTest {
+protected:
+    ManualCommandsTest()
+    {
+        // The capture service writes the frame buffer to SingleImageFile; here the test does.
+        singleFile = program.dir() + "Capture.bmp";
+        video->SetSingleImageFile(singleFile);
+        ActiveOptions.LPicNaming = NamingFixed;
+        ActiveOptions.LPicFixed = "Still";
+    }
+    void GrabbedFrame(QRgb colour)
+    {
+        QImage frame(FrameWidth, FrameHeight, QImage::Format_RGB32);
+        frame.fill(colour);
+        ASSERT_TRUE(frame.save(singleFile, "BMP"));
+    }
+    QString Target(const char* extension) const { return ActiveOptions.PictureDir.str() + "Still" + extension; }
+
+    QString singleFile;
+};
+
+TEST_F(ManualCommandsTest, ABitmapWithoutCaptionReplacesAnOlderFileOfTheSameName)
+{
+    ActiveOptions.SaveAsBitmap = true;
+    ActiveOptions.CaptionLocal = false;
+    WriteFileBytes(Target(".bmp"), "an older picture");
+    GrabbedFrame(qRgb(10, 20, 200));
+    engine->Capturepicture1Click();
+    EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".bmp"));
+    EXPECT_FALSE(QFile::exists(singleFile));
+    const QImage saved(Target(".bmp"));
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_EQ(saved.pixel(3, 3), qRgb(10, 20, 200));
+}
+
+TEST_F(ManualCommandsTest, CaptionedPicturesAreWrittenAnewAndTheGrabbedFileIsDeleted)
+{
+    ActiveOptions.CaptionLocal = true;
+    ActiveOptions.CaptionText = "XXXXXXXX";
+    ActiveOptions.FontColor = 0x000000FF; // red text
+    ActiveOptions.TransparentBack = true;
+    for (bool bitmap : {true, false}) {
+        ActiveOptions.SaveAsBitmap = bitmap;
+        GrabbedFrame(qRgb(0, 0, 0));
+        engine->Capturepicture1Click();
+        const QString target = Target(bitmap ? ".bmp" : ".jpg");
+        EXPECT_EQ(log.messages().back(), "Picture saved as: " + target);
+        EXPECT_FALSE(QFile::exists(singleFile));
+        const QByteArray bytes = ReadFileBytes(target);
+        EXPECT_TRUE(bytes.startsWith(bitmap ? "BM" : "\xFF\xD8"));
+        const QImage saved(target);
+        ASSERT_FALSE(saved.isNull());
+        bool captioned = false;
+        for (int y = 0; y < saved.height() && !captioned; ++y)
+            for (int x = 0; x < saved.width() && !captioned; ++x)
+                captioned = qRed(saved.pixel(x, y)) > 128;
+        EXPECT_TRUE(captioned) << "caption in " << target.toStdString();
+    }
+}
+
+TEST_F(ManualCommandsTest, AFailedSaveEndsSilentlyAndKeepsTheGrabbedFile)
+{
+    ActiveOptions.PictureDir = program.dir() + "no such folder/";
+    for (bool bitmap : {true, false}) {
+        ActiveOptions.SaveAsBitmap = bitmap;
+        ActiveOptions.CaptionLocal = !bitmap;
+        GrabbedFrame(qRgb(1, 2, 3));
+        log.clear();
+        engine->Capturepicture1Click();
+        EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join("|").toStdString();
+        EXPECT_TRUE(QFile::exists(singleFile));
+    }
+}
+
+TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
+{
+    backend.answers.saveDib = false;
+    engine->Capturepicture1Click();
+    EXPECT_EQ(log.messages(), QStringList{"Error capturing frame"});
+    EXPECT_TRUE(log.lines()[0].toFile);
+
+    backend.answers.saveDib = true;
+    WriteFileBytes(singleFile, "not a bitmap");
+    log.clear();
+    engine->Capturepicture1Click();
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].msg, "Error capturing picture");
+    EXPECT_EQ(log.lines()[0].sender, "Capturepicture1Click general exception handler");
+    EXPECT_FALSE(log.lines()[0].toFile);
+}
+
+TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
+{
+    video->SetDriverOpen(false);
+    engine->Preview1Click();
+    engine->Capturepicture1Click();
+    engine->CaptureVideo1Click();
+    EXPECT_EQ(log.messages(), QStringList({"Driver not loaded", "Driver not loaded", "Driver not loaded"}));
+    EXPECT_FALSE(menus.actions.preview->isChecked());
+    EXPECT_FALSE(menus.actions.captureVideo->isChecked());
+    EXPECT_FALSE(engine->TrayIconBlink.isActive());
+}
+
+TEST_F(ManualCommandsTest, PreviewTogglesWithItsCheckMark)
+{
+    engine->Preview1Click();
+    EXPECT_TRUE(video->VideoPreview());
+    EXPECT_TRUE(menus.actions.preview->isChecked());
+    engine->Preview1Click();
+    EXPECT_FALSE(video->VideoPreview());
+    EXPECT_FALSE(menus.actions.preview->isChecked());
+    EXPECT_EQ(log.messages(), QStringList({"Preview on", "Preview off"}));
+}
+
+TEST_F(ManualCommandsTest, ARecordingThatCannotStartIsUndoneByTheSecondClick)
+{
+    backend.answers.sequence = false;
+    backend.answers.stop = false;
+    ActiveOptions.VidNaming = NamingIncrementing;
+    ActiveOptions.VidPrefix = "clip ";
+    const MainMenuActions& m = menus.actions;
+    engine->CaptureVideo1Click();
+    const QString file = ActiveOptions.VideoDir.str() + "clip 000.avi";
+    EXPECT_EQ(log.messages(), QStringList{"Could not record video: " + file});
+    EXPECT_TRUE(m.captureVideo->isChecked());
+    for (QAction* item : {m.preview, m.driverSource, m.driverDisplay, m.driverFormat, m.setup, m.profiles,
+                          m.trayProfiles, m.autoCapturing, m.trayAutoCapturing})
+        EXPECT_FALSE(item->isEnabled());
+
+    engine->CaptureVideo1Click();
+    EXPECT_EQ(log.messages().back(), "Error");
+    EXPECT_FALSE(m.captureVideo->isChecked());
+    for (QAction* item : {m.preview, m.driverSource, m.driverDisplay, m.setup, m.profiles, m.trayProfiles,
+                          m.autoCapturing, m.trayAutoCapturing})
+        EXPECT_TRUE(item->isEnabled());
+    EXPECT_FALSE(m.driverFormat->isEnabled()); // the driver offers no format dialog
+    EXPECT_FALSE(video->CapToFile());
+}
+
+TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCapAudio)
+{
+    ActiveOptions.CapAudio = true;
+    ActiveOptions.CapAudChannels = 1;
+    ActiveOptions.CapAudSampleRate = 2;
+    ActiveOptions.CapAudResolution = 1;
+    engine->CaptureVideo1Click();
+    EXPECT_EQ(log.messages().back().left(12), "Recording...");
+    EXPECT_TRUE(video->CapAudio());
+    EXPECT_EQ(video->CapAudioFormat().Channels, TChannel::Stereo);
+    EXPECT_EQ(video->CapAudioFormat().Frequency, TFrequency::f22050Hz);
+    EXPECT_EQ(video->CapAudioFormat().Resolution, TResolution::r16Bit);
+    engine->CaptureVideo1Click();
+    EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + ActiveOptions.VideoDir.str()));
+
+    ActiveOptions.CapAudio = false;
+    engine->CaptureVideo1Click();
+    EXPECT_FALSE(video->CapAudio());
+    engine->CaptureVideo1Click();
+}
+
+TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
+{
+    ActiveOptions.RearmEnabled = true;
+    ActiveOptions.CapPic = true;
+    ActiveOptions.LPicNaming = NamingIncrementing;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    ASSERT_FALSE(engine->Armed.load());
+    const auto before = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
+
+    engine->TolmarTrayIcon1MouseLBtnDblClk();
+    EXPECT_TRUE(engine->Armed.load());
+    EXPECT_TRUE(engine->CaptureRequest.load());
+    DeliverStillSamples(1);
+    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), before + 1);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Motion detected"), 2);
+}
+
+TEST_F(ManualCommandsTest, CaptureNowWithoutAStreamTakesOnePicture)
+{
+    GrabbedFrame(qRgb(5, 5, 5));
+    engine->TolmarTrayIcon1MouseLBtnDblClk();
+    EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".jpg"));
+    EXPECT_TRUE(engine->TrayIconBlink.isActive());
+}
+
+} // namespace
