@@ -221,17 +221,6 @@ TEST(CaptionLayout, EmptyCaptionLeavesThePictureAlone)
     EXPECT_EQ(img, before);
 }
 
-TEST(CaptionLayout, TallerThanThePictureStartsAboveIt)
-{
-    OptionsValues o = CaptionOptions("a\nb\nc\nd");
-    const int h = LineHeight(o);
-    const QImage img = DrawBoxes(o, 100, h * 2);
-    // Only the last two lines are inside; the last ends at the bottom edge.
-    const Box visible = BoxOf(img, qRgb(0, 0, 0));
-    EXPECT_EQ(visible.top, 0);
-    EXPECT_EQ(visible.bottom, h * 2 - 1);
-}
-
 TEST(DrawCaption, ReadsTheProgramClock)
 {
     FixedClock clock(QDateTime(QDate(2030, 1, 2), QTime(3, 4, 5)));

@@ -1,9 +1,7 @@
-// The files themselves: baseline JPEG at the set quality, bitmaps other decoders read, and
-// whole-file replacement.
+// The files themselves: baseline JPEG at the set quality, and bitmaps other decoders read.
 #include "ImagingTestHelpers.h"
 #include "imaging/BmpWriter.h"
 #include "imaging/JpegWriter.h"
-#include "imaging/SafeFileWrite.h"
 #include "support/TestSupport.h"
 
 #include <QImageReader>
@@ -101,16 +99,4 @@ TEST(BmpWriter, WritesAnUncompressedBitmapThatDecodersRead)
         }
     }
     EXPECT_TRUE(EncodeBmp(QImage()).isEmpty());
-}
-
-TEST(SafeFileWrite, ReplacesWholeFilesOnly)
-{
-    ScratchProgram program;
-    const QString file = program.dir() + "picture.jpg";
-    ASSERT_TRUE(WriteFileReplacing(file, "first"));
-    ASSERT_TRUE(WriteFileReplacing(file, "second"));
-    EXPECT_EQ(ReadFileBytes(file), "second");
-    QString error;
-    EXPECT_FALSE(WriteFileReplacing(program.dir() + "missing/picture.jpg", "x", &error));
-    EXPECT_FALSE(error.isEmpty());
 }
