@@ -66,7 +66,8 @@ bool DrawI420(const FrameFormat& f, const std::uint8_t* data, QImage& out)
     const int w = f.width(), h = f.height();
     const std::size_t yStride = Stride(std::size_t(w));
     const std::size_t cStride = Stride(std::size_t(w + 1) / 2);
-    const std::uint8_t* uPlane = data + yStride * std::size_t(h);
+    // The luma plane has an even number of rows, as GStreamer lays I420 out.
+    const std::uint8_t* uPlane = data + yStride * std::size_t((h + 1) & ~1);
     const std::uint8_t* vPlane = uPlane + cStride * std::size_t((h + 1) / 2);
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* yRow = data + yStride * std::size_t(y);
@@ -148,7 +149,7 @@ std::size_t FrameDecoder::ExpectedSize(const FrameFormat& format)
         return Stride(w * (format.bmiHeader.biBitCount / 8)) * h;
     case FOURCC_YUY2: return Stride(w * 2) * h;
     case FOURCC_I420:
-    case FOURCC_IYUV: return Stride(w) * h + 2 * Stride((w + 1) / 2) * ((h + 1) / 2);
+    case FOURCC_IYUV: return Stride(w) * ((h + 1) & ~std::size_t(1)) + 2 * Stride((w + 1) / 2) * ((h + 1) / 2);
     default: return 0;
     }
 }

@@ -102,13 +102,14 @@ TEST(FrameDecoder, Yuy2SharesChromaBetweenPixelPairs)
 
 TEST(FrameDecoder, I420PlanesWithOddSizes)
 {
-    // 5x3: luma rows of 8 (padded), chroma 3x2 with rows of 4; top chroma row red, bottom blue.
-    const int w = 5, h = 3, yStride = 8, cStride = 4;
-    std::vector<std::uint8_t> data(std::size_t(yStride * h + 2 * cStride * 2), 0);
+    // 5x3: luma rows of 8 (padded) and 4 of them (even), chroma 3x2 with rows of 4; top chroma
+    // row red, bottom blue.
+    const int w = 5, h = 3, yStride = 8, yRows = 4, cStride = 4;
+    std::vector<std::uint8_t> data(std::size_t(yStride * yRows + 2 * cStride * 2), 0);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             data[std::size_t(y * yStride + x)] = y < 2 ? Red.y : Blue.y;
-    std::uint8_t* u = &data[std::size_t(yStride * h)];
+    std::uint8_t* u = &data[std::size_t(yStride * yRows)];
     std::uint8_t* v = u + cStride * 2;
     for (int x = 0; x < 3; ++x) {
         u[x] = Red.u, v[x] = Red.v;

@@ -147,22 +147,41 @@ TEST_F(GstDeviceTest, StreamingDeliversEveryFrameWithRisingTimes)
     EXPECT_FALSE(QFile::exists("Video.avi")) << "streaming writes no file";
 }
 
-TEST_F(GstDeviceTest, MjpegDeviceFramesReachTheHandlerUndecodedAndDecodable)
+TEST_F(GstDeviceTest, FramesOfEveryDeviceFormatReachTheHandlerUndecodedAndDecodable)
 {
-    program.store().WriteString("Capture-TestPattern/Format", "MJPG");
-    program.store().WriteInteger("Capture-TestPattern/Width", 320);
-    program.store().WriteInteger("Capture-TestPattern/Height", 240);
-    program.store().WriteInteger("Capture-TestPattern/Fps", 30);
-    ConnectTestDevice(true);
-    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_MJPG);
-    EXPECT_EQ(videoFormat->width(), 320);
-    cap.SetCapToFile(false);
-    ASSERT_TRUE(cap.StartSequence());
-    ASSERT_TRUE(WaitFor([&] { return frames.count() >= 5; }, 20000));
-    cap.StopSequence();
-    std::lock_guard lock(frames.mutex);
-    EXPECT_GE(frames.decoded, 5);
-    EXPECT_EQ(frames.undecodable, 0);
+    struct Case {
+        const char* format;
+        int width, height;
+        std::uint32_t fourcc;
+    };
+    // Odd sizes check that the decoder reads GStreamer's row padding and plane layout.
+    for (const auto& c : {Case{"MJPG", 320, 240, FOURCC_MJPG}, Case{"I420", 161, 121, FOURCC_I420},
+                          Case{"YUY2", 161, 121, FOURCC_YUY2}}) {
+        program.store().WriteString("Capture-TestPattern/Format", c.format);
+        program.store().WriteInteger("Capture-TestPattern/Width", c.width);
+        program.store().WriteInteger("Capture-TestPattern/Height", c.height);
+        program.store().WriteInteger("Capture-TestPattern/Fps", 30);
+        cap.SetDriverOpen(false);
+        ConnectTestDevice(true);
+        EXPECT_EQ(videoFormat->bmiHeader.biCompression, c.fourcc) << c.format;
+        EXPECT_EQ(videoFormat->width(), c.width) << c.format;
+        EXPECT_EQ(videoFormat->height(), c.height) << c.format;
+        {
+            std::lock_guard lock(frames.mutex);
+            frames.decoded = frames.undecodable = 0;
+        }
+        cap.SetCapToFile(false);
+        const std::size_t before = frames.count();
+        ASSERT_TRUE(cap.StartSequence());
+        ASSERT_TRUE(WaitFor([&] { return frames.count() >= before + 5; }, 20000)) << c.format;
+        cap.StopSequence();
+        std::lock_guard lock(frames.mutex);
+        EXPECT_GE(frames.decoded, 5) << c.format;
+        EXPECT_EQ(frames.undecodable, 0) << c.format;
+        if (c.fourcc != FOURCC_MJPG) {
+            EXPECT_EQ(frames.sizes.back(), FrameDecoder::ExpectedSize(*videoFormat)) << "the device's own layout";
+        }
+    }
 }
 
 TEST_F(GstDeviceTest, SingleImageIsAnUncompressedBmpOfTheFrameSize)
