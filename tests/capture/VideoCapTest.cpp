@@ -3,7 +3,9 @@
 #include "support/TestSupport.h"
 #include "capture/VideoCap.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <gtest/gtest.h>
 
 namespace {
@@ -312,6 +314,32 @@ TEST_F(VideoCapTest, AudioFormatFromSettings)
     EXPECT_EQ(w.nBlockAlign, 1);
     EXPECT_EQ(TAudioFormat::FromSettings(1, 2, 7).ToWaveFormat().nAvgBytesPerSec, 22050u * 4);
     EXPECT_EQ(TAudioFormat::FromSettings(0, 9, 0).Frequency, TFrequency::f8000Hz);
+}
+
+TEST(VideoCapEscape, EscapeInTheControlsWindowStopsTheSequence)
+{
+    RecordingCaptureBackend backend;
+    backend.answers.drivers = {{0, "Cam"}};
+    QWidget mainWindow, otherWindow;
+    auto* cap = new TVideoCap(&mainWindow, &backend);
+    auto* button = new QWidget(&mainWindow);
+    cap->SetDriverIndex(0);
+    cap->SetDriverOpen(true);
+    cap->SetCapToFile(false);
+    ASSERT_TRUE(cap->StartSequence());
+    backend.take();
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&otherWindow, &escape);
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QCoreApplication::sendEvent(button, &other);
+    EXPECT_TRUE(backend.take().filter("Stop").isEmpty()) << "Escape elsewhere, or another key, leaves it running";
+
+    QCoreApplication::sendEvent(button, &escape);
+    EXPECT_EQ(backend.take().filter("Stop").size(), 1);
+    EXPECT_FALSE(cap->SequenceRunning());
+    QCoreApplication::sendEvent(button, &escape);
+    EXPECT_TRUE(backend.take().filter("Stop").isEmpty()) << "nothing left to stop";
 }
 
 TEST_F(VideoCapTest, OverlongFileNamesAreRefused)
