@@ -8,7 +8,12 @@
 #include "capture/VideoCap.h"
 #include "settings/PerUserStore.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QSpinBox>
+#include <QTimer>
 #include <QFile>
 #include <QUrl>
 #include <gst/pbutils/pbutils.h>
@@ -274,6 +279,52 @@ TEST_F(GstDeviceTest, LostDeviceEndsTheSequenceAndCanBeUsedAgain)
     cap.SetDriverOpen(false);
     cap.SetDriverOpen(true);
     EXPECT_TRUE(cap.GrabOneFrame());
+}
+
+// Answers the next modal dialog: `choose` sets its controls, then it is accepted.
+void AnswerDialog(const QString& objectName, std::function<void(QDialog&)> choose)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [objectName, choose, poll] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != objectName) {
+            QTimer::singleShot(10, *poll);
+            return;
+        }
+        choose(*dialog);
+        dialog->accept();
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+TEST_F(GstDeviceTest, DriverDialogsChangeTheDeviceAndAreRemembered)
+{
+    ConnectTestDevice();
+    EXPECT_TRUE(cap.HasFormatDialog());
+    EXPECT_TRUE(cap.HasSourceDialog());
+    EXPECT_FALSE(cap.HasDisplayDialog());
+    EXPECT_FALSE(cap.ShowDisplayDialog());
+
+    AnswerDialog("CaptureFormatDialog", [](QDialog& d) {
+        auto* mode = d.findChild<QComboBox*>("mode");
+        mode->setCurrentIndex(mode->findText("I420 320x240, 15 fps"));
+    });
+    ASSERT_TRUE(cap.ShowFormatDialog());
+    ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
+    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_I420);
+    EXPECT_EQ(cap.ImageWidth(), 320);
+    EXPECT_EQ(program.store().ReadString("Capture-TestPattern/Format", ""), "I420");
+
+    AnswerDialog("CaptureCompressionDialog", [](QDialog& d) { d.findChild<QSpinBox*>("quality")->setValue(40); });
+    ASSERT_TRUE(cap.ShowCompressionDialog());
+    EXPECT_EQ(program.store().ReadInteger("Capture-TestPattern/Quality", 0), 40);
+
+    // A new connection starts in the remembered format.
+    cap.SetDriverOpen(false);
+    cap.SetDriverOpen(true);
+    ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
+    EXPECT_EQ(videoFormat->width(), 320);
+    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_I420);
 }
 
 TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)
