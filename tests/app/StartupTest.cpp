@@ -14,6 +14,8 @@
 #include "ui/widgets/TForm4.h"
 
 #include <QAction>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -210,6 +212,38 @@ TEST_F(StartupTest, LogFolderOverTheLimitRaisesThePopup)
     EXPECT_FALSE(logHas("exceding")) << "the warning is not logged";
 }
 
+// Receives what the program asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+TEST_F(StartupTest, BrowseHandsTheFoldersToTheViewerOrOpensThePictureFolder)
+{
+    UrlCatcher desktop;
+    TForm1& f = start();
+    f.Menus().browse->trigger();
+    EXPECT_EQ(program.store().ReadString("PictureDir", {}), ActiveOptions.PictureDir.str());
+    EXPECT_EQ(program.store().ReadString("VideoDir", {}), ActiveOptions.VideoDir.str());
+    EXPECT_EQ(program.store().ReadString("LogfileDir", {}), ActiveOptions.LogfileDir.str());
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(ActiveOptions.PictureDir.str()));
+    EXPECT_TRUE(f.StatusText().startsWith("No picture viewer found")) << f.StatusText().toStdString();
+
+    // An installed viewer is started instead; it finds the folders in the per-user store.
+    const QString marker = program.dir() + "viewer-ran";
+    WriteFileBytes(program.dir() + "viewer", ("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8());
+    QFile::setPermissions(program.dir() + "viewer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    f.Menus().browse->trigger();
+    EXPECT_TRUE(WaitFor([&] { return QFile::exists(marker); }, 30000));
+    EXPECT_EQ(desktop.opened.size(), 1);
+}
+
 TEST_F(StartupTest, NoDriverSelectedLeavesTheStoredPreviewOff)
 {
     storeProfile("Default", [](OptionsValues& o) { o.DriverIndex = -1; });
@@ -262,3 +296,5 @@ TEST_F(StartupTest, ClosingWhileAutoCapturingStopsItAndStoresThePreview)
     EXPECT_FALSE(program.store().ReadBool("Preview", true));
 }
 } // namespace
+
+#include "StartupTest.moc"
