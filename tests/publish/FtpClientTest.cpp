@@ -391,7 +391,7 @@ TEST(FtpClientScripted, AbortFromAnotherThreadCutsAnUploadShort)
     PointAt(ftp, server.Port());
     ftp.Open();
     std::thread stopper([&] {
-        WaitFor([&] { return server.ReceivedStartingWith("STOR"); }, 30000);
+        PollUntil([&] { return server.ReceivedStartingWith("STOR"); }, 30000);
         ftp.Abort();
     });
     const QString failure = FailureOf([&] { ftp.StoreFile(files.Make("f", "x"), "f.jpg"); });
@@ -432,6 +432,67 @@ TEST(FtpClientSocks, Socks4AndRefusalsThroughAScriptedProxy)
     EXPECT_FALSE(ftp.IsOpen());
 }
 
+// Reads a SOCKS 5 greeting and connect request without authentication and grants it; returns
+// the requested "host:port".
+std::string GrantSocks5(ScriptedPeer& p)
+{
+    p.ReadBytes(3);
+    p.Send(std::string{5, 0});
+    const std::string head = p.ReadBytes(5);
+    const std::string host = p.ReadBytes(static_cast<unsigned char>(head[4]));
+    const std::string port = p.ReadBytes(2);
+    p.Send(std::string{5, 0, 0, 1, 127, 0, 0, 1, 0, 0});
+    return host + ":" + std::to_string(static_cast<unsigned char>(port[0]) * 256 + static_cast<unsigned char>(port[1]));
+}
+
+TEST(FtpClientSocks, PassiveDataConnectionUsesTheSameProxy)
+{
+    std::atomic<int> connection{0};
+    std::atomic<bool> dataDone{false};
+    std::mutex mutex;
+    std::vector<std::string> targets;
+    std::string data;
+    ScriptedServer proxy([&](ScriptedPeer& p) {
+        const bool control = connection++ == 0;
+        const std::string target = GrantSocks5(p);
+        {
+            std::lock_guard lock(mutex);
+            targets.push_back(target);
+        }
+        if (!control) {
+            std::string received = p.ReadToClose();
+            std::lock_guard lock(mutex);
+            data = std::move(received);
+            dataDone = true;
+            return;
+        }
+        ScriptLogin(p);
+        p.ReadLine(); // PASV naming another host: the data must still go to the control's server
+        p.Send("227 Entering Passive Mode (10,9,8,7,19,137)\r\n");
+        p.ReadLine(); // STOR
+        p.Send("150 go\r\n");
+        // The data connection arrives as a second proxy connection while this one waits.
+        PollUntil([&] { return dataDone.load(); });
+        p.Send("226 done\r\n");
+        p.ReadToClose();
+    });
+    LocalFiles files;
+    FtpClient ftp;
+    ShortLimits(ftp, 5000ms);
+    ftp.SetHost("localhost");
+    ftp.SetPort(2121);
+    ftp.SetUsername("tarvo");
+    ftp.SetPassword("secret");
+    ftp.SetPassive(true);
+    ApplyProxySettings(ftp.Socks(), true, "127.0.0.1", proxy.Port(), "", "", SocksType5);
+    ftp.Open();
+    ftp.StoreFile(files.Make("f.jpg", "through the proxy"), "f.jpg");
+    ftp.Close();
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(targets, (std::vector<std::string>{"localhost:2121", "localhost:5001"}));
+    EXPECT_EQ(data, "through the proxy");
+}
+
 class ThroughMicrosocks : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ThroughMicrosocks, PassiveAndActiveUploadsReachTheServer)
@@ -447,12 +508,15 @@ TEST_P(ThroughMicrosocks, PassiveAndActiveUploadsReachTheServer)
     PointAt(ftp, server.Port());
     ApplyProxySettings(ftp.Socks(), true, "127.0.0.1", proxy.Port(), withPassword ? "cam" : "",
                        withPassword ? "pw" : "", SocksType5);
-    ftp.SetPassive(true);
-    ftp.Open();
-    const QByteArray bytes = RandomBytes(300 * 1024);
-    ftp.StoreFile(files.Make("p.jpg", bytes), "via-proxy.jpg");
-    EXPECT_EQ(ReadFileBytes(server.Root() + "via-proxy.jpg"), bytes);
-    ftp.Close();
+    // Passive data connections go through the proxy too; active ones come from the server directly.
+    for (bool passive : {true, false}) {
+        ftp.SetPassive(passive);
+        ftp.Open();
+        const QByteArray bytes = RandomBytes(300 * 1024 + passive);
+        ftp.StoreFile(files.Make("p.jpg", bytes), "via-proxy.jpg");
+        EXPECT_EQ(ReadFileBytes(server.Root() + "via-proxy.jpg"), bytes) << passive;
+        ftp.Close();
+    }
 
     if (withPassword) {
         ftp.Socks().Password = "wrong";

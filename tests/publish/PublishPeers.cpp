@@ -298,3 +298,14 @@ std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>&
     }
     return std::make_unique<ScriptedPeer>(fd, stop, nullptr);
 }
+
+bool PollUntil(const std::function<bool()>& cond, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end)
+            return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}

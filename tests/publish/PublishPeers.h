@@ -124,6 +124,9 @@ private:
     std::vector<std::thread> workers_;
 };
 
+// WaitFor for threads other than the GUI thread: polls cond without touching Qt's event loop.
+bool PollUntil(const std::function<bool()>& cond, int timeoutMs = 15000);
+
 // Connects to 127.0.0.1:port; nullptr when refused.
 std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>& stop);
 
