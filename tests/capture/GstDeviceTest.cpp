@@ -4,6 +4,7 @@
 #include "capture/CaptureDevices.h"
 #include "capture/CaptureView.h"
 #include "capture/FrameDecoder.h"
+#include "capture/GstCaptureBackend.h"
 #include "capture/GstPointers.h"
 #include "capture/VideoCap.h"
 #include "settings/PerUserStore.h"
@@ -325,6 +326,44 @@ TEST_F(GstDeviceTest, DriverDialogsChangeTheDeviceAndAreRemembered)
     ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
     EXPECT_EQ(videoFormat->width(), 320);
     EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_I420);
+}
+
+TEST_F(GstDeviceTest, TestDevicePlaysAVideoFileInALoop)
+{
+    // A short recording of the test device becomes the file the test device plays.
+    ConnectTestDevice();
+    const QString file = dir.filePath("loop.avi");
+    cap.SetVideoFileName(file);
+    cap.SetCapToFile(true);
+    cap.SetFrameRate(30);
+    ASSERT_TRUE(cap.StartSequence());
+    ASSERT_TRUE(WaitFor([&] { return frames.count() >= 10; }, 20000));
+    ASSERT_TRUE(cap.StopSequence());
+    cap.SetDriverOpen(false);
+    const GstClockTime length = Discover(file).duration;
+    ASSERT_GT(length, 0u);
+
+    qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file));
+    GstCaptureBackend backend; // lists the devices afresh
+    qunsetenv("TARVO_TEST_SOURCE");
+    TVideoCap player(nullptr, &backend);
+    FrameLog played;
+    player.SetOnVideoStream([&played](TVideoCap&, const VIDEOHDR& h) {
+        std::lock_guard lock(played.mutex);
+        played.times.push_back(h.dwTimeCaptured);
+    });
+    player.SetDriverName(TestPatternDeviceName);
+    player.SetDriverOpen(true);
+    player.SetCapToFile(false);
+    ASSERT_TRUE(player.StartSequence());
+    // Twice the file's length of frames can only come from playing it again.
+    const std::uint32_t twice = std::uint32_t(2 * length / GST_MSECOND);
+    EXPECT_TRUE(WaitFor([&] {
+        std::lock_guard lock(played.mutex);
+        return !played.times.empty() && played.times.back() > twice;
+    }, 30000));
+    EXPECT_TRUE(player.SequenceRunning());
+    player.StopSequence();
 }
 
 TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)
