@@ -94,10 +94,10 @@ const FtpReply& FtpClient::Command(const std::string& line, std::initializer_lis
 
 void FtpClient::Open()
 {
-    RefuseLineBreaks(user_, "the user name");
-    RefuseLineBreaks(password_, "the password");
     control_.Close();
     reader_.Clear();
+    RefuseLineBreaks(user_, "the user name");
+    RefuseLineBreaks(password_, "the password");
     try {
         control_ = ConnectVia(socks_, Utf8(host_), port_, LimitFrom(timeouts_.connect), &abort_);
         Expect({220}, LimitFrom(timeouts_.reply)); // greeting

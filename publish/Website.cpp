@@ -8,6 +8,7 @@
 #include "settings/ProgramDir.h"
 
 #include <QFile>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -18,19 +19,22 @@ const QString SenderTmp = QStringLiteral("SaveFTPWebsite - TmpUpload");
 
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 
-// The history moves (source, target) in the order they must run: oldest first.
-std::vector<std::pair<QString, QString>> HistoryMoves(const OptionsValues& options)
+// A profile read from a file is not range-checked; a damaged history length must not keep the
+// frame thread renaming for hours.
+constexpr int MaxHistory = 1000;
+
+// Calls move(source, target) for each step of the history rotation, oldest picture first.
+template <typename Move> void ForEachHistoryMove(const OptionsValues& options, Move&& move)
 {
-    std::vector<std::pair<QString, QString>> moves;
     if (options.FileNumber <= 1 || options.WPicNaming != NamingFixed)
-        return moves;
+        return;
     const QString fixed = options.WPicFixed.str();
-    for (int n = options.FileNumber - 1; n >= 1; --n) {
+    for (int n = std::min<int>(options.FileNumber, MaxHistory) - 1; n >= 1; --n) {
         const QString target = fixed + TwoDigits(n + 1) + ".jpg";
         const QString source = n > 1 ? fixed + TwoDigits(n) + ".jpg" : fixed + ".jpg";
-        moves.emplace_back(source, target);
+        if (!move(source, target))
+            return;
     }
-    return moves;
 }
 
 // The frame as the website picture: caption first when asked for, then the JPEG file. False
@@ -135,17 +139,18 @@ bool Upload(FtpClient& ftp, const QString& local, const QString& remoteName, con
 
 void RotateLocalHistory(const QString& folder, const OptionsValues& options)
 {
-    for (const auto& [source, target] : HistoryMoves(options)) {
+    ForEachHistoryMove(options, [&](const QString& source, const QString& target) {
         if (QFile::exists(folder + target))
             QFile::remove(folder + target);
         if (QFile::exists(folder + source))
             QFile::rename(folder + source, folder + target);
-    }
+        return true;
+    });
 }
 
 void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
 {
-    for (const auto& [source, target] : HistoryMoves(options)) {
+    ForEachHistoryMove(options, [&](const QString& source, const QString& target) {
         try {
             ftp.DeleteRemote(target);
         } catch (const std::exception&) {
@@ -154,7 +159,8 @@ void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
             ftp.RenameRemote(source, target);
         } catch (const std::exception&) {
         }
-    }
+        return ftp.IsOpen(); // once the connection is gone, every further step would fail too
+    });
 }
 
 void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options)

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -187,6 +188,13 @@ TEST_F(Publishing, HistoryNumbersAndWhenThereIsNone)
         EXPECT_EQ(ReadFileBytes(site + "Tarvo.jpg"), "Tarvo.jpg") << number << " " << naming;
         EXPECT_EQ(ReadFileBytes(site + "Tarvo02.jpg"), "Tarvo02.jpg") << number << " " << naming;
     }
+
+    // A damaged profile's history length still rotates, within a bounded number of steps.
+    options.WPicNaming = NamingFixed;
+    options.FileNumber = std::numeric_limits<std::int32_t>::max();
+    RotateLocalHistory(site, options);
+    EXPECT_EQ(ReadFileBytes(site + "Tarvo03.jpg"), "Tarvo02.jpg");
+    EXPECT_EQ(ReadFileBytes(site + "Tarvo02.jpg"), "Tarvo.jpg");
 }
 
 TEST_F(Publishing, ConnectionPolicyFollowsTheTrigger)
