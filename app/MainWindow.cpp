@@ -353,6 +353,15 @@ void TForm1::Video1Status(TVideoCap& sender)
     const int minWidth = std::max(width() - video1_->width() + int(sender.ImageWidth()), 180);
     setMinimumSize(minWidth, minHeight);
     resize(minWidth, minHeight);
+    // A larger video must not push the window off the screen it started on.
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QRect frame = frameGeometry();
+        const int left = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+        const int top = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+        if (left != frame.left() || top != frame.top())
+            move(left, top);
+    }
 }
 
 void TForm1::ShowMainWindow()

@@ -141,15 +141,6 @@ TEST_F(LogWriterTest, StatusTextClearsAfterTheMostRecentMessage)
     EXPECT_FALSE(clear.isActive());
 }
 
-TEST_F(LogWriterTest, StatusOnlyHintShowsEvenWithLoggingOff)
-{
-    ActiveOptions.CreateLogfile = false;
-    writer.ShowStatusText("hint");
-    EXPECT_EQ(sink.current(), "hint");
-    EXPECT_TRUE(writer.ClearStatusbar().isActive());
-    EXPECT_FALSE(QFile::exists(logDir + "Log.txt"));
-}
-
 TEST_F(LogWriterTest, LinesFromManyThreadsStayWholeAndReachTheStatusBarOnTheGuiThread)
 {
     constexpr int threads = 4;

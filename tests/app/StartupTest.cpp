@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
@@ -277,6 +278,9 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     ASSERT_TRUE(WaitFor([&] { return f.Video1().height() == height; }));
     EXPECT_EQ(f.Video1().width(), std::max(width, 180));
     EXPECT_EQ(f.statusBar()->height(), 20);
+    const QRect screen = f.screen()->availableGeometry();
+    if (f.frameGeometry().width() <= screen.width() && f.frameGeometry().height() <= screen.height())
+        EXPECT_TRUE(screen.contains(f.frameGeometry())) << "the framed window stays on the screen";
 
     f.Exit1Click();
     EXPECT_TRUE(program.store().ReadBool("Preview", false));
