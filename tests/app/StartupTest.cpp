@@ -279,8 +279,9 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     EXPECT_EQ(f.Video1().width(), std::max(width, 180));
     EXPECT_EQ(f.statusBar()->height(), 20);
     const QRect screen = f.screen()->availableGeometry();
-    if (f.frameGeometry().width() <= screen.width() && f.frameGeometry().height() <= screen.height())
+    if (f.frameGeometry().width() <= screen.width() && f.frameGeometry().height() <= screen.height()) {
         EXPECT_TRUE(screen.contains(f.frameGeometry())) << "the framed window stays on the screen";
+    }
 
     f.Exit1Click();
     EXPECT_TRUE(program.store().ReadBool("Preview", false));
