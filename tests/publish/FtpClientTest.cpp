@@ -123,16 +123,6 @@ TEST_P(RealServer, RefusalsCarryTheRepliesLastLine)
     EXPECT_EQ(server.CountCommands("PASV") + server.CountCommands("PORT"), 0);
 }
 
-TEST_P(RealServer, ReadOnlyUserCannotStore)
-{
-    PointAt(ftp, server.Port(), "reader");
-    ftp.Open();
-    const QString refused = FailureOf([&] { ftp.StoreFile(files.Make("p.jpg", "x"), "p.jpg"); });
-    EXPECT_TRUE(refused.startsWith("550 ")) << refused.toStdString();
-    EXPECT_FALSE(QFile::exists(server.Root() + "p.jpg"));
-    EXPECT_TRUE(ftp.IsOpen());
-}
-
 TEST_P(RealServer, LineBreaksInNamesAreRefusedBeforeSending)
 {
     ftp.Open();
