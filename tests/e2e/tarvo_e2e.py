@@ -3,143 +3,12 @@
 folders: first and second start, key presses on the main window, a hidden start and SIGTERM."""
 import os
 import re
-import shutil
-import signal
-import socket
-import subprocess
 import sys
-import tempfile
-import time
-import unittest
 
-TARVO = os.environ.get("TARVO_EXE", "")
-SHOTS = os.environ.get("TARVO_E2E_SHOTS", "")
-DEADLINE = 60.0
+from e2e_support import SHOTS, TarvoCase, main, wait_for
 
 
-def wait_for(cond, timeout=DEADLINE, what="condition"):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = cond()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
-
-
-def closed_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Display:
-    def __init__(self):
-        read, write = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write,), stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as f:
-            self.name = ":" + f.readline().strip()
-
-    def close(self):
-        self.proc.terminate()
-        self.proc.wait(timeout=30)
-
-
-class Tarvo:
-    """One run of the program in the given folders."""
-
-    def __init__(self, env, args=()):
-        self.env = env
-        self.proc = subprocess.Popen([TARVO, *args], env=env, cwd=env["TARVO_HOME"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-    def xdo(self, *args):
-        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True).stdout.split()
-
-    def visible_main_window(self):
-        for wid in self.xdo("search", "--all", "--onlyvisible", "--pid", str(self.proc.pid), "--name", "^Tarvo$"):
-            return wid
-        return None
-
-    def key(self, wid, keys):
-        self.xdo("windowactivate", "--sync", wid)
-        self.xdo("windowfocus", "--sync", wid)
-        self.xdo("key", "--window", wid, keys)
-
-    def pixels(self, wid):
-        """The window's pixels as (width, height, rgb bytes)."""
-        out = subprocess.run(["import", "-window", wid, "ppm:-"], env=self.env, capture_output=True, check=True).stdout
-        m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", out)
-        w, h = int(m.group(1)), int(m.group(2))
-        return w, h, out[m.end():]
-
-    def screenshot(self, wid, path):
-        subprocess.run(["import", "-window", wid, path], env=self.env, check=True)
-
-    def terminate(self):
-        start = time.monotonic()
-        self.proc.send_signal(signal.SIGTERM)
-        code = self.proc.wait(timeout=DEADLINE)
-        return code, time.monotonic() - start
-
-
-class TarvoEndToEnd(unittest.TestCase):
-    def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="tarvo-e2e-")
-        self.home = os.path.join(self.tmp, "home") + "/"
-        self.config = os.path.join(self.tmp, "config")
-        os.makedirs(self.home)
-        os.makedirs(self.config)
-        for asset in ("alarm.wav", "click.wav", "offline.jpg", "example.bmp"):
-            src = os.path.join(os.path.dirname(TARVO), asset)
-            if os.path.exists(src):
-                shutil.copy(src, self.home)
-        self.display = Display()
-        self.env = dict(os.environ, DISPLAY=self.display.name, QT_QPA_PLATFORM="xcb",
-                        TARVO_HOME=self.home, XDG_CONFIG_HOME=self.config, HOME=self.tmp,
-                        TARVO_UPDATE_HOST="127.0.0.1:%d" % closed_port())
-        self.env.pop("TARVO_TEST_SOURCE", None)
-        self.runs = []
-
-    def tearDown(self):
-        for run in self.runs:
-            if run.proc.poll() is None:
-                run.proc.kill()
-                run.proc.wait()
-        self.display.close()
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
-    def start(self, *args):
-        self.log_start = len(self.log())
-        run = Tarvo(self.env, args)
-        self.runs.append(run)
-        return run
-
-    def log(self):
-        try:
-            with open(self.home + "Log/Log.txt", encoding="utf-8", newline="") as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
-
-    def store(self):
-        with open(os.path.join(self.config, "Tarvo", "Tarvo.conf"), encoding="utf-8") as f:
-            return f.read()
-
-    def stored(self, name):
-        m = re.search(r"^%s=(.*)$" % name, self.store(), re.M)
-        return m.group(1).strip('"') if m else None
-
-    def wait_log(self, text, run):
-        def found():
-            if run.proc.poll() is not None:
-                raise AssertionError("tarvo ended early: " + run.proc.stderr.read().decode(errors="replace"))
-            return text in self.log()[self.log_start:]
-        wait_for(found, what=repr(text))
-
+class TarvoEndToEnd(TarvoCase):
     def test_first_and_second_start_preview_and_picture(self):
         first = self.start()
         self.wait_log("Loaded driver: ", first)
@@ -192,6 +61,4 @@ class TarvoEndToEnd(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not TARVO or not os.access(TARVO, os.X_OK):
-        sys.exit("set TARVO_EXE to the tarvo executable")
-    unittest.main(verbosity=2)
+    main()

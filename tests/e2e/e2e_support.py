@@ -1,0 +1,258 @@
+"""Shared pieces of the whole-program runs: an own Xvfb, one tarvo process in its own program and
+config folders, log and per-user store readers, profile files with chosen fields, and the real
+peers (pyftpdlib FTP server, microsocks SOCKS 5 proxy) on 127.0.0.1."""
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TARVO = os.environ.get("TARVO_EXE", "")
+WRITE_PROFILE = os.environ.get("TARVO_WRITE_PROFILE", "")
+SOURCE_DIR = os.environ.get("TARVO_SOURCE_DIR",
+                            os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+SHOTS = os.environ.get("TARVO_E2E_SHOTS", "")
+DEADLINE = 60.0
+
+
+def wait_for(cond, timeout=DEADLINE, what="condition"):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = cond()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def closed_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def free_port():
+    return closed_port()
+
+
+def can_connect(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1):
+            return True
+    except OSError:
+        return False
+
+
+def stop_process(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+class Display:
+    def __init__(self):
+        read, write = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write,), stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as f:
+            self.name = ":" + f.readline().strip()
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=30)
+
+
+class FtpServer:
+    """The publishing tests' pyftpdlib server: user "tarvo", password "secret", files under root."""
+
+    def __init__(self, root, log):
+        os.makedirs(root, exist_ok=True)
+        self.root = root
+        self.proc = subprocess.Popen(
+            ["/usr/bin/python3", os.path.join(SOURCE_DIR, "tests", "publish", "ftp_server.py"),
+             "--root", root, "--log", log], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        line = self.proc.stdout.readline()
+        m = re.match(r"PORT (\d+)", line)
+        if not m:
+            stop_process(self.proc)
+            raise AssertionError("the FTP server did not start: " + repr(line))
+        self.port = int(m.group(1))
+
+    def close(self):
+        stop_process(self.proc)
+
+
+class SocksProxy:
+    """microsocks on a free port of 127.0.0.1, without authentication."""
+
+    def __init__(self):
+        self.port = free_port()
+        self.proc = subprocess.Popen(["/usr/bin/microsocks", "-i", "127.0.0.1", "-p", str(self.port)],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: can_connect(self.port), what="the SOCKS proxy")
+
+    def close(self):
+        stop_process(self.proc)
+
+
+class Tarvo:
+    """One run of the program in the given folders."""
+
+    def __init__(self, env, args=()):
+        self.env = env
+        self.proc = subprocess.Popen([TARVO, *args], env=env, cwd=env["TARVO_HOME"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def xdo(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True).stdout.split()
+
+    def visible_window(self, title):
+        for wid in self.xdo("search", "--all", "--onlyvisible", "--pid", str(self.proc.pid), "--name", title):
+            return wid
+        return None
+
+    def visible_main_window(self):
+        return self.visible_window("^Tarvo$")
+
+    def focus(self, wid):
+        self.xdo("windowactivate", "--sync", wid)
+        self.xdo("windowfocus", "--sync", wid)
+
+    def key(self, wid, keys):
+        self.focus(wid)
+        self.xdo("key", "--window", wid, keys)
+
+    def type(self, wid, text):
+        self.focus(wid)
+        self.xdo("type", "--window", wid, text)
+
+    def pixels(self, wid):
+        """The window's pixels as (width, height, rgb bytes)."""
+        out = subprocess.run(["import", "-window", wid, "ppm:-"], env=self.env, capture_output=True, check=True).stdout
+        m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", out)
+        w, h = int(m.group(1)), int(m.group(2))
+        return w, h, out[m.end():]
+
+    def screenshot(self, wid, path):
+        subprocess.run(["import", "-window", wid, path], env=self.env, check=True)
+
+    def terminate(self):
+        start = time.monotonic()
+        self.proc.send_signal(signal.SIGTERM)
+        code = self.proc.wait(timeout=DEADLINE)
+        return code, time.monotonic() - start
+
+
+class TarvoCase(unittest.TestCase):
+    """A fresh program folder, config folder and Xvfb for each test; every run is ended afterwards."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="tarvo-e2e-")
+        self.home = os.path.join(self.tmp, "home") + "/"
+        self.config = os.path.join(self.tmp, "config")
+        os.makedirs(self.home)
+        os.makedirs(self.config)
+        for asset in ("alarm.wav", "click.wav", "offline.jpg", "example.bmp"):
+            src = os.path.join(os.path.dirname(TARVO), asset)
+            if os.path.exists(src):
+                shutil.copy(src, self.home)
+        self.display = Display()
+        self.env = dict(os.environ, DISPLAY=self.display.name, QT_QPA_PLATFORM="xcb",
+                        TARVO_HOME=self.home, XDG_CONFIG_HOME=self.config, HOME=self.tmp,
+                        TARVO_UPDATE_HOST="127.0.0.1:%d" % closed_port())
+        self.env.pop("TARVO_TEST_SOURCE", None)
+        self.runs = []
+        self.peers = []
+        self.log_start = 0
+
+    def tearDown(self):
+        for run in self.runs:
+            if run.proc.poll() is None:
+                run.proc.kill()
+                run.proc.wait()
+        for peer in self.peers:
+            peer.close()
+        self.display.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def start(self, *args):
+        self.log_start = len(self.log())
+        run = Tarvo(self.env, args)
+        self.runs.append(run)
+        return run
+
+    def log(self):
+        try:
+            with open(self.home + "Log/Log.txt", encoding="utf-8", newline="") as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
+
+    def run_log(self):
+        """The log lines written since the last start."""
+        return self.log()[self.log_start:]
+
+    def store(self):
+        with open(os.path.join(self.config, "Tarvo", "Tarvo.conf"), encoding="utf-8") as f:
+            return f.read()
+
+    def stored(self, name):
+        m = re.search(r"^%s=(.*)$" % name, self.store(), re.M)
+        return m.group(1).strip('"') if m else None
+
+    def set_stored(self, name, value):
+        """Writes one per-user value while no run is active (an INI file of QSettings)."""
+        path = os.path.join(self.config, "Tarvo", "Tarvo.conf")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        text = self.store() if os.path.exists(path) else "[General]\n"
+        line = "%s=%s" % (name, value)
+        text, n = re.subn(r"^%s=.*$" % name, line, text, flags=re.M)
+        if not n:
+            text = text.rstrip("\n") + "\n" + line + "\n"
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+
+    def wait_log(self, text, run, timeout=DEADLINE):
+        def found():
+            if run.proc.poll() is not None:
+                raise AssertionError("tarvo ended early: " + run.proc.stderr.read().decode(errors="replace"))
+            return text in self.run_log()
+        wait_for(found, timeout=timeout, what=repr(text))
+
+    def write_profile(self, name, **fields):
+        """Profiles/<name>.pfl: the defaults with the given fields."""
+        os.makedirs(self.home + "Profiles", exist_ok=True)
+        args = ["%s=%s" % (k, int(v) if isinstance(v, bool) else v) for k, v in fields.items()]
+        subprocess.run([WRITE_PROFILE, self.home, self.home + "Profiles/%s.pfl" % name, *args], check=True)
+
+    def use_profile(self, name, **fields):
+        """Writes the profile and makes it the one the next start loads."""
+        self.write_profile(name, **fields)
+        self.set_stored("CurrentProfile", name)
+
+    def ftp_server(self):
+        server = FtpServer(os.path.join(self.tmp, "ftp"), os.path.join(self.tmp, "ftp.log"))
+        self.peers.append(server)
+        return server
+
+    def socks_proxy(self):
+        proxy = SocksProxy()
+        self.peers.append(proxy)
+        return proxy
+
+
+def main():
+    if not TARVO or not os.access(TARVO, os.X_OK):
+        sys.exit("set TARVO_EXE to the tarvo executable")
+    unittest.main(verbosity=2)
