@@ -133,6 +133,13 @@ class Tarvo:
         self.focus(wid)
         self.xdo("key", "--window", wid, keys)
 
+    def press(self, wid, *keys):
+        """Focuses the window once, then presses the keys as the keyboard does, so that a menu or
+        popup the first key opens receives the next."""
+        self.focus(wid)
+        for keys_ in keys:
+            self.xdo("key", "--delay", "50", keys_)
+
     def type(self, wid, text):
         self.focus(wid)
         self.xdo("type", "--window", wid, text)
@@ -181,6 +188,7 @@ class TarvoCase(unittest.TestCase):
             if run.proc.poll() is None:
                 run.proc.kill()
                 run.proc.wait()
+            run.proc.stderr.close()
         for peer in self.peers:
             peer.close()
         self.display.close()
