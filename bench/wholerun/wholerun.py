@@ -1,0 +1,59 @@
+#!/usr/bin/python3
+"""Whole-run cost of motion auto-capturing: tarvo -m on the test device at the chosen size and
+30 fps for N seconds; prints CPU seconds per wall second (fraction of one core) and resident memory.
+Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--warmup 5] [--json]"""
+import argparse
+import json
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tarvo_run import Run, cpu_seconds, device_mode, motion_profile, rss_kib, wait_for  # noqa: E402
+
+
+def measure(build_dir, seconds, width, height, fps, warmup):
+    settings = motion_profile("{home}", fps) + device_mode(width, height, fps)
+    with Run(build_dir, settings) as run:
+        # Counting starts once the first motion picture is written: auto-capturing is running.
+        wait_for(lambda: run.pictures() > 0 or not run.alive(), timeout=60 + warmup,
+                 what="the first motion picture")
+        if not run.alive():
+            raise SystemExit("tarvo ended early; see " + run.tmp + "/stderr.txt")
+        time.sleep(warmup)
+        cpu0, wall0, pics0 = cpu_seconds(run.proc.pid), time.monotonic(), run.pictures()
+        peak = 0
+        while time.monotonic() - wall0 < seconds:
+            time.sleep(1)
+            peak = max(peak, rss_kib(run.proc.pid))
+        cpu1, wall1 = cpu_seconds(run.proc.pid), time.monotonic()
+        result = {"size": "%dx%d" % (width, height), "fps": fps, "seconds": round(wall1 - wall0, 1),
+                  "core_fraction": (cpu1 - cpu0) / (wall1 - wall0), "rss_mib": rss_kib(run.proc.pid) / 1024,
+                  "peak_rss_mib": peak / 1024, "pictures": run.pictures() - pics0,
+                  "picture_size": "%dx%d" % (run.picture_size() or (0, 0))}
+        if not run.alive():
+            raise SystemExit("tarvo ended during the measurement")
+        return result
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("build_dir")
+    p.add_argument("--seconds", type=float, default=60)
+    p.add_argument("--size", default="640x480")
+    p.add_argument("--fps", type=int, default=30)
+    p.add_argument("--warmup", type=float, default=5)
+    p.add_argument("--json", action="store_true")
+    a = p.parse_args()
+    w, h = (int(x) for x in a.size.split("x"))
+    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup)
+    if a.json:
+        print(json.dumps(r))
+    else:
+        print("%s/%d fps over %.0f s: %.1f %% of one core, RSS %.1f MiB (peak %.1f), %d pictures of %s"
+              % (r["size"], r["fps"], r["seconds"], 100 * r["core_fraction"], r["rss_mib"],
+                 r["peak_rss_mib"], r["pictures"], r["picture_size"]))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Long unattended run (not part of CI). Usage: tests/soak/soak.sh [minutes] [build-dir] [WxH]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+minutes=${1:-30}
+build=${2:-build}
+size=${3:-640x480}
+[ -x "$build/tarvo" ] && [ -x "$build/bench/bench_profile" ] || \
+  cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile
+exec python3 tests/soak/soak.py "$build" --minutes "$minutes" --size "$size"
