@@ -1,5 +1,5 @@
 #include "imaging/JpegWriter.h"
-#include "imaging/SafeFileWrite.h"
+#include "common/SafeFileWrite.h"
 
 #include <algorithm>
 #include <csetjmp>

@@ -1,10 +1,10 @@
 #include "imaging/PictureSaving.h"
 #include "common/EventLog.h"
-#include "imaging/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "imaging/Caption.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
-#include "imaging/SafeFileWrite.h"
+#include "common/SafeFileWrite.h"
 
 #include <exception>
 

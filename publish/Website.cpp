@@ -4,7 +4,7 @@
 #include "imaging/Caption.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
-#include "imaging/SafeFileWrite.h"
+#include "common/SafeFileWrite.h"
 #include "settings/ProgramDir.h"
 
 #include <QFile>

@@ -7,11 +7,11 @@
 #include "app/engine/MenuSwitch.h"
 #include "capture/VideoCap.h"
 #include "common/EventLog.h"
-#include "imaging/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "imaging/Caption.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
-#include "imaging/SafeFileWrite.h"
+#include "common/SafeFileWrite.h"
 #include "settings/ActiveOptions.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "imaging/SafeFileWrite.h"
+#include "common/SafeFileWrite.h"
 
 #include <QSaveFile>
 

@@ -1,4 +1,4 @@
-#include "imaging/BmpWriter.h"
+#include "common/BmpWriter.h"
 
 #include <QtEndian>
 
