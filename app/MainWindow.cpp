@@ -90,11 +90,16 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
             ApplicationEvents1Deactivate();
     });
     terminationSignals_ = std::make_unique<TerminationSignals>([this] { Exit1Click(); });
+    // Test hook for end-to-end runs: with TARVO_TEST_HOOKS=1, SIGUSR1 makes the camera fail as an
+    // unplugged one would.
+    if (qEnvironmentVariable("TARVO_TEST_HOOKS") == "1")
+        deviceLostHook_ = std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video1_->SimulateDeviceLost(); });
 }
 
 TForm1::~TForm1()
 {
     // The frame thread and every window that reports must be gone before the log writer.
+    deviceLostHook_.reset();
     engine_.reset();
     form7_.reset();
     form8_.reset();
@@ -343,6 +348,7 @@ void TForm1::ApplyDriverDialogMenus()
 
 void TForm1::Video1Status(TVideoCap& sender)
 {
+    engine_->Video1StatusChanged();
     if (!sender.DriverOpen()) {
         setMinimumSize(50, 100);
         return;

@@ -30,6 +30,7 @@ class TForm8;
 class TForm9;
 class TTolmarTrayIcon;
 class TVideoCap;
+class SignalWatcher;
 class TerminationSignals;
 
 class TForm1 final : public QMainWindow, public StatusSink, public EngineHost, public ActivationTargets {
@@ -146,6 +147,7 @@ private:
     std::unique_ptr<TTolmarTrayIcon> trayIcon_;
     std::unique_ptr<AutoCaptureEngine> engine_;
     std::unique_ptr<TerminationSignals> terminationSignals_;
+    std::unique_ptr<SignalWatcher> deviceLostHook_;
     std::unique_ptr<TForm9> form9_;
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm4> form4_;

@@ -3,9 +3,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <csignal>
 
 int main(int argc, char** argv)
 {
+    // A file-size limit must fail the write that crosses it ("Could not save file: "), not end the
+    // program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tarvo");
     QApplication::setWindowIcon(QIcon(":/icons/tarvo.png"));

@@ -11,6 +11,8 @@
 #include "imaging/SoundPlayer.h"
 #include "settings/ActiveOptions.h"
 
+#include <QApplication>
+
 namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
@@ -23,10 +25,12 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
     Rearm.setInterval(1000);
     Rearm.setSingleShot(true);
     TrayIconBlink.setInterval(100);
+    Reconnect.setInterval(ReconnectIntervalMs);
     connect(&Timer1, &QTimer::timeout, this, &AutoCaptureEngine::Timer1Timer);
     connect(&Fuse, &QTimer::timeout, this, &AutoCaptureEngine::FuseTimer);
     connect(&Rearm, &QTimer::timeout, this, &AutoCaptureEngine::RearmTimer);
     connect(&TrayIconBlink, &QTimer::timeout, this, &AutoCaptureEngine::TrayIconBlinkTimer);
+    connect(&Reconnect, &QTimer::timeout, this, &AutoCaptureEngine::ReconnectTimer);
 }
 
 AutoCaptureEngine::~AutoCaptureEngine() = default;
@@ -35,13 +39,13 @@ void AutoCaptureEngine::SetTimedInterval(int ms) { Timer1.setInterval(TimedTrigg
 void AutoCaptureEngine::SetRearmInterval(int ms) { Rearm.setInterval(RearmDelayMs(ms)); }
 void AutoCaptureEngine::SetFuseSeconds(int seconds) { fuseSeconds_ = FuseLengthSeconds(seconds); }
 
-bool AutoCaptureEngine::AutoCapturing() const { return running_.load(); }
+bool AutoCaptureEngine::AutoCapturing() const { return running_.load() || reconnecting_; }
 
 void AutoCaptureEngine::Startautocapturing1Click()
 {
     if (!video_.DriverOpen()) {
         Log("Driver not loaded", false, "TForm1.Startautocapturing1Click");
-    } else if (running_.load()) {
+    } else if (AutoCapturing()) {
         StopAutoCap();
     } else if (ActiveOptions.FuseEnabled && ActiveOptions.Trigger == TriggerMotion) {
         if (Fuse.isActive()) {
@@ -59,7 +63,7 @@ void AutoCaptureEngine::Startautocapturing1Click()
         StartAutoCap();
     }
     // A checkable item flips its own mark when clicked; the marks always show the real state.
-    SetAutoCapChecks(running_.load());
+    SetAutoCapChecks(AutoCapturing());
 }
 
 void AutoCaptureEngine::Autocapturing1Click()
@@ -68,7 +72,7 @@ void AutoCaptureEngine::Autocapturing1Click()
         Startautocapturing1Click();
     else {
         Log("Driver not loaded", false, "TForm1.Autocapturing1Click");
-        SetAutoCapChecks(running_.load());
+        SetAutoCapChecks(AutoCapturing());
     }
 }
 
@@ -91,15 +95,24 @@ void AutoCaptureEngine::StartAutoCap()
         Log("Error: Could not initialize video stream!", true, "TForm1.StartAutoCap");
         return;
     }
-    ++run_;
-    stopPosted_ = false;
-
     EnableItem(menus_.captureNow, true);
     for (QAction* item : {menus_.preview, menus_.driverSource, menus_.driverDisplay, menus_.driverFormat,
                           menus_.captureVideo, menus_.setup, menus_.profiles, menus_.trayProfiles})
         EnableItem(item, false);
     host_.SetSetupOkEnabled(false);
 
+    ConfigureFtpClient(options);
+    BeginStreamRun(options);
+
+    Log("Autocapturing on", true, "TForm1.StartAutoCap");
+    host_.SetIconImage(IconAutoOn);
+    SetAutoCapChecks(true);
+}
+
+void AutoCaptureEngine::BeginStreamRun(const OptionsValues& options)
+{
+    ++run_;
+    stopPosted_ = false;
     FrameState& f = *frame_;
     f.format = FrameFormat{};
     try {
@@ -110,8 +123,6 @@ void AutoCaptureEngine::StartAutoCap()
     }
     f.decoder = std::make_unique<FrameDecoder>();
 
-    ConfigureFtpClient(options);
-
     CaptureRequest = false;
     if (options.Trigger == TriggerTimed)
         Timer1.start();
@@ -121,11 +132,8 @@ void AutoCaptureEngine::StartAutoCap()
         MDActive = true;
         PrepareDetectionGrid(f.format.width(), f.format.height(), options);
     }
+    WatchEscape();
     running_ = true;
-
-    Log("Autocapturing on", true, "TForm1.StartAutoCap");
-    host_.SetIconImage(IconAutoOn);
-    SetAutoCapChecks(true);
 }
 
 void AutoCaptureEngine::StopAutoCap()
@@ -133,6 +141,9 @@ void AutoCaptureEngine::StopAutoCap()
     // Cut an upload of the frame thread short so that stopping the stream does not wait for it.
     AbortFtpTransfer();
     running_ = false;
+    reconnecting_ = false;
+    Reconnect.stop();
+    qApp->removeEventFilter(this);
     video_.StopSequence();
 
     EnableItem(menus_.captureNow, false);

@@ -47,14 +47,23 @@ public:
     // Step 7 of the driver connection: with "-m", AutoCapAtStart, the first driver load and a
     // connected driver, auto-capturing starts by itself.
     void AutoStartAfterDriverLoad(bool firstDriverLoad);
-    // Auto-capturing runs (the tray item carries its check mark); PrepareExit asks this.
+    // Auto-capturing runs (the tray item carries its check mark), or waits for its lost camera;
+    // PrepareExit asks this.
     bool AutoCapturing() const;
+    // Auto-capturing lost its camera and tries to reconnect it.
+    bool Reconnecting() const { return reconnecting_; }
+
+    // The capture component's OnStatus. A stream that ended by itself while auto-capturing means
+    // the camera is gone: the engine keeps trying to reconnect and resumes with the same trigger.
+    // An Escape in the video's window ends auto-capturing instead.
+    void Video1StatusChanged();
 
     // Timer handlers (public so the window and tests can drive them).
     void Timer1Timer();
     void FuseTimer();
     void RearmTimer();
     void TrayIconBlinkTimer();
+    void ReconnectTimer();
     // After each armed motion trigger. Frame thread.
     void DisarmAfterTrigger();
 
@@ -80,12 +89,20 @@ public:
     QTimer Fuse;
     QTimer Rearm;
     QTimer TrayIconBlink;
+    QTimer Reconnect;
 
 private:
     struct FrameState;
     enum class Conversion { Done, DrawFailed, Failed };
 
     void StartBlink();
+    // The part of starting that is done again when a lost camera is back: fresh frame state, the
+    // trigger, then frames are accepted.
+    void BeginStreamRun(const OptionsValues& options);
+    void DeviceLost();
+    // Escape presses in the video's window, noted ahead of the component's own Escape handling.
+    void WatchEscape();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void ConfigureFtpClient(const OptionsValues& options);
     void AbortFtpTransfer();
     // The FTP end of StopAutoCap: the offline picture, then the connection is closed.
@@ -123,4 +140,9 @@ private:
     // A manual recording to a file runs ("Capture &video" carries its check mark); the handler
     // ignores every frame meanwhile.
     std::atomic<bool> recording_{false};
+    // The camera was lost while auto-capturing; Reconnect runs until it is back or the user stops.
+    bool reconnecting_ = false;
+    int failedReconnects_ = 0;
+    // An Escape for the video's window is being handled right now.
+    bool escapePressed_ = false;
 };

@@ -15,3 +15,8 @@ constexpr int RearmDelayMs(int ms) { return std::max(ms, 0); }
 
 // A fuse of 0 s starts auto-capturing at once.
 constexpr int FuseLengthSeconds(int seconds) { return std::max(seconds, 0); }
+
+// A camera lost while auto-capturing is tried again this often; a failed try is logged once a
+// minute, so a camera that stays away does not fill the log.
+inline constexpr int ReconnectIntervalMs = 5000;
+inline constexpr int ReconnectTriesPerReport = 12;

@@ -65,6 +65,7 @@ EngineTest::EngineTest()
     video = std::make_unique<TVideoCap>(nullptr, &backend);
     engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
     video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->Video1VideoStream(sender, h); });
+    video->SetOnStatus([this](TVideoCap&) { engine->Video1StatusChanged(); });
     video->SetDriverIndex(0);
     video->SetDriverOpen(true);
     engine->SetFuseSeconds(0);

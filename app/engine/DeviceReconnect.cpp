@@ -1,0 +1,90 @@
+// A camera lost while auto-capturing: the engine stops handling frames, tries every few seconds to
+// start the stream again, and resumes with the same trigger once the device answers. The user's
+// own stop (the menu, the tray, Escape, the program's exit) ends the waiting as well.
+#include "app/engine/AutoCaptureEngine.h"
+
+#include "app/engine/EngineHost.h"
+#include "app/engine/EngineIntervals.h"
+#include "app/engine/EngineInternals.h"
+#include "capture/VideoCap.h"
+#include "common/EventLog.h"
+#include "settings/ActiveOptions.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace {
+void Log(const QString& msg, const QString& sender) { ProgramLog().WriteLog(msg, true, sender); }
+} // namespace
+
+void AutoCaptureEngine::Video1StatusChanged()
+{
+    if (!running_.load() || stopPosted_.load() || video_.SequenceRunning())
+        return;
+    if (escapePressed_)
+        StopAutoCap();
+    else
+        DeviceLost();
+}
+
+void AutoCaptureEngine::DeviceLost()
+{
+    // The stream has ended, so no frame is being handled and none will come until it restarts.
+    running_ = false;
+    Timer1.stop();
+    Rearm.stop();
+    Armed = true;
+    MDActive = false;
+    CaptureRequest = false;
+    TrayIconBlink.stop();
+    blinkStep_ = 0;
+    host_.SetIndicatorPanelWidth(0);
+    host_.SetIconImage(IconAutoOff);
+
+    reconnecting_ = true;
+    failedReconnects_ = 0;
+    Reconnect.start();
+    Log(QString("Camera lost; trying to reconnect every %1 seconds").arg(ReconnectIntervalMs / 1000),
+        "TForm1.DeviceLost");
+}
+
+void AutoCaptureEngine::ReconnectTimer()
+{
+    if (!reconnecting_) {
+        Reconnect.stop();
+        return;
+    }
+    video_.SetCapToFile(false);
+    if (video_.DriverOpen() && video_.StartSequence()) {
+        Reconnect.stop();
+        reconnecting_ = false;
+        BeginStreamRun(ActiveOptions);
+        host_.SetIconImage(IconAutoOn);
+        Log("Camera back; autocapturing resumed", "TForm1.ReconnectTimer");
+        return;
+    }
+    if (failedReconnects_++ % ReconnectTriesPerReport == 0)
+        Log("Camera still not available; trying again", "TForm1.ReconnectTimer");
+}
+
+void AutoCaptureEngine::WatchEscape()
+{
+    // Filters run newest first: installing again puts this one ahead of the component's, which
+    // ends the stream on the same key press.
+    qApp->removeEventFilter(this);
+    qApp->installEventFilter(this);
+}
+
+bool AutoCaptureEngine::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        auto* target = qobject_cast<QWidget*>(watched);
+        if (target && target->window() == video_.window()) {
+            escapePressed_ = true;
+            // Only the handling of this key press counts as the user's stop.
+            QMetaObject::invokeMethod(this, [this] { escapePressed_ = false; }, Qt::QueuedConnection);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
