@@ -51,7 +51,7 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixe
 
     Label5 = MakeLabel(this, QRect(48, 8, 0, 0), "Tarvo...", false);
     MakeBold(Label5);
-    Label1 = MakeLabel(this, QRect(48, 24, 229, 17), "Webcam surveillance for the Linux desktop.", true);
+    Label1 = MakeLabel(this, QRect(48, 26, 306, 34), "Webcam surveillance for the Linux desktop.", true);
 
     Label10 = new ClickableLabel(QString::fromUtf8(ProductPageUrl(config_.site).toEncoded()), this);
     Label10->move(8, 68);
@@ -70,7 +70,7 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixe
     Button1 = new QPushButton("OK", this);
     Button1->setGeometry(256, 196, 97, 25);
     Button2 = new QPushButton("Check for new version", this);
-    Button2->setGeometry(8, 196, 121, 25);
+    Button2->setGeometry(8, 196, 170, 25);
     setTabOrder(Button1, Button2);
     Button1->setDefault(true);
 
