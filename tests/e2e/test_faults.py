@@ -1,0 +1,146 @@
+#!/usr/bin/python3
+"""Faults during a run of the real tarvo under Xvfb: the FTP server gone and back, the SOCKS proxy
+gone, a full disk (a file-size limit) and a lost camera. The program logs each fault, keeps going
+and still ends promptly on SIGTERM."""
+import os
+import re
+import resource
+import signal
+import subprocess
+
+from e2e_support import TarvoCase, Tarvo, can_connect, free_port, main, stop_process, wait_for
+
+PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
+FTP_ERROR = re.compile(r"Could not upload|Not connected")
+SERVE_FTP = """
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+authorizer = DummyAuthorizer()
+authorizer.add_user("tarvo", "secret", sys.argv[2], perm="elradfmwMT")
+FTPHandler.authorizer = authorizer
+FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
+"""
+
+
+class FixedPortFtp:
+    """pyftpdlib on a port chosen here, so that it can be stopped and started again on the same one."""
+
+    def __init__(self, root, port):
+        self.root, self.port, self.proc = root, port, None
+        os.makedirs(root, exist_ok=True)
+
+    def start(self):
+        self.proc = subprocess.Popen(["/usr/bin/python3", "-c", SERVE_FTP, str(self.port), self.root],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: can_connect(self.port), what="the FTP server")
+
+    def close(self):
+        if self.proc:
+            stop_process(self.proc)
+
+
+class LimitedTarvo(Tarvo):
+    """A run whose files may not grow beyond max_bytes (RLIMIT_FSIZE), as on a full disk."""
+
+    def __init__(self, env, args, max_bytes):
+        def limit():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (max_bytes, max_bytes))
+            # Python itself ignores SIGXFSZ; the program must be shown to do so on its own.
+            signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
+        self.env = env
+        self.proc = subprocess.Popen([os.environ["TARVO_EXE"], *args], env=env, cwd=env["TARVO_HOME"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, preexec_fn=limit)
+
+
+class Faults(TarvoCase):
+    def pictures(self):
+        return PICTURE_SAVED.findall(self.run_log())
+
+    def timed_profile(self, **fields):
+        base = dict(Trigger=1, TimedMin=0, TimedSec=1, AutoCapAtStart=True, CapPic=True, UpPic=False,
+                    ClickSound=False, LPicNaming=2)
+        base.update(fields)
+        self.use_profile("Faults", **base)
+
+    def ftp_fields(self, port, **more):
+        return dict(UpPic=True, WebsiteFTP=True, FTPAddress="127.0.0.1", Port=port, UserName="tarvo",
+                    Password="secret", SavePassword=True, PassiveMode=True, **more)
+
+    def wait_more_pictures(self, run, after, count=2):
+        wait_for(lambda: run.proc.poll() is None and len(self.pictures()) >= after + count,
+                 what="%d more pictures" % count)
+
+    def assert_ends_promptly(self, run):
+        code, seconds = run.terminate()
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 15, "SIGTERM answered")
+
+    def test_uploads_resume_after_the_ftp_server_was_killed_and_restarted(self):
+        server = FixedPortFtp(os.path.join(self.tmp, "ftp"), free_port())
+        self.peers.append(server)
+        server.start()
+        self.timed_profile(**self.ftp_fields(server.port))
+        run = self.start("-m")
+        uploaded = os.path.join(server.root, "Tarvo.jpg")
+        wait_for(lambda: run.proc.poll() is None and os.path.exists(uploaded), what="a first upload")
+
+        server.close()
+        wait_for(lambda: FTP_ERROR.search(self.run_log()), what="an upload error")
+        shown = len(self.pictures())
+        self.wait_more_pictures(run, shown)
+
+        os.remove(uploaded)
+        server.start()
+        wait_for(lambda: run.proc.poll() is None and os.path.exists(uploaded), what="uploads to resume")
+        self.assert_ends_promptly(run)
+
+    def test_capture_goes_on_when_the_socks_proxy_is_gone(self):
+        ftp = self.ftp_server()
+        socks = self.socks_proxy()
+        self.timed_profile(**self.ftp_fields(ftp.port, UseSocks=True, SocksType="SOCKS 5", SocksHost="127.0.0.1",
+                                              SocksPort=socks.port))
+        run = self.start("-m")
+        wait_for(lambda: run.proc.poll() is None and os.path.exists(os.path.join(ftp.root, "Tarvo.jpg")),
+                 what="an upload through the proxy")
+        socks.close()
+        errors_before = len(FTP_ERROR.findall(self.run_log()))
+        wait_for(lambda: len(FTP_ERROR.findall(self.run_log())) > errors_before, what="an upload error")
+        self.wait_more_pictures(run, len(self.pictures()))
+        self.assert_ends_promptly(run)
+
+    def test_a_full_disk_fails_each_picture_without_leaving_a_partial_one(self):
+        pictures = self.tmp + "/pictures/"
+        os.makedirs(pictures)
+        # Bitmaps of the test device are far larger than the limit; the log stays well below it.
+        self.timed_profile(SaveAsBitmap=True, PictureDir=pictures)
+        self.log_start = len(self.log())
+        run = LimitedTarvo(self.env, ["-m"], 96 * 1024)
+        self.runs.append(run)
+        wait_for(lambda: run.proc.poll() is None and self.run_log().count("Could not save file: ") >= 3,
+                 what="three failed pictures")
+        self.assertIsNone(run.proc.poll(), "tarvo survives the file-size limit")
+        self.assertEqual(self.pictures(), [])
+        self.assertEqual([name for name in os.listdir(pictures) if name.endswith(".bmp")], [],
+                         "no partial picture under a final name")
+        self.assert_ends_promptly(run)
+
+    def test_a_lost_camera_is_reconnected_and_auto_capturing_resumes(self):
+        self.env["TARVO_TEST_HOOKS"] = "1"
+        self.timed_profile()
+        run = self.start("-m")
+        wait_for(lambda: run.proc.poll() is None and self.pictures(), what="a first picture")
+        run.proc.send_signal(signal.SIGUSR1)
+        for line in ("Video capture stopped: ", "Camera lost; trying to reconnect",
+                     "Camera back; autocapturing resumed"):
+            self.wait_log(line, run)
+        log = self.run_log()
+        resumed_at = log.index("Camera back; autocapturing resumed")
+        wait_for(lambda: PICTURE_SAVED.search(self.run_log(), resumed_at), what="a picture after the resume")
+        self.assertNotIn("Autocapturing off", self.run_log())
+        self.assert_ends_promptly(run)
+
+
+if __name__ == "__main__":
+    main()
