@@ -1,0 +1,84 @@
+// Any file content as a profile: Load must give either the file's record or, for a short file, the
+// defaults; activating it must stay clear of undefined behaviour whatever the numbers are; and a
+// save followed by a load must give back every text as it was read.
+#include "settings/OptionsValues.h"
+#include "settings/ProfileBox.h"
+#include "settings/ProgramDir.h"
+#include "settings/Profiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+class IgnoringTargets : public ActivationTargets {
+public:
+    void ApplyStartupShortcut(bool) override {}
+    void SetTimedTriggerInterval(int) override {}
+    void SetJpegQuality(int) override {}
+    int CaptureDriverIndex() const override { return 0; }
+    void SetCaptureDriverIndex(int) override {}
+    bool DriverConnected() const override { return true; }
+    bool PreviewChecked() const override { return true; }
+    void RunPreviewCommand() override {}
+    void EnableDriverTimer() override {}
+    void SetFrameRates(std::uint16_t, std::uint16_t) override {}
+    void SetMotionThreshold(std::int64_t) override {}
+    void SetFuseSeconds(int) override {}
+    void SetRearmInterval(int) override {}
+    void ShowInDialog(const OptionsValues&) override {}
+};
+
+const QTemporaryDir& Folder()
+{
+    static QTemporaryDir dir(QDir::tempPath() + "/tarvo-fuzz-profile-XXXXXX");
+    return dir;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const bool ready = [] {
+        SetProgramDir(Folder().path());
+        return QDir().mkpath(ProfileFolder());
+    }();
+    if (!ready)
+        std::abort();
+    {
+        QFile file(ProfilePath("F"));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::abort();
+        file.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    const OptionsValues loaded = Load("F");
+    const OptionsValues expected = size >= sizeof(OptionsValues) ? [&] {
+        OptionsValues v;
+        std::memcpy(&v, data, sizeof v);
+        return v;
+    }() : DefaultOptions();
+    if (std::memcmp(&loaded, &expected, sizeof loaded) != 0)
+        std::abort();
+
+    ProfileBox box;
+    box.setText("F");
+    IgnoringTargets targets;
+    SetActive(loaded, box, targets);
+
+    Save(loaded, "F");
+    const OptionsValues again = Load("F");
+    const ShortString OptionsValues::* texts[] = {
+        &OptionsValues::PictureDir, &OptionsValues::FTPAddress, &OptionsValues::UpDir,
+        &OptionsValues::CaptionText, &OptionsValues::LPicPrefix, &OptionsValues::WPicFixed};
+    for (auto text : texts)
+        if ((loaded.*text).str() != (again.*text).str() || (loaded.*text).bytes() != (again.*text).bytes())
+            std::abort();
+    if (loaded.Sensitivity != again.Sensitivity || loaded.FrameRate != again.FrameRate)
+        std::abort();
+    return 0;
+}
