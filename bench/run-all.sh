@@ -30,12 +30,12 @@ done
 for size in $sizes; do
   for i in $(seq "$runs"); do
     echo "whole run $size, run $i of $runs ($seconds s)..." >&2
-    python3 bench/wholerun/wholerun.py "$build" --seconds "$seconds" --size "$size" --json \
+    /usr/bin/python3 bench/wholerun/wholerun.py "$build" --seconds "$seconds" --size "$size" --json \
       >>"$out/wholerun.jsonl" || echo "whole run $size failed" >&2
   done
 done
 
-python3 - "$out" <<'PY'
+/usr/bin/python3 - "$out" <<'PY'
 import glob, json, os, statistics, sys
 out = sys.argv[1]
 print("| Benchmark | median real time | median CPU time |")

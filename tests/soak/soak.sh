@@ -7,4 +7,4 @@ build=${2:-build}
 size=${3:-640x480}
 [ -x "$build/tarvo" ] && [ -x "$build/bench/bench_profile" ] || \
   cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile
-exec python3 tests/soak/soak.py "$build" --minutes "$minutes" --size "$size"
+exec /usr/bin/python3 tests/soak/soak.py "$build" --minutes "$minutes" --size "$size"
