@@ -2,7 +2,7 @@
 # Runs every benchmark program and the whole-run measurement, and prints one table of medians.
 # Usage: bench/run-all.sh [build-dir]   (default build/, configured RelWithDebInfo when missing)
 # Environment: REPS (benchmark repetitions, 5), WHOLERUN_RUNS (3), WHOLERUN_SECONDS (60),
-#              WHOLERUN_SIZES ("640x480 1280x720").
+#              WHOLERUN_SIZES ("640x480 1280x720"), TABLE_ONLY=1 (print the last results again).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -17,9 +17,10 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
 case "$type" in Release|RelWithDebInfo|"") ;; *) echo "warning: $build is a $type build" >&2 ;; esac
-cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile "${benches[@]}"
+[ "${TABLE_ONLY:-0}" = 1 ] || cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile "${benches[@]}"
 
 out="$build/bench/results"
+if [ "${TABLE_ONLY:-0}" != 1 ]; then
 rm -rf "$out" && mkdir -p "$out"
 for b in "${benches[@]}"; do
   echo "running $b ($reps repetitions)..." >&2
@@ -34,6 +35,7 @@ for size in $sizes; do
       >>"$out/wholerun.jsonl" || echo "whole run $size failed" >&2
   done
 done
+fi
 
 /usr/bin/python3 - "$out" <<'PY'
 import glob, json, os, statistics, sys
@@ -49,7 +51,8 @@ for path in sorted(glob.glob(os.path.join(out, "*_bench.json"))):
                 print("| %s | skipped: %s | |" % (b["run_name"], b.get("error_message", "")))
                 continue
             unit = b.get("time_unit", "ns")
-            print("| %s: %s | %.3f %s | %.3f %s |" % (os.path.basename(path)[:-5], b["run_name"],
+            name = b["run_name"] + (" (%s)" % b["label"] if b.get("label") else "")
+            print("| %s: %s | %.3f %s | %.3f %s |" % (os.path.basename(path)[:-5], name,
                   b["real_time"], unit, b["cpu_time"], unit))
 runs = {}
 try:
