@@ -33,6 +33,8 @@ for size in $sizes; do
     echo "whole run $size, run $i of $runs ($seconds s)..." >&2
     /usr/bin/python3 bench/wholerun/wholerun.py "$build" --seconds "$seconds" --size "$size" --json \
       >>"$out/wholerun.jsonl" || echo "whole run $size failed" >&2
+    /usr/bin/python3 bench/wholerun/wholerun.py "$build" --seconds "$seconds" --size "$size" --json \
+      --source-alone >>"$out/wholerun.jsonl" || echo "test pattern alone $size failed" >&2
   done
 done
 fi
@@ -59,14 +61,18 @@ try:
     with open(os.path.join(out, "wholerun.jsonl")) as f:
         for line in f:
             r = json.loads(line)
-            runs.setdefault((r["size"], r["fps"]), []).append(r)
+            runs.setdefault((r["size"], r["fps"], r.get("source_alone", False)), []).append(r)
 except FileNotFoundError:
     pass
 print()
 print("| Whole run, motion auto-capturing on the test device | runs | median % of one core | median RSS MiB | median peak RSS MiB | pictures per run |")
 print("|---|---|---|---|---|---|")
-for (size, fps), rs in sorted(runs.items()):
+for (size, fps, alone), rs in sorted(runs.items()):
     med = lambda k: statistics.median(r[k] for r in rs)
+    if alone:
+        print("| test pattern alone (gst-launch), %s at %d fps | %d | %.1f | | | |" % (size, fps, len(rs),
+              100 * med("core_fraction")))
+        continue
     print("| %s at %d fps, %.0f s | %d | %.1f | %.1f | %.1f | %.0f |" % (size, fps, rs[0]["seconds"], len(rs),
           100 * med("core_fraction"), med("rss_mib"), med("peak_rss_mib"), med("pictures")))
 PY

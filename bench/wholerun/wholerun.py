@@ -5,6 +5,7 @@ Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--war
 import argparse
 import json
 import os
+import subprocess
 import sys
 import time
 
@@ -36,6 +37,24 @@ def measure(build_dir, seconds, width, height, fps, warmup):
         return result
 
 
+def measure_source_alone(seconds, width, height, fps):
+    """The same test pattern produced and thrown away by gst-launch: what the test device costs
+    by itself, which a real camera does not."""
+    caps = "video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1" % (width, height, fps)
+    proc = subprocess.Popen(["gst-launch-1.0", "-q", "videotestsrc", "pattern=ball", "is-live=true", "!", caps,
+                             "!", "fakesink", "sync=true"], stdout=subprocess.DEVNULL)
+    try:
+        time.sleep(2)
+        cpu0, wall0 = cpu_seconds(proc.pid), time.monotonic()
+        time.sleep(seconds)
+        cpu1, wall1 = cpu_seconds(proc.pid), time.monotonic()
+    finally:
+        proc.terminate()
+        proc.wait()
+    return {"size": "%dx%d" % (width, height), "fps": fps, "seconds": round(wall1 - wall0, 1),
+            "core_fraction": (cpu1 - cpu0) / (wall1 - wall0), "source_alone": True}
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("build_dir")
@@ -44,8 +63,14 @@ def main():
     p.add_argument("--fps", type=int, default=30)
     p.add_argument("--warmup", type=float, default=5)
     p.add_argument("--json", action="store_true")
+    p.add_argument("--source-alone", action="store_true", help="measure only the test pattern via gst-launch")
     a = p.parse_args()
     w, h = (int(x) for x in a.size.split("x"))
+    if a.source_alone:
+        r = measure_source_alone(a.seconds, w, h, a.fps)
+        print(json.dumps(r) if a.json else "test pattern alone, %s/%d fps: %.1f %% of one core"
+              % (r["size"], r["fps"], 100 * r["core_fraction"]))
+        return
     r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup)
     if a.json:
         print(json.dumps(r))
