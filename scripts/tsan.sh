@@ -1,10 +1,59 @@
 #!/usr/bin/env bash
 # Runs the whole suite under ThreadSanitizer (not part of CI's time budget) with the suppressions of
-# tsan.supp, which cover only GLib/GStreamer internals. Any report fails the test that produced it.
-# Extra arguments go to ctest (e.g. -R capture).
+# tsan.supp, which cover only GLib/GStreamer internals. A test fails on any report.
+# Usage: scripts/tsan.sh [-R regex] [-j N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
 scripts/build.sh build-tsan -DTARVO_TSAN=ON -DTARVO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-export TSAN_OPTIONS="second_deadlock_stack=1 halt_on_error=1 exitcode=66 suppressions=$PWD/tsan.supp"
-(cd build-tsan && ctest --output-on-failure -j"$(nproc)" --timeout 900 "$@")
+exec /usr/bin/python3 - build-tsan "second_deadlock_stack=1 halt_on_error=1 exitcode=66 suppressions=$PWD/tsan.supp" "$@" <<'PY'
+"""Runs the tests of a ThreadSanitizer build the way ctest would (command, environment, working
+folder, time limit), but with TSAN_OPTIONS set here: the tests' own registration sets a
+TSAN_OPTIONS without suppressions, which would win over the caller's environment.
+Arguments: <build-dir> <tsan-options> [-R regex] [-j N]"""
+import argparse
+import concurrent.futures
+import json
+import os
+import re
+import subprocess
+import sys
+
+p = argparse.ArgumentParser()
+p.add_argument("build_dir")
+p.add_argument("tsan_options")
+p.add_argument("-R", dest="regex", default="")
+p.add_argument("-j", dest="jobs", type=int, default=os.cpu_count())
+a = p.parse_args()
+
+listing = json.loads(subprocess.run(["ctest", "--show-only=json-v1"], cwd=a.build_dir, check=True,
+                                    capture_output=True, text=True).stdout)
+
+
+def run(test):
+    props = {q["name"]: q["value"] for q in test.get("properties", [])}
+    env = dict(os.environ)
+    for entry in props.get("ENVIRONMENT", []):
+        name, _, value = entry.partition("=")
+        env[name] = value
+    env["TSAN_OPTIONS"] = a.tsan_options
+    try:
+        r = subprocess.run(test["command"], cwd=props.get("WORKING_DIRECTORY", a.build_dir), env=env,
+                           capture_output=True, text=True, errors="replace", timeout=props.get("TIMEOUT", 900))
+        output, ok = r.stdout + r.stderr, r.returncode == 0 and "WARNING: ThreadSanitizer" not in r.stdout + r.stderr
+    except subprocess.TimeoutExpired:
+        output, ok = "timed out", False
+    return test["name"], ok, output
+
+
+tests = [t for t in listing["tests"] if re.search(a.regex, t["name"])]
+failed = []
+with concurrent.futures.ThreadPoolExecutor(a.jobs) as pool:
+    for name, ok, output in pool.map(run, tests):
+        print("%-32s %s" % (name, "passed" if ok else "FAILED"), flush=True)
+        if not ok:
+            failed.append(name)
+            sys.stdout.write(output[-20000:] + "\n")
+print("%d of %d tests clean under ThreadSanitizer" % (len(tests) - len(failed), len(tests)))
+sys.exit(1 if failed else 0)
+PY
