@@ -166,7 +166,7 @@ void GstCaptureWindow::SetStoppedHandler(StoppedHandler handler) { stoppedHandle
 
 // ---- the pipeline ----
 
-bool GstCaptureWindow::StartPipeline(const std::optional<RecordingSpec>& recording)
+bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recording)
 {
     StopPipeline();
     if (!device_)
@@ -603,22 +603,22 @@ bool GstCaptureWindow::SetAudioFormat(const WAVEFORMATEX& format)
 
 // ---- sequences ----
 
-std::optional<RecordingSpec> GstCaptureWindow::RecordingFromSetup()
+std::optional<RecordingPlan> GstCaptureWindow::RecordingFromSetup()
 {
-    RecordingSpec spec;
-    spec.maxFps = parms_.dwRequestMicroSecPerFrame ? int((1000000 + parms_.dwRequestMicroSecPerFrame / 2) /
+    RecordingPlan plan;
+    plan.maxFps = parms_.dwRequestMicroSecPerFrame ? int((1000000 + parms_.dwRequestMicroSecPerFrame / 2) /
                                                          parms_.dwRequestMicroSecPerFrame)
                                                    : 30;
-    spec.audio = parms_.fCaptureAudio != 0;
-    spec.microphone = device_->kind == CaptureDevice::Kind::V4l2;
-    if (spec.audio && spec.microphone && !MicrophoneAvailable()) {
+    plan.audio = parms_.fCaptureAudio != 0;
+    plan.microphone = device_->kind == CaptureDevice::Kind::V4l2;
+    if (plan.audio && plan.microphone && !MicrophoneAvailable()) {
         ProgramLog().WriteLog("No microphone found: recording without sound", true, "TVideoCap");
-        spec.audio = false;
+        plan.audio = false;
     }
-    spec.sampleRate = int(wave_.nSamplesPerSec);
-    spec.channels = wave_.nChannels;
-    spec.bitsPerSample = wave_.wBitsPerSample;
-    return spec;
+    plan.sampleRate = int(wave_.nSamplesPerSec);
+    plan.channels = wave_.nChannels;
+    plan.bitsPerSample = wave_.wBitsPerSample;
+    return plan;
 }
 
 void GstCaptureWindow::BeginSequence()

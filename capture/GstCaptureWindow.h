@@ -80,7 +80,7 @@ private:
     static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     void DeliverFrame(GstSample* sample);
 
-    bool StartPipeline(const std::optional<RecordingSpec>& recording);
+    bool StartPipeline(const std::optional<RecordingPlan>& recording);
     void StopPipeline();
     bool WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout);
     bool SnapshotLatest(GstSamplePtr& sample, FrameFormat& format);
@@ -92,7 +92,7 @@ private:
     void ReportStopped(const QString& error);
     void ApplyColourBalance();
     void RestartAfterSettingsChange();
-    std::optional<RecordingSpec> RecordingFromSetup();
+    std::optional<RecordingPlan> RecordingFromSetup();
 
     GstCaptureBackend& backend_;
     QObject guard_; // context of every queued call into this window

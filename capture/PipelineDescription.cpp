@@ -57,7 +57,7 @@ std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const Devi
 }
 
 QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
-                            const std::optional<RecordingSpec>& recording)
+                            const std::optional<RecordingPlan>& recording)
 {
     QString d = Source(device, settings) +
                 " ! tee name=t"

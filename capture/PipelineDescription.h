@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-struct RecordingSpec {
+struct RecordingPlan {
     int maxFps = 30;          // the requested capture rate
     bool audio = false;
     bool microphone = false;  // the default microphone, else the test tone
@@ -18,7 +18,7 @@ struct RecordingSpec {
 };
 
 QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
-                            const std::optional<RecordingSpec>& recording);
+                            const std::optional<RecordingPlan>& recording);
 
 // The mode a device is run in: the chosen one, or for the test device its default.
 std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const DeviceSettings& settings);
