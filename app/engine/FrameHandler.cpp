@@ -34,11 +34,12 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
         if (!TakeMotionSample(header, frameBitmapMade, frameUsable))
             return;
     }
-    if (CaptureRequest.load())
+    // The request is taken before the actions run: one that arrives while they run (a timer tick
+    // during a long upload) belongs to the next frame instead of being wiped out at the end.
+    if (CaptureRequest.exchange(false))
         RunActions(header, frameBitmapMade, frameUsable);
     // CurrentFrame keeps its memory for the next conversion; nothing of this frame outlives the call
     // but those pixels.
-    CaptureRequest = false;
 }
 
 bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitmapMade, bool& frameUsable)
