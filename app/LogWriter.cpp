@@ -66,6 +66,17 @@ QString LongTimeFormat()
     return out.trimmed();
 }
 
+QString SingleLogLine(const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != '\t') || (u >= 0x7F && u <= 0x9F))
+            c = QChar::ReplacementCharacter;
+    }
+    return line;
+}
+
 LogWriter::LogWriter(StatusSink& sink, QObject* parent) : QObject(parent), sink_(sink)
 {
     clearStatusbar_.setInterval(clearAfterMs);
@@ -87,13 +98,13 @@ QString LogWriter::LogFileName() const
 
 void LogWriter::WriteLog(const QString& msg, bool toFile, const QString& sender)
 {
-    QString text = msg;
+    QString text = SingleLogLine(msg);
     if (debugLog_.load()) {
         // Debug mode logs whatever the profile says, until a profile activation restores it.
         if (!ActiveOptions.CreateLogfile)
             ActiveOptions.CreateLogfile = true;
         toFile = true;
-        text += " (Sender : " + sender + ")";
+        text += " (Sender : " + SingleLogLine(sender) + ")";
     }
     if (!ActiveOptions.CreateLogfile)
         return;

@@ -13,6 +13,11 @@
 #include <atomic>
 #include <mutex>
 
+// The text as one harmless line: control characters (C0 but TAB, DEL and C1), which a server's
+// reply or a device name may carry, become U+FFFD, so no text can start a line of its own or
+// send commands to a terminal that shows the log.
+QString SingleLogLine(const QString& text);
+
 class LogWriter final : public QObject, public EventLog {
     Q_OBJECT
 public:
@@ -33,7 +38,7 @@ public:
 
     // Status text that is no log event (a hint to the user); shown even with logging off and
     // cleared like any message. Any thread.
-    void ShowStatusText(const QString& text) { showStatus(text, true); }
+    void ShowStatusText(const QString& text) { showStatus(SingleLogLine(text), true); }
 
     // The 10 s status clear; GUI thread only. Exposed so tests can shorten it.
     QTimer& ClearStatusbar() { return clearStatusbar_; }

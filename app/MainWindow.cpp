@@ -6,6 +6,7 @@
 #include "app/TerminationSignals.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "capture/VideoCap.h"
+#include "common/PlainText.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/MotionDetection.h"
@@ -98,8 +99,11 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
 
 TForm1::~TForm1()
 {
-    // The frame thread and every window that reports must be gone before the log writer.
+    // The frame thread and every window that reports must be gone before the log writer, and the
+    // capture component (which joins the frame thread) before the engine its frames call.
     deviceLostHook_.reset();
+    delete video1_;
+    video1_ = nullptr;
     engine_.reset();
     form7_.reset();
     form8_.reset();
@@ -107,8 +111,6 @@ TForm1::~TForm1()
     form4_.reset();
     form3_.reset();
     form9_.reset();
-    delete video1_;
-    video1_ = nullptr;
     SetProgramLog(nullptr);
 }
 
@@ -133,6 +135,7 @@ void TForm1::ConfigureVideo()
     v.SetBufferFileSize(0);
     v.SetOnStatus([this](TVideoCap& s) { Video1Status(s); });
     v.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& header) { engine_->Video1VideoStream(s, header); });
+    v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->Video1Error(); });
 }
 
 void TForm1::BuildStatusBar()
@@ -145,6 +148,8 @@ void TForm1::BuildStatusBar()
     indicatorPanel_->setContentsMargins(1, 2, 0, 0);
     indicatorPanel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     textPanel_ = new QLabel(bar);
+    // Log lines carry server replies and file names: never markup that Qt would lay out or load.
+    textPanel_->setTextFormat(Qt::PlainText);
     textPanel_->setMinimumWidth(0);
     bar->addWidget(indicatorPanel_);
     bar->addWidget(textPanel_, 1);
@@ -315,7 +320,7 @@ void TForm1::DriverTimerTimer()
         }
         ApplyDriverDialogMenus();
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
-        v.setToolTip(v.DriverName());
+        v.setToolTip(PlainToolTip(v.DriverName()));
     }
     if (FirstDriverLoad) {
         // With no driver selected the stored preview simply stays off.
@@ -402,8 +407,7 @@ void TForm1::PrepareExit()
         return;
     exitPrepared_ = true;
     ProgramStore().WriteBool("Preview", video1_->VideoPreview());
-    if (menus_.trayAutoCapturing->isChecked())
-        engine_->StopAutoCap();
+    engine_->StopForExit();
 }
 
 void TForm1::Exit1Click()
@@ -491,10 +495,12 @@ bool TForm1::MainWindowVisible() const { return isVisible(); }
 
 bool TForm1::StartedInTray() const { return FirstArgument() == "-m"; }
 
-void TForm1::SetSetupOkEnabled(bool enabled)
+void TForm1::SetActivationEnabled(bool enabled)
 {
     if (form3_)
         form3_->SetOkEnabled(enabled);
+    if (form8_)
+        form8_->SetOkEnabled(enabled);
 }
 
 // ActivationTargets

@@ -51,7 +51,8 @@ public:
 
     void ShowMainWindow();
     void HideToTray();
-    // Stores the preview state and stops auto-capturing.
+    // Stores the preview state, ends a recording through its normal stop, then stops
+    // auto-capturing.
     void PrepareExit();
 
     // Handlers
@@ -101,7 +102,7 @@ public:
     void RaisePopup(const QString& message) override;
     bool MainWindowVisible() const override;
     bool StartedInTray() const override;
-    void SetSetupOkEnabled(bool enabled) override;
+    void SetActivationEnabled(bool enabled) override;
 
     // ActivationTargets
     void ApplyStartupShortcut(bool enabled) override;

@@ -17,6 +17,8 @@ namespace {
 constexpr auto ConnectTimeout = std::chrono::seconds(5);
 constexpr auto GrabTimeout = std::chrono::seconds(3);
 constexpr auto EosTimeout = std::chrono::seconds(10);
+// A teardown (lost device, disconnect, exit) waits less: the device may be gone for good.
+constexpr auto TeardownEosTimeout = std::chrono::seconds(3);
 constexpr int ErrorIdDeviceLost = 1;
 constexpr int StatusIdStarted = 1;
 constexpr int StatusIdEnded = 2;
@@ -110,7 +112,7 @@ GstCaptureWindow::GstCaptureWindow(GstCaptureBackend& backend, const QString& wi
 GstCaptureWindow::~GstCaptureWindow()
 {
     EndStreaming();
-    StopPipeline();
+    EndPipeline();
     delete view_.data();
 }
 
@@ -354,15 +356,15 @@ void GstCaptureWindow::HandleBusMessage(GstMessage* message, unsigned generation
 void GstCaptureWindow::Fail(const QString& error)
 {
     limitTimer_.stop();
+    // First, so that the owner can cut short what a frame callback in progress waits for: ending
+    // the stream waits for that callback. The error callback is set and called on this (the GUI)
+    // thread only, so the frame lock is not needed for it.
+    if (errorCallback_)
+        errorCallback_(ErrorIdDeviceLost, error);
     EndStreaming();
-    StopPipeline();
+    EndPipeline();
     capturing_ = false;
     recording_ = false;
-    {
-        std::lock_guard lock(callbackMutex_);
-        if (errorCallback_)
-            errorCallback_(ErrorIdDeviceLost, error);
-    }
     ReportStopped(error);
 }
 
@@ -406,7 +408,7 @@ void GstCaptureWindow::DriverDisconnect()
 {
     limitTimer_.stop();
     EndStreaming();
-    StopPipeline();
+    EndPipeline();
     capturing_ = false;
     recording_ = false;
     device_.reset();
@@ -668,17 +670,31 @@ bool GstCaptureWindow::Sequence()
     return true;
 }
 
-bool GstCaptureWindow::FinishRecording()
+bool GstCaptureWindow::FinishFile(std::chrono::milliseconds limit)
 {
+    if (!recording_ || !pipeline_)
+        return true;
+    recording_ = false;
     gst_element_send_event(pipeline_.get(), gst_event_new_eos());
     bool finished;
     {
         std::unique_lock lock(frameMutex_);
-        finished = frameCv_.wait_for(lock, EosTimeout, [this] { return eos_; });
+        finished = frameCv_.wait_for(lock, limit, [this] { return eos_; });
     }
     if (!finished)
         ProgramLog().WriteLog("Recording did not finish in time: " + captureFile_, true, "TVideoCap");
-    recording_ = false;
+    return finished;
+}
+
+void GstCaptureWindow::EndPipeline()
+{
+    FinishFile(TeardownEosTimeout);
+    StopPipeline();
+}
+
+bool GstCaptureWindow::FinishRecording()
+{
+    const bool finished = FinishFile(EosTimeout);
     StartPipeline(std::nullopt);
     return finished;
 }

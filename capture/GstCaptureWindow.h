@@ -87,6 +87,11 @@ private:
     void BeginSequence();
     void EndStreaming();
     bool FinishRecording();
+    // Ends the recording's file with end-of-stream, waiting at most `limit` for it, so the AVI
+    // gets its index whatever tears the pipeline down. True when the file was finished.
+    bool FinishFile(std::chrono::milliseconds limit);
+    // Teardown of the pipeline: the recording's file first.
+    void EndPipeline();
     void HandleBusMessage(GstMessage* message, unsigned generation);
     void Fail(const QString& error);
     void ReportStopped(const QString& error);

@@ -27,6 +27,25 @@ std::int32_t PixelAt(const QImage& image, int x, int y)
         return ToColorRef(reinterpret_cast<const QRgb*>(image.constScanLine(y))[x]);
     return ToColorRef(image.pixel(x, y));
 }
+
+// Grid indices [first, end) whose coordinate origin + GridStep / 2 + index * GridStep lies in
+// [0, size), among the first count indices. 64-bit throughout: origin and count come from the
+// profile unchecked.
+struct StepRange {
+    std::int64_t first = 0;
+    std::int64_t end = 0;
+};
+
+StepRange InsideFrame(std::int32_t origin, std::int32_t count, int size)
+{
+    const std::int64_t start = std::int64_t(origin) + GridStep / 2;
+    const auto ceilDiv = [](std::int64_t n) { return (n + GridStep - 1) / GridStep; }; // n >= 0
+    StepRange range;
+    range.first = start >= 0 ? 0 : ceilDiv(-start);
+    range.end = std::min<std::int64_t>(count, size > start ? ceilDiv(size - start) : 0);
+    range.end = std::max(range.end, range.first);
+    return range;
+}
 } // namespace
 
 DetectionGrid MakeDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options)
@@ -76,20 +95,22 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
         return *painter;
     };
 
+    // Only grid points inside the current frame can differ (both frames answer the invalid colour
+    // elsewhere), so the loops visit those alone: an area from a damaged profile may span billions
+    // of points, almost all outside.
+    const StepRange rows = InsideFrame(g.Rect.Top, g.Rows, current.height());
+    const StepRange columns = InsideFrame(g.Rect.Left, g.Columns, current.width());
     std::int64_t maxDiff = 0;
-    for (std::int32_t r = 0; r < g.Rows; ++r) {
-        const std::int64_t y64 = std::int64_t(g.Rect.Top) + 5 + std::int64_t(r) * GridStep;
-        for (std::int32_t c = 0; c < g.Columns; ++c) {
-            const std::int64_t x64 = std::int64_t(g.Rect.Left) + 5 + std::int64_t(c) * GridStep;
-            const bool inside = x64 >= 0 && y64 >= 0 && x64 < current.width() && y64 < current.height();
-            const int x = inside ? int(x64) : -1;
-            const int y = inside ? int(y64) : -1;
+    for (std::int64_t r = rows.first; r < rows.end; ++r) {
+        const int y = int(std::int64_t(g.Rect.Top) + GridStep / 2 + r * GridStep);
+        for (std::int64_t c = columns.first; c < columns.end; ++c) {
+            const int x = int(std::int64_t(g.Rect.Left) + GridStep / 2 + c * GridStep);
             // Packed values, not per channel: blue in the high byte dominates the difference.
             const std::int64_t a = PixelAt(current, x, y);
-            const std::int64_t b = inside ? PixelAt(previous, x, y) : InvalidColour;
+            const std::int64_t b = PixelAt(previous, x, y);
             const std::int64_t d = std::max(a, b) - std::min(a, b);
             maxDiff = std::max(maxDiff, d);
-            if (marks.Mark && d > limit && inside)
+            if (marks.Mark && d > limit)
                 pen().drawEllipse(QRect(x - 5, y - 5, 10, 10).adjusted(0, 0, -1, -1));
         }
     }

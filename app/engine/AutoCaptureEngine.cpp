@@ -41,6 +41,21 @@ void AutoCaptureEngine::SetFuseSeconds(int seconds) { fuseSeconds_ = FuseLengthS
 
 bool AutoCaptureEngine::AutoCapturing() const { return running_.load() || reconnecting_; }
 
+bool AutoCaptureEngine::SettingsLocked() const { return AutoCapturing() || Fuse.isActive() || recording_.load(); }
+
+void AutoCaptureEngine::UpdateSettingsLock() { host_.SetActivationEnabled(!SettingsLocked()); }
+
+void AutoCaptureEngine::StopForExit()
+{
+    exiting_ = true;
+    if (recording_.load())
+        CaptureVideo1Click();
+    Fuse.stop();
+    if (AutoCapturing())
+        StopAutoCap();
+    UpdateSettingsLock();
+}
+
 void AutoCaptureEngine::Startautocapturing1Click()
 {
     if (!video_.DriverOpen()) {
@@ -64,6 +79,7 @@ void AutoCaptureEngine::Startautocapturing1Click()
     }
     // A checkable item flips its own mark when clicked; the marks always show the real state.
     SetAutoCapChecks(AutoCapturing());
+    UpdateSettingsLock();
 }
 
 void AutoCaptureEngine::Autocapturing1Click()
@@ -99,10 +115,10 @@ void AutoCaptureEngine::StartAutoCap()
     for (QAction* item : {menus_.preview, menus_.driverSource, menus_.driverDisplay, menus_.driverFormat,
                           menus_.captureVideo, menus_.setup, menus_.profiles, menus_.trayProfiles})
         EnableItem(item, false);
-    host_.SetSetupOkEnabled(false);
 
     ConfigureFtpClient(options);
     BeginStreamRun(options);
+    UpdateSettingsLock();
 
     Log("Autocapturing on", true, "TForm1.StartAutoCap");
     host_.SetIconImage(IconAutoOn);
@@ -157,7 +173,7 @@ void AutoCaptureEngine::StopAutoCap()
 
     ApplyIdleMenus();
     EnableItem(menus_.captureVideo, true);
-    host_.SetSetupOkEnabled(true);
+    UpdateSettingsLock();
 
     frame_->decoder.reset();
 

@@ -52,11 +52,23 @@ public:
     bool AutoCapturing() const;
     // Auto-capturing lost its camera and tries to reconnect it.
     bool Reconnecting() const { return reconnecting_; }
+    // A manual recording runs.
+    bool Recording() const { return recording_.load(); }
+    // No settings may be activated: auto-capturing runs, burns its fuse or reconnects, or a
+    // recording runs.
+    bool SettingsLocked() const;
+
+    // Exit: a recording ends through its normal stop (its file finished and logged), then
+    // auto-capturing and its fuse stop; the offline picture gets only a few seconds.
+    void StopForExit();
 
     // The capture component's OnStatus. A stream that ended by itself while auto-capturing means
     // the camera is gone: the engine keeps trying to reconnect and resumes with the same trigger.
     // An Escape in the video's window ends auto-capturing instead.
     void Video1StatusChanged();
+    // The capture component reports a failure of the device before it ends the stream: an upload
+    // of the frame thread is cut short, so ending the stream does not wait for the server.
+    void Video1Error();
 
     // Timer handlers (public so the window and tests can drive them).
     void Timer1Timer();
@@ -105,11 +117,16 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ConfigureFtpClient(const OptionsValues& options);
     void AbortFtpTransfer();
+    void ClearFtpAbort();
     // The FTP end of StopAutoCap: the offline picture, then the connection is closed.
     void EndFtpSession(const OptionsValues& options);
     // The website picture of one capture: the local folder, then the FTP server. Frame thread.
     void PublishFrame(QImage& frame, const OptionsValues& options);
     void ApplyIdleMenus();
+    // Tells the host whether settings may be activated now.
+    void UpdateSettingsLock();
+    // The end of a manual recording, stopped here or ended by the device: menus, log line, flags.
+    void EndRecording(bool stopped);
     void EnableDriverDialogs();
     void SetAutoCapChecks(bool checked);
     void ShowMotionIndicator(bool motion);
@@ -142,6 +159,12 @@ private:
     std::atomic<bool> recording_{false};
     // The camera was lost while auto-capturing; Reconnect runs until it is back or the user stops.
     bool reconnecting_ = false;
+    // The "Capture video" command is running (its own status events are not a lost device), and
+    // the recording's stream really started (a failed start waits for the second click).
+    bool inRecordingCommand_ = false;
+    bool recordingStarted_ = false;
+    // The program is ending: the offline picture gets a short time limit of its own.
+    bool exiting_ = false;
     int failedReconnects_ = 0;
     // An Escape for the video's window is being handled right now.
     bool escapePressed_ = false;

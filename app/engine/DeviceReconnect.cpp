@@ -20,12 +20,24 @@ void Log(const QString& msg, const QString& sender) { ProgramLog().WriteLog(msg,
 
 void AutoCaptureEngine::Video1StatusChanged()
 {
+    // A recording whose stream ended by itself (the camera is gone): the capture component has
+    // finished the file with what was recorded so far.
+    if (recording_.load() && recordingStarted_ && !inRecordingCommand_ && !video_.SequenceRunning()) {
+        EndRecording(true);
+        return;
+    }
     if (!running_.load() || stopPosted_.load() || video_.SequenceRunning())
         return;
     if (escapePressed_)
         StopAutoCap();
     else
         DeviceLost();
+}
+
+void AutoCaptureEngine::Video1Error()
+{
+    if (running_.load())
+        AbortFtpTransfer();
 }
 
 void AutoCaptureEngine::DeviceLost()
@@ -41,6 +53,8 @@ void AutoCaptureEngine::DeviceLost()
     blinkStep_ = 0;
     host_.SetIndicatorPanelWidth(0);
     host_.SetIconImage(IconAutoOff);
+    // The stream has ended, so the cut of its upload is over; the resumed run uploads again.
+    ClearFtpAbort();
 
     reconnecting_ = true;
     failedReconnects_ = 0;
@@ -82,8 +96,17 @@ bool AutoCaptureEngine::eventFilter(QObject* watched, QEvent* event)
         auto* target = qobject_cast<QWidget*>(watched);
         if (target && target->window() == video_.window()) {
             escapePressed_ = true;
-            // Only the handling of this key press counts as the user's stop.
-            QMetaObject::invokeMethod(this, [this] { escapePressed_ = false; }, Qt::QueuedConnection);
+            // The component ends the stream on this key press and waits for the frame handler
+            // first; an upload in progress must not hold it.
+            if (running_.load())
+                AbortFtpTransfer();
+            // Only the handling of this key press counts as the user's stop; a run that goes on
+            // anyway uploads again.
+            QMetaObject::invokeMethod(this, [this] {
+                escapePressed_ = false;
+                if (running_.load())
+                    ClearFtpAbort();
+            }, Qt::QueuedConnection);
         }
     }
     return QObject::eventFilter(watched, event);

@@ -25,8 +25,9 @@ public:
     // The program was started with "-m" as its first argument.
     virtual bool StartedInTray() const = 0;
 
-    // The setup dialog's "OK" button: disabled while auto-capturing runs.
-    virtual void SetSetupOkEnabled(bool enabled) = 0;
+    // Every way to activate settings (the setup dialog's and the profile window's "OK"): disabled
+    // while auto-capturing runs, burns its fuse or waits for its camera, and while a recording runs.
+    virtual void SetActivationEnabled(bool enabled) = 0;
 };
 
 // Icon images of the application and tray icon.

@@ -15,6 +15,7 @@
 #include "settings/ActiveOptions.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QImage>
 #include <cerrno>
 #include <cstdio>
@@ -112,6 +113,8 @@ bool AutoCaptureEngine::SaveStillPicture(const QString& singleFile, QString& tar
 void AutoCaptureEngine::CaptureVideo1Click()
 {
     const OptionsValues& options = ActiveOptions;
+    inRecordingCommand_ = true;
+    const auto commandDone = qScopeGuard([this] { inRecordingCommand_ = false; });
     if (!recording_.load()) {
         if (!video_.DriverOpen()) {
             Log("Driver not loaded", false, "TForm1.CaptureVideo1Click");
@@ -130,6 +133,7 @@ void AutoCaptureEngine::CaptureVideo1Click()
         video_.SetVideoFileName(fileName);
         video_.SetCapToFile(true);
         recording_ = true;
+        UpdateSettingsLock();
 
         // Without CapAudio the recording has no sound, whatever an earlier recording used.
         video_.SetCapAudio(options.CapAudio);
@@ -141,13 +145,18 @@ void AutoCaptureEngine::CaptureVideo1Click()
             audio.Resolution = options.CapAudResolution == 0 ? TResolution::r8Bit : TResolution::r16Bit;
         }
 
-        if (video_.StartSequence())
+        recordingStarted_ = video_.StartSequence();
+        if (recordingStarted_)
             Log("Recording...", true, "TForm1.CaptureVideo1Click");
         else
             Log("Could not record video: " + fileName, true, "TForm1.CaptureVideo1Click");
         return;
     }
+    EndRecording(video_.StopSequence());
+}
 
+void AutoCaptureEngine::EndRecording(bool stopped)
+{
     EnableItem(menus_.preview, true);
     EnableDriverDialogs();
     for (QAction* item : {menus_.setup, menus_.profiles, menus_.trayProfiles, menus_.autoCapturing,
@@ -155,12 +164,14 @@ void AutoCaptureEngine::CaptureVideo1Click()
         EnableItem(item, true);
     CheckItem(menus_.captureVideo, false);
 
-    if (video_.StopSequence())
+    if (stopped)
         Log("Recorded video: " + video_.VideoFileName(), true, "TForm1.CaptureVideo1Click");
     else
         Log("Error", true, "TForm1.CaptureVideo1Click");
     video_.SetCapToFile(false);
     recording_ = false;
+    recordingStarted_ = false;
+    UpdateSettingsLock();
 }
 
 void AutoCaptureEngine::TolmarTrayIcon1MouseLBtnDblClk()

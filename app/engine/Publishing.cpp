@@ -5,17 +5,35 @@
 
 #include "publish/Website.h"
 
+#include <algorithm>
+
+namespace {
+constexpr std::chrono::milliseconds ExitUploadLimit{3000};
+} // namespace
+
 void AutoCaptureEngine::ConfigureFtpClient(const OptionsValues& options) { ConfigureFtpForRun(MainFtpClient(), options); }
 
 void AutoCaptureEngine::AbortFtpTransfer() { MainFtpClient().Abort(); }
+
+void AutoCaptureEngine::ClearFtpAbort() { MainFtpClient().ClearAbort(); }
 
 void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
 {
     FtpClient& ftp = MainFtpClient();
     // The abort that cut the frame thread's upload short must not fail the offline picture.
     ftp.ClearAbort();
-    if (options.OfflinePic && options.UpPic)
+    if (options.OfflinePic && options.UpPic) {
+        // At exit no server may hold the program: the offline picture gets a few seconds in all.
+        const FtpTimeouts usual = ftp.Timeouts();
+        if (exiting_) {
+            FtpTimeouts& limits = ftp.Timeouts();
+            for (std::chrono::milliseconds* limit : {&limits.connect, &limits.reply, &limits.dataAccept,
+                                                     &limits.transferStall, &limits.upload})
+                *limit = std::min(*limit, ExitUploadLimit);
+        }
         UploadOfflinePic(ftp, options);
+        ftp.Timeouts() = usual;
+    }
     CloseFtpAfterRun(ftp);
 }
 

@@ -1,16 +1,28 @@
 #include "settings/widgets/DialogMessages.h"
 
+#include "common/PlainText.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
+namespace {
+// Messages quote file, folder and profile names: shown as written, never as markup.
+void ShowPlain(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    QMessageBox box(icon, PlainWindowTitle(title), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+} // namespace
+
 void DialogMessages::ShowError(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, QApplication::applicationName(), text);
+    ShowPlain(parent, QMessageBox::Critical, QApplication::applicationName(), text);
 }
 
 void DialogMessages::ShowNote(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    ShowPlain(parent, QMessageBox::Information, title, text);
 }
 
 namespace {

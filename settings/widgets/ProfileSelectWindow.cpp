@@ -88,8 +88,12 @@ void TForm8::ProfilesBoxExit()
         profileBox_.setText(profileBox_.firstItem());
 }
 
+void TForm8::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
+
 void TForm8::Button1Click()
 {
+    if (!Button1->isEnabled())
+        return;
     ProfilesBoxExit();
     const QString name = profileBox_.text();
     ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);

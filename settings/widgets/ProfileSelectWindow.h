@@ -24,6 +24,8 @@ public:
     // A text that names no listed profile becomes the first listed name.
     void ProfilesBoxExit();
     void Button1Click();
+    // "OK" is disabled, and refused, while a run or a recording uses the active settings.
+    void SetOkEnabled(bool enabled);
     void Button10Click();
     void Button11Click();
 

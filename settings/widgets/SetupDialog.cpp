@@ -1,5 +1,6 @@
 #include "settings/widgets/SetupDialog.h"
 
+#include "common/PlainText.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
 #include "settings/Profiles.h"
@@ -718,7 +719,7 @@ void TForm3::PageControl1Change()
 void TForm3::showEvent(QShowEvent* event)
 {
     PageControl1->setCurrentIndex(0);
-    setWindowTitle(QStringLiteral("Setup: ") + profileBox_.text());
+    setWindowTitle(PlainWindowTitle(QStringLiteral("Setup: ") + profileBox_.text()));
     MDUserDefinedArea->setText(QStringLiteral("User defined area:"));
     QDialog::showEvent(event);
 }

@@ -89,6 +89,31 @@ TEST_F(LogWriterTest, DebugSwitchedOnAfterActivationLeavesTheEarlyLinesPlain)
                              + ": Loaded driver: Test pattern (Sender : TForm1.DriverTimerTimer)\r\n");
 }
 
+TEST_F(LogWriterTest, ControlCharactersFromPeersNeverStartALineOrReachATerminal)
+{
+    const QString bad = QString(QChar(0xFFFD));
+    struct Case {
+        QString reply;
+        QString logged;
+    };
+    const Case cases[] = {
+        {"550 denied\r10:00:00: Motion detected", "550 denied" + bad + "10:00:00: Motion detected"},
+        {"550 a\r\nb\nc", "550 a" + bad + bad + "b" + bad + "c"},
+        {"421 \x1b]0;owned\x07\x1b[2J", "421 " + bad + "]0;owned" + bad + bad + "[2J"},
+        {QString("550 nul") + QChar(0) + QChar(0x7F) + QChar(0x9B) + "x", "550 nul" + bad + bad + bad + "x"},
+        {"550 tab\tand \u00e4\u20ac <img src=\"x\">", "550 tab\tand \u00e4\u20ac <img src=\"x\">"},
+    };
+    writer.SetDebugLog(true);
+    for (const Case& c : cases) {
+        writer.WriteLog("Could not upload Tarvo.jpg. Error: " + c.reply, true, "FTP\r\nforged");
+        const QString line = "Could not upload Tarvo.jpg. Error: " + c.logged + " (Sender : FTP" + bad + bad + "forged)";
+        EXPECT_TRUE(logText().endsWith(timeText() + ": " + line + "\r\n")) << c.reply.toStdString();
+        EXPECT_EQ(sink.current(), line);
+    }
+    writer.ShowStatusText("hint\x1b[1m");
+    EXPECT_EQ(sink.current(), "hint" + bad + "[1m");
+}
+
 TEST_F(LogWriterTest, FolderWithoutTrailingSlashGluesTheFileNameOn)
 {
     ActiveOptions.LogfileDir = program.dir() + "Log";

@@ -7,6 +7,8 @@
 #include "settings/ActiveOptions.h"
 #include "settings/PerUserStore.h"
 #include "settings/Profiles.h"
+#include "settings/widgets/ProfileSelectWindow.h"
+#include "settings/widgets/SetupDialog.h"
 #include "support/TestSupport.h"
 #include "ui/widgets/PopupManager.h"
 #include "ui/widgets/TForm2.h"
@@ -14,6 +16,11 @@
 #include "ui/widgets/TForm4.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QWindow>
 #include <QDesktopServices>
 #include <QUrl>
 #include <QDir>
@@ -265,7 +272,9 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
     ASSERT_TRUE(f.Video1().DriverOpen()) << logText().toStdString();
     EXPECT_TRUE(logHas(": Loaded driver: " + f.Video1().DriverName() + "\r\n"));
-    EXPECT_EQ(f.Video1().toolTip(), f.Video1().DriverName());
+    QTextDocument tip;
+    tip.setHtml(f.Video1().toolTip());
+    EXPECT_EQ(tip.toPlainText(), f.Video1().DriverName());
     EXPECT_TRUE(f.Video1().VideoPreview());
     EXPECT_TRUE(f.Menus().preview->isChecked());
     for (QAction* dialog : {f.Menus().driverSource, f.Menus().driverDisplay, f.Menus().driverFormat})
@@ -299,6 +308,58 @@ TEST_F(StartupTest, ClosingWhileAutoCapturingStopsItAndStoresThePreview)
     f.close();
     EXPECT_TRUE(logHas("Autocapturing off"));
     EXPECT_FALSE(program.store().ReadBool("Preview", true));
+}
+TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
+{
+    storeProfile("Night", [](OptionsValues& o) { o.CaptionText = "night"; });
+    storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
+    TForm1& f = start();
+    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
+    // Both windows are open before the run starts, as a user may leave them.
+    f.Setup1Click();
+    f.Profiles1Click();
+    f.Form8()->ProfilesBox->setEditText("Night");
+    f.Menus().autoCapturing->trigger();
+    ASSERT_TRUE(f.Engine().AutoCapturing());
+    EXPECT_FALSE(f.Form3()->Button1->isEnabled());
+    EXPECT_FALSE(f.Form8()->Button1->isEnabled());
+    f.Form8()->Button1Click();
+    f.Form3()->Button1Click();
+    EXPECT_EQ(ActiveOptions.Trigger, TriggerTimed);
+    EXPECT_EQ(logText().count("Loaded profile: "), 1);
+
+    f.Menus().autoCapturing->trigger();
+    ASSERT_FALSE(f.Engine().AutoCapturing());
+    ASSERT_TRUE(f.Form8()->Button1->isEnabled());
+    f.Form8()->Button1Click();
+    EXPECT_EQ(ActiveOptions.CaptionText.str(), "night");
+    EXPECT_TRUE(logHas("Loaded profile: Night"));
+}
+
+TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
+{
+    TForm1& f = start();
+    const QString reply = "Could not upload Tarvo.jpg. Error: 550 <img src=\"/dev/zero\"> <b>x</b>";
+    f.Log().ShowStatusText(reply);
+    EXPECT_EQ(f.StatusText(), reply);
+    int textPanels = 0;
+    for (const QLabel* panel : f.statusBar()->findChildren<QLabel*>())
+        if (panel->text() == reply) {
+            ++textPanels;
+            EXPECT_EQ(panel->textFormat(), Qt::PlainText);
+        }
+    EXPECT_EQ(textPanels, 1);
+
+    f.RaisePopup("<b>Folder</b> full");
+    ASSERT_TRUE(WaitFor([&] { return f.Popups().LatestPopup() != nullptr; }));
+    EXPECT_EQ(f.Popups().LatestPopup()->Label1->textFormat(), Qt::PlainText);
+
+    // A profile named with the modified mark keeps it in the setup window's title.
+    f.Profile().setText("a[*]b");
+    f.Setup1Click();
+    ASSERT_TRUE(f.Form3()->windowHandle());
+    EXPECT_EQ(f.Form3()->windowHandle()->title(), "Setup: a[*]b");
+    f.Form3()->hide();
 }
 } // namespace
 

@@ -9,6 +9,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -101,6 +102,64 @@ class SocksProxy:
         self.proc = subprocess.Popen(["/usr/bin/microsocks", "-i", "127.0.0.1", "-p", str(self.port)],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(lambda: can_connect(self.port), what="the SOCKS proxy")
+
+    def close(self):
+        stop_process(self.proc)
+
+
+class ScriptedFtp:
+    """An FTP control connection that answers as told, for replies no real server gives: the login
+    is accepted and every later command refused with `refusal`. With refusal None the server
+    accepts connections and never says a word."""
+
+    def __init__(self, refusal=None):
+        self.refusal = refusal
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(8)
+        self.port = self.listener.getsockname()[1]
+        self.clients = []
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def connections(self):
+        return len(self.clients)
+
+    def _accept(self):
+        while True:
+            try:
+                conn, _ = self.listener.accept()
+            except OSError:
+                return
+            self.clients.append(conn)
+            if self.refusal is not None:
+                threading.Thread(target=self._answer, args=(conn,), daemon=True).start()
+
+    def _answer(self, conn):
+        try:
+            conn.sendall(b"220 ready\r\n")
+            for line in conn.makefile("rb"):
+                command = line.split(b" ")[0].strip().upper()
+                reply = {b"USER": "331 password please", b"PASS": "230 logged in"}.get(command, self.refusal)
+                conn.sendall(reply.encode() + b"\r\n")
+        except OSError:
+            pass
+
+    def close(self):
+        self.listener.shutdown(socket.SHUT_RDWR)
+        self.listener.close()
+        for conn in self.clients:
+            conn.close()
+
+
+class WindowManager:
+    """openbox on the test's display, for what only a window manager does (the close box)."""
+
+    def __init__(self, env):
+        self.proc = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        wait_for(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
+                                        capture_output=True, text=True).stdout.count("window id"),
+                 what="the window manager")
 
     def close(self):
         stop_process(self.proc)
@@ -253,6 +312,16 @@ class TarvoCase(unittest.TestCase):
         server = FtpServer(os.path.join(self.tmp, "ftp"), os.path.join(self.tmp, "ftp.log"))
         self.peers.append(server)
         return server
+
+    def scripted_ftp(self, refusal=None):
+        server = ScriptedFtp(refusal)
+        self.peers.append(server)
+        return server
+
+    def window_manager(self):
+        manager = WindowManager(self.env)
+        self.peers.append(manager)
+        return manager
 
     def socks_proxy(self):
         proxy = SocksProxy()

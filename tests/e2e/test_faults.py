@@ -1,14 +1,44 @@
 #!/usr/bin/python3
 """Faults during a run of the real tarvo under Xvfb: the FTP server gone and back, the SOCKS proxy
-gone, a full disk (a file-size limit) and a lost camera. The program logs each fault, keeps going
-and still ends promptly on SIGTERM."""
+gone, a hostile or silent FTP server, a full disk (a file-size limit), a lost camera and the end of
+the program during a recording. The program logs each fault, keeps going and still ends promptly
+on SIGTERM."""
+import errno
+import glob
+import json
 import os
 import re
+import time
 import resource
 import signal
 import subprocess
 
 from e2e_support import TarvoCase, Tarvo, can_connect, free_port, main, stop_process, wait_for
+
+RECORDED = re.compile(r"Recorded video: (.*?)(?: \(Sender : .*\))?\r\n")
+
+
+def has_reader(fifo):
+    """True when some process has the FIFO open for reading (or waits in opening it)."""
+    try:
+        fd = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+    except OSError as e:
+        if e.errno == errno.ENXIO:
+            return False
+        raise
+    os.close(fd)
+    return True
+
+
+def probe_video(path):
+    """Duration, frame rate and counted frames of the AVI's video as ffprobe reads them."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+                          "stream=nb_read_frames,r_frame_rate:format=duration", "-of", "json", path],
+                         capture_output=True, text=True, check=True).stdout
+    probe = json.loads(out)
+    stream = probe["streams"][0]
+    num, den = (int(x) for x in stream["r_frame_rate"].split("/"))
+    return float(probe["format"]["duration"]), num / den, int(stream["nb_read_frames"])
 
 PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 FTP_ERROR = re.compile(r"Could not upload|Not connected")
@@ -72,10 +102,77 @@ class Faults(TarvoCase):
         wait_for(lambda: run.proc.poll() is None and len(self.pictures()) >= after + count,
                  what="%d more pictures" % count)
 
-    def assert_ends_promptly(self, run):
+    def assert_ends_promptly(self, run, limit=15):
         code, seconds = run.terminate()
         self.assertEqual(code, 0)
-        self.assertLess(seconds, 15, "SIGTERM answered")
+        self.assertLess(seconds, limit, "SIGTERM answered")
+
+    def main_window(self, run):
+        self.wait_log("Loaded driver: ", run)
+        return wait_for(run.visible_main_window, what="main window")
+
+    def test_a_hostile_server_reply_is_logged_and_shown_as_plain_text(self):
+        fifo = os.path.join(self.tmp, "fifo")
+        os.mkfifo(fifo)
+        server = self.scripted_ftp('550 <img src="%s">' % fifo)
+        self.timed_profile(**self.ftp_fields(server.port, AutoCapAtStart=False))
+        run = self.start()
+        run.key(self.main_window(run), "ctrl+a")
+        self.wait_log('Error: 550 <img src="%s">\r\n' % fifo, run)
+        # The status bar shows each such line as it comes; a reader of the FIFO would appear at once.
+        end = time.monotonic() + 3
+        while time.monotonic() < end:
+            self.assertFalse(has_reader(fifo), "the FIFO named in the reply was opened")
+            time.sleep(0.1)
+        self.assert_ends_promptly(run, limit=5)
+        self.assertFalse(has_reader(fifo))
+
+    def test_sigterm_during_a_stalled_upload_ends_the_program_promptly(self):
+        server = self.scripted_ftp()
+        for offline in (False, True):
+            with self.subTest(OfflinePic=offline):
+                self.timed_profile(**self.ftp_fields(server.port, OfflinePic=offline))
+                connected = server.connections()
+                run = self.start("-m")
+                wait_for(lambda: run.proc.poll() is None and server.connections() > connected,
+                         what="an upload waiting for the server")
+                self.assert_ends_promptly(run, limit=10)
+                self.assertIn("Autocapturing off", self.run_log())
+
+    def test_a_camera_lost_during_a_stalled_upload_is_noticed_at_once(self):
+        server = self.scripted_ftp()
+        self.env["TARVO_TEST_HOOKS"] = "1"
+        self.timed_profile(**self.ftp_fields(server.port))
+        run = self.start("-m")
+        wait_for(lambda: run.proc.poll() is None and server.connections() > 0, what="an upload waiting for the server")
+        run.proc.send_signal(signal.SIGUSR1)
+        # The upload would hold the end of the stream for its whole reply limit (20 s).
+        self.wait_log("Camera lost; trying to reconnect", run, timeout=10)
+        self.assert_ends_promptly(run, limit=10)
+
+    def test_ending_during_a_recording_finishes_the_video(self):
+        for how in ("SIGTERM", "close box"):
+            with self.subTest(how=how):
+                if how == "close box":
+                    self.window_manager()
+                self.use_profile("Manual", CapAudio=False)
+                run = self.start()
+                wid = self.main_window(run)
+                run.key(wid, "ctrl+r")
+                self.wait_log("Recording...", run)
+                started = time.monotonic()
+                wait_for(lambda: time.monotonic() - started > 2, what="two seconds of recording")
+                if how == "SIGTERM":
+                    self.assert_ends_promptly(run)
+                else:
+                    run.press(wid, "alt+F4")
+                    self.assertEqual(run.proc.wait(timeout=60), 0)
+                videos = RECORDED.findall(self.run_log())
+                self.assertEqual(len(videos), 1, self.run_log())
+                duration, rate, frames = probe_video(videos[0])
+                self.assertGreaterEqual(duration, 1.0)
+                self.assertLessEqual(abs(frames - duration * rate), max(2, 0.1 * frames),
+                                     "frames counted against the stated duration")
 
     def test_uploads_resume_after_the_ftp_server_was_killed_and_restarted(self):
         server = FixedPortFtp(os.path.join(self.tmp, "ftp"), free_port())

@@ -4,6 +4,8 @@
 
 #include "settings/ActiveOptions.h"
 
+#include <functional>
+
 namespace {
 
 using AutoCaptureControlTest = EngineTest;
@@ -27,7 +29,7 @@ TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
     for (QAction* item : {m.driverSource, m.driverDisplay, m.driverFormat})
         EXPECT_FALSE(item->isEnabled());
-    EXPECT_FALSE(host.setupOkEnabled);
+    EXPECT_FALSE(host.activationEnabled);
     EXPECT_TRUE(m.autoCapturing->isChecked());
     EXPECT_TRUE(m.trayAutoCapturing->isChecked());
     EXPECT_EQ(host.iconImages.back(), IconAutoOn);
@@ -45,7 +47,7 @@ TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
     EXPECT_TRUE(m.driverSource->isEnabled());
     EXPECT_TRUE(m.driverDisplay->isEnabled());
     EXPECT_FALSE(m.driverFormat->isEnabled());
-    EXPECT_TRUE(host.setupOkEnabled);
+    EXPECT_TRUE(host.activationEnabled);
     EXPECT_FALSE(m.autoCapturing->isChecked());
     EXPECT_FALSE(m.trayAutoCapturing->isChecked());
     EXPECT_EQ(host.iconImages.back(), IconAutoOff);
@@ -229,6 +231,61 @@ TEST_F(AutoCaptureControlTest, AnEmptyFtpPasswordIsReportedAtEveryStart)
         engine->StopAutoCap();
     }
     EXPECT_EQ(Count("Password for server not specified"), 2);
+}
+
+TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> begin;
+        std::function<void()> end;
+        const char* endLine;
+    };
+    const auto click = [this] { engine->Startautocapturing1Click(); };
+    const auto record = [this] { engine->CaptureVideo1Click(); };
+    const Case cases[] = {
+        {"timed run", [this, click] { ActiveOptions.Trigger = TriggerTimed; click(); }, click, "Autocapturing off"},
+        {"fuse burning",
+         [this, click] {
+             ActiveOptions.Trigger = TriggerMotion;
+             ActiveOptions.FuseEnabled = true;
+             engine->SetFuseSeconds(5);
+             click();
+         },
+         click, "Autocapturing off"},
+        {"waiting for the lost camera",
+         [this] {
+             StartWith(TriggerMotion);
+             video->SimulateDeviceLost();
+             RunPosted();
+         },
+         click, "Autocapturing off"},
+        {"recording", record, record, "Recorded video: "},
+        {"recording whose camera is lost", record,
+         [this] {
+             video->SimulateDeviceLost();
+             RunPosted();
+         },
+         "Recorded video: "},
+        {"recording at exit", record, [this] { engine->StopForExit(); }, "Recorded video: "},
+        {"run at exit", [this] { StartWith(TriggerMotion); }, [this] { engine->StopForExit(); }, "Autocapturing off"},
+    };
+    for (const Case& c : cases) {
+        ActiveOptions.FuseEnabled = false;
+        c.begin();
+        EXPECT_TRUE(engine->SettingsLocked()) << c.name;
+        EXPECT_FALSE(host.activationEnabled) << c.name;
+        log.clear();
+        c.end();
+        EXPECT_FALSE(engine->SettingsLocked()) << c.name;
+        EXPECT_TRUE(host.activationEnabled) << c.name;
+        EXPECT_FALSE(video->SequenceRunning()) << c.name;
+        EXPECT_FALSE(engine->Recording()) << c.name;
+        EXPECT_FALSE(menus.actions.captureVideo->isChecked()) << c.name;
+        EXPECT_TRUE(menus.actions.setup->isEnabled()) << c.name;
+        ASSERT_FALSE(log.messages().isEmpty()) << c.name;
+        EXPECT_EQ(log.messages().filter(c.endLine).size(), 1) << c.name << ": " << log.messages().join(" | ").toStdString();
+    }
 }
 
 } // namespace

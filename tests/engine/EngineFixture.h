@@ -24,7 +24,7 @@ public:
     void RaisePopup(const QString& message) override { popups << message; }
     bool MainWindowVisible() const override { return visible; }
     bool StartedInTray() const override { return startedInTray; }
-    void SetSetupOkEnabled(bool enabled) override { setupOkEnabled = enabled; }
+    void SetActivationEnabled(bool enabled) override { activationEnabled = enabled; }
 
     std::vector<int> panelWidths;
     std::vector<int> indicatorImages;
@@ -32,7 +32,7 @@ public:
     QStringList popups;
     bool visible = true;
     bool startedInTray = false;
-    bool setupOkEnabled = true;
+    bool activationEnabled = true;
 };
 
 // Every item of the main and tray menus, enabled as at design time.

@@ -3,7 +3,11 @@
 #include "imaging/MotionDetection.h"
 #include "settings/ProgramDir.h"
 
+#include <QPainter>
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 QImage Frame(int w = 320, int h = 240, QRgb fill = qRgb(0, 0, 0))
@@ -217,4 +221,88 @@ TEST(DetectMotion, ReadsOtherPixelFormatsTheSameWay)
     QImage current = Frame(64, 48, qRgb(0, 0, 255)).convertToFormat(QImage::Format_RGB888);
     EXPECT_TRUE(CompareOnGrid(current, previous, g, ThresholdForSensitivity(100), {}));
     EXPECT_EQ(ToColorRef(qRgb(1, 2, 3)), 0x030201);
+}
+
+namespace {
+// The grid rule read literally, over the frame's own pixels: a pixel is a grid point when its
+// offset from the area's origin plus half a step is a whole number of steps, below the count.
+bool OnGridAxis(std::int64_t coordinate, std::int32_t origin, std::int32_t count)
+{
+    const std::int64_t offset = coordinate - origin - GridStep / 2;
+    return offset >= 0 && offset % GridStep == 0 && offset / GridStep < count;
+}
+
+// The result and the marked frame the grid rule gives for the points inside the frame.
+bool ReferenceCompare(QImage& current, const QImage& previous, const DetectionGrid& g, std::int32_t limit,
+                      QRgb markColour)
+{
+    std::int64_t maxDiff = 0;
+    QPainter painter(&current);
+    painter.setPen(QPen(QColor(markColour), 1));
+    const QImage before = current.copy();
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x) {
+            if (!OnGridAxis(x, g.Rect.Left, g.Columns) || !OnGridAxis(y, g.Rect.Top, g.Rows))
+                continue;
+            const std::int64_t a = ToColorRef(before.pixel(x, y));
+            const std::int64_t b = ToColorRef(previous.pixel(x, y));
+            maxDiff = std::max(maxDiff, a > b ? a - b : b - a);
+            if ((a > b ? a - b : b - a) > limit)
+                painter.drawEllipse(QRect(x - 5, y - 5, 9, 9));
+        }
+    return maxDiff > limit;
+}
+
+// A frame whose blue level changes from pixel to pixel, so that grid points differ from their
+// neighbours and a comparison against a black frame moves at some points and not at others.
+QImage Pattern(int w, int h)
+{
+    QImage img = Frame(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(0, 0, (x * 7 + y * 13) % 256));
+    return img;
+}
+} // namespace
+
+TEST(DetectMotion, VisitsOnlyGridPointsInsideTheFrameForAnyArea)
+{
+    constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t highest = std::numeric_limits<std::int32_t>::max();
+    struct Case {
+        const char* name;
+        DetectionRect rect;
+    };
+    const Case cases[] = {
+        {"inside", {10, 10, 50, 40}},
+        {"partly left and above", {-25, -13, 30, 70}},
+        {"partly right and below", {33, 21, 200, 200}},
+        {"entirely outside", {-500, -500, -100, -100}},
+        {"left edge beyond the frame", {70, 0, 64, 48}},
+        {"damaged: lowest corner", {lowest, lowest, 64, 48}},
+        {"damaged: lowest corner, odd offset", {lowest + 3, lowest + 7, 64, 48}},
+        {"damaged: everything", {lowest, lowest, highest, highest}},
+        {"damaged: near the frame to the far end", {-7, -3, highest, highest}},
+    };
+    const QImage previous = Frame(64, 48);
+    const QImage pattern = Pattern(64, 48);
+    const QRgb mark = qRgb(0, 255, 0);
+    for (const Case& c : cases) {
+        const DetectionRect& r = c.rect;
+        const DetectionGrid g{r, std::int32_t((std::int64_t(r.Right) - r.Left) / GridStep),
+                              std::int32_t((std::int64_t(r.Bottom) - r.Top) / GridStep)};
+        for (const std::int32_t limit : {ThresholdForSensitivity(1), std::int32_t(0x7F0000)}) {
+            QImage expected = pattern;
+            const bool expectedMotion = ReferenceCompare(expected, previous, g, limit, mark);
+            QImage current = pattern;
+            // A damaged area must not hold the frame thread: the comparison ends within the
+            // generous deadline (a full visit of such a grid would take years).
+            auto compared = std::async(std::launch::async, [&] {
+                return CompareOnGrid(current, previous, g, limit, {true, false, ToColour(QColor(mark))});
+            });
+            ASSERT_EQ(compared.wait_for(std::chrono::seconds(60)), std::future_status::ready) << c.name;
+            EXPECT_EQ(compared.get(), expectedMotion) << c.name << " limit " << limit;
+            EXPECT_EQ(current, expected) << c.name << " limit " << limit;
+        }
+    }
 }

@@ -13,6 +13,7 @@ TForm2::TForm2(QWidget* parent)
     setFixedSize(113, 89);
 
     Label1 = new QLabel(this);
+    Label1->setTextFormat(Qt::PlainText); // warnings name folders and may quote other text
     Label1->move(8, 8);
 
     Button1 = new QPushButton("OK", this);

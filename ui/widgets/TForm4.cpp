@@ -15,7 +15,9 @@ namespace {
 
 QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text, bool wordWrap)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText); // the version check shows what a server answered
+    label->setText(text);
     label->setWordWrap(wordWrap);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (geometry.size().isEmpty()) {

@@ -1,0 +1,14 @@
+#include "common/PlainText.h"
+
+#include <QTextDocument>
+
+QString PlainToolTip(const QString& text)
+{
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+}
+
+QString PlainWindowTitle(const QString& text)
+{
+    QString title = text;
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
