@@ -17,7 +17,9 @@
 #include <QTimer>
 #include <QFile>
 #include <QUrl>
+#include <QtEndian>
 #include <gst/pbutils/pbutils.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <vector>
@@ -280,6 +282,40 @@ TEST_F(GstDeviceTest, LostDeviceEndsTheSequenceAndCanBeUsedAgain)
     cap.SetDriverOpen(false);
     cap.SetDriverOpen(true);
     EXPECT_TRUE(cap.GrabOneFrame());
+}
+
+TEST_F(GstDeviceTest, ARecordingTornDownByItsDeviceOrItsOwnerIsAFinishedFile)
+{
+    ConnectTestDevice();
+    const std::pair<const char*, std::function<void()>> endings[] = {
+        {"lost.avi",
+         [this] {
+             const int before = statusEvents;
+             cap.SimulateDeviceLost();
+             ASSERT_TRUE(WaitFor([&] { return statusEvents > before; }, 10000));
+         }},
+        {"disconnected.avi", [this] { cap.SetDriverOpen(false); }},
+    };
+    for (const auto& [name, end] : endings) {
+        if (!cap.DriverOpen())
+            cap.SetDriverOpen(true);
+        const QString file = dir.filePath(name);
+        cap.SetVideoFileName(file);
+        cap.SetCapToFile(true);
+        const std::size_t before = frames.count();
+        ASSERT_TRUE(cap.StartSequence()) << name;
+        ASSERT_TRUE(WaitFor([&] { return frames.count() >= before + 10; }, 20000)) << name;
+        end();
+        EXPECT_FALSE(cap.SequenceRunning()) << name;
+        // Only end-of-stream writes the frame count into the main header and appends the index.
+        const QByteArray avi = ReadFileBytes(file);
+        const qsizetype header = avi.indexOf("avih");
+        ASSERT_GE(header, 0) << name;
+        const QByteArray totalFrames = avi.mid(header + 8 + 16, 4);
+        ASSERT_EQ(totalFrames.size(), 4) << name;
+        EXPECT_GE(qFromLittleEndian<quint32>(totalFrames.constData()), 10u) << name;
+        EXPECT_GT(avi.indexOf("idx1"), header) << name;
+    }
 }
 
 // Answers the next modal dialog: `choose` sets its controls, then it is accepted.
