@@ -266,6 +266,7 @@ QWidget* TForm3::buildFilenamesPage()
     HistoryLabel = new QLabel(QStringLiteral("Keep picture history of           pictures"));
     FileNumber = NumberEdit();
     Label31 = new QLabel;
+    Label31->setTextFormat(Qt::PlainText); // names come from the profile
     Label31->setWordWrap(true);
     Label31->setMinimumHeight(2 * Label31->fontMetrics().lineSpacing());
     TmpUploadBox = new QCheckBox(QStringLiteral("Use a temporary filename while uploading"));

@@ -139,16 +139,24 @@ class Faults(TarvoCase):
                 self.assert_ends_promptly(run, limit=10)
                 self.assertIn("Autocapturing off", self.run_log())
 
-    def test_a_camera_lost_during_a_stalled_upload_is_noticed_at_once(self):
+    def test_a_lost_camera_or_escape_during_a_stalled_upload_is_handled_at_once(self):
         server = self.scripted_ftp()
         self.env["TARVO_TEST_HOOKS"] = "1"
-        self.timed_profile(**self.ftp_fields(server.port))
-        run = self.start("-m")
-        wait_for(lambda: run.proc.poll() is None and server.connections() > 0, what="an upload waiting for the server")
-        run.proc.send_signal(signal.SIGUSR1)
-        # The upload would hold the end of the stream for its whole reply limit (20 s).
-        self.wait_log("Camera lost; trying to reconnect", run, timeout=10)
-        self.assert_ends_promptly(run, limit=10)
+        self.timed_profile(**self.ftp_fields(server.port, AutoCapAtStart=False, OfflinePic=False))
+        cases = (("lost camera", lambda run, wid: run.proc.send_signal(signal.SIGUSR1), "Camera lost; trying to reconnect"),
+                 ("Escape", lambda run, wid: run.key(wid, "Escape"), "Autocapturing off"))
+        for name, act, line in cases:
+            with self.subTest(name):
+                connected = server.connections()
+                run = self.start()
+                wid = self.main_window(run)
+                run.key(wid, "ctrl+a")
+                wait_for(lambda: run.proc.poll() is None and server.connections() > connected,
+                         what="an upload waiting for the server")
+                act(run, wid)
+                # The upload would hold the end of the stream for its whole reply limit (20 s).
+                self.wait_log(line, run, timeout=10)
+                self.assert_ends_promptly(run, limit=10)
 
     def test_ending_during_a_recording_finishes_the_video(self):
         for how in ("SIGTERM", "close box"):
