@@ -15,8 +15,8 @@
 #include "settings/ActiveOptions.h"
 
 #include <QFile>
-#include <QScopeGuard>
 #include <QImage>
+#include <QScopeGuard>
 #include <cerrno>
 #include <cstdio>
 
