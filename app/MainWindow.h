@@ -50,6 +50,7 @@ public:
     void InitMainWindow();
 
     void ShowMainWindow();
+    // Hides the window to the notification area; where there is none, minimises it instead.
     void HideToTray();
     // Stores the preview state and stops auto-capturing.
     void PrepareExit();
@@ -129,6 +130,8 @@ private:
     void ConnectMenus();
     void WireSetupDialog();
     void ApplyDriverDialogMenus();
+    int MenuBarHeight(int windowWidth) const;
+    bool ShowTrayIcon();
     QString FirstArgument() const;
     void Report(const QString& msg, bool toFile, const QString& handler);
     static void ShowWindowOnTop(QWidget& window);
@@ -155,4 +158,5 @@ private:
     std::unique_ptr<TForm8> form8_;
     std::unique_ptr<TForm7> form7_;
     bool exitPrepared_ = false;
+    bool trayRefusalReported_ = false;
 };
