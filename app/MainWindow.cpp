@@ -42,6 +42,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 constexpr int statusBarHeight = 20;
@@ -354,18 +355,28 @@ void TForm1::ApplyDriverDialogMenus()
     }
 }
 
-void TForm1::Video1Status(TVideoCap& sender)
+void TForm1::Video1Status(TVideoCap&)
 {
     engine_->Video1StatusChanged();
-    if (!sender.DriverOpen()) {
+    // A minimised window is fitted when it is restored: window managers bring a minimised window
+    // back on the screen when its size changes.
+    fitPending_ = isMinimized();
+    if (!fitPending_)
+        FitToVideo();
+}
+
+void TForm1::FitToVideo()
+{
+    const TVideoCap& v = *video1_;
+    if (!v.DriverOpen()) {
         setMinimumSize(50, 100);
         return;
     }
     // Frame the video exactly: menu bar above, status bar below. Their heights come from the bars
     // themselves, not from the window's current layout, which a window never shown (a start
     // with "-m") has not had yet.
-    const int minWidth = std::max(int(sender.ImageWidth()), 180);
-    const int minHeight = MenuBarHeight(minWidth) + statusBar()->height() + sender.ImageHeight();
+    const int minWidth = std::max(int(v.ImageWidth()), 180);
+    const int minHeight = MenuBarHeight(minWidth) + statusBar()->height() + v.ImageHeight();
     setMinimumSize(minWidth, minHeight);
     resize(minWidth, minHeight);
     // A larger video must not push the window off the screen it started on.
@@ -409,9 +420,12 @@ void TForm1::HideToTray()
         return;
     }
     // Without a notification area a hidden window could not be brought back: it stays minimised
-    // in the task bar instead.
-    if (!isVisible() || !isMinimized())
-        showMinimized();
+    // in the task bar instead. A window never shown yet gets its native window first, so that the
+    // minimised state reaches the window manager with the first map ("-m").
+    if (isVisible() && isMinimized())
+        return;
+    winId();
+    showMinimized();
 }
 
 bool TForm1::ShowTrayIcon()
@@ -422,9 +436,8 @@ bool TForm1::ShowTrayIcon()
     } catch (const ETrayIconError& e) {
         // Said once: the desktop is asked again at every minimise, as a panel may come up later.
         if (!trayRefusalReported_)
-            Report("No notification area on this desktop: Tarvo stays in the task bar when minimised (" +
-                       QString::fromUtf8(e.what()) + ")",
-                   true, "HideToTray");
+            Report("No notification area: Tarvo minimises to the task bar (" + QString::fromUtf8(e.what()) + ")", true,
+                   "HideToTray");
         trayRefusalReported_ = true;
         return false;
     }
@@ -456,9 +469,13 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized())
-        // Hidden once the state change has been handled, so the window manager is not confused.
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // Both once the state change has been handled, so the window manager is not confused.
+    if (isMinimized())
         QMetaObject::invokeMethod(this, &TForm1::ApplicationEvents1Minimize, Qt::QueuedConnection);
+    else if (std::exchange(fitPending_, false))
+        QMetaObject::invokeMethod(this, &TForm1::FitToVideo, Qt::QueuedConnection);
 }
 
 void TForm1::ApplicationEvents1Minimize() { HideToTray(); }

@@ -130,6 +130,8 @@ private:
     void ConnectMenus();
     void WireSetupDialog();
     void ApplyDriverDialogMenus();
+    // Video1Status's fitting of the window to the video.
+    void FitToVideo();
     int MenuBarHeight(int windowWidth) const;
     bool ShowTrayIcon();
     QString FirstArgument() const;
@@ -159,4 +161,5 @@ private:
     std::unique_ptr<TForm7> form7_;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
+    bool fitPending_ = false; // a status change came while the window was minimised
 };
