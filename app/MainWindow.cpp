@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/HandlerBoundary.h"
 #include "app/Housekeeping.h"
 #include "app/MainMenus.h"
 #include "app/StartCount.h"
@@ -42,6 +43,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 constexpr int statusBarHeight = 20;
@@ -76,19 +78,21 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(popupMenu1_.get());
     engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
-    trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) { engine_->TolmarTrayIcon1MouseLBtnDblClk(); };
+    trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) {
+        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->TolmarTrayIcon1MouseLBtnDblClk(); });
+    };
 
     DriverTimer.setInterval(1);
     DriverTimer.setSingleShot(true);
-    connect(&DriverTimer, &QTimer::timeout, this, &TForm1::DriverTimerTimer);
+    ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { DriverTimerTimer(); });
     StartupChk.setInterval(10000);
     StartupChk.setSingleShot(true);
-    connect(&StartupChk, &QTimer::timeout, this, &TForm1::StartupChkTimer);
+    ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupChkTimer(); });
 
     ConnectMenus();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive)
-            ApplicationEvents1Deactivate();
+            RunHandler(senderPrefix + "ApplicationEvents1Deactivate", [this] { ApplicationEvents1Deactivate(); });
     });
     terminationSignals_ = std::make_unique<TerminationSignals>([this] { Exit1Click(); });
     // Test hook for end-to-end runs: with TARVO_TEST_HOOKS=1, SIGUSR1 makes the camera fail as an
@@ -159,23 +163,28 @@ void TForm1::ConnectMenus()
 {
     MainMenuActions& m = menus_;
     AutoCaptureEngine* e = engine_.get();
-    connect(m.exit, &QAction::triggered, this, &TForm1::Exit1Click);
-    connect(m.trayClose, &QAction::triggered, this, &TForm1::Exit1Click);
-    connect(m.trayOpen, &QAction::triggered, this, &TForm1::Open1Click);
-    connect(m.browse, &QAction::triggered, this, &TForm1::Log1Click);
-    connect(m.about, &QAction::triggered, this, &TForm1::About1Click);
-    connect(m.setup, &QAction::triggered, this, &TForm1::Setup1Click);
-    connect(m.profiles, &QAction::triggered, this, &TForm1::Profiles1Click);
-    connect(m.trayProfiles, &QAction::triggered, this, &TForm1::Profiles1Click);
-    connect(m.preview, &QAction::triggered, e, &AutoCaptureEngine::Preview1Click);
-    connect(m.capturePicture, &QAction::triggered, e, &AutoCaptureEngine::Capturepicture1Click);
-    connect(m.captureVideo, &QAction::triggered, e, &AutoCaptureEngine::CaptureVideo1Click);
-    connect(m.autoCapturing, &QAction::triggered, e, &AutoCaptureEngine::Startautocapturing1Click);
-    connect(m.trayAutoCapturing, &QAction::triggered, e, &AutoCaptureEngine::Autocapturing1Click);
-    connect(m.captureNow, &QAction::triggered, e, &AutoCaptureEngine::TolmarTrayIcon1MouseLBtnDblClk);
-    connect(m.driverSource, &QAction::triggered, e, &AutoCaptureEngine::Source1Click);
-    connect(m.driverDisplay, &QAction::triggered, e, &AutoCaptureEngine::Display1Click);
-    connect(m.driverFormat, &QAction::triggered, e, &AutoCaptureEngine::Format1Click);
+    // Each command runs inside the handler boundary: a camera that refuses a dialog, say, is
+    // reported under the handler's name and the program goes on.
+    const auto on = [this](QAction* item, const char* handler, auto command) {
+        ConnectHandler(item, &QAction::triggered, this, senderPrefix + handler, std::move(command));
+    };
+    on(m.exit, "Exit1Click", [this] { Exit1Click(); });
+    on(m.trayClose, "Exit2Click", [this] { Exit1Click(); });
+    on(m.trayOpen, "Open1Click", [this] { Open1Click(); });
+    on(m.browse, "Log1Click", [this] { Log1Click(); });
+    on(m.about, "About1Click", [this] { About1Click(); });
+    on(m.setup, "Setup1Click", [this] { Setup1Click(); });
+    on(m.profiles, "Profiles1Click", [this] { Profiles1Click(); });
+    on(m.trayProfiles, "Profiles2Click", [this] { Profiles1Click(); });
+    on(m.preview, "Preview1Click", [e] { e->Preview1Click(); });
+    on(m.capturePicture, "Capturepicture1Click", [e] { e->Capturepicture1Click(); });
+    on(m.captureVideo, "CaptureVideo1Click", [e] { e->CaptureVideo1Click(); });
+    on(m.autoCapturing, "Startautocapturing1Click", [e] { e->Startautocapturing1Click(); });
+    on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->Autocapturing1Click(); });
+    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [e] { e->TolmarTrayIcon1MouseLBtnDblClk(); });
+    on(m.driverSource, "Source1Click", [e] { e->Source1Click(); });
+    on(m.driverDisplay, "Display1Click", [e] { e->Display1Click(); });
+    on(m.driverFormat, "Format1Click", [e] { e->Format1Click(); });
 }
 
 void TForm1::CreateWindows()
@@ -235,7 +244,7 @@ void TForm1::WireSetupDialog()
 {
     SetupDialogHooks& h = form3_->hooks;
     h.currentDriverIndex = [this] { return video1_->DriverIndex(); };
-    h.showCompressionDialog = [this] { video1_->ShowCompressionDialog(); };
+    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { video1_->ShowCompressionDialog(); }); };
     h.showExampleWindow = [this](bool defineArea) {
         form5_->DefineAreaMode = defineArea;
         ShowWindowOnTop(*form5_);
@@ -351,17 +360,28 @@ void TForm1::ApplyDriverDialogMenus()
     }
 }
 
-void TForm1::Video1Status(TVideoCap& sender)
+void TForm1::Video1Status(TVideoCap&)
 {
     engine_->Video1StatusChanged();
-    if (!sender.DriverOpen()) {
+    // A minimised window is fitted when it is restored: window managers bring a minimised window
+    // back on the screen when its size changes.
+    fitPending_ = isMinimized();
+    if (!fitPending_)
+        FitToVideo();
+}
+
+void TForm1::FitToVideo()
+{
+    const TVideoCap& v = *video1_;
+    if (!v.DriverOpen()) {
         setMinimumSize(50, 100);
         return;
     }
-    // Frame the video exactly: menu bar above, status bar below.
-    const int chrome = height() - video1_->height();
-    const int minHeight = chrome + sender.ImageHeight();
-    const int minWidth = std::max(width() - video1_->width() + int(sender.ImageWidth()), 180);
+    // Frame the video exactly: menu bar above, status bar below. Their heights come from the bars
+    // themselves, not from the window's current layout, which a window never shown (a start
+    // with "-m") has not had yet.
+    const int minWidth = std::max(int(v.ImageWidth()), 180);
+    const int minHeight = MenuBarHeight(minWidth) + statusBar()->height() + v.ImageHeight();
     setMinimumSize(minWidth, minHeight);
     resize(minWidth, minHeight);
     // A larger video must not push the window off the screen it started on.
@@ -373,6 +393,14 @@ void TForm1::Video1Status(TVideoCap& sender)
         if (left != frame.left() || top != frame.top())
             move(left, top);
     }
+}
+
+int TForm1::MenuBarHeight(int windowWidth) const
+{
+    // As the window's layout sizes it: a narrow window wraps the menus onto more rows.
+    const QMenuBar* bar = menuBar();
+    const int height = bar->heightForWidth(windowWidth);
+    return height >= 0 ? height : bar->sizeHint().height();
 }
 
 void TForm1::ShowMainWindow()
@@ -392,13 +420,32 @@ void TForm1::ShowMainWindow()
 
 void TForm1::HideToTray()
 {
+    if (ShowTrayIcon()) {
+        hide();
+        return;
+    }
+    // Without a notification area a hidden window could not be brought back: it stays minimised
+    // in the task bar instead. A window never shown yet gets its native window first, so that the
+    // minimised state reaches the window manager with the first map ("-m").
+    if (isVisible() && isMinimized())
+        return;
+    winId();
+    showMinimized();
+}
+
+bool TForm1::ShowTrayIcon()
+{
     try {
         trayIcon_->SetVisible(true);
+        return true;
     } catch (const ETrayIconError& e) {
-        // No notification area: the program runs on hidden; SIGTERM or a new login ends it.
-        Report(QString::fromLocal8Bit(e.what()), true, "HideToTray");
+        // Said once: the desktop is asked again at every minimise, as a panel may come up later.
+        if (!trayRefusalReported_)
+            Report("No notification area: Tarvo minimises to the task bar (" + QString::fromUtf8(e.what()) + ")", true,
+                   "HideToTray");
+        trayRefusalReported_ = true;
+        return false;
     }
-    hide();
 }
 
 void TForm1::PrepareExit()
@@ -426,9 +473,13 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized())
-        // Hidden once the state change has been handled, so the window manager is not confused.
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // Both once the state change has been handled, so the window manager is not confused.
+    if (isMinimized())
         QMetaObject::invokeMethod(this, &TForm1::ApplicationEvents1Minimize, Qt::QueuedConnection);
+    else if (std::exchange(fitPending_, false))
+        QMetaObject::invokeMethod(this, &TForm1::FitToVideo, Qt::QueuedConnection);
 }
 
 void TForm1::ApplicationEvents1Minimize() { HideToTray(); }
@@ -486,7 +537,8 @@ void TForm1::SetIconImage(int image)
     if (image < 0 || image >= int(imageList1_.size()))
         return;
     setWindowIcon(imageList1_[image]);
-    trayIcon_->SetIcon(imageList1_[image]);
+    // A tray that refuses the new picture must not stop the engine's step that asked for it.
+    RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(imageList1_[image]); });
 }
 
 void TForm1::RaisePopup(const QString& message) { popups_->Raise(message); }

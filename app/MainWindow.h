@@ -50,6 +50,7 @@ public:
     void InitMainWindow();
 
     void ShowMainWindow();
+    // Hides the window to the notification area; where there is none, minimises it instead.
     void HideToTray();
     // Stores the preview state, ends a recording through its normal stop, then stops
     // auto-capturing.
@@ -130,6 +131,10 @@ private:
     void ConnectMenus();
     void WireSetupDialog();
     void ApplyDriverDialogMenus();
+    // Video1Status's fitting of the window to the video.
+    void FitToVideo();
+    int MenuBarHeight(int windowWidth) const;
+    bool ShowTrayIcon();
     QString FirstArgument() const;
     void Report(const QString& msg, bool toFile, const QString& handler);
     static void ShowWindowOnTop(QWidget& window);
@@ -156,4 +161,6 @@ private:
     std::unique_ptr<TForm8> form8_;
     std::unique_ptr<TForm7> form7_;
     bool exitPrepared_ = false;
+    bool trayRefusalReported_ = false;
+    bool fitPending_ = false; // a status change came while the window was minimised
 };

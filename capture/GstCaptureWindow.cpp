@@ -11,6 +11,7 @@
 #include <gst/video/colorbalance.h>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -103,7 +104,7 @@ GstCaptureWindow::GstCaptureWindow(GstCaptureBackend& backend, const QString& wi
     QObject::connect(&limitTimer_, &QTimer::timeout, &guard_, [this] {
         // The time limit ends the sequence as the platform would: orderly, by itself.
         if (capturing_) {
-            Stop();
+            endedInOrder_ = Stop();
             ReportStopped({});
         }
     });
@@ -626,6 +627,7 @@ std::optional<RecordingPlan> GstCaptureWindow::RecordingFromSetup()
 void GstCaptureWindow::BeginSequence()
 {
     capturing_ = true;
+    endedInOrder_ = false;
     sequenceFrames_ = 0;
     const std::int64_t us = std::int64_t(parms_.dwRequestMicroSecPerFrame);
     frameIntervalUs_ = us;
@@ -707,9 +709,11 @@ bool GstCaptureWindow::Stop()
     EndStreaming();
     const bool wasCapturing = capturing_;
     capturing_ = false;
-    bool result = true;
+    // Only a sequence that ran ends well: one that never started or failed did not, while one that
+    // reached its time limit did, and the user's stop after it still says so.
+    bool result = wasCapturing || std::exchange(endedInOrder_, false);
     if (recording_ && pipeline_)
-        result = FinishRecording();
+        result = FinishRecording() && result;
     if (wasCapturing) {
         std::lock_guard lock(callbackMutex_);
         if (statusCallback_)

@@ -114,6 +114,7 @@ private:
     bool scale_ = false;
     bool recording_ = false;
     bool capturing_ = false;
+    bool endedInOrder_ = false; // the last sequence reached its time limit; no stop has asked since
     QString captureFile_;
     CAPTUREPARMS parms_;
     WAVEFORMATEX wave_;

@@ -40,10 +40,18 @@ bool GstReady()
 }
 } // namespace
 
+QString SoundPath(const QString& file)
+{
+    if (file.isEmpty() || QFileInfo(file).isAbsolute())
+        return file;
+    return ProgramDir() + file;
+}
+
 QString ResolveSoundFile(const QString& file)
 {
-    if (!file.isEmpty() && QFileInfo(file).isFile())
-        return QFileInfo(file).absoluteFilePath();
+    const QString path = SoundPath(file);
+    if (!path.isEmpty() && QFileInfo(path).isFile())
+        return QFileInfo(path).absoluteFilePath();
     const QString fallback = ProgramDir() + QStringLiteral("alarm.wav");
     return QFileInfo(fallback).isFile() ? fallback : QString();
 }
@@ -172,4 +180,4 @@ SoundPlayer& ProgramSoundPlayer()
 
 void SetProgramSoundPlayer(SoundPlayer* player) { overridePlayer.store(player, std::memory_order_release); }
 
-void PlayWave(const QString& file) { ProgramSoundPlayer().Play(file); }
+void PlayWave(const QString& file) { ProgramSoundPlayer().Play(SoundPath(file)); }

@@ -13,8 +13,12 @@ public:
     virtual void Play(const QString& file) = 0; // any thread
 };
 
-// The file actually played for a request: the file itself when it exists (a relative name is taken
-// from the current folder), else ProgramDir() + "alarm.wav"; empty when neither exists.
+// Where a sound file is looked for: a relative name is taken from the program folder, where the
+// bundled sounds live, whatever the current folder is.
+QString SoundPath(const QString& file);
+
+// The file actually played for a request: the file itself (SoundPath) when it exists, else
+// ProgramDir() + "alarm.wav"; empty when neither exists.
 QString ResolveSoundFile(const QString& file);
 
 // Plays through a GStreamer playbin on a worker thread of its own.
@@ -51,5 +55,5 @@ private:
 SoundPlayer& ProgramSoundPlayer();
 void SetProgramSoundPlayer(SoundPlayer* player); // nullptr: back to the default one
 
-// Plays a wave file through ProgramSoundPlayer().
+// Plays a wave file through ProgramSoundPlayer(), a relative name from the program folder.
 void PlayWave(const QString& file);

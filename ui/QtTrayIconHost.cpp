@@ -1,7 +1,5 @@
 #include "ui/QtTrayIconHost.h"
 
-#include "common/EventLog.h"
-
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
@@ -51,11 +49,8 @@ bool QtTrayIconHost::NotifyIcon(TrayNotifyAction action, const TrayNotifyData& d
         return false;
     switch (action) {
     case TrayNotifyAction::Add:
-        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-            ProgramLog().WriteLog("No notification area on this desktop: the tray icon cannot be shown", true,
-                "TTolmarTrayIcon");
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
             return false;
-        }
         receiver_->setIcon(data.icon);
         receiver_->setToolTip(data.tip);
         receiver_->show();

@@ -1,7 +1,7 @@
 #pragma once
 // TTolmarTrayIcon's host on a real desktop: a QSystemTrayIcon whose activations are translated
-// into the icon's mouse messages. A desktop without a notification area refuses the icon (and
-// says so in the event log); the program keeps running without it.
+// into the icon's mouse messages. A desktop without a notification area refuses the icon; the main
+// window then stays in the task bar.
 #include "ui/TrayIconHost.h"
 
 #include <memory>

@@ -1,5 +1,6 @@
 #include "app/engine/AutoCaptureEngine.h"
 
+#include "app/HandlerBoundary.h"
 #include "app/MainMenuActions.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
@@ -26,11 +27,22 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
     Rearm.setSingleShot(true);
     TrayIconBlink.setInterval(100);
     Reconnect.setInterval(ReconnectIntervalMs);
-    connect(&Timer1, &QTimer::timeout, this, &AutoCaptureEngine::Timer1Timer);
-    connect(&Fuse, &QTimer::timeout, this, &AutoCaptureEngine::FuseTimer);
-    connect(&Rearm, &QTimer::timeout, this, &AutoCaptureEngine::RearmTimer);
-    connect(&TrayIconBlink, &QTimer::timeout, this, &AutoCaptureEngine::TrayIconBlinkTimer);
-    connect(&Reconnect, &QTimer::timeout, this, &AutoCaptureEngine::ReconnectTimer);
+    // Each tick runs inside the handler boundary, named as the log names it.
+    struct TimerHandler {
+        QTimer* timer;
+        const char* name;
+        void (AutoCaptureEngine::*handler)();
+    };
+    const TimerHandler handlers[] = {
+        {&Timer1, "Timer1Timer", &AutoCaptureEngine::Timer1Timer},
+        {&Fuse, "FuseTimer", &AutoCaptureEngine::FuseTimer},
+        {&Rearm, "RearmTimer", &AutoCaptureEngine::RearmTimer},
+        {&TrayIconBlink, "TrayIconBlinkTimer", &AutoCaptureEngine::TrayIconBlinkTimer},
+        {&Reconnect, "ReconnectTimer", &AutoCaptureEngine::ReconnectTimer},
+    };
+    for (const TimerHandler& t : handlers)
+        ConnectHandler(t.timer, &QTimer::timeout, this, QStringLiteral("TForm1.") + t.name,
+                       [this, handler = t.handler] { (this->*handler)(); });
 }
 
 AutoCaptureEngine::~AutoCaptureEngine() = default;

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "FakeTrayHost.h"
+#include "RecordingCaptureBackend.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "capture/VideoCap.h"
 #include "imaging/FileNaming.h"
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextDocument>
@@ -35,16 +37,23 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The recording back-end as a 320x240 camera offering its source and format dialogs.
+        camera.answers.drivers = {{0, "Test camera"}};
+        camera.answers.status.uiImageWidth = 320;
+        camera.answers.status.uiImageHeight = 240;
+        camera.answers.caps.fHasDlgVideoSource = 1;
+        camera.answers.caps.fHasDlgVideoFormat = 1;
         qputenv("XDG_CONFIG_HOME", (program.dir() + "xdg").toUtf8());
         // The version check must never leave this machine: a closed local port.
         qputenv("TARVO_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(FreeTcpPort()));
     }
     void TearDown() override { stop(); }
 
-    TForm1& start(const QStringList& arguments = {})
+    // capture: nullptr for the program's own capture service (the GStreamer test device).
+    TForm1& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
     {
         stop();
-        form = std::make_unique<TForm1>(TForm1::Setup{arguments, std::make_unique<FakeTrayHost>(tray), nullptr});
+        form = std::make_unique<TForm1>(TForm1::Setup{arguments, std::make_unique<FakeTrayHost>(tray), capture});
         form->CreateWindows();
         form->InitMainWindow();
         return *form;
@@ -70,6 +79,7 @@ protected:
 
     ScratchProgram program;
     std::shared_ptr<FakeTrayState> tray = std::make_shared<FakeTrayState>();
+    RecordingCaptureBackend camera; // for start(arguments, &camera); outlives the window
     std::unique_ptr<TForm1> form;
 };
 
@@ -178,15 +188,81 @@ TEST_F(StartupTest, OnlyTheFirstArgumentCounts)
     }
 }
 
-TEST_F(StartupTest, HiddenStartWithoutNotificationAreaKeepsRunningHidden)
+TEST_F(StartupTest, WithoutNotificationAreaTheWindowStaysMinimisedInTheTaskBar)
 {
+    storeProfile("Default", [](OptionsValues& o) {
+        o.AutoCapAtStart = true;
+        o.Trigger = TriggerTimed;
+    });
     tray->acceptIcon = false;
-    TForm1& f = start({"-m"});
-    EXPECT_FALSE(f.isVisible());
-    EXPECT_FALSE(tray->shown);
-    EXPECT_TRUE(logHas("TForm1.HideToTray") || logHas(QString::fromLatin1(ETrayIconError::MessageFor(ETrayIconError::AddFailed))));
-    f.ShowMainWindow();
+    TForm1& f = start({"-m"}, &camera);
     EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.isMinimized());
+    EXPECT_FALSE(tray->shown);
+    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+    EXPECT_TRUE(f.Engine().AutoCapturing()) << "auto-capturing starts as the profile says";
+
+    // Every later minimise keeps the window in the task bar; the reason is logged once.
+    f.ShowMainWindow();
+    EXPECT_FALSE(f.isMinimized());
+    f.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.isMinimized());
+    EXPECT_EQ(logText().count("No notification area: "), 1) << logText().toStdString();
+
+    // A notification area that comes up later (a panel started after Tarvo) takes the window.
+    tray->acceptIcon = true;
+    f.ShowMainWindow();
+    f.showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !f.isVisible(); }));
+    EXPECT_TRUE(tray->shown);
+}
+
+TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
+{
+    for (const bool notificationArea : {true, false}) {
+        tray->acceptIcon = notificationArea;
+        TForm1& f = start({"-m"}, &camera);
+        ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+        ASSERT_TRUE(f.Video1().DriverOpen());
+        // Every status change fits the window again, before it was ever laid out.
+        for (int i = 0; i < 3; ++i)
+            f.Video1().RefreshStatus(true);
+        f.Menus().trayOpen->trigger();
+        ASSERT_TRUE(WaitFor([&] { return f.Video1().size() == QSize(320, 240); }))
+            << "tray " << notificationArea << ": video " << f.Video1().width() << "x" << f.Video1().height();
+        const QSize framed(320, f.menuBar()->height() + 240 + f.statusBar()->height());
+        EXPECT_EQ(f.size(), framed) << "tray " << notificationArea;
+        EXPECT_EQ(f.minimumSize(), framed) << "tray " << notificationArea << ": no larger than the video needs";
+    }
+}
+
+TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsIt)
+{
+    TForm1& f = start({"-d"}, &camera);
+    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+    // The camera went away (busy, unplugged) while the menus still offer its dialogs.
+    camera.answers.connect = false;
+    f.Video1().SetDriverOpen(false);
+    struct Case {
+        const char* handler;
+        std::function<void()> click;
+    };
+    const Case cases[] = {
+        {"TForm1.Source1Click", [&] { f.Menus().driverSource->trigger(); }},
+        {"TForm1.Format1Click", [&] { f.Menus().driverFormat->trigger(); }},
+        {"TForm3.Button9Click", [&] { f.Form3()->Button9->click(); }},
+    };
+    for (const Case& c : cases) {
+        c.click();
+        const QString message = QString::fromLatin1(ENotConnectException().what());
+        EXPECT_TRUE(logHas(message + " (Sender : " + c.handler + ")")) << c.handler;
+        EXPECT_TRUE(f.StatusText().startsWith(message)) << c.handler;
+    }
+    EXPECT_FALSE(f.Video1().DriverOpen());
+    f.Menus().capturePicture->trigger();
+    EXPECT_TRUE(logHas("Driver not loaded")) << "the program goes on";
 }
 
 TEST_F(StartupTest, MinimisingGoesToTheTrayAndOpenBringsTheWindowBack)

@@ -259,6 +259,10 @@ TEST_F(GstDeviceTest, TimeLimitEndsTheRecording)
     ASSERT_TRUE(WaitFor([&] { return !cap.SequenceRunning(); }, 30000));
     EXPECT_TRUE(WaitFor([&] { return statusEvents > before; }, 10000));
     EXPECT_TRUE(Discover(dir.filePath("limited.avi")).ok);
+    // The recording ended well, so the user's stop after it says so; a further stop has nothing
+    // to end.
+    EXPECT_TRUE(cap.StopSequence());
+    EXPECT_FALSE(cap.StopSequence());
 }
 
 TEST_F(GstDeviceTest, LostDeviceEndsTheSequenceAndCanBeUsedAgain)

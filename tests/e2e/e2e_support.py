@@ -151,15 +151,11 @@ class ScriptedFtp:
             conn.close()
 
 
-class WindowManager:
-    """openbox on the test's display, for what only a window manager does (the close box)."""
+class DesktopProgram:
+    """A program of the desktop on the test's display: a window manager or a notification area."""
 
-    def __init__(self, env):
-        self.proc = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        wait_for(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
-                                        capture_output=True, text=True).stdout.count("window id"),
-                 what="the window manager")
+    def __init__(self, args, env):
+        self.proc = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def close(self):
         stop_process(self.proc)
@@ -181,8 +177,49 @@ class Tarvo:
             return wid
         return None
 
+    def width(self, wid):
+        geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", wid))
+        return int(geometry.get("WIDTH", 0))
+
     def visible_main_window(self):
         return self.visible_window("^Tarvo$")
+
+    def visible_class_windows(self):
+        """Also the windows without a title of their own: the tray icon and popup menus."""
+        return self.xdo("search", "--all", "--onlyvisible", "--pid", str(self.proc.pid), "--class", "^tarvo$")
+
+    def tray_icon(self):
+        """The icon docked in the notification area: a small window of the program's class."""
+        return next((wid for wid in self.visible_class_windows() if self.width(wid) <= 64), None)
+
+    def wm_state(self, wid):
+        """The state the window manager gives the window: "Normal", "Iconic", or None while it is
+        withdrawn (hidden)."""
+        out = subprocess.run(["xprop", "-id", wid, "WM_STATE"], env=self.env, capture_output=True, text=True).stdout
+        m = re.search(r"window state: (\w+)", out)
+        return m.group(1) if m else None
+
+    def managed_main_window(self):
+        """The main window in any state once the window manager has taken it."""
+        for wid in self.xdo("search", "--all", "--pid", str(self.proc.pid), "--name", "^Tarvo$"):
+            if self.wm_state(wid) and self.width(wid) > 64:
+                return wid
+        return None
+
+    def open_from_tray(self):
+        """"Open Tarvo", the first item of the tray icon's right-button menu, clicked as a user does."""
+        icon = wait_for(self.tray_icon, what="the tray icon")
+        before = set(self.visible_class_windows())
+
+        def menu_shown():
+            # A click while the icon is still being docked goes nowhere; a user clicks again.
+            self.xdo("mousemove", "--window", icon, "10", "10", "click", "3")
+            try:
+                return wait_for(lambda: next(iter(set(self.visible_class_windows()) - before), None), timeout=5)
+            except AssertionError:
+                return None
+        menu = wait_for(menu_shown, what="the tray menu")
+        self.xdo("mousemove", "--window", menu, "40", "10", "click", "1")
 
     def focus(self, wid):
         self.xdo("windowactivate", "--sync", wid)
@@ -319,9 +356,21 @@ class TarvoCase(unittest.TestCase):
         return server
 
     def window_manager(self):
-        manager = WindowManager(self.env)
-        self.peers.append(manager)
-        return manager
+        """openbox: minimising a window needs a window manager."""
+        self.peers.append(DesktopProgram(["openbox"], self.env))
+
+        def running():
+            out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                                 capture_output=True, text=True).stdout
+            return "window id" in out
+        wait_for(running, what="the window manager")
+
+    def notification_area(self):
+        """trayer: a notification area the tray icon docks into."""
+        self.peers.append(DesktopProgram(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                                          "--width", "60", "--heighttype", "pixel", "--height", "24"], self.env))
+        wait_for(lambda: subprocess.run(["xdotool", "search", "--class", "trayer"], env=self.env,
+                                        capture_output=True, text=True).stdout.strip(), what="the notification area")
 
     def socks_proxy(self):
         proxy = SocksProxy()

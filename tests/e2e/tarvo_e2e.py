@@ -50,9 +50,11 @@ class TarvoEndToEnd(TarvoCase):
         self.assertEqual(self.stored("Preview"), "1", "the preview state is stored on the way out")
 
     def test_hidden_start_keeps_running_and_ends_in_order_on_sigterm(self):
+        self.notification_area()
         run = self.start("-m")
         self.wait_log("Loaded driver: ", run)
         self.assertIsNone(run.visible_main_window())
+        self.assertIsNotNone(run.tray_icon())
         self.assertIsNone(run.proc.poll())
         code, seconds = run.terminate()
         self.assertEqual(code, 0)

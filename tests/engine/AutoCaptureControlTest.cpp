@@ -193,7 +193,7 @@ TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
     for (int i = 0; i < 4; ++i)
         engine->TrayIconBlinkTimer();
     EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOn, IconFlash, IconAutoOn}));
-    EXPECT_EQ(sound.played(), QStringList{"click.wav"});
+    EXPECT_EQ(sound.played(), QStringList{program.dir() + "click.wav"});
     EXPECT_FALSE(engine->TrayIconBlink.isActive());
     EXPECT_EQ(engine->BlinkStep(), 0);
 

@@ -86,7 +86,7 @@ TEST_F(FrameHandlerTest, TheAlarmLogsPlaysRaisesThePopupAndDisarmsInThatOrder)
     DeliverMovingSamples(1);
 
     EXPECT_EQ(Count("Motion detected"), 1);
-    EXPECT_EQ(sound.played(), QStringList{"alarm-test.wav"});
+    EXPECT_EQ(sound.played(), QStringList{program.dir() + "alarm-test.wav"});
     EXPECT_EQ(host.popups, QStringList{"Motion Detected"});
     EXPECT_FALSE(engine->Armed.load());
     EXPECT_TRUE(engine->Rearm.isActive());

@@ -5,6 +5,7 @@
 #include "settings/ActiveOptions.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QImage>
 
@@ -188,6 +189,20 @@ TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
     EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), before + 1);
     DeliverMovingSamples(1);
     EXPECT_EQ(Count("Motion detected"), 2);
+}
+
+TEST_F(ManualCommandsTest, TheClickSoundComesFromTheProgramFolderWhateverTheCurrentFolder)
+{
+    ActiveOptions.ClickSound = true;
+    GrabbedFrame(qRgb(5, 5, 5));
+    const QString started = QDir::currentPath();
+    QTemporaryDir elsewhere; // the folder a desktop entry or a shell happens to start in
+    QDir::setCurrent(elsewhere.path());
+    engine->Capturepicture1Click();
+    const bool played = WaitFor([&] { return !sound.played().isEmpty(); });
+    QDir::setCurrent(started);
+    ASSERT_TRUE(played);
+    EXPECT_EQ(sound.played(), QStringList{program.dir() + "click.wav"});
 }
 
 TEST_F(ManualCommandsTest, CaptureNowWithoutAStreamTakesOnePicture)

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -45,12 +46,15 @@ TEST(ResolveSoundFile, FallsBackToTheBundledAlarm)
     EXPECT_EQ(ResolveSoundFile(program.dir() + "missing.wav"), program.dir() + "alarm.wav");
     EXPECT_EQ(ResolveSoundFile(""), program.dir() + "alarm.wav");
 
-    // A relative name is taken from the current folder.
+    // A relative name is taken from the program folder, not from the current one.
+    WriteSilence(program.dir() + "click.wav", 1);
     const QString cwd = QDir::currentPath();
-    QDir::setCurrent(program.dir());
+    QTemporaryDir elsewhere;
+    QDir::setCurrent(elsewhere.path());
     WriteSilence("click.wav", 1);
-    EXPECT_EQ(ResolveSoundFile("click.wav"), program.dir() + "click.wav");
+    const QString resolved = ResolveSoundFile("click.wav");
     QDir::setCurrent(cwd);
+    EXPECT_EQ(resolved, program.dir() + "click.wav");
 }
 
 TEST(GstSoundPlayer, SkipsNewSoundsWhileOnePlaysAndStopsWhenDestroyed)
@@ -107,12 +111,13 @@ TEST(GstSoundPlayer, DefaultOutputNeverBlocks)
     EXPECT_TRUE(WaitFor([&] { return !player.Playing(); }, 120000));
 }
 
-TEST(PlayWave, GoesThroughTheProgramPlayer)
+TEST(PlayWave, GoesThroughTheProgramPlayerWithRelativeNamesFromTheProgramFolder)
 {
+    ScratchProgram program;
     RecordingSoundPlayer recording;
     SetProgramSoundPlayer(&recording);
     PlayWave("click.wav");
     PlayWave("/x/alarm.wav");
     SetProgramSoundPlayer(nullptr);
-    EXPECT_EQ(recording.played(), (QStringList{"click.wav", "/x/alarm.wav"}));
+    EXPECT_EQ(recording.played(), (QStringList{program.dir() + "click.wav", "/x/alarm.wav"}));
 }

@@ -310,7 +310,7 @@ TEST(TrayIconLifetime, DestructionRemovesAShownIconEvenWhenTheDesktopRefuses)
 namespace {
 
 // The offscreen desktop of the tests has no notification area, like a bare X session.
-TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaIsLoggedAndTheIconStaysHidden)
+TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaRefusesTheIconAndItStaysHidden)
 {
     RecordingEventLog log;
     SetProgramLog(&log);
@@ -328,9 +328,9 @@ TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaIsLoggedAndTheIconStays
         EXPECT_NO_THROW(tray.SetVisible(false));
     }
     SetProgramLog(nullptr);
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(log.lines()[0].toFile);
-    EXPECT_TRUE(log.lines()[0].msg.contains("No notification area"));
+    // The main window says what it does instead, once a run; the host asked at every minimise
+    // stays quiet.
+    EXPECT_TRUE(log.lines().empty());
 }
 
 } // namespace
