@@ -1,0 +1,104 @@
+// The FTP password in the desktop's secret store: a real GNOME Keyring in a private D-Bus session
+// (tests/support/with_secret_store.sh), and a fresh process standing for the next start.
+#include "DialogFixture.h"
+#include "settings/ProgramDir.h"
+#include "settings/SecretStore.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+namespace {
+const char* ChildDirVariable = "TARVO_SECRET_TEST_DIR";
+
+// Runs one disabled test of this program in a new process with the given environment.
+int RunChild(const QString& test, const QProcessEnvironment& env)
+{
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests", "--gtest_filter=SecretStoreChild." + test});
+    if (!child.waitForFinished(120000))
+        return -1;
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
+} // namespace
+
+class SecretStoreTest : public DialogFixture {
+protected:
+    SecretStoreTest() { SetProgramSecretStore(&keychain); }
+    ~SecretStoreTest() override { SetProgramSecretStore(nullptr); }
+
+    KeychainSecretStore keychain{QStringLiteral("Tarvo"), 60000};
+};
+
+TEST_F(SecretStoreTest, KeepsReadsAndRemovesASecret)
+{
+    QString secret;
+    EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::NotFound);
+    ASSERT_EQ(keychain.Write("cam", "s3cr3t ä"), SecretStore::Result::Done);
+    ASSERT_EQ(keychain.Write("other", "x"), SecretStore::Result::Done);
+    ASSERT_EQ(keychain.Read("cam", secret), SecretStore::Result::Done);
+    EXPECT_EQ(secret, "s3cr3t ä");
+    EXPECT_EQ(keychain.Remove("cam"), SecretStore::Result::Done);
+    EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::NotFound);
+    EXPECT_EQ(keychain.Read("other", secret), SecretStore::Result::Done);
+}
+
+TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
+{
+    dialog.PasswordEdit->setText("hunter2");
+    dialog.CheckBox3->setChecked(false);
+    dialog.Button1Click();
+    EXPECT_TRUE(messages.notes.isEmpty()) << "the store took the password: nothing to tell";
+    EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(ChildDirVariable, program.dir());
+    EXPECT_EQ(RunChild("DISABLED_LoadsThePassword", env), 0);
+
+    // "Save Password" on: the file holds it, and the store keeps no second copy.
+    dialog.CheckBox3->setChecked(true);
+    dialog.Button1Click();
+    EXPECT_TRUE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
+    QString secret;
+    EXPECT_EQ(keychain.Read(ProfilePath("Default"), secret), SecretStore::Result::NotFound);
+
+    // Deleting a profile deletes its secret.
+    OptionsValues kept = DefaultOptions();
+    kept.Password = "gone";
+    Save(kept, "old");
+    ASSERT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::Done);
+    ASSERT_TRUE(DeleteProfile("old"));
+    EXPECT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::NotFound);
+}
+
+TEST_F(SecretStoreTest, AStoreThatDoesNotAnswerIsNoStore)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + program.dir() + "no-bus");
+    EXPECT_EQ(RunChild("DISABLED_NoBusNoStore", env), 0);
+}
+
+// The next start of the program: a new process with nothing but the profile folder and the store.
+TEST(SecretStoreChild, DISABLED_LoadsThePassword)
+{
+    SetProgramDir(qEnvironmentVariable(ChildDirVariable));
+    const OptionsValues loaded = Load("Default");
+    EXPECT_FALSE(loaded.SavePassword);
+    EXPECT_EQ(loaded.Password.str(), "hunter2");
+}
+
+TEST(SecretStoreChild, DISABLED_NoBusNoStore)
+{
+    KeychainSecretStore keychain(QStringLiteral("Tarvo"), 60000);
+    QElapsedTimer t;
+    t.start();
+    QString secret;
+    EXPECT_EQ(keychain.Write("cam", "x"), SecretStore::Result::Unavailable);
+    EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::Unavailable);
+    EXPECT_LT(t.elapsed(), 60000) << "a refused bus answers at once, not at the time limit";
+}
