@@ -9,7 +9,7 @@ build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libgstreamer1.0-dev
   libjpeg62-turbo-dev fonts-dejavu-core qtkeychain-qt6-dev libsecret-1-0)
 test_pkgs=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib microsocks
   xvfb xdotool x11-utils imagemagick ffmpeg libjpeg-turbo-progs trayer clang curl vsftpd psmisc openbox gstreamer1.0-tools
-  dbus gnome-keyring)
+  dbus gnome-keyring python3-dbus)
 
 pkgs=("${build_pkgs[@]}")
 [ "$what" = test ] && pkgs+=("${test_pkgs[@]}")

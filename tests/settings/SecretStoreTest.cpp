@@ -7,22 +7,26 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include <QElapsedTimer>
 #include <QProcess>
 
 namespace {
 const char* ChildDirVariable = "TARVO_SECRET_TEST_DIR";
 
-// Runs one disabled test of this program in a new process with the given environment.
-int RunChild(const QString& test, const QProcessEnvironment& env)
+// Runs one disabled test of this program in a new process with the given environment, with an
+// optional command in front (which runs the program itself). -1 when it does not end in time.
+int RunChild(const QString& test, const QProcessEnvironment& env, QStringList command = {}, int deadlineMs = 120000)
 {
+    command << QCoreApplication::applicationFilePath() << "--gtest_also_run_disabled_tests"
+            << "--gtest_filter=SecretStoreChild." + test;
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests", "--gtest_filter=SecretStoreChild." + test});
-    if (!child.waitForFinished(120000))
+    child.start(command.takeFirst(), command);
+    if (!child.waitForFinished(deadlineMs)) {
+        child.kill();
+        child.waitForFinished();
         return -1;
+    }
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 } // namespace
@@ -76,11 +80,19 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     EXPECT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::NotFound);
 }
 
-TEST_F(SecretStoreTest, AStoreThatDoesNotAnswerIsNoStore)
+TEST_F(SecretStoreTest, AStoreThatIsAbsentOrSilentIsNoStore)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + program.dir() + "no-bus");
-    EXPECT_EQ(RunChild("DISABLED_NoBusNoStore", env), 0);
+    EXPECT_EQ(RunChild("DISABLED_NoStoreAnswers", env), 0) << "no bus";
+
+    // A service that never answers costs one bounded wait (a second in the child), where the bus
+    // alone would keep each of the three requests waiting for 25 s.
+    const QString silent = SourceDir() + "tests/support/silent_secret_service.py";
+    EXPECT_EQ(RunChild("DISABLED_NoStoreAnswers", QProcessEnvironment::systemEnvironment(),
+                       {"dbus-run-session", "--", "/usr/bin/python3", silent}, 30000),
+              0)
+        << "silent service";
 }
 
 // The next start of the program: a new process with nothing but the profile folder and the store.
@@ -92,13 +104,11 @@ TEST(SecretStoreChild, DISABLED_LoadsThePassword)
     EXPECT_EQ(loaded.Password.str(), "hunter2");
 }
 
-TEST(SecretStoreChild, DISABLED_NoBusNoStore)
+TEST(SecretStoreChild, DISABLED_NoStoreAnswers)
 {
-    KeychainSecretStore keychain(QStringLiteral("Tarvo"), 60000);
-    QElapsedTimer t;
-    t.start();
+    KeychainSecretStore keychain(QStringLiteral("Tarvo"), 1000);
     QString secret;
     EXPECT_EQ(keychain.Write("cam", "x"), SecretStore::Result::Unavailable);
     EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::Unavailable);
-    EXPECT_LT(t.elapsed(), 60000) << "a refused bus answers at once, not at the time limit";
+    EXPECT_EQ(keychain.Remove("cam"), SecretStore::Result::Unavailable);
 }
