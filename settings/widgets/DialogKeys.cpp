@@ -20,8 +20,11 @@ bool DialogKeys::eventFilter(QObject* watched, QEvent* event)
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
         auto* focused = qobject_cast<QPushButton*>(window_->focusWidget());
         QPushButton* button = focused ? focused : ok_;
-        if (button->isEnabled())
+        if (button->isEnabled()) {
+            // As a click does, the press takes the focus first, so the control left runs its exit check.
+            button->setFocus(Qt::OtherFocusReason);
             button->click();
+        }
         return true;
     }
     if (key->key() == Qt::Key_Escape) {

@@ -1,6 +1,6 @@
 #pragma once
 // Enter and Escape as in every dialog of the desktop: Enter presses the focused button, or else
-// the window's "OK"; Escape presses "Cancel". Keys a control uses itself (Enter in a multi-line
+// the window's "OK", taking the focus as a click does; Escape presses "Cancel". Keys a control uses itself (Enter in a multi-line
 // text, Escape closing an open list) never reach the window.
 #include <QObject>
 

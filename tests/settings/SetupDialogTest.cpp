@@ -471,11 +471,13 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     QTest::keyClick(dialog.Memo1, Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible()) << "Enter in the caption text starts a new line";
     EXPECT_EQ(dialog.Memo1->toPlainText().count('\n'), 1);
-    FocusIn(dialog.Limit);
-    QTest::keyClick(dialog.Limit, Qt::Key_Enter);
+    FocusIn(dialog.MinEdit);
+    dialog.MinEdit->setText("75");
+    QTest::keyClick(dialog.MinEdit, Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(ActiveOptions.Limit, 77);
     EXPECT_EQ(Load("Default").Limit, 77);
+    EXPECT_EQ(ActiveOptions.TimedMin, 60) << "the edit left by Enter corrects itself first";
 
     Type(dialog.Limit, "5");
     QTest::keyClick(dialog.Limit, Qt::Key_Escape);
