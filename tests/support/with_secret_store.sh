@@ -13,5 +13,6 @@ trap 'rm -rf "$scratch"' EXIT
 export HOME="$scratch" XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/config"
 mkdir -p "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
-# The daemon leaves with the session bus, which ends with the command.
-dbus-run-session -- sh -c 'printf "tarvo" | gnome-keyring-daemon --unlock --components=secrets >/dev/null && exec "$@"' sh "$@"
+# An empty line unlocks (creates) the login keyring with an empty password. The daemon leaves with
+# the session bus, which ends with the command.
+dbus-run-session -- sh -c 'echo | gnome-keyring-daemon --unlock --components=secrets >/dev/null && exec "$@"' sh "$@"
