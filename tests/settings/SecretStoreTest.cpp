@@ -39,19 +39,6 @@ protected:
     KeychainSecretStore keychain{QStringLiteral("Tarvo"), 60000};
 };
 
-TEST_F(SecretStoreTest, KeepsReadsAndRemovesASecret)
-{
-    QString secret;
-    EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::NotFound);
-    ASSERT_EQ(keychain.Write("cam", "s3cr3t ä"), SecretStore::Result::Done);
-    ASSERT_EQ(keychain.Write("other", "x"), SecretStore::Result::Done);
-    ASSERT_EQ(keychain.Read("cam", secret), SecretStore::Result::Done);
-    EXPECT_EQ(secret, "s3cr3t ä");
-    EXPECT_EQ(keychain.Remove("cam"), SecretStore::Result::Done);
-    EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::NotFound);
-    EXPECT_EQ(keychain.Read("other", secret), SecretStore::Result::Done);
-}
-
 TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
 {
     dialog.PasswordEdit->setText("hunter2");
