@@ -20,10 +20,11 @@ function(tarvo_module name)
   endif()
 endfunction()
 
-# tarvo_add_test(<name> SOURCES ... LIBS ... [TIMEOUT s] [LABELS ...])
-# One GoogleTest program per behaviour area; run by CTest with Qt's offscreen platform.
+# tarvo_add_test(<name> SOURCES ... LIBS ... [TIMEOUT s] [LABELS ...] [WRAPPER script])
+# One GoogleTest program per behaviour area; run by CTest with Qt's offscreen platform. A WRAPPER
+# script runs the program inside the services it needs; its exit code 77 marks the test skipped.
 function(tarvo_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;WRAPPER" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_LIBS} tarvo_test_support GTest::gtest GTest::gmock tarvo_warnings)
@@ -31,7 +32,12 @@ function(tarvo_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  if(T_WRAPPER)
+    add_test(NAME ${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARVO_BUILD_DIR=${CMAKE_BINARY_DIR};TARVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;TSAN_OPTIONS=second_deadlock_stack=1")
 endfunction()

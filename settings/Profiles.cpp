@@ -5,10 +5,12 @@
 #include "settings/IntegerText.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
+#include "settings/SecretStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -111,6 +113,47 @@ bool EnsureFolder(const QString& path)
     return QDir().mkdir(path);
 }
 
+// Passwords of this run, for profiles whose password the secret store could not take: they last
+// until the program ends. GUI thread only.
+QHash<QString, QString>& RunPasswords()
+{
+    static QHash<QString, QString> passwords;
+    return passwords;
+}
+
+// Secrets are kept under the profile file's path, so two program folders with a profile of the
+// same name never share or overwrite one password.
+QString SecretKey(const QString& profileName) { return ProfilePath(profileName); }
+
+// The password a profile file leaves out goes to the secret store; a saved or empty one takes any
+// stored copy away. False when the password lasts only for this run.
+bool KeepPassword(const OptionsValues& options, const QString& profileName)
+{
+    const QString key = SecretKey(profileName);
+    const QString password = options.Password.str();
+    if (options.SavePassword || password.isEmpty()) {
+        RunPasswords().remove(key);
+        ProgramSecretStore().Remove(key);
+        return true;
+    }
+    RunPasswords().insert(key, password);
+    return ProgramSecretStore().Write(key, password) == SecretStore::Result::Done;
+}
+
+// A profile that keeps its password out of the file takes it from the secret store, or else from
+// this run; a password the file holds stays (files of earlier copies hold it whatever the box said).
+void RestorePassword(OptionsValues& options, const QString& profileName)
+{
+    if (options.SavePassword)
+        return;
+    const QString key = SecretKey(profileName);
+    QString secret;
+    if (ProgramSecretStore().Read(key, secret) == SecretStore::Result::Done)
+        options.Password = secret;
+    else if (RunPasswords().contains(key))
+        options.Password = RunPasswords().value(key);
+}
+
 int MinutesSecondsToMs(std::int32_t minutes, std::int32_t seconds)
 {
     return std::max(0, SaturateToInt(std::int64_t{minutes} * 60000 + std::int64_t{seconds} * 1000));
@@ -141,10 +184,11 @@ OptionsValues Load(const QString& profileName)
                               QStringLiteral("function Load(ProfileName : string) : OptionsValues;"));
         return DefaultOptions();
     }
+    RestorePassword(options, profileName);
     return options;
 }
 
-void Save(const OptionsValues& options, const QString& profileName)
+bool Save(const OptionsValues& options, const QString& profileName)
 {
     const QString path = ProfilePath(profileName);
     if (profileName.contains('/') || profileName.contains(QChar(0)))
@@ -168,6 +212,17 @@ void Save(const OptionsValues& options, const QString& profileName)
         ::unlink(temp.constData());
         ThrowSystemError(error, path);
     }
+    return KeepPassword(options, profileName);
+}
+
+bool DeleteProfile(const QString& profileName)
+{
+    const QString path = ProfilePath(profileName);
+    if (QFile::exists(path) && !QFile::remove(path))
+        return false;
+    RunPasswords().remove(SecretKey(profileName));
+    ProgramSecretStore().Remove(SecretKey(profileName));
+    return true;
 }
 
 QStringList ProfileNames()

@@ -59,17 +59,22 @@ QString ProfileFolder();                    // ProgramDir() + "Profiles/"
 QString ProfilePath(const QString& name);   // ProfileFolder() + name + ".pfl"
 bool ProfileExists(const QString& name);
 
-// The settings of the named profile. A missing file is created with the defaults, which are
-// returned. A file shorter than one record (or unreadable after opening) logs
+// The settings of the named profile. With SavePassword off, the FTP password comes from the secret
+// store (or from this run, when the store did not take it). A missing file is created with the
+// defaults, which are returned. A file shorter than one record (or unreadable after opening) logs
 // "Profile <name> could not be loaded.", stays untouched, and yields the defaults.
 // Throws EInOutError when an existing file cannot be opened, or when creating the missing one fails.
 OptionsValues Load(const QString& profileName);
 
 // Writes the record as the named profile, replacing it: to a temporary file in the same folder,
 // mode 0600, renamed into place, so a failure never leaves a half-written profile. Padding and the
-// bytes after string texts are written as zeros, and with SavePassword off the FTP password is left
-// out. Throws EInOutError (names with '/' are refused: they are not file names).
-void Save(const OptionsValues& options, const QString& profileName);
+// bytes after string texts are written as zeros. With SavePassword off the FTP password is left out
+// of the file and kept in the secret store instead; false when no store took it, so it lasts only
+// until the program ends. Throws EInOutError (names with '/' are refused: they are not file names).
+bool Save(const OptionsValues& options, const QString& profileName);
+
+// Deletes the profile's file and its stored password; false when the file exists and stays.
+bool DeleteProfile(const QString& profileName);
 
 // Names of the *.pfl files of the profile folder, without the extension, sorted as the profile
 // list shows them (case-insensitive, then exact).

@@ -1,5 +1,7 @@
 #pragma once
-// Runs a check when a control loses the focus, the moment numeric edits correct themselves.
+// Runs a check when the focus leaves a control for another control of the same window, the moment
+// numeric edits correct themselves. Switching to another window, opening a popup or closing the
+// window moves the focus too, but runs nothing: the user has not left the control.
 #include <QObject>
 #include <functional>
 
@@ -13,6 +15,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* control_;
     std::function<void()> onExit_;
 };
 

@@ -1,10 +1,10 @@
 #include "settings/widgets/ProfileNameWindow.h"
 
 #include "settings/Profiles.h"
+#include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"
 
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -17,7 +17,6 @@ TForm6::TForm6(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profi
 
     Edit1 = new QLineEdit;
     Edit1->setMinimumWidth(361);
-    Edit1->installEventFilter(this);
     Button2 = new QPushButton(QStringLiteral("Cancel"));
     Button1 = new QPushButton(QStringLiteral("OK"));
     Button2->setAutoDefault(false);
@@ -34,6 +33,7 @@ TForm6::TForm6(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profi
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    new DialogKeys(this, Button1, Button2); // Enter in the name edit is "OK", and goes no further
 }
 
 void TForm6::showEvent(QShowEvent* event)
@@ -41,19 +41,6 @@ void TForm6::showEvent(QShowEvent* event)
     Edit1->clear();
     Edit1->setFocus();
     QDialog::showEvent(event);
-}
-
-// Enter in the name edit is "OK", and goes no further.
-bool TForm6::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Button1Click();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void TForm6::Button1Click()

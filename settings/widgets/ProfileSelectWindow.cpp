@@ -2,12 +2,12 @@
 
 #include "settings/PerUserStore.h"
 #include "settings/Profiles.h"
+#include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/FocusExit.h"
 #include "settings/widgets/ProfileNameWindow.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,6 +47,7 @@ TForm8::TForm8(ProfileBox& profileBox, ActivationTargets& targets, QWidget* pare
         ProfilesBoxChange();
     });
     OnExit(ProfilesBox, [this] { ProfilesBoxExit(); });
+    new DialogKeys(this, Button1, nullptr);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
     connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
@@ -109,9 +110,8 @@ void TForm8::Button1Click()
 void TForm8::Button10Click()
 {
     ProfilesBoxExit();
-    const QString path = ProfilePath(profileBox_.text());
-    if (QFile::exists(path) && !QFile::remove(path))
-        SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(path));
+    if (!DeleteProfile(profileBox_.text()))
+        SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(profileBox_.text())));
     ListProfiles(profileBox_);
     const QString first = profileBox_.firstItem();
     profileBox_.setText(first);

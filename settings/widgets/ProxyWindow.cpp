@@ -1,6 +1,7 @@
 #include "settings/widgets/ProxyWindow.h"
 
 #include "settings/OptionsValues.h"
+#include "settings/widgets/DialogKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,6 +51,7 @@ TForm9::TForm9(QWidget* parent) : QDialog(parent)
 
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    new DialogKeys(this, Button1, Button1); // "Close" is both
     CheckBox1Click();
 }
 

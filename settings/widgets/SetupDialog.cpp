@@ -6,6 +6,7 @@
 #include "settings/Profiles.h"
 #include "settings/widgets/CaptionWithEdits.h"
 #include "settings/widgets/ColorSwatch.h"
+#include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/FocusExit.h"
 #include "settings/widgets/ProxyWindow.h"
@@ -404,6 +405,7 @@ QWidget* TForm3::buildCaptionPage()
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setFixedHeight(90);
     Button6 = Button(QStringLiteral("Font..."));
+    FontColorButton = Button(QStringLiteral("Font color..."));
     Button7 = Button(QStringLiteral("Backgound color..."));
     CheckBox6 = new QCheckBox(QStringLiteral("Transparent background"));
     Button8 = Button(QStringLiteral("Example..."));
@@ -437,7 +439,7 @@ QWidget* TForm3::buildCaptionPage()
 
     auto* left = new QVBoxLayout;
     left->addWidget(Memo1);
-    left->addLayout(Row({Button6, Button7}));
+    left->addLayout(Row({Button6, FontColorButton, Button7}));
     left->addWidget(CheckBox6);
     left->addLayout(Row({Button8}));
     left->addStretch();
@@ -523,6 +525,7 @@ void TForm3::connectHandlers()
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+    new DialogKeys(this, Button1, Button4);
 
     OnExit(MinEdit, [this] { MinEditExit(); });
     OnExit(SecEdit, [this] { SecEditExit(); });
@@ -564,7 +567,8 @@ void TForm3::connectHandlers()
     connect(BrowseLogDir, &QPushButton::clicked, this, [this] { chooseFolder(Edit4); });
     connect(Button11, &QPushButton::clicked, this, [this] { chooseFolder(LocalSiteDirEdit); });
     connect(Button6, &QPushButton::clicked, this, [this] { chooseFont(); });
-    connect(Button7, &QPushButton::clicked, this, [this] { chooseBackColor(); });
+    connect(FontColorButton, &QPushButton::clicked, this, [this] { chooseMemoColor(QPalette::Text); });
+    connect(Button7, &QPushButton::clicked, this, [this] { chooseMemoColor(QPalette::Base); });
     connect(MarkColor, &ColorSwatch::leftPressed, this, [this] { chooseMarkColor(); });
     connect(Button8, &QPushButton::clicked, this, [this] { if (hooks.showExampleWindow) hooks.showExampleWindow(false); });
     connect(Button12, &QPushButton::clicked, this, [this] { if (hooks.showExampleWindow) hooks.showExampleWindow(true); });
@@ -593,9 +597,16 @@ void TForm3::Button1Click()
     try {
         OptionsValues record = ActiveOptions;
         ReadFromDialog(record);
-        Save(record, name);
+        const bool passwordKept = Save(record, name);
         SetActive(record, profileBox_, targets_);
         hide();
+        if (!passwordKept && !toldPasswordIsForgotten_) {
+            toldPasswordIsForgotten_ = true;
+            SettingsMessages().ShowNote(this, QStringLiteral("Password"),
+                                        QStringLiteral("No secret store answers on this desktop, so the FTP password "
+                                                       "will be forgotten when Tarvo ends.\nCheck \"Save Password\" "
+                                                       "to keep it in the profile file."));
+        }
     } catch (const std::exception& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
     }
@@ -757,12 +768,13 @@ void TForm3::chooseFont()
     redrawExample();
 }
 
-void TForm3::chooseBackColor()
+// The memo shows the caption's colours: its text colour is the caption's, its base the background.
+void TForm3::chooseMemoColor(QPalette::ColorRole role)
 {
-    const QColor color = QColorDialog::getColor(Memo1->palette().color(QPalette::Base), this);
+    const QColor color = QColorDialog::getColor(Memo1->palette().color(role), this);
     if (color.isValid()) {
         QPalette p = Memo1->palette();
-        p.setColor(QPalette::Base, color);
+        p.setColor(role, color);
         Memo1->setPalette(p);
     }
     redrawExample();

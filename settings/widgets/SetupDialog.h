@@ -8,6 +8,7 @@
 #include "settings/OptionsValues.h"
 
 #include <QDialog>
+#include <QPalette>
 #include <QStringList>
 #include <functional>
 
@@ -181,6 +182,7 @@ public:
     // "Picture caption"
     QPlainTextEdit* Memo1; // its font and base colour are the caption's font and background
     QPushButton* Button6;
+    QPushButton* FontColorButton; // the colour of the memo's font, which the font dialog lacks
     QPushButton* Button7;
     QCheckBox* CheckBox6;
     QPushButton* Button8;
@@ -227,7 +229,7 @@ private:
     void chooseFile(QLineEdit* edit, const QString& filter);
     void chooseFolder(QLineEdit* edit);
     void chooseFont();
-    void chooseBackColor();
+    void chooseMemoColor(QPalette::ColorRole role);
     void chooseMarkColor();
     void limitMemoLength();
     void redrawExample();
@@ -243,4 +245,5 @@ private:
     QButtonGroup* verticalGroup_;
     QButtonGroup* horizontalGroup_;
     bool settingPicqual_ = false;
+    bool toldPasswordIsForgotten_ = false;
 };

@@ -9,8 +9,36 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <cstring>
+
+// Shows the control's window in front, on the control's page, with the focus in the control.
+inline void FocusIn(QWidget* control)
+{
+    QWidget* window = control->window();
+    window->show();
+    if (auto* pages = window->findChild<QTabWidget*>()) {
+        for (int i = 0; i < pages->count(); ++i) {
+            if (pages->widget(i)->isAncestorOf(control))
+                pages->setCurrentIndex(i);
+        }
+    }
+    ASSERT_TRUE(WaitFor([&] {
+        if (!window->isActiveWindow()) // the offscreen platform does not activate a window shown again
+            QApplication::setActiveWindow(window);
+        control->setFocus(Qt::OtherFocusReason);
+        return control->hasFocus() || control->isAncestorOf(QApplication::focusWidget());
+    }));
+}
+
+// Leaves a control as a user does: Tab takes the focus to the next control of its window.
+inline void LeaveByTab(QWidget* control)
+{
+    FocusIn(control);
+    QTest::keyClick(control, Qt::Key_Tab);
+}
 
 class RecordingMessages : public DialogMessages {
 public:

@@ -66,11 +66,48 @@ TEST_F(ProfileWindowsTest, TypingShowsAProfileOnlyOnAnExactMatch)
 
 TEST_F(ProfileWindowsTest, LeavingTheBoxWithAnUnknownNameTakesTheFirstListed)
 {
+    FocusIn(select.ProfilesBox);
     select.ProfilesBox->lineEdit()->setText("nobody");
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(select.ProfilesBox, &out);
+
+    // Another window taking the focus, and the close box, leave the box as it is.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(box.text(), "nobody");
+    FocusIn(select.ProfilesBox);
+    select.close();
+    EXPECT_EQ(box.text(), "nobody") << "closing keeps what the box shows";
+    EXPECT_EQ(select.ProfilesBox->currentText(), "nobody");
+
+    LeaveByTab(select.ProfilesBox);
     EXPECT_EQ(box.text(), "a");
     EXPECT_EQ(select.ProfilesBox->currentText(), "a");
+}
+
+TEST_F(ProfileWindowsTest, EnterIsOkAndEscapeClosesAsTheCloseBoxDoes)
+{
+    FocusIn(select.ProfilesBox);
+    select.ProfilesBox->lineEdit()->setText("b");
+    QTest::keyClick(select.ProfilesBox->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(select.isVisible());
+    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b");
+    EXPECT_TRUE(log.contains("Loaded profile: b"));
+
+    FocusIn(select.ProfilesBox);
+    select.ProfilesBox->lineEdit()->setText("night");
+    QTest::keyClick(select.ProfilesBox->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(select.isVisible());
+    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b") << "Escape confirms nothing";
+    EXPECT_EQ(box.text(), "night");
+
+    select.Button11->click();
+    QPointer<TForm6> window = nameWindow();
+    ASSERT_FALSE(window.isNull());
+    QTest::keyClicks(window->Edit1, "dusk");
+    QTest::keyClick(window->Edit1, Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
+    EXPECT_FALSE(QFileInfo::exists(ProfilePath("dusk")));
 }
 
 TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)

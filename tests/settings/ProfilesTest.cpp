@@ -155,6 +155,25 @@ TEST_F(ProfilesTest, FileHoldsNoStaleBytesAndNoPasswordUnlessAsked)
     EXPECT_EQ(o.Password.str(), "short") << "the record in memory keeps it";
 }
 
+TEST_F(ProfilesTest, PasswordOutsideTheFileLastsForTheRunWithoutAStore)
+{
+    OptionsValues o = DefaultOptions();
+    o.Password = "run only";
+    EXPECT_FALSE(Save(o, "p")) << "no secret store took it";
+    EXPECT_EQ(Load("p").Password.str(), "run only");
+    ASSERT_TRUE(DeleteProfile("p"));
+    EXPECT_EQ(Load("p").Password.str(), "") << "a new profile of that name starts without it";
+
+    // A file written by a copy that kept the password whatever the box said still gives it.
+    o.Password = "in the file";
+    o.SavePassword = true;
+    Save(o, "old");
+    QByteArray file = fileOf("old");
+    file[3638] = 0; // SavePassword off
+    WriteFileBytes(ProfilePath("old"), file);
+    EXPECT_EQ(Load("old").Password.str(), "in the file");
+}
+
 TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
 {
     box.setText("typed");

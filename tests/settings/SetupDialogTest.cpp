@@ -5,8 +5,9 @@
 #include "settings/widgets/ColorSwatch.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
+#include <QTimer>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,16 +111,10 @@ OptionsValues Unusual(const QString& dir)
     return o;
 }
 
-void LeaveEdit(QWidget* edit)
-{
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(edit, &out);
-}
-
 void Type(QLineEdit* edit, const QString& text)
 {
     edit->setText(text);
-    LeaveEdit(edit);
+    LeaveByTab(edit);
 }
 } // namespace
 
@@ -311,13 +306,18 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
 
 TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 {
+    // No secret store answers here: the password lasts for the run, and the user is told once.
     dialog.PasswordEdit->setText("hunter2");
     dialog.CheckBox3->setChecked(false);
     dialog.Button1Click();
-    EXPECT_EQ(Load("Default").Password.str(), "");
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
-    EXPECT_EQ(ActiveOptions.Password.str(), "hunter2") << "kept for this run";
+    EXPECT_EQ(Load("Default").Password.str(), "hunter2") << "kept for this run";
+    EXPECT_EQ(ActiveOptions.Password.str(), "hunter2");
     EXPECT_EQ(dialog.PasswordEdit->text(), "hunter2");
+    ASSERT_EQ(messages.notes.size(), 1);
+    EXPECT_TRUE(messages.notes[0].contains("will be forgotten when Tarvo ends"));
+    dialog.Button1Click();
+    EXPECT_EQ(messages.notes.size(), 1) << "said once";
 
     dialog.CheckBox3->setChecked(true);
     dialog.Button1Click();
@@ -429,4 +429,92 @@ TEST_F(SetupDialogTest, ProxyWindowSwitchesAServerlessProxyOff)
     proxy.close();
     EXPECT_TRUE(proxy.CheckBox1->isChecked()) << "a proxy with a server stays on";
     EXPECT_EQ(proxy.SocksType->count(), 4);
+}
+
+TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
+{
+    struct Case {
+        QPushButton* button;
+        Colour OptionsValues::*field;
+        QPalette::ColorRole role;
+    };
+    for (const Case& c : {Case{dialog.FontColorButton, &OptionsValues::FontColor, QPalette::Text},
+                          Case{dialog.Button7, &OptionsValues::BackColor, QPalette::Base}}) {
+        // The user picks rgb(0x12, 0x34, 0x56) in the colour dialog and confirms it.
+        QTimer pick;
+        QObject::connect(&pick, &QTimer::timeout, [&] {
+            if (auto* chooser = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+                chooser->setCurrentColor(QColor(0x12, 0x34, 0x56));
+                chooser->accept();
+            }
+        });
+        pick.start(20);
+        dialog.show();
+        dialog.CheckBox6->setChecked(false); // a transparent caption has no background to choose
+        c.button->click();
+        pick.stop();
+        dialog.Button1Click();
+        EXPECT_EQ(ActiveOptions.*c.field, 0x00563412u) << "red in the low byte";
+        EXPECT_EQ(Load("Default").*c.field, 0x00563412u);
+
+        dialog.ShowInDialog(DefaultOptions());
+        EXPECT_NE(dialog.Memo1->palette().color(c.role), QColor(0x12, 0x34, 0x56));
+        dialog.ShowInDialog(ActiveOptions);
+        EXPECT_EQ(dialog.Memo1->palette().color(c.role), QColor(0x12, 0x34, 0x56));
+    }
+}
+
+TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
+{
+    Type(dialog.Limit, "77");
+    FocusIn(dialog.Memo1);
+    QTest::keyClick(dialog.Memo1, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "Enter in the caption text starts a new line";
+    EXPECT_EQ(dialog.Memo1->toPlainText().count('\n'), 1);
+    FocusIn(dialog.MinEdit);
+    dialog.MinEdit->setText("75");
+    QTest::keyClick(dialog.MinEdit, Qt::Key_Enter);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(ActiveOptions.Limit, 77);
+    EXPECT_EQ(Load("Default").Limit, 77);
+    EXPECT_EQ(ActiveOptions.TimedMin, 60) << "the edit left by Enter corrects itself first";
+
+    Type(dialog.Limit, "5");
+    QTest::keyClick(dialog.Limit, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.Limit->text(), "77") << "Cancel shows the active settings again";
+
+    // Enter on a focused button presses that button, not "OK".
+    FocusIn(dialog.Button10);
+    QTest::keyClick(dialog.Button10, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.Limit->text(), "30") << "Defaults";
+
+    dialog.SetOkEnabled(false);
+    FocusIn(dialog.Limit);
+    QTest::keyClick(dialog.Limit, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "no OK while auto-capturing";
+    EXPECT_EQ(ActiveOptions.Limit, 77);
+
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        FocusIn(proxy.CheckBox1);
+        QTest::keyClick(proxy.CheckBox1, key);
+        EXPECT_FALSE(proxy.isVisible()) << "Enter and Escape are \"Close\"";
+    }
+}
+
+TEST_F(SetupDialogTest, ExitChecksRunOnlyWhenTheFocusMovesWithinTheDialog)
+{
+    FocusIn(dialog.MinEdit);
+    dialog.MinEdit->setText("75");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(dialog.MinEdit->text(), "75") << "switching windows is not leaving the edit";
+    FocusIn(dialog.MinEdit);
+    dialog.close();
+    EXPECT_EQ(dialog.MinEdit->text(), "75") << "nor is closing the window";
+    LeaveByTab(dialog.MinEdit);
+    EXPECT_EQ(dialog.MinEdit->text(), "60");
 }

@@ -2,6 +2,7 @@
 
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
+#include "settings/SecretStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,9 +47,15 @@ ScratchProgram::ScratchProgram()
     SetProgramDir(tmp_.path());
     store_ = std::make_unique<PerUserStore>(tmp_.path() + "/config/Tarvo/Tarvo.conf");
     SetProgramStore(store_.get());
+    noSecrets_ = std::make_unique<NoSecretStore>();
+    SetProgramSecretStore(noSecrets_.get());
 }
 
-ScratchProgram::~ScratchProgram() { SetProgramStore(nullptr); }
+ScratchProgram::~ScratchProgram()
+{
+    SetProgramSecretStore(nullptr);
+    SetProgramStore(nullptr);
+}
 
 QString ScratchProgram::dir() const { return tmp_.path() + "/"; }
 

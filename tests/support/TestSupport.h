@@ -11,6 +11,7 @@
 #include <mutex>
 
 class PerUserStore;
+class SecretStore;
 
 // Records every WriteLog call; safe to call from any thread.
 class RecordingEventLog final : public EventLog {
@@ -32,7 +33,8 @@ private:
 };
 
 // A scratch program folder and per-user store for one test: sets ProgramDir() and
-// ProgramStore() and restores them on destruction.
+// ProgramStore(), takes the desktop's secret store away (a test never touches the user's keyring;
+// the secret store tests bring their own), and restores them on destruction.
 class ScratchProgram {
 public:
     ScratchProgram();
@@ -43,6 +45,7 @@ public:
 private:
     QTemporaryDir tmp_;
     std::unique_ptr<PerUserStore> store_;
+    std::unique_ptr<SecretStore> noSecrets_;
 };
 
 // Pumps the Qt event loop until cond() is true or timeoutMs passes; returns cond().
