@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace {
 std::atomic<std::int32_t> threshold{ThresholdForSensitivity(51)};
@@ -62,9 +63,45 @@ void SetMotionThreshold(std::int32_t value) { threshold.store(value, std::memory
 
 std::int32_t MotionThreshold() { return threshold.load(std::memory_order_relaxed); }
 
-bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& g,
-                   std::int32_t limit, const MotionMarks& marks)
+namespace {
+// Calls visit(x, y, difference) for each grid point inside the current frame; points outside read
+// as the invalid colour in both frames and can never differ.
+template <class Visit> void ForEachGridPoint(const QImage& current, const QImage& previous, const DetectionGrid& g, Visit visit)
 {
+    for (std::int32_t r = 0; r < g.Rows; ++r) {
+        const std::int64_t y64 = std::int64_t(g.Rect.Top) + 5 + std::int64_t(r) * GridStep;
+        for (std::int32_t c = 0; c < g.Columns; ++c) {
+            const std::int64_t x64 = std::int64_t(g.Rect.Left) + 5 + std::int64_t(c) * GridStep;
+            const bool inside = x64 >= 0 && y64 >= 0 && x64 < current.width() && y64 < current.height();
+            if (!inside)
+                continue;
+            const int x = int(x64);
+            const int y = int(y64);
+            // Packed values, not per channel: blue in the high byte dominates the difference.
+            const std::int64_t a = PixelAt(current, x, y);
+            const std::int64_t b = PixelAt(previous, x, y);
+            visit(x, y, std::max(a, b) - std::min(a, b));
+        }
+    }
+}
+} // namespace
+
+MotionComparison CountChangedPoints(const QImage& current, const QImage& previous, const DetectionGrid& g,
+                                    std::int32_t limit)
+{
+    MotionComparison result;
+    ForEachGridPoint(current, previous, g, [&](int, int, std::int64_t d) {
+        ++result.FramePoints;
+        result.ChangedPoints += d > limit;
+    });
+    return result;
+}
+
+void DrawMotionMarks(QImage& current, const QImage& previous, const DetectionGrid& g, std::int32_t limit,
+                     const MotionMarks& marks, bool motion)
+{
+    if (!marks.Mark || current.isNull())
+        return;
     // The painter is made only when there is something to draw.
     std::optional<QPainter> painter;
     auto pen = [&]() -> QPainter& {
@@ -75,25 +112,18 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
         }
         return *painter;
     };
-
-    std::int64_t maxDiff = 0;
-    for (std::int32_t r = 0; r < g.Rows; ++r) {
-        const std::int64_t y64 = std::int64_t(g.Rect.Top) + 5 + std::int64_t(r) * GridStep;
-        for (std::int32_t c = 0; c < g.Columns; ++c) {
-            const std::int64_t x64 = std::int64_t(g.Rect.Left) + 5 + std::int64_t(c) * GridStep;
-            const bool inside = x64 >= 0 && y64 >= 0 && x64 < current.width() && y64 < current.height();
-            const int x = inside ? int(x64) : -1;
-            const int y = inside ? int(y64) : -1;
-            // Packed values, not per channel: blue in the high byte dominates the difference.
-            const std::int64_t a = PixelAt(current, x, y);
-            const std::int64_t b = inside ? PixelAt(previous, x, y) : InvalidColour;
-            const std::int64_t d = std::max(a, b) - std::min(a, b);
-            maxDiff = std::max(maxDiff, d);
-            if (marks.Mark && d > limit && inside)
-                pen().drawEllipse(QRect(x - 5, y - 5, 10, 10).adjusted(0, 0, -1, -1));
-        }
+    // Circles are drawn after the whole grid was read, so no circle can change a point still to
+    // be compared.
+    if (motion) {
+        std::vector<QPoint> changed;
+        ForEachGridPoint(current, previous, g, [&](int x, int y, std::int64_t d) {
+            if (d > limit)
+                changed.emplace_back(x, y);
+        });
+        for (const QPoint& p : changed)
+            pen().drawEllipse(QRect(p.x() - 5, p.y() - 5, 10, 10).adjusted(0, 0, -1, -1));
     }
-    if (marks.Mark && marks.DrawArea && !current.isNull()) {
+    if (marks.DrawArea) {
         const DetectionRect& a = g.Rect;
         // Right and Bottom are exclusive, and a stroked QRect covers one pixel more than its size.
         const std::int64_t w = std::int64_t(a.Right) - a.Left - 1;
@@ -103,12 +133,36 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
             && std::abs(std::int64_t(a.Top)) < sane)
             pen().drawRect(QRect(a.Left, a.Top, int(w), int(h)));
     }
-    return maxDiff > limit;
+}
+
+bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& g, std::int32_t limit,
+                   const MotionMarks& marks)
+{
+    const bool motion = CountChangedPoints(current, previous, g, limit).ChangedPoints > 0;
+    DrawMotionMarks(current, previous, g, limit, marks, motion);
+    return motion;
+}
+
+MotionVerdict JudgeMotion(const MotionComparison& c, const AlarmOptions& alarms)
+{
+    if (alarms.IgnoreLightChange && c.ChangedPoints > 0
+        && c.ChangedPoints * 100 >= std::int64_t(alarms.LightChangePercent) * c.FramePoints)
+        return MotionVerdict::LightChange;
+    return c.ChangedPoints >= std::max(1, alarms.MinChangedPoints) ? MotionVerdict::Motion : MotionVerdict::Still;
+}
+
+MotionVerdict DetectMotion(QImage& current, const QImage& previous, const AlarmOptions& alarms)
+{
+    const OptionsValues& o = ActiveOptions;
+    const MotionMarks marks{bool(o.Mark), bool(o.Mark) && bool(o.MDUserDefinedArea), o.MarkColor};
+    const DetectionGrid g = CurrentDetectionGrid();
+    const std::int32_t limit = MotionThreshold();
+    const MotionVerdict verdict = JudgeMotion(CountChangedPoints(current, previous, g, limit), alarms);
+    DrawMotionMarks(current, previous, g, limit, marks, verdict == MotionVerdict::Motion);
+    return verdict;
 }
 
 bool DetectMotion(QImage& current, const QImage& previous)
 {
-    const OptionsValues& o = ActiveOptions;
-    const MotionMarks marks{bool(o.Mark), bool(o.Mark) && bool(o.MDUserDefinedArea), o.MarkColor};
-    return CompareOnGrid(current, previous, CurrentDetectionGrid(), MotionThreshold(), marks);
+    return DetectMotion(current, previous, AlarmOptions{}) == MotionVerdict::Motion;
 }

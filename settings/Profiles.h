@@ -2,6 +2,7 @@
 // Profiles: named settings records kept as files "<ProgramDir>Profiles/<name>.pfl", each exactly one
 // OptionsValues image. Activation makes a record the active settings and pushes the values that live
 // outside the record to their owners.
+#include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 #include "settings/ProfileBox.h"
 
@@ -49,6 +50,8 @@ public:
     virtual void SetRearmInterval(int ms) = 0;
     // Puts the record into the setup dialog and the firewall/proxy window.
     virtual void ShowInDialog(const OptionsValues& options) = 0;
+    // Puts the settings kept beside the record into the setup dialog.
+    virtual void ShowExtrasInDialog(const ExtraOptions&) {}
 };
 
 // Name used at start-up for "no usable current profile"; never taken as a real profile there.
@@ -78,7 +81,8 @@ QStringList ProfileNames();
 // Refills the box's list, keeps its text, and disables "Delete" exactly when one profile is listed.
 void ListProfiles(ProfileBox& box);
 
-// Makes the record the active settings and applies it, logging "Loaded profile: " + box text.
+// Makes the record the active settings, together with the extras of the profile the box names, and
+// applies them, logging "Loaded profile: " + box text.
 // Folders that do not exist are created (one level); one that cannot be created is shown empty in
 // the setup dialog while ActiveOptions keeps the path.
 void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets);

@@ -77,6 +77,7 @@ void TForm8::ProfilesBoxChange()
         return;
     try {
         targets_.ShowInDialog(Load(name));
+        targets_.ShowExtrasInDialog(LoadExtras(name));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
     }
@@ -108,6 +109,8 @@ void TForm8::Button10Click()
     const QString path = ProfilePath(profileBox_.text());
     if (QFile::exists(path) && !QFile::remove(path))
         SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(path));
+    else if (!DeleteExtras(profileBox_.text()))
+        SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(ExtrasPath(profileBox_.text())));
     ListProfiles(profileBox_);
     const QString first = profileBox_.firstItem();
     profileBox_.setText(first);
@@ -116,6 +119,7 @@ void TForm8::Button10Click()
         return;
     try {
         targets_.ShowInDialog(Load(first));
+        targets_.ShowExtrasInDialog(LoadExtras(first));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
     }
