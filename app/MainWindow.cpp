@@ -3,6 +3,7 @@
 #include "app/HandlerBoundary.h"
 #include "app/Housekeeping.h"
 #include "app/MainMenus.h"
+#include "app/SceneChangeMeter.h"
 #include "app/StartCount.h"
 #include "app/TerminationSignals.h"
 #include "app/engine/AutoCaptureEngine.h"
@@ -17,6 +18,7 @@
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
 #include "settings/widgets/ProfileSelectWindow.h"
+#include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProxyWindow.h"
 #include "settings/widgets/SetupDialog.h"
 #include "ui/QtTrayIconHost.h"
@@ -39,6 +41,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
@@ -248,6 +251,8 @@ void TForm1::WireSetupDialog()
     h.showExampleWindow = [this](bool defineArea) {
         form5_->DefineAreaMode = defineArea;
         ShowWindowOnTop(*form5_);
+        if (defineArea)
+            sceneMeter_->Start();
     };
     h.redrawExampleIfVisible = [this] {
         if (form5_->isVisible())
@@ -263,6 +268,22 @@ void TForm1::WireSetupDialog()
             form7_->hide();
     };
     form3_->SetCaptureDrivers(ListCaptureDrivers());
+
+    SceneChangeMeter::Hooks meter;
+    meter.watching = [this] { return form5_->isVisible() && form5_->DefineAreaMode; };
+    meter.grab = [this] { return video1_->SaveSingleImage() ? QImage(video1_->SingleImageFile()) : QImage(); };
+    meter.grid = [this](int width, int height) {
+        OptionsValues options = ActiveOptions;
+        options.MDUserDefinedArea = form3_->MDUserDefinedArea->isChecked();
+        options.MDbeginX = form3_->MDbeginX->text().toInt();
+        options.MDbeginY = form3_->MDbeginY->text().toInt();
+        options.MDendX = form3_->MDendX->text().toInt();
+        options.MDendY = form3_->MDendY->text().toInt();
+        return MakeDetectionGrid(width, height, options);
+    };
+    meter.threshold = [this] { return ThresholdForSensitivity(form3_->TrackBar2->value()); };
+    meter.show = [this](int changed, int points) { form3_->MorePage->ShowSceneChange(changed, points); };
+    sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 
 QString TForm1::FirstArgument() const { return arguments_.isEmpty() ? QString() : arguments_.first(); }
@@ -596,4 +617,10 @@ void TForm1::ShowInDialog(const OptionsValues& options)
 {
     if (form3_)
         form3_->ShowInDialog(options);
+}
+
+void TForm1::ShowExtrasInDialog(const ExtraOptions& extras)
+{
+    if (form3_)
+        form3_->ShowExtrasInDialog(extras);
 }

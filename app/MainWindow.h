@@ -30,6 +30,7 @@ class TForm8;
 class TForm9;
 class TTolmarTrayIcon;
 class TVideoCap;
+class SceneChangeMeter;
 class SignalWatcher;
 class TerminationSignals;
 
@@ -120,6 +121,7 @@ public:
     void SetFuseSeconds(int seconds) override;
     void SetRearmInterval(int ms) override;
     void ShowInDialog(const OptionsValues& options) override;
+    void ShowExtrasInDialog(const ExtraOptions& extras) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -160,6 +162,7 @@ private:
     std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TForm8> form8_;
     std::unique_ptr<TForm7> form7_;
+    std::unique_ptr<SceneChangeMeter> sceneMeter_;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised

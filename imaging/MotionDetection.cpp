@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace {
 std::atomic<std::int32_t> threshold{ThresholdForSensitivity(51)};
@@ -81,9 +82,44 @@ void SetMotionThreshold(std::int32_t value) { threshold.store(value, std::memory
 
 std::int32_t MotionThreshold() { return threshold.load(std::memory_order_relaxed); }
 
-bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& g,
-                   std::int32_t limit, const MotionMarks& marks)
+namespace {
+// Calls visit(x, y, difference) for each grid point inside the current frame.
+template <class Visit> void ForEachGridPoint(const QImage& current, const QImage& previous, const DetectionGrid& g, Visit visit)
 {
+    // Only grid points inside the current frame can differ (both frames answer the invalid colour
+    // elsewhere), so the loops visit those alone: an area from a damaged profile may span billions
+    // of points, almost all outside.
+    const StepRange rows = InsideFrame(g.Rect.Top, g.Rows, current.height());
+    const StepRange columns = InsideFrame(g.Rect.Left, g.Columns, current.width());
+    for (std::int64_t r = rows.first; r < rows.end; ++r) {
+        const int y = int(std::int64_t(g.Rect.Top) + GridStep / 2 + r * GridStep);
+        for (std::int64_t c = columns.first; c < columns.end; ++c) {
+            const int x = int(std::int64_t(g.Rect.Left) + GridStep / 2 + c * GridStep);
+            // Packed values, not per channel: blue in the high byte dominates the difference.
+            const std::int64_t a = PixelAt(current, x, y);
+            const std::int64_t b = PixelAt(previous, x, y);
+            visit(x, y, std::max(a, b) - std::min(a, b));
+        }
+    }
+}
+} // namespace
+
+MotionComparison CountChangedPoints(const QImage& current, const QImage& previous, const DetectionGrid& g,
+                                    std::int32_t limit)
+{
+    MotionComparison result;
+    ForEachGridPoint(current, previous, g, [&](int, int, std::int64_t d) {
+        ++result.FramePoints;
+        result.ChangedPoints += d > limit;
+    });
+    return result;
+}
+
+void DrawMotionMarks(QImage& current, const QImage& previous, const DetectionGrid& g, std::int32_t limit,
+                     const MotionMarks& marks, bool motion)
+{
+    if (!marks.Mark || current.isNull())
+        return;
     // The painter is made only when there is something to draw.
     std::optional<QPainter> painter;
     auto pen = [&]() -> QPainter& {
@@ -94,27 +130,18 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
         }
         return *painter;
     };
-
-    // Only grid points inside the current frame can differ (both frames answer the invalid colour
-    // elsewhere), so the loops visit those alone: an area from a damaged profile may span billions
-    // of points, almost all outside.
-    const StepRange rows = InsideFrame(g.Rect.Top, g.Rows, current.height());
-    const StepRange columns = InsideFrame(g.Rect.Left, g.Columns, current.width());
-    std::int64_t maxDiff = 0;
-    for (std::int64_t r = rows.first; r < rows.end; ++r) {
-        const int y = int(std::int64_t(g.Rect.Top) + GridStep / 2 + r * GridStep);
-        for (std::int64_t c = columns.first; c < columns.end; ++c) {
-            const int x = int(std::int64_t(g.Rect.Left) + GridStep / 2 + c * GridStep);
-            // Packed values, not per channel: blue in the high byte dominates the difference.
-            const std::int64_t a = PixelAt(current, x, y);
-            const std::int64_t b = PixelAt(previous, x, y);
-            const std::int64_t d = std::max(a, b) - std::min(a, b);
-            maxDiff = std::max(maxDiff, d);
-            if (marks.Mark && d > limit)
-                pen().drawEllipse(QRect(x - 5, y - 5, 10, 10).adjusted(0, 0, -1, -1));
-        }
+    // Circles are drawn after the whole grid was read, so no circle can change a point still to
+    // be compared.
+    if (motion) {
+        std::vector<QPoint> changed;
+        ForEachGridPoint(current, previous, g, [&](int x, int y, std::int64_t d) {
+            if (d > limit)
+                changed.emplace_back(x, y);
+        });
+        for (const QPoint& p : changed)
+            pen().drawEllipse(QRect(p.x() - 5, p.y() - 5, 10, 10).adjusted(0, 0, -1, -1));
     }
-    if (marks.Mark && marks.DrawArea && !current.isNull()) {
+    if (marks.DrawArea) {
         const DetectionRect& a = g.Rect;
         // Right and Bottom are exclusive, and a stroked QRect covers one pixel more than its size.
         const std::int64_t w = std::int64_t(a.Right) - a.Left - 1;
@@ -124,12 +151,36 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
             && std::abs(std::int64_t(a.Top)) < sane)
             pen().drawRect(QRect(a.Left, a.Top, int(w), int(h)));
     }
-    return maxDiff > limit;
+}
+
+bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& g, std::int32_t limit,
+                   const MotionMarks& marks)
+{
+    const bool motion = CountChangedPoints(current, previous, g, limit).ChangedPoints > 0;
+    DrawMotionMarks(current, previous, g, limit, marks, motion);
+    return motion;
+}
+
+MotionVerdict JudgeMotion(const MotionComparison& c, const AlarmOptions& alarms)
+{
+    if (alarms.IgnoreLightChange && c.ChangedPoints > 0
+        && c.ChangedPoints * 100 >= std::int64_t(alarms.LightChangePercent) * c.FramePoints)
+        return MotionVerdict::LightChange;
+    return c.ChangedPoints >= std::max(1, alarms.MinChangedPoints) ? MotionVerdict::Motion : MotionVerdict::Still;
+}
+
+MotionVerdict DetectMotion(QImage& current, const QImage& previous, const AlarmOptions& alarms)
+{
+    const OptionsValues& o = ActiveOptions;
+    const MotionMarks marks{bool(o.Mark), bool(o.Mark) && bool(o.MDUserDefinedArea), o.MarkColor};
+    const DetectionGrid g = CurrentDetectionGrid();
+    const std::int32_t limit = MotionThreshold();
+    const MotionVerdict verdict = JudgeMotion(CountChangedPoints(current, previous, g, limit), alarms);
+    DrawMotionMarks(current, previous, g, limit, marks, verdict == MotionVerdict::Motion);
+    return verdict;
 }
 
 bool DetectMotion(QImage& current, const QImage& previous)
 {
-    const OptionsValues& o = ActiveOptions;
-    const MotionMarks marks{bool(o.Mark), bool(o.Mark) && bool(o.MDUserDefinedArea), o.MarkColor};
-    return CompareOnGrid(current, previous, CurrentDetectionGrid(), MotionThreshold(), marks);
+    return DetectMotion(current, previous, AlarmOptions{}) == MotionVerdict::Motion;
 }

@@ -2,6 +2,7 @@
 // Motion comparison of two sampled frames on a grid of single pixels inside the detection area.
 // The grid is fixed when auto-capturing starts, the threshold whenever a profile is activated.
 #include "settings/ActiveOptions.h"
+#include "settings/ExtraOptions.h"
 
 #include <QImage>
 #include <cstdint>
@@ -48,11 +49,34 @@ struct MotionMarks {
     Colour MarkColor = 0x0000FF00;
 };
 
-// One comparison on an explicit grid and threshold; may draw into current, never into previous.
-// A pixel outside a frame reads as an invalid colour (-1), the same in both frames.
+// What one comparison found.
+struct MotionComparison {
+    std::int64_t ChangedPoints = 0; // grid points whose difference is strictly above the threshold
+    std::int64_t FramePoints = 0;   // grid points inside the frame: the only ones that can change
+};
+// Counts the changed points of the grid, drawing nothing. A pixel outside a frame reads as an
+// invalid colour (-1), the same in both frames.
+MotionComparison CountChangedPoints(const QImage& current, const QImage& previous, const DetectionGrid& grid,
+                                    std::int32_t threshold);
+// Draws the marks into current: circles at the changed points when motion was decided, and the
+// area outline whenever the marks ask for it.
+void DrawMotionMarks(QImage& current, const QImage& previous, const DetectionGrid& grid, std::int32_t threshold,
+                     const MotionMarks& marks, bool motion);
+
+// One comparison on an explicit grid and threshold with the single-point rule; may draw into
+// current, never into previous.
 bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& grid,
                    std::int32_t threshold, const MotionMarks& marks);
 
+// What a comparison means under the alarm settings: a change at most points at once is a change of
+// light (when the user asked to ignore those), otherwise motion needs MinChangedPoints points.
+// With the defaults this is the single-point rule: motion when the largest difference is above
+// the threshold.
+enum class MotionVerdict { Still, Motion, LightChange };
+MotionVerdict JudgeMotion(const MotionComparison& comparison, const AlarmOptions& alarms);
+
 // The frame handler's comparison: the process-wide grid and threshold, marks as the active
-// settings say. True when the largest difference is strictly above the threshold.
+// settings say, judged by the run's alarm settings.
+MotionVerdict DetectMotion(QImage& current, const QImage& previous, const AlarmOptions& alarms);
+// The same with the default alarm settings: true when the largest difference is above the threshold.
 bool DetectMotion(QImage& current, const QImage& previous);

@@ -21,7 +21,7 @@ bool WritePicture(QImage& frame, const QString& fileName, const OptionsValues& o
 }
 } // namespace
 
-void SavePic(QImage& frame, const OptionsValues& options)
+QString SavePic(QImage& frame, const OptionsValues& options)
 {
     const bool bitmap = options.SaveAsBitmap;
     const QString fileName = options.PictureDir.str() + MakeFileName(FileKind::LocalPicture, options)
@@ -38,8 +38,9 @@ void SavePic(QImage& frame, const OptionsValues& options)
         ProgramLog().WriteLog(QStringLiteral("Could not save file: ") + fileName, true,
                               options.CaptionLocal ? QStringLiteral("SavePic - Caption")
                                                    : QStringLiteral("SavePic - No caption"));
-        return;
+        return QString();
     }
     ProgramLog().WriteLog(QStringLiteral("Picture saved as: ") + fileName, true,
                           bitmap ? QStringLiteral("SavePic") : QStringLiteral("SavePic - jpg"));
+    return fileName;
 }

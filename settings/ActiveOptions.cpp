@@ -1,3 +1,4 @@
 #include "settings/ActiveOptions.h"
 
 OptionsValues ActiveOptions = {};
+ExtraOptions ActiveExtras = {};

@@ -1,5 +1,7 @@
 #include "settings/Profiles.h"
 
+#include "settings/ExtraOptions.h"
+
 #include "common/EventLog.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
@@ -222,7 +224,7 @@ bool DeleteProfile(const QString& profileName)
         return false;
     RunPasswords().remove(SecretKey(profileName));
     ProgramSecretStore().Remove(SecretKey(profileName));
-    return true;
+    return DeleteExtras(profileName);
 }
 
 QStringList ProfileNames()
@@ -254,6 +256,7 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
 {
     OptionsValues working = options;
     ActiveOptions = working;
+    ActiveExtras = LoadExtras(box.text());
 
     for (ShortString* folder : {&working.PictureDir, &working.VideoDir, &working.LogfileDir, &working.LocalSiteDir}) {
         if (!EnsureFolder(folder->str()))
@@ -277,6 +280,7 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
     targets.SetFuseSeconds(SaturateToInt(std::int64_t{working.FuseMin} * 60 + working.FuseSec));
     targets.SetRearmInterval(MinutesSecondsToMs(working.RearmMin, working.RearmSec));
     targets.ShowInDialog(working);
+    targets.ShowExtrasInDialog(ActiveExtras);
     ProgramLog().WriteLog(QStringLiteral("Loaded profile: ") + box.text(), true, SetActiveSender);
 }
 
@@ -307,6 +311,8 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
     const OptionsValues defaults = DefaultOptions();
     try {
         Save(defaults, DefaultProfileName);
+        if (!DeleteExtras(DefaultProfileName))
+            ThrowSystemError(EACCES, ExtrasPath(DefaultProfileName));
     } catch (const EInOutError& e) {
         ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be saved: %2").arg(DefaultProfileName, QString::fromLocal8Bit(e.what())),
                               true, QStringLiteral("InitMainWindow"));

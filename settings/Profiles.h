@@ -2,6 +2,7 @@
 // Profiles: named settings records kept as files "<ProgramDir>Profiles/<name>.pfl", each exactly one
 // OptionsValues image. Activation makes a record the active settings and pushes the values that live
 // outside the record to their owners.
+#include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 #include "settings/ProfileBox.h"
 
@@ -49,6 +50,8 @@ public:
     virtual void SetRearmInterval(int ms) = 0;
     // Puts the record into the setup dialog and the firewall/proxy window.
     virtual void ShowInDialog(const OptionsValues& options) = 0;
+    // Puts the settings kept beside the record into the setup dialog.
+    virtual void ShowExtrasInDialog(const ExtraOptions&) {}
 };
 
 // Name used at start-up for "no usable current profile"; never taken as a real profile there.
@@ -73,7 +76,8 @@ OptionsValues Load(const QString& profileName);
 // until the program ends. Throws EInOutError (names with '/' are refused: they are not file names).
 bool Save(const OptionsValues& options, const QString& profileName);
 
-// Deletes the profile's file and its stored password; false when the file exists and stays.
+// Deletes the profile's files (the record and the settings beside it) and its stored password;
+// false when a file exists and stays.
 bool DeleteProfile(const QString& profileName);
 
 // Names of the *.pfl files of the profile folder, without the extension, sorted as the profile
@@ -83,7 +87,8 @@ QStringList ProfileNames();
 // Refills the box's list, keeps its text, and disables "Delete" exactly when one profile is listed.
 void ListProfiles(ProfileBox& box);
 
-// Makes the record the active settings and applies it, logging "Loaded profile: " + box text.
+// Makes the record the active settings, together with the extras of the profile the box names, and
+// applies them, logging "Loaded profile: " + box text.
 // Folders that do not exist are created (one level); one that cannot be created is shown empty in
 // the setup dialog while ActiveOptions keeps the path.
 void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets);

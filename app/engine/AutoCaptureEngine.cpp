@@ -2,6 +2,7 @@
 
 #include "app/HandlerBoundary.h"
 #include "app/MainMenuActions.h"
+#include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
@@ -19,7 +20,8 @@ void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().
 } // namespace
 
 AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
-    : QObject(parent), video_(video), menus_(menus), host_(host), frame_(std::make_unique<FrameState>())
+    : QObject(parent), video_(video), menus_(menus), host_(host), frame_(std::make_unique<FrameState>()),
+      alarmHooks_(std::make_unique<AlarmHooks>())
 {
     Timer1.setInterval(5000);
     Fuse.setInterval(1000);
@@ -151,6 +153,9 @@ void AutoCaptureEngine::BeginStreamRun(const OptionsValues& options)
     }
     f.decoder = std::make_unique<FrameDecoder>();
 
+    f.alarms = ActiveExtras.Alarms;
+    f.alarmTime = QDateTime();
+    f.lightChangeLogged = QDateTime();
     CaptureRequest = false;
     if (options.Trigger == TriggerTimed)
         Timer1.start();

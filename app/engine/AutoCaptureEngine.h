@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 
+class AlarmHooks;
 class TVideoCap;
 struct VIDEOHDR;
 struct MainMenuActions;
@@ -91,6 +92,9 @@ public:
     // is being handled.
     int MotionSamples() const;
 
+    // The notification and the user's command of each armed alarm.
+    AlarmHooks& Alarms() { return *alarmHooks_; }
+
     int FuseSeconds() const { return fuseSeconds_; }
     int FuseCountdown() const { return fuseCountdown_; }
     int BlinkStep() const { return blinkStep_; }
@@ -130,12 +134,17 @@ private:
     void EnableDriverDialogs();
     void SetAutoCapChecks(bool checked);
     void ShowMotionIndicator(bool motion);
+    // A sample that changed at most points at once, taken as a change of light.
+    void NoteLightChange();
     // "Frame to bitmap": Failed when no bitmap could be made, DrawFailed when the decoder refused
     // the frame's bytes (logged; the bitmap is then blank or partial).
     Conversion ConvertFrame(const VIDEOHDR& header, QImage& into);
     // One motion sample; false when the call must end here ("MD Error #2").
     bool TakeMotionSample(const VIDEOHDR& header, bool& frameBitmapMade, bool& frameUsable);
-    void RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable);
+    // The configured actions; returns the name of the picture saved, empty when none was.
+    QString RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable);
+    // Hands an alarm of this call, with the picture saved for it, to the alarm hooks.
+    void PostAlarmHooks(const QString& pictureFile);
     bool SaveStillPicture(const QString& singleFile, QString& target);
     // Posts fn to the GUI thread; it runs only if the auto-capturing run that posted it is still on.
     template <class Fn> void PostToGui(Fn fn);
@@ -144,6 +153,7 @@ private:
     MainMenuActions& menus_;
     EngineHost& host_;
     std::unique_ptr<FrameState> frame_;
+    std::unique_ptr<AlarmHooks> alarmHooks_;
 
     int fuseSeconds_ = 0;
     int fuseCountdown_ = 0;

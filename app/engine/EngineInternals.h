@@ -5,6 +5,9 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "capture/CaptureTypes.h"
 #include "capture/FrameDecoder.h"
+#include "settings/ExtraOptions.h"
+
+#include <QDateTime>
 
 #include <QImage>
 #include <QMetaObject>
@@ -19,6 +22,9 @@ struct AutoCaptureEngine::FrameState {
     int mdFrameCount = 0;                 // motion samples of this run
     std::uint32_t lastSampleTime = 0;     // capture time of the last sample; never reset
     bool indicatorState = false;          // what the status-bar indicator shows
+    AlarmOptions alarms;                  // the run's alarm settings, fixed when it starts
+    QDateTime alarmTime;                  // an armed alarm of this call, until its hooks are posted
+    QDateTime lightChangeLogged;          // last "Light change ignored" line
 };
 
 template <class Fn> void AutoCaptureEngine::PostToGui(Fn fn)

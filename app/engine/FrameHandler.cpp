@@ -2,9 +2,11 @@
 // and the configured actions for a pending capture request. Runs on the streaming thread.
 #include "app/engine/AutoCaptureEngine.h"
 
+#include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineInternals.h"
 #include "capture/VideoCap.h"
+#include "common/Clock.h"
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/PictureSaving.h"
@@ -16,6 +18,8 @@ namespace {
 constexpr std::uint32_t SampleSpacingMs = 200;
 // Samples 1 to 5 only build up the reference; comparing starts with the sixth.
 constexpr int SamplesBeforeComparing = 5;
+// A flickering lamp must not fill the log: one "Light change ignored" a minute at most.
+constexpr qint64 LightChangeLogSpacingMs = 60000;
 
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
@@ -36,8 +40,11 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
     }
     // The request is taken before the actions run: one that arrives while they run (a timer tick
     // during a long upload) belongs to the next frame instead of being wiped out at the end.
+    QString picture;
     if (CaptureRequest.exchange(false))
-        RunActions(header, frameBitmapMade, frameUsable);
+        picture = RunActions(header, frameBitmapMade, frameUsable);
+    if (frame_->alarmTime.isValid())
+        PostAlarmHooks(picture);
     // CurrentFrame keeps its memory for the next conversion; nothing of this frame outlives the call
     // but those pixels.
 }
@@ -80,11 +87,15 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
         return true;
 
     if (f.mdFrameCount > SamplesBeforeComparing && frameUsable) {
-        const bool motion = DetectMotion(f.current, f.previous);
+        const MotionVerdict verdict = DetectMotion(f.current, f.previous, f.alarms);
+        if (verdict == MotionVerdict::LightChange)
+            NoteLightChange();
+        const bool motion = verdict == MotionVerdict::Motion;
         ShowMotionIndicator(motion);
         if (motion && Armed.load()) {
             const OptionsValues& options = ActiveOptions;
             Log("Motion detected", true, "TForm1.Video1VideoStream");
+            f.alarmTime = ProgramClock().now();
             if (options.PlaySound)
                 PlayWave(options.SoundFile.str());
             if (options.ShowPopup)
@@ -104,12 +115,12 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
     return true;
 }
 
-void AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)
+QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)
 {
     const OptionsValues& options = ActiveOptions;
     const bool publishing = options.UpPic && (options.WebsiteFTP || options.WebsiteLocal);
     if (!options.CapPic && !publishing)
-        return;
+        return QString();
 
     PostToGui([this] { StartBlink(); });
     FrameState& f = *frame_;
@@ -122,11 +133,23 @@ void AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade,
     // No picture is better than a blank one saved and published as if it were the scene; the
     // failure is already in the log.
     if (!frameUsable)
-        return;
+        return QString();
 
+    QString picture;
     if (options.CapPic)
-        SavePic(f.current, options);
+        picture = SavePic(f.current, options);
     PublishFrame(f.current, options);
+    return picture;
+}
+
+void AutoCaptureEngine::PostAlarmHooks(const QString& pictureFile)
+{
+    FrameState& f = *frame_;
+    const QDateTime time = f.alarmTime;
+    f.alarmTime = QDateTime();
+    if (!f.alarms.DesktopNotification && f.alarms.Command.isEmpty())
+        return;
+    PostToGui([this, alarms = f.alarms, time, pictureFile] { alarmHooks_->Raise(alarms, time, pictureFile); });
 }
 
 AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& header, QImage& into)
@@ -152,6 +175,17 @@ AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& he
 }
 
 int AutoCaptureEngine::MotionSamples() const { return frame_->mdFrameCount; }
+
+void AutoCaptureEngine::NoteLightChange()
+{
+    // This sample becomes the reference like any other, so the new light is the scene from now on.
+    FrameState& f = *frame_;
+    const QDateTime now = ProgramClock().now();
+    if (f.lightChangeLogged.isValid() && f.lightChangeLogged.msecsTo(now) < LightChangeLogSpacingMs)
+        return;
+    f.lightChangeLogged = now;
+    Log("Light change ignored", true, "TForm1.Video1VideoStream");
+}
 
 void AutoCaptureEngine::ShowMotionIndicator(bool motion)
 {

@@ -39,7 +39,7 @@ QImage CameraFrame(int width, int height, quint32 seed)
     return frame;
 }
 
-void MotionComparison(benchmark::State& state)
+void CompareMotionOnGrid(benchmark::State& state)
 {
     const int w = int(state.range(0)), h = int(state.range(1));
     QImage current = CameraFrame(w, h, 1);
@@ -122,7 +122,7 @@ void Sizes(benchmark::internal::Benchmark* b)
 }
 } // namespace
 
-BENCHMARK(MotionComparison)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CompareMotionOnGrid)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LocalPicture)->Apply(Sizes);
 BENCHMARK(JpegWriterFile)->Apply(Sizes);
 BENCHMARK(JpegCompress)->Apply(Sizes);

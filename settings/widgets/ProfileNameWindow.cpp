@@ -49,6 +49,9 @@ void TForm6::Button1Click()
     const QString name = Edit1->text();
     try {
         Save(DefaultOptions(), name);
+        // A new profile starts with every extra at its default, whatever an old file of the name held.
+        if (!DeleteExtras(name))
+            throw EInOutError("Permission denied", ExtrasPath(name));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
         return;

@@ -78,6 +78,7 @@ void TForm8::ProfilesBoxChange()
         return;
     try {
         targets_.ShowInDialog(Load(name));
+        targets_.ShowExtrasInDialog(LoadExtras(name));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
     }
@@ -120,6 +121,7 @@ void TForm8::Button10Click()
         return;
     try {
         targets_.ShowInDialog(Load(first));
+        targets_.ShowExtrasInDialog(LoadExtras(first));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
     }

@@ -9,6 +9,7 @@
 #include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/FocusExit.h"
+#include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProxyWindow.h"
 
 #include <QButtonGroup>
@@ -123,6 +124,8 @@ TForm3::TForm3(ProfileBox& profileBox, ActivationTargets& targets, TForm9& proxy
     PageControl1->addTab(buildMotionDetectionPage(), QStringLiteral("Motion detection"));
     PageControl1->addTab(buildCaptionPage(), QStringLiteral("Picture caption"));
     PageControl1->addTab(buildWebsitePage(), QStringLiteral("Website"));
+    MorePage = new MoreSettingsPage;
+    PageControl1->addTab(MorePage, QStringLiteral("More"));
 
     Button10 = Button(QStringLiteral("Defaults"));
     Button4 = Button(QStringLiteral("Cancel"));
@@ -552,6 +555,10 @@ void TForm3::connectHandlers()
     connect(wpicGroup_, &QButtonGroup::buttonToggled, this, [this] { WPicIncRClick(); });
     connect(vidGroup_, &QButtonGroup::buttonToggled, this, [this] { VidIncRClick(); });
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
+    connect(MorePage, &MoreSettingsPage::watchSceneRequested, this, [this] {
+        if (hooks.showExampleWindow)
+            hooks.showExampleWindow(true);
+    });
 
     connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
         limitMemoLength();
@@ -597,7 +604,10 @@ void TForm3::Button1Click()
     try {
         OptionsValues record = ActiveOptions;
         ReadFromDialog(record);
+        ExtraOptions extras = ActiveExtras;
+        MorePage->Read(extras);
         const bool passwordKept = Save(record, name);
+        SaveExtras(extras, name);
         SetActive(record, profileBox_, targets_);
         hide();
         if (!passwordKept && !toldPasswordIsForgotten_) {
@@ -615,10 +625,17 @@ void TForm3::Button1Click()
 void TForm3::Button4Click()
 {
     ShowInDialog(ActiveOptions);
+    ShowExtrasInDialog(ActiveExtras);
     hide();
 }
 
-void TForm3::Button10Click() { ShowInDialog(DefaultOptions()); }
+void TForm3::Button10Click()
+{
+    ShowInDialog(DefaultOptions());
+    ShowExtrasInDialog(ExtraOptions{});
+}
+
+void TForm3::ShowExtrasInDialog(const ExtraOptions& extras) { MorePage->Show(extras); }
 
 void TForm3::MinEditExit() { ClampEdit(MinEdit, QStringLiteral("0"), 0, 60); }
 void TForm3::SecEditExit() { ClampEdit(SecEdit, QStringLiteral("0"), 0, 59); }
@@ -724,7 +741,9 @@ void TForm3::VidIncRClick()
 
 void TForm3::PageControl1Change()
 {
-    if (PageControl1->currentIndex() != MotionDetectionPage && hooks.hideExampleIfVisible)
+    // The page "More" keeps the detection-area window open: it shows how much that scene changes.
+    const int page = PageControl1->currentIndex();
+    if (page != MotionDetectionPage && PageControl1->widget(page) != MorePage && hooks.hideExampleIfVisible)
         hooks.hideExampleIfVisible();
 }
 

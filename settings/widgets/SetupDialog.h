@@ -5,6 +5,7 @@
 // name and activates it. Modeless; lives for the whole run. Other windows read its controls
 // directly (the caption example reads the caption page, the FTP test the website page), so the
 // controls are public, under the names the rest of the program knows them by.
+#include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 
 #include <QDialog>
@@ -14,6 +15,7 @@
 
 class ActivationTargets;
 class ColorSwatch;
+class MoreSettingsPage;
 class ProfileBox;
 class TForm9;
 class QButtonGroup;
@@ -55,6 +57,8 @@ public:
     void SetOkEnabled(bool enabled);
 
     void ShowInDialog(const OptionsValues& options);
+    // The page "More": the settings kept beside the record.
+    void ShowExtrasInDialog(const ExtraOptions& extras);
     // Builds a record from the controls over the given one (fields no control shows stay as they
     // are). Throws EConvertError for a number field holding no whole number.
     void ReadFromDialog(OptionsValues& options) const;
@@ -91,6 +95,7 @@ public:
     void PageControl1Change();
 
     QTabWidget* PageControl1;
+    MoreSettingsPage* MorePage;
     QPushButton* Button10; // "Defaults"
     QPushButton* Button4;  // "Cancel"
     QPushButton* Button1;  // "OK"

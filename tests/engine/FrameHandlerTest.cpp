@@ -2,6 +2,8 @@
 // the actions of a capture request and the failures of converting a frame.
 #include "EngineFixture.h"
 
+#include "app/alarms/AlarmHooks.h"
+#include "common/Clock.h"
 #include "settings/ActiveOptions.h"
 
 #include <QDir>
@@ -240,4 +242,58 @@ TEST_F(FrameHandlerTest, AFormatWithoutPicturesEndsAutoCapturingWithMdError2)
     EXPECT_EQ(Count("GetBitmap error"), 1) << "no frame is handled after the stop";
 }
 
+} // namespace
+
+namespace {
+class AlarmSettingsTest : public EngineTest {
+protected:
+    AlarmSettingsTest() { ActiveExtras = ExtraOptions{}; }
+    ~AlarmSettingsTest() override { ActiveExtras = ExtraOptions{}; }
+};
+
+TEST_F(AlarmSettingsTest, ALightChangeIsLoggedOnceAMinuteAndRaisesNoAlarm)
+{
+    FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(12, 0)));
+    SetProgramClock(&clock);
+    ActiveExtras.Alarms.IgnoreLightChange = true; // every grid point of these frames changes
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(3);
+    EXPECT_EQ(Count("Light change ignored"), 1);
+    EXPECT_EQ(Count("Motion detected"), 0);
+    EXPECT_EQ(host.indicatorImages.back(), IndicatorIdle);
+    clock.advanceMs(60000);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Light change ignored"), 2);
+
+    // Switched off, the same frames are an alarm, as they always were.
+    engine->StopAutoCap();
+    ActiveExtras.Alarms.IgnoreLightChange = false;
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    EXPECT_EQ(Count("Motion detected"), 1);
+    SetProgramClock(nullptr);
+}
+
+TEST_F(AlarmSettingsTest, TheCommandOfAnArmedAlarmGetsTheSavedPicture)
+{
+    const QString out = program.dir() + "hook-args.txt";
+    const QString script = program.dir() + "hook.sh";
+    WriteFileBytes(script, ("#!/bin/sh\necho \"$1|$2\" > \"" + out + "\"\n").toUtf8());
+    QFile(script).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ActiveOptions.CapPic = true;
+    ActiveExtras.Alarms.Command = "\"" + script + "\" %f %t";
+    StartWith(TriggerMotion);
+    ActiveExtras.Alarms.Command.clear(); // the run keeps the settings it started with
+    DeliverStillSamples(5);
+    DeliverMovingSamples(1);
+    ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(out).isEmpty() && !engine->Alarms().Command().Running(); }));
+    const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    const QList<QByteArray> args = ReadFileBytes(out).trimmed().split('|');
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0], (ActiveOptions.PictureDir.str() + files[0]).toUtf8());
+    EXPECT_TRUE(QDateTime::fromString(QString::fromUtf8(args[1]), Qt::ISODate).isValid()) << args[1].toStdString();
+}
 } // namespace

@@ -4,12 +4,16 @@
 #include "EngineFixture.h"
 
 #include "capture/CaptureDevices.h"
+#include "capture/GstCaptureBackend.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <atomic>
 
 namespace {
 
@@ -112,4 +116,72 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + program.dir()));
 }
 
+// The alarm settings on real frames: the moving ball is a few dozen grid points, a lamp switched on
+// or off changes all of them.
+class DeviceAlarmSettingsTest : public TestDeviceEngineTest {
+protected:
+    DeviceAlarmSettingsTest() { ActiveExtras = ExtraOptions{}; }
+    ~DeviceAlarmSettingsTest() override { ActiveExtras = ExtraOptions{}; }
+
+    // Runs motion auto-capturing on video until stop() is true, counting the frames handled.
+    void RunUntil(TVideoCap& video, const std::function<bool()>& stop)
+    {
+        handled = 0;
+        AutoCaptureEngine runEngine(video, menus.actions, host);
+        video.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) {
+            runEngine.Video1VideoStream(s, h);
+            ++handled;
+        });
+        ActiveOptions.Trigger = TriggerMotion;
+        runEngine.StartAutoCap();
+        EXPECT_TRUE(runEngine.AutoCapturing());
+        EXPECT_TRUE(WaitFor(stop, 60000)) << log.messages().join("\n").toStdString();
+        runEngine.StopAutoCap();
+        video.SetOnVideoStream(nullptr);
+    }
+
+    std::atomic<int> handled{0};
+};
+
+TEST_F(DeviceAlarmSettingsTest, TheBallIsTooSmallForAHighPointCount)
+{
+    ActiveExtras.Alarms.MinChangedPoints = 1000; // of 64 x 48 points; the ball covers a few dozen
+    // 150 frames are at least 25 samples, every one after the fifth compared: none is an alarm.
+    RunUntil(cap, [&] { return handled.load() >= 150; });
+    EXPECT_TRUE(log.contains("Motion Detection started"));
+    EXPECT_FALSE(log.contains("Motion detected"));
+
+    ActiveExtras.Alarms.MinChangedPoints = 1;
+    RunUntil(cap, [&] { return log.contains("Motion detected"); });
+}
+
+TEST_F(DeviceAlarmSettingsTest, ALampSwitchedOnOrOffIsIgnoredOnlyWhenAsked)
+{
+    // A grey room whose light jumps between dark and bright every second, played in a loop.
+    const QString clip = program.dir() + "lamp.avi";
+    ASSERT_EQ(QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                           "nullsrc=size=160x120:rate=10:duration=4,"
+                                           "geq=lum='if(lt(mod(T,2),1),30,220)':cb=128:cr=128",
+                                           "-c:v", "mjpeg", "-q:v", "3", clip}),
+              0);
+    // The device list is read again now and then, so the clip stays named for the whole test.
+    struct SourceScope {
+        explicit SourceScope(const QString& file) { qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file)); }
+        ~SourceScope() { qunsetenv("TARVO_TEST_SOURCE"); }
+    } source(clip);
+    GstCaptureBackend backend;
+    TVideoCap lamp(nullptr, &backend);
+    lamp.SetDriverName(TestPatternDeviceName);
+    lamp.SetDriverOpen(true);
+    ASSERT_TRUE(lamp.DriverOpen());
+
+    ActiveExtras.Alarms.IgnoreLightChange = true;
+    // Sixty frames are six seconds of the clip: three switches of the lamp, none an alarm.
+    RunUntil(lamp, [&] { return log.contains("Light change ignored") && handled.load() >= 60; });
+    EXPECT_TRUE(log.contains("Light change ignored"));
+    EXPECT_FALSE(log.contains("Motion detected"));
+
+    ActiveExtras.Alarms.IgnoreLightChange = false;
+    RunUntil(lamp, [&] { return log.contains("Motion detected"); });
+}
 } // namespace

@@ -306,3 +306,88 @@ TEST(DetectMotion, VisitsOnlyGridPointsInsideTheFrameForAnyArea)
         }
     }
 }
+
+namespace {
+// A 100 x 10 frame has one row of ten grid points, at x = 5, 15, ..., 95 and y = 5.
+QImage WithChangedPoints(int count)
+{
+    QImage img = Frame(100, 10);
+    for (int i = 0; i < count; ++i)
+        img.setPixel(5 + 10 * i, 5, qRgb(0, 0, 255));
+    return img;
+}
+
+AlarmOptions Alarms(int minPoints, bool ignoreLight = false, int lightPercent = 60)
+{
+    AlarmOptions a;
+    a.MinChangedPoints = minPoints;
+    a.IgnoreLightChange = ignoreLight;
+    a.LightChangePercent = lightPercent;
+    return a;
+}
+} // namespace
+
+TEST(AlarmRules, MotionNeedsAtLeastTheChosenNumberOfPoints)
+{
+    const DetectionGrid g = MakeDetectionGrid(100, 10, Options(false));
+    const std::int32_t threshold = ThresholdForSensitivity(51);
+    for (int changed = 0; changed <= 4; ++changed) {
+        const QImage current = WithChangedPoints(changed);
+        const MotionComparison c = CountChangedPoints(current, Frame(100, 10), g, threshold);
+        EXPECT_EQ(c.ChangedPoints, changed);
+        EXPECT_EQ(c.FramePoints, 10);
+        for (int min = 1; min <= 3; ++min)
+            EXPECT_EQ(JudgeMotion(c, Alarms(min)) == MotionVerdict::Motion, changed >= min)
+                << changed << " changed, at least " << min;
+        // One point is the single-point rule exactly.
+        QImage copy = current;
+        EXPECT_EQ(JudgeMotion(c, Alarms(1)) == MotionVerdict::Motion, CompareOnGrid(copy, Frame(100, 10), g, threshold, {}));
+    }
+    // Changes below the threshold and red or green alone never count, whatever the rule.
+    QImage weak = Frame(100, 10);
+    weak.setPixel(5, 5, qRgb(255, 255, 0));
+    EXPECT_EQ(CountChangedPoints(weak, Frame(100, 10), g, threshold).ChangedPoints, 0);
+}
+
+TEST(AlarmRules, AChangeAtMostPointsIsLightWhenAsked)
+{
+    const DetectionGrid g = MakeDetectionGrid(100, 10, Options(false));
+    const std::int32_t threshold = ThresholdForSensitivity(51);
+    struct Case {
+        int changed;
+        AlarmOptions alarms;
+        MotionVerdict verdict;
+    };
+    const Case cases[] = {
+        {10, Alarms(1), MotionVerdict::Motion},
+        {10, Alarms(1, true), MotionVerdict::LightChange},
+        {6, Alarms(1, true, 60), MotionVerdict::LightChange},
+        {5, Alarms(1, true, 60), MotionVerdict::Motion},
+        {5, Alarms(6, true, 60), MotionVerdict::Still},
+        {10, Alarms(1, true, 100), MotionVerdict::LightChange},
+        {0, Alarms(1, true, 10), MotionVerdict::Still},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JudgeMotion(CountChangedPoints(WithChangedPoints(c.changed), Frame(100, 10), g, threshold), c.alarms), c.verdict)
+            << c.changed << " changed";
+}
+
+TEST(AlarmRules, MarksFollowTheDecision)
+{
+    const OptionsValues saved = ActiveOptions;
+    ActiveOptions = Options(false);
+    ActiveOptions.Mark = true;
+    ActiveOptions.MarkColor = 0x0000FF00;
+    PrepareDetectionGrid(100, 10);
+    SetMotionThreshold(ThresholdForSensitivity(51));
+    const QRgb mark = qRgb(0, 255, 0);
+    QImage twoPoints = WithChangedPoints(2);
+    EXPECT_EQ(DetectMotion(twoPoints, Frame(100, 10), Alarms(3)), MotionVerdict::Still);
+    EXPECT_EQ(CountPixels(twoPoints, mark), 0);
+    EXPECT_EQ(DetectMotion(twoPoints, Frame(100, 10), Alarms(2)), MotionVerdict::Motion);
+    EXPECT_GT(CountPixels(twoPoints, mark), 0);
+    QImage light = WithChangedPoints(10);
+    EXPECT_EQ(DetectMotion(light, Frame(100, 10), Alarms(1, true)), MotionVerdict::LightChange);
+    EXPECT_EQ(CountPixels(light, mark), 0);
+    ActiveOptions = saved;
+}

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -162,7 +163,7 @@ TEST_F(SetupDialogTest, PagesCaptionsAndTitle)
     for (int i = 0; i < dialog.PageControl1->count(); ++i)
         pages << dialog.PageControl1->tabText(i);
     EXPECT_EQ(pages, QStringList({"Auto capture", "Capture options", "Filenames", "General", "Motion detection",
-                                  "Picture caption", "Website"}));
+                                  "Picture caption", "Website", "More"}));
     EXPECT_EQ(dialog.RadioButton1->text(), "Timed capturing every           min.          sec.");
     EXPECT_EQ(dialog.Button7->text(), "Backgound color...");
     EXPECT_EQ(dialog.GroupBox9->title(), "Motion detection sensitivity 50%") << "default sensitivity 51";
@@ -304,6 +305,35 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
     EXPECT_TRUE(log.contains("Loaded profile: garden"));
 }
 
+TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
+{
+    auto* points = dialog.findChild<QSpinBox*>("MinChangedPoints");
+    auto* command = dialog.findChild<QLineEdit*>("AlarmCommand");
+    auto* light = dialog.findChild<QCheckBox*>("IgnoreLightChange");
+    auto* percent = dialog.findChild<QSpinBox*>("LightChangePercent");
+    ASSERT_TRUE(points && command && light && percent);
+    EXPECT_FALSE(percent->isEnabled()) << "the share belongs to the light rule";
+    box.setText("garden");
+    dialog.show();
+    points->setValue(40);
+    light->setChecked(true);
+    EXPECT_TRUE(percent->isEnabled());
+    command->setText("  hook %f  ");
+    dialog.Button1Click();
+    const AlarmOptions saved = LoadExtras("garden").Alarms;
+    EXPECT_EQ(saved.MinChangedPoints, 40);
+    EXPECT_TRUE(saved.IgnoreLightChange);
+    EXPECT_EQ(saved.Command, "hook %f");
+    EXPECT_EQ(ActiveExtras.Alarms, saved);
+
+    dialog.show();
+    dialog.Button10Click();
+    EXPECT_EQ(points->value(), 1) << "the defaults are shown";
+    dialog.Button4Click();
+    EXPECT_EQ(points->value(), 40) << "the active settings are shown again";
+    EXPECT_EQ(LoadExtras("garden").Alarms, saved);
+}
+
 TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 {
     // No secret store answers here: the password lasts for the run, and the user is told once.
@@ -398,6 +428,8 @@ TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
     dialog.show();
     dialog.PageControl1->setCurrentIndex(4);
     EXPECT_EQ(exampleHidden, 0) << "the area window belongs to the motion page";
+    dialog.PageControl1->setCurrentIndex(7);
+    EXPECT_EQ(exampleHidden, 0) << "the page More shows how much the area window's scene changes";
     dialog.PageControl1->setCurrentIndex(5);
     EXPECT_EQ(exampleHidden, 1);
     dialog.hide();

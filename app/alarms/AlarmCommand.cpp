@@ -1,0 +1,77 @@
+#include "app/alarms/AlarmCommand.h"
+
+#include "app/alarms/ExecLine.h"
+#include "common/EventLog.h"
+
+namespace {
+const QString Sender = QStringLiteral("AlarmCommand");
+void Log(const QString& text) { ProgramLog().WriteLog(text, true, Sender); }
+} // namespace
+
+AlarmCommand::AlarmCommand(int timeLimitMs, QObject* parent) : QObject(parent), timeLimitMs_(timeLimitMs)
+{
+    limit_.setSingleShot(true);
+    connect(&limit_, &QTimer::timeout, this, [this] {
+        if (!process_)
+            return;
+        timedOut_ = true;
+        process_->kill();
+    });
+}
+
+AlarmCommand::~AlarmCommand()
+{
+    if (process_) {
+        process_->disconnect(this);
+        process_->kill();
+        process_->waitForFinished(1000);
+    }
+}
+
+void AlarmCommand::Run(const QString& commandLine, const QString& pictureFile, const QDateTime& alarmTime)
+{
+    if (process_) {
+        Log(QStringLiteral("Alarm command skipped: the previous one is still running"));
+        return;
+    }
+    const std::optional<QStringList> words = SplitExecLine(commandLine);
+    if (!words) {
+        Log(QStringLiteral("Alarm command could not be started: unbalanced quotes or no program"));
+        emit finished();
+        return;
+    }
+    const QStringList args = ExpandAlarmFields(*words, pictureFile, alarmTime);
+    process_ = std::make_unique<QProcess>();
+    process_->setProgram(args.first());
+    process_->setArguments(args.mid(1));
+    // No terminal and no pipes that could fill up: the command talks to the world itself.
+    process_->setStandardInputFile(QProcess::nullDevice());
+    process_->setStandardOutputFile(QProcess::nullDevice());
+    process_->setStandardErrorFile(QProcess::nullDevice());
+    timedOut_ = false;
+    connect(process_.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return; // a crash or a kill is reported by finished
+        Log(QStringLiteral("Alarm command could not be started: ") + process_->errorString());
+        end();
+    });
+    connect(process_.get(), &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+        if (timedOut_)
+            Log(QStringLiteral("Alarm command ended after %1 s").arg(timeLimitMs_ / 1000.0));
+        else if (status == QProcess::CrashExit)
+            Log(QStringLiteral("Alarm command crashed"));
+        else if (exitCode != 0)
+            Log(QStringLiteral("Alarm command exited with status %1").arg(exitCode));
+        end();
+    });
+    limit_.start(timeLimitMs_);
+    process_->start();
+}
+
+void AlarmCommand::end()
+{
+    limit_.stop();
+    // The process object may be the sender of the signal being handled: delete it later.
+    process_.release()->deleteLater();
+    emit finished();
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Settings beyond the fixed record: "Profiles/<name>.ini" beside "<name>.pfl", one INI group per
+// feature. The record's byte layout stays as it is for the files and programs that rely on it;
+// everything newer lives here. Every default switches its feature off, so a profile without the
+// file behaves exactly as before.
+#include <QString>
+
+// Fewer false alarms and the user's own alarm hooks.
+struct AlarmOptions {
+    int MinChangedPoints = 1; // 1: a single grid point over the threshold is motion
+    bool IgnoreLightChange = false;
+    int LightChangePercent = 60; // share of the grid points that makes a change of light
+    bool DesktopNotification = false;
+    QString Command; // run without a shell on each armed alarm; empty: none
+
+    // One row per key: the INI key, the field, and for numbers the allowed range.
+    template <class Visitor> void Visit(Visitor&& v)
+    {
+        v("MinChangedPoints", MinChangedPoints, 1, 10000);
+        v("IgnoreLightChange", IgnoreLightChange);
+        v("LightChangePercent", LightChangePercent, 10, 100);
+        v("DesktopNotification", DesktopNotification);
+        v("Command", Command);
+    }
+    bool operator==(const AlarmOptions&) const = default;
+};
+
+struct ExtraOptions {
+    AlarmOptions Alarms;
+
+    // One row per INI group.
+    template <class Visitor> void VisitGroups(Visitor&& v) { v("Alarms", Alarms); }
+    bool operator==(const ExtraOptions&) const = default;
+};
+
+QString ExtrasPath(const QString& profileName); // ProfileFolder() + name + ".ini"
+
+// The profile's extras. A missing file or key means the default, a number out of range is clamped,
+// and a damaged file gives the defaults and one log line.
+ExtraOptions LoadExtras(const QString& profileName);
+
+// Writes the extras of the named profile, replacing them: to a temporary file in the same folder,
+// mode 0600, renamed into place. Throws EInOutError.
+void SaveExtras(const ExtraOptions& extras, const QString& profileName);
+
+// Removes the profile's extras file; true when none is left.
+bool DeleteExtras(const QString& profileName);

@@ -1,0 +1,124 @@
+#include "settings/widgets/MoreSettingsPage.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+QSpinBox* NumberBox(int min, int max, const char* name)
+{
+    auto* box = new QSpinBox;
+    box->setRange(min, max);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QLabel* PlainLabel(const QString& text = QString())
+{
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+} // namespace
+
+MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MorePage"));
+    alarmsGroup_ = new QGroupBox(QStringLiteral("Alarms"));
+
+    minChangedPoints_ = NumberBox(1, 10000, "MinChangedPoints");
+    sceneChange_ = PlainLabel();
+    sceneChange_->setObjectName(QStringLiteral("SceneChange"));
+    watchScene_ = new QPushButton(QStringLiteral("Watch the scene..."));
+    watchScene_->setObjectName(QStringLiteral("WatchScene"));
+    watchScene_->setAutoDefault(false);
+    watchScene_->setToolTip(QStringLiteral("Opens the detection area window and shows here how many points the scene changes"));
+    auto* sceneRow = new QHBoxLayout;
+    sceneRow->addWidget(watchScene_);
+    sceneRow->addWidget(sceneChange_, 1);
+    auto* pointsRow = new QHBoxLayout;
+    pointsRow->addWidget(PlainLabel(QStringLiteral("Motion needs at least")));
+    pointsRow->addWidget(minChangedPoints_);
+    pointsRow->addWidget(PlainLabel(QStringLiteral("changed points")));
+    pointsRow->addStretch();
+
+    ignoreLightChange_ = new QCheckBox(QStringLiteral("Ignore a change of light (a lamp, a cloud)"));
+    ignoreLightChange_->setObjectName(QStringLiteral("IgnoreLightChange"));
+    lightChangePercent_ = NumberBox(10, 100, "LightChangePercent");
+    lightChangePercent_->setSuffix(QStringLiteral(" %"));
+    lightChangeLabel_ = PlainLabel(QStringLiteral("when at least this share of the points changes at once:"));
+    auto* lightRow = new QHBoxLayout;
+    lightRow->addSpacing(20);
+    lightRow->addWidget(lightChangeLabel_);
+    lightRow->addWidget(lightChangePercent_);
+    lightRow->addStretch();
+
+    desktopNotification_ = new QCheckBox(QStringLiteral("Show a desktop notification on each alarm"));
+    desktopNotification_->setObjectName(QStringLiteral("DesktopNotification"));
+
+    command_ = new QLineEdit;
+    command_->setObjectName(QStringLiteral("AlarmCommand"));
+    command_->setPlaceholderText(QStringLiteral("e.g. notify-send Tarvo \"Motion at %t\""));
+    auto* commandHelp = PlainLabel(QStringLiteral("%f is the saved picture's file name, %t the time of the alarm."));
+
+    auto* alarms = new QVBoxLayout(alarmsGroup_);
+    alarms->addLayout(pointsRow);
+    alarms->addLayout(sceneRow);
+    alarms->addWidget(ignoreLightChange_);
+    alarms->addLayout(lightRow);
+    alarms->addWidget(desktopNotification_);
+    alarms->addWidget(PlainLabel(QStringLiteral("Run this command on each alarm:")));
+    alarms->addWidget(command_);
+    alarms->addWidget(commandHelp);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(alarmsGroup_);
+    layout->addStretch();
+
+    connect(ignoreLightChange_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
+    connect(watchScene_, &QPushButton::clicked, this, &MoreSettingsPage::watchSceneRequested);
+    Show(ExtraOptions{});
+}
+
+void MoreSettingsPage::Show(const ExtraOptions& extras)
+{
+    const AlarmOptions& a = extras.Alarms;
+    minChangedPoints_->setValue(a.MinChangedPoints);
+    ignoreLightChange_->setChecked(a.IgnoreLightChange);
+    lightChangePercent_->setValue(a.LightChangePercent);
+    desktopNotification_->setChecked(a.DesktopNotification);
+    command_->setText(a.Command);
+    updateEnabling();
+}
+
+void MoreSettingsPage::Read(ExtraOptions& extras) const
+{
+    AlarmOptions& a = extras.Alarms;
+    a.MinChangedPoints = minChangedPoints_->value();
+    a.IgnoreLightChange = ignoreLightChange_->isChecked();
+    a.LightChangePercent = lightChangePercent_->value();
+    a.DesktopNotification = desktopNotification_->isChecked();
+    a.Command = command_->text().trimmed();
+}
+
+void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints)
+{
+    if (changedPoints < 0 || gridPoints <= 0) {
+        sceneChange_->clear();
+        return;
+    }
+    sceneChange_->setText(QStringLiteral("The scene in view changes %1 of %2 points now.").arg(changedPoints).arg(gridPoints));
+}
+
+void MoreSettingsPage::updateEnabling()
+{
+    const bool light = ignoreLightChange_->isChecked();
+    lightChangePercent_->setEnabled(light);
+    lightChangeLabel_->setEnabled(light);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The setup dialog's page "More": the settings kept beside the record (ExtraOptions), one group per
+// feature. Shows and reads typed values; the dialog saves them with the record.
+#include "settings/ExtraOptions.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+class MoreSettingsPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit MoreSettingsPage(QWidget* parent = nullptr);
+
+    void Show(const ExtraOptions& extras);
+    // Only the fields this page shows are replaced.
+    void Read(ExtraOptions& extras) const;
+
+    // How many grid points the scene in view changes at the moment, so the user can choose
+    // "at least ... points"; a negative count clears the line.
+    void ShowSceneChange(int changedPoints, int gridPoints);
+
+signals:
+    // "Watch the scene": the user wants to see how much the scene in view changes.
+    void watchSceneRequested();
+
+private:
+    void updateEnabling();
+
+    QGroupBox* alarmsGroup_;
+    QSpinBox* minChangedPoints_;
+    QLabel* sceneChange_;
+    QPushButton* watchScene_;
+    QCheckBox* ignoreLightChange_;
+    QSpinBox* lightChangePercent_;
+    QLabel* lightChangeLabel_;
+    QCheckBox* desktopNotification_;
+    QLineEdit* command_;
+};

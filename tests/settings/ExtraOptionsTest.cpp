@@ -1,0 +1,99 @@
+// The settings kept beside the record: what a hand-edited, damaged or missing file gives, and that
+// activation and a fresh Default carry them.
+#include "RecordingTargets.h"
+#include "settings/ActiveOptions.h"
+#include "settings/ExtraOptions.h"
+#include "settings/Profiles.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+class ExtraOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(ProfileFolder());
+        SetProgramLog(&log);
+    }
+    void TearDown() override { SetProgramLog(nullptr); }
+    void WriteIni(const QString& name, const QByteArray& text) { WriteFileBytes(ExtrasPath(name), text); }
+
+    ScratchProgram program;
+    RecordingEventLog log;
+};
+
+TEST_F(ExtraOptionsTest, SavedValuesLoadBackFromAPrivateFile)
+{
+    ExtraOptions extras;
+    extras.Alarms = {25, true, 75, true, R"(notify "a b" %f)"};
+    SaveExtras(extras, "Cam");
+    EXPECT_EQ(LoadExtras("Cam"), extras);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(ExtrasPath("Cam")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(ReadFileBytes(ExtrasPath("Cam")).contains("[Alarms]"));
+    EXPECT_TRUE(QDir(ProfileFolder()).entryList(QDir::Hidden | QDir::Files).filter(".saving").isEmpty());
+    EXPECT_THROW(SaveExtras(extras, "a/b"), EInOutError);
+    EXPECT_TRUE(DeleteExtras("Cam"));
+    EXPECT_FALSE(QFileInfo::exists(ExtrasPath("Cam")));
+}
+
+TEST_F(ExtraOptionsTest, HandEditedFilesAreReadSafely)
+{
+    struct Case {
+        const char* text;
+        AlarmOptions expected;
+    };
+    const AlarmOptions defaults;
+    const Case cases[] = {
+        {"", defaults},
+        {"[Alarms]\nMinChangedPoints=0\nLightChangePercent=101\n", {1, false, 100, false, ""}},
+        {"[Alarms]\nMinChangedPoints=99999999999\nLightChangePercent=-5\n", {10000, false, 10, false, ""}},
+        {"[Alarms]\nMinChangedPoints=many\nIgnoreLightChange=perhaps\nDesktopNotification=1\n", {1, false, 60, true, ""}},
+        {"[Other]\nMinChangedPoints=7\n[Alarms]\nCommand=run %f\n", {1, false, 60, false, "run %f"}},
+    };
+    for (const Case& c : cases) {
+        WriteIni("Hand", c.text);
+        EXPECT_EQ(LoadExtras("Hand").Alarms, c.expected) << c.text;
+    }
+    EXPECT_TRUE(log.messages().isEmpty());
+    EXPECT_EQ(LoadExtras("Missing"), ExtraOptions{});
+}
+
+TEST_F(ExtraOptionsTest, ADamagedOrUnreadableFileGivesTheDefaultsAndOneLine)
+{
+    WriteIni("Bad", "[Alarms]\nMinChangedPoints=5\n[broken");
+    EXPECT_EQ(LoadExtras("Bad"), ExtraOptions{});
+    ASSERT_EQ(log.messages().size(), 1);
+    EXPECT_TRUE(log.messages()[0].contains("Bad.ini"));
+
+    log.clear();
+    QDir().mkpath(ExtrasPath("Folder")); // even root cannot read a folder as a file
+    EXPECT_EQ(LoadExtras("Folder"), ExtraOptions{});
+    EXPECT_EQ(log.messages().size(), 1);
+    EXPECT_THROW(SaveExtras(ExtraOptions{}, "Folder"), EInOutError);
+}
+
+TEST_F(ExtraOptionsTest, ActivationCarriesTheProfilesExtrasAndAFreshDefaultDropsOldOnes)
+{
+    ExtraOptions extras;
+    extras.Alarms.MinChangedPoints = 9;
+    SaveExtras(extras, "Cam");
+    RecordingTargets targets;
+    ProfileBox box;
+    box.setText("Cam");
+    SetActive(DefaultOptions(), box, targets);
+    EXPECT_EQ(ActiveExtras, extras);
+
+    SaveExtras(extras, DefaultProfileName); // left from an earlier Default
+    ProfileBox fresh;
+    ActivateStartupProfile(fresh, targets);
+    EXPECT_EQ(fresh.text(), DefaultProfileName);
+    EXPECT_EQ(ActiveExtras, ExtraOptions{});
+    EXPECT_FALSE(QFileInfo::exists(ExtrasPath(DefaultProfileName)));
+}
+} // namespace
