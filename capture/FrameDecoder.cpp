@@ -207,5 +207,5 @@ bool FrameDecoder::DrawForView(const FrameFormat& format, const std::uint8_t* da
     if (!Draw(format, data, size, full_) || !PrepareImage(out, bound.width(), bound.height()))
         return false;
     return libyuv::ARGBScale(full_.constBits(), int(full_.bytesPerLine()), frame.width(), frame.height(), out.bits(),
-                             int(out.bytesPerLine()), bound.width(), bound.height(), libyuv::kFilterBox) == 0;
+                             int(out.bytesPerLine()), bound.width(), bound.height(), libyuv::kFilterBilinear) == 0;
 }

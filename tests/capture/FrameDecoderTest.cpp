@@ -258,6 +258,7 @@ TEST(FrameDecoder, ViewsGetTheFrameScaledOnceToFillThem)
     std::vector<std::uint8_t> yuy2(64 * 48 * 2);
     for (std::size_t i = 0; i < yuy2.size(); i += 4)
         std::copy_n(std::begin({White.y, White.u, White.y, White.v}), 4, &yuy2[i]);
+    const std::vector<std::uint8_t> white(4 * 20 * 4, 0xFF);
     struct Case {
         const char* what;
         FrameFormat format;
@@ -273,6 +274,7 @@ TEST(FrameDecoder, ViewsGetTheFrameScaledOnceToFillThem)
         {"JPEG view as large as the frame", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {64, 48},
          {64, 48}},
         {"raw frame to the view's size", Format(FOURCC_YUY2, 64, 48), yuy2.data(), yuy2.size(), {30, 20}, {30, 20}},
+        {"raw frame by uneven factors", Format(BI_RGB, 4, 20, 32), white.data(), white.size(), {1, 2}, {1, 2}},
     };
     FrameDecoder decoder;
     for (const auto& c : cases) {
