@@ -105,8 +105,8 @@ struct FrameDecoder::Jpeg {
     }
     ~Jpeg() { jpeg_destroy_decompress(&info); }
 
-    // Decodes a w x h picture at 1/denominator of its size (the DCT scaling of the decoder, which
-    // skips most of the work), straight into out's pixels.
+    // Decodes a w x h picture straight into out's pixels: exactly when denominator is 0, else for a
+    // view at 1/denominator of its size (the DCT scaling of the decoder, which skips most of the work).
     // Only plain C data lives between setjmp and longjmp here, so the jump skips no destructor.
     bool Decode(const std::uint8_t* data, std::size_t size, int w, int h, int denominator, QImage& out)
     {
@@ -122,9 +122,13 @@ struct FrameDecoder::Jpeg {
             return false;
         }
         info.out_color_space = JCS_EXT_BGRX; // QImage::Format_RGB32's byte order
-        info.dct_method = JDCT_ISLOW;
+        // Pictures that are compared and saved are decoded exactly; a view's picture takes the
+        // faster transform and chroma upsampling, which a viewer cannot tell apart.
+        const bool forView = denominator > 0;
+        info.dct_method = forView ? JDCT_IFAST : JDCT_ISLOW;
+        info.do_fancy_upsampling = forView ? FALSE : TRUE;
         info.scale_num = 1;
-        info.scale_denom = unsigned(denominator);
+        info.scale_denom = unsigned(std::max(denominator, 1));
         jpeg_calc_output_dimensions(&info);
         if (!PrepareImage(out, int(info.output_width), int(info.output_height))) {
             jpeg_abort_decompress(&info);
@@ -169,7 +173,7 @@ bool FrameDecoder::Draw(const FrameFormat& format, const std::uint8_t* data, std
         return false;
     const std::uint32_t compression = format.bmiHeader.biCompression;
     if (compression == FOURCC_MJPG)
-        return size != 0 && jpeg_->Decode(data, size, w, h, 1, out);
+        return size != 0 && jpeg_->Decode(data, size, w, h, 0, out);
     const std::size_t expected = ExpectedSize(format);
     if (expected == 0 || size < expected || !PrepareImage(out, w, h))
         return false;
