@@ -17,7 +17,10 @@ void CaptureView::SetScale(bool scale)
 
 void CaptureView::Present()
 {
-    if (source_.DecodeLatest(picture_))
+    source_.PresentTaken();
+    // A hidden view (the main window in the notification area) decodes nothing; a scaled one
+    // gets the frame already scaled, so painting it is a plain copy.
+    if (isVisible() && source_.DecodeLatest(picture_, scale_ ? size() : QSize()))
         update();
 }
 

@@ -3,23 +3,19 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <vector>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
+#include <libyuv/convert_argb.h>
+#include <libyuv/scale_argb.h>
+
+// libyuv's ARGB is QImage::Format_RGB32 in memory (B, G, R, A bytes) only on little-endian machines.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the YUV conversions write little-endian 32-bit pixels");
 
 namespace {
 
 std::size_t Stride(std::size_t bytesPerRow) { return (bytesPerRow + 3) & ~std::size_t(3); }
-
-inline std::uint8_t Clip(int v) { return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-// BT.601 limited range, 8-bit fixed point.
-inline QRgb YuvToRgb(int y, int u, int v)
-{
-    const int c = (y - 16) * 298 + 128;
-    const int d = u - 128;
-    const int e = v - 128;
-    return qRgb(Clip((c + 409 * e) >> 8), Clip((c - 100 * d - 208 * e) >> 8), Clip((c + 516 * d) >> 8));
-}
 
 bool PrepareImage(QImage& out, int w, int h)
 {
@@ -34,31 +30,23 @@ bool DrawRgb(const FrameFormat& f, const std::uint8_t* data, QImage& out)
     const int bytesPerPixel = f.bmiHeader.biBitCount / 8;
     const std::size_t stride = Stride(std::size_t(w) * bytesPerPixel);
     const bool bottomUp = f.bmiHeader.biHeight > 0;
+    if (bytesPerPixel == 3) // a negative height makes libyuv read the rows from the last up
+        return libyuv::RGB24ToARGB(data, int(stride), out.bits(), int(out.bytesPerLine()), w, bottomUp ? -h : h) == 0;
+    // 32-bit DIBs leave their fourth byte undefined; the picture's must be opaque.
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* src = data + stride * std::size_t(bottomUp ? h - 1 - y : y);
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < w; ++x, src += bytesPerPixel)
+        for (int x = 0; x < w; ++x, src += 4)
             dst[x] = qRgb(src[2], src[1], src[0]);
     }
     return true;
 }
 
+// Both YUV layouts are BT.601 limited range (16..235), which is libyuv's I601 matrix.
 bool DrawYuy2(const FrameFormat& f, const std::uint8_t* data, QImage& out)
 {
     const int w = f.width(), h = f.height();
-    const std::size_t stride = Stride(std::size_t(w) * 2);
-    for (int y = 0; y < h; ++y) {
-        const std::uint8_t* src = data + stride * std::size_t(y);
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        int x = 0;
-        for (; x + 1 < w; x += 2, src += 4) {
-            dst[x] = YuvToRgb(src[0], src[1], src[3]);
-            dst[x + 1] = YuvToRgb(src[2], src[1], src[3]);
-        }
-        if (x < w)
-            dst[x] = YuvToRgb(src[0], src[1], src[3]);
-    }
-    return true;
+    return libyuv::YUY2ToARGB(data, int(Stride(std::size_t(w) * 2)), out.bits(), int(out.bytesPerLine()), w, h) == 0;
 }
 
 bool DrawI420(const FrameFormat& f, const std::uint8_t* data, QImage& out)
@@ -69,15 +57,24 @@ bool DrawI420(const FrameFormat& f, const std::uint8_t* data, QImage& out)
     // The luma plane has an even number of rows, as GStreamer lays I420 out.
     const std::uint8_t* uPlane = data + yStride * std::size_t((h + 1) & ~1);
     const std::uint8_t* vPlane = uPlane + cStride * std::size_t((h + 1) / 2);
-    for (int y = 0; y < h; ++y) {
-        const std::uint8_t* yRow = data + yStride * std::size_t(y);
-        const std::uint8_t* uRow = uPlane + cStride * std::size_t(y / 2);
-        const std::uint8_t* vRow = vPlane + cStride * std::size_t(y / 2);
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            dst[x] = YuvToRgb(yRow[x], uRow[x / 2], vRow[x / 2]);
+    return libyuv::I420ToARGB(data, int(yStride), uPlane, int(cStride), vPlane, int(cStride), out.bits(),
+                              int(out.bytesPerLine()), w, h) == 0;
+}
+
+// Warnings about data outside the picture (stray bytes between markers, odd application
+// markers): the picture itself is complete. Every other warning means picture data was lost
+// (a truncated frame is padded with grey, a corrupt one resynchronised with missing blocks).
+bool HarmlessWarning(int code)
+{
+    switch (code) {
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_JFIF_MAJOR:
+    case JWRN_ADOBE_XFORM:
+    case JWRN_BOGUS_ICC:
+        return true;
+    default:
+        return false;
     }
-    return true;
 }
 
 } // namespace
@@ -87,10 +84,11 @@ struct FrameDecoder::Jpeg {
     struct ErrorManager {
         jpeg_error_mgr pub;
         std::jmp_buf jump;
-        int warnings = 0;
+        int damage = 0;
     };
     jpeg_decompress_struct info{};
     ErrorManager error{};
+    std::vector<JSAMPROW> rows;
 
     Jpeg()
     {
@@ -98,21 +96,21 @@ struct FrameDecoder::Jpeg {
         error.pub.error_exit = [](j_common_ptr c) {
             std::longjmp(reinterpret_cast<ErrorManager*>(c->err)->jump, 1);
         };
-        // Warnings mean damaged data (a truncated frame is padded with grey): count them, so
-        // such a frame is reported as a failure instead of a half-grey picture.
         error.pub.emit_message = [](j_common_ptr c, int level) {
-            if (level < 0)
-                ++reinterpret_cast<ErrorManager*>(c->err)->warnings;
+            if (level < 0 && !HarmlessWarning(c->err->msg_code))
+                ++reinterpret_cast<ErrorManager*>(c->err)->damage;
         };
         error.pub.output_message = [](j_common_ptr) {};
         jpeg_create_decompress(&info);
     }
     ~Jpeg() { jpeg_destroy_decompress(&info); }
 
+    // Decodes a w x h picture straight into out's pixels: exactly when denominator is 0, else for a
+    // view at 1/denominator of its size (the DCT scaling of the decoder, which skips most of the work).
     // Only plain C data lives between setjmp and longjmp here, so the jump skips no destructor.
-    bool Decode(const std::uint8_t* data, std::size_t size, int w, int h, QImage& out)
+    bool Decode(const std::uint8_t* data, std::size_t size, int w, int h, int denominator, QImage& out)
     {
-        error.warnings = 0;
+        error.damage = 0;
         if (setjmp(error.jump)) {
             jpeg_abort_decompress(&info);
             return false;
@@ -124,14 +122,28 @@ struct FrameDecoder::Jpeg {
             return false;
         }
         info.out_color_space = JCS_EXT_BGRX; // QImage::Format_RGB32's byte order
-        info.dct_method = JDCT_ISLOW;
-        jpeg_start_decompress(&info);
-        while (info.output_scanline < info.output_height) {
-            JSAMPROW row = out.scanLine(int(info.output_scanline));
-            jpeg_read_scanlines(&info, &row, 1);
+        // Pictures that are compared and saved are decoded exactly; a view's picture takes the
+        // faster transform and chroma upsampling, which a viewer cannot tell apart.
+        const bool forView = denominator > 0;
+        info.dct_method = forView ? JDCT_IFAST : JDCT_ISLOW;
+        info.do_fancy_upsampling = forView ? FALSE : TRUE;
+        info.scale_num = 1;
+        info.scale_denom = unsigned(std::max(denominator, 1));
+        jpeg_calc_output_dimensions(&info);
+        if (!PrepareImage(out, int(info.output_width), int(info.output_height))) {
+            jpeg_abort_decompress(&info);
+            return false;
         }
+        std::uint8_t* bits = out.bits();
+        const std::size_t stride = std::size_t(out.bytesPerLine());
+        rows.resize(info.output_height);
+        for (std::size_t y = 0; y < rows.size(); ++y)
+            rows[y] = bits + y * stride;
+        jpeg_start_decompress(&info);
+        while (info.output_scanline < info.output_height)
+            jpeg_read_scanlines(&info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
         jpeg_finish_decompress(&info);
-        return error.warnings == 0;
+        return error.damage == 0;
     }
 };
 
@@ -160,11 +172,8 @@ bool FrameDecoder::Draw(const FrameFormat& format, const std::uint8_t* data, std
     if (!data || w <= 0 || h <= 0 || w > MaxDimension || h > MaxDimension)
         return false;
     const std::uint32_t compression = format.bmiHeader.biCompression;
-    if (compression == FOURCC_MJPG) {
-        if (size == 0 || !PrepareImage(out, w, h))
-            return false;
-        return jpeg_->Decode(data, size, w, h, out);
-    }
+    if (compression == FOURCC_MJPG)
+        return size != 0 && jpeg_->Decode(data, size, w, h, 0, out);
     const std::size_t expected = ExpectedSize(format);
     if (expected == 0 || size < expected || !PrepareImage(out, w, h))
         return false;
@@ -173,4 +182,34 @@ bool FrameDecoder::Draw(const FrameFormat& format, const std::uint8_t* data, std
     case FOURCC_YUY2: return DrawYuy2(format, data, out);
     default: return DrawI420(format, data, out);
     }
+}
+
+int FrameDecoder::JpegScaleDenominator(QSize frame, QSize bound)
+{
+    int denominator = 1;
+    // libjpeg rounds scaled sizes up, so a picture of ceil(size / d) still fills the bound.
+    for (int d = 2; d <= 8; d *= 2)
+        if ((frame.width() + d - 1) / d >= bound.width() && (frame.height() + d - 1) / d >= bound.height())
+            denominator = d;
+    return denominator;
+}
+
+bool FrameDecoder::DrawForView(const FrameFormat& format, const std::uint8_t* data, std::size_t size, QSize bound,
+                               QImage& out)
+{
+    const QSize frame(format.width(), format.height());
+    const bool smaller = bound.width() > 0 && bound.height() > 0 &&
+                         (bound.width() < frame.width() || bound.height() < frame.height());
+    if (!smaller)
+        return Draw(format, data, size, out);
+    if (format.bmiHeader.biCompression == FOURCC_MJPG) {
+        if (!data || size == 0 || frame.width() > MaxDimension || frame.height() > MaxDimension)
+            return false;
+        return jpeg_->Decode(data, size, frame.width(), frame.height(), JpegScaleDenominator(frame, bound), out);
+    }
+    // Raw frames are converted whole and scaled once, so the view draws them without scaling.
+    if (!Draw(format, data, size, full_) || !PrepareImage(out, bound.width(), bound.height()))
+        return false;
+    return libyuv::ARGBScale(full_.constBits(), int(full_.bytesPerLine()), frame.width(), frame.height(), out.bits(),
+                             int(out.bytesPerLine()), bound.width(), bound.height(), libyuv::kFilterBilinear) == 0;
 }

@@ -6,7 +6,8 @@
 //  - BI_RGB, 24 or 32 bits: a DIB, bottom-up when biHeight > 0, top-down when negative;
 //  - YUY2: packed 4:2:2; I420/IYUV: three planes Y, U, V, the luma plane with an even number of
 //    rows, the chroma planes of (width+1)/2 x (height+1)/2;
-//  - MJPG: one JPEG picture, which must have the format's size.
+//  - MJPG: one JPEG picture, which must have the format's size. Warnings about bytes outside the
+//    picture are accepted; a truncated or corrupt picture is refused.
 #include "capture/CaptureTypes.h"
 
 #include <QImage>
@@ -26,6 +27,15 @@ public:
     // truncated JPEG, an unknown format or an implausible size.
     bool Draw(const FrameFormat& format, const std::uint8_t* data, std::size_t size, QImage& out);
 
+    // A picture of the frame for a view of the given size: the frame scaled down at the cheapest
+    // stage when the view is smaller (MJPEG: by the JPEG decoder itself, to the smallest power-of-two
+    // fraction that still fills the view; other formats: converted, then scaled to the view's size),
+    // else the same as Draw.
+    bool DrawForView(const FrameFormat& format, const std::uint8_t* data, std::size_t size, QSize bound, QImage& out);
+
+    // The JPEG decoder's scaling for a view: the largest of 1, 2, 4 and 8 that still fills bound.
+    static int JpegScaleDenominator(QSize frame, QSize bound);
+
     // Bytes a frame of this format needs (0 for MJPEG, whose size varies, and unknown formats).
     static std::size_t ExpectedSize(const FrameFormat& format);
 
@@ -35,4 +45,5 @@ public:
 private:
     struct Jpeg;
     std::unique_ptr<Jpeg> jpeg_;
+    QImage full_; // a raw frame at full size before it is scaled for a view
 };

@@ -174,7 +174,10 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
     StopPipeline();
     if (!device_)
         return false;
-    const QString description = PipelineDescription(*device_, settings_, recording);
+    std::optional<QSize> fileJpegSize;
+    if (device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty())
+        fileJpegSize = JpegAviFrameSize(device_->path);
+    const QString description = PipelineDescription(*device_, settings_, recording, fileJpegSize);
     GError* rawError = nullptr;
     GstElement* made = gst_parse_launch(description.toUtf8().constData(), &rawError);
     GErrorPtr error(rawError);
@@ -469,9 +472,8 @@ void GstCaptureWindow::SetPreview(bool on)
 
 void GstCaptureWindow::SetOverlay(bool) {}
 
-bool GstCaptureWindow::DecodeLatest(QImage& out)
+bool GstCaptureWindow::DecodeLatest(QImage& out, QSize bound)
 {
-    presentPending_ = false;
     GstSamplePtr sample;
     FrameFormat format;
     if (!SnapshotLatest(sample, format))
@@ -480,7 +482,7 @@ bool GstCaptureWindow::DecodeLatest(QImage& out)
     GstMapInfo map;
     if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
         return false;
-    const bool ok = guiDecoder_.Draw(format, map.data, map.size, out);
+    const bool ok = guiDecoder_.DrawForView(format, map.data, map.size, bound, out);
     gst_buffer_unmap(buffer, &map);
     return ok;
 }

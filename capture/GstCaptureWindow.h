@@ -70,8 +70,11 @@ public:
     void SetStoppedHandler(StoppedHandler handler) override;
     void SimulateDeviceLost() override;
 
-    // GUI thread: the latest frame as a picture, for the view.
-    bool DecodeLatest(QImage& out);
+    // GUI thread: the latest frame as a picture; with a bound smaller than the frame, scaled down
+    // at the cheapest stage to about that size (see FrameDecoder::DrawForView).
+    bool DecodeLatest(QImage& out, QSize bound = QSize());
+    // GUI thread: the view has taken the repaint it was asked for; the next one may be posted.
+    void PresentTaken() { presentPending_ = false; }
 
 private:
     using Clock = std::chrono::steady_clock;

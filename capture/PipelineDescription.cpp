@@ -1,6 +1,9 @@
 #include "capture/PipelineDescription.h"
 
+#include <QFile>
+#include <QtEndian>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -24,7 +27,7 @@ QString ToMode(const CaptureMode& m, int quality)
     return RawCaps(m.format, m);
 }
 
-QString Source(const CaptureDevice& device, const DeviceSettings& settings)
+QString Source(const CaptureDevice& device, const DeviceSettings& settings, const std::optional<QSize>& fileJpegSize)
 {
     const auto mode = EffectiveMode(device, settings);
     if (device.kind == CaptureDevice::Kind::V4l2) {
@@ -33,6 +36,10 @@ QString Source(const CaptureDevice& device, const DeviceSettings& settings)
         // Let the camera choose among what the decoder reads.
         return "v4l2src name=src ! capsfilter caps=\"video/x-raw,format=(string){YUY2,I420};image/jpeg\"";
     }
+    // The file's JPEG frames, paced by their timestamps, as an MJPEG camera delivers them: nothing
+    // is decoded or encoded, so the device costs what a camera costs.
+    if (!device.path.isEmpty() && mode->format == "MJPG" && fileJpegSize == QSize(mode->width, mode->height))
+        return "filesrc name=src ! avidemux ! image/jpeg ! identity sync=true";
     if (!device.path.isEmpty())
         return "filesrc name=src ! decodebin ! videoconvert ! videoscale ! videorate ! " + ToMode(*mode, 85) +
                " ! identity sync=true";
@@ -57,9 +64,9 @@ std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const Devi
 }
 
 QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
-                            const std::optional<RecordingPlan>& recording)
+                            const std::optional<RecordingPlan>& recording, const std::optional<QSize>& fileJpegSize)
 {
-    QString d = Source(device, settings) +
+    QString d = Source(device, settings, fileJpegSize) +
                 " ! tee name=t"
                 " t. ! queue leaky=downstream max-size-buffers=2 max-size-bytes=0 max-size-time=0"
                 " ! appsink name=frames sync=false max-buffers=1 drop=true";
@@ -79,4 +86,60 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
     }
     d += " avimux name=mux ! filesink name=sink";
     return d;
+}
+
+namespace {
+
+std::uint32_t Le32(const char* p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return qFromLittleEndian(v);
+}
+
+// Walks the chunks of [begin, end) and the lists inside them, up to the frame data: the video
+// stream's header ("strh" of type "vids") is followed by its format, a BITMAPINFOHEADER.
+std::optional<QSize> FindVideoFormat(const QByteArray& data, std::size_t begin, std::size_t end, bool& video)
+{
+    std::size_t at = begin;
+    while (at + 8 <= end) {
+        const char* chunk = data.constData() + at;
+        const std::size_t size = Le32(chunk + 4);
+        const std::size_t body = at + 8;
+        if (size > end - body)
+            return std::nullopt; // the header goes on beyond what was read
+        if (std::memcmp(chunk, "LIST", 4) == 0 && size >= 4) {
+            if (std::memcmp(chunk + 8, "movi", 4) == 0)
+                return std::nullopt;
+            if (auto found = FindVideoFormat(data, body + 4, body + size, video))
+                return found;
+        } else if (std::memcmp(chunk, "strh", 4) == 0 && size >= 4) {
+            video = std::memcmp(chunk + 8, "vids", 4) == 0;
+        } else if (std::memcmp(chunk, "strf", 4) == 0 && video && size >= 20) {
+            const char* bih = chunk + 8;
+            const auto width = std::int32_t(Le32(bih + 4));
+            const auto height = std::int32_t(Le32(bih + 8));
+            const QByteArray fourcc = QByteArray(bih + 16, 4).toUpper();
+            if (fourcc != "MJPG" || width <= 0 || height == 0)
+                return std::nullopt;
+            return QSize(width, std::abs(height));
+        }
+        at = body + size + (size & 1); // chunks are padded to even sizes
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QSize> JpegAviFrameSize(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // The stream headers come first and are small; the frames follow in "movi".
+    const QByteArray head = file.read(64 * 1024);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "AVI ")
+        return std::nullopt;
+    bool video = false;
+    return FindVideoFormat(head, 12, std::size_t(head.size()), video);
 }

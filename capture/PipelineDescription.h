@@ -5,6 +5,7 @@
 // "sink". Frames reach "frames" in a format the frame decoder reads: YUY2, I420 or JPEG.
 #include "capture/CaptureDevices.h"
 
+#include <QSize>
 #include <QString>
 #include <optional>
 
@@ -17,8 +18,15 @@ struct RecordingPlan {
     int bitsPerSample = 8;    // 8: U8, 16: S16LE
 };
 
+// fileJpegSize: the size of the JPEG frames in the test device's file, when it is an AVI of them.
+// Played in an MJPG mode of that size, the file's frames go out as they are, like a camera's.
 QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
-                            const std::optional<RecordingPlan>& recording);
+                            const std::optional<RecordingPlan>& recording,
+                            const std::optional<QSize>& fileJpegSize = std::nullopt);
+
+// The frame size of an AVI file whose video stream is JPEG pictures (MJPG); none for any other
+// file, or one that cannot be read.
+std::optional<QSize> JpegAviFrameSize(const QString& path);
 
 // The mode a device is run in: the chosen one, or for the test device its default.
 std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const DeviceSettings& settings);

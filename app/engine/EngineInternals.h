@@ -19,6 +19,7 @@ struct AutoCaptureEngine::FrameState {
     std::unique_ptr<FrameDecoder> decoder; // open while auto-capturing runs
     QImage current;                       // CurrentFrame: the newest frame of this call
     QImage previous;                      // PreviousFrame: the reference of the last sample
+    QImage spare;                         // the buffer the reference gave up, decoded into next
     int mdFrameCount = 0;                 // motion samples of this run
     std::uint32_t lastSampleTime = 0;     // capture time of the last sample; never reset
     bool indicatorState = false;          // what the status-bar indicator shows

@@ -13,6 +13,8 @@
 #include "imaging/SoundPlayer.h"
 #include "settings/ActiveOptions.h"
 
+#include <utility>
+
 namespace {
 // A frame is sampled only when its capture time lies more than this after the last sample's.
 constexpr std::uint32_t SampleSpacingMs = 200;
@@ -78,15 +80,23 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
     if (current == Conversion::Failed) {
         Log("GetBitmap error", true, "Video1VideoStream - MD");
         frameBitmapMade = false;
+        // Nothing can be decoded in this format, so no reference can be built from the frame either.
+        Log("MD Error #2", true, "Video1VideoStream");
+        stopPosted_ = true;
+        PostToGui([this] { StopAutoCap(); });
+        return false;
     }
     frameUsable = current == Conversion::Done;
 
     // A frame the decoder could not read is neither compared (a blank picture against a real one
     // would raise a false alarm) nor taken as the reference.
-    if (current == Conversion::DrawFailed)
+    if (!frameUsable)
         return true;
 
-    if (f.mdFrameCount > SamplesBeforeComparing && frameUsable) {
+    // The new reference shares this one decode; marks drawn into the current frame (by the
+    // comparison or the caption) detach it first, so the reference stays a clean copy.
+    QImage reference = f.current;
+    if (f.mdFrameCount > SamplesBeforeComparing) {
         const MotionVerdict verdict = DetectMotion(f.current, f.previous, f.alarms);
         if (verdict == MotionVerdict::LightChange)
             NoteLightChange();
@@ -104,14 +114,7 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
             DisarmAfterTrigger();
         }
     }
-
-    // The reference is a second, clean conversion of this frame, without the marks just drawn.
-    if (ConvertFrame(header, f.previous) == Conversion::Failed) {
-        Log("MD Error #2", true, "Video1VideoStream");
-        stopPosted_ = true;
-        PostToGui([this] { StopAutoCap(); });
-        return false;
-    }
+    f.spare = std::exchange(f.previous, std::move(reference));
     return true;
 }
 
@@ -162,6 +165,10 @@ AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& he
         into = QImage();
         return Conversion::Failed;
     }
+    // A picture that shares its pixels (the current frame with the reference) is not decoded into,
+    // which would copy them first: it takes the buffer the reference gave up at the last sample.
+    if (!into.isDetached())
+        into = std::exchange(frame_->spare, QImage());
     if (into.width() != width || into.height() != height || into.format() != QImage::Format_RGB32)
         into = QImage(width, height, QImage::Format_RGB32);
     if (into.isNull())

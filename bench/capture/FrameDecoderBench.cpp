@@ -28,12 +28,13 @@ QImage Scene(int w, int h)
     return img;
 }
 
-void Run(benchmark::State& state, const FrameFormat& format, const std::vector<std::uint8_t>& data)
+// A view of bound (empty: the full picture, as the frame handler decodes it).
+void Run(benchmark::State& state, const FrameFormat& format, const std::vector<std::uint8_t>& data, QSize bound)
 {
     FrameDecoder decoder;
     QImage out;
     for (auto _ : state) {
-        if (!decoder.Draw(format, data.data(), data.size(), out))
+        if (!decoder.DrawForView(format, data.data(), data.size(), bound, out))
             state.SkipWithError("decode failed");
         benchmark::DoNotOptimize(out.constBits());
     }
@@ -69,16 +70,22 @@ void BM_Decode(benchmark::State& state)
     }
     }
     static const char* names[] = {"RGB24", "YUY2", "I420", "MJPG"};
-    state.SetLabel(names[kind]);
-    Run(state, format, data);
+    // A fourth argument d > 0 decodes for a preview of 1/d of the frame's size.
+    const int d = int(state.range(3));
+    const QSize bound = d > 0 ? QSize(w / d, h / d) : QSize();
+    state.SetLabel(QString("%1%2").arg(names[kind], d > 0 ? QString(" for a %1x%2 view").arg(w / d).arg(h / d) : QString())
+                       .toStdString());
+    Run(state, format, data, bound);
 }
 
 void Sizes(benchmark::internal::Benchmark* b)
 {
     for (int kind = 0; kind < 4; ++kind) {
-        b->Args({640, 480, kind});
-        b->Args({1920, 1080, kind});
+        b->Args({640, 480, kind, 0});
+        b->Args({1920, 1080, kind, 0});
     }
+    for (int kind : {1, 3})
+        b->Args({1920, 1080, kind, 2});
 }
 
 BENCHMARK(BM_Decode)->Apply(Sizes)->Unit(benchmark::kMillisecond);

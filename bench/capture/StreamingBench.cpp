@@ -1,12 +1,17 @@
 // CPU cost of streaming the test device at 640x480, 30 fps, to an OnVideoStream that does
 // nothing. Each iteration streams for TARVO_STREAM_SECONDS (default 10) of wall-clock time and
 // reports the process CPU time used; "cpu_per_60s" scales it to a minute of streaming.
+// BM_PreviewClip: the preview alone, scaled into a 960x540 view, while the test device plays the
+// MJPEG clip TARVO_BENCH_CLIP (named ...-WxH-FPS.avi, bench/wholerun/make-clips.sh) as a camera.
 #include "capture/CaptureDevices.h"
+#include "capture/GstCaptureBackend.h"
 #include "capture/VideoCap.h"
 #include "settings/PerUserStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -22,26 +27,24 @@ double ProcessCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-void BM_Stream640x480At30(benchmark::State& state)
+QApplication& App()
 {
-    int argc = 1;
-    char name[] = "capture_bench";
-    char* argv[] = {name, nullptr};
+    static int argc = 1;
+    static char name[] = "capture_bench";
+    static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-    QTemporaryDir home;
-    PerUserStore store(home.path() + "/Tarvo.conf");
-    SetProgramStore(&store);
+    return *app;
+}
 
-    const int seconds = qEnvironmentVariableIsSet("TARVO_STREAM_SECONDS") ? qEnvironmentVariableIntValue("TARVO_STREAM_SECONDS") : 10;
-    std::atomic<long> frames{0};
-    TVideoCap cap;
-    cap.SetOnVideoStream([&frames](TVideoCap&, const VIDEOHDR&) { ++frames; });
-    cap.SetDriverName(TestPatternDeviceName);
-    cap.SetDriverOpen(true);
-    cap.SetCapToFile(false);
-    cap.SetFrameRate(30);
+int StreamSeconds()
+{
+    return qEnvironmentVariableIsSet("TARVO_STREAM_SECONDS") ? qEnvironmentVariableIntValue("TARVO_STREAM_SECONDS") : 10;
+}
+
+// Streams for the given seconds per iteration while the event loop runs; process CPU seconds used.
+double StreamFor(benchmark::State& state, TVideoCap& cap, int seconds)
+{
     double cpu = 0;
     for (auto _ : state) {
         const double start = ProcessCpuSeconds();
@@ -55,14 +58,73 @@ void BM_Stream640x480At30(benchmark::State& state)
         cap.StopSequence();
         cpu += ProcessCpuSeconds() - start;
     }
-    state.counters["frames_per_s"] = double(frames) / (double(seconds) * double(state.iterations()));
     state.counters["cpu_percent"] = 100.0 * cpu / (double(seconds) * double(state.iterations()));
     state.counters["cpu_per_60s"] = cpu / double(state.iterations()) * 60.0 / seconds;
+    return cpu;
+}
+
+void BM_Stream640x480At30(benchmark::State& state)
+{
+    App();
+    QTemporaryDir home;
+    PerUserStore store(home.path() + "/Tarvo.conf");
+    SetProgramStore(&store);
+
+    const int seconds = StreamSeconds();
+    std::atomic<long> frames{0};
+    TVideoCap cap;
+    cap.SetOnVideoStream([&frames](TVideoCap&, const VIDEOHDR&) { ++frames; });
+    cap.SetDriverName(TestPatternDeviceName);
+    cap.SetDriverOpen(true);
+    cap.SetCapToFile(false);
+    cap.SetFrameRate(30);
+    StreamFor(state, cap, seconds);
+    state.counters["frames_per_s"] = double(frames) / (double(seconds) * double(state.iterations()));
+    cap.SetDriverOpen(false);
+    SetProgramStore(nullptr);
+}
+
+void BM_PreviewClip(benchmark::State& state)
+{
+    const QString clip = qEnvironmentVariable("TARVO_BENCH_CLIP");
+    const auto m = QRegularExpression("(\\d+)x(\\d+)-(\\d+)\\.avi$").match(clip);
+    if (!m.hasMatch()) {
+        state.SkipWithError("TARVO_BENCH_CLIP names no clip-WxH-FPS.avi");
+        return;
+    }
+    App();
+    QTemporaryDir home;
+    PerUserStore store(home.path() + "/Tarvo.conf");
+    SetProgramStore(&store);
+    store.WriteString("Capture-TestPattern/Format", "MJPG");
+    store.WriteInteger("Capture-TestPattern/Width", m.captured(1).toInt());
+    store.WriteInteger("Capture-TestPattern/Height", m.captured(2).toInt());
+    store.WriteInteger("Capture-TestPattern/Fps", m.captured(3).toInt());
+    qputenv("TARVO_TEST_SOURCE", QFile::encodeName(clip)); // for as long as the device is used
+    GstCaptureBackend backend;
+
+    QWidget window;
+    window.resize(960, 540);
+    TVideoCap cap(&window, &backend);
+    cap.setGeometry(0, 0, 960, 540);
+    window.show();
+    std::atomic<long> frames{0};
+    cap.SetOnVideoStream([&frames](TVideoCap&, const VIDEOHDR&) { ++frames; });
+    cap.SetPreviewScaleToWindow(true);
+    cap.SetDriverName(TestPatternDeviceName);
+    cap.SetDriverOpen(true);
+    cap.SetCapToFile(false);
+    cap.SetFrameRate(m.captured(3).toInt());
+    cap.SetPreviewRate(m.captured(3).toInt());
+    cap.SetVideoPreview(true);
+    StreamFor(state, cap, StreamSeconds());
+    state.counters["frames_per_s"] = double(frames) / (double(StreamSeconds()) * double(state.iterations()));
     cap.SetDriverOpen(false);
     SetProgramStore(nullptr);
 }
 
 BENCHMARK(BM_Stream640x480At30)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_PreviewClip)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
 

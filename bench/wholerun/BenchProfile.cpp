@@ -36,7 +36,7 @@ const std::map<QString, FieldRef>& Fields()
         {"Sensitivity", &OptionsValues::Sensitivity},     {"RearmEnabled", &OptionsValues::RearmEnabled},
         {"RearmMin", &OptionsValues::RearmMin},           {"RearmSec", &OptionsValues::RearmSec},
         {"LPicNaming", &OptionsValues::LPicNaming},       {"WPicNaming", &OptionsValues::WPicNaming},
-        {"TmpUpload", &OptionsValues::TmpUpload},
+        {"TmpUpload", &OptionsValues::TmpUpload},         {"CaptionLocal", &OptionsValues::CaptionLocal},
     };
     return fields;
 }

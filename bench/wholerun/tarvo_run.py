@@ -49,7 +49,7 @@ def device_mode(width, height, fps, fmt="YUY2"):
 class Run:
     """tarvo -m in a scratch folder; call stop() (or use as a context manager) to end it."""
 
-    def __init__(self, build_dir, settings):
+    def __init__(self, build_dir, settings, source=None):
         # TARVO_EXE and BENCH_PROFILE point at the programs when they are not in build_dir.
         self.tarvo = os.environ.get("TARVO_EXE") or os.path.join(build_dir, "tarvo")
         profile_tool = os.environ.get("BENCH_PROFILE") or os.path.join(build_dir, "bench", "bench_profile")
@@ -70,6 +70,8 @@ class Run:
                    XDG_CONFIG_HOME=self.config, HOME=self.tmp,
                    TARVO_UPDATE_HOST="127.0.0.1:%d" % closed_port())
         env.pop("TARVO_TEST_SOURCE", None)
+        if source:  # the test device plays this file instead of drawing its pattern
+            env["TARVO_TEST_SOURCE"] = source
         self.proc = subprocess.Popen([self.tarvo, "-m"], env=env, cwd=self.home,
                                      stdout=subprocess.DEVNULL, stderr=open(self.tmp + "/stderr.txt", "wb"))
         self.started = time.monotonic()

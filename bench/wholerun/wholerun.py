@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """Whole-run cost of motion auto-capturing: tarvo -m on the test device at the chosen size and
 30 fps for N seconds; prints CPU seconds per wall second (fraction of one core) and resident memory.
-Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--warmup 5] [--json]"""
+With --clip, the test device plays an MJPEG AVI clip (bench/wholerun/make-clips.sh) in an MJPG mode of
+its size, handing its JPEG frames on as a camera would; --caption adds the caption and JPEG quality 90.
+Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--warmup 5] [--clip FILE]
+                   [--caption] [--json] [--source-alone]"""
 import argparse
 import json
 import os
+import re
 import subprocess
 import sys
 import time
@@ -13,9 +17,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tarvo_run import Run, cpu_seconds, device_mode, motion_profile, rss_kib, wait_for  # noqa: E402
 
 
-def measure(build_dir, seconds, width, height, fps, warmup):
-    settings = motion_profile("{home}", fps) + device_mode(width, height, fps)
-    with Run(build_dir, settings) as run:
+def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=False):
+    extra = ["CaptionLocal=1", "PicQual=90"] if caption else []
+    settings = motion_profile("{home}", fps, extra) + device_mode(width, height, fps, "MJPG" if clip else "YUY2")
+    with Run(build_dir, settings, clip) as run:
         # Counting starts once the first motion picture is written: auto-capturing is running.
         wait_for(lambda: run.pictures() > 0 or not run.alive(), timeout=60 + warmup,
                  what="the first motion picture")
@@ -28,7 +33,7 @@ def measure(build_dir, seconds, width, height, fps, warmup):
             time.sleep(1)
             peak = max(peak, rss_kib(run.proc.pid))
         cpu1, wall1 = cpu_seconds(run.proc.pid), time.monotonic()
-        result = {"size": "%dx%d" % (width, height), "fps": fps, "seconds": round(wall1 - wall0, 1),
+        result = {"size": "%dx%d" % (width, height), "fps": fps, "clip": bool(clip), "seconds": round(wall1 - wall0, 1),
                   "core_fraction": (cpu1 - cpu0) / (wall1 - wall0), "rss_mib": rss_kib(run.proc.pid) / 1024,
                   "peak_rss_mib": peak / 1024, "pictures": run.pictures() - pics0,
                   "picture_size": "%dx%d" % (run.picture_size() or (0, 0))}
@@ -37,12 +42,16 @@ def measure(build_dir, seconds, width, height, fps, warmup):
         return result
 
 
-def measure_source_alone(seconds, width, height, fps):
-    """The same test pattern produced and thrown away by gst-launch: what the test device costs
-    by itself, which a real camera does not."""
-    caps = "video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1" % (width, height, fps)
-    proc = subprocess.Popen(["gst-launch-1.0", "-q", "videotestsrc", "pattern=ball", "is-live=true", "!", caps,
-                             "!", "fakesink", "sync=true"], stdout=subprocess.DEVNULL)
+def measure_source_alone(seconds, width, height, fps, clip=None):
+    """The same test pattern (or clip, at its own pace) produced and thrown away by gst-launch: what
+    the test device costs by itself, which a real camera does not. A clip is measured for at most
+    its own length less the start."""
+    if clip:
+        pipeline = ["filesrc", "location=" + clip, "!", "avidemux", "!", "image/jpeg", "!", "fakesink", "sync=true"]
+    else:
+        caps = "video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1" % (width, height, fps)
+        pipeline = ["videotestsrc", "pattern=ball", "is-live=true", "!", caps, "!", "fakesink", "sync=true"]
+    proc = subprocess.Popen(["gst-launch-1.0", "-q", *pipeline], stdout=subprocess.DEVNULL)
     try:
         time.sleep(2)
         cpu0, wall0 = cpu_seconds(proc.pid), time.monotonic()
@@ -51,7 +60,7 @@ def measure_source_alone(seconds, width, height, fps):
     finally:
         proc.terminate()
         proc.wait()
-    return {"size": "%dx%d" % (width, height), "fps": fps, "seconds": round(wall1 - wall0, 1),
+    return {"size": "%dx%d" % (width, height), "fps": fps, "clip": bool(clip), "seconds": round(wall1 - wall0, 1),
             "core_fraction": (cpu1 - cpu0) / (wall1 - wall0), "source_alone": True}
 
 
@@ -63,15 +72,23 @@ def main():
     p.add_argument("--fps", type=int, default=30)
     p.add_argument("--warmup", type=float, default=5)
     p.add_argument("--json", action="store_true")
+    p.add_argument("--clip", help="MJPEG AVI named clip-WxH-FPS.avi, played as an MJPEG camera")
+    p.add_argument("--caption", action="store_true", help="pictures with the caption, JPEG quality 90")
     p.add_argument("--source-alone", action="store_true", help="measure only the test pattern via gst-launch")
     a = p.parse_args()
     w, h = (int(x) for x in a.size.split("x"))
+    clip = os.path.abspath(a.clip) if a.clip else None
+    if clip:
+        m = re.search(r"(\d+)x(\d+)-(\d+)\.avi$", clip)
+        if not m:
+            raise SystemExit("clip names end in WxH-FPS.avi")
+        w, h, a.fps = (int(x) for x in m.groups())
     if a.source_alone:
-        r = measure_source_alone(a.seconds, w, h, a.fps)
+        r = measure_source_alone(a.seconds, w, h, a.fps, clip)
         print(json.dumps(r) if a.json else "test pattern alone, %s/%d fps: %.1f %% of one core"
               % (r["size"], r["fps"], 100 * r["core_fraction"]))
         return
-    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup)
+    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup, clip, a.caption)
     if a.json:
         print(json.dumps(r))
     else:

@@ -1,4 +1,5 @@
-// The first 12 bytes choose the format (kind, width, height, row order); the rest is the frame.
+// The first 12 bytes choose the format (kind, width, height, row order) and whether the frame is
+// drawn for a view (and its size); the rest is the frame.
 #include "capture/FrameDecoder.h"
 
 #include <cstring>
@@ -19,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     format.bmiHeader.biHeight = (data[1] & 1) ? -int(h % 1024) : int(h % 1024);
     static FrameDecoder decoder;
     QImage out;
-    decoder.Draw(format, data + 12, size - 12, out);
+    if (data[1] & 2)
+        decoder.DrawForView(format, data + 12, size - 12, QSize(data[6] + 1, data[7] + 1), out);
+    else
+        decoder.Draw(format, data + 12, size - 12, out);
     return 0;
 }

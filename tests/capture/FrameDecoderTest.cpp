@@ -2,6 +2,8 @@
 #include "capture/FrameDecoder.h"
 
 #include <QBuffer>
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -126,6 +128,51 @@ TEST(FrameDecoder, I420PlanesWithOddSizes)
     EXPECT_FALSE(decoder.Draw(Format(FOURCC_I420, w, h), data.data(), data.size() - 1, out));
 }
 
+// The scalar conversion the decoder used before its SIMD one: BT.601 limited range, 8-bit fixed point.
+QRgb ReferenceYuv(int y, int u, int v)
+{
+    const auto clip = [](int x) { return std::clamp(x, 0, 255); };
+    const int c = (y - 16) * 298 + 128, d = u - 128, e = v - 128;
+    return qRgb(clip((c + 409 * e) >> 8), clip((c - 100 * d - 208 * e) >> 8), clip((c + 516 * d) >> 8));
+}
+
+TEST(FrameDecoder, YuvFramesMatchTheBt601LimitedRangeConversion)
+{
+    // Odd sizes with padded rows; every byte pseudo-random, so every corner of the matrix is met.
+    const int w = 37, h = 19;
+    std::vector<std::uint8_t> data(1 << 14);
+    std::uint32_t seed = 12345;
+    for (auto& b : data)
+        b = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+    struct Case {
+        std::uint32_t fourcc;
+        std::function<QRgb(int, int)> expected;
+    };
+    const std::size_t yuy2Stride = (w * 2 + 3) & ~3, yStride = (w + 3) & ~3, cStride = ((w + 1) / 2 + 3) & ~3;
+    const std::uint8_t* uPlane = data.data() + yStride * ((h + 1) & ~1);
+    const std::uint8_t* vPlane = uPlane + cStride * ((h + 1) / 2);
+    const std::vector<Case> cases{
+        {FOURCC_YUY2, [&](int x, int y) {
+             const std::uint8_t* pair = &data[yuy2Stride * y + (x / 2) * 4];
+             return ReferenceYuv(pair[(x % 2) * 2], pair[1], pair[3]);
+         }},
+        {FOURCC_I420, [&](int x, int y) {
+             return ReferenceYuv(data[yStride * y + x], uPlane[cStride * (y / 2) + x / 2], vPlane[cStride * (y / 2) + x / 2]);
+         }},
+    };
+    FrameDecoder decoder;
+    QImage out;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(decoder.Draw(Format(c.fourcc, w, h), data.data(), data.size(), out));
+        int off = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                off += !Near(out.pixel(x, y), c.expected(x, y), 3);
+        EXPECT_EQ(off, 0) << "pixels more than 3 levels off, fourcc " << c.fourcc;
+        EXPECT_EQ(qAlpha(out.pixel(w - 1, h - 1)), 255);
+    }
+}
+
 TEST(FrameDecoder, MjpegFramesAndTheirDamage)
 {
     const QImage img = Pattern(64, 48);
@@ -165,6 +212,90 @@ TEST(FrameDecoder, MjpegFramesAndTheirDamage)
     }
     // A damaged frame leaves the decoder fit for the next one.
     EXPECT_TRUE(decoder.Draw(Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), out));
+}
+
+TEST(FrameDecoder, StrayBytesBetweenMarkersLoseNothing)
+{
+    // Cheap cameras put bytes between a segment and the next marker; the picture is complete.
+    const QImage img = Pattern(64, 48);
+    const QByteArray jpeg = Jpeg(img);
+    const auto draw = [](const QByteArray& bytes, QImage& out) {
+        FrameDecoder decoder;
+        return decoder.Draw(Format(FOURCC_MJPG, 64, 48), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                            std::size_t(bytes.size()), out);
+    };
+    QImage clean;
+    ASSERT_TRUE(draw(jpeg, clean));
+    const int scan = jpeg.indexOf("\xFF\xDA");
+    ASSERT_GT(scan, 0);
+    for (int at : {scan, int(jpeg.size()) - 2}) { // before the scan, and before the end marker
+        QByteArray junk = jpeg;
+        junk.insert(at, QByteArray("\x00\x12junk", 6));
+        QImage out;
+        EXPECT_TRUE(draw(junk, out)) << "junk at " << at;
+        EXPECT_EQ(out, clean) << "junk at " << at;
+    }
+    // Losing the end marker alone, or the end of the scan, is a truncated frame.
+    QImage out;
+    EXPECT_FALSE(draw(jpeg.left(jpeg.size() - 2), out)) << "no end marker";
+    EXPECT_FALSE(draw(jpeg.left(jpeg.size() - 40), out)) << "scan cut short";
+}
+
+TEST(FrameDecoder, ViewsGetTheFrameScaledOnceToFillThem)
+{
+    struct Scale {
+        QSize frame, bound;
+        int denominator;
+    };
+    for (const auto& c : {Scale{{1920, 1080}, {960, 540}, 2}, Scale{{1920, 1080}, {961, 540}, 1},
+                          Scale{{1920, 1080}, {480, 270}, 4}, Scale{{1920, 1080}, {100, 50}, 8},
+                          Scale{{1920, 1080}, {1920, 1080}, 1}, Scale{{641, 481}, {321, 241}, 2}})
+        EXPECT_EQ(FrameDecoder::JpegScaleDenominator(c.frame, c.bound), c.denominator)
+            << c.bound.width() << "x" << c.bound.height();
+
+    const QImage img = Pattern(64, 48);
+    const QByteArray jpeg = Jpeg(img);
+    std::vector<std::uint8_t> yuy2(64 * 48 * 2);
+    for (std::size_t i = 0; i < yuy2.size(); i += 4)
+        std::copy_n(std::begin({White.y, White.u, White.y, White.v}), 4, &yuy2[i]);
+    const std::vector<std::uint8_t> white(4 * 20 * 4, 0xFF);
+    struct Case {
+        const char* what;
+        FrameFormat format;
+        const std::uint8_t* data;
+        std::size_t size;
+        QSize bound, expected;
+    };
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
+    const std::vector<Case> cases{
+        {"JPEG at a quarter", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {16, 12}, {16, 12}},
+        {"JPEG between sizes: the next larger fraction", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()),
+         {30, 20}, {32, 24}},
+        {"JPEG view as large as the frame", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {64, 48},
+         {64, 48}},
+        {"raw frame to the view's size", Format(FOURCC_YUY2, 64, 48), yuy2.data(), yuy2.size(), {30, 20}, {30, 20}},
+        {"raw frame by uneven factors", Format(BI_RGB, 4, 20, 32), white.data(), white.size(), {1, 2}, {1, 2}},
+    };
+    FrameDecoder decoder;
+    for (const auto& c : cases) {
+        QImage out;
+        ASSERT_TRUE(decoder.DrawForView(c.format, c.data, c.size, c.bound, out)) << c.what;
+        EXPECT_EQ(out.size(), c.expected) << c.what;
+        // The scaled picture shows the frame.
+        QImage expected(out.size(), QImage::Format_RGB32);
+        if (c.format.bmiHeader.biCompression == FOURCC_MJPG)
+            expected = img.scaled(out.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        else
+            expected.fill(White.rgb);
+        int off = 0;
+        for (int y = 0; y < out.height(); y += 3)
+            for (int x = 0; x < out.width(); x += 3)
+                off += !Near(out.pixel(x, y), expected.pixel(x, y), 40);
+        EXPECT_EQ(off, 0) << c.what;
+    }
+    QImage out;
+    EXPECT_FALSE(decoder.DrawForView(Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()) / 2, {16, 12}, out))
+        << "a truncated frame is refused at every scale";
 }
 
 TEST(FrameDecoder, ImplausibleFormatsAreRefused)

@@ -18,9 +18,12 @@
 #include <QFile>
 #include <QUrl>
 #include <QtEndian>
+#include <gst/app/gstappsink.h>
 #include <gst/pbutils/pbutils.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -71,11 +74,38 @@ Discovered Discover(const QString& file)
     return d;
 }
 
+// The JPEG frames of an MJPEG AVI file as its demuxer hands them out.
+std::vector<QByteArray> JpegFramesOf(const QString& file)
+{
+    std::vector<QByteArray> out;
+    GError* raw = nullptr;
+    GstElementPtr pipeline(gst_parse_launch("filesrc name=src ! avidemux ! image/jpeg ! appsink name=out sync=false", &raw));
+    GErrorPtr error(raw);
+    if (!pipeline)
+        return out;
+    GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
+    g_object_set(src.get(), "location", QFile::encodeName(file).constData(), nullptr);
+    GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    while (GstSample* raw = gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 10 * GST_SECOND)) {
+        GstSamplePtr sample(raw);
+        GstMapInfo map;
+        GstBuffer* buffer = gst_sample_get_buffer(sample.get());
+        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            out.emplace_back(reinterpret_cast<const char*>(map.data), qsizetype(map.size));
+            gst_buffer_unmap(buffer, &map);
+        }
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    return out;
+}
+
 // What OnVideoStream saw, written on the streaming thread.
 struct FrameLog {
     std::mutex mutex;
     std::vector<std::uint32_t> times;
     std::vector<std::uint32_t> sizes;
+    std::vector<QByteArray> bytes;
     int decoded = 0;
     int undecodable = 0;
     std::size_t count()
@@ -113,6 +143,53 @@ protected:
         ASSERT_TRUE(cap.DriverOpen());
         ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
     }
+
+    void SetTestDeviceMode(const char* format, int width, int height, int fps = 30)
+    {
+        program.store().WriteString("Capture-TestPattern/Format", format);
+        program.store().WriteInteger("Capture-TestPattern/Width", width);
+        program.store().WriteInteger("Capture-TestPattern/Height", height);
+        program.store().WriteInteger("Capture-TestPattern/Fps", fps);
+    }
+
+    // A short MJPEG recording of the test device at 640x480, 30 fps.
+    QString RecordTestFile()
+    {
+        ConnectTestDevice();
+        const QString file = dir.filePath("loop.avi");
+        cap.SetVideoFileName(file);
+        cap.SetCapToFile(true);
+        cap.SetFrameRate(30);
+        EXPECT_TRUE(cap.StartSequence());
+        EXPECT_TRUE(WaitFor([&] { return frames.count() >= 10; }, 20000));
+        EXPECT_TRUE(cap.StopSequence());
+        cap.SetDriverOpen(false);
+        return file;
+    }
+
+    // The test device of a back-end listing it with TARVO_TEST_SOURCE naming the file (set while
+    // the player lives: the back-end lists its devices again when its list is old); keeps the
+    // bytes of every frame it streams.
+    struct FilePlayer {
+        explicit FilePlayer(const QString& file)
+        {
+            qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file));
+            backend = std::make_unique<GstCaptureBackend>();
+            cap = std::make_unique<TVideoCap>(nullptr, backend.get());
+            cap->SetOnVideoStream([this](TVideoCap&, const VIDEOHDR& h) {
+                std::lock_guard lock(played.mutex);
+                played.times.push_back(h.dwTimeCaptured);
+                played.bytes.emplace_back(reinterpret_cast<const char*>(h.lpData), qsizetype(h.dwBytesUsed));
+            });
+            cap->SetDriverName(TestPatternDeviceName);
+            cap->SetDriverOpen(true);
+            cap->SetCapToFile(false);
+        }
+        ~FilePlayer() { qunsetenv("TARVO_TEST_SOURCE"); }
+        FrameLog played; // outlives the device that writes it
+        std::unique_ptr<GstCaptureBackend> backend;
+        std::unique_ptr<TVideoCap> cap;
+    };
 
     ScratchProgram program;
     QTemporaryDir dir;
@@ -370,45 +447,63 @@ TEST_F(GstDeviceTest, DriverDialogsChangeTheDeviceAndAreRemembered)
 
 TEST_F(GstDeviceTest, TestDevicePlaysAVideoFileInALoop)
 {
-    // A short recording of the test device becomes the file the test device plays.
-    ConnectTestDevice();
-    const QString file = dir.filePath("loop.avi");
-    cap.SetVideoFileName(file);
-    cap.SetCapToFile(true);
-    cap.SetFrameRate(30);
-    ASSERT_TRUE(cap.StartSequence());
-    ASSERT_TRUE(WaitFor([&] { return frames.count() >= 10; }, 20000));
-    ASSERT_TRUE(cap.StopSequence());
-    cap.SetDriverOpen(false);
+    const QString file = RecordTestFile();
     const GstClockTime length = Discover(file).duration;
     ASSERT_GT(length, 0u);
 
-    qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file));
-    GstCaptureBackend backend; // lists the devices afresh
-    qunsetenv("TARVO_TEST_SOURCE");
-    TVideoCap player(nullptr, &backend);
-    FrameLog played;
-    player.SetOnVideoStream([&played](TVideoCap&, const VIDEOHDR& h) {
-        std::lock_guard lock(played.mutex);
-        played.times.push_back(h.dwTimeCaptured);
-    });
-    player.SetDriverName(TestPatternDeviceName);
-    player.SetDriverOpen(true);
-    player.SetCapToFile(false);
-    ASSERT_TRUE(player.StartSequence());
+    FilePlayer player(file); // in the device's default mode, YUY2: the file is decoded
+    FrameFormat format;
+    ASSERT_TRUE(player.cap->ReadVideoFormat(format));
+    EXPECT_EQ(format.bmiHeader.biCompression, FOURCC_YUY2);
+    ASSERT_TRUE(player.cap->StartSequence());
     // Twice the file's length of frames can only come from playing it again.
     const std::uint32_t twice = std::uint32_t(2 * length / GST_MSECOND);
     EXPECT_TRUE(WaitFor([&] {
-        std::lock_guard lock(played.mutex);
-        return !played.times.empty() && played.times.back() > twice;
+        std::lock_guard lock(player.played.mutex);
+        return !player.played.times.empty() && player.played.times.back() > twice;
     }, 30000));
-    EXPECT_TRUE(player.SequenceRunning());
-    player.StopSequence();
+    EXPECT_TRUE(player.cap->SequenceRunning());
+    player.cap->StopSequence();
+}
+
+TEST_F(GstDeviceTest, AnMjpegFileInAnMjpegModeOfItsSizeDeliversItsOwnJpegFrames)
+{
+    const QString file = RecordTestFile();
+    const std::vector<QByteArray> fileFrames = JpegFramesOf(file);
+    ASSERT_GE(fileFrames.size(), 5u);
+    const GstClockTime length = Discover(file).duration;
+    ASSERT_GT(length, 0u);
+
+    SetTestDeviceMode("MJPG", 640, 480);
+    FilePlayer player(file);
+    FrameFormat format;
+    ASSERT_TRUE(player.cap->ReadVideoFormat(format));
+    EXPECT_EQ(format.bmiHeader.biCompression, FOURCC_MJPG);
+    ASSERT_TRUE(player.cap->StartSequence());
+    // Twice as many frames as the file holds: the file is looped.
+    const std::size_t wanted = 2 * fileFrames.size();
+    EXPECT_TRUE(WaitFor([&] { return player.played.count() >= wanted; }, 30000));
+    player.cap->StopSequence();
+
+    std::lock_guard lock(player.played.mutex);
+    ASSERT_GE(player.played.bytes.size(), wanted);
+    for (std::size_t i = 0; i < player.played.bytes.size(); ++i) {
+        const QByteArray& jpeg = player.played.bytes[i];
+        EXPECT_TRUE(jpeg.startsWith("\xFF\xD8") && jpeg.endsWith("\xFF\xD9")) << "frame " << i;
+        EXPECT_NE(std::find(fileFrames.begin(), fileFrames.end(), jpeg), fileFrames.end())
+            << "frame " << i << " is one of the file's, byte for byte";
+    }
+    // Paced like a camera, not as fast as the file can be read: the frames span at least half
+    // of the time they last in the file.
+    const auto& times = player.played.times;
+    const double frameMs = double(length / GST_MSECOND) / double(fileFrames.size());
+    EXPECT_GE(double(times.back() - times.front()), 0.5 * frameMs * double(times.size() - 1));
 }
 
 TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)
 {
     ConnectTestDevice();
+    cap.show(); // a hidden view decodes nothing
     cap.SetPreviewScaleToWindow(true);
     cap.SetPreviewScaleProportional(true);
     cap.SetVideoPreview(true);
