@@ -53,8 +53,11 @@ PyFtpServer::PyFtpServer(const PyFtpOptions& options)
         out += process_.readAllStandardOutput();
         return out.contains('\n') || process_.state() == QProcess::NotRunning;
     }, 30000);
-    if (out.startsWith("PORT "))
-        port_ = out.mid(5).trimmed().toInt();
+    const QStringList words = QString::fromUtf8(out).trimmed().split(' ');
+    if (words.size() == 3 && words[0] == "PORT") {
+        port_ = words[1].toInt();
+        address_ = words[2];
+    }
 }
 
 PyFtpServer::~PyFtpServer() { StopProcess(process_); }

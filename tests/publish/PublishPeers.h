@@ -28,6 +28,8 @@ public:
     ~PyFtpServer();
     bool Started() const { return port_ > 0; }
     int Port() const { return port_; }
+    // The numeric address it listens on (host may be a name).
+    QString Address() const { return address_; }
     QString Root() const { return root_.path() + "/"; }
     // Commands the server received, as it logs them ("USER tarvo", "STOR Tarvo.jpg", ...).
     QStringList Commands() const;
@@ -41,6 +43,7 @@ private:
     QTemporaryDir logDir_;
     QProcess process_;
     int port_ = 0;
+    QString address_;
 };
 
 // microsocks on a free port, optionally with a user name and password.

@@ -1,5 +1,5 @@
 # A real FTP server for the publishing tests: pyftpdlib on --host (127.0.0.1 unless told) and
-# --port (the system's choice unless told), printed as "PORT <n>" once it listens. Every command it
+# --port (the system's choice unless told), printed as "PORT <n> <address>" once it listens. Every command it
 # receives and every reply it sends goes to --log. --idle-timeout closes a control connection that
 # stays idle that many seconds, with a 421 reply, as real servers do.
 import argparse
@@ -30,5 +30,5 @@ handler.auth_failed_timeout = 0.1  # answer a wrong password at once
 handler.timeout = args.idle_timeout
 
 server = FTPServer((args.host, args.port), handler)
-print("PORT", server.address[1], flush=True)
+print("PORT", server.address[1], server.address[0], flush=True)
 server.serve_forever()
