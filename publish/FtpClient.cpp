@@ -22,6 +22,8 @@ void RefuseLineBreaks(const QString& text, const char* what)
 
 std::string Utf8(const QString& s) { return s.toStdString(); }
 
+bool IsIPv6(const std::string& numericAddress) { return numericAddress.find(':') != std::string::npos; }
+
 bool Accepts(std::initializer_list<int> accepted, int code)
 {
     return std::find(accepted.begin(), accepted.end(), code) != accepted.end();
@@ -35,6 +37,13 @@ FtpClient::FtpClient() = default;
 FtpClient::~FtpClient() = default;
 
 bool FtpClient::IsOpen() const { return control_.IsOpen(); }
+
+bool FtpClient::StillOpen()
+{
+    if (control_.HasInputOrHangUp())
+        control_.Close();
+    return control_.IsOpen();
+}
 
 QString FtpClient::LastReplyText() const { return QString::fromUtf8(lastReply_.LastLine()); }
 
@@ -75,6 +84,10 @@ const FtpReply& FtpClient::ReadReply(Deadline deadline)
     while (!assembler.AddLine(reader_.ReadLine(control_, deadline))) {
     }
     lastReply_ = assembler.Take();
+    // 421: the server closes the connection after this reply. Closing this side as well makes the
+    // next operation reconnect instead of running into the dead socket.
+    if (lastReply_.code == 421)
+        control_.Close();
     return lastReply_;
 }
 
@@ -142,12 +155,45 @@ void FtpClient::RenameRemote(const QString& oldName, const QString& newName)
     });
 }
 
+// Behind a proxy the client cannot know the server's address family; PASV serves there as it
+// always has, since only the port of the reply is used.
+int FtpClient::EnterPassive(Deadline deadline)
+{
+    const bool extended = socks_.Version == svNoSocks && IsIPv6(control_.PeerAddress());
+    SendCommand(extended ? "EPSV" : "PASV");
+    const std::string line = Expect({extended ? 229 : 227}, deadline).LastLine();
+    std::optional<int> port;
+    if (extended)
+        port = ParseExtendedPassiveReply(line);
+    else if (const auto target = ParsePassiveReply(line))
+        port = target->port;
+    if (!port)
+        throw FtpError(QStringLiteral("Malformed passive reply: %1").arg(QString::fromUtf8(line)));
+    return *port;
+}
+
 TcpSocket FtpClient::OpenPassiveData(int port, Deadline deadline)
 {
     // The data connection goes to the control connection's server whatever address the 227
     // names, so a server cannot direct the upload to a third host.
     const std::string server = socks_.Version == svNoSocks ? control_.PeerAddress() : Utf8(host_);
     return ConnectVia(socks_, server, port, deadline, &abort_);
+}
+
+TcpListener FtpClient::OfferActiveData(Deadline deadline)
+{
+    const std::string local = control_.LocalAddress();
+    TcpListener listener = TcpListener::Listen(local, &abort_);
+    const int port = listener.Port();
+    if (IsIPv6(local)) {
+        SendCommand("EPRT |2|" + local + "|" + std::to_string(port) + "|");
+    } else {
+        std::string hostPort = local;
+        std::replace(hostPort.begin(), hostPort.end(), '.', ',');
+        SendCommand("PORT " + hostPort + "," + std::to_string(port / 256) + "," + std::to_string(port % 256));
+    }
+    Expect({200}, deadline);
+    return listener;
 }
 
 void FtpClient::SendFile(TcpSocket& data, std::FILE* file, Deadline deadline)
@@ -180,27 +226,18 @@ void FtpClient::StoreFile(const QString& localFileName, const QString& remoteNam
     Guarded([&] {
         TcpSocket data;
         if (passive_) {
-            SendCommand("PASV");
-            const FtpReply& pasv = Expect({227}, within(timeouts_.reply));
-            const auto target = ParsePassiveReply(pasv.LastLine());
-            if (!target)
-                throw FtpError(QStringLiteral("Malformed passive reply: %1").arg(QString::fromUtf8(pasv.LastLine())));
+            const int port = EnterPassive(within(timeouts_.reply));
             SendCommand("STOR " + Utf8(remoteName));
-            data = OpenPassiveData(target->port, within(timeouts_.connect));
+            data = OpenPassiveData(port, within(timeouts_.connect));
             Expect({110, 125, 150}, within(timeouts_.reply));
         } else {
-            const std::string local = control_.LocalAddress();
-            if (local.find(':') != std::string::npos)
-                throw FtpError(QStringLiteral("Active mode needs an IPv4 connection."));
-            TcpListener listener = TcpListener::Listen(local, &abort_);
-            std::string hostPort = local;
-            std::replace(hostPort.begin(), hostPort.end(), '.', ',');
-            const int port = listener.Port();
-            SendCommand("PORT " + hostPort + "," + std::to_string(port / 256) + "," + std::to_string(port % 256));
-            Expect({200}, within(timeouts_.reply));
+            TcpListener listener = OfferActiveData(within(timeouts_.reply));
             SendCommand("STOR " + Utf8(remoteName));
             Expect({125, 150}, within(timeouts_.reply));
-            data = listener.Accept(within(timeouts_.dataAccept));
+            // Without a proxy the data connection can only come from the control connection's
+            // server; through one, the server's address is not known here.
+            const std::string server = socks_.Version == svNoSocks ? control_.PeerAddress() : std::string();
+            data = listener.Accept(within(timeouts_.dataAccept), server);
         }
         SendFile(data, file.get(), uploadEnd);
         // 426 (transfer aborted) is taken back by a following 226 on some servers.

@@ -2,6 +2,9 @@
 // The FTP client of website publishing and of the settings test: one control connection, login,
 // binary type, CWD, DELE, RNFR/RNTO and STOR in passive or active mode. Nothing is downloaded or
 // listed. Every operation blocks its caller until the server has answered or a time limit ran out.
+// On an IPv6 control connection the data connection is negotiated with EPSV / EPRT (RFC 2428),
+// since PASV and PORT carry only IPv4 addresses. A 421 reply means the server is closing the
+// connection, so the client closes its side too.
 //
 // Threads: one caller at a time uses a client; Abort() may be called from any other thread.
 #include "publish/FtpReply.h"
@@ -58,6 +61,10 @@ public:
 
     // True while the control connection is open on this side.
     bool IsOpen() const;
+    // IsOpen, after making sure the server has not left an idle connection: between operations a
+    // server has nothing to say, so a reply waiting unread (the 421 of its idle time-out) or its
+    // close means it has gone. Such a connection is closed here too and false returned.
+    bool StillOpen();
     // Connects (through the proxy when one is set) and logs in; a failure leaves it disconnected.
     void Open();
     void ChangeDirectory(const QString& directory);
@@ -75,6 +82,8 @@ public:
     // "Operation aborted." until ClearAbort(). Any thread.
     void Abort();
     void ClearAbort();
+    // The signal Abort() raises, for a task that runs this client on a thread of its own.
+    AbortSignal& SharedAbort() { return abort_; }
 
     // Holds every operation to `deadline` as well as to its own limits, until cleared.
     void SetCallDeadline(std::optional<Deadline> deadline) { callDeadline_ = deadline; }
@@ -90,7 +99,11 @@ private:
     // Runs an exchange; a failure of the network (not a refused reply) closes the connection,
     // since the control channel's replies could no longer be matched to their commands.
     template <typename F> void Guarded(F&& exchange);
+    // Asks for a passive data port (EPSV or PASV).
+    int EnterPassive(Deadline deadline);
     TcpSocket OpenPassiveData(int port, Deadline deadline);
+    // Listens for the server's data connection and names the port to it (EPRT or PORT).
+    TcpListener OfferActiveData(Deadline deadline);
     void SendFile(TcpSocket& data, std::FILE* file, Deadline deadline);
 
     QString host_;

@@ -109,3 +109,31 @@ std::optional<PassiveAddress> ParsePassiveReply(const std::string& line)
         return std::nullopt;
     return out;
 }
+
+std::optional<int> ParseExtendedPassiveReply(const std::string& line)
+{
+    const std::size_t open = line.find('(');
+    const std::size_t close = open == std::string::npos ? std::string::npos : line.find(')', open + 1);
+    if (close == std::string::npos)
+        return std::nullopt;
+    const std::string inner = line.substr(open + 1, close - open - 1);
+    // <d><d><d>port<d>, where <d> is one printable character other than a digit.
+    if (inner.size() < 5)
+        return std::nullopt;
+    const char d = inner[0];
+    if (d < 33 || d > 126 || std::isdigit(static_cast<unsigned char>(d)) || inner[1] != d || inner[2] != d ||
+        inner.back() != d)
+        return std::nullopt;
+    const std::string digits = inner.substr(3, inner.size() - 4);
+    if (digits.empty() || digits.size() > 5)
+        return std::nullopt;
+    int port = 0;
+    for (const char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+        port = port * 10 + (c - '0');
+    }
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}

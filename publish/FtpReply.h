@@ -1,6 +1,7 @@
 #pragma once
 // FTP replies: assembling the lines of one (possibly multi-line) reply, and reading the address
-// of a 227 passive reply. Pure functions of text; the fuzzers drive them directly.
+// of a 227 passive reply and the port of a 229 extended passive reply. Pure functions of text;
+// the fuzzers drive them directly.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -38,3 +39,7 @@ struct PassiveAddress {
 // the last blank; its first four comma-separated numbers are the address, the fifth * 256 + the
 // sixth the port. nullopt when the numbers are missing or out of range.
 std::optional<PassiveAddress> ParsePassiveReply(const std::string& line);
+
+// The port of a 229 reply (RFC 2428): the text between "(" and ")" is "|||port|", where any
+// printable character other than a digit may stand for "|". nullopt when malformed or out of range.
+std::optional<int> ParseExtendedPassiveReply(const std::string& line);

@@ -215,32 +215,57 @@ TcpSocket TcpSocket::Connect(const std::string& host, int port, Deadline deadlin
 {
     if (port < 1 || port > 65535)
         throw NetworkError("Invalid port " + std::to_string(port) + ".");
-    const auto addresses = ResolveHost(host, AF_UNSPEC, deadline, abort);
-    std::string lastError = "Connection refused";
-    for (const auto& address : addresses) {
-        TcpSocket s(::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP), abort);
-        if (!s.IsOpen())
-            throw NetworkError(ErrnoText(errno));
-        socklen_t len = 0;
-        const sockaddr_storage ss = ToSockaddr(address, port, len);
-        int rc = ::connect(s.fd(), reinterpret_cast<const sockaddr*>(&ss), len);
-        if (rc != 0 && errno == EINPROGRESS) {
-            if (!PollReady(s.fd(), POLLOUT, deadline, abort))
-                throw NetworkError("Timed out connecting to " + host + ":" + std::to_string(port) + ".");
-            int err = 0;
-            socklen_t errLen = sizeof err;
-            ::getsockopt(s.fd(), SOL_SOCKET, SO_ERROR, &err, &errLen);
-            rc = err == 0 ? 0 : -1;
-            errno = err;
+    return ConnectAny(ResolveHost(host, AF_UNSPEC, deadline, abort), host, port, deadline, abort);
+}
+
+namespace {
+
+// One connection attempt; the open socket, or nullopt with why in `error` (target names the
+// host and port in it).
+std::optional<TcpSocket> TryConnect(const ResolvedAddress& address, int port, Deadline deadline,
+                                    const AbortSignal* abort, const std::string& target, std::string& error)
+{
+    TcpSocket s(::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP), abort);
+    if (!s.IsOpen())
+        throw NetworkError(ErrnoText(errno));
+    socklen_t len = 0;
+    const sockaddr_storage ss = ToSockaddr(address, port, len);
+    int rc = ::connect(s.fd(), reinterpret_cast<const sockaddr*>(&ss), len);
+    if (rc != 0 && errno == EINPROGRESS) {
+        if (!PollReady(s.fd(), POLLOUT, deadline, abort)) {
+            error = "Timed out connecting to " + target + ".";
+            return std::nullopt;
         }
-        if (rc == 0) {
-            const int one = 1;
-            ::setsockopt(s.fd(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            return s;
-        }
-        lastError = ErrnoText(errno);
+        int err = 0;
+        socklen_t errLen = sizeof err;
+        ::getsockopt(s.fd(), SOL_SOCKET, SO_ERROR, &err, &errLen);
+        rc = err == 0 ? 0 : -1;
+        errno = err;
     }
-    throw NetworkError(lastError + " (" + host + ":" + std::to_string(port) + ").");
+    if (rc != 0) {
+        error = ErrnoText(errno) + " (" + target + ").";
+        return std::nullopt;
+    }
+    const int one = 1;
+    ::setsockopt(s.fd(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return s;
+}
+
+} // namespace
+
+TcpSocket TcpSocket::ConnectAny(const std::vector<ResolvedAddress>& addresses, const std::string& host, int port,
+                                Deadline deadline, const AbortSignal* abort)
+{
+    const std::string target = (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" +
+                               std::to_string(port);
+    std::string error = "Host not found: " + host + ".";
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const auto left = deadline - SteadyClock::now();
+        const Deadline share = SteadyClock::now() + left / static_cast<long>(addresses.size() - i);
+        if (auto s = TryConnect(addresses[i], port, share, abort, target, error))
+            return std::move(*s);
+    }
+    throw NetworkError(error); // why the last address failed
 }
 
 void TcpSocket::WaitReady(short events, Deadline deadline, const char* what)
@@ -294,6 +319,12 @@ void TcpSocket::ReceiveExact(char* buf, std::size_t len, Deadline deadline)
     }
 }
 
+bool TcpSocket::HasInputOrHangUp() const
+{
+    pollfd p{fd_.get(), POLLIN | POLLRDHUP, 0};
+    return fd_.get() >= 0 && ::poll(&p, 1, 0) > 0;
+}
+
 std::string TcpSocket::LocalAddress() const
 {
     const auto name = SocketName(fd_.get());
@@ -322,7 +353,7 @@ TcpListener TcpListener::Listen(const std::string& localAddress, const AbortSign
         throw NetworkError(ErrnoText(errno));
     socklen_t len = 0;
     const sockaddr_storage ss = ToSockaddr(address, 0, len);
-    if (::bind(l.fd_.get(), reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_.get(), 1) != 0)
+    if (::bind(l.fd_.get(), reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_.get(), 8) != 0)
         throw NetworkError(ErrnoText(errno));
     return l;
 }
@@ -333,16 +364,22 @@ int TcpListener::Port() const
     return name ? PortOf(*name) : 0;
 }
 
-TcpSocket TcpListener::Accept(Deadline deadline)
+TcpSocket TcpListener::Accept(Deadline deadline, const std::string& onlyFrom)
 {
     for (;;) {
         if (fd_.get() < 0)
             throw NetworkError("Not listening.");
         if (!PollReady(fd_.get(), POLLIN, deadline, abort_))
             throw NetworkError("Timed out waiting for the server's data connection.");
-        const int fd = ::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd >= 0)
-            return TcpSocket(fd, abort_);
+        sockaddr_storage peer{};
+        socklen_t len = sizeof peer;
+        const int fd = ::accept4(fd_.get(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd >= 0) {
+            TcpSocket s(fd, abort_);
+            if (onlyFrom.empty() || AddressOf(peer) == onlyFrom)
+                return s;
+            continue; // someone else got to the port first: closed, and the wait goes on
+        }
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
             throw NetworkError(ErrnoText(errno));
     }

@@ -76,9 +76,13 @@ public:
     TcpSocket() = default;
     explicit TcpSocket(int fd, const AbortSignal* abort = nullptr) : fd_(fd), abort_(abort) {}
 
-    // Resolves host and connects to the first address that accepts, all before the deadline.
+    // Resolves host and connects to the first of its addresses that accepts, all before the deadline.
     static TcpSocket Connect(const std::string& host, int port, Deadline deadline,
                              const AbortSignal* abort = nullptr);
+    // Tries the addresses in turn, each with an equal share of the time left, so an address that
+    // silently drops the attempt leaves time for the others. host names them in messages.
+    static TcpSocket ConnectAny(const std::vector<ResolvedAddress>& addresses, const std::string& host, int port,
+                                Deadline deadline, const AbortSignal* abort = nullptr);
 
     bool IsOpen() const { return fd_.get() >= 0; }
     void Close() { fd_.reset(); }
@@ -90,6 +94,9 @@ public:
     std::size_t ReceiveSome(char* buf, std::size_t len, Deadline deadline);
     // Fails with "Connection closed by peer." when the peer closes first.
     void ReceiveExact(char* buf, std::size_t len, Deadline deadline);
+
+    // True when something waits to be read, or the peer has closed or reset the connection.
+    bool HasInputOrHangUp() const;
 
     std::string LocalAddress() const;
     int LocalPort() const;
@@ -113,7 +120,9 @@ public:
     static TcpListener Listen(const std::string& localAddress, const AbortSignal* abort = nullptr);
 
     int Port() const;
-    TcpSocket Accept(Deadline deadline);
+    // Accepts a connection from onlyFrom (a numeric address; any peer when empty). A connection
+    // from anywhere else is closed and the wait goes on.
+    TcpSocket Accept(Deadline deadline, const std::string& onlyFrom = {});
     void Close() { fd_.reset(); }
 
 private:

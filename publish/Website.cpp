@@ -80,8 +80,10 @@ QString ErrorText(const std::exception& e) { return QString::fromUtf8(e.what());
 // Connects and enters UpDir when the client is not connected; false when it stays disconnected.
 bool EnsureConnected(FtpClient& ftp, const OptionsValues& options)
 {
-    if (ftp.IsOpen())
-        return true; // an open connection is reused as it is: no login, no change of directory
+    // An open connection is reused as it is (no login, no change of directory) unless the server
+    // left it while idle; then this upload reconnects instead of failing on the dead connection.
+    if (ftp.StillOpen())
+        return true;
     const QString host = ftp.Host();
     Log("Connecting to " + host, false, SenderFtp);
     try {

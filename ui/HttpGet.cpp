@@ -1,13 +1,11 @@
 #include "ui/HttpGet.h"
 
-#include "publish/TcpSocket.h"
-
 HttpFetchResult HttpGet(const std::string& host, int port, const std::string& hostHeader, const std::string& path,
-    const HttpTimeouts& timeouts, const HttpLimits& limits)
+    const HttpTimeouts& timeouts, const HttpLimits& limits, const AbortSignal* abort)
 {
     HttpFetchResult fetch;
     try {
-        TcpSocket socket = TcpSocket::Connect(host, port, DeadlineIn(timeouts.connect));
+        TcpSocket socket = TcpSocket::Connect(host, port, DeadlineIn(timeouts.connect), abort);
         const Deadline replyDeadline = DeadlineIn(timeouts.reply);
         socket.SendAll(BuildGetRequest(path, hostHeader), replyDeadline);
         HttpResponseReader reader(limits);

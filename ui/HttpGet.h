@@ -1,6 +1,7 @@
 #pragma once
 // The version check's HTTP GET: one request on a fresh connection, the response read with time
 // limits on the connection and on the whole reply, redirections not followed.
+#include "publish/TcpSocket.h"
 #include "ui/HttpResponse.h"
 
 #include <chrono>
@@ -18,5 +19,6 @@ struct HttpFetchResult {
     std::string error;    // why not ok
 };
 
+// abort, when raised from another thread, ends the fetch at once as a failure.
 HttpFetchResult HttpGet(const std::string& host, int port, const std::string& hostHeader, const std::string& path,
-    const HttpTimeouts& timeouts = {}, const HttpLimits& limits = {});
+    const HttpTimeouts& timeouts = {}, const HttpLimits& limits = {}, const AbortSignal* abort = nullptr);

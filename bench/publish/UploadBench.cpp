@@ -43,7 +43,7 @@ public:
         while (!out.contains('\n') && process_.waitForReadyRead(30000))
             out += process_.readAllStandardOutput();
         if (out.startsWith("PORT "))
-            port_ = out.mid(5, out.indexOf('\n') - 5).trimmed().toInt();
+            port_ = out.mid(5, out.indexOf('\n') - 5).trimmed().split(' ').value(0).toInt(); // "PORT n address"
     }
     ~LocalFtpServer()
     {

@@ -1,4 +1,5 @@
-// Any 227 reply text: either no address, or a dotted IPv4 address and a port 1..65535.
+// Any 227 reply text: either no address, or a dotted IPv4 address and a port 1..65535; any 229
+// reply text: either no port or a port 1..65535.
 #include "publish/FtpReply.h"
 
 #include <arpa/inet.h>
@@ -16,5 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (target->port < 1 || target->port > 65535)
             std::abort();
     }
+    if (const auto port = ParseExtendedPassiveReply(line))
+        if (*port < 1 || *port > 65535)
+            std::abort();
     return 0;
 }

@@ -15,7 +15,8 @@
 
 TForm7::TForm7(Hooks hooks, QWidget* parent)
     : QDialog(parent), Memo1(new QPlainTextEdit(this)), Button1(new QPushButton(QStringLiteral("OK"), this)),
-      Timer1(new QTimer(this)), hooks_(std::move(hooks)), ftp_(std::make_unique<FtpClient>())
+      Timer1(new QTimer(this)), hooks_(std::move(hooks)), ftp_(std::make_unique<FtpClient>()),
+      task_(ftp_->SharedAbort())
 {
     setWindowTitle(QStringLiteral("Testing FTP settings..."));
     Memo1->setReadOnly(true);
@@ -36,7 +37,8 @@ TForm7::TForm7(Hooks hooks, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
 }
 
-TForm7::~TForm7() = default;
+// The test uses the client, so it ends before the client goes.
+TForm7::~TForm7() { task_.Stop(); }
 
 void TForm7::showEvent(QShowEvent* event)
 {
@@ -45,34 +47,35 @@ void TForm7::showEvent(QShowEvent* event)
         FormShow();
 }
 
-// A window closed before its test began does not run it unseen.
+// A window closed before its test began does not run it unseen; one closed during the test ends it.
 void TForm7::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
     Timer1->stop();
+    task_.Stop();
 }
 
-// The test starts a moment after showing, so the window is on screen before the test blocks.
+// The test starts a moment after showing, so the window is on screen before the test begins.
 void TForm7::FormShow()
 {
     Memo1->clear();
     Timer1->start();
 }
 
+// The setup dialog's controls are read here, on the GUI thread; the test gets a copy.
 void TForm7::Timer1Timer()
 {
     Timer1->stop();
     const FtpTestSettings settings = hooks_.settings ? hooks_.settings() : FtpTestSettings{};
     const QString folder = hooks_.localFolder.isEmpty() ? ProgramDir() : hooks_.localFolder;
-    try {
-        RunFtpTest(*ftp_, settings, folder, [this](const QString& line) { AddLine(line); });
-    } catch (const std::exception& e) {
-        const QString text = QString::fromUtf8(e.what());
-        if (hooks_.showError)
-            hooks_.showError(text);
-        else
-            QMessageBox::critical(this, QStringLiteral("Tarvo"), text, QMessageBox::Ok);
-    }
+    FtpClient* ftp = ftp_.get();
+    task_.Start([this, ftp, settings, folder](const NetworkTask::Poster& post) {
+        try {
+            RunFtpTest(*ftp, settings, folder, [this, &post](const QString& line) { post([this, line] { AddLine(line); }); });
+        } catch (const std::exception& e) {
+            post([this, text = QString::fromUtf8(e.what())] { ShowError(text); });
+        }
+    });
 }
 
 void TForm7::Button1Click()
@@ -80,9 +83,12 @@ void TForm7::Button1Click()
     hide();
 }
 
-// The test blocks the event loop, so each line is painted as soon as it is added.
-void TForm7::AddLine(const QString& line)
+void TForm7::AddLine(const QString& line) { Memo1->appendPlainText(line); }
+
+void TForm7::ShowError(const QString& text)
 {
-    Memo1->appendPlainText(line);
-    Memo1->viewport()->repaint();
+    if (hooks_.showError)
+        hooks_.showError(text);
+    else
+        QMessageBox::critical(this, QStringLiteral("Tarvo"), text, QMessageBox::Ok);
 }

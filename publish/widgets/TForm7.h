@@ -1,6 +1,9 @@
 #pragma once
 // The FTP settings test window: tries the FTP settings as typed in the setup dialog, before they
-// are accepted, with its own FTP client so the main window's connection is not disturbed.
+// are accepted, with its own FTP client so the main window's connection is not disturbed. The test
+// runs on a thread of its own and reports its lines back to the window, which stays responsive;
+// closing the window aborts the test.
+#include "publish/NetworkTask.h"
 #include "publish/widgets/FtpSettingsTest.h"
 
 #include <QDialog>
@@ -30,7 +33,9 @@ public:
     QPlainTextEdit* Memo1;
     QPushButton* Button1;
     QTimer* Timer1;
+    // The client is the test's while it runs; touch it only when TestRunning() is false.
     FtpClient& IdFTP2() { return *ftp_; }
+    bool TestRunning() const { return task_.Running(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -41,7 +46,9 @@ private:
     void Timer1Timer();
     void Button1Click();
     void AddLine(const QString& line);
+    void ShowError(const QString& text);
 
     Hooks hooks_;
     std::unique_ptr<FtpClient> ftp_;
+    NetworkTask task_;
 };

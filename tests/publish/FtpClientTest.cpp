@@ -7,9 +7,12 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <csignal>
 #include <random>
+#include <sys/socket.h>
 #include <thread>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -145,6 +148,73 @@ TEST_P(RealServer, LineBreaksInNamesAreRefusedBeforeSending)
 
 INSTANTIATE_TEST_SUITE_P(PassiveAndActive, RealServer, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Passive" : "Active"; });
+
+// Over IPv6 the data connection is negotiated with EPSV / EPRT, which carry IPv6; PASV and PORT
+// stay for IPv4. "localhost" is whatever this machine makes of it.
+class OverEitherFamily : public ::testing::TestWithParam<std::tuple<const char*, bool>> {};
+
+TEST_P(OverEitherFamily, UploadsNegotiateTheDataConnectionForTheFamily)
+{
+    const auto [host, passive] = GetParam();
+    if (!HasIpv6Loopback() && std::string(host) == "::1")
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    // The server listens on the first address the name resolves to.
+    PyFtpServer server({host});
+    ASSERT_TRUE(server.Started()) << "pyftpdlib did not start on " << host;
+    const std::string address = server.Address().toStdString();
+    LocalFiles files;
+    FtpClient ftp;
+    ShortLimits(ftp, 5000ms);
+    PointAt(ftp, server.Port());
+    ftp.SetHost(host);
+    ftp.SetPassive(passive);
+    ftp.Open();
+    const QByteArray bytes = RandomBytes(200 * 1024 + passive);
+    ftp.StoreFile(files.Make("p.jpg", bytes), "v6.jpg");
+    EXPECT_EQ(ReadFileBytes(server.Root() + "v6.jpg"), bytes);
+    ftp.Close();
+
+    const bool ipv6 = address.find(':') != std::string::npos;
+    const QString expected = passive ? (ipv6 ? "EPSV" : "PASV") : (ipv6 ? "EPRT |2|" + QString::fromStdString(address) + "|" : "PORT ");
+    EXPECT_EQ(server.CountCommands(expected), 1) << server.Commands().join('|').toStdString();
+    for (const char* other : {"EPSV", "EPRT", "PASV", "PORT"}) {
+        if (!expected.startsWith(other)) {
+            EXPECT_EQ(server.CountCommands(other), 0) << other;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, OverEitherFamily,
+                         ::testing::Combine(::testing::Values("::1", "localhost"), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) == std::string("::1") ? "Ipv6Loopback" : "Localhost") +
+                                    (std::get<1>(info.param) ? "Passive" : "Active");
+                         });
+
+TEST(FtpClientNetwork, AnAddressThatDropsTheAttemptLeavesTimeForTheNext)
+{
+    if (!HasIpv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    // The same port on both addresses of one name: the first drops the attempt, the second answers.
+    TcpListener answering = TcpListener::Listen("::1");
+    DroppingListener dropping("127.0.0.1", answering.Port());
+    if (!dropping.Started())
+        GTEST_SKIP() << "port " << answering.Port() << " is taken on 127.0.0.1";
+    const std::vector<ResolvedAddress> addresses{{AF_INET, "127.0.0.1"}, {AF_INET6, "::1"}};
+    const Deadline deadline = DeadlineIn(4s);
+    TcpSocket s = TcpSocket::ConnectAny(addresses, "dual", answering.Port(), deadline);
+    EXPECT_EQ(s.PeerAddress(), "::1");
+    EXPECT_LT(SteadyClock::now(), deadline) << "the first address had only its share of the time";
+    EXPECT_EQ(answering.Accept(DeadlineIn(5s)).PeerAddress(), "::1");
+
+    // With nothing answering, the attempt ends at its limit with the name in the message.
+    try {
+        TcpSocket::ConnectAny({addresses[0]}, "dual", answering.Port(), DeadlineIn(500ms));
+        ADD_FAILURE() << "connected to a dropping address";
+    } catch (const NetworkError& e) {
+        EXPECT_EQ(std::string(e.what()), "Timed out connecting to dual:" + std::to_string(answering.Port()) + ".");
+    }
+}
 
 TEST(FtpClientNetwork, RefusedConnectionAndOperationsWhileClosed)
 {
@@ -314,6 +384,57 @@ TEST(FtpClientScripted, SilentFinalReplyClosesTheConnection)
     ftp.Open();
     EXPECT_TRUE(FailureOf([&] { ftp.StoreFile(files.Make("f", "x"), "f.jpg"); }).startsWith("Timed out"));
     EXPECT_FALSE(ftp.IsOpen()) << "a late reply could otherwise answer the next command";
+}
+
+TEST(FtpClientScripted, A421ReplyClosesTheConnection)
+{
+    ScriptedServer server([](ScriptedPeer& p) {
+        ScriptLogin(p);
+        p.ReadLine(); // CWD
+        p.Send("421 Service not available, closing control connection.\r\n");
+        p.Close();
+    });
+    FtpClient ftp;
+    ShortLimits(ftp);
+    PointAt(ftp, server.Port());
+    ftp.Open();
+    EXPECT_EQ(FailureOf([&] { ftp.ChangeDirectory("www"); }), "421 Service not available, closing control connection.");
+    EXPECT_FALSE(ftp.IsOpen()) << "the next operation must reconnect, not run into the closed connection";
+}
+
+TEST(FtpClientScripted, ActiveModeTakesTheDataConnectionOnlyFromTheServer)
+{
+    std::string stranger = "not read";
+    std::string data;
+    std::atomic<bool> done{false};
+    ScriptedServer server([&](ScriptedPeer& p) {
+        ScriptLogin(p);
+        const std::string port = p.ReadLine(); // PORT h1,h2,h3,h4,p1,p2
+        int n[6] = {};
+        std::sscanf(port.c_str(), "PORT %d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]);
+        // Another host of the loopback network is first at the port.
+        auto intruder = ConnectScripted(n[4] * 256 + n[5], server.StopFlag(), "127.0.0.2");
+        p.Send("200 ok\r\n");
+        p.ReadLine(); // STOR
+        p.Send("150 go\r\n");
+        if (auto conn = ConnectScripted(n[4] * 256 + n[5], server.StopFlag()))
+            data = conn->ReadToClose();
+        if (intruder)
+            stranger = intruder->ReadToClose();
+        done = true;
+        p.Send("226 done\r\n");
+        p.ReadToClose();
+    });
+    LocalFiles files;
+    FtpClient ftp;
+    ShortLimits(ftp, 5000ms);
+    PointAt(ftp, server.Port());
+    ftp.Open();
+    EXPECT_EQ(FailureOf([&] { ftp.StoreFile(files.Make("f.jpg", "picture bytes"), "f.jpg"); }), "");
+    ftp.Close();
+    ASSERT_TRUE(PollUntil([&] { return done.load(); }));
+    EXPECT_EQ(data, "picture bytes");
+    EXPECT_EQ(stranger, "") << "the stranger was closed without a byte";
 }
 
 // The server takes the data connection and then stops reading or drops it.

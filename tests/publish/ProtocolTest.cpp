@@ -99,6 +99,28 @@ TEST(PassiveReply, AddressAndPort)
     }
 }
 
+TEST(PassiveReply, ExtendedPort)
+{
+    const std::pair<std::string, std::optional<int>> cases[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+        {"229 Entering Extended Passive Mode (!!!65535!)", 65535},
+        {"229 (|||1|) trailing text", 1},
+        {"229 Entering Extended Passive Mode (|||0|)", std::nullopt},
+        {"229 Entering Extended Passive Mode (|||65536|)", std::nullopt},
+        {"229 Entering Extended Passive Mode (|||123456|)", std::nullopt},
+        {"229 Entering Extended Passive Mode (||6446|)", std::nullopt},
+        {"229 Entering Extended Passive Mode (|!|6446|)", std::nullopt},
+        {"229 Entering Extended Passive Mode (|||64a6|)", std::nullopt},
+        {"229 Entering Extended Passive Mode (|||6446)", std::nullopt},
+        {"229 Entering Extended Passive Mode (111644611)", std::nullopt},
+        {"229 Entering Extended Passive Mode |||6446|", std::nullopt},
+        {"229 (|||)", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [line, port] : cases)
+        EXPECT_EQ(ParseExtendedPassiveReply(line), port) << line;
+}
+
 TEST(LineBuffer, SplitsAtLineFeedAndDropsOneCarriageReturn)
 {
     LineBuffer b;

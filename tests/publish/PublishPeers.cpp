@@ -40,34 +40,44 @@ void StopProcess(QProcess& p)
 
 } // namespace
 
-PyFtpServer::PyFtpServer()
+PyFtpServer::PyFtpServer(const PyFtpOptions& options)
 {
     QDir(root_.path()).mkdir("www");
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start(Python, {SourceDir() + "tests/publish/ftp_server.py", "--root", root_.path(), "--log",
-                            logDir_.path() + "/ftp.log"});
+                            logDir_.path() + "/ftp.log", "--host", options.host, "--port",
+                            QString::number(options.port), "--idle-timeout",
+                            QString::number(options.idleTimeoutSeconds)});
     QByteArray out;
     WaitFor([&] {
         out += process_.readAllStandardOutput();
         return out.contains('\n') || process_.state() == QProcess::NotRunning;
     }, 30000);
-    if (out.startsWith("PORT "))
-        port_ = out.mid(5).trimmed().toInt();
+    const QStringList words = QString::fromUtf8(out).trimmed().split(' ');
+    if (words.size() == 3 && words[0] == "PORT") {
+        port_ = words[1].toInt();
+        address_ = words[2];
+    }
 }
 
 PyFtpServer::~PyFtpServer() { StopProcess(process_); }
 
-QStringList PyFtpServer::Commands() const
+// pyftpdlib logs what it received after "] <- " and what it sent after "] -> ".
+QStringList PyFtpServer::LogEntries(const QString& marker) const
 {
     QStringList out;
     const QString log = QString::fromUtf8(ReadFileBytes(logDir_.path() + "/ftp.log"));
     for (const QString& line : log.split('\n')) {
-        const int at = line.indexOf("] <- ");
+        const int at = line.indexOf(marker);
         if (at >= 0)
-            out << line.mid(at + 5);
+            out << line.mid(at + marker.size());
     }
     return out;
 }
+
+QStringList PyFtpServer::Commands() const { return LogEntries("] <- "); }
+
+QStringList PyFtpServer::Replies() const { return LogEntries("] -> "); }
 
 int PyFtpServer::CountCommands(const QString& prefix) const
 {
@@ -285,18 +295,86 @@ void ScriptLogin(ScriptedPeer& peer)
     peer.Send("215 UNIX Type: L8\r\n");
 }
 
-std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>& stop)
+std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>& stop, const char* from)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &source.sin_addr);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
         ::close(fd);
         return nullptr;
     }
     return std::make_unique<ScriptedPeer>(fd, stop, nullptr);
+}
+
+namespace {
+
+// address:port as a socket address; false when address is not numeric.
+bool ToSocketAddress(const std::string& address, int port, sockaddr_storage& ss, socklen_t& len)
+{
+    ss = {};
+    if (address.find(':') == std::string::npos) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&ss);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(static_cast<std::uint16_t>(port));
+        len = sizeof(sockaddr_in);
+        return ::inet_pton(AF_INET, address.c_str(), &in->sin_addr) == 1;
+    }
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&ss);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(static_cast<std::uint16_t>(port));
+    len = sizeof(sockaddr_in6);
+    return ::inet_pton(AF_INET6, address.c_str(), &in6->sin6_addr) == 1;
+}
+
+} // namespace
+
+DroppingListener::DroppingListener(const std::string& address, int port)
+{
+    sockaddr_storage ss{};
+    socklen_t len = 0;
+    if (!ToSocketAddress(address, port, ss, len))
+        return;
+    const int listener = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fds_.push_back(listener);
+    // A backlog of 0 leaves room for one connection at most.
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(listener, 0) != 0)
+        return;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&ss), &len);
+    port_ = ntohs(reinterpret_cast<sockaddr_in*>(&ss)->sin_port); // same place in both families
+    // Fill the queue: the system answers a connection attempt at once while there is room, so the
+    // first one left unanswered shows that the queue is full.
+    for (int i = 0; i < 8 && !started_; ++i) {
+        const int fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        fds_.push_back(fd);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&ss), len);
+        pollfd p{fd, POLLOUT, 0};
+        started_ = ::poll(&p, 1, 1000) == 0;
+    }
+}
+
+DroppingListener::~DroppingListener()
+{
+    for (const int fd : fds_)
+        ::close(fd);
+}
+
+bool HasIpv6Loopback()
+{
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage ss{};
+    socklen_t len = 0;
+    const bool ok = fd >= 0 && ToSocketAddress("::1", 0, ss, len) &&
+                    ::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
 }
 
 bool PollUntil(const std::function<bool()>& cond, int timeoutMs)

@@ -12,25 +12,38 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
+
+struct PyFtpOptions {
+    QString host = "127.0.0.1";
+    int port = 0; // the system's choice
+    double idleTimeoutSeconds = 300;
+};
 
 // pyftpdlib serving a scratch folder to user "tarvo" / "secret" (and "reader" / "secret",
 // who may not write).
 class PyFtpServer {
 public:
-    PyFtpServer();
+    explicit PyFtpServer(const PyFtpOptions& options = {});
     ~PyFtpServer();
     bool Started() const { return port_ > 0; }
     int Port() const { return port_; }
+    // The numeric address it listens on (host may be a name).
+    QString Address() const { return address_; }
     QString Root() const { return root_.path() + "/"; }
     // Commands the server received, as it logs them ("USER tarvo", "STOR Tarvo.jpg", ...).
     QStringList Commands() const;
     int CountCommands(const QString& prefix) const;
+    // Replies the server sent ("220 Tarvo test server ready.", ...).
+    QStringList Replies() const;
 
 private:
+    QStringList LogEntries(const QString& marker) const;
     QTemporaryDir root_;
     QTemporaryDir logDir_;
     QProcess process_;
     int port_ = 0;
+    QString address_;
 };
 
 // microsocks on a free port, optionally with a user name and password.
@@ -124,11 +137,30 @@ private:
     std::vector<std::thread> workers_;
 };
 
+// A listening socket whose queue of connections is full, so the system drops every further
+// connection attempt without an answer, as a host behind a dropping firewall does. Started() is
+// false when address:port cannot be had.
+class DroppingListener {
+public:
+    explicit DroppingListener(const std::string& address, int port = 0);
+    ~DroppingListener();
+    bool Started() const { return started_; }
+    int Port() const { return port_; }
+
+private:
+    std::vector<int> fds_;
+    int port_ = 0;
+    bool started_ = false;
+};
+
+// True when this machine has the IPv6 loopback address.
+bool HasIpv6Loopback();
+
 // WaitFor for threads other than the GUI thread: polls cond without touching Qt's event loop.
 bool PollUntil(const std::function<bool()>& cond, int timeoutMs = 15000);
 
-// Connects to 127.0.0.1:port; nullptr when refused.
-std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>& stop);
+// Connects to 127.0.0.1:port from the loopback address `from`; nullptr when refused.
+std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>& stop, const char* from = "127.0.0.1");
 
 // An FTP greeting and login accepted with 331/230, then type and syst answered.
 void ScriptLogin(ScriptedPeer& peer);

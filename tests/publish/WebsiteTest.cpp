@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -223,6 +224,26 @@ TEST_F(Publishing, ConnectionPolicyFollowsTheTrigger)
         CloseFtpAfterRun(ftp);
         EXPECT_FALSE(ftp.IsOpen());
     }
+}
+
+TEST_F(Publishing, AConnectionTheServerClosedWhileIdleIsOpenedAgain)
+{
+    // Real servers end an idle control connection with a 421 reply and close it.
+    PyFtpServer server({.idleTimeoutSeconds = 2});
+    ASSERT_TRUE(server.Started());
+    UseServer(server.Port());
+    QImage red = Frame(qRgb(255, 0, 0)), green = Frame(qRgb(0, 255, 0)), blue = Frame(qRgb(0, 0, 255));
+    SaveFTPWebsite(ftp, "", red, options);
+    ASSERT_TRUE(WaitFor([&] { return !server.Replies().filter(QRegularExpression("^421 ")).isEmpty(); }, 30000));
+
+    // Every picture after the quiet period arrives; none is lost to the closed connection.
+    SaveFTPWebsite(ftp, "", green, options);
+    SaveFTPWebsite(ftp, "", blue, options);
+    EXPECT_EQ(FileLines().filter("Could not"), QStringList());
+    EXPECT_EQ(FileLines().count("SaveFTPWebsite|Uploaded file Tarvo.jpg to website"), 3);
+    EXPECT_EQ(ColourOf(server.Root() + "www/Tarvo.jpg"), 'b');
+    EXPECT_EQ(ColourOf(server.Root() + "www/Tarvo02.jpg"), 'g');
+    EXPECT_GE(server.CountCommands("user "), 2);
 }
 
 TEST_F(Publishing, UnreachableServerLogsAndDrawsNoName)

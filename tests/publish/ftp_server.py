@@ -1,5 +1,7 @@
-# A real FTP server for the publishing tests: pyftpdlib on 127.0.0.1 and a port of the system's
-# choice, printed as "PORT <n>" once it listens. Every command it receives goes to --log.
+# A real FTP server for the publishing tests: pyftpdlib on --host (127.0.0.1 unless told) and
+# --port (the system's choice unless told), printed as "PORT <n> <address>" once it listens. Every command it
+# receives and every reply it sends goes to --log. --idle-timeout closes a control connection that
+# stays idle that many seconds, with a 421 reply, as real servers do.
 import argparse
 import logging
 
@@ -10,6 +12,9 @@ from pyftpdlib.servers import FTPServer
 parser = argparse.ArgumentParser()
 parser.add_argument("--root", required=True)
 parser.add_argument("--log", required=True)
+parser.add_argument("--host", default="127.0.0.1")
+parser.add_argument("--port", type=int, default=0)
+parser.add_argument("--idle-timeout", type=float, default=300)
 args = parser.parse_args()
 
 logging.basicConfig(filename=args.log, level=logging.DEBUG)
@@ -22,7 +27,8 @@ handler = FTPHandler
 handler.authorizer = authorizer
 handler.banner = "Tarvo test server ready."
 handler.auth_failed_timeout = 0.1  # answer a wrong password at once
+handler.timeout = args.idle_timeout
 
-server = FTPServer(("127.0.0.1", 0), handler)
-print("PORT", server.address[1], flush=True)
+server = FTPServer((args.host, args.port), handler)
+print("PORT", server.address[1], server.address[0], flush=True)
 server.serve_forever()

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -42,6 +44,12 @@ protected:
         config.timeouts.reply = reply;
         about.SetUpdateCheckConfig(config);
     }
+    // Runs one check to its end; the event loop goes on meanwhile.
+    void RunCheck()
+    {
+        about.CheckForUpdate();
+        ASSERT_TRUE(WaitFor([&] { return !about.CheckRunning(); }, 60000));
+    }
     void ExpectLogged(const QStringList& messages)
     {
         EXPECT_EQ(log.messages(), messages);
@@ -70,7 +78,7 @@ TEST_F(UpdateCheckTest, ANewerVersionOpensTheAboutWindowWithTheRelease)
     PointAt(site.port());
 
     ASSERT_FALSE(about.isVisible());
-    about.CheckForUpdate();
+    RunCheck();
     EXPECT_TRUE(about.isVisible());
     EXPECT_EQ(about.NewVer->text(), NewVersionMessage({127, "1.27", QDate(2003, 5, 1)}));
     EXPECT_TRUE(about.NewVer->text().startsWith("New version available since "));
@@ -91,14 +99,14 @@ TEST_F(UpdateCheckTest, AnEqualOrOlderVersionIsTheLatest)
 
         about.hide();
         about.NewVer->setText("earlier result");
-        about.CheckForUpdate();
+        RunCheck();
         EXPECT_FALSE(about.isVisible()) << file.constData();
         EXPECT_EQ(about.NewVer->text(), "earlier result") << file.constData();
         ExpectLogged({kChecking, kLatest});
 
         log.clear();
         about.show();
-        about.CheckForUpdate();
+        RunCheck();
         EXPECT_EQ(about.results, (QStringList{kChecking, kLatest})) << file.constData();
         EXPECT_EQ(about.NewVer->text(), kLatest);
         ExpectLogged({kChecking, kLatest});
@@ -117,6 +125,7 @@ TEST_F(UpdateCheckTest, TheButtonRunsTheCheckShowingProgressInTheWindow)
     PointAt(site.port());
     about.show();
     about.Button2->click();
+    ASSERT_TRUE(WaitFor([&] { return !about.CheckRunning(); }, 60000));
     EXPECT_EQ(about.results.value(0), kChecking);
     EXPECT_EQ(about.NewVer->text(), NewVersionMessage({200, "2.00", QDate(2010, 12, 31)}));
     ExpectLogged({kChecking, "New version found: 2.00"});
@@ -132,7 +141,7 @@ TEST_F(UpdateCheckTest, ABodyReadToTheCloseCounts)
     HttpPeer site = HttpPeer::Scripted("HTTP/1.0 200 OK\r\n\r\n%ver%127%date%01052003");
     ASSERT_TRUE(site.Started());
     PointAt(site.port());
-    about.CheckForUpdate();
+    RunCheck();
     ExpectLogged({kChecking, "New version found: 1.27"});
 }
 
@@ -156,7 +165,7 @@ TEST_F(UpdateCheckTest, RedirectsAndErrorStatusesAreFailedChecks)
         about.results.clear();
         about.NewVer->setText("earlier result");
         PointAt(port);
-        about.CheckForUpdate();
+        RunCheck();
         SCOPED_TRACE(name);
         ExpectFailedCheck();
     }
@@ -177,7 +186,7 @@ TEST_F(UpdateCheckTest, SilentBrokenAndAbsentServersAreFailedChecks)
         log.clear();
         about.results.clear();
         PointAt(port, std::chrono::milliseconds(1500));
-        about.CheckForUpdate();
+        RunCheck();
         SCOPED_TRACE(name);
         ExpectFailedCheck();
     }
@@ -194,10 +203,45 @@ TEST_F(UpdateCheckTest, AnUnreadableVersionFileIsAFailedCheckWithALogLine)
         site.WriteFile("tarvo/ver.txt", file);
         log.clear();
         about.results.clear();
-        about.CheckForUpdate();
+        RunCheck();
         EXPECT_EQ(about.results, (QStringList{kChecking, QString()})) << file.constData();
         ExpectLogged({kChecking, "The version file of the Tarvo website could not be read"});
     }
+}
+
+TEST_F(UpdateCheckTest, TheWindowStaysResponsiveAndClosingItAbandonsTheCheck)
+{
+    HttpPeer silent = HttpPeer::Silent();
+    ASSERT_TRUE(silent.Started());
+    PointAt(silent.port(), std::chrono::milliseconds(60000));
+    about.show();
+    about.Button2->click();
+    EXPECT_EQ(about.NewVer->text(), kChecking);
+    ASSERT_TRUE(WaitFor([&] { return silent.Requests().contains("GET /tarvo/ver.txt"); }, 30000));
+    // The event loop goes on while the check waits on the site.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(10);
+    EXPECT_TRUE(WaitFor([&] { return ticks >= 5; }));
+    EXPECT_TRUE(about.CheckRunning());
+
+    QElapsedTimer closing;
+    closing.start();
+    about.Button1->click();
+    EXPECT_FALSE(about.CheckRunning()) << "the fetch's thread has ended when the window is closed";
+    EXPECT_LT(closing.elapsed(), 30000) << "closing aborted the fetch instead of waiting out its limit";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(about.results, QStringList{kChecking}) << "the abandoned check reports nothing";
+    ExpectLogged({kChecking});
+
+    // A window destroyed during a check gets no late call.
+    auto other = std::make_unique<RecordingAbout>();
+    other->SetUpdateCheckConfig(about.updateCheckConfig());
+    other->CheckForUpdate();
+    ASSERT_TRUE(WaitFor([&] { return silent.Requests().count("GET /tarvo/ver.txt") == 2; }, 30000));
+    other.reset();
+    QCoreApplication::processEvents();
 }
 
 class AboutWindowTest : public ::testing::Test {

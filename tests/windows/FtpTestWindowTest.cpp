@@ -6,7 +6,9 @@
 #include "support/TestSupport.h"
 #include "publish/PublishPeers.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -215,4 +217,44 @@ TEST_F(FtpTestWindow, WindowRunsTheTestOnEveryShowing)
     EXPECT_EQ(errors, QStringList{"'21x' is not a valid integer value"});
     EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
     EXPECT_FALSE(window.IdFTP2().IsOpen());
+}
+
+TEST_F(FtpTestWindow, StaysResponsiveDuringTheTestAndClosesAtOnce)
+{
+    // A server that accepts and never greets: the test waits on it for its full limit.
+    ScriptedServer silent([](ScriptedPeer& p) { p.ReadToClose(); });
+    TForm7::Hooks hooks;
+    FtpTestSettings typed = settingsFor("tarvo", "secret");
+    typed.port = QString::number(silent.Port());
+    hooks.settings = [&] { return typed; };
+    hooks.localFolder = program.dir();
+    auto window = std::make_unique<TForm7>(hooks);
+    window->IdFTP2().Timeouts().connect = window->IdFTP2().Timeouts().reply = std::chrono::seconds(60);
+
+    window->show();
+    ASSERT_TRUE(WaitFor([&] { return silent.Connections() == 1; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return window->Memo1->toPlainText() == "Connecting to 127.0.0.1"; }));
+    // The event loop goes on while the test waits on the server.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(10);
+    EXPECT_TRUE(WaitFor([&] { return ticks >= 5; }));
+    EXPECT_TRUE(window->TestRunning());
+
+    QElapsedTimer closing;
+    closing.start();
+    window->Button1->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->TestRunning()) << "the test's thread has ended when the window is closed";
+    EXPECT_LT(closing.elapsed(), 30000) << "closing aborted the test instead of waiting out its limit";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Memo1->toPlainText(), "Connecting to 127.0.0.1") << "no line of the aborted test arrives";
+    EXPECT_FALSE(window->IdFTP2().IsOpen());
+
+    // Destroyed in the middle of a test, the window gets no late call.
+    window->show();
+    ASSERT_TRUE(WaitFor([&] { return silent.Connections() == 2; }, 30000));
+    window.reset();
+    QCoreApplication::processEvents();
 }

@@ -7,6 +7,7 @@
 #include "ui/widgets/ClickableLabel.h"
 
 #include <QDesktopServices>
+#include <QHideEvent>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
@@ -88,6 +89,13 @@ void TForm4::showEvent(QShowEvent* event)
         FormShow();
 }
 
+void TForm4::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        check_.Stop();
+}
+
 void TForm4::FormShow()
 {
     Label5->setText(QString("Tarvo v. ") + VersionText);
@@ -122,15 +130,11 @@ void TForm4::Button1Click() { hide(); }
 
 void TForm4::Button2Click() { CheckForUpdate(); }
 
-void TForm4::CheckForUpdate() { ::CheckForUpdate(*this, config_, ProgramLog()); }
+void TForm4::CheckForUpdate() { check_.Start(config_, ProgramLog()); }
 
 bool TForm4::AboutVisible() const { return isVisible(); }
 
-void TForm4::ShowResult(const QString& text)
-{
-    NewVer->setText(text);
-    repaint();
-}
+void TForm4::ShowResult(const QString& text) { NewVer->setText(text); }
 
 void TForm4::ShowAbout() { show(); }
 

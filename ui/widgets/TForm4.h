@@ -1,6 +1,7 @@
 #pragma once
 // The About window: title and version, a notice, the product web site as a clickable address,
-// and the new-version check with its result. Created at start-up and only shown and hidden.
+// and the new-version check with its result. Created at start-up and only shown and hidden;
+// hiding it abandons a check that is running.
 #include "ui/UpdateCheck.h"
 
 #include <QWidget>
@@ -26,6 +27,7 @@ public:
 
     // The check against the configured site; the program's own unless a test sets another.
     void CheckForUpdate();
+    bool CheckRunning() const { return check_.Running(); }
     void SetUpdateCheckConfig(const UpdateCheckConfig& config);
     const UpdateCheckConfig& updateCheckConfig() const { return config_; }
 
@@ -37,6 +39,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void FormShow();
@@ -46,4 +49,5 @@ private:
     void CentreOverOwner();
 
     UpdateCheckConfig config_;
+    UpdateCheck check_{*this};
 };
