@@ -90,5 +90,13 @@ void TForm7::ShowError(const QString& text)
     if (hooks_.showError)
         hooks_.showError(text);
     else
-        QMessageBox::critical(this, QStringLiteral("Tarvo"), text, QMessageBox::Ok);
+        ShowPlainError(text);
+}
+
+void TForm7::ShowPlainError(const QString& text)
+{
+    // The text may quote the server's reply: shown as written, never read as markup.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tarvo"), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }

@@ -47,6 +47,7 @@ private:
     void Button1Click();
     void AddLine(const QString& line);
     void ShowError(const QString& text);
+    void ShowPlainError(const QString& text);
 
     Hooks hooks_;
     std::unique_ptr<FtpClient> ftp_;
