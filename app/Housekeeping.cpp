@@ -44,10 +44,8 @@ QString entryValue(QString value)
 
 void addMatching(LogFolderUsage& usage, const QString& folderAndPrefix, const QString& extension)
 {
-    const int cut = folderAndPrefix.lastIndexOf('/') + 1;
-    const QString folder = cut > 0 ? folderAndPrefix.left(cut) : QStringLiteral("./");
-    const QString pattern = folderAndPrefix.mid(cut) + "*." + extension;
-    QDirIterator it(folder, {pattern}, QDir::Files | QDir::Hidden | QDir::System);
+    const FolderAndPrefix split = SplitFolderString(folderAndPrefix);
+    QDirIterator it(split.folder, {split.prefix + "*." + extension}, QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
         usage.bytes += it.fileInfo().size();
@@ -55,6 +53,12 @@ void addMatching(LogFolderUsage& usage, const QString& folderAndPrefix, const QS
     }
 }
 } // namespace
+
+FolderAndPrefix SplitFolderString(const QString& folderAndPrefix)
+{
+    const int cut = folderAndPrefix.lastIndexOf('/') + 1;
+    return {cut > 0 ? folderAndPrefix.left(cut) : QStringLiteral("./"), folderAndPrefix.mid(cut)};
+}
 
 QString AutostartDir()
 {

@@ -20,6 +20,14 @@ bool CreateShortcut(const QString& target);
 // when enable, removed otherwise. Problems are reported through log.
 void StartMenu(bool enable, EventLog& log);
 
+// A folder string of the settings split at its last '/': the folder (with its '/'; "./" when there
+// is none) and the text after it, which new file names are glued onto.
+struct FolderAndPrefix {
+    QString folder;
+    QString prefix;
+};
+FolderAndPrefix SplitFolderString(const QString& folderAndPrefix);
+
 // Bytes and number of the pictures (*.bmp, *.jpg in pictureDir) and videos (*.avi in videoDir).
 // The folder strings end with '/'; text after the last '/' is a file-name prefix, as when the
 // pattern is glued onto the folder. Missing folders count nothing.

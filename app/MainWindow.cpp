@@ -2,6 +2,7 @@
 
 #include "app/HandlerBoundary.h"
 #include "app/Housekeeping.h"
+#include "app/StorageKeeper.h"
 #include "app/MainMenus.h"
 #include "app/SceneChangeMeter.h"
 #include "app/StartCount.h"
@@ -88,6 +89,13 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
     DriverTimer.setInterval(1);
     DriverTimer.setSingleShot(true);
     ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { DriverTimerTimer(); });
+    storage_ = std::make_unique<StorageKeeper>();
+    ConnectHandler(&storage_->Hourly, &QTimer::timeout, this, senderPrefix + "StorageTimer", [this] { storage_->Keep(); });
+    // Saved pictures reach the keeper on this thread: the frame thread never reads a folder.
+    connect(
+        engine_.get(), &AutoCaptureEngine::fileSaved, this,
+        [this](const QString& path) { RunHandler(senderPrefix + "FileSaved", [&] { storage_->NoteNewFile(path); }); },
+        Qt::QueuedConnection);
     StartupChk.setInterval(10000);
     StartupChk.setSingleShot(true);
     ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupChkTimer(); });
@@ -623,4 +631,9 @@ void TForm1::ShowExtrasInDialog(const ExtraOptions& extras)
 {
     if (form3_)
         form3_->ShowExtrasInDialog(extras);
+}
+
+void TForm1::ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits)
+{
+    storage_->Configure(options, limits);
 }

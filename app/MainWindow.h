@@ -31,6 +31,7 @@ class TForm9;
 class TTolmarTrayIcon;
 class TVideoCap;
 class SceneChangeMeter;
+class StorageKeeper;
 class SignalWatcher;
 class TerminationSignals;
 
@@ -76,6 +77,7 @@ public:
     LogWriter& Log() { return logWriter_; }
     MainMenuActions& Menus() { return menus_; }
     AutoCaptureEngine& Engine() { return *engine_; }
+    StorageKeeper& Storage() { return *storage_; }
     PopupManager& Popups() { return *popups_; }
     TTolmarTrayIcon& TrayIcon() { return *trayIcon_; }
     ProfileBox& Profile() { return profileBox_; }
@@ -122,6 +124,7 @@ public:
     void SetRearmInterval(int ms) override;
     void ShowInDialog(const OptionsValues& options) override;
     void ShowExtrasInDialog(const ExtraOptions& extras) override;
+    void ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -163,6 +166,7 @@ private:
     std::unique_ptr<TForm8> form8_;
     std::unique_ptr<TForm7> form7_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
+    std::unique_ptr<StorageKeeper> storage_;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised

@@ -2,6 +2,8 @@
 #include "common/Clock.h"
 #include "settings/PerUserStore.h"
 
+#include <QRegularExpression>
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -13,6 +15,17 @@ int counters[3] = {0, 0, 0};
 int& CounterOf(FileKind kind) { return counters[static_cast<int>(kind)]; }
 
 constexpr int LastNumber = 999;
+
+const ShortString& PrefixOf(FileKind kind, const OptionsValues& options)
+{
+    return kind == FileKind::LocalPicture ? options.LPicPrefix : kind == FileKind::WebsitePicture ? options.WPicPrefix : options.VidPrefix;
+}
+
+// Pictures only: videos have no fixed name.
+const ShortString& FixedNameOf(FileKind kind, const OptionsValues& options)
+{
+    return kind == FileKind::LocalPicture ? options.LPicFixed : options.WPicFixed;
+}
 } // namespace
 
 const char* CounterValueName(FileKind kind)
@@ -73,9 +86,7 @@ QString MakeFileName(FileKind kind, const OptionsValues& options)
     case NamingTimed:
         return TimedFileName();
     case NamingIncrementing: {
-        const ShortString& prefix = kind == FileKind::LocalPicture   ? options.LPicPrefix
-                                  : kind == FileKind::WebsitePicture ? options.WPicPrefix
-                                                                     : options.VidPrefix;
+        const ShortString& prefix = PrefixOf(kind, options);
         int number;
         {
             std::lock_guard lock(countersMutex);
@@ -92,9 +103,38 @@ QString MakeFileName(FileKind kind, const OptionsValues& options)
     }
     case NamingFixed:
         if (!video)
-            return (kind == FileKind::LocalPicture ? options.LPicFixed : options.WPicFixed).str();
+            return FixedNameOf(kind, options).str();
         return {};
     default:
         return {};
     }
+}
+
+bool IsTimedFileName(const QString& base)
+{
+    static const QRegularExpression timed(QStringLiteral("^([0-9]{2})-([0-9]{2})  ([0-9]{2})\\.([0-9]{2})\\.([0-9]{2})$"));
+    const QRegularExpressionMatch m = timed.match(base);
+    if (!m.hasMatch())
+        return false;
+    const auto part = [&m](int n) { return m.captured(n).toInt(); };
+    // A leap year, so that 02-29 counts.
+    return QDate(2000, part(1), part(2)).isValid() && QTime(part(3), part(4), part(5)).isValid();
+}
+
+bool IsIncrementingFileName(const QString& base, const QString& prefix)
+{
+    if (base.size() != prefix.size() + 3 || !base.startsWith(prefix))
+        return false;
+    return std::all_of(base.end() - 3, base.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+bool IsFixedFileName(const QString& base, const QString& fixed) { return !fixed.isEmpty() && base == fixed; }
+
+bool IsMadeFileName(FileKind kind, const QString& base, const OptionsValues& options)
+{
+    if (base.isEmpty())
+        return false;
+    if (IsTimedFileName(base) || IsIncrementingFileName(base, PrefixOf(kind, options).str()))
+        return true;
+    return kind != FileKind::VideoFile && IsFixedFileName(base, FixedNameOf(kind, options).str());
 }

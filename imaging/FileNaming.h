@@ -12,6 +12,16 @@ enum class FileKind { LocalPicture, WebsitePicture, VideoFile };
 // The incrementing scheme advances the kind's counter and stores it in ProgramStore().
 QString MakeFileName(FileKind kind, const OptionsValues& options = ActiveOptions);
 
+// Whether base (without folder and extension) is a name MakeFileName gives the kind under any of
+// its schemes with these settings' prefix and fixed name, so Tarvo can tell its own files from
+// others in a folder. An empty name is never taken as one.
+bool IsMadeFileName(FileKind kind, const QString& base, const OptionsValues& options);
+// The names of each scheme: a time stamp that TimedFileName can give, the prefix followed by
+// exactly three digits, the fixed name itself.
+bool IsTimedFileName(const QString& base);
+bool IsIncrementingFileName(const QString& base, const QString& prefix);
+bool IsFixedFileName(const QString& base, const QString& fixed);
+
 // "MM-dd  HH.mm.ss" (two blanks) of ProgramClock()'s local time, or of the given moment.
 QString TimedFileName();
 QString TimedFileName(const QDateTime& moment);

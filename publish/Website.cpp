@@ -37,6 +37,17 @@ template <typename Move> void ForEachHistoryMove(const OptionsValues& options, M
     }
 }
 
+// A history copy's name: the fixed name followed by TwoDigits(n), n from 2 to the longest history.
+bool IsHistoryName(const QString& base, const QString& fixed)
+{
+    if (fixed.isEmpty() || !base.startsWith(fixed))
+        return false;
+    const QString digits = base.mid(fixed.size());
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    return ok && n >= 2 && n <= MaxHistory && TwoDigits(n) == digits;
+}
+
 // The frame as the website picture: caption first when asked for, then the JPEG file. False
 // with error set when either step fails.
 bool WriteFramePicture(QImage& frame, const QString& fileName, const OptionsValues& options, QString& error)
@@ -163,6 +174,11 @@ void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
         }
         return ftp.IsOpen(); // once the connection is gone, every further step would fail too
     });
+}
+
+bool IsWebsiteFileName(const QString& base, const OptionsValues& options)
+{
+    return IsMadeFileName(FileKind::WebsitePicture, base, options) || IsHistoryName(base, options.WPicFixed.str());
 }
 
 void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options)

@@ -25,11 +25,30 @@ struct AlarmOptions {
     bool operator==(const AlarmOptions&) const = default;
 };
 
+// Limits under which Tarvo keeps its own pictures and videos by removing the oldest.
+struct StorageOptions {
+    int MaxMegabytes = 0; // 0: no limit on the size of the picture and video folders
+    int MaxDays = 0;      // 0: pictures and videos are kept whatever their age
+
+    template <class Visitor> void Visit(Visitor&& v)
+    {
+        v("MaxMegabytes", MaxMegabytes, 0, 10000000);
+        v("MaxDays", MaxDays, 0, 36500);
+    }
+    bool Limited() const { return MaxMegabytes > 0 || MaxDays > 0; }
+    bool operator==(const StorageOptions&) const = default;
+};
+
 struct ExtraOptions {
     AlarmOptions Alarms;
+    StorageOptions Storage;
 
     // One row per INI group.
-    template <class Visitor> void VisitGroups(Visitor&& v) { v("Alarms", Alarms); }
+    template <class Visitor> void VisitGroups(Visitor&& v)
+    {
+        v("Alarms", Alarms);
+        v("Storage", Storage);
+    }
     bool operator==(const ExtraOptions&) const = default;
 };
 

@@ -282,6 +282,7 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
     targets.ShowInDialog(working);
     targets.ShowExtrasInDialog(ActiveExtras);
     ProgramLog().WriteLog(QStringLiteral("Loaded profile: ") + box.text(), true, SetActiveSender);
+    targets.ApplyStorageLimits(working, ActiveExtras.Storage);
 }
 
 void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)

@@ -52,6 +52,8 @@ public:
     virtual void ShowInDialog(const OptionsValues& options) = 0;
     // Puts the settings kept beside the record into the setup dialog.
     virtual void ShowExtrasInDialog(const ExtraOptions&) {}
+    // The folders, naming schemes and storage limits under which old pictures and videos go.
+    virtual void ApplyStorageLimits(const OptionsValues&, const StorageOptions&) {}
 };
 
 // Name used at start-up for "no usable current profile"; never taken as a real profile there.

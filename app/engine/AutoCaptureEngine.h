@@ -107,6 +107,11 @@ public:
     QTimer TrayIconBlink;
     QTimer Reconnect;
 
+signals:
+    // A picture or video was written into the picture or video folder. Emitted on the frame
+    // thread for captures: connect it queued to the GUI thread.
+    void fileSaved(const QString& path);
+
 private:
     struct FrameState;
     enum class Conversion { Done, DrawFailed, Failed };

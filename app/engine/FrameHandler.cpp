@@ -141,6 +141,8 @@ QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMa
     QString picture;
     if (options.CapPic)
         picture = SavePic(f.current, options);
+    if (!picture.isEmpty())
+        emit fileSaved(picture);
     PublishFrame(f.current, options);
     return picture;
 }

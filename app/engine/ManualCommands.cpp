@@ -81,6 +81,7 @@ void AutoCaptureEngine::Capturepicture1Click()
         if (!SaveStillPicture(singleFile, target))
             return; // a failed save ends the command without a message, the grabbed file left in place
         Log("Picture saved as: " + target, true, "TForm1.Capturepicture1Click");
+        emit fileSaved(target);
         if (QFile::exists(singleFile))
             QFile::remove(singleFile);
     } catch (const std::exception&) {
@@ -164,10 +165,12 @@ void AutoCaptureEngine::EndRecording(bool stopped)
         EnableItem(item, true);
     CheckItem(menus_.captureVideo, false);
 
-    if (stopped)
+    if (stopped) {
         Log("Recorded video: " + video_.VideoFileName(), true, "TForm1.CaptureVideo1Click");
-    else
+        emit fileSaved(video_.VideoFileName());
+    } else {
         Log("Error", true, "TForm1.CaptureVideo1Click");
+    }
     video_.SetCapToFile(false);
     recording_ = false;
     recordingStarted_ = false;

@@ -25,6 +25,16 @@ QLabel* PlainLabel(const QString& text = QString())
     label->setTextFormat(Qt::PlainText);
     return label;
 }
+
+// A number box followed by its unit.
+QHBoxLayout* LimitRow(QSpinBox* box, const QString& unit)
+{
+    auto* row = new QHBoxLayout;
+    row->addWidget(box);
+    row->addWidget(PlainLabel(unit));
+    row->addStretch();
+    return row;
+}
 } // namespace
 
 MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
@@ -77,8 +87,19 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     alarms->addWidget(command_);
     alarms->addWidget(commandHelp);
 
+    auto* storageGroup = new QGroupBox(QStringLiteral("Storage"));
+    maxMegabytes_ = NumberBox(0, 10000000, "MaxMegabytes");
+    maxDays_ = NumberBox(0, 36500, "MaxDays");
+    auto* storage = new QFormLayout(storageGroup);
+    storage->addRow(PlainLabel(QStringLiteral("Keep the picture and video folders under")),
+                    LimitRow(maxMegabytes_, QStringLiteral("MB (0: no limit)")));
+    storage->addRow(PlainLabel(QStringLiteral("Remove pictures and videos older than")),
+                    LimitRow(maxDays_, QStringLiteral("days (0: keep all)")));
+    storage->addRow(PlainLabel(QStringLiteral("The oldest of Tarvo's own pictures and videos go first; other files stay.")));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(alarmsGroup_);
+    layout->addWidget(storageGroup);
     layout->addStretch();
 
     connect(ignoreLightChange_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
@@ -94,6 +115,8 @@ void MoreSettingsPage::Show(const ExtraOptions& extras)
     lightChangePercent_->setValue(a.LightChangePercent);
     desktopNotification_->setChecked(a.DesktopNotification);
     command_->setText(a.Command);
+    maxMegabytes_->setValue(extras.Storage.MaxMegabytes);
+    maxDays_->setValue(extras.Storage.MaxDays);
     updateEnabling();
 }
 
@@ -105,6 +128,8 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
     a.LightChangePercent = lightChangePercent_->value();
     a.DesktopNotification = desktopNotification_->isChecked();
     a.Command = command_->text().trimmed();
+    extras.Storage.MaxMegabytes = maxMegabytes_->value();
+    extras.Storage.MaxDays = maxDays_->value();
 }
 
 void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints)

@@ -41,4 +41,6 @@ private:
     QLabel* lightChangeLabel_;
     QCheckBox* desktopNotification_;
     QLineEdit* command_;
+    QSpinBox* maxMegabytes_;
+    QSpinBox* maxDays_;
 };

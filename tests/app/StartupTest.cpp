@@ -296,6 +296,38 @@ TEST_F(StartupTest, LogFolderOverTheLimitRaisesThePopup)
     EXPECT_FALSE(logHas("exceding")) << "the warning is not logged";
 }
 
+TEST_F(StartupTest, TheProfilesStorageLimitsAreKeptFromTheStartAndForEachSavedFile)
+{
+    start();
+    stop();
+    ExtraOptions extras;
+    extras.Storage.MaxDays = 1;
+    SaveExtras(extras, "Default");
+    const QString folder = program.dir() + "Log/";
+    const auto put = [&](const QString& name, int daysAgo) {
+        WriteFileBytes(folder + name, "picture");
+        QFile file(folder + name);
+        EXPECT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(QDateTime::currentDateTime().addDays(-daysAgo), QFileDevice::FileModificationTime));
+    };
+    put("02-01  10.00.00.jpg", 3);
+    put("mine.jpg", 3);
+    put("02-03  10.00.00.jpg", 0);
+    TForm1& f = start();
+    EXPECT_FALSE(QFile::exists(folder + "02-01  10.00.00.jpg"));
+    EXPECT_TRUE(QFile::exists(folder + "mine.jpg"));
+    EXPECT_TRUE(logHas("Removed 1 old pictures and clips (0.0 MB)"));
+
+    // A file the engine reports reaches the keeper on this thread, with no round of its own.
+    put("02-02  10.00.00.jpg", 2);
+    put("02-04  10.00.00.jpg", 0);
+    emit f.Engine().fileSaved(folder + "02-04  10.00.00.jpg");
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(QFile::exists(folder + "02-02  10.00.00.jpg"));
+    emit f.Engine().fileSaved(folder + "02-02  10.00.00.jpg");
+    ASSERT_TRUE(WaitFor([&] { return !QFile::exists(folder + "02-02  10.00.00.jpg"); }));
+    EXPECT_TRUE(QFile::exists(folder + "02-04  10.00.00.jpg"));
+}
+
 // Receives what the program asks the desktop to open.
 class UrlCatcher : public QObject {
     Q_OBJECT

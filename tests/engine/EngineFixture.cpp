@@ -64,6 +64,10 @@ EngineTest::EngineTest()
 
     video = std::make_unique<TVideoCap>(nullptr, &backend);
     engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
+    // Queued as the main window connects it: the frame thread's files arrive on this thread.
+    QObject::connect(
+        engine.get(), &AutoCaptureEngine::fileSaved, engine.get(), [this](const QString& path) { savedFiles << path; },
+        Qt::QueuedConnection);
     video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->Video1VideoStream(sender, h); });
     video->SetOnStatus([this](TVideoCap&) { engine->Video1StatusChanged(); });
     video->SetDriverIndex(0);

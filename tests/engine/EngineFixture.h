@@ -74,4 +74,6 @@ protected:
     std::unique_ptr<AutoCaptureEngine> engine;
     std::uint32_t nextTime = 0;
     bool nextBlue = false;
+    // Every file the engine reported as written, in order.
+    QStringList savedFiles;
 };

@@ -180,6 +180,7 @@ TEST_F(FrameHandlerTest, ATriggerWithSavePictureFlashesAndSavesTheFrame)
     const auto saved = messages.indexOf("Picture saved as: " + ActiveOptions.PictureDir.str() + files[0]);
     ASSERT_GE(alarm, 0);
     EXPECT_GT(saved, alarm);
+    EXPECT_EQ(savedFiles, QStringList{ActiveOptions.PictureDir.str() + files[0]});
     const QImage picture(ActiveOptions.PictureDir.str() + files[0]);
     ASSERT_EQ(picture.size(), QSize(FrameWidth, FrameHeight));
     EXPECT_EQ(qBlue(picture.pixel(20, 15)), 255) << "the frame of the trigger is saved, not the reference";

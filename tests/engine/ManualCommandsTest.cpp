@@ -164,6 +164,8 @@ TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCa
     EXPECT_EQ(video->CapAudioFormat().Resolution, TResolution::r16Bit);
     engine->CaptureVideo1Click();
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + ActiveOptions.VideoDir.str()));
+    RunPosted();
+    EXPECT_EQ(savedFiles, QStringList{video->VideoFileName()});
 
     ActiveOptions.CapAudio = false;
     engine->CaptureVideo1Click();
@@ -210,6 +212,8 @@ TEST_F(ManualCommandsTest, CaptureNowWithoutAStreamTakesOnePicture)
     GrabbedFrame(qRgb(5, 5, 5));
     engine->TolmarTrayIcon1MouseLBtnDblClk();
     EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".jpg"));
+    RunPosted();
+    EXPECT_EQ(savedFiles, QStringList{Target(".jpg")});
     EXPECT_TRUE(engine->TrayIconBlink.isActive());
 }
 

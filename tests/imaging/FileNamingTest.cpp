@@ -140,3 +140,39 @@ TEST(MakeFileName, TwoThreadsNeverDrawTheSameNumber)
     EXPECT_EQ(all.size(), 400);
     EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 400);
 }
+
+TEST(IsMadeFileName, KnowsEveryNameMakeFileNameGivesAndNothingElse)
+{
+    ScratchProgram program;
+    FixedClock clock(QDateTime(QDate(2028, 2, 29), QTime(0, 0, 0)));
+    SetProgramClock(&clock);
+    OptionsValues o = DefaultOptions();
+    o.LPicFixed = "front door";
+    const FileKind kinds[] = {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile};
+    for (const std::int32_t scheme : {NamingTimed, NamingIncrementing, NamingFixed}) {
+        o.LPicNaming = o.WPicNaming = o.VidNaming = scheme;
+        for (const FileKind kind : kinds) {
+            for (const int counter : {0, 999}) {
+                SetFileCounter(kind, counter);
+                const QString name = MakeFileName(kind, o);
+                EXPECT_TRUE(name.isEmpty() ? kind == FileKind::VideoFile : IsMadeFileName(kind, name, o)) << name.toStdString();
+            }
+        }
+        clock.set(QDateTime(QDate(2027, 12, 31), QTime(23, 59, 59)));
+    }
+    SetProgramClock(nullptr);
+
+    struct Miss {
+        FileKind kind;
+        const char* name;
+    };
+    for (const Miss m : {Miss{FileKind::LocalPicture, ""}, Miss{FileKind::LocalPicture, "Tarvo picture 01"},
+                         Miss{FileKind::LocalPicture, "Tarvo picture 1000"}, Miss{FileKind::LocalPicture, "Tarvo picture 0a1"},
+                         Miss{FileKind::LocalPicture, "tarvo picture 001"}, Miss{FileKind::LocalPicture, "Tarvo video 001"},
+                         Miss{FileKind::LocalPicture, "front door 2"}, Miss{FileKind::VideoFile, "Tarvo"},
+                         Miss{FileKind::WebsitePicture, "front door"}, Miss{FileKind::LocalPicture, "12-06 15.07.09"},
+                         Miss{FileKind::LocalPicture, "13-01  00.00.00"}, Miss{FileKind::LocalPicture, "02-30  00.00.00"},
+                         Miss{FileKind::LocalPicture, "12-06  15.60.00"}, Miss{FileKind::VideoFile, "12-06  15.07.09 "},
+                         Miss{FileKind::VideoFile, "Tarvo video ٠٠١"}})
+        EXPECT_FALSE(IsMadeFileName(m.kind, QString::fromUtf8(m.name), o)) << m.name;
+}

@@ -30,6 +30,7 @@ TEST_F(ExtraOptionsTest, SavedValuesLoadBackFromAPrivateFile)
 {
     ExtraOptions extras;
     extras.Alarms = {25, true, 75, true, R"(notify "a b" %f)"};
+    extras.Storage = {20000, 30};
     SaveExtras(extras, "Cam");
     EXPECT_EQ(LoadExtras("Cam"), extras);
     struct stat st {};
@@ -60,6 +61,10 @@ TEST_F(ExtraOptionsTest, HandEditedFilesAreReadSafely)
         WriteIni("Hand", c.text);
         EXPECT_EQ(LoadExtras("Hand").Alarms, c.expected) << c.text;
     }
+    WriteIni("Hand", "[Storage]\nMaxMegabytes=-1\nMaxDays=99999\n");
+    EXPECT_EQ(LoadExtras("Hand").Storage, (StorageOptions{0, 36500}));
+    WriteIni("Hand", "[Storage]\nMaxMegabytes=99999999999\nMaxDays=7\n");
+    EXPECT_EQ(LoadExtras("Hand").Storage, (StorageOptions{10000000, 7}));
     EXPECT_TRUE(log.messages().isEmpty());
     EXPECT_EQ(LoadExtras("Missing"), ExtraOptions{});
 }

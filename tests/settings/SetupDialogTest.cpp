@@ -311,7 +311,9 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     auto* command = dialog.findChild<QLineEdit*>("AlarmCommand");
     auto* light = dialog.findChild<QCheckBox*>("IgnoreLightChange");
     auto* percent = dialog.findChild<QSpinBox*>("LightChangePercent");
-    ASSERT_TRUE(points && command && light && percent);
+    auto* megabytes = dialog.findChild<QSpinBox*>("MaxMegabytes");
+    auto* days = dialog.findChild<QSpinBox*>("MaxDays");
+    ASSERT_TRUE(points && command && light && percent && megabytes && days);
     EXPECT_FALSE(percent->isEnabled()) << "the share belongs to the light rule";
     box.setText("garden");
     dialog.show();
@@ -319,18 +321,25 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     light->setChecked(true);
     EXPECT_TRUE(percent->isEnabled());
     command->setText("  hook %f  ");
+    megabytes->setValue(2500);
+    days->setValue(14);
     dialog.Button1Click();
     const AlarmOptions saved = LoadExtras("garden").Alarms;
     EXPECT_EQ(saved.MinChangedPoints, 40);
     EXPECT_TRUE(saved.IgnoreLightChange);
     EXPECT_EQ(saved.Command, "hook %f");
     EXPECT_EQ(ActiveExtras.Alarms, saved);
+    EXPECT_EQ(LoadExtras("garden").Storage, (StorageOptions{2500, 14}));
+    EXPECT_EQ(ActiveExtras.Storage, (StorageOptions{2500, 14}));
 
     dialog.show();
     dialog.Button10Click();
     EXPECT_EQ(points->value(), 1) << "the defaults are shown";
+    EXPECT_EQ(megabytes->value(), 0);
     dialog.Button4Click();
     EXPECT_EQ(points->value(), 40) << "the active settings are shown again";
+    EXPECT_EQ(megabytes->value(), 2500);
+    EXPECT_EQ(days->value(), 14);
     EXPECT_EQ(LoadExtras("garden").Alarms, saved);
 }
 
