@@ -8,7 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
 scripts/build.sh build-tsan -DTARVO_TSAN=ON -DTARVO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-exec /usr/bin/python3 - build-tsan "second_deadlock_stack=1 halt_on_error=1 exitcode=66 suppressions=$PWD/tsan.supp" "$@" <<'PY'
+# QProcess starts programs (ffmpeg in the tests, alarm commands) by fork and exec from a process
+# with threads; the child only execs, so the sanitizer must not stop it for starting a thread.
+exec /usr/bin/python3 - build-tsan "second_deadlock_stack=1 die_after_fork=0 halt_on_error=1 exitcode=66 suppressions=$PWD/tsan.supp" "$@" <<'PY'
 """Runs the tests of a ThreadSanitizer build the way ctest would (command, environment, working
 folder, time limit), but with TSAN_OPTIONS set here: the tests' own registration sets a
 TSAN_OPTIONS without suppressions, which would win over the caller's environment.

@@ -31,14 +31,23 @@ def wait_for(cond, timeout=DEADLINE, what="condition"):
     raise AssertionError("timed out waiting for " + what)
 
 
+_held_ports = []
+
+
 def closed_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    """A port of 127.0.0.1 that refuses connections until this run ends: it stays bound without
+    listening, so no other program can take it meanwhile."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    _held_ports.append(s)
+    return s.getsockname()[1]
 
 
 def free_port():
-    return closed_port()
+    """A port of 127.0.0.1 that was free a moment ago, for a peer that cannot bind port 0 itself."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 def can_connect(port):

@@ -74,18 +74,48 @@ bool WaitFor(const std::function<bool()>& cond, int timeoutMs)
     return true;
 }
 
-int FreeTcpPort()
+std::chrono::milliseconds TestTime(std::chrono::milliseconds limit)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    bool ok = false;
+    const double factor = qEnvironmentVariable("TARVO_TEST_TIME_FACTOR").toDouble(&ok);
+    return ok && factor > 1 ? std::chrono::milliseconds(qint64(double(limit.count()) * factor)) : limit;
+}
+
+namespace {
+// A socket bound to a port of its own on 127.0.0.1, not listening; returns -1 on failure.
+int BindLoopback(int& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    port = ntohs(a.sin_port);
+    return fd;
+}
+} // namespace
+
+int FreeTcpPort()
+{
+    int port = 0;
+    const int fd = BindLoopback(port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+int ClosedTcpPort()
+{
+    int port = 0;
+    BindLoopback(port); // held open until the program ends
+    return port;
 }
 
 QString BuildDir() { return qEnvironmentVariable("TARVO_BUILD_DIR") + "/"; }
