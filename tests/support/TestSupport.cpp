@@ -5,6 +5,8 @@
 #include "settings/SecretStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QSet>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -109,6 +111,30 @@ int FreeTcpPort()
     if (fd >= 0)
         ::close(fd);
     return port;
+}
+
+int ListeningTcpPort(qint64 pid)
+{
+    // The process's sockets by inode, then the listening entry of the kernel's table with one of them.
+    QSet<QByteArray> inodes;
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        char target[64] = {};
+        const ssize_t n = ::readlink(QFile::encodeName(fds + '/' + fd).constData(), target, sizeof target - 1);
+        const QByteArray link(target, n > 0 ? int(n) : 0);
+        if (link.startsWith("socket:["))
+            inodes.insert(link.mid(8, link.size() - 9));
+    }
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        const QList<QByteArray> lines = ReadFileBytes(table).split('\n');
+        for (const QByteArray& line : lines) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode; 0A is LISTEN
+            if (f.size() > 9 && f[3] == "0A" && inodes.contains(f[9]))
+                return f[1].mid(f[1].lastIndexOf(':') + 1).toInt(nullptr, 16);
+        }
+    }
+    return 0;
 }
 
 int ClosedTcpPort()
