@@ -35,6 +35,8 @@ listing = json.loads(subprocess.run(["ctest", "--show-only=json-v1"], cwd=a.buil
 
 
 def run(test):
+    if "command" not in test:
+        return test["name"], False, "not built"
     props = {q["name"]: q["value"] for q in test.get("properties", [])}
     env = dict(os.environ)
     for entry in props.get("ENVIRONMENT", []):
