@@ -46,11 +46,12 @@ private:
 template <class Fn> void PostQueued(QObject* context, Fn fn)
 {
 #if defined(__SANITIZE_THREAD__)
+    // The queued call is the only owner, so the call's storage is freed where it ran.
     auto call = std::make_shared<Fn>(std::move(fn));
     HandOverRelease(call.get());
     QMetaObject::invokeMethod(
         context,
-        [call] {
+        [call = std::move(call)] {
             HandOverAcquire(call.get());
             (*call)();
         },
