@@ -5,6 +5,7 @@
 #include "capture/CaptureView.h"
 #include "capture/GstCaptureBackend.h"
 #include "common/EventLog.h"
+#include "common/ThreadHandOver.h"
 
 #include <QFile>
 #include <gst/app/gstappsink.h>
@@ -216,6 +217,7 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
         std::lock_guard lock(frameMutex_);
         framesBefore = frameCount_;
     }
+    HandOverRelease(this); // to the pipeline's threads, pooled ones that ran earlier pipelines included
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
         gst_element_get_state(pipeline_.get(), nullptr, nullptr, GST_SECOND * 5) == GST_STATE_CHANGE_FAILURE ||
         !WaitForFrame(framesBefore, ConnectTimeout)) {
@@ -235,6 +237,7 @@ void GstCaptureWindow::StopPipeline()
         return;
     ++generation_; // messages still on their way to the GUI thread are dropped
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL); // joins the streaming threads
+    HandOverAcquire(this);
     GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
     source_ = nullptr;
@@ -249,6 +252,7 @@ bool GstCaptureWindow::WaitForFrame(std::uint64_t after, std::chrono::millisecon
 
 GstFlowReturn GstCaptureWindow::OnNewSample(GstAppSink* sink, gpointer self)
 {
+    const HandOverScope streaming(self);
     GstSamplePtr sample(gst_app_sink_pull_sample(sink));
     if (sample)
         static_cast<GstCaptureWindow*>(self)->DeliverFrame(sample.get());
@@ -302,13 +306,14 @@ void GstCaptureWindow::DeliverFrame(GstSample* sample)
         !presentPending_.exchange(true)) {
         lastPresentUs_ = now;
         CaptureView* view = postTarget_;
-        QMetaObject::invokeMethod(view, [view] { view->Present(); }, Qt::QueuedConnection);
+        PostQueued(view, [view] { view->Present(); });
     }
 }
 
 GstBusSyncReply GstCaptureWindow::OnBusMessage(GstBus*, GstMessage* message, gpointer selfPointer)
 {
     auto* self = static_cast<GstCaptureWindow*>(selfPointer);
+    const HandOverScope streaming(self);
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS: {
         std::lock_guard lock(self->frameMutex_);
@@ -320,9 +325,7 @@ GstBusSyncReply GstCaptureWindow::OnBusMessage(GstBus*, GstMessage* message, gpo
     case GST_MESSAGE_SEGMENT_DONE: {
         std::shared_ptr<GstMessage> held(gst_message_ref(message), [](GstMessage* m) { gst_message_unref(m); });
         const unsigned generation = self->generation_.load();
-        QMetaObject::invokeMethod(
-            &self->guard_, [self, held, generation] { self->HandleBusMessage(held.get(), generation); },
-            Qt::QueuedConnection);
+        PostQueued(&self->guard_, [self, held, generation] { self->HandleBusMessage(held.get(), generation); });
         break;
     }
     default:
@@ -377,8 +380,7 @@ void GstCaptureWindow::ReportStopped(const QString& error)
 {
     if (!stoppedHandler_ || !view_ || !view_->parentWidget())
         return;
-    QMetaObject::invokeMethod(view_->parentWidget(), [handler = stoppedHandler_, error] { handler(error); },
-                              Qt::QueuedConnection);
+    PostQueued(view_->parentWidget(), [handler = stoppedHandler_, error] { handler(error); });
 }
 
 void GstCaptureWindow::ApplyColourBalance()

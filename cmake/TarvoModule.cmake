@@ -38,6 +38,11 @@ function(tarvo_add_test name)
   else()
     add_test(NAME ${name} COMMAND ${name})
   endif()
+  # Sanitized programs run several times slower; the tests' success-path time limits grow with them.
+  set(time_factor 1)
+  if(TARVO_SANITIZE OR TARVO_TSAN)
+    set(time_factor 4)
+  endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARVO_BUILD_DIR=${CMAKE_BINARY_DIR};TARVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;TSAN_OPTIONS=second_deadlock_stack=1")
+    ENVIRONMENT "TARVO_TEST_TIME_FACTOR=${time_factor};QT_QPA_PLATFORM=offscreen;TARVO_BUILD_DIR=${CMAKE_BINARY_DIR};TARVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;TSAN_OPTIONS=second_deadlock_stack=1")
 endfunction()

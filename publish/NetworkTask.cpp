@@ -1,5 +1,7 @@
 #include "publish/NetworkTask.h"
 
+#include "common/ThreadHandOver.h"
+
 NetworkTask::NetworkTask(AbortSignal& abort) : abort_(abort), receiver_(std::make_unique<QObject>()) {}
 
 // Deleting the receiver afterwards discards the calls still queued for it.
@@ -9,13 +11,10 @@ void NetworkTask::Poster::operator()(std::function<void()> call) const
 {
     NetworkTask* task = task_;
     const std::uint64_t run = run_;
-    QMetaObject::invokeMethod(
-        task->receiver_.get(),
-        [task, run, call = std::move(call)] {
-            if (task->run_ == run)
-                call();
-        },
-        Qt::QueuedConnection);
+    PostQueued(task->receiver_.get(), [task, run, call = std::move(call)] {
+        if (task->run_ == run)
+            call();
+    });
 }
 
 void NetworkTask::Start(Work work)

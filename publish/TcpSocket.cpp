@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -66,31 +67,70 @@ std::vector<ResolvedAddress> ToAddresses(const addrinfo* list)
 }
 
 // One name look-up running on its own thread, so the caller can stop waiting for it at its
-// deadline. The state is shared: a look-up that outlives its caller finishes into it harmlessly.
+// deadline. Caller and thread each let go of it under its lock, and whichever lets go second frees
+// it: when the caller waited for the answer that is the caller, and a look-up that outlives its
+// caller is freed by its own thread once it finishes.
 struct Lookup {
+    Lookup(std::string h, int f) : host(std::move(h)), family(f) {}
     std::string host;
     int family;
     UniqueFd done{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::mutex mutex;
     int status = 0;
     AddrInfoPtr result;
+    bool finished = false;  // the thread is done with it
+    bool abandoned = false; // the caller is done with it
 };
 
-void RunLookup(const std::shared_ptr<Lookup>& lookup)
+void RunLookup(Lookup* lookup)
 {
     addrinfo hints{};
     hints.ai_family = lookup->family;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
     const int status = ::getaddrinfo(lookup->host.c_str(), nullptr, &hints, &res);
+    bool last = false;
     {
         std::lock_guard lock(lookup->mutex);
         lookup->status = status;
         lookup->result.reset(res);
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto w = ::write(lookup->done.get(), &one, sizeof one);
+        lookup->finished = true;
+        last = lookup->abandoned;
     }
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto w = ::write(lookup->done.get(), &one, sizeof one);
+    if (last)
+        delete lookup;
 }
+
+// The caller's hold on a look-up; see Lookup.
+class LookupHold {
+public:
+    explicit LookupHold(Lookup* lookup) : lookup_(lookup) {}
+    LookupHold(const LookupHold&) = delete;
+    LookupHold& operator=(const LookupHold&) = delete;
+    ~LookupHold()
+    {
+        bool last = true;
+        if (started_) {
+            std::lock_guard lock(lookup_->mutex);
+            lookup_->abandoned = true;
+            last = lookup_->finished;
+        }
+        if (last)
+            delete lookup_;
+    }
+    Lookup* operator->() const { return lookup_; }
+    void Start()
+    {
+        std::thread([lookup = lookup_] { RunLookup(lookup); }).detach();
+        started_ = true;
+    }
+
+private:
+    Lookup* lookup_;
+    bool started_ = false;
+};
 
 sockaddr_storage ToSockaddr(const ResolvedAddress& address, int port, socklen_t& len)
 {
@@ -194,12 +234,10 @@ std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, De
         return ToAddresses(numeric);
     }
 
-    auto lookup = std::make_shared<Lookup>();
-    lookup->host = host;
-    lookup->family = family;
+    LookupHold lookup(new Lookup(host, family));
     if (lookup->done.get() < 0)
         throw NetworkError(ErrnoText(errno));
-    std::thread([lookup] { RunLookup(lookup); }).detach();
+    lookup.Start();
     if (!PollReady(lookup->done.get(), POLLIN, deadline, abort))
         throw NetworkError("Timed out resolving host " + host + ".");
     std::lock_guard lock(lookup->mutex);

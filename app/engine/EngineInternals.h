@@ -5,6 +5,7 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "capture/CaptureTypes.h"
 #include "capture/FrameDecoder.h"
+#include "common/ThreadHandOver.h"
 #include "settings/ExtraOptions.h"
 
 #include <QDateTime>
@@ -31,11 +32,8 @@ struct AutoCaptureEngine::FrameState {
 template <class Fn> void AutoCaptureEngine::PostToGui(Fn fn)
 {
     const std::uint32_t run = run_.load();
-    QMetaObject::invokeMethod(
-        this,
-        [this, run, fn = std::move(fn)]() mutable {
-            if (running_.load() && run_.load() == run)
-                fn();
-        },
-        Qt::QueuedConnection);
+    PostQueued(this, [this, run, fn = std::move(fn)]() mutable {
+        if (running_.load() && run_.load() == run)
+            fn();
+    });
 }

@@ -45,7 +45,7 @@ protected:
         camera.answers.caps.fHasDlgVideoFormat = 1;
         qputenv("XDG_CONFIG_HOME", (program.dir() + "xdg").toUtf8());
         // The version check must never leave this machine: a closed local port.
-        qputenv("TARVO_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(FreeTcpPort()));
+        qputenv("TARVO_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(ClosedTcpPort()));
     }
     void TearDown() override { stop(); }
 

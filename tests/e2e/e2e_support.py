@@ -31,14 +31,43 @@ def wait_for(cond, timeout=DEADLINE, what="condition"):
     raise AssertionError("timed out waiting for " + what)
 
 
+_held_ports = []
+
+
 def closed_port():
+    """A port of 127.0.0.1 that refuses connections until this run ends: it stays bound without
+    listening, so no other program can take it meanwhile."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    _held_ports.append(s)
+    return s.getsockname()[1]
+
+
+def free_port():
+    """A port of 127.0.0.1 that was free a moment ago, for a peer that can neither bind port 0
+    itself nor say which port it took."""
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
 
 
-def free_port():
-    return closed_port()
+def listening_port(pid):
+    """The TCP port on which process pid listens (a peer started on port 0), or 0."""
+    inodes = set()
+    for fd in os.listdir("/proc/%d/fd" % pid):
+        try:
+            link = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+        except OSError:
+            continue
+        if link.startswith("socket:["):
+            inodes.add(link[8:-1])
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table) as f:
+            for line in f.readlines()[1:]:
+                field = line.split()
+                if field[3] == "0A" and field[9] in inodes:  # 0A: listening
+                    return int(field[1].rsplit(":", 1)[1], 16)
+    return 0
 
 
 def can_connect(port):
@@ -95,13 +124,13 @@ class FtpServer:
 
 
 class SocksProxy:
-    """microsocks on a free port of 127.0.0.1, without authentication."""
+    """microsocks on a port of 127.0.0.1 it takes itself, without authentication."""
 
     def __init__(self):
-        self.port = free_port()
-        self.proc = subprocess.Popen(["/usr/bin/microsocks", "-i", "127.0.0.1", "-p", str(self.port)],
+        self.proc = subprocess.Popen(["/usr/bin/microsocks", "-i", "127.0.0.1", "-p", "0"],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: can_connect(self.port), what="the SOCKS proxy")
+        wait_for(lambda: listening_port(self.proc.pid), what="the SOCKS proxy")
+        self.port = listening_port(self.proc.pid)
 
     def close(self):
         stop_process(self.proc)

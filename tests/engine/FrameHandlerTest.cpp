@@ -4,10 +4,12 @@
 
 #include "app/alarms/AlarmHooks.h"
 #include "common/Clock.h"
+#include "common/EventLog.h"
 #include "settings/ActiveOptions.h"
 
 #include <QDir>
 #include <QFile>
+#include <atomic>
 
 namespace {
 
@@ -206,6 +208,40 @@ TEST_F(FrameHandlerTest, TheTimedTriggerSavesTheNextFrameAfterEachTick)
     EXPECT_EQ(Count("Motion detected"), 0);
     EXPECT_TRUE(sound.played().isEmpty());
     EXPECT_TRUE(host.popups.isEmpty());
+}
+
+TEST_F(FrameHandlerTest, ARequestArrivingWhileTheActionsRunIsServedByTheNextFrame)
+{
+    // The timer ticks while the frame thread is still saving: the log line of the save is the
+    // moment at which the tick lands.
+    class TickWhileSaving final : public EventLog {
+    public:
+        TickWhileSaving(EventLog& next, AutoCaptureEngine& engine) : next_(next), engine_(engine) {}
+        void WriteLog(const QString& msg, bool toFile, const QString& sender) override
+        {
+            if (msg.startsWith("Picture saved as: ") && !ticked_.exchange(true))
+                engine_.Timer1Timer();
+            next_.WriteLog(msg, toFile, sender);
+        }
+
+    private:
+        EventLog& next_;
+        AutoCaptureEngine& engine_;
+        std::atomic<bool> ticked_{false};
+    } tickWhileSaving(log, *engine);
+
+    ActiveOptions.CapPic = true;
+    ActiveOptions.LPicNaming = NamingIncrementing;
+    StartWith(TriggerTimed);
+    SetProgramLog(&tickWhileSaving);
+    engine->Timer1Timer();
+    Deliver(100, 0);
+    EXPECT_TRUE(engine->CaptureRequest.load()) << "the tick during the save is kept";
+    Deliver(140, 0);
+    Deliver(180, 0);
+    SetProgramLog(&log);
+    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), 2);
+    EXPECT_FALSE(engine->CaptureRequest.load());
 }
 
 TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)

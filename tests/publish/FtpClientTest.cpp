@@ -42,6 +42,7 @@ private:
 
 void ShortLimits(FtpClient& ftp, std::chrono::milliseconds limit = 1500ms)
 {
+    limit = TestTime(limit);
     ftp.Timeouts() = {limit, limit, limit, limit, limit * 3};
 }
 
@@ -220,7 +221,7 @@ TEST(FtpClientNetwork, RefusedConnectionAndOperationsWhileClosed)
 {
     FtpClient ftp;
     ShortLimits(ftp);
-    PointAt(ftp, FreeTcpPort());
+    PointAt(ftp, ClosedTcpPort());
     const QString refused = FailureOf([&] { ftp.Open(); });
     EXPECT_TRUE(refused.startsWith("Connection refused")) << refused.toStdString();
     EXPECT_FALSE(ftp.IsOpen());

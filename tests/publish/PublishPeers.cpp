@@ -89,12 +89,12 @@ int PyFtpServer::CountCommands(const QString& prefix) const
 
 SocksProxy::SocksProxy(const QString& user, const QString& password)
 {
-    port_ = FreeTcpPort();
-    QStringList args{"-i", "127.0.0.1", "-p", QString::number(port_)};
+    QStringList args{"-i", "127.0.0.1", "-p", "0"};
     if (!user.isEmpty())
         args << "-u" << user << "-P" << password;
     process_.start("/usr/bin/microsocks", args);
-    started_ = process_.waitForStarted(10000) && WaitFor([&] { return CanConnect(port_); }, 20000);
+    started_ = process_.waitForStarted(10000) &&
+               WaitFor([&] { return (port_ = ListeningTcpPort(process_.processId())) > 0; }, 20000);
 }
 
 SocksProxy::~SocksProxy() { StopProcess(process_); }

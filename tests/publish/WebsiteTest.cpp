@@ -66,7 +66,7 @@ protected:
     {
         options.Port = port;
         ConfigureFtpForRun(ftp, options);
-        ftp.Timeouts() = {3000ms, 3000ms, 3000ms, 3000ms, 10000ms};
+        ftp.Timeouts() = {TestTime(3000ms), TestTime(3000ms), TestTime(3000ms), TestTime(3000ms), TestTime(10000ms)};
     }
 
     // Lines that reached the log file, as "sender|message".
@@ -249,7 +249,7 @@ TEST_F(Publishing, AConnectionTheServerClosedWhileIdleIsOpenedAgain)
 TEST_F(Publishing, UnreachableServerLogsAndDrawsNoName)
 {
     options.WPicNaming = NamingIncrementing;
-    UseServer(FreeTcpPort());
+    UseServer(ClosedTcpPort());
     QImage frame = Frame(qRgb(255, 0, 0));
     SaveFTPWebsite(ftp, "", frame, options);
     const auto lines = log.lines();
@@ -387,7 +387,7 @@ TEST_F(Publishing, RunConfigurationFillsTheClient)
     EXPECT_EQ(ftp.Socks().Host, "proxy");
     EXPECT_TRUE(FileLines().contains("TForm1.Video1VideoStream - UploadPic|Password for server not specified"));
     // The abort of an earlier stop is cleared: a refused connection, not "Operation aborted.".
-    ftp.SetPort(FreeTcpPort());
+    ftp.SetPort(ClosedTcpPort());
     ftp.Socks().Version = svNoSocks;
     try {
         ftp.Open();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -51,8 +52,21 @@ private:
 // Pumps the Qt event loop until cond() is true or timeoutMs passes; returns cond().
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 10000);
 
-// A TCP port on 127.0.0.1 that was free a moment ago.
+// A TCP port on 127.0.0.1 that was free a moment ago, for a peer that can neither bind port 0
+// itself nor say which port it took.
 int FreeTcpPort();
+
+// The TCP port on which the process listens (a peer started on port 0); 0 while it listens on none.
+int ListeningTcpPort(qint64 pid);
+
+// A TCP port on 127.0.0.1 that refuses connections for the rest of the test program: it stays
+// bound without listening, so no other program can take it in the meantime.
+int ClosedTcpPort();
+
+// A time limit that a working program meets on an idle machine, scaled by TARVO_TEST_TIME_FACTOR
+// (the sanitizer builds' test registration raises it: their programs run several times slower).
+// Only for limits that bound success; a limit the test waits out to see a failure stays as it is.
+std::chrono::milliseconds TestTime(std::chrono::milliseconds limit);
 
 // Folder of the build (program folder with the bundled assets) and of the sources.
 QString BuildDir();

@@ -178,7 +178,7 @@ TEST_F(UpdateCheckTest, SilentBrokenAndAbsentServersAreFailedChecks)
     HttpPeer cut = HttpPeer::Scripted("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n%ver%127%date%01052003");
     HttpPeer garbage = HttpPeer::Scripted("%ver%127%date%01052003\r\n\r\n");
     ASSERT_TRUE(silent.Started() && cut.Started() && garbage.Started());
-    const int closedPort = FreeTcpPort();
+    const int closedPort = ClosedTcpPort();
 
     about.show();
     for (const auto& [name, port] : {std::pair{"silent", silent.port()}, std::pair{"cut short", cut.port()},

@@ -151,7 +151,7 @@ TEST_F(FtpTestWindow, RefusalsAreReportedWithTheServersReply)
 TEST_F(FtpTestWindow, ARefusedConnectionHasNoReplyToShow)
 {
     FtpTestSettings s = settingsFor("tarvo", "secret");
-    s.port = QString::number(FreeTcpPort());
+    s.port = QString::number(ClosedTcpPort());
     EXPECT_EQ(run(s), (QStringList{"Connecting to 127.0.0.1", "  Failed! Reply: "}));
 }
 
@@ -173,7 +173,7 @@ TEST_F(FtpTestWindow, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
     EXPECT_EQ(run(s), AllOk);
 
     // Ticked with a proxy that is not there: the connection fails.
-    s.socksPort = QString::number(FreeTcpPort());
+    s.socksPort = QString::number(ClosedTcpPort());
     EXPECT_EQ(run(s), (QStringList{"Connecting to 127.0.0.1", "  Failed! Reply: "}));
 }
 
