@@ -39,15 +39,36 @@ struct StorageOptions {
     bool operator==(const StorageOptions&) const = default;
 };
 
+// A video of each motion alarm, from a few seconds before it until the scene is still again.
+struct ClipOptions {
+    bool Enabled = false;
+    int PreSeconds = 3;  // kept in memory before the alarm
+    int PostSeconds = 5; // recorded on after the last motion
+    int MaxSeconds = 60; // a clip never runs longer
+    bool Audio = false;
+
+    template <class Visitor> void Visit(Visitor&& v)
+    {
+        v("Enabled", Enabled);
+        v("PreSeconds", PreSeconds, 0, 30);
+        v("PostSeconds", PostSeconds, 1, 300);
+        v("MaxSeconds", MaxSeconds, 5, 3600);
+        v("Audio", Audio);
+    }
+    bool operator==(const ClipOptions&) const = default;
+};
+
 struct ExtraOptions {
     AlarmOptions Alarms;
     StorageOptions Storage;
+    ClipOptions Clips;
 
     // One row per INI group.
     template <class Visitor> void VisitGroups(Visitor&& v)
     {
         v("Alarms", Alarms);
         v("Storage", Storage);
+        v("Clips", Clips);
     }
     bool operator==(const ExtraOptions&) const = default;
 };

@@ -154,6 +154,7 @@ void AutoCaptureEngine::BeginStreamRun(const OptionsValues& options)
     f.decoder = std::make_unique<FrameDecoder>();
 
     f.alarms = ActiveExtras.Alarms;
+    f.clips.Start(ActiveExtras.Clips, options, f.format, [this](const QString& file) { emit fileSaved(file); });
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
     CaptureRequest = false;
@@ -178,6 +179,7 @@ void AutoCaptureEngine::StopAutoCap()
     Reconnect.stop();
     qApp->removeEventFilter(this);
     video_.StopSequence();
+    frame_->clips.Stop();
 
     EnableItem(menus_.captureNow, false);
     Timer1.stop();

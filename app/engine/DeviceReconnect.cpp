@@ -44,6 +44,7 @@ void AutoCaptureEngine::DeviceLost()
 {
     // The stream has ended, so no frame is being handled and none will come until it restarts.
     running_ = false;
+    frame_->clips.Stop();
     Timer1.stop();
     Rearm.stop();
     Armed = true;

@@ -2,6 +2,7 @@
 // Engine internals shared by its source files. The frame handler's working state is set up on the
 // GUI thread by StartAutoCap before the engine accepts frames, then touched only by the streaming
 // thread until StopAutoCap has stopped the stream.
+#include "app/clips/ClipRecorder.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "capture/CaptureTypes.h"
 #include "capture/FrameDecoder.h"
@@ -27,6 +28,7 @@ struct AutoCaptureEngine::FrameState {
     AlarmOptions alarms;                  // the run's alarm settings, fixed when it starts
     QDateTime alarmTime;                  // an armed alarm of this call, until its hooks are posted
     QDateTime lightChangeLogged;          // last "Light change ignored" line
+    ClipRecorder clips;                   // the run's motion clips, with the seconds before each alarm
 };
 
 template <class Fn> void AutoCaptureEngine::PostToGui(Fn fn)

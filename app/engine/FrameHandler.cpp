@@ -33,6 +33,7 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
     if (recording_.load() || !running_.load() || stopPosted_.load())
         return;
 
+    frame_->clips.AddFrame(header);
     bool frameBitmapMade = false;
     bool frameUsable = false;
     // Unsigned difference: a new stream's small times after a long earlier run are sampled at once.
@@ -102,7 +103,10 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
             NoteLightChange();
         const bool motion = verdict == MotionVerdict::Motion;
         ShowMotionIndicator(motion);
-        if (motion && Armed.load()) {
+        const bool alarm = motion && Armed.load();
+        if (motion)
+            f.clips.NoteMotion(header.dwTimeCaptured, alarm);
+        if (alarm) {
             const OptionsValues& options = ActiveOptions;
             Log("Motion detected", true, "TForm1.Video1VideoStream");
             f.alarmTime = ProgramClock().now();

@@ -97,12 +97,31 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
                     LimitRow(maxDays_, QStringLiteral("days (0: keep all)")));
     storage->addRow(PlainLabel(QStringLiteral("The oldest of Tarvo's own pictures and videos go first; other files stay.")));
 
+    auto* clipsGroup = new QGroupBox(QStringLiteral("Motion clips"));
+    clipsEnabled_ = new QCheckBox(QStringLiteral("Record a video clip of each alarm"));
+    clipsEnabled_->setObjectName(QStringLiteral("ClipsEnabled"));
+    preSeconds_ = NumberBox(0, 30, "PreSeconds");
+    postSeconds_ = NumberBox(1, 300, "PostSeconds");
+    maxSeconds_ = NumberBox(5, 3600, "MaxSeconds");
+    clipLimits_ = new QWidget;
+    auto* limits = new QFormLayout(clipLimits_);
+    limits->setContentsMargins(20, 0, 0, 0);
+    limits->addRow(PlainLabel(QStringLiteral("Begin the clip before the alarm by")), LimitRow(preSeconds_, QStringLiteral("seconds")));
+    limits->addRow(PlainLabel(QStringLiteral("Go on after the last motion for")), LimitRow(postSeconds_, QStringLiteral("seconds")));
+    limits->addRow(PlainLabel(QStringLiteral("End a clip after at most")), LimitRow(maxSeconds_, QStringLiteral("seconds")));
+    auto* clips = new QVBoxLayout(clipsGroup);
+    clips->addWidget(clipsEnabled_);
+    clips->addWidget(clipLimits_);
+    clips->addWidget(PlainLabel(QStringLiteral("Clips are AVI videos in the video folder, named like recorded videos.")));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(alarmsGroup_);
     layout->addWidget(storageGroup);
+    layout->addWidget(clipsGroup);
     layout->addStretch();
 
     connect(ignoreLightChange_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
+    connect(clipsEnabled_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
     connect(watchScene_, &QPushButton::clicked, this, &MoreSettingsPage::watchSceneRequested);
     Show(ExtraOptions{});
 }
@@ -117,6 +136,11 @@ void MoreSettingsPage::Show(const ExtraOptions& extras)
     command_->setText(a.Command);
     maxMegabytes_->setValue(extras.Storage.MaxMegabytes);
     maxDays_->setValue(extras.Storage.MaxDays);
+    const ClipOptions& c = extras.Clips;
+    clipsEnabled_->setChecked(c.Enabled);
+    preSeconds_->setValue(c.PreSeconds);
+    postSeconds_->setValue(c.PostSeconds);
+    maxSeconds_->setValue(c.MaxSeconds);
     updateEnabling();
 }
 
@@ -130,6 +154,11 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
     a.Command = command_->text().trimmed();
     extras.Storage.MaxMegabytes = maxMegabytes_->value();
     extras.Storage.MaxDays = maxDays_->value();
+    ClipOptions& c = extras.Clips;
+    c.Enabled = clipsEnabled_->isChecked();
+    c.PreSeconds = preSeconds_->value();
+    c.PostSeconds = postSeconds_->value();
+    c.MaxSeconds = maxSeconds_->value();
 }
 
 void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints)
@@ -146,4 +175,5 @@ void MoreSettingsPage::updateEnabling()
     const bool light = ignoreLightChange_->isChecked();
     lightChangePercent_->setEnabled(light);
     lightChangeLabel_->setEnabled(light);
+    clipLimits_->setEnabled(clipsEnabled_->isChecked());
 }

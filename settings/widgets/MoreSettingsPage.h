@@ -43,4 +43,9 @@ private:
     QLineEdit* command_;
     QSpinBox* maxMegabytes_;
     QSpinBox* maxDays_;
+    QCheckBox* clipsEnabled_;
+    QWidget* clipLimits_; // the clip's lengths, usable only while clips are on
+    QSpinBox* preSeconds_;
+    QSpinBox* postSeconds_;
+    QSpinBox* maxSeconds_;
 };

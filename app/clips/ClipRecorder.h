@@ -1,0 +1,91 @@
+#pragma once
+// A video clip of each motion alarm. While auto-capturing with the motion trigger and clips on,
+// every frame is kept as a JPEG picture for the last PreSeconds; an armed alarm begins a clip with
+// those pictures and goes on with the live ones until PostSeconds after the last motion seen, at
+// most MaxSeconds. Motion seen while disarmed lengthens the clip; it never begins another.
+//
+// Threads: Start and Stop run on the GUI thread while no frame is being handled (before the run
+// accepts frames, after its stream has ended). AddFrame and NoteMotion run on the frame thread and
+// never wait: they hand a copy of the frame, or the motion, to the clip writer's thread through a
+// bounded queue. When that thread falls behind (a disk slower than the camera), frames are
+// dropped and the first drop of a clip is logged. The writer thread logs each clip and reports
+// its file through the saved callback.
+#include "app/clips/HandOffQueue.h"
+#include "app/clips/PreAlarmBuffer.h"
+#include "capture/CaptureTypes.h"
+#include "capture/FrameDecoder.h"
+#include "settings/ExtraOptions.h"
+#include "settings/OptionsValues.h"
+
+#include <QImage>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+class ClipRecorder {
+public:
+    struct Limits {
+        std::size_t queueFrames = 32;                   // frames waiting for the writer thread
+        std::size_t queueBytes = std::size_t(48) << 20; // ... and their bytes
+        std::size_t bufferBytes = PreAlarmBuffer::DefaultByteLimit;
+    };
+    using SavedFn = std::function<void(const QString& file)>;
+
+    ClipRecorder();
+    explicit ClipRecorder(Limits limits);
+    // Finishes a clip being written, without reporting it.
+    ~ClipRecorder();
+    ClipRecorder(const ClipRecorder&) = delete;
+    ClipRecorder& operator=(const ClipRecorder&) = delete;
+
+    // GUI thread, at the start of a run: takes the run's settings (the clip settings, the video
+    // folder and naming, the frame rate) and the stream's format. Does nothing unless clips are on
+    // and the trigger is motion.
+    void Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved);
+    // GUI thread, once no frame comes any more: the clip being written is finished as a playable
+    // file and reported; the writer thread ends.
+    void Stop();
+    // Clips are being kept for this run.
+    bool Active() const { return active_; }
+
+    // Frame thread: every frame of the run.
+    void AddFrame(const VIDEOHDR& header);
+    // Frame thread: a motion sample that saw motion; armedAlarm when it raised an alarm.
+    void NoteMotion(std::uint32_t timeMs, bool armedAlarm);
+
+private:
+    struct Item;
+    struct Writing;
+
+    // Writer thread.
+    void Run();
+    void HandleFrame(Item& item);
+    void HandleMotion(std::uint32_t timeMs, bool armedAlarm);
+    void BeginClip(std::uint32_t alarmMs);
+    void WriteToClip(const ClipFrame& frame);
+    void NoteDrop();
+    void EndClip();
+    void FailClip();
+
+    const Limits limits_;
+    HandOffQueue<Item> queue_;
+    std::thread thread_;
+    bool active_ = false;
+    bool dropNoted_ = false; // frame thread: the last frame was dropped and the writer told so
+
+    // The run's settings; written by Start before the run accepts frames.
+    ClipOptions clips_;
+    OptionsValues options_{};
+    FrameFormat format_;
+    bool compressed_ = false;
+    SavedFn saved_;
+
+    // Writer thread only.
+    FrameDecoder decoder_; // raw frames become JPEG pictures once, here
+    QImage picture_;
+    std::unique_ptr<PreAlarmBuffer> buffer_;
+    std::unique_ptr<Writing> writing_;
+};

@@ -1,0 +1,138 @@
+#include "app/clips/ClipWriter.h"
+
+#include <QFile>
+#include <gst/app/gstappsrc.h>
+
+namespace {
+// GStreamer may hold this much of the clip before Write waits for the disk.
+constexpr guint64 PendingBytesLimit = 8u << 20;
+// How often a waiting Write looks at the bus for an error.
+constexpr GstClockTime PendingPoll = 20 * GST_MSECOND;
+// The muxer rewrites the file's header and index at the end; a stuck disk ends the wait.
+constexpr GstClockTime FinishLimit = 30 * GST_SECOND;
+
+void FreeByteArray(gpointer data) { delete static_cast<QByteArray*>(data); }
+
+QString ErrorText(GstMessage* message)
+{
+    GError* raw = nullptr;
+    gst_message_parse_error(message, &raw, nullptr);
+    GErrorPtr err(raw);
+    return err ? QString::fromUtf8(err->message) : QStringLiteral("write error");
+}
+} // namespace
+
+ClipWriter::~ClipWriter() { Abandon(); }
+
+bool ClipWriter::Open(const QString& path, QSize size, int fps)
+{
+    path_ = path;
+    GError* raw = nullptr;
+    const QByteArray description = QStringLiteral("appsrc name=src format=time ! videorate ! image/jpeg,framerate=%1/1"
+                                                  " ! avimux ! filesink name=sink sync=false")
+                                       .arg(fps)
+                                       .toUtf8();
+    GstElement* pipeline = gst_parse_launch(description.constData(), &raw);
+    GErrorPtr parseError(raw);
+    if (!pipeline || parseError) {
+        if (pipeline)
+            gst_object_unref(pipeline);
+        error_ = parseError ? QString::fromUtf8(parseError->message) : QStringLiteral("no pipeline");
+        return false;
+    }
+    pipeline_.reset(pipeline);
+    source_.reset(gst_bin_get_by_name(GST_BIN(pipeline), "src"));
+    GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline), "sink"));
+    g_object_set(sink.get(), "location", QFile::encodeName(path).constData(), nullptr);
+    GstCapsPtr caps(gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT,
+                                        size.height(), "framerate", GST_TYPE_FRACTION, 0, 1, nullptr));
+    gst_app_src_set_caps(GST_APP_SRC(source_.get()), caps.get());
+    bus_.reset(gst_element_get_bus(pipeline));
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        if (!TakeError(0))
+            error_ = QStringLiteral("the clip's pipeline did not start");
+        Abandon();
+        return false;
+    }
+    return true;
+}
+
+bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
+{
+    if (!pipeline_)
+        return false;
+    auto* appsrc = GST_APP_SRC(source_.get());
+    while (gst_app_src_get_current_level_bytes(appsrc) > PendingBytesLimit) {
+        if (TakeError(PendingPoll)) {
+            Abandon();
+            return false;
+        }
+    }
+    if (TakeError(0)) {
+        Abandon();
+        return false;
+    }
+    // The buffer shares the picture's bytes; the last owner frees them on whichever thread.
+    auto* owned = new QByteArray(jpeg);
+    GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, const_cast<char*>(owned->constData()),
+                                                    gsize(owned->size()), 0, gsize(owned->size()), owned, FreeByteArray);
+    // Times must rise for the muxer; two pictures of one millisecond are kept a nanosecond apart.
+    std::uint64_t pts = std::uint64_t(sinceStartMs) * GST_MSECOND;
+    if (wrote_ && pts <= lastPts_)
+        pts = lastPts_ + 1;
+    lastPts_ = pts;
+    wrote_ = true;
+    GST_BUFFER_PTS(buffer) = pts;
+    if (gst_app_src_push_buffer(appsrc, buffer) != GST_FLOW_OK) {
+        if (!TakeError(0))
+            error_ = QStringLiteral("the clip's pipeline refused a picture");
+        Abandon();
+        return false;
+    }
+    return true;
+}
+
+bool ClipWriter::Finish()
+{
+    if (!pipeline_)
+        return false;
+    gst_app_src_end_of_stream(GST_APP_SRC(source_.get()));
+    GstMessagePtr message(gst_bus_timed_pop_filtered(bus_.get(), FinishLimit,
+                                                     GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    bool finished = false;
+    if (!message) {
+        error_ = QStringLiteral("the clip was not finished in time");
+    } else if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
+        error_ = ErrorText(message.get());
+    } else {
+        finished = true;
+    }
+    if (!finished) {
+        Abandon();
+        return false;
+    }
+    // Stopping the pipeline closes the file; it stays where it is for the caller to rename.
+    source_.reset();
+    bus_.reset();
+    pipeline_.reset();
+    return true;
+}
+
+bool ClipWriter::TakeError(GstClockTime wait)
+{
+    GstMessagePtr message(gst_bus_timed_pop_filtered(bus_.get(), wait, GST_MESSAGE_ERROR));
+    if (!message)
+        return false;
+    error_ = ErrorText(message.get());
+    return true;
+}
+
+void ClipWriter::Abandon()
+{
+    if (!pipeline_)
+        return;
+    source_.reset();
+    bus_.reset();
+    pipeline_.reset();
+    QFile::remove(path_);
+}

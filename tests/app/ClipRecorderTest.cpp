@@ -1,0 +1,178 @@
+// Motion clips apart from the engine, on real GStreamer: the pre-alarm buffer's bounds, frames
+// dropped by a writer that cannot keep up, and a disk that fills up during a clip.
+#include "app/clips/ClipRecorder.h"
+#include "imaging/JpegWriter.h"
+
+#include "support/TestSupport.h"
+#include "support/VideoProbe.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <functional>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PreAlarmBufferTest, TheOldestPicturesGoFirstWhenTimeOrBytesRunOut)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t spanMs;
+        std::size_t byteLimit;
+        std::vector<std::uint32_t> kept; // capture times left after frames at 0, 250, ..., 2000 ms
+    };
+    const Case cases[] = {
+        {"a second of pictures", 1000, 1 << 20, {1000, 1250, 1500, 1750, 2000}},
+        {"three pictures' bytes", 10000, 3 * 100, {1500, 1750, 2000}},
+        {"a picture larger than the bound", 10000, 99, {}},
+        {"no seconds before the alarm", 0, 1 << 20, {}},
+    };
+    for (const Case& c : cases) {
+        PreAlarmBuffer buffer(c.spanMs, c.byteLimit);
+        for (std::uint32_t t = 0; t <= 2000; t += 250) {
+            buffer.Push({QByteArray(100, char(t / 250)), t});
+            EXPECT_LE(buffer.Bytes(), c.byteLimit) << c.what;
+        }
+        EXPECT_EQ(buffer.Frames(), c.kept.size()) << c.what;
+        std::vector<std::uint32_t> times;
+        for (const ClipFrame& f : buffer.TakeAll())
+            times.push_back(f.timeMs);
+        EXPECT_EQ(times, c.kept) << c.what;
+        EXPECT_EQ(buffer.Bytes(), 0u);
+        EXPECT_EQ(buffer.Frames(), 0u);
+    }
+}
+
+class ClipRecorderTest : public ::testing::Test {
+protected:
+    static constexpr int Width = 320;
+    static constexpr int Height = 240;
+
+    ClipRecorderTest()
+    {
+        gst_init(nullptr, nullptr);
+        SetProgramLog(&log);
+        options = DefaultOptions();
+        options.VideoDir = program.dir() + "videos/";
+        QDir().mkpath(options.VideoDir.str());
+        options.VidNaming = NamingIncrementing;
+        options.FrameRate = 15;
+        options.Trigger = TriggerMotion;
+        clips.Enabled = true;
+        clips.PreSeconds = 1;
+        clips.PostSeconds = 1;
+    }
+    ~ClipRecorderTest() override { SetProgramLog(nullptr); }
+
+    static FrameFormat Format(std::uint32_t compression)
+    {
+        FrameFormat format;
+        format.bmiHeader.biWidth = Width;
+        format.bmiHeader.biHeight = Height;
+        format.bmiHeader.biBitCount = 16;
+        format.bmiHeader.biCompression = compression;
+        return format;
+    }
+    void Start(ClipRecorder& recorder, std::uint32_t compression)
+    {
+        recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; });
+    }
+    // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
+    // motion, until stop() or `frames` frames; returns the time after the last.
+    static std::uint32_t Feed(ClipRecorder& recorder, std::vector<std::uint8_t>& bytes, std::uint32_t from, int frames,
+                              const std::function<bool()>& stop = [] { return false; })
+    {
+        std::uint32_t t = from;
+        for (int i = 0; i < frames && !stop(); ++i, t += 66) {
+            VIDEOHDR header;
+            header.lpData = bytes.data();
+            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(bytes.size());
+            header.dwTimeCaptured = t;
+            recorder.AddFrame(header);
+            recorder.NoteMotion(t, i == 0);
+        }
+        return t;
+    }
+    QStringList Videos(QDir::Filters filter = QDir::Files) const
+    {
+        return QDir(options.VideoDir.str()).entryList(filter | QDir::NoDotAndDotDot);
+    }
+
+    ScratchProgram program;
+    RecordingEventLog log;
+    OptionsValues options;
+    ClipOptions clips;
+    QStringList saved; // the writer thread reports while the test thread waits in Stop
+};
+
+TEST_F(ClipRecorderTest, AWriterThatCannotKeepUpDropsFramesAndSaysSoOncePerClip)
+{
+    // A queue of one frame: the writer thread turns each raw frame into a JPEG picture while the
+    // camera side hands the next ones over at once.
+    ClipRecorder recorder(ClipRecorder::Limits{1, std::size_t(64) << 20, PreAlarmBuffer::DefaultByteLimit});
+    Start(recorder, FOURCC_YUY2);
+    ASSERT_TRUE(recorder.Active());
+    std::vector<std::uint8_t> yuy2(std::size_t(Width) * Height * 2, 0x80);
+    std::uint32_t t = Feed(recorder, yuy2, 0, 200);
+    // Quiet frames past PostSeconds end the first clip; the second alarm begins another.
+    const auto firstSaved = [&] { return log.messages().filter("Motion clip saved as: ").size() == 1; };
+    ASSERT_TRUE(WaitFor([&] {
+        VIDEOHDR header{yuy2.data(), std::uint32_t(yuy2.size()), std::uint32_t(yuy2.size()), t += 66, 0, 0};
+        recorder.AddFrame(header);
+        return firstSaved();
+    }, 60000)) << log.messages().join("\n").toStdString();
+    Feed(recorder, yuy2, t, 200);
+    recorder.Stop();
+
+    const QStringList lines = log.messages();
+    ASSERT_EQ(lines.filter("Motion clip saved as: ").size(), 2) << lines.join("\n").toStdString();
+    EXPECT_EQ(lines.filter("Motion clip drops frames").size(), 2) << lines.join("\n").toStdString();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(Videos(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file is left";
+    for (const QString& file : saved)
+        EXPECT_TRUE(Videos().contains(QFileInfo(file).fileName())) << file.toStdString();
+    for (const QString& file : saved)
+        EXPECT_TRUE(ProbeVideo(file).ok) << file.toStdString();
+}
+
+TEST_F(ClipRecorderTest, ADiskThatFillsUpDuringAClipLeavesNoClipBehind)
+{
+    const QString mountPoint = program.dir() + "small";
+    QDir().mkpath(mountPoint);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", mountPoint}) != 0)
+        GTEST_SKIP() << "a small file system cannot be mounted here";
+    struct Unmount {
+        QString at;
+        ~Unmount() { QProcess::execute("umount", {at}); }
+    } unmount{mountPoint};
+    options.VideoDir = mountPoint + '/';
+
+    // Noise hardly compresses: a few dozen pictures fill the megabyte.
+    QImage noise(Width, Height, QImage::Format_RGB32);
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x)
+            noise.setPixel(x, y, QRandomGenerator::global()->generate());
+    JpegWriter writer;
+    writer.SetQuality(100);
+    const QByteArray jpeg = writer.Compress(noise);
+    ASSERT_GT(jpeg.size(), 50000);
+    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+
+    ClipRecorder recorder;
+    Start(recorder, FOURCC_MJPG);
+    const auto failed = [&] { return log.messages().filter("Motion clip could not be written").size() > 0; };
+    Feed(recorder, bytes, 0, 1000000, [&] {
+        QThread::msleep(2);
+        return failed();
+    });
+    recorder.Stop();
+    EXPECT_TRUE(failed()) << log.messages().join("\n").toStdString();
+    EXPECT_TRUE(log.messages().filter("Motion clip saved as: ").isEmpty());
+    EXPECT_TRUE(saved.isEmpty());
+    EXPECT_EQ(Videos(QDir::Files | QDir::Hidden), QStringList()) << "neither a clip nor its temporary file";
+}
+} // namespace

@@ -1,0 +1,12 @@
+#pragma once
+// What ffprobe, a player's demuxer, reads from a video file.
+#include <QString>
+#include <vector>
+
+struct ProbedVideo {
+    bool ok = false;              // ffprobe read the file and found a video stream
+    double durationSeconds = 0;   // the container's duration
+    std::vector<double> frameTimes; // presentation time of every video frame, in seconds
+};
+
+ProbedVideo ProbeVideo(const QString& file);
