@@ -8,12 +8,17 @@
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"
+#include "support/VideoProbe.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <atomic>
+#include <chrono>
+#include <functional>
 
 namespace {
 
@@ -183,5 +188,122 @@ TEST_F(DeviceAlarmSettingsTest, ALampSwitchedOnOrOffIsIgnoredOnlyWhenAsked)
 
     ActiveExtras.Alarms.IgnoreLightChange = false;
     RunUntil(lamp, [&] { return log.contains("Motion detected"); });
+}
+
+// Motion clips of real runs: the clip holds the seconds around the motion at real speed, and a run
+// that ends in the middle of a clip leaves it playable.
+class DeviceClipsTest : public TestDeviceEngineTest {
+protected:
+    DeviceClipsTest()
+    {
+        ActiveExtras = ExtraOptions{};
+        ActiveExtras.Clips.Enabled = true;
+        ActiveExtras.Clips.PreSeconds = 2;
+        ActiveExtras.Clips.PostSeconds = 2;
+        ActiveOptions.VideoDir = program.dir() + "videos/";
+        QDir().mkpath(ActiveOptions.VideoDir.str());
+        ActiveOptions.CapPic = false;
+        ActiveOptions.Trigger = TriggerMotion;
+        Watch(*engine);
+        cap.SetOnStatus([this](TVideoCap&) { engine->Video1StatusChanged(); });
+    }
+    ~DeviceClipsTest() override { ActiveExtras = ExtraOptions{}; }
+
+    void Watch(AutoCaptureEngine& e)
+    {
+        QObject::connect(&e, &AutoCaptureEngine::fileSaved, &e, [this](const QString& file) { reported << file; },
+                         Qt::QueuedConnection);
+    }
+    QStringList Clips() const { return log.messages().filter("Motion clip saved as: "); }
+    QString ClipFile(const QString& line) const { return line.mid(QString("Motion clip saved as: ").size()); }
+    // Every file in the video folder, the hidden ones too.
+    QStringList VideoFolder() const
+    {
+        return QDir(ActiveOptions.VideoDir.str()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QStringList reported; // fileSaved
+};
+
+TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMotionAtRealSpeed)
+{
+    // A still room in which a box moves from 4 s to 5.5 s, played in a loop of 10 s.
+    const QString clip = program.dir() + "box.avi";
+    ASSERT_EQ(QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=0x404040:s=320x240:r=15:d=10",
+                                           "-f", "lavfi", "-i", "color=c=white:s=60x60:r=15:d=10", "-filter_complex",
+                                           "[0][1]overlay=x='if(between(t,4,5.5),20+(t-4)*120,20)':y=90", "-c:v", "mjpeg",
+                                           "-q:v", "3", clip}),
+              0);
+    qputenv("TARVO_TEST_SOURCE", QFile::encodeName(clip));
+    const auto unset = qScopeGuard([] { qunsetenv("TARVO_TEST_SOURCE"); });
+    GstCaptureBackend backend;
+    TVideoCap room(nullptr, &backend);
+    AutoCaptureEngine roomEngine(room, menus.actions, host);
+    Watch(roomEngine);
+    room.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) { roomEngine.Video1VideoStream(s, h); });
+    room.SetDriverName(TestPatternDeviceName);
+    room.SetDriverOpen(true);
+    ASSERT_TRUE(room.DriverOpen());
+    // Every motion sample is an alarm, so the log shows the first and the last motion.
+    ActiveOptions.RearmEnabled = false;
+
+    roomEngine.StartAutoCap();
+    ASSERT_TRUE(WaitFor([&] { return Clips().size() == 1; }, 90000)) << log.messages().join("\n").toStdString();
+    roomEngine.StopAutoCap();
+
+    std::vector<std::chrono::steady_clock::time_point> motion;
+    for (const RecordingEventLog::Line& line : log.lines()) {
+        if (line.msg.startsWith("Motion clip saved as: "))
+            break;
+        if (line.msg == "Motion detected")
+            motion.push_back(line.at);
+    }
+    ASSERT_FALSE(motion.empty());
+    const double motionSeconds = std::chrono::duration<double>(motion.back() - motion.front()).count();
+    const ProbedVideo video = ProbeVideo(ClipFile(Clips().first()));
+    ASSERT_TRUE(video.ok);
+    EXPECT_NEAR(video.durationSeconds, 2 + motionSeconds + 2, 1.0) << "motion for " << motionSeconds << " s";
+    const double step = 1.0 / ActiveOptions.FrameRate;
+    for (std::size_t i = 1; i < video.frameTimes.size(); ++i)
+        ASSERT_NEAR(video.frameTimes[i] - video.frameTimes[i - 1], step, 0.002) << "frame " << i;
+    ASSERT_TRUE(WaitFor([&] { return reported.size() == 1; }));
+    EXPECT_EQ(reported.first(), ClipFile(Clips().first()));
+    EXPECT_EQ(VideoFolder(), QStringList{QFileInfo(reported.first()).fileName()}) << "no temporary file is left";
+}
+
+TEST_F(DeviceClipsTest, ARunEndedDuringAClipLeavesItPlayable)
+{
+    // The ball never stops, so each clip runs until its run ends.
+    struct Case {
+        const char* how;
+        std::function<void()> end;
+    };
+    const Case cases[] = {
+        {"stop", [&] { engine->Startautocapturing1Click(); }},
+        {"exit", [&] { engine->StopForExit(); }},
+        {"lost camera", [&] {
+             cap.SimulateDeviceLost();
+             EXPECT_TRUE(WaitFor([&] { return engine->Reconnecting(); }, 20000));
+         }},
+    };
+    for (const Case& c : cases) {
+        log.clear();
+        engine->StartAutoCap();
+        ASSERT_TRUE(engine->AutoCapturing()) << c.how;
+        // The clip's temporary file grows while the clip is written.
+        ASSERT_TRUE(WaitFor([&] {
+            const QStringList temp = VideoFolder().filter(".part");
+            return !temp.isEmpty() && QFileInfo(ActiveOptions.VideoDir.str() + temp.first()).size() > 100000;
+        }, 90000)) << c.how << log.messages().join("\n").toStdString();
+        c.end();
+        ASSERT_EQ(Clips().size(), 1) << c.how << log.messages().join("\n").toStdString();
+        const ProbedVideo video = ProbeVideo(ClipFile(Clips().first()));
+        EXPECT_TRUE(video.ok) << c.how;
+        EXPECT_GT(video.durationSeconds, 0.5) << c.how;
+        EXPECT_TRUE(VideoFolder().filter(".part").isEmpty()) << c.how;
+        if (engine->AutoCapturing())
+            engine->StopAutoCap();
+    }
+    EXPECT_TRUE(WaitFor([&] { return reported.size() == 3; }));
 }
 } // namespace

@@ -31,6 +31,7 @@ TEST_F(ExtraOptionsTest, SavedValuesLoadBackFromAPrivateFile)
     ExtraOptions extras;
     extras.Alarms = {25, true, 75, true, R"(notify "a b" %f)"};
     extras.Storage = {20000, 30};
+    extras.Clips = {true, 0, 300, 3600, true};
     SaveExtras(extras, "Cam");
     EXPECT_EQ(LoadExtras("Cam"), extras);
     struct stat st {};
@@ -65,6 +66,10 @@ TEST_F(ExtraOptionsTest, HandEditedFilesAreReadSafely)
     EXPECT_EQ(LoadExtras("Hand").Storage, (StorageOptions{0, 36500}));
     WriteIni("Hand", "[Storage]\nMaxMegabytes=99999999999\nMaxDays=7\n");
     EXPECT_EQ(LoadExtras("Hand").Storage, (StorageOptions{10000000, 7}));
+    WriteIni("Hand", "[Clips]\nEnabled=1\nPreSeconds=31\nPostSeconds=0\nMaxSeconds=4\nAudio=yes\n");
+    EXPECT_EQ(LoadExtras("Hand").Clips, (ClipOptions{true, 30, 1, 5, false}));
+    WriteIni("Hand", "[Clips]\nPreSeconds=-1\nPostSeconds=301\nMaxSeconds=3601\n");
+    EXPECT_EQ(LoadExtras("Hand").Clips, (ClipOptions{false, 0, 300, 3600, false}));
     EXPECT_TRUE(log.messages().isEmpty());
     EXPECT_EQ(LoadExtras("Missing"), ExtraOptions{});
 }

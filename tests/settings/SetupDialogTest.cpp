@@ -313,8 +313,13 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     auto* percent = dialog.findChild<QSpinBox*>("LightChangePercent");
     auto* megabytes = dialog.findChild<QSpinBox*>("MaxMegabytes");
     auto* days = dialog.findChild<QSpinBox*>("MaxDays");
-    ASSERT_TRUE(points && command && light && percent && megabytes && days);
+    auto* clips = dialog.findChild<QCheckBox*>("ClipsEnabled");
+    auto* pre = dialog.findChild<QSpinBox*>("PreSeconds");
+    auto* post = dialog.findChild<QSpinBox*>("PostSeconds");
+    auto* longest = dialog.findChild<QSpinBox*>("MaxSeconds");
+    ASSERT_TRUE(points && command && light && percent && megabytes && days && clips && pre && post && longest);
     EXPECT_FALSE(percent->isEnabled()) << "the share belongs to the light rule";
+    EXPECT_FALSE(pre->isEnabled() || post->isEnabled() || longest->isEnabled()) << "the lengths belong to clips";
     box.setText("garden");
     dialog.show();
     points->setValue(40);
@@ -323,6 +328,11 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     command->setText("  hook %f  ");
     megabytes->setValue(2500);
     days->setValue(14);
+    clips->setChecked(true);
+    EXPECT_TRUE(pre->isEnabled() && post->isEnabled() && longest->isEnabled());
+    pre->setValue(0);
+    post->setValue(300);
+    longest->setValue(3600);
     dialog.Button1Click();
     const AlarmOptions saved = LoadExtras("garden").Alarms;
     EXPECT_EQ(saved.MinChangedPoints, 40);
@@ -331,15 +341,21 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     EXPECT_EQ(ActiveExtras.Alarms, saved);
     EXPECT_EQ(LoadExtras("garden").Storage, (StorageOptions{2500, 14}));
     EXPECT_EQ(ActiveExtras.Storage, (StorageOptions{2500, 14}));
+    EXPECT_EQ(LoadExtras("garden").Clips, (ClipOptions{true, 0, 300, 3600, false}));
+    EXPECT_EQ(ActiveExtras.Clips, LoadExtras("garden").Clips);
 
     dialog.show();
     dialog.Button10Click();
     EXPECT_EQ(points->value(), 1) << "the defaults are shown";
     EXPECT_EQ(megabytes->value(), 0);
+    EXPECT_FALSE(clips->isChecked());
+    EXPECT_FALSE(pre->isEnabled());
     dialog.Button4Click();
     EXPECT_EQ(points->value(), 40) << "the active settings are shown again";
     EXPECT_EQ(megabytes->value(), 2500);
     EXPECT_EQ(days->value(), 14);
+    EXPECT_TRUE(clips->isChecked() && pre->isEnabled());
+    EXPECT_EQ(pre->value(), 0);
     EXPECT_EQ(LoadExtras("garden").Alarms, saved);
 }
 

@@ -18,7 +18,7 @@
 void RecordingEventLog::WriteLog(const QString& msg, bool toFile, const QString& sender)
 {
     std::lock_guard lock(mutex_);
-    lines_.push_back({msg, toFile, sender});
+    lines_.push_back({msg, toFile, sender, std::chrono::steady_clock::now()});
 }
 
 std::vector<RecordingEventLog::Line> RecordingEventLog::lines() const

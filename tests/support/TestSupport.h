@@ -21,6 +21,7 @@ public:
         QString msg;
         bool toFile;
         QString sender;
+        std::chrono::steady_clock::time_point at; // when it was logged
     };
     void WriteLog(const QString& msg, bool toFile, const QString& sender) override;
     std::vector<Line> lines() const;
