@@ -1,12 +1,16 @@
 // Prepares a program folder and per-user store for an unattended run: the "Default" profile with
-// the given fields changed from their defaults, made the current profile, plus any per-user values.
-// Usage: bench_profile <program-dir> <store-file> [Field=value ...] [store:Name=value ...]
+// the given fields changed from their defaults, made the current profile, plus any per-user values
+// and settings kept beside the record ("ini:Group/Key=value").
+// Usage: bench_profile <program-dir> <store-file> [Field=value ...] [store:Name=value ...] [ini:Group/Key=value ...]
+#include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
+#include "settings/SecretStore.h"
 #include "settings/Profiles.h"
 
 #include <QDir>
+#include <QSettings>
 
 #include <cstdio>
 #include <map>
@@ -37,6 +41,7 @@ const std::map<QString, FieldRef>& Fields()
         {"RearmMin", &OptionsValues::RearmMin},           {"RearmSec", &OptionsValues::RearmSec},
         {"LPicNaming", &OptionsValues::LPicNaming},       {"WPicNaming", &OptionsValues::WPicNaming},
         {"TmpUpload", &OptionsValues::TmpUpload},         {"CaptionLocal", &OptionsValues::CaptionLocal},
+        {"VideoDir", &OptionsValues::VideoDir},           {"VidNaming", &OptionsValues::VidNaming},
     };
     return fields;
 }
@@ -71,8 +76,13 @@ int main(int argc, char** argv)
     QDir().mkpath(ProfileFolder());
     PerUserStore store(QString::fromLocal8Bit(argv[2]));
     SetProgramStore(&store);
+    // An unattended run keeps no password, and this tool runs no event loop for the desktop's
+    // secret store to answer in.
+    NoSecretStore noSecrets;
+    SetProgramSecretStore(&noSecrets);
 
     OptionsValues options = DefaultOptions();
+    QStringList extras;
     for (int i = 3; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         const qsizetype eq = arg.indexOf('=');
@@ -83,6 +93,8 @@ int main(int argc, char** argv)
         const QString name = arg.left(eq), value = arg.mid(eq + 1);
         if (name.startsWith("store:"))
             store.WriteString(name.mid(6), value);
+        else if (name.startsWith("ini:"))
+            extras << arg.mid(4);
         else if (!SetField(options, name, value)) {
             std::fprintf(stderr, "unknown field or bad number: %s\n", argv[i]);
             return 2;
@@ -94,7 +106,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "profile not saved: %s\n", e.what());
         return 1;
     }
+    if (!extras.isEmpty()) {
+        QSettings ini(ExtrasPath(DefaultProfileName), QSettings::IniFormat);
+        for (const QString& extra : extras)
+            ini.setValue(extra.section('=', 0, 0), extra.section('=', 1));
+    }
     store.WriteString("CurrentProfile", DefaultProfileName);
+    SetProgramSecretStore(nullptr);
     SetProgramStore(nullptr);
     return 0;
 }

@@ -57,6 +57,7 @@ class Run:
         self.home = os.path.join(self.tmp, "home") + "/"
         self.config = os.path.join(self.tmp, "config")
         os.makedirs(self.home + "Pictures")
+        os.makedirs(self.home + "Videos")
         os.makedirs(os.path.join(self.config, "Tarvo"))
         for asset in ("alarm.wav", "click.wav", "offline.jpg", "example.bmp"):
             src = os.path.join(os.path.dirname(self.tarvo), asset)
