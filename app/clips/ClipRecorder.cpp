@@ -44,7 +44,8 @@ ClipRecorder::ClipRecorder(Limits limits) : limits_(limits), queue_(limits.queue
 
 ClipRecorder::~ClipRecorder()
 {
-    saved_ = nullptr;
+    // The callback's owner may be going away already.
+    report_ = false;
     Stop();
 }
 
@@ -59,6 +60,9 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     format_ = format;
     compressed_ = format.bmiHeader.biCompression == FOURCC_MJPG;
     saved_ = std::move(saved);
+    // The clip writer has no sound track; a profile that asks for sound is told once per run.
+    if (clips.Audio)
+        Log("Motion clips are recorded without sound");
     buffer_ = std::make_unique<PreAlarmBuffer>(std::uint32_t(clips.PreSeconds) * 1000, limits_.bufferBytes);
     dropNoted_ = false;
     queue_.Reopen();
@@ -199,7 +203,7 @@ void ClipRecorder::EndClip()
         return;
     }
     Log("Motion clip saved as: " + file);
-    if (saved_)
+    if (saved_ && report_.load())
         saved_(file);
 }
 

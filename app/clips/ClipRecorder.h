@@ -19,6 +19,7 @@
 
 #include <QImage>
 #include <QString>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -82,6 +83,7 @@ private:
     FrameFormat format_;
     bool compressed_ = false;
     SavedFn saved_;
+    std::atomic<bool> report_{true}; // cleared when the recorder is destroyed
 
     // Writer thread only.
     FrameDecoder decoder_; // raw frames become JPEG pictures once, here
