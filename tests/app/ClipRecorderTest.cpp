@@ -109,6 +109,63 @@ protected:
     QStringList saved; // the writer thread reports while the test thread waits in Stop
 };
 
+TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLongest)
+{
+    struct Mark {
+        std::uint32_t timeMs;
+        bool armed;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Mark> marks;
+        std::vector<double> seconds; // the clips' lengths
+    };
+    // One second before, one after the last motion, five at most; frames 66 ms apart for 12 s.
+    const auto motion = [](std::uint32_t from, std::uint32_t to) {
+        std::vector<Mark> marks;
+        for (std::uint32_t t = from; t <= to; t += 200)
+            marks.push_back({t, false});
+        return marks;
+    };
+    const auto join = [](std::vector<Mark> a, const std::vector<Mark>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const Case cases[] = {
+        {"disarmed motion lengthens the clip and begins none",
+         join(join({{1000, false}, {3000, true}}, motion(3200, 5000)), {{9000, false}}), {4.0}},
+        {"a clip ends at its longest", join({{3000, true}}, motion(3200, 11000)), {5.0}},
+        {"an armed alarm after the clip begins another", join(join({{2000, true}}, motion(2200, 2200)), {{8000, true}}),
+         {2.2, 2.0}},
+    };
+    clips.MaxSeconds = 5;
+    // Small JPEG pictures that the writer thread hands on as they are.
+    QImage grey(Width, Height, QImage::Format_RGB32);
+    grey.fill(Qt::gray);
+    const QByteArray jpeg = JpegWriter().Compress(grey);
+    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    for (const Case& c : cases) {
+        saved.clear();
+        ClipRecorder recorder;
+        Start(recorder, FOURCC_MJPG);
+        std::size_t next = 0;
+        for (std::uint32_t t = 0; t <= 12000; t += 66) {
+            VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+            recorder.AddFrame(header);
+            for (; next < c.marks.size() && c.marks[next].timeMs <= t; ++next)
+                recorder.NoteMotion(t, c.marks[next].armed);
+            QThread::msleep(1);
+        }
+        recorder.Stop();
+        ASSERT_EQ(std::size_t(saved.size()), c.seconds.size()) << c.what << log.messages().join("\n").toStdString();
+        for (std::size_t i = 0; i < c.seconds.size(); ++i) {
+            const ProbedVideo video = ProbeVideo(saved[qsizetype(i)]);
+            ASSERT_TRUE(video.ok) << c.what;
+            EXPECT_NEAR(video.durationSeconds, c.seconds[i], 0.25) << c.what << ", clip " << i;
+        }
+    }
+}
+
 TEST_F(ClipRecorderTest, AWriterThatCannotKeepUpDropsFramesAndSaysSoOncePerClip)
 {
     // A queue of one frame: the writer thread turns each raw frame into a JPEG picture while the
