@@ -50,7 +50,7 @@ public:
     // file and reported; the writer thread ends.
     void Stop();
     // Clips are being kept for this run.
-    bool Active() const { return active_; }
+    bool Active() const { return active_.load(); }
 
     // Frame thread: every frame of the run.
     void AddFrame(const VIDEOHDR& header);
@@ -74,8 +74,10 @@ private:
     const Limits limits_;
     HandOffQueue<Item> queue_;
     std::thread thread_;
-    bool active_ = false;
-    bool dropNoted_ = false; // frame thread: the last frame was dropped and the writer told so
+    // Read by the frame thread, which must see a stop even from a frame the capture side delivers
+    // late; atomic so that it needs no other ordering.
+    std::atomic<bool> active_{false};
+    std::atomic<bool> dropNoted_{false}; // the last frame was dropped and the writer told so
 
     // The run's settings; written by Start before the run accepts frames.
     ClipOptions clips_;

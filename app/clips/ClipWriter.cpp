@@ -1,5 +1,7 @@
 #include "app/clips/ClipWriter.h"
 
+#include "common/ThreadHandOver.h"
+
 #include <QFile>
 #include <gst/app/gstappsrc.h>
 
@@ -11,7 +13,12 @@ constexpr GstClockTime PendingPoll = 20 * GST_MSECOND;
 // The muxer rewrites the file's header and index at the end; a stuck disk ends the wait.
 constexpr GstClockTime FinishLimit = 30 * GST_SECOND;
 
-void FreeByteArray(gpointer data) { delete static_cast<QByteArray*>(data); }
+// GStreamer's thread frees the picture: what the writer thread did to it is handed over.
+void FreeByteArray(gpointer data)
+{
+    HandOverAcquire(data);
+    delete static_cast<QByteArray*>(data);
+}
 
 QString ErrorText(GstMessage* message)
 {
@@ -74,6 +81,7 @@ bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
     }
     // The buffer shares the picture's bytes; the last owner frees them on whichever thread.
     auto* owned = new QByteArray(jpeg);
+    HandOverRelease(owned);
     GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, const_cast<char*>(owned->constData()),
                                                     gsize(owned->size()), 0, gsize(owned->size()), owned, FreeByteArray);
     // Times must rise for the muxer; two pictures of one millisecond are kept a nanosecond apart.
