@@ -206,6 +206,10 @@ protected:
         ActiveOptions.Trigger = TriggerMotion;
         Watch(*engine);
         cap.SetOnStatus([this](TVideoCap&) { engine->Video1StatusChanged(); });
+        // The device's threads start after the settings above are made, as in a program that
+        // activates a profile before it connects the camera.
+        cap.SetDriverOpen(false);
+        cap.SetDriverOpen(true);
     }
     ~DeviceClipsTest() override { ActiveExtras = ExtraOptions{}; }
 
