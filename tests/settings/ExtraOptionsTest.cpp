@@ -31,6 +31,7 @@ TEST_F(ExtraOptionsTest, SavedValuesLoadBackFromAPrivateFile)
     ExtraOptions extras;
     extras.Alarms = {25, true, 75, true, R"(notify "a b" %f)"};
     extras.Storage = {20000, 30};
+    extras.LiveView = {true, "::", 9000, "me", "pbkdf2-sha256$100000$c2FsdA==$a2V5", 12, "/c.pem", "/k.pem"};
     SaveExtras(extras, "Cam");
     EXPECT_EQ(LoadExtras("Cam"), extras);
     struct stat st {};
@@ -65,6 +66,10 @@ TEST_F(ExtraOptionsTest, HandEditedFilesAreReadSafely)
     EXPECT_EQ(LoadExtras("Hand").Storage, (StorageOptions{0, 36500}));
     WriteIni("Hand", "[Storage]\nMaxMegabytes=99999999999\nMaxDays=7\n");
     EXPECT_EQ(LoadExtras("Hand").Storage, (StorageOptions{10000000, 7}));
+    WriteIni("Hand", "[LiveView]\nEnabled=true\nPort=0\nStreamFps=31\n");
+    EXPECT_EQ(LoadExtras("Hand").LiveView, (LiveViewOptions{true, "127.0.0.1", 1, "tarvo", "", 30, "", ""}));
+    WriteIni("Hand", "[LiveView]\nPort=70000\nStreamFps=0\nListen=0.0.0.0\n");
+    EXPECT_EQ(LoadExtras("Hand").LiveView, (LiveViewOptions{false, "0.0.0.0", 65535, "tarvo", "", 1, "", ""}));
     EXPECT_TRUE(log.messages().isEmpty());
     EXPECT_EQ(LoadExtras("Missing"), ExtraOptions{});
 }

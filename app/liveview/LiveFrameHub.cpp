@@ -1,0 +1,150 @@
+#include "app/liveview/LiveFrameHub.h"
+
+#include "capture/FrameDecoder.h"
+#include "imaging/Caption.h"
+
+#include <QImage>
+#include <exception>
+
+namespace {
+std::int64_t SteadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::size_t FrameBytes(const VIDEOHDR& header) { return header.dwBytesUsed ? header.dwBytesUsed : header.dwBufferLength; }
+} // namespace
+
+LiveFrameHub::~LiveFrameHub() { Stop(); }
+
+void LiveFrameHub::Start(const OptionsValues& options, int fps)
+{
+    Stop();
+    options_ = options;
+    writer_.SetQuality(options.PicQual);
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = false;
+        rawPending_ = false;
+        latest_ = Frame{};
+    }
+    intervalNs_ = 1000000000LL / std::max(fps, 1);
+    lastTakenNs_ = 0;
+    encoder_ = std::thread([this] { Encode(); });
+    active_ = true;
+}
+
+void LiveFrameHub::Stop()
+{
+    active_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    rawReady_.notify_all();
+    jpegReady_.notify_all();
+    if (encoder_.joinable())
+        encoder_.join();
+}
+
+void LiveFrameHub::SetPreviewFormat(const FrameFormat& format)
+{
+    std::lock_guard lock(mutex_);
+    previewFormat_ = format;
+    previewFormatKnown_ = format.width() > 0 && format.height() > 0;
+}
+
+void LiveFrameHub::Offer(const VIDEOHDR& header, const FrameFormat& format)
+{
+    if (!active_.load(std::memory_order_relaxed) || !header.lpData)
+        return;
+    // A quarter of the spacing is allowed as jitter, so a camera at exactly the stream's rate is not
+    // halved by frames that arrive a little early.
+    const std::int64_t now = SteadyNs();
+    const std::int64_t interval = intervalNs_.load(std::memory_order_relaxed);
+    if (now - lastTakenNs_.load(std::memory_order_relaxed) < interval - interval / 4)
+        return;
+    lastTakenNs_.store(now, std::memory_order_relaxed);
+    {
+        std::lock_guard lock(mutex_);
+        raw_.assign(header.lpData, header.lpData + FrameBytes(header));
+        rawFormat_ = format;
+        rawPending_ = true;
+    }
+    rawReady_.notify_one();
+}
+
+void LiveFrameHub::Offer(const VIDEOHDR& header)
+{
+    if (!active_.load(std::memory_order_relaxed))
+        return;
+    FrameFormat format;
+    {
+        std::lock_guard lock(mutex_);
+        if (!previewFormatKnown_)
+            return;
+        format = previewFormat_;
+    }
+    Offer(header, format);
+}
+
+LiveFrameHub::Frame LiveFrameHub::Latest() const
+{
+    std::lock_guard lock(mutex_);
+    return latest_;
+}
+
+LiveFrameHub::Frame LiveFrameHub::WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(mutex_);
+    jpegReady_.wait_for(lock, timeout, [&] { return stopping_ || latest_.seq > after; });
+    return latest_;
+}
+
+void LiveFrameHub::Encode()
+{
+    FrameDecoder decoder;
+    std::vector<std::uint8_t> raw;
+    FrameFormat format{};
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            rawReady_.wait(lock, [this] { return stopping_ || rawPending_; });
+            if (stopping_)
+                return;
+            raw.swap(raw_);
+            format = rawFormat_;
+            rawPending_ = false;
+        }
+        QByteArray jpeg;
+        // An MJPEG camera's picture is a JPEG already: it goes out as it came when nothing is drawn in.
+        if (format.bmiHeader.biCompression == FOURCC_MJPG && !options_.CaptionWebsite) {
+            jpeg = QByteArray(reinterpret_cast<const char*>(raw.data()), qsizetype(raw.size()));
+        } else {
+            QImage picture;
+            if (!decoder.Draw(format, raw.data(), raw.size(), picture))
+                continue; // a damaged frame is skipped; the next one follows soon
+            try {
+                if (options_.CaptionWebsite)
+                    DrawCaption(picture, options_);
+            } catch (const std::exception&) {
+                // A caption that cannot be drawn leaves the picture as it is.
+            }
+            jpeg = writer_.Compress(picture);
+        }
+        if (jpeg.isEmpty())
+            continue;
+        {
+            std::lock_guard lock(mutex_);
+            latest_.jpeg = std::make_shared<const QByteArray>(std::move(jpeg));
+            ++latest_.seq;
+        }
+        jpegReady_.notify_all();
+    }
+}
+
+LiveFrameHub& LiveFrames()
+{
+    static LiveFrameHub hub;
+    return hub;
+}
