@@ -4,7 +4,7 @@
 #include "common/Clock.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
-#include "publish/OwnFiles.h"
+#include "app/OwnFiles.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -5,6 +5,7 @@
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineInternals.h"
+#include "app/liveview/LiveFrameHub.h"
 #include "capture/VideoCap.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
@@ -32,6 +33,7 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
     // the frame state is not the handler's to use.
     if (recording_.load() || !running_.load() || stopPosted_.load())
         return;
+    LiveFrames().Offer(header, frame_->format);
 
     bool frameBitmapMade = false;
     bool frameUsable = false;
@@ -152,8 +154,6 @@ void AutoCaptureEngine::PostAlarmHooks(const QString& pictureFile)
     FrameState& f = *frame_;
     const QDateTime time = f.alarmTime;
     f.alarmTime = QDateTime();
-    if (!f.alarms.DesktopNotification && f.alarms.Command.isEmpty())
-        return;
     PostToGui([this, alarms = f.alarms, time, pictureFile] { alarmHooks_->Raise(alarms, time, pictureFile); });
 }
 

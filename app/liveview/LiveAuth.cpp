@@ -29,7 +29,7 @@ QByteArray LiveAuth::Fingerprint(const QByteArray& user, const QByteArray& passw
 {
     QMessageAuthenticationCode mac(QCryptographicHash::Sha256, cacheKey_);
     mac.addData(user);
-    mac.addData(QByteArrayView("\0", 1));
+    mac.addData("\0", 1);
     mac.addData(password);
     return mac.result();
 }

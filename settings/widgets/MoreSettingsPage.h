@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -43,4 +44,16 @@ private:
     QLineEdit* command_;
     QSpinBox* maxMegabytes_;
     QSpinBox* maxDays_;
+    QCheckBox* liveEnabled_;
+    QComboBox* liveListen_;
+    QSpinBox* livePort_;
+    QLineEdit* liveUser_;
+    QLineEdit* livePassword_; // a new password; empty keeps the one set
+    QLabel* livePasswordState_;
+    QPushButton* liveRemovePassword_;
+    QSpinBox* liveFps_;
+    QLineEdit* liveCert_;
+    QLineEdit* liveKey_;
+    QGroupBox* liveGroup_;
+    QString liveHash_; // the hash shown; the password itself is never kept
 };

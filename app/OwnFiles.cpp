@@ -1,5 +1,6 @@
-#include "publish/OwnFiles.h"
+#include "app/OwnFiles.h"
 
+#include "app/Housekeeping.h"
 #include "publish/Website.h"
 
 #include <QFileInfo>
