@@ -43,6 +43,8 @@ void LiveStatus::Configure(const OptionsValues& options)
     alarmsFile_ = alarmsFile;
     alarms_ = std::move(alarms);
     DropOld(ProgramClock().now());
+    if (!alarms_.empty())
+        lastMotion_ = std::max(lastMotion_, alarms_.back().time);
 }
 
 void LiveStatus::NoteAutoCapturing(bool on)

@@ -24,7 +24,7 @@ shoot() { # name, window title, arguments
     kill $pid
     wait $pid 2>/dev/null || true
 }
-for page in 0 1 2 3 4 5 6; do
+for page in 0 1 2 3 4 5 6 7; do
     shoot "setup-$page" "^Setup" setup "$page"
 done
 shoot profiles "Select setup profile" profiles
