@@ -23,13 +23,17 @@ void LiveFrameHub::Start(const OptionsValues& options, int fps)
     options_ = options;
     writer_.SetQuality(options.PicQual);
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = false;
+        std::lock_guard lock(rawMutex_);
+        rawStopping_ = false;
         rawPending_ = false;
+    }
+    {
+        std::lock_guard lock(jpegMutex_);
+        jpegStopping_ = false;
         latest_ = Frame{};
     }
     intervalNs_ = 1000000000LL / std::max(fps, 1);
-    lastTakenNs_ = 0;
+    nextDueNs_ = 0;
     encoder_ = std::thread([this] { Encode(); });
     active_ = true;
 }
@@ -38,8 +42,12 @@ void LiveFrameHub::Stop()
 {
     active_ = false;
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(rawMutex_);
+        rawStopping_ = true;
+    }
+    {
+        std::lock_guard lock(jpegMutex_);
+        jpegStopping_ = true;
     }
     rawReady_.notify_all();
     jpegReady_.notify_all();
@@ -49,7 +57,7 @@ void LiveFrameHub::Stop()
 
 void LiveFrameHub::SetPreviewFormat(const FrameFormat& format)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(rawMutex_);
     previewFormat_ = format;
     previewFormatKnown_ = format.width() > 0 && format.height() > 0;
 }
@@ -58,19 +66,24 @@ void LiveFrameHub::Offer(const VIDEOHDR& header, const FrameFormat& format)
 {
     if (!active_.load(std::memory_order_relaxed) || !header.lpData)
         return;
-    // A quarter of the spacing is allowed as jitter, so a camera at exactly the stream's rate is not
-    // halved by frames that arrive a little early.
+    // Frames are taken on a fixed beat, so a camera's rate that is no multiple of the stream's still
+    // gives the stream's rate on average; after a pause the beat starts again.
     const std::int64_t now = SteadyNs();
-    const std::int64_t interval = intervalNs_.load(std::memory_order_relaxed);
-    if (now - lastTakenNs_.load(std::memory_order_relaxed) < interval - interval / 4)
+    const std::int64_t due = nextDueNs_.load(std::memory_order_relaxed);
+    if (now < due)
         return;
-    lastTakenNs_.store(now, std::memory_order_relaxed);
     {
-        std::lock_guard lock(mutex_);
+        // The encoder holds the lock only to swap buffers; if it does right now, the next frame
+        // is taken instead of waiting.
+        std::unique_lock lock(rawMutex_, std::try_to_lock);
+        if (!lock.owns_lock())
+            return;
         raw_.assign(header.lpData, header.lpData + FrameBytes(header));
         rawFormat_ = format;
         rawPending_ = true;
     }
+    const std::int64_t interval = intervalNs_.load(std::memory_order_relaxed);
+    nextDueNs_.store(now - due < interval ? due + interval : now + interval, std::memory_order_relaxed);
     rawReady_.notify_one();
 }
 
@@ -80,8 +93,8 @@ void LiveFrameHub::Offer(const VIDEOHDR& header)
         return;
     FrameFormat format;
     {
-        std::lock_guard lock(mutex_);
-        if (!previewFormatKnown_)
+        std::unique_lock lock(rawMutex_, std::try_to_lock);
+        if (!lock.owns_lock() || !previewFormatKnown_)
             return;
         format = previewFormat_;
     }
@@ -90,14 +103,14 @@ void LiveFrameHub::Offer(const VIDEOHDR& header)
 
 LiveFrameHub::Frame LiveFrameHub::Latest() const
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(jpegMutex_);
     return latest_;
 }
 
 LiveFrameHub::Frame LiveFrameHub::WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) const
 {
-    std::unique_lock lock(mutex_);
-    jpegReady_.wait_for(lock, timeout, [&] { return stopping_ || latest_.seq > after; });
+    std::unique_lock lock(jpegMutex_);
+    jpegReady_.wait_for(lock, timeout, [&] { return jpegStopping_ || latest_.seq > after; });
     return latest_;
 }
 
@@ -108,9 +121,9 @@ void LiveFrameHub::Encode()
     FrameFormat format{};
     for (;;) {
         {
-            std::unique_lock lock(mutex_);
-            rawReady_.wait(lock, [this] { return stopping_ || rawPending_; });
-            if (stopping_)
+            std::unique_lock lock(rawMutex_);
+            rawReady_.wait(lock, [this] { return rawStopping_ || rawPending_; });
+            if (rawStopping_)
                 return;
             raw.swap(raw_);
             format = rawFormat_;
@@ -135,7 +148,7 @@ void LiveFrameHub::Encode()
         if (jpeg.isEmpty())
             continue;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(jpegMutex_);
             latest_.jpeg = std::make_shared<const QByteArray>(std::move(jpeg));
             ++latest_.seq;
         }

@@ -62,17 +62,22 @@ private:
 
     std::atomic<bool> active_{false};
     std::atomic<std::int64_t> intervalNs_{0};
-    std::atomic<std::int64_t> lastTakenNs_{0};
+    std::atomic<std::int64_t> nextDueNs_{0}; // frame thread only, besides Start
 
-    mutable std::mutex mutex_;
-    mutable std::condition_variable rawReady_;
-    mutable std::condition_variable jpegReady_;
-    bool stopping_ = false;
+    // The slot, shared by the frame thread and the encoder only: no viewer ever holds this lock.
+    std::mutex rawMutex_;
+    std::condition_variable rawReady_;
+    bool rawStopping_ = false;
     FrameFormat previewFormat_{};
     bool previewFormatKnown_ = false;
-    std::vector<std::uint8_t> raw_; // the slot: the newest due frame, not yet encoded
+    std::vector<std::uint8_t> raw_; // the newest due frame, not yet encoded
     FrameFormat rawFormat_{};
     bool rawPending_ = false;
+
+    // The encoded picture, shared by the encoder and the viewers.
+    mutable std::mutex jpegMutex_;
+    mutable std::condition_variable jpegReady_;
+    bool jpegStopping_ = false;
     Frame latest_;
 
     // Encoder thread only, set before it starts.
