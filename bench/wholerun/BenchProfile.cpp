@@ -3,6 +3,7 @@
 // Usage: bench_profile <program-dir> <store-file> [Field=value ...] [store:Name=value ...]
 #include "settings/OptionsValues.h"
 #include "settings/PerUserStore.h"
+#include "settings/SecretStore.h"
 #include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
 
@@ -71,6 +72,10 @@ int main(int argc, char** argv)
     QDir().mkpath(ProfileFolder());
     PerUserStore store(QString::fromLocal8Bit(argv[2]));
     SetProgramStore(&store);
+    // The bench profiles hold no secret; asking the session's store would wait for ever where no
+    // event loop runs.
+    NoSecretStore noSecrets;
+    SetProgramSecretStore(&noSecrets);
 
     OptionsValues options = DefaultOptions();
     for (int i = 3; i < argc; ++i) {
