@@ -34,6 +34,7 @@ void LiveFrameHub::Start(const OptionsValues& options, int fps)
     }
     intervalNs_ = 1000000000LL / std::max(fps, 1);
     nextDueNs_ = 0;
+    lastDemandNs_ = 0;
     encoder_ = std::thread([this] { Encode(); });
     active_ = true;
 }
@@ -70,7 +71,7 @@ void LiveFrameHub::Offer(const VIDEOHDR& header, const FrameFormat& format)
     // gives the stream's rate on average; after a pause the beat starts again.
     const std::int64_t now = SteadyNs();
     const std::int64_t due = nextDueNs_.load(std::memory_order_relaxed);
-    if (now < due)
+    if (now < due || now - lastDemandNs_.load(std::memory_order_relaxed) > std::chrono::nanoseconds(IdleAfter).count())
         return;
     {
         // The encoder holds the lock only to swap buffers; if it does right now, the next frame
@@ -103,12 +104,25 @@ void LiveFrameHub::Offer(const VIDEOHDR& header)
 
 LiveFrameHub::Frame LiveFrameHub::Latest() const
 {
+    lastDemandNs_.store(SteadyNs(), std::memory_order_relaxed);
     std::lock_guard lock(jpegMutex_);
+    return latest_;
+}
+
+LiveFrameHub::Frame LiveFrameHub::Fresh(std::chrono::milliseconds wait) const
+{
+    const std::int64_t now = SteadyNs();
+    lastDemandNs_.store(now, std::memory_order_relaxed);
+    std::unique_lock lock(jpegMutex_);
+    const std::uint64_t seq = latest_.seq;
+    if (!latest_.jpeg || now - latest_.madeNs > 2 * intervalNs_.load(std::memory_order_relaxed))
+        jpegReady_.wait_for(lock, wait, [&] { return jpegStopping_ || latest_.seq > seq; });
     return latest_;
 }
 
 LiveFrameHub::Frame LiveFrameHub::WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) const
 {
+    lastDemandNs_.store(SteadyNs(), std::memory_order_relaxed);
     std::unique_lock lock(jpegMutex_);
     jpegReady_.wait_for(lock, timeout, [&] { return jpegStopping_ || latest_.seq > after; });
     return latest_;
@@ -151,6 +165,7 @@ void LiveFrameHub::Encode()
             std::lock_guard lock(jpegMutex_);
             latest_.jpeg = std::make_shared<const QByteArray>(std::move(jpeg));
             ++latest_.seq;
+            latest_.madeNs = SteadyNs();
         }
         jpegReady_.notify_all();
     }

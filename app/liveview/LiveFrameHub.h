@@ -1,6 +1,7 @@
 #pragma once
 // The live view's frames: one slot for the newest captured frame and one encoder thread that turns
-// it into a JPEG once for every viewer, at most StreamFps times a second.
+// it into a JPEG once for every viewer, at most StreamFps times a second, and only while someone
+// looks: without a viewer or a picture asked for in the last seconds no frame is copied or encoded.
 //
 // Threads: Offer runs on the streaming thread and never waits for the encoder or a viewer (it
 // copies the frame into the slot under a lock held only for that copy, and only when a frame is
@@ -26,7 +27,10 @@ public:
     struct Frame {
         Jpeg jpeg;              // null while no frame was encoded since the start
         std::uint64_t seq = 0;  // grows by one with each new JPEG
+        std::int64_t madeNs = 0; // steady clock
     };
+    // Frames are taken for this long after the last time one was asked for.
+    static constexpr std::chrono::seconds IdleAfter{10};
 
     LiveFrameHub() = default;
     ~LiveFrameHub();
@@ -49,12 +53,12 @@ public:
     void Offer(const VIDEOHDR& header);
 
     Frame Latest() const;
+    // The newest frame for a single picture: when the one there is older than a stream interval or
+    // missing (nobody looked for a while), waits up to `wait` for a fresh one.
+    Frame Fresh(std::chrono::milliseconds wait) const;
     // The newest frame once one newer than `after` is there; the latest (maybe the same) when the
     // time passes or the hub stops first.
     Frame WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) const;
-
-    // Frames encoded since the start (for the benchmark).
-    std::uint64_t Encoded() const { return Latest().seq; }
 
 private:
     void Encode();
@@ -63,6 +67,7 @@ private:
     std::atomic<bool> active_{false};
     std::atomic<std::int64_t> intervalNs_{0};
     std::atomic<std::int64_t> nextDueNs_{0}; // frame thread only, besides Start
+    mutable std::atomic<std::int64_t> lastDemandNs_{0};
 
     // The slot, shared by the frame thread and the encoder only: no viewer ever holds this lock.
     std::mutex rawMutex_;

@@ -116,7 +116,7 @@ LiveAnswer LiveRoutes::Page() const
 
 LiveAnswer LiveRoutes::Current() const
 {
-    const LiveFrameHub::Frame frame = frames_.Latest();
+    const LiveFrameHub::Frame frame = frames_.Fresh(std::chrono::seconds(1));
     MHD_Response* r = BufferResponse(frame.jpeg ? *frame.jpeg : placeholder_, "image/jpeg");
     NoStore(r);
     return {MHD_HTTP_OK, r};

@@ -64,6 +64,8 @@ def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=F
             raise SystemExit("tarvo ended early; see " + run.tmp + "/stderr.txt")
         time.sleep(warmup)
         cpu0, wall0, pics0 = cpu_seconds(run.proc.pid), time.monotonic(), run.pictures()
+        if crowd:
+            crowd.parts = [0] * len(crowd.parts)
         peak = 0
         while time.monotonic() - wall0 < seconds:
             time.sleep(1)
