@@ -181,6 +181,12 @@ def crowd():
 
 
 def trickle():
+    # A header over the limit is refused, not buffered.
+    try:
+        code = raw_request("GET / HTTP/1.1\r\nHost: x\r\nX-Filler: " + "a" * 64 * 1024 + "\r\n\r\n")
+    except (BrokenPipeError, ConnectionResetError):
+        code = 0
+    check(code == 0 or 400 <= code < 500, f"an oversized header: {code}")
     with socket.create_connection((host, port), timeout=DEADLINE) as s:
         s.sendall(b"GET /status.json HTTP/1.1\r\n")
         deadline = time.monotonic() + DEADLINE
