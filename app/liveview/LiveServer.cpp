@@ -22,6 +22,23 @@ QString ClientAddress(MHD_Connection* c)
     return info && info->client_addr ? QHostAddress(info->client_addr).toString() : QString();
 }
 
+// Whether the request names this server by an address or as "localhost". Without a password only
+// loopback listens, and a web page elsewhere could still reach it through a name of its own that
+// it points at 127.0.0.1; such a request names that other host.
+bool NamedByAddress(MHD_Connection* c)
+{
+    const char* value = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
+    if (!value)
+        return true; // an HTTP/1.0 client names no host
+    QString host = QString::fromLatin1(value).trimmed();
+    if (host.startsWith('[')) {
+        host = host.mid(1, host.indexOf(']') - 1);
+    } else if (host.count(':') == 1) {
+        host = host.left(host.indexOf(':'));
+    }
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || !QHostAddress(host).isNull();
+}
+
 int Queue(MHD_Connection* c, unsigned status, MHD_Response* r)
 {
     if (!r)
@@ -196,6 +213,8 @@ int LiveServer::Handle(MHD_Connection* c, const char* url, const char* method)
         MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
         return Queue(c, MHD_HTTP_METHOD_NOT_ALLOWED, r);
     }
+    if (!auth_.Required() && !NamedByAddress(c))
+        return Queue(c, MHD_HTTP_FORBIDDEN, LiveRoutes::TextResponse("Open the live view by its address."));
     if (auth_.Required()) {
         char* password = nullptr;
         char* user = MHD_basic_auth_get_username_password(c, &password);

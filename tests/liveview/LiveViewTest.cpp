@@ -242,7 +242,7 @@ TEST_F(LiveViewTest, TheAlarmStripOutlivesARestartAndForgetsTheDayBefore)
     EXPECT_EQ(qint64(alarms[1].toObject()["time"].toDouble()), now.toMSecsSinceEpoch());
 }
 
-TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripInABrowser)
+TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripAndWithoutAPasswordOnlyByAddress)
 {
     const QString chromium = QStandardPaths::findExecutable("chromium");
     if (chromium.isEmpty())
@@ -260,5 +260,11 @@ TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripInABrowser)
     EXPECT_TRUE(dom.contains(R"(class="alarm")")) << "the alarm is marked on the strip";
     EXPECT_TRUE(dom.contains(R"(href="recent/12-08%20%2010.00.00.jpg")")) << "the picture is among the recent ones";
     EXPECT_TRUE(dom.contains("Auto-capturing off"));
+
+    // Without a password, a request must name the server by its address: a page elsewhere that
+    // points a name of its own at this computer gets nothing.
+    EXPECT_EQ(Curl({"-H", "Host: attacker.example", base + "/status.json"}), "403");
+    EXPECT_EQ(Curl({"-H", "Host: localhost:8081", base + "/status.json"}), "200");
+    EXPECT_EQ(Curl({"-g", QStringLiteral("http://[::1]:%1/status.json").arg(live.Port())}), "000") << "it listens on 127.0.0.1 alone";
 }
 } // namespace
