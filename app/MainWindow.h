@@ -79,7 +79,6 @@ public:
     MainMenuActions& Menus() { return menus_; }
     AutoCaptureEngine& Engine() { return *engine_; }
     StorageKeeper& Storage() { return *storage_; }
-    LiveView& Live() { return *liveView_; }
     PopupManager& Popups() { return *popups_; }
     TTolmarTrayIcon& TrayIcon() { return *trayIcon_; }
     ProfileBox& Profile() { return profileBox_; }
