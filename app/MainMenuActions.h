@@ -8,6 +8,7 @@ struct MainMenuActions {
     QAction* exit = nullptr;            // "&File" / "&Exit"
     QAction* preview = nullptr;         // "&View" / "&Preview", Ctrl+P, checkable
     QAction* browse = nullptr;          // "&View" / "&Browse..."
+    QAction* liveView = nullptr;        // "&View" / "&Live view in browser", usable while the live view runs
     QAction* about = nullptr;           // "&View" / "&About..."
     QAction* profiles = nullptr;        // "&Setup" / "&Profiles..."
     QAction* setup = nullptr;           // "&Setup" / "&Setup..."

@@ -23,6 +23,8 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     QMenu& view = *bar.addMenu("&View");
     a.preview = item(view, "&Preview", QKeySequence("Ctrl+P"), true);
     a.browse = item(view, "&Browse...");
+    a.liveView = item(view, "&Live view in browser");
+    a.liveView->setEnabled(false);
     view.addSeparator();
     a.about = item(view, "&About...");
 

@@ -7,8 +7,12 @@
 #include "app/SceneChangeMeter.h"
 #include "app/StartCount.h"
 #include "app/TerminationSignals.h"
+#include "app/alarms/AlarmHooks.h"
 #include "app/engine/AutoCaptureEngine.h"
+#include "app/liveview/LiveFrameHub.h"
+#include "app/liveview/LiveView.h"
 #include "capture/VideoCap.h"
+#include "common/Clock.h"
 #include "common/PlainText.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
@@ -96,6 +100,9 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
         engine_.get(), &AutoCaptureEngine::fileSaved, this,
         [this](const QString& path) { RunHandler(senderPrefix + "FileSaved", [&] { storage_->NoteNewFile(path); }); },
         Qt::QueuedConnection);
+    liveView_ = std::make_unique<LiveView>(LiveFrames());
+    connect(&engine_->Alarms(), &AlarmHooks::raised, this,
+            [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
     StartupChk.setInterval(10000);
     StartupChk.setSingleShot(true);
     ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupChkTimer(); });
@@ -117,6 +124,7 @@ TForm1::~TForm1()
     // The frame thread and every window that reports must be gone before the log writer, and the
     // capture component (which joins the frame thread) before the engine its frames call.
     deviceLostHook_.reset();
+    liveView_->Stop();
     delete video1_;
     video1_ = nullptr;
     engine_.reset();
@@ -183,6 +191,7 @@ void TForm1::ConnectMenus()
     on(m.trayClose, "Exit2Click", [this] { Exit1Click(); });
     on(m.trayOpen, "Open1Click", [this] { Open1Click(); });
     on(m.browse, "Log1Click", [this] { Log1Click(); });
+    on(m.liveView, "LiveView1Click", [this] { QDesktopServices::openUrl(QUrl(liveView_->Url())); });
     on(m.about, "About1Click", [this] { About1Click(); });
     on(m.setup, "Setup1Click", [this] { Setup1Click(); });
     on(m.profiles, "Profiles1Click", [this] { Profiles1Click(); });
@@ -392,6 +401,7 @@ void TForm1::ApplyDriverDialogMenus()
 void TForm1::Video1Status(TVideoCap&)
 {
     engine_->Video1StatusChanged();
+    NoteShownFormat();
     // A minimised window is fitted when it is restored: window managers bring a minimised window
     // back on the screen when its size changes.
     fitPending_ = isMinimized();
@@ -557,6 +567,8 @@ void TForm1::SetIndicatorPanelWidth(int width) { indicatorPanel_->setFixedWidth(
 
 void TForm1::DrawMotionIndicator(int image)
 {
+    if (image == IndicatorMotion)
+        liveView_->Status().NoteMotion(ProgramClock().now());
     if (image >= 0 && image < int(imageList2_.size()))
         indicatorPanel_->setPixmap(imageList2_[image]);
 }
@@ -566,6 +578,8 @@ void TForm1::SetIconImage(int image)
     if (image < 0 || image >= int(imageList1_.size()))
         return;
     setWindowIcon(imageList1_[image]);
+    if (image != IconFlash)
+        liveView_->Status().NoteAutoCapturing(image == IconAutoOn);
     // A tray that refuses the new picture must not stop the engine's step that asked for it.
     RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(imageList1_[image]); });
 }
@@ -636,4 +650,29 @@ void TForm1::ShowExtrasInDialog(const ExtraOptions& extras)
 void TForm1::ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits)
 {
     storage_->Configure(options, limits);
+}
+
+void TForm1::ApplyLiveView(const OptionsValues& options, const LiveViewOptions& settings)
+{
+    liveView_->Apply(options, settings);
+    const bool running = liveView_->Running();
+    menus_.liveView->setEnabled(running);
+    // Frames shown outside auto-capturing reach the live view only while it runs.
+    if (running != video1_->OnFrameCallbackSet())
+        video1_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const VIDEOHDR& header) { LiveFrames().Offer(header); })
+                                            : TVideoStream());
+    NoteShownFormat();
+}
+
+void TForm1::NoteShownFormat()
+{
+    if (!liveView_->Running() || !video1_->DriverOpen())
+        return;
+    FrameFormat format{};
+    try {
+        if (video1_->ReadVideoFormat(format))
+            LiveFrames().SetPreviewFormat(format);
+    } catch (const ENotOpen&) {
+        // Connecting again reports the format then.
+    }
 }

@@ -32,6 +32,7 @@ class TTolmarTrayIcon;
 class TVideoCap;
 class SceneChangeMeter;
 class StorageKeeper;
+class LiveView;
 class SignalWatcher;
 class TerminationSignals;
 
@@ -125,6 +126,7 @@ public:
     void ShowInDialog(const OptionsValues& options) override;
     void ShowExtrasInDialog(const ExtraOptions& extras) override;
     void ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits) override;
+    void ApplyLiveView(const OptionsValues& options, const LiveViewOptions& settings) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -138,6 +140,8 @@ private:
     void ApplyDriverDialogMenus();
     // Video1Status's fitting of the window to the video.
     void FitToVideo();
+    // Tells the live view the format of the frames shown outside auto-capturing.
+    void NoteShownFormat();
     int MenuBarHeight(int windowWidth) const;
     bool ShowTrayIcon();
     QString FirstArgument() const;
@@ -167,6 +171,7 @@ private:
     std::unique_ptr<TForm7> form7_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     std::unique_ptr<StorageKeeper> storage_;
+    std::unique_ptr<LiveView> liveView_;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised

@@ -4,7 +4,7 @@
 #include "common/Clock.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
-#include "publish/Website.h"
+#include "app/OwnFiles.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -17,81 +17,11 @@ namespace {
 constexpr int HourMs = 60 * 60 * 1000;
 constexpr qint64 Megabyte = 1024 * 1024;
 
-// The folder of a folder string as the file system names it; empty when there is none.
-QString CanonicalDir(const QString& folder) { return QFileInfo(folder).canonicalFilePath(); }
-
-// The base name of fileName when it is prefix + base + extension, else an empty string.
-QString BaseName(const QString& fileName, const QString& prefix, const QString& extension)
-{
-    if (fileName.size() < prefix.size() + extension.size() || !fileName.startsWith(prefix) || !fileName.endsWith(extension))
-        return {};
-    return fileName.mid(prefix.size(), fileName.size() - prefix.size() - extension.size());
-}
-
 // Oldest first; the path orders files of the same moment, so every round sees the same order.
 template <class Entry> bool Older(const Entry& a, const Entry& b)
 {
     return std::tie(a.modified, a.path) < std::tie(b.modified, b.path);
 }
-
-// The settings' folders as the file system names them now, and the names Tarvo writes there.
-class Layout {
-public:
-    explicit Layout(const OptionsValues& options) : options_(options)
-    {
-        AddPlace(options.PictureDir.str(), FileKind::LocalPicture, {QStringLiteral(".jpg"), QStringLiteral(".bmp")});
-        AddPlace(options.VideoDir.str(), FileKind::VideoFile, {QStringLiteral(".avi")});
-        const FolderAndPrefix site = SplitFolderString(options.LocalSiteDir.str());
-        siteDir_ = CanonicalDir(site.folder);
-        sitePrefix_ = site.prefix;
-    }
-
-    // The folders to read, each once.
-    QStringList Dirs() const
-    {
-        QStringList dirs;
-        for (const Place& place : places_)
-            if (!dirs.contains(place.dir))
-                dirs.append(place.dir);
-        return dirs;
-    }
-
-    // Whether the file of that name in that canonical folder is one of Tarvo's that may go.
-    bool Removable(const QString& dir, const QString& fileName) const
-    {
-        const bool ours = std::any_of(places_.begin(), places_.end(), [&](const Place& place) {
-            return place.dir == dir && std::any_of(place.extensions.begin(), place.extensions.end(), [&](const QString& extension) {
-                       return IsMadeFileName(place.kind, BaseName(fileName, place.prefix, extension), options_);
-                   });
-        });
-        // The website folder may be the picture folder; its pictures are the website's, not the log's.
-        return ours && (dir != siteDir_ || !IsWebsiteFileName(BaseName(fileName, sitePrefix_, QStringLiteral(".jpg")), options_));
-    }
-
-private:
-    struct Place {
-        QString dir;
-        QString prefix;
-        FileKind kind;
-        QStringList extensions;
-    };
-
-    void AddPlace(const QString& setting, FileKind kind, QStringList extensions)
-    {
-        // No folder set: the files would land wherever Tarvo was started; those are left alone.
-        if (setting.isEmpty())
-            return;
-        const FolderAndPrefix where = SplitFolderString(setting);
-        const QString dir = CanonicalDir(where.folder);
-        if (!dir.isEmpty())
-            places_.push_back({dir, where.prefix, kind, std::move(extensions)});
-    }
-
-    const OptionsValues& options_;
-    std::vector<Place> places_;
-    QString siteDir_;
-    QString sitePrefix_;
-};
 } // namespace
 
 StorageKeeper::StorageKeeper() { Hourly.setInterval(HourMs); }
@@ -113,12 +43,12 @@ void StorageKeeper::Keep()
     total_ = 0;
     if (!limits_.Limited())
         return;
-    const Layout layout(options_);
+    const OwnFiles layout(options_);
     for (const QString& dir : layout.Dirs()) {
         QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
         while (it.hasNext()) {
             const QFileInfo info = it.nextFileInfo();
-            if (layout.Removable(dir, info.fileName()))
+            if (layout.IsOwn(dir, info.fileName()))
                 files_.push_back({dir + '/' + info.fileName(), info.size(), info.lastModified()});
         }
     }
@@ -134,7 +64,7 @@ void StorageKeeper::NoteNewFile(const QString& path)
         return;
     const QFileInfo info(path);
     const QString dir = CanonicalDir(info.absolutePath());
-    if (dir.isEmpty() || !Layout(options_).Removable(dir, info.fileName()))
+    if (dir.isEmpty() || !OwnFiles(options_).IsOwn(dir, info.fileName()))
         return;
     const QString key = dir + '/' + info.fileName();
     // A name used again (a fixed name, a wrapped counter, two pictures in one second) replaces

@@ -108,6 +108,7 @@ public:
     void SetOnStatusCallback(TCapStatusCallback handler);
     void SetOnVideoStream(TVideoStream handler);
     void SetOnFrameCallback(TVideoStream handler);
+    bool OnFrameCallbackSet() const { return bool(onFrameCallback_); }
     void SetOnAudioStream(TAudioStream handler);
     void SetOnError(TError handler);
 

@@ -58,10 +58,37 @@ struct ClipOptions {
     bool operator==(const ClipOptions&) const = default;
 };
 
+// The live view: the current picture, a live stream and the recent pictures for a browser on the
+// home network, behind a password.
+struct LiveViewOptions {
+    bool Enabled = false;
+    QString Listen = QStringLiteral("127.0.0.1"); // "0.0.0.0" or "::" for the home network
+    int Port = 8081;
+    QString User = QStringLiteral("tarvo");
+    QString PasswordHash; // see PasswordHash.h; empty: no password
+    int StreamFps = 5;
+    QString CertFile; // both set: HTTPS; empty: plain HTTP
+    QString KeyFile;
+
+    template <class Visitor> void Visit(Visitor&& v)
+    {
+        v("Enabled", Enabled);
+        v("Listen", Listen);
+        v("Port", Port, 1, 65535);
+        v("User", User);
+        v("PasswordHash", PasswordHash);
+        v("StreamFps", StreamFps, 1, 30);
+        v("CertFile", CertFile);
+        v("KeyFile", KeyFile);
+    }
+    bool operator==(const LiveViewOptions&) const = default;
+};
+
 struct ExtraOptions {
     AlarmOptions Alarms;
     StorageOptions Storage;
     ClipOptions Clips;
+    LiveViewOptions LiveView;
 
     // One row per INI group.
     template <class Visitor> void VisitGroups(Visitor&& v)
@@ -69,6 +96,7 @@ struct ExtraOptions {
         v("Alarms", Alarms);
         v("Storage", Storage);
         v("Clips", Clips);
+        v("LiveView", LiveView);
     }
     bool operator==(const ExtraOptions&) const = default;
 };

@@ -283,6 +283,7 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
     targets.ShowExtrasInDialog(ActiveExtras);
     ProgramLog().WriteLog(QStringLiteral("Loaded profile: ") + box.text(), true, SetActiveSender);
     targets.ApplyStorageLimits(working, ActiveExtras.Storage);
+    targets.ApplyLiveView(working, ActiveExtras.LiveView);
 }
 
 void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)

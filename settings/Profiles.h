@@ -54,6 +54,8 @@ public:
     virtual void ShowExtrasInDialog(const ExtraOptions&) {}
     // The folders, naming schemes and storage limits under which old pictures and videos go.
     virtual void ApplyStorageLimits(const OptionsValues&, const StorageOptions&) {}
+    // Starts, restarts or stops the live view for the profile.
+    virtual void ApplyLiveView(const OptionsValues&, const LiveViewOptions&) {}
 };
 
 // Name used at start-up for "no usable current profile"; never taken as a real profile there.

@@ -24,4 +24,5 @@ void AlarmHooks::Raise(const AlarmOptions& options, const QDateTime& alarmTime, 
                           picture);
     if (!options.Command.isEmpty())
         command_.Run(options.Command, picture, alarmTime);
+    emit raised(alarmTime, picture);
 }

@@ -23,6 +23,10 @@ public:
     // Made at the first notification, so a profile that never notifies never touches the bus.
     DesktopNotifier& Notifier();
 
+signals:
+    // Every armed alarm, whatever the options ask for; after the options' own actions.
+    void raised(const QDateTime& alarmTime, const QString& pictureFile);
+
 private:
     AlarmCommand command_;
     std::unique_ptr<DesktopNotifier> notifier_;

@@ -5,6 +5,7 @@
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineInternals.h"
+#include "app/liveview/LiveFrameHub.h"
 #include "capture/VideoCap.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
@@ -32,8 +33,10 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
     // the frame state is not the handler's to use.
     if (recording_.load() || !running_.load() || stopPosted_.load())
         return;
-
+    // Every frame, not only the samples: the live view and the clip's seconds before an alarm.
+    LiveFrames().Offer(header, frame_->format);
     frame_->clips.AddFrame(header);
+
     bool frameBitmapMade = false;
     bool frameUsable = false;
     // Unsigned difference: a new stream's small times after a long earlier run are sampled at once.
@@ -156,8 +159,6 @@ void AutoCaptureEngine::PostAlarmHooks(const QString& pictureFile)
     FrameState& f = *frame_;
     const QDateTime time = f.alarmTime;
     f.alarmTime = QDateTime();
-    if (!f.alarms.DesktopNotification && f.alarms.Command.isEmpty())
-        return;
     PostToGui([this, alarms = f.alarms, time, pictureFile] { alarmHooks_->Raise(alarms, time, pictureFile); });
 }
 

@@ -10,9 +10,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 try:
-    from e2e_support import Display, closed_port, wait_for  # noqa: E402
+    from e2e_support import Display, closed_port, free_port, wait_for  # noqa: E402
 except ImportError:
-    from tarvo_e2e import Display, closed_port, wait_for  # noqa: E402
+    from tarvo_e2e import Display, closed_port, free_port, wait_for  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 TEST_DEVICE = "TestPattern"
@@ -49,7 +49,7 @@ def device_mode(width, height, fps, fmt="YUY2"):
 class Run:
     """tarvo -m in a scratch folder; call stop() (or use as a context manager) to end it."""
 
-    def __init__(self, build_dir, settings, source=None):
+    def __init__(self, build_dir, settings, source=None, extras=""):
         # TARVO_EXE and BENCH_PROFILE point at the programs when they are not in build_dir.
         self.tarvo = os.environ.get("TARVO_EXE") or os.path.join(build_dir, "tarvo")
         profile_tool = os.environ.get("BENCH_PROFILE") or os.path.join(build_dir, "bench", "bench_profile")
@@ -66,6 +66,9 @@ class Run:
         store = os.path.join(self.config, "Tarvo", "Tarvo.conf")
         subprocess.run([profile_tool, self.home, store,
                         *[s.replace("{home}", self.home) for s in settings]], check=True)
+        if extras:  # the profile's settings beyond the record
+            with open(self.home + "Profiles/Default.ini", "w") as f:
+                f.write(extras)
         self.display = Display()
         env = dict(os.environ, DISPLAY=self.display.name, QT_QPA_PLATFORM="xcb", TARVO_HOME=self.home,
                    XDG_CONFIG_HOME=self.config, HOME=self.tmp,

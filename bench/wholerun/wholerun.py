@@ -3,24 +3,60 @@
 30 fps for N seconds; prints CPU seconds per wall second (fraction of one core) and resident memory.
 With --clip, the test device plays an MJPEG AVI clip (bench/wholerun/make-clips.sh) in an MJPG mode of
 its size, handing its JPEG frames on as a camera would; --caption adds the caption and JPEG quality 90.
-Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--warmup 5] [--clip FILE]
+With --viewers N the live view runs with N viewers of its stream.
+Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--warmup 5] [--clip FILE] [--viewers N]
                    [--caption] [--json] [--source-alone]"""
 import argparse
 import json
 import os
 import re
+import socket
 import subprocess
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tarvo_run import Run, cpu_seconds, device_mode, motion_profile, rss_kib, wait_for  # noqa: E402
+from tarvo_run import Run, cpu_seconds, device_mode, free_port, motion_profile, rss_kib, wait_for  # noqa: E402
 
 
-def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=False):
+class Viewers:
+    """n browsers on the live view's stream, each reading it as fast as it comes."""
+
+    def __init__(self, port, n):
+        self.stop, self.parts, self.threads = False, [0] * n, []
+        for i in range(n):
+            t = threading.Thread(target=self.view, args=(port, i), daemon=True)
+            t.start()
+            self.threads.append(t)
+
+    def view(self, port, i):
+        deadline = time.monotonic() + 60
+        while not self.stop and time.monotonic() < deadline:
+            try:
+                with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+                    s.sendall(b"GET /stream.mjpg HTTP/1.1\r\nHost: bench\r\n\r\n")
+                    while not self.stop:
+                        data = s.recv(65536)
+                        if not data:
+                            break
+                        self.parts[i] += data.count(b"\xff\xd8\xff")
+            except OSError:
+                time.sleep(0.5)  # the live view is not up yet
+
+    def close(self):
+        self.stop = True
+        for t in self.threads:
+            t.join(timeout=10)
+
+
+def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=False, viewers=None):
     extra = ["CaptionLocal=1", "PicQual=90"] if caption else []
     settings = motion_profile("{home}", fps, extra) + device_mode(width, height, fps, "MJPG" if clip else "YUY2")
-    with Run(build_dir, settings, clip) as run:
+    port = free_port()
+    extras = "[LiveView]\nEnabled=true\nPort=%d\nStreamFps=5\n" % port if viewers is not None else ""
+    with Run(build_dir, settings, clip, extras) as run:
+        crowd = Viewers(port, viewers) if viewers else None
         # Counting starts once the first motion picture is written: auto-capturing is running.
         wait_for(lambda: run.pictures() > 0 or not run.alive(), timeout=60 + warmup,
                  what="the first motion picture")
@@ -28,15 +64,20 @@ def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=F
             raise SystemExit("tarvo ended early; see " + run.tmp + "/stderr.txt")
         time.sleep(warmup)
         cpu0, wall0, pics0 = cpu_seconds(run.proc.pid), time.monotonic(), run.pictures()
+        if crowd:
+            crowd.parts = [0] * len(crowd.parts)
         peak = 0
         while time.monotonic() - wall0 < seconds:
             time.sleep(1)
             peak = max(peak, rss_kib(run.proc.pid))
         cpu1, wall1 = cpu_seconds(run.proc.pid), time.monotonic()
+        if crowd:
+            crowd.close()
         result = {"size": "%dx%d" % (width, height), "fps": fps, "clip": bool(clip), "seconds": round(wall1 - wall0, 1),
                   "core_fraction": (cpu1 - cpu0) / (wall1 - wall0), "rss_mib": rss_kib(run.proc.pid) / 1024,
                   "peak_rss_mib": peak / 1024, "pictures": run.pictures() - pics0,
-                  "picture_size": "%dx%d" % (run.picture_size() or (0, 0))}
+                  "picture_size": "%dx%d" % (run.picture_size() or (0, 0)), "viewers": viewers,
+                  "stream_pictures_per_viewer_s": sum(crowd.parts) / len(crowd.parts) / (wall1 - wall0) if crowd else 0}
         if not run.alive():
             raise SystemExit("tarvo ended during the measurement")
         return result
@@ -75,6 +116,7 @@ def main():
     p.add_argument("--clip", help="MJPEG AVI named clip-WxH-FPS.avi, played as an MJPEG camera")
     p.add_argument("--caption", action="store_true", help="pictures with the caption, JPEG quality 90")
     p.add_argument("--source-alone", action="store_true", help="measure only the test pattern via gst-launch")
+    p.add_argument("--viewers", type=int, help="live view on, with this many stream viewers (0: on, none watching)")
     a = p.parse_args()
     w, h = (int(x) for x in a.size.split("x"))
     clip = os.path.abspath(a.clip) if a.clip else None
@@ -88,7 +130,7 @@ def main():
         print(json.dumps(r) if a.json else "test pattern alone, %s/%d fps: %.1f %% of one core"
               % (r["size"], r["fps"], 100 * r["core_fraction"]))
         return
-    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup, clip, a.caption)
+    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup, clip, a.caption, a.viewers)
     if a.json:
         print(json.dumps(r))
     else:

@@ -1,6 +1,9 @@
 #include "settings/widgets/MoreSettingsPage.h"
 
+#include "settings/PasswordHash.h"
+
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -113,15 +116,63 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     clips->addWidget(clipsEnabled_);
     clips->addWidget(clipLimits_);
     clips->addWidget(PlainLabel(QStringLiteral("Clips are AVI videos in the video folder, named like recorded videos.")));
+    liveGroup_ = new QGroupBox(QStringLiteral("Live view"));
+    liveEnabled_ = new QCheckBox(QStringLiteral("Show the live picture and recent pictures in a web browser"));
+    liveEnabled_->setObjectName(QStringLiteral("LiveViewEnabled"));
+    liveListen_ = new QComboBox;
+    liveListen_->setObjectName(QStringLiteral("LiveViewListen"));
+    liveListen_->setEditable(true);
+    liveListen_->addItems({QStringLiteral("127.0.0.1"), QStringLiteral("0.0.0.0"), QStringLiteral("::")});
+    liveListen_->setToolTip(QStringLiteral("127.0.0.1: this computer only; 0.0.0.0 or ::: every device on the home network"));
+    livePort_ = NumberBox(1, 65535, "LiveViewPort");
+    liveUser_ = new QLineEdit;
+    liveUser_->setObjectName(QStringLiteral("LiveViewUser"));
+    livePassword_ = new QLineEdit;
+    livePassword_->setObjectName(QStringLiteral("LiveViewPassword"));
+    livePassword_->setEchoMode(QLineEdit::Password);
+    livePasswordState_ = PlainLabel();
+    liveRemovePassword_ = new QPushButton(QStringLiteral("Remove"));
+    liveRemovePassword_->setObjectName(QStringLiteral("LiveViewRemovePassword"));
+    liveRemovePassword_->setAutoDefault(false);
+    auto* passwordRow = new QHBoxLayout;
+    passwordRow->addWidget(livePassword_, 1);
+    passwordRow->addWidget(livePasswordState_);
+    passwordRow->addWidget(liveRemovePassword_);
+    liveFps_ = NumberBox(1, 30, "LiveViewStreamFps");
+    liveCert_ = new QLineEdit;
+    liveCert_->setObjectName(QStringLiteral("LiveViewCertFile"));
+    liveCert_->setPlaceholderText(QStringLiteral("empty: plain HTTP"));
+    liveKey_ = new QLineEdit;
+    liveKey_->setObjectName(QStringLiteral("LiveViewKeyFile"));
+    auto* addressRow = new QHBoxLayout;
+    addressRow->addWidget(liveListen_, 1);
+    addressRow->addWidget(PlainLabel(QStringLiteral("port")));
+    addressRow->addWidget(livePort_);
+    auto* live = new QFormLayout(liveGroup_);
+    live->addRow(liveEnabled_);
+    live->addRow(PlainLabel(QStringLiteral("Listen on")), addressRow);
+    live->addRow(PlainLabel(QStringLiteral("User")), liveUser_);
+    live->addRow(PlainLabel(QStringLiteral("New password")), passwordRow);
+    live->addRow(PlainLabel(QStringLiteral("Stream")), LimitRow(liveFps_, QStringLiteral("pictures a second")));
+    live->addRow(PlainLabel(QStringLiteral("Certificate (PEM)")), liveCert_);
+    live->addRow(PlainLabel(QStringLiteral("Key (PEM)")), liveKey_);
+    live->addRow(PlainLabel(QStringLiteral("Other devices need a password; only its salted hash is kept.")));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(alarmsGroup_);
     layout->addWidget(storageGroup);
     layout->addWidget(clipsGroup);
+    layout->addWidget(liveGroup_);
     layout->addStretch();
 
     connect(ignoreLightChange_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
     connect(clipsEnabled_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
+    connect(liveEnabled_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
+    connect(liveRemovePassword_, &QPushButton::clicked, this, [this] {
+        liveHash_.clear();
+        livePassword_->clear();
+        updateEnabling();
+    });
     connect(watchScene_, &QPushButton::clicked, this, &MoreSettingsPage::watchSceneRequested);
     Show(ExtraOptions{});
 }
@@ -141,6 +192,16 @@ void MoreSettingsPage::Show(const ExtraOptions& extras)
     preSeconds_->setValue(c.PreSeconds);
     postSeconds_->setValue(c.PostSeconds);
     maxSeconds_->setValue(c.MaxSeconds);
+    const LiveViewOptions& l = extras.LiveView;
+    liveEnabled_->setChecked(l.Enabled);
+    liveListen_->setCurrentText(l.Listen);
+    livePort_->setValue(l.Port);
+    liveUser_->setText(l.User);
+    livePassword_->clear();
+    liveHash_ = l.PasswordHash;
+    liveFps_->setValue(l.StreamFps);
+    liveCert_->setText(l.CertFile);
+    liveKey_->setText(l.KeyFile);
     updateEnabling();
 }
 
@@ -159,6 +220,15 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
     c.PreSeconds = preSeconds_->value();
     c.PostSeconds = postSeconds_->value();
     c.MaxSeconds = maxSeconds_->value();
+    LiveViewOptions& l = extras.LiveView;
+    l.Enabled = liveEnabled_->isChecked();
+    l.Listen = liveListen_->currentText().trimmed();
+    l.Port = livePort_->value();
+    l.User = liveUser_->text().trimmed();
+    l.PasswordHash = livePassword_->text().isEmpty() ? liveHash_ : PasswordHash::Make(livePassword_->text()).ToString();
+    l.StreamFps = liveFps_->value();
+    l.CertFile = liveCert_->text().trimmed();
+    l.KeyFile = liveKey_->text().trimmed();
 }
 
 void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints)
@@ -176,4 +246,9 @@ void MoreSettingsPage::updateEnabling()
     lightChangePercent_->setEnabled(light);
     lightChangeLabel_->setEnabled(light);
     clipLimits_->setEnabled(clipsEnabled_->isChecked());
+    const bool live = liveEnabled_->isChecked();
+    for (QWidget* w : liveGroup_->findChildren<QWidget*>())
+        w->setEnabled(live || w == liveEnabled_);
+    livePasswordState_->setText(liveHash_.isEmpty() ? QStringLiteral("none set") : QStringLiteral("set"));
+    liveRemovePassword_->setEnabled(live && !liveHash_.isEmpty());
 }

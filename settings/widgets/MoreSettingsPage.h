@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -48,4 +49,16 @@ private:
     QSpinBox* preSeconds_;
     QSpinBox* postSeconds_;
     QSpinBox* maxSeconds_;
+    QCheckBox* liveEnabled_;
+    QComboBox* liveListen_;
+    QSpinBox* livePort_;
+    QLineEdit* liveUser_;
+    QLineEdit* livePassword_; // a new password; empty keeps the one set
+    QLabel* livePasswordState_;
+    QPushButton* liveRemovePassword_;
+    QSpinBox* liveFps_;
+    QLineEdit* liveCert_;
+    QLineEdit* liveKey_;
+    QGroupBox* liveGroup_;
+    QString liveHash_; // the hash shown; the password itself is never kept
 };

@@ -28,6 +28,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabBar>
@@ -125,7 +126,13 @@ TForm3::TForm3(ProfileBox& profileBox, ActivationTargets& targets, TForm9& proxy
     PageControl1->addTab(buildCaptionPage(), QStringLiteral("Picture caption"));
     PageControl1->addTab(buildWebsitePage(), QStringLiteral("Website"));
     MorePage = new MoreSettingsPage;
-    PageControl1->addTab(MorePage, QStringLiteral("More"));
+    // The extra groups outgrow a small screen; the other pages keep their fixed layout.
+    auto* moreScroll = new QScrollArea;
+    moreScroll->setObjectName(QStringLiteral("MoreScroll"));
+    moreScroll->setFrameShape(QFrame::NoFrame);
+    moreScroll->setWidgetResizable(true);
+    moreScroll->setWidget(MorePage);
+    PageControl1->addTab(moreScroll, QStringLiteral("More"));
 
     Button10 = Button(QStringLiteral("Defaults"));
     Button4 = Button(QStringLiteral("Cancel"));
@@ -743,7 +750,7 @@ void TForm3::PageControl1Change()
 {
     // The page "More" keeps the detection-area window open: it shows how much that scene changes.
     const int page = PageControl1->currentIndex();
-    if (page != MotionDetectionPage && PageControl1->widget(page) != MorePage && hooks.hideExampleIfVisible)
+    if (page != MotionDetectionPage && !PageControl1->widget(page)->isAncestorOf(MorePage) && hooks.hideExampleIfVisible)
         hooks.hideExampleIfVisible();
 }
 

@@ -192,9 +192,14 @@ TEST_F(AlarmCommandTest, HooksRunOnlyWhatTheSettingsSwitchOn)
 {
     const QString out = dir.filePath("ran.txt");
     AlarmHooks hooks;
+    QStringList told; // the live view's strip hears of every alarm
+    QObject::connect(&hooks, &AlarmHooks::raised, [&](const QDateTime& t, const QString& picture) {
+        told << t.toString(Qt::ISODate) + ' ' + picture;
+    });
     AlarmOptions options;
     hooks.Raise(options, time, "x.jpg"); // both off: nothing happens, nothing is logged
     EXPECT_FALSE(hooks.Command().Running());
+    EXPECT_EQ(told, QStringList{time.toString(Qt::ISODate) + ' ' + QFileInfo("x.jpg").absoluteFilePath()});
     options.Command = "\"" + Script("hook.sh", "echo \"$1\" > \"" + out + "\"") + "\" %f";
     hooks.Raise(options, time, "relative.jpg");
     ASSERT_TRUE(WaitUntilIdle(hooks.Command()));

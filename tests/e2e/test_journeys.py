@@ -1,14 +1,16 @@
 #!/usr/bin/python3
-"""The main user journeys on the real tarvo under Xvfb: a motion run with every action on, a still
-scene, a timed run, manual picture and recording, a profile switch and the setup dialog's OK."""
+"""The main user journeys on the real tarvo under Xvfb: a motion run with every action on, the live
+view of a run, a still scene, a timed run, manual picture and recording, a profile switch and the
+setup dialog's OK."""
 import glob
 import json
 import os
 import re
 import subprocess
 import time
+import urllib.request
 
-from e2e_support import TarvoCase, main, wait_for
+from e2e_support import TarvoCase, free_port, main, wait_for
 
 PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 
@@ -86,6 +88,35 @@ class Journeys(TarvoCase):
         self.assertEqual(read_bytes(os.path.join(ftp.root, "Tarvo.jpg")), offline, "offline picture on the server")
         self.assertEqual(read_bytes(site + "Tarvo.jpg"), offline, "offline picture in the local website")
         self.assertEqual(sorted(os.listdir(ftp.root)), sorted(history), "no temporary upload left behind")
+
+    def test_live_view_shows_the_run_and_keeps_its_alarms_over_a_restart(self):
+        port = free_port()
+        self.motion_profile()
+        os.makedirs(self.home + "Profiles", exist_ok=True)
+        with open(self.home + "Profiles/Motion.ini", "w") as f:
+            f.write("[LiveView]\nEnabled=true\nPort=%d\n" % port)
+
+        def status():
+            with urllib.request.urlopen("http://127.0.0.1:%d/status.json" % port, timeout=30) as reply:
+                return json.load(reply)
+
+        run = self.start("-m")
+        self.wait_log("Live view at http://127.0.0.1:%d/" % port, run)
+        self.wait_log("Picture saved as: ", run)
+        wait_for(lambda: status()["alarms"], what="the alarm on the live view's strip")
+        state = status()
+        self.assertTrue(state["autoCapturing"])
+        picture = os.path.basename(self.saved_pictures()[0])
+        self.assertEqual(state["alarms"][0]["file"], picture)
+        with urllib.request.urlopen("http://127.0.0.1:%d/current.jpg" % port, timeout=30) as reply:
+            self.assertEqual(reply.read(2), b"\xff\xd8")
+        self.assertEqual(run.terminate()[0], 0)
+
+        run = self.start()
+        self.wait_log("Live view at", run)
+        self.assertEqual(status()["alarms"][0]["file"], picture, "the strip outlives a restart")
+        self.assertFalse(status()["autoCapturing"])
+        self.assertEqual(run.terminate()[0], 0)
 
     def test_still_scene_raises_no_motion_alarm(self):
         still = os.path.join(self.tmp, "still.avi")

@@ -2,6 +2,7 @@
 // enables, and what reaches the profile file and the active settings.
 #include "DialogFixture.h"
 #include "settings/IntegerText.h"
+#include "settings/PasswordHash.h"
 #include "settings/widgets/ColorSwatch.h"
 
 #include <QCheckBox>
@@ -343,6 +344,32 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     EXPECT_EQ(ActiveExtras.Storage, (StorageOptions{2500, 14}));
     EXPECT_EQ(LoadExtras("garden").Clips, (ClipOptions{true, 0, 300, 3600, false}));
     EXPECT_EQ(ActiveExtras.Clips, LoadExtras("garden").Clips);
+
+    // The live view's password field keeps only a hash of what was typed, and keeps it until removed.
+    auto* live = dialog.findChild<QCheckBox*>("LiveViewEnabled");
+    auto* password = dialog.findChild<QLineEdit*>("LiveViewPassword");
+    auto* remove = dialog.findChild<QPushButton*>("LiveViewRemovePassword");
+    ASSERT_TRUE(live && password && remove);
+    EXPECT_FALSE(password->isEnabled()) << "the group's fields belong to the live view";
+    dialog.show();
+    live->setChecked(true);
+    password->setText("s3cret pass");
+    dialog.Button1Click();
+    const LiveViewOptions liveSaved = LoadExtras("garden").LiveView;
+    EXPECT_TRUE(liveSaved.Enabled);
+    const auto hash = PasswordHash::Parse(liveSaved.PasswordHash);
+    ASSERT_TRUE(hash) << liveSaved.PasswordHash.toStdString();
+    EXPECT_TRUE(hash->Matches("s3cret pass"));
+    EXPECT_FALSE(ReadFileBytes(ExtrasPath("garden")).contains("s3cret"));
+    dialog.ShowExtrasInDialog(ActiveExtras); // as the activation's target does
+    dialog.show();
+    EXPECT_TRUE(password->text().isEmpty());
+    dialog.Button1Click();
+    EXPECT_EQ(LoadExtras("garden").LiveView.PasswordHash, liveSaved.PasswordHash) << "an empty field keeps the password";
+    dialog.show();
+    remove->click();
+    dialog.Button1Click();
+    EXPECT_TRUE(LoadExtras("garden").LiveView.PasswordHash.isEmpty());
 
     dialog.show();
     dialog.Button10Click();

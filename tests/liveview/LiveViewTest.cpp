@@ -1,0 +1,270 @@
+// The live view against real clients (curl, Python's http.client and raw sockets, headless
+// chromium) on a free port: who gets in, what each address answers, the stream, the limits that
+// keep a crowd or a trickling client from taking the server, HTTPS, and the page itself.
+#include "app/liveview/LiveFrameHub.h"
+#include "app/liveview/LiveView.h"
+#include "capture/CaptureTypes.h"
+#include "common/Clock.h"
+#include "settings/ExtraOptions.h"
+#include "settings/PasswordHash.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+constexpr char User[] = "tarvo";
+constexpr char Password[] = "correct horse";
+constexpr int StreamFps = 10;
+
+// A camera on its own thread: YUY2 frames at 30 a second whose brightness changes, offered to the
+// hub as the frame handler does.
+class FakeCamera {
+public:
+    explicit FakeCamera(LiveFrameHub& hub) : hub_(hub)
+    {
+        format_.bmiHeader.biCompression = FOURCC_YUY2;
+        format_.bmiHeader.biWidth = 320;
+        format_.bmiHeader.biHeight = 240;
+        format_.bmiHeader.biBitCount = 16;
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~FakeCamera()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void Run()
+    {
+        std::vector<std::uint8_t> bytes(320 * 240 * 2);
+        for (std::uint8_t n = 0; !stop_; ++n) {
+            for (std::size_t i = 0; i < bytes.size(); i += 2) {
+                bytes[i] = std::uint8_t(16 + (n + i / 640) % 200);
+                bytes[i + 1] = 128;
+            }
+            VIDEOHDR header;
+            header.lpData = bytes.data();
+            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(bytes.size());
+            hub_.Offer(header, format_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(33));
+        }
+    }
+    LiveFrameHub& hub_;
+    FrameFormat format_{};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class LiveViewTest : public ::testing::Test {
+protected:
+    LiveViewTest()
+    {
+        SetProgramLog(&log);
+        QDir().mkpath(program.dir() + "pics");
+        QDir().mkpath(program.dir() + "vids");
+        QDir().mkpath(program.dir() + "Profiles");
+        options.PictureDir = program.dir() + "pics/";
+        options.VideoDir = program.dir() + "vids/";
+        options.LogfileDir = program.dir();
+        WriteFileBytes(program.dir() + "pics/12-08  10.00.00.jpg", "own picture");
+        WriteFileBytes(program.dir() + "vids/Tarvo video 001.avi", "own clip");
+        WriteFileBytes(program.dir() + "pics/notes.txt", "not Tarvo's");
+        WriteFileBytes(program.dir() + "Profiles/Default.pfl", "settings");
+        settings.Enabled = true;
+        settings.Port = 0;
+        settings.StreamFps = StreamFps;
+        settings.PasswordHash = PasswordHash::Make(Password).ToString();
+    }
+    ~LiveViewTest() override
+    {
+        live.Stop();
+        SetProgramLog(nullptr);
+    }
+
+    // Starts the live view; the header time is short so a trickling client is seen soon.
+    void Start()
+    {
+        LiveServerConfig limits;
+        limits.headerTime = std::chrono::milliseconds(1500);
+        live.Apply(options, settings, limits);
+        ASSERT_TRUE(live.Running()) << log.messages().join('\n').toStdString();
+        base = QStringLiteral("%1://127.0.0.1:%2").arg(settings.CertFile.isEmpty() ? "http" : "https").arg(live.Port());
+    }
+
+    // Runs one case of live_clients.py; its report is shown when it fails.
+    void Clients(const QString& group, const QStringList& extra = {})
+    {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start("/usr/bin/python3", QStringList{SourceDir() + "tests/liveview/live_clients.py", group, base, User, Password} + extra);
+        ASSERT_TRUE(p.waitForFinished(int(TestTime(std::chrono::seconds(120)).count()))) << group.toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << group.toStdString() << ":\n" << p.readAll().toStdString();
+    }
+
+    // curl's status code for the given arguments.
+    QString Curl(const QStringList& args)
+    {
+        QProcess p;
+        p.start("curl", QStringList{"-s", "-o", "/dev/null", "-w", "%{http_code}", "--max-time", "60"} + args);
+        p.waitForFinished(120000);
+        return QString::fromLatin1(p.readAllStandardOutput());
+    }
+
+    RecordingEventLog log;
+    ScratchProgram program;
+    OptionsValues options = DefaultOptions();
+    LiveViewOptions settings;
+    LiveFrameHub hub;
+    LiveView live{hub};
+    QString base;
+};
+
+TEST_F(LiveViewTest, OnlyTheRightUserAndPasswordGetIn)
+{
+    Start();
+    EXPECT_TRUE(log.contains(QStringLiteral("Live view at http://127.0.0.1:%1/").arg(live.Port())));
+    struct Case {
+        QStringList args;
+        const char* code;
+    };
+    const Case cases[] = {
+        {{}, "401"},
+        {{"-u", "tarvo:wrong"}, "401"},
+        {{"-u", "someone:correct horse"}, "401"},
+        {{"-u", "tarvo:correct horse"}, "200"},
+        {{"-u", "tarvo:correct horse", "-X", "POST"}, "405"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Curl(c.args + QStringList{base + "/status.json"}), c.code) << c.args.join(' ').toStdString();
+    Clients("auth");
+}
+
+TEST_F(LiveViewTest, EachAddressAnswersAndNothingOutsideTarvosOwnFiles)
+{
+    FakeCamera camera(hub);
+    Start();
+    LiveStatus& status = live.Status();
+    status.NoteAutoCapturing(true);
+    status.NoteAlarm(ProgramClock().now(), program.dir() + "pics/12-08  10.00.00.jpg");
+    Clients("routes", {"12-08  10.00.00.jpg", "Tarvo video 001.avi"});
+    Clients("traversal", {"notes.txt"});
+}
+
+TEST_F(LiveViewTest, TheStreamSendsWholePicturesAtTheChosenRate)
+{
+    FakeCamera camera(hub);
+    Start();
+    Clients("stream", {QString::number(StreamFps)});
+}
+
+TEST_F(LiveViewTest, ACrowdGetsBusyAnswersAndATricklingClientIsClosed)
+{
+    FakeCamera camera(hub);
+    Start();
+    Clients("crowd", {"40", "32"});
+    Clients("trickle");
+}
+
+TEST_F(LiveViewTest, HttpsWithTheUsersCertificate)
+{
+    const QString cert = program.dir() + "cert.pem";
+    const QString key = program.dir() + "key.pem";
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                              "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert});
+    ASSERT_TRUE(openssl.waitForFinished(120000) && openssl.exitCode() == 0) << openssl.readAllStandardError().toStdString();
+    settings.CertFile = cert;
+    settings.KeyFile = key;
+    FakeCamera camera(hub);
+    Start();
+    EXPECT_TRUE(live.Url().startsWith("https://"));
+    Clients("tls", {cert});
+}
+
+TEST_F(LiveViewTest, UnsafeOrBrokenSettingsLeaveTheServerOff)
+{
+    struct Case {
+        const char* listen;
+        bool password;
+        const char* cert;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"0.0.0.0", false, "", "without a password"},
+        {"::", false, "", "without a password"},
+        {"192.0.2.1", true, "", "cannot be taken"},
+        {"not an address", true, "", "not an address"},
+        {"127.0.0.1", true, "/nonexistent/cert.pem", "certificate or key file cannot be read"},
+    };
+    const QString hash = settings.PasswordHash;
+    for (const Case& c : cases) {
+        log.clear();
+        settings.Listen = c.listen;
+        settings.PasswordHash = c.password ? hash : QString();
+        settings.CertFile = settings.KeyFile = c.cert;
+        live.Apply(options, settings);
+        EXPECT_FALSE(live.Running()) << c.listen;
+        EXPECT_TRUE(log.messages().join('\n').contains(c.logged)) << c.listen << ": " << log.messages().join('\n').toStdString();
+    }
+    settings = LiveViewOptions{};
+    settings.Enabled = true;
+    settings.PasswordHash = "pbkdf2-sha256$10$c2FsdHNhbHRzYWx0c2FsdA==$" + QByteArray(32, 'k').toBase64();
+    live.Apply(options, settings);
+    EXPECT_FALSE(live.Running()) << "too few iterations are no password";
+}
+
+TEST_F(LiveViewTest, TheAlarmStripOutlivesARestartAndForgetsTheDayBefore)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    LiveStatus first;
+    first.Configure(options);
+    first.NoteAlarm(now.addSecs(-25 * 3600), program.dir() + "pics/old.jpg");
+    first.NoteAlarm(now.addSecs(-3600), program.dir() + "pics/12-08  10.00.00.jpg");
+    first.NoteAlarm(now, QString());
+    EXPECT_TRUE(QFileInfo(first.AlarmsFile()).absolutePath() == QFileInfo(program.dir() + "Log.txt").absolutePath());
+
+    LiveStatus second;
+    second.Configure(options);
+    const QJsonArray alarms = QJsonDocument::fromJson(second.Json()).object()["alarms"].toArray();
+    ASSERT_EQ(alarms.size(), 2);
+    EXPECT_EQ(alarms[0].toObject()["file"].toString(), "12-08  10.00.00.jpg");
+    EXPECT_EQ(alarms[1].toObject()["file"].toString(), "");
+    EXPECT_EQ(qint64(alarms[1].toObject()["time"].toDouble()), now.toMSecsSinceEpoch());
+}
+
+TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripAndWithoutAPasswordOnlyByAddress)
+{
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty())
+        GTEST_SKIP() << "chromium is not installed";
+    settings.PasswordHash.clear(); // this computer only: no password needed
+    FakeCamera camera(hub);
+    Start();
+    live.Status().NoteAlarm(ProgramClock().now().addSecs(-600), program.dir() + "pics/12-08  10.00.00.jpg");
+    QProcess browser;
+    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + program.dir() + "chromium",
+                             "--virtual-time-budget=4000", "--timeout=15000", "--dump-dom", base + "/"});
+    ASSERT_TRUE(browser.waitForFinished(int(TestTime(std::chrono::seconds(120)).count())));
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    EXPECT_TRUE(dom.contains(R"(id="live" src="stream.mjpg")")) << dom.toStdString();
+    EXPECT_TRUE(dom.contains(R"(class="alarm")")) << "the alarm is marked on the strip";
+    EXPECT_TRUE(dom.contains(R"(href="recent/12-08%20%2010.00.00.jpg")")) << "the picture is among the recent ones";
+    EXPECT_TRUE(dom.contains("Auto-capturing off"));
+
+    // Without a password, a request must name the server by its address: a page elsewhere that
+    // points a name of its own at this computer gets nothing.
+    EXPECT_EQ(Curl({"-H", "Host: attacker.example", base + "/status.json"}), "403");
+    EXPECT_EQ(Curl({"-H", "Host: localhost:8081", base + "/status.json"}), "200");
+    EXPECT_EQ(Curl({"-g", QStringLiteral("http://[::1]:%1/status.json").arg(live.Port())}), "000") << "it listens on 127.0.0.1 alone";
+}
+} // namespace
