@@ -4,10 +4,12 @@
 #include "settings/ProgramDir.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/ProxyWindow.h"
+#include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/SetupDialog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -34,6 +36,9 @@ int main(int argc, char** argv)
     if (what == "setup") {
         setup.show();
         setup.PageControl1->setCurrentIndex(argc > 2 ? QString(argv[2]).toInt() : 0);
+        // The page "More" scrolls in the dialog; its picture shows every group at once.
+        if (auto* scroll = setup.findChild<QScrollArea*>("MoreScroll"); scroll && setup.PageControl1->currentWidget() == scroll)
+            scroll->setMinimumHeight(setup.MorePage->sizeHint().height());
         setup.move(0, 0);
     } else if (what == "profiles") {
         profiles.show();

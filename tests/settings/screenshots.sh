@@ -7,7 +7,7 @@ out=$(cd "$(dirname "$0")/../.." && pwd)/docs/screenshots
 mkdir -p "$out"
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" &
+Xvfb -displayfd 3 -screen 0 1024x1280x24 -nolisten tcp 3>"$fifo" &
 xvfb=$!
 trap 'kill $xvfb; rm -f "$fifo"' EXIT
 read -r number <"$fifo" # Xvfb writes its display number once it accepts clients
