@@ -8,6 +8,7 @@
 #include "app/StartCount.h"
 #include "app/TerminationSignals.h"
 #include "app/engine/AutoCaptureEngine.h"
+#include "app/engine/ManualCommands.h"
 #include "capture/VideoCap.h"
 #include "common/PlainText.h"
 #include "imaging/FileNaming.h"
@@ -83,7 +84,7 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
     trayIcon_->SetRightMenu(popupMenu1_.get());
     engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
     trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) {
-        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->TolmarTrayIcon1MouseLBtnDblClk(); });
+        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().TolmarTrayIcon1MouseLBtnDblClk(); });
     };
 
     DriverTimer.setInterval(1);
@@ -174,6 +175,7 @@ void TForm1::ConnectMenus()
 {
     MainMenuActions& m = menus_;
     AutoCaptureEngine* e = engine_.get();
+    ManualCommands* c = &engine_->Commands();
     // Each command runs inside the handler boundary: a camera that refuses a dialog, say, is
     // reported under the handler's name and the program goes on.
     const auto on = [this](QAction* item, const char* handler, auto command) {
@@ -187,15 +189,15 @@ void TForm1::ConnectMenus()
     on(m.setup, "Setup1Click", [this] { Setup1Click(); });
     on(m.profiles, "Profiles1Click", [this] { Profiles1Click(); });
     on(m.trayProfiles, "Profiles2Click", [this] { Profiles1Click(); });
-    on(m.preview, "Preview1Click", [e] { e->Preview1Click(); });
-    on(m.capturePicture, "Capturepicture1Click", [e] { e->Capturepicture1Click(); });
-    on(m.captureVideo, "CaptureVideo1Click", [e] { e->CaptureVideo1Click(); });
+    on(m.preview, "Preview1Click", [c] { c->Preview1Click(); });
+    on(m.capturePicture, "Capturepicture1Click", [c] { c->Capturepicture1Click(); });
+    on(m.captureVideo, "CaptureVideo1Click", [c] { c->CaptureVideo1Click(); });
     on(m.autoCapturing, "Startautocapturing1Click", [e] { e->Startautocapturing1Click(); });
     on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->Autocapturing1Click(); });
-    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [e] { e->TolmarTrayIcon1MouseLBtnDblClk(); });
-    on(m.driverSource, "Source1Click", [e] { e->Source1Click(); });
-    on(m.driverDisplay, "Display1Click", [e] { e->Display1Click(); });
-    on(m.driverFormat, "Format1Click", [e] { e->Format1Click(); });
+    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [c] { c->TolmarTrayIcon1MouseLBtnDblClk(); });
+    on(m.driverSource, "Source1Click", [c] { c->Source1Click(); });
+    on(m.driverDisplay, "Display1Click", [c] { c->Display1Click(); });
+    on(m.driverFormat, "Format1Click", [c] { c->Format1Click(); });
 }
 
 void TForm1::CreateWindows()
@@ -309,7 +311,7 @@ void TForm1::InitMainWindow()
 {
     FirstDriverLoad = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
-    ActiveOptions = DefaultOptions();
+    ReplaceActiveOptions(DefaultOptions());
     ActivateStartupProfile(profileBox_, *this);
 
     LoadCount = CountProgramStart(ProgramStore());
@@ -443,7 +445,7 @@ void TForm1::ShowMainWindow()
     } catch (const ETrayIconError& e) {
         Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
     }
-    if (video1_->SequenceRunning() && engine_->MDActive.load())
+    if (video1_->SequenceRunning() && engine_->MotionDetecting())
         SetIndicatorPanelWidth(IndicatorPanelWidth);
 }
 
@@ -600,7 +602,7 @@ bool TForm1::DriverConnected() const { return video1_->DriverOpen(); }
 
 bool TForm1::PreviewChecked() const { return menus_.preview->isChecked(); }
 
-void TForm1::RunPreviewCommand() { engine_->Preview1Click(); }
+void TForm1::RunPreviewCommand() { engine_->Commands().Preview1Click(); }
 
 void TForm1::EnableDriverTimer() { DriverTimer.start(); }
 

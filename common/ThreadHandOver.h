@@ -46,8 +46,14 @@ private:
 template <class Fn> void PostQueued(QObject* context, Fn fn)
 {
 #if defined(__SANITIZE_THREAD__)
-    // The queued call is the only owner, so the call's storage is freed where it ran.
-    auto call = std::make_shared<Fn>(std::move(fn));
+    // The queued call is the only owner, so the call's storage is freed on the context's thread,
+    // after it ran or unrun when Qt drops the call (its context gone, its thread's queue cleared
+    // at exit). Either way the captures are destroyed there, so the deleter takes the hand-over
+    // too.
+    std::shared_ptr<Fn> call(new Fn(std::move(fn)), [](Fn* f) {
+        HandOverAcquire(f);
+        delete f;
+    });
     HandOverRelease(call.get());
     QMetaObject::invokeMethod(
         context,
