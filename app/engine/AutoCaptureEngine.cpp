@@ -67,10 +67,8 @@ void AutoCaptureEngine::StopForExit()
     exiting_ = true;
     if (Recording())
         commands_->CaptureVideo1Click();
-    if (FuseBurning()) {
-        Fuse.stop();
-        mode_.SetState(EngineState::Idle);
-    }
+    if (FuseBurning())
+        PutOutFuse();
     if (AutoCapturing())
         StopAutoCap();
 }
@@ -90,18 +88,14 @@ void AutoCaptureEngine::Startautocapturing1Click()
         StopAutoCap();
     } else if (ActiveOptions.FuseEnabled && ActiveOptions.Trigger == TriggerMotion) {
         if (FuseBurning()) {
-            Fuse.stop();
-            mode_.SetState(EngineState::Idle);
+            PutOutFuse();
             StopAutoCap();
         } else {
             Log("Burning fuse... " + QString::number(fuseSeconds_), false, "TForm1.Startautocapturing1Click");
-            fuseCountdown_ = fuseSeconds_;
-            if (fuseCountdown_ <= 0) {
+            if (fuseSeconds_ <= 0)
                 StartAutoCap();
-            } else {
-                Fuse.start();
-                mode_.SetState(EngineState::FuseBurning);
-            }
+            else
+                LightFuse();
         }
     } else {
         StartAutoCap();
@@ -125,10 +119,22 @@ void AutoCaptureEngine::FuseTimer()
     --fuseCountdown_;
     Log("Burning fuse... " + QString::number(fuseCountdown_), false, "TForm1.FuseTimer");
     if (fuseCountdown_ <= 0) {
-        Fuse.stop();
-        mode_.SetState(EngineState::Idle);
+        PutOutFuse();
         StartAutoCap();
     }
+}
+
+void AutoCaptureEngine::LightFuse()
+{
+    fuseCountdown_ = fuseSeconds_;
+    Fuse.start();
+    mode_.SetState(EngineState::FuseBurning);
+}
+
+void AutoCaptureEngine::PutOutFuse()
+{
+    Fuse.stop();
+    mode_.SetState(EngineState::Idle);
 }
 
 void AutoCaptureEngine::StartAutoCap()
@@ -212,14 +218,6 @@ void AutoCaptureEngine::AutoStartAfterDriverLoad(bool firstDriverLoad)
 }
 
 void AutoCaptureEngine::Timer1Timer() { captureRequest_ = true; }
-
-void AutoCaptureEngine::DisarmAfterTrigger()
-{
-    if (!frame_->run->options.RearmEnabled)
-        return;
-    armed_ = false;
-    PostToGui([this] { Rearm.start(); });
-}
 
 void AutoCaptureEngine::RearmTimer()
 {

@@ -26,7 +26,6 @@ class EngineHost;
 class ManualCommands;
 class QImage;
 struct OptionsValues;
-struct RunSnapshot;
 
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
@@ -86,8 +85,6 @@ public:
     void RearmTimer();
     void TrayIconBlinkTimer();
     void ReconnectTimer();
-    // After each armed motion trigger. Frame thread.
-    void DisarmAfterTrigger();
 
     // The per-frame event of the capture component. Streaming thread.
     void Video1VideoStream(TVideoCap& sender, const VIDEOHDR& header);
@@ -107,6 +104,7 @@ public:
     int FuseCountdown() const { return fuseCountdown_; }
     int BlinkStep() const { return blinkStep_; }
     bool FuseBurning() const { return State() == EngineState::FuseBurning; }
+
     // The engine's timers, to look at; only the engine starts and stops them.
     enum class TimerId { Timed, Fuse, Rearm, Blink, Reconnect };
     const QTimer& Timer(TimerId which) const;
@@ -120,6 +118,9 @@ private:
     struct FrameState;
     enum class Conversion { Done, DrawFailed, Failed };
 
+    // Idle to FuseBurning and back.
+    void LightFuse();
+    void PutOutFuse();
     // The part of starting that is done again when a lost camera is back: a fresh snapshot and
     // frame state, the trigger, then frames are accepted.
     void BeginStreamRun();
@@ -134,6 +135,8 @@ private:
     void EndFtpSession(const OptionsValues& options);
     // The website picture of one capture: the local folder, then the FTP server. Frame thread.
     void PublishFrame(QImage& frame, const OptionsValues& options);
+    // After each armed motion trigger. Frame thread.
+    void DisarmAfterTrigger();
     void ShowMotionIndicator(bool motion);
     // A sample that changed at most points at once, taken as a change of light.
     void NoteLightChange();

@@ -9,7 +9,6 @@
 #include "app/engine/ManualCommands.h"
 #include "capture/VideoCap.h"
 #include "common/EventLog.h"
-#include "settings/ActiveOptions.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -117,6 +117,14 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
     return true;
 }
 
+void AutoCaptureEngine::DisarmAfterTrigger()
+{
+    if (!frame_->run->options.RearmEnabled)
+        return;
+    armed_ = false;
+    PostToGui([this] { Rearm.start(); });
+}
+
 QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)
 {
     FrameState& f = *frame_;
