@@ -107,17 +107,22 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
             RunHandler(senderPrefix + "ApplicationEvents1Deactivate", [this] { ApplicationEvents1Deactivate(); });
     });
     terminationSignals_ = std::make_unique<TerminationSignals>([this] { Exit1Click(); });
-    // Test hook for end-to-end runs: with TARVO_TEST_HOOKS=1, SIGUSR1 makes the camera fail as an
-    // unplugged one would.
-    if (qEnvironmentVariable("TARVO_TEST_HOOKS") == "1")
-        deviceLostHook_ = std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video1_->SimulateDeviceLost(); });
+    // Test hooks for end-to-end runs, with TARVO_TEST_HOOKS=1: SIGUSR1 makes the camera fail as an
+    // unplugged one would; SIGUSR2 logs how many motion samples the run has taken, so a test can
+    // tell that the program watched the scene, however slowly the machine runs.
+    if (qEnvironmentVariable("TARVO_TEST_HOOKS") == "1") {
+        testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video1_->SimulateDeviceLost(); }));
+        testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR2}, [this] {
+            Report("Motion samples: " + QString::number(engine_->MotionSamples()), true, "TestHook");
+        }));
+    }
 }
 
 TForm1::~TForm1()
 {
     // The frame thread and every window that reports must be gone before the log writer, and the
     // capture component (which joins the frame thread) before the engine its frames call.
-    deviceLostHook_.reset();
+    testHooks_.clear();
     delete video1_;
     video1_ = nullptr;
     engine_.reset();

@@ -5,6 +5,7 @@ import glob
 import json
 import os
 import re
+import signal
 import subprocess
 import time
 
@@ -87,6 +88,13 @@ class Journeys(TarvoCase):
         self.assertEqual(read_bytes(site + "Tarvo.jpg"), offline, "offline picture in the local website")
         self.assertEqual(sorted(os.listdir(ftp.root)), sorted(history), "no temporary upload left behind")
 
+    def motion_samples(self, run):
+        """The motion samples the run has taken so far, as the test hook logs them."""
+        before = self.run_log().count("Motion samples: ")
+        run.proc.send_signal(signal.SIGUSR2)
+        wait_for(lambda: self.run_log().count("Motion samples: ") > before, what="the motion sample count")
+        return int(re.findall(r"Motion samples: (\d+)", self.run_log())[-1])
+
     def test_still_scene_raises_no_motion_alarm(self):
         still = os.path.join(self.tmp, "still.avi")
         # One test card repeated: the card's own noise field changes with every frame it draws.
@@ -95,15 +103,19 @@ class Journeys(TarvoCase):
                         "!", "jpegenc", "!", "avimux", "!", "filesink", "location=" + still],
                        check=True, capture_output=True)
         self.env["TARVO_TEST_SOURCE"] = still
+        self.env["TARVO_TEST_HOOKS"] = "1"
         self.motion_profile()
         run = self.start("-m")
         self.wait_log("Motion Detection started", run)
-        # Absence can only be watched for a while: six seconds are many samples of a 15 fps loop.
-        end = time.monotonic() + 6
-        while time.monotonic() < end:
+        # Absence can only be watched for a while: the watch lasts until the program has compared
+        # 30 more samples (six seconds of the loop), however slowly a loaded machine runs it.
+        first = self.motion_samples(run)
+
+        def watched():
             self.assertNotIn("Motion detected", self.run_log())
-            self.assertIsNone(run.proc.poll())
-            time.sleep(0.1)
+            return self.motion_samples(run) >= first + 30
+        wait_for(watched, what="30 more motion samples")
+        self.assertNotIn("Motion detected", self.run_log())
         self.assertEqual(self.saved_pictures(), [])
         code, _ = run.terminate()
         self.assertEqual(code, 0)
