@@ -56,7 +56,8 @@ private:
     StatusSink& sink_;
     QTimer clearStatusbar_;
     std::atomic<bool> debugLog_{false};
-    std::atomic<bool> createLogfile_{true};
+    // Nothing is logged to the file before the first settings arrive.
+    std::atomic<bool> createLogfile_{false};
     mutable std::mutex fileMutex_;
     QString logfileDir_; // under fileMutex_
     bool firstLogWrite_ = true;

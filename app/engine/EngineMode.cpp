@@ -15,6 +15,8 @@ constexpr Enablement StateTable[] = {
     {false, false, false, true, false, true, false},   // Running
     {false, false, false, true, false, true, false},   // Reconnecting
 };
+// Both auto-capturing toggles are off during a recording: a recording and auto-capturing must never
+// share the stream.
 constexpr Enablement RecordingRow = {false, false, true, false, false, false, false};
 } // namespace
 

@@ -174,9 +174,9 @@ void ManualCommands::EndRecording(bool stopped)
 
 void ManualCommands::TolmarTrayIcon1MouseLBtnDblClk()
 {
-    if (video_.SequenceRunning())
+    if (video_.SequenceRunning()) {
         engine_.RequestCapture(true);
-    else {
+    } else {
         Capturepicture1Click();
     }
 }
