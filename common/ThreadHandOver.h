@@ -9,7 +9,6 @@
 #include <QObject>
 #include <utility>
 #if defined(__SANITIZE_THREAD__)
-#include <memory>
 #include <sanitizer/tsan_interface.h>
 #endif
 
@@ -40,28 +39,42 @@ private:
     const void* key_;
 };
 
+#if defined(__SANITIZE_THREAD__)
+// The call as Qt stores it: fn on the heap, handed over when the call is posted, and taken over
+// before fn is touched on the receiving side, whether the call runs or Qt drops it unrun (its
+// context gone, its thread's queue cleared at exit) and only destroys it.
+template <class Fn> class HandedOverCall {
+public:
+    explicit HandedOverCall(Fn fn) : fn_(new Fn(std::move(fn))) { HandOverRelease(fn_); }
+    HandedOverCall(HandedOverCall&& other) noexcept : fn_(std::exchange(other.fn_, nullptr)) {}
+    HandedOverCall(const HandedOverCall&) = delete;
+    HandedOverCall& operator=(const HandedOverCall&) = delete;
+    HandedOverCall& operator=(HandedOverCall&&) = delete;
+    ~HandedOverCall()
+    {
+        if (!fn_)
+            return;
+        HandOverAcquire(fn_);
+        delete fn_;
+    }
+    void operator()()
+    {
+        HandOverAcquire(fn_);
+        (*fn_)();
+    }
+
+private:
+    Fn* fn_;
+};
+#endif
+
 // Runs fn on the thread of context from its event loop, as a queued QMetaObject::invokeMethod
 // does. Qt's event queue orders the call after everything its sender did before; with
 // ThreadSanitizer the call is handed over explicitly so that the checker knows it too.
 template <class Fn> void PostQueued(QObject* context, Fn fn)
 {
 #if defined(__SANITIZE_THREAD__)
-    // The queued call is the only owner, so the call's storage is freed on the context's thread,
-    // after it ran or unrun when Qt drops the call (its context gone, its thread's queue cleared
-    // at exit). Either way the captures are destroyed there, so the deleter takes the hand-over
-    // too.
-    std::shared_ptr<Fn> call(new Fn(std::move(fn)), [](Fn* f) {
-        HandOverAcquire(f);
-        delete f;
-    });
-    HandOverRelease(call.get());
-    QMetaObject::invokeMethod(
-        context,
-        [call = std::move(call)] {
-            HandOverAcquire(call.get());
-            (*call)();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, HandedOverCall<Fn>(std::move(fn)), Qt::QueuedConnection);
 #else
     QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
 #endif
