@@ -1,6 +1,7 @@
 #include "app/LogWriter.h"
 
 #include "common/Clock.h"
+#include "common/ThreadHandOver.h"
 
 #include <QFile>
 #include <QLocale>
@@ -156,7 +157,7 @@ void LogWriter::showStatus(const QString& text, bool restartClear)
 {
     if (QThread::currentThread() != thread()) {
         // The frame thread hands the text over and goes on; it never waits for the GUI.
-        QMetaObject::invokeMethod(this, [this, text, restartClear] { showStatus(text, restartClear); }, Qt::QueuedConnection);
+        PostQueued(this, [this, text, restartClear] { showStatus(text, restartClear); });
         return;
     }
     sink_.SetStatusText(text);

@@ -40,31 +40,27 @@ private:
 };
 
 #if defined(__SANITIZE_THREAD__)
-// The call as Qt stores it: fn on the heap, handed over when the call is posted, and taken over
-// before fn is touched on the receiving side, whether the call runs or Qt drops it unrun (its
-// context gone, its thread's queue cleared at exit) and only destroys it.
+// The call as Qt stores it. Each copy hands over from its own address once it is built, so the
+// copy inside Qt's call object hands over everything the sender wrote into it and before it; the
+// receiving side takes that over before it touches the call, whether the call runs or Qt drops it
+// unrun (its context gone, its thread's queue cleared at exit) and only destroys it. The address
+// is the key because reading anything stored in the call before taking over would itself race.
 template <class Fn> class HandedOverCall {
 public:
-    explicit HandedOverCall(Fn fn) : fn_(new Fn(std::move(fn))) { HandOverRelease(fn_); }
-    HandedOverCall(HandedOverCall&& other) noexcept : fn_(std::exchange(other.fn_, nullptr)) {}
+    explicit HandedOverCall(Fn fn) : fn_(std::move(fn)) { HandOverRelease(this); }
+    HandedOverCall(HandedOverCall&& other) : fn_(std::move(other.fn_)) { HandOverRelease(this); }
     HandedOverCall(const HandedOverCall&) = delete;
     HandedOverCall& operator=(const HandedOverCall&) = delete;
     HandedOverCall& operator=(HandedOverCall&&) = delete;
-    ~HandedOverCall()
-    {
-        if (!fn_)
-            return;
-        HandOverAcquire(fn_);
-        delete fn_;
-    }
+    ~HandedOverCall() { HandOverAcquire(this); }
     void operator()()
     {
-        HandOverAcquire(fn_);
-        (*fn_)();
+        HandOverAcquire(this);
+        fn_();
     }
 
 private:
-    Fn* fn_;
+    Fn fn_;
 };
 #endif
 
