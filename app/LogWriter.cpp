@@ -1,7 +1,7 @@
 #include "app/LogWriter.h"
 
 #include "common/Clock.h"
-#include "settings/ActiveOptions.h"
+#include "common/ThreadHandOver.h"
 
 #include <QFile>
 #include <QLocale>
@@ -84,6 +84,13 @@ LogWriter::LogWriter(StatusSink& sink, QObject* parent) : QObject(parent), sink_
     connect(&clearStatusbar_, &QTimer::timeout, this, &LogWriter::ClearStatusbarTimer);
 }
 
+void LogWriter::SetLogSettings(bool createLogfile, const QString& folder)
+{
+    createLogfile_ = createLogfile;
+    std::lock_guard lock(fileMutex_);
+    logfileDir_ = folder;
+}
+
 bool LogWriter::FirstLogWrite() const
 {
     std::lock_guard lock(fileMutex_);
@@ -99,14 +106,12 @@ QString LogWriter::LogFileName() const
 void LogWriter::WriteLog(const QString& msg, bool toFile, const QString& sender)
 {
     QString text = SingleLogLine(msg);
-    if (debugLog_.load()) {
-        // Debug mode logs whatever the profile says, until a profile activation restores it.
-        if (!ActiveOptions.CreateLogfile)
-            ActiveOptions.CreateLogfile = true;
+    const bool debug = debugLog_.load();
+    if (debug) {
         toFile = true;
         text += " (Sender : " + SingleLogLine(sender) + ")";
     }
-    if (!ActiveOptions.CreateLogfile)
+    if (!debug && !createLogfile_.load())
         return;
 
     switch (writeToFile(text, toFile)) {
@@ -128,7 +133,7 @@ LogWriter::FileResult LogWriter::writeToFile(const QString& msg, bool toFile)
     const QDateTime now = ProgramClock().now();
     std::lock_guard lock(fileMutex_);
     if (firstLogWrite_) {
-        logFileName_ = ActiveOptions.LogfileDir.str() + "Log.txt";
+        logFileName_ = logfileDir_ + "Log.txt";
         const UniqueFd fd = openForAppend(logFileName_);
         if (!fd.valid())
             return FileResult::HeaderFailed;
@@ -152,7 +157,7 @@ void LogWriter::showStatus(const QString& text, bool restartClear)
 {
     if (QThread::currentThread() != thread()) {
         // The frame thread hands the text over and goes on; it never waits for the GUI.
-        QMetaObject::invokeMethod(this, [this, text, restartClear] { showStatus(text, restartClear); }, Qt::QueuedConnection);
+        PostQueued(this, [this, text, restartClear] { showStatus(text, restartClear); });
         return;
     }
     sink_.SetStatusText(text);

@@ -27,7 +27,10 @@ public:
     // Any thread.
     void WriteLog(const QString& msg, bool toFile, const QString& sender) override;
 
-    // "-d": set once at start-up, after profile activation has already logged.
+    void SetLogSettings(bool createLogfile, const QString& folder) override;
+
+    // "-d": set once at start-up, after profile activation has already logged. Debug mode logs
+    // every message to the file whatever the settings say.
     void SetDebugLog(bool on) { debugLog_.store(on); }
     bool DebugLog() const { return debugLog_.load(); }
 
@@ -53,7 +56,10 @@ private:
     StatusSink& sink_;
     QTimer clearStatusbar_;
     std::atomic<bool> debugLog_{false};
+    // Nothing is logged to the file before the first settings arrive.
+    std::atomic<bool> createLogfile_{false};
     mutable std::mutex fileMutex_;
+    QString logfileDir_; // under fileMutex_
     bool firstLogWrite_ = true;
     QString logFileName_;
 };

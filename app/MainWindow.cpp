@@ -9,6 +9,7 @@
 #include "app/TerminationSignals.h"
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/AutoCaptureEngine.h"
+#include "app/engine/ManualCommands.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveView.h"
 #include "capture/VideoCap.h"
@@ -87,7 +88,7 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
     trayIcon_->SetRightMenu(popupMenu1_.get());
     engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
     trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) {
-        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->TolmarTrayIcon1MouseLBtnDblClk(); });
+        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().TolmarTrayIcon1MouseLBtnDblClk(); });
     };
 
     DriverTimer.setInterval(1);
@@ -113,18 +114,23 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
             RunHandler(senderPrefix + "ApplicationEvents1Deactivate", [this] { ApplicationEvents1Deactivate(); });
     });
     terminationSignals_ = std::make_unique<TerminationSignals>([this] { Exit1Click(); });
-    // Test hook for end-to-end runs: with TARVO_TEST_HOOKS=1, SIGUSR1 makes the camera fail as an
-    // unplugged one would.
-    if (qEnvironmentVariable("TARVO_TEST_HOOKS") == "1")
-        deviceLostHook_ = std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video1_->SimulateDeviceLost(); });
+    // Test hooks for end-to-end runs, with TARVO_TEST_HOOKS=1: SIGUSR1 makes the camera fail as an
+    // unplugged one would; SIGUSR2 logs how many motion samples the run has taken, so a test can
+    // tell that the program watched the scene, however slowly the machine runs.
+    if (qEnvironmentVariable("TARVO_TEST_HOOKS") == "1") {
+        testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video1_->SimulateDeviceLost(); }));
+        testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR2}, [this] {
+            Report("Motion samples: " + QString::number(engine_->MotionSamples()), true, "TestHook");
+        }));
+    }
 }
 
 TForm1::~TForm1()
 {
     // The frame thread and every window that reports must be gone before the log writer, and the
     // capture component (which joins the frame thread) before the engine its frames call.
-    deviceLostHook_.reset();
     liveView_->Stop();
+    testHooks_.clear();
     delete video1_;
     video1_ = nullptr;
     engine_.reset();
@@ -182,6 +188,7 @@ void TForm1::ConnectMenus()
 {
     MainMenuActions& m = menus_;
     AutoCaptureEngine* e = engine_.get();
+    ManualCommands* c = &engine_->Commands();
     // Each command runs inside the handler boundary: a camera that refuses a dialog, say, is
     // reported under the handler's name and the program goes on.
     const auto on = [this](QAction* item, const char* handler, auto command) {
@@ -196,15 +203,15 @@ void TForm1::ConnectMenus()
     on(m.setup, "Setup1Click", [this] { Setup1Click(); });
     on(m.profiles, "Profiles1Click", [this] { Profiles1Click(); });
     on(m.trayProfiles, "Profiles2Click", [this] { Profiles1Click(); });
-    on(m.preview, "Preview1Click", [e] { e->Preview1Click(); });
-    on(m.capturePicture, "Capturepicture1Click", [e] { e->Capturepicture1Click(); });
-    on(m.captureVideo, "CaptureVideo1Click", [e] { e->CaptureVideo1Click(); });
+    on(m.preview, "Preview1Click", [c] { c->Preview1Click(); });
+    on(m.capturePicture, "Capturepicture1Click", [c] { c->Capturepicture1Click(); });
+    on(m.captureVideo, "CaptureVideo1Click", [c] { c->CaptureVideo1Click(); });
     on(m.autoCapturing, "Startautocapturing1Click", [e] { e->Startautocapturing1Click(); });
     on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->Autocapturing1Click(); });
-    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [e] { e->TolmarTrayIcon1MouseLBtnDblClk(); });
-    on(m.driverSource, "Source1Click", [e] { e->Source1Click(); });
-    on(m.driverDisplay, "Display1Click", [e] { e->Display1Click(); });
-    on(m.driverFormat, "Format1Click", [e] { e->Format1Click(); });
+    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [c] { c->TolmarTrayIcon1MouseLBtnDblClk(); });
+    on(m.driverSource, "Source1Click", [c] { c->Source1Click(); });
+    on(m.driverDisplay, "Display1Click", [c] { c->Display1Click(); });
+    on(m.driverFormat, "Format1Click", [c] { c->Format1Click(); });
 }
 
 void TForm1::CreateWindows()
@@ -318,7 +325,7 @@ void TForm1::InitMainWindow()
 {
     FirstDriverLoad = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
-    ActiveOptions = DefaultOptions();
+    ReplaceActiveOptions(DefaultOptions());
     ActivateStartupProfile(profileBox_, *this);
 
     LoadCount = CountProgramStart(ProgramStore());
@@ -453,7 +460,7 @@ void TForm1::ShowMainWindow()
     } catch (const ETrayIconError& e) {
         Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
     }
-    if (video1_->SequenceRunning() && engine_->MDActive.load())
+    if (video1_->SequenceRunning() && engine_->MotionDetecting())
         SetIndicatorPanelWidth(IndicatorPanelWidth);
 }
 
@@ -614,7 +621,7 @@ bool TForm1::DriverConnected() const { return video1_->DriverOpen(); }
 
 bool TForm1::PreviewChecked() const { return menus_.preview->isChecked(); }
 
-void TForm1::RunPreviewCommand() { engine_->Preview1Click(); }
+void TForm1::RunPreviewCommand() { engine_->Commands().Preview1Click(); }
 
 void TForm1::EnableDriverTimer() { DriverTimer.start(); }
 

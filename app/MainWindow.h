@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <vector>
 
 class AutoCaptureEngine;
 class CaptureBackend;
@@ -162,7 +163,7 @@ private:
     std::unique_ptr<TTolmarTrayIcon> trayIcon_;
     std::unique_ptr<AutoCaptureEngine> engine_;
     std::unique_ptr<TerminationSignals> terminationSignals_;
-    std::unique_ptr<SignalWatcher> deviceLostHook_;
+    std::vector<std::unique_ptr<SignalWatcher>> testHooks_;
     std::unique_ptr<TForm9> form9_;
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm4> form4_;

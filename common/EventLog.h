@@ -9,6 +9,9 @@ public:
     // Msg is shown (and with toFile appended to the log file) unchanged; sender is used only in
     // debug mode. Never throws: a line that cannot be written is reported and the caller goes on.
     virtual void WriteLog(const QString& msg, bool toFile, const QString& sender) = 0;
+    // The active settings' logging: whether results go to the file, and the file's folder. GUI
+    // thread, whenever settings are activated; the log keeps its own copy for every thread.
+    virtual void SetLogSettings(bool /*createLogfile*/, const QString& /*folder*/) {}
 };
 
 // An event log that drops everything, for code run without a main window.

@@ -9,7 +9,6 @@
 #include <QObject>
 #include <utility>
 #if defined(__SANITIZE_THREAD__)
-#include <memory>
 #include <sanitizer/tsan_interface.h>
 #endif
 
@@ -40,22 +39,38 @@ private:
     const void* key_;
 };
 
+#if defined(__SANITIZE_THREAD__)
+// The call as Qt stores it. Each copy hands over from its own address once it is built, so the
+// copy inside Qt's call object hands over everything the sender wrote into it and before it; the
+// receiving side takes that over before it touches the call, whether the call runs or Qt drops it
+// unrun (its context gone, its thread's queue cleared at exit) and only destroys it. The address
+// is the key because reading anything stored in the call before taking over would itself race.
+template <class Fn> class HandedOverCall {
+public:
+    explicit HandedOverCall(Fn fn) : fn_(std::move(fn)) { HandOverRelease(this); }
+    HandedOverCall(HandedOverCall&& other) : fn_(std::move(other.fn_)) { HandOverRelease(this); }
+    HandedOverCall(const HandedOverCall&) = delete;
+    HandedOverCall& operator=(const HandedOverCall&) = delete;
+    HandedOverCall& operator=(HandedOverCall&&) = delete;
+    ~HandedOverCall() { HandOverAcquire(this); }
+    void operator()()
+    {
+        HandOverAcquire(this);
+        fn_();
+    }
+
+private:
+    Fn fn_;
+};
+#endif
+
 // Runs fn on the thread of context from its event loop, as a queued QMetaObject::invokeMethod
 // does. Qt's event queue orders the call after everything its sender did before; with
 // ThreadSanitizer the call is handed over explicitly so that the checker knows it too.
 template <class Fn> void PostQueued(QObject* context, Fn fn)
 {
 #if defined(__SANITIZE_THREAD__)
-    // The queued call is the only owner, so the call's storage is freed where it ran.
-    auto call = std::make_shared<Fn>(std::move(fn));
-    HandOverRelease(call.get());
-    QMetaObject::invokeMethod(
-        context,
-        [call = std::move(call)] {
-            HandOverAcquire(call.get());
-            (*call)();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, HandedOverCall<Fn>(std::move(fn)), Qt::QueuedConnection);
 #else
     QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
 #endif

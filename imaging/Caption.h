@@ -1,6 +1,6 @@
 #pragma once
 // The date/time caption drawn into saved and published pictures.
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -28,7 +28,7 @@ QStringList SplitCaptionLines(const QString& text);
 
 // Draws the caption of options into bitmap in place, reading the clock once (ProgramClock()) and
 // the user's regional formats (QLocale::system()).
-void DrawCaption(QImage& bitmap, const OptionsValues& options = ActiveOptions);
+void DrawCaption(QImage& bitmap, const OptionsValues& options);
 
 // The same with an explicit moment and locale.
 void DrawCaptionAt(QImage& bitmap, const OptionsValues& options, const QDateTime& moment,

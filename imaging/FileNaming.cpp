@@ -1,20 +1,35 @@
 #include "imaging/FileNaming.h"
 #include "common/Clock.h"
+#include "common/ThreadHandOver.h"
 #include "settings/PerUserStore.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
+#include <QThread>
 #include <algorithm>
-#include <mutex>
+#include <atomic>
 
 namespace {
 // The next number of each kind. Names are drawn from the GUI thread (manual pictures, videos)
-// and the frame thread (triggers), so reading, wrapping and advancing happen under one lock.
-std::mutex countersMutex;
-int counters[3] = {0, 0, 0};
+// and the frame thread (triggers): each draw reads, wraps and advances its counter in one step.
+std::atomic<int> counters[3] = {0, 0, 0};
 
-int& CounterOf(FileKind kind) { return counters[static_cast<int>(kind)]; }
+std::atomic<int>& CounterOf(FileKind kind) { return counters[static_cast<int>(kind)]; }
 
 constexpr int LastNumber = 999;
+
+// The store holds the next number, so numbering continues after a restart. It is written on the
+// GUI thread only, where the rest of the store is written too; a draw on another thread has the
+// GUI thread store the counter as it is then, so the newest number always wins.
+void StoreCounter(FileKind kind)
+{
+    const auto store = [kind] { ProgramStore().WriteInteger(CounterValueName(kind), CounterOf(kind).load()); };
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        store();
+    else
+        PostQueued(app, store);
+}
 
 const ShortString& PrefixOf(FileKind kind, const OptionsValues& options)
 {
@@ -44,17 +59,15 @@ void LoadFileCounters()
         SetFileCounter(kind, ProgramStore().ReadInteger(CounterValueName(kind), 0));
 }
 
-int FileCounter(FileKind kind)
+void StoreFileCounters()
 {
-    std::lock_guard lock(countersMutex);
-    return CounterOf(kind);
+    for (FileKind kind : {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile})
+        ProgramStore().WriteInteger(CounterValueName(kind), CounterOf(kind).load());
 }
 
-void SetFileCounter(FileKind kind, int value)
-{
-    std::lock_guard lock(countersMutex);
-    CounterOf(kind) = value;
-}
+int FileCounter(FileKind kind) { return CounterOf(kind).load(); }
+
+void SetFileCounter(FileKind kind, int value) { CounterOf(kind).store(value); }
 
 QString ZeroPad(int n, int width)
 {
@@ -87,18 +100,14 @@ QString MakeFileName(FileKind kind, const OptionsValues& options)
         return TimedFileName();
     case NamingIncrementing: {
         const ShortString& prefix = PrefixOf(kind, options);
+        std::atomic<int>& counter = CounterOf(kind);
+        int seen = counter.load();
         int number;
-        {
-            std::lock_guard lock(countersMutex);
-            int& counter = CounterOf(kind);
+        do {
             // A negative value can only come from a damaged store; numbering starts again at 0.
-            if (counter > LastNumber || counter < 0)
-                counter = 0;
-            number = counter++;
-            // The store holds the next number, so numbering continues after a restart. Written
-            // under the lock so that two threads cannot store their numbers out of order.
-            ProgramStore().WriteInteger(CounterValueName(kind), counter);
-        }
+            number = seen > LastNumber || seen < 0 ? 0 : seen;
+        } while (!counter.compare_exchange_weak(seen, number + 1));
+        StoreCounter(kind);
         return prefix.str() + ZeroPad(number, 3);
     }
     case NamingFixed:

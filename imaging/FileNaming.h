@@ -1,7 +1,7 @@
 #pragma once
 // Base names of new local pictures, website pictures and videos: a time stamp, a prefix with a
 // running number 000..999, or a fixed name, as the active settings choose for each kind.
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QDateTime>
 #include <QString>
@@ -9,8 +9,9 @@
 enum class FileKind { LocalPicture, WebsitePicture, VideoFile };
 
 // Base name without folder and extension; empty for a scheme outside 1..3 (and 3 for videos).
-// The incrementing scheme advances the kind's counter and stores it in ProgramStore().
-QString MakeFileName(FileKind kind, const OptionsValues& options = ActiveOptions);
+// The incrementing scheme advances the kind's counter and stores it in ProgramStore(), on the GUI
+// thread (posted there when drawn on another thread).
+QString MakeFileName(FileKind kind, const OptionsValues& options);
 
 // Whether base (without folder and extension) is a name MakeFileName gives the kind under any of
 // its schemes with these settings' prefix and fixed name, so Tarvo can tell its own files from
@@ -34,6 +35,9 @@ QString TwoDigits(int n);
 // The file-name counters: each holds the next number to use. Loaded at start-up from the
 // per-user values "LPicCount", "WPicCount" and "VidCount" (default 0).
 void LoadFileCounters();
+// Writes every counter to the store. GUI thread, once no other thread draws names: a draw's own
+// store write may still be queued then (the program is ending, say).
+void StoreFileCounters();
 int FileCounter(FileKind kind);
 void SetFileCounter(FileKind kind, int value); // in memory only
 const char* CounterValueName(FileKind kind);

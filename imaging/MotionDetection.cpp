@@ -5,16 +5,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <atomic>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 namespace {
 std::atomic<std::int32_t> threshold{ThresholdForSensitivity(51)};
-
-// Written by the GUI thread when auto-capturing starts, read by the frame thread.
-std::mutex gridMutex;
-DetectionGrid grid;
 
 // An unreadable pixel answers the invalid colour, the same in both frames, so it never counts.
 constexpr std::int32_t InvalidColour = -1;
@@ -65,17 +60,10 @@ DetectionGrid MakeDetectionGrid(int frameWidth, int frameHeight, const OptionsVa
     return g;
 }
 
-void PrepareDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options)
+MotionSetup MakeMotionSetup(int frameWidth, int frameHeight, const OptionsValues& options, std::int32_t limit)
 {
-    const DetectionGrid g = MakeDetectionGrid(frameWidth, frameHeight, options);
-    std::lock_guard lock(gridMutex);
-    grid = g;
-}
-
-DetectionGrid CurrentDetectionGrid()
-{
-    std::lock_guard lock(gridMutex);
-    return grid;
+    const MotionMarks marks{bool(options.Mark), bool(options.Mark) && bool(options.MDUserDefinedArea), options.MarkColor};
+    return {MakeDetectionGrid(frameWidth, frameHeight, options), limit, marks};
 }
 
 void SetMotionThreshold(std::int32_t value) { threshold.store(value, std::memory_order_relaxed); }
@@ -169,18 +157,11 @@ MotionVerdict JudgeMotion(const MotionComparison& c, const AlarmOptions& alarms)
     return c.ChangedPoints >= std::max(1, alarms.MinChangedPoints) ? MotionVerdict::Motion : MotionVerdict::Still;
 }
 
-MotionVerdict DetectMotion(QImage& current, const QImage& previous, const AlarmOptions& alarms)
+MotionVerdict DetectMotion(QImage& current, const QImage& previous, const MotionSetup& setup,
+                           const AlarmOptions& alarms)
 {
-    const OptionsValues& o = ActiveOptions;
-    const MotionMarks marks{bool(o.Mark), bool(o.Mark) && bool(o.MDUserDefinedArea), o.MarkColor};
-    const DetectionGrid g = CurrentDetectionGrid();
-    const std::int32_t limit = MotionThreshold();
-    const MotionVerdict verdict = JudgeMotion(CountChangedPoints(current, previous, g, limit), alarms);
-    DrawMotionMarks(current, previous, g, limit, marks, verdict == MotionVerdict::Motion);
+    const MotionComparison comparison = CountChangedPoints(current, previous, setup.Grid, setup.Threshold);
+    const MotionVerdict verdict = JudgeMotion(comparison, alarms);
+    DrawMotionMarks(current, previous, setup.Grid, setup.Threshold, setup.Marks, verdict == MotionVerdict::Motion);
     return verdict;
-}
-
-bool DetectMotion(QImage& current, const QImage& previous)
-{
-    return DetectMotion(current, previous, AlarmOptions{}) == MotionVerdict::Motion;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Motion comparison of two sampled frames on a grid of single pixels inside the detection area.
-// The grid is fixed when auto-capturing starts, the threshold whenever a profile is activated.
-#include "settings/ActiveOptions.h"
+// The threshold is set whenever a profile is activated; grid, threshold and marks are fixed for a
+// run when auto-capturing starts.
 #include "settings/ExtraOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QImage>
 #include <cstdint>
@@ -30,16 +31,13 @@ struct DetectionGrid {
 // entire picture.
 DetectionGrid MakeDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options);
 
-// Fixes the process-wide grid used by DetectMotion (GUI thread, before the stream starts).
-void PrepareDetectionGrid(int frameWidth, int frameHeight, const OptionsValues& options = ActiveOptions);
-DetectionGrid CurrentDetectionGrid();
-
 // Largest colour difference that still counts as no motion.
 constexpr std::int32_t ThresholdForSensitivity(std::int32_t sensitivity)
 {
     return sensitivity * 90000 + 1000000;
 }
-void SetMotionThreshold(std::int32_t threshold); // called on every profile activation
+// The active profile's threshold; set on every profile activation, read when a run starts.
+void SetMotionThreshold(std::int32_t threshold);
 std::int32_t MotionThreshold();
 
 // What a comparison marks into the current frame.
@@ -48,6 +46,15 @@ struct MotionMarks {
     bool DrawArea = false;    // outline of the detection area (user-defined areas only)
     Colour MarkColor = 0x0000FF00;
 };
+
+// Everything a comparison reads, fixed for a run.
+struct MotionSetup {
+    DetectionGrid Grid;
+    std::int32_t Threshold = 0;
+    MotionMarks Marks;
+};
+// The setup for a frame size under these settings: their area and marks, and the threshold given.
+MotionSetup MakeMotionSetup(int frameWidth, int frameHeight, const OptionsValues& options, std::int32_t threshold);
 
 // What one comparison found.
 struct MotionComparison {
@@ -75,8 +82,7 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
 enum class MotionVerdict { Still, Motion, LightChange };
 MotionVerdict JudgeMotion(const MotionComparison& comparison, const AlarmOptions& alarms);
 
-// The frame handler's comparison: the process-wide grid and threshold, marks as the active
-// settings say, judged by the run's alarm settings.
-MotionVerdict DetectMotion(QImage& current, const QImage& previous, const AlarmOptions& alarms);
-// The same with the default alarm settings: true when the largest difference is above the threshold.
-bool DetectMotion(QImage& current, const QImage& previous);
+// The frame handler's comparison: the run's grid, threshold and marks, judged by the run's alarm
+// settings.
+MotionVerdict DetectMotion(QImage& current, const QImage& previous, const MotionSetup& setup,
+                           const AlarmOptions& alarms);

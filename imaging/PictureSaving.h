@@ -1,6 +1,6 @@
 #pragma once
 // Saving a local picture into the picture folder.
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QImage>
 
@@ -8,4 +8,4 @@
 // with the caption drawn into frame first when CaptionLocal is on: frame keeps the caption, so
 // later saves of the same capture carry it too. Reports "Picture saved as: " or "Could not save
 // file: " through ProgramLog(). Returns the saved file's name, empty when nothing was saved.
-QString SavePic(QImage& frame, const OptionsValues& options = ActiveOptions);
+QString SavePic(QImage& frame, const OptionsValues& options);

@@ -63,7 +63,8 @@ private:
 void ThrowIfAborted(const AbortSignal* abort);
 
 // Resolves host (name or numeric address) to its IPv4 and IPv6 addresses within the deadline.
-// family is AF_UNSPEC or AF_INET.
+// family is AF_UNSPEC or AF_INET. The lookup runs on a detached thread of its own: the call returns
+// at the deadline or the abort, and a lookup still running then finishes and frees itself later.
 struct ResolvedAddress {
     int family;
     std::string numeric; // "192.0.2.1" or "2001:db8::1"

@@ -4,7 +4,7 @@
 // frame thread for captures and on the GUI thread for the offline picture at stop; the FTP client
 // passed in is used by one of them at a time.
 #include "publish/FtpClient.h"
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QImage>
 #include <QString>
@@ -16,30 +16,30 @@ inline constexpr const char* UploadPictureName = "UpPic.jpg";
 
 // Moves the website pictures one history number up in folder (ends with '/'): the oldest is
 // dropped and the current name is freed. Only with the fixed-name scheme and a history above 1.
-void RotateLocalHistory(const QString& folder, const OptionsValues& options = ActiveOptions);
+void RotateLocalHistory(const QString& folder, const OptionsValues& options);
 // The same in the server's current directory; every failure is ignored.
-void RotateServerHistory(FtpClient& ftp, const OptionsValues& options = ActiveOptions);
+void RotateServerHistory(FtpClient& ftp, const OptionsValues& options);
 
 // Whether base (without folder and ".jpg") names a picture of the local website folder: the
 // current picture under any naming scheme, or a history copy of the fixed name, whatever history
 // length is set now.
-bool IsWebsiteFileName(const QString& base, const OptionsValues& options = ActiveOptions);
+bool IsWebsiteFileName(const QString& base, const OptionsValues& options);
 
 // Writes the website picture into LocalSiteDir: a copy of offlineFileName when that is not empty,
 // else frame (with the caption drawn in when CaptionWebsite is on).
-void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options = ActiveOptions);
+void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options);
 
 // Uploads the website picture with ftp, connecting and entering UpDir first when it is not
 // connected, and closing afterwards for long timed intervals.
 void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame,
-                    const OptionsValues& options = ActiveOptions);
+                    const OptionsValues& options);
 
 // At the stop of auto-capturing: the offline picture, FTP first, then the local folder.
-void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options = ActiveOptions);
+void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options);
 
 // The FTP steps of starting auto-capturing: connection and proxy settings into ftp, a log line
 // when the password is empty, and any earlier abort cleared.
-void ConfigureFtpForRun(FtpClient& ftp, const OptionsValues& options = ActiveOptions);
+void ConfigureFtpForRun(FtpClient& ftp, const OptionsValues& options);
 // The FTP step of stopping: a connection left open for the next upload is closed.
 void CloseFtpAfterRun(FtpClient& ftp);
 

@@ -63,7 +63,7 @@ struct ClipOptions {
 struct LiveViewOptions {
     bool Enabled = false;
     QString Listen = QStringLiteral("127.0.0.1"); // "0.0.0.0" or "::" for the home network
-    int Port = 8081;
+    int Port = 8081; // 0: any free port, as the log then tells
     QString User = QStringLiteral("tarvo");
     QString PasswordHash; // see PasswordHash.h; empty: no password
     int StreamFps = 5;
@@ -74,7 +74,7 @@ struct LiveViewOptions {
     {
         v("Enabled", Enabled);
         v("Listen", Listen);
-        v("Port", Port, 1, 65535);
+        v("Port", Port, 0, 65535);
         v("User", User);
         v("PasswordHash", PasswordHash);
         v("StreamFps", StreamFps, 1, 30);

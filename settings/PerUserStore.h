@@ -2,7 +2,8 @@
 // The per-user key-value store of the installation's own values ("CurrentProfile", "LoadCount",
 // the file-name counters, "Preview", the viewer's folder copies). Values are text: integers as
 // decimal digits, Booleans as "0"/"1". A missing or malformed value reads as the caller's default.
-// Thread-safe: the frame thread writes the counters.
+// Written on the GUI thread only (a file-name counter drawn on another thread is posted there);
+// the lock keeps a read from another thread whole.
 #include <QString>
 #include <memory>
 #include <mutex>

@@ -255,7 +255,7 @@ void ListProfiles(ProfileBox& box)
 void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets)
 {
     OptionsValues working = options;
-    ActiveOptions = working;
+    ReplaceActiveOptions(working);
     ActiveExtras = LoadExtras(box.text());
 
     for (ShortString* folder : {&working.PictureDir, &working.VideoDir, &working.LogfileDir, &working.LocalSiteDir}) {

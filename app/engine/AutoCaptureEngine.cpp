@@ -6,9 +6,11 @@
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
+#include "app/engine/ManualCommands.h"
 #include "app/engine/MenuSwitch.h"
 #include "capture/VideoCap.h"
 #include "common/EventLog.h"
+#include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/SoundPlayer.h"
 #include "settings/ActiveOptions.h"
@@ -20,7 +22,8 @@ void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().
 } // namespace
 
 AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
-    : QObject(parent), video_(video), menus_(menus), host_(host), frame_(std::make_unique<FrameState>()),
+    : QObject(parent), video_(video), host_(host), mode_(menus, host, video),
+      commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
       alarmHooks_(std::make_unique<AlarmHooks>())
 {
     Timer1.setInterval(5000);
@@ -49,25 +52,32 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
 
 AutoCaptureEngine::~AutoCaptureEngine() = default;
 
+const QTimer& AutoCaptureEngine::Timer(TimerId which) const
+{
+    const QTimer* const timers[] = {&Timer1, &Fuse, &Rearm, &TrayIconBlink, &Reconnect};
+    return *timers[static_cast<int>(which)];
+}
+
 void AutoCaptureEngine::SetTimedInterval(int ms) { Timer1.setInterval(TimedTriggerIntervalMs(ms)); }
 void AutoCaptureEngine::SetRearmInterval(int ms) { Rearm.setInterval(RearmDelayMs(ms)); }
 void AutoCaptureEngine::SetFuseSeconds(int seconds) { fuseSeconds_ = FuseLengthSeconds(seconds); }
 
-bool AutoCaptureEngine::AutoCapturing() const { return running_.load() || reconnecting_; }
-
-bool AutoCaptureEngine::SettingsLocked() const { return AutoCapturing() || Fuse.isActive() || recording_.load(); }
-
-void AutoCaptureEngine::UpdateSettingsLock() { host_.SetActivationEnabled(!SettingsLocked()); }
-
 void AutoCaptureEngine::StopForExit()
 {
     exiting_ = true;
-    if (recording_.load())
-        CaptureVideo1Click();
-    Fuse.stop();
+    if (Recording())
+        commands_->CaptureVideo1Click();
+    if (FuseBurning())
+        PutOutFuse();
     if (AutoCapturing())
         StopAutoCap();
-    UpdateSettingsLock();
+}
+
+void AutoCaptureEngine::RequestCapture(bool arm)
+{
+    if (arm)
+        armed_ = true;
+    captureRequest_ = true;
 }
 
 void AutoCaptureEngine::Startautocapturing1Click()
@@ -77,23 +87,21 @@ void AutoCaptureEngine::Startautocapturing1Click()
     } else if (AutoCapturing()) {
         StopAutoCap();
     } else if (ActiveOptions.FuseEnabled && ActiveOptions.Trigger == TriggerMotion) {
-        if (Fuse.isActive()) {
-            Fuse.stop();
+        if (FuseBurning()) {
+            PutOutFuse();
             StopAutoCap();
         } else {
             Log("Burning fuse... " + QString::number(fuseSeconds_), false, "TForm1.Startautocapturing1Click");
-            fuseCountdown_ = fuseSeconds_;
-            if (fuseCountdown_ <= 0)
+            if (fuseSeconds_ <= 0)
                 StartAutoCap();
             else
-                Fuse.start();
+                LightFuse();
         }
     } else {
         StartAutoCap();
     }
-    // A checkable item flips its own mark when clicked; the marks always show the real state.
-    SetAutoCapChecks(AutoCapturing());
-    UpdateSettingsLock();
+    // A checkable item flips its own mark when clicked.
+    mode_.Apply();
 }
 
 void AutoCaptureEngine::Autocapturing1Click()
@@ -102,7 +110,7 @@ void AutoCaptureEngine::Autocapturing1Click()
         Startautocapturing1Click();
     else {
         Log("Driver not loaded", false, "TForm1.Autocapturing1Click");
-        SetAutoCapChecks(AutoCapturing());
+        mode_.Apply();
     }
 }
 
@@ -111,9 +119,22 @@ void AutoCaptureEngine::FuseTimer()
     --fuseCountdown_;
     Log("Burning fuse... " + QString::number(fuseCountdown_), false, "TForm1.FuseTimer");
     if (fuseCountdown_ <= 0) {
-        Fuse.stop();
+        PutOutFuse();
         StartAutoCap();
     }
+}
+
+void AutoCaptureEngine::LightFuse()
+{
+    fuseCountdown_ = fuseSeconds_;
+    Fuse.start();
+    mode_.SetState(EngineState::FuseBurning);
+}
+
+void AutoCaptureEngine::PutOutFuse()
+{
+    Fuse.stop();
+    mode_.SetState(EngineState::Idle);
 }
 
 void AutoCaptureEngine::StartAutoCap()
@@ -125,22 +146,16 @@ void AutoCaptureEngine::StartAutoCap()
         Log("Error: Could not initialize video stream!", true, "TForm1.StartAutoCap");
         return;
     }
-    EnableItem(menus_.captureNow, true);
-    for (QAction* item : {menus_.preview, menus_.driverSource, menus_.driverDisplay, menus_.driverFormat,
-                          menus_.captureVideo, menus_.setup, menus_.profiles, menus_.trayProfiles})
-        EnableItem(item, false);
-
     ConfigureFtpClient(options);
-    BeginStreamRun(options);
-    UpdateSettingsLock();
+    BeginStreamRun();
 
     Log("Autocapturing on", true, "TForm1.StartAutoCap");
     host_.SetIconImage(IconAutoOn);
-    SetAutoCapChecks(true);
 }
 
-void AutoCaptureEngine::BeginStreamRun(const OptionsValues& options)
+void AutoCaptureEngine::BeginStreamRun()
 {
+    const OptionsValues& options = ActiveOptions;
     ++run_;
     stopPosted_ = false;
     FrameState& f = *frame_;
@@ -153,52 +168,47 @@ void AutoCaptureEngine::BeginStreamRun(const OptionsValues& options)
     }
     f.decoder = std::make_unique<FrameDecoder>();
 
-    f.alarms = ActiveExtras.Alarms;
+    f.run = std::make_unique<const RunSnapshot>(RunSnapshot{
+        options, ActiveExtras.Alarms,
+        MakeMotionSetup(f.format.width(), f.format.height(), options, MotionThreshold())});
     f.clips.Start(ActiveExtras.Clips, options, f.format, [this](const QString& file) { emit fileSaved(file); });
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
-    CaptureRequest = false;
+    captureRequest_ = false;
     if (options.Trigger == TriggerTimed)
         Timer1.start();
     if (options.Trigger == TriggerMotion) {
-        f.mdFrameCount = 0;
-        EnableItem(menus_.captureVideo, false);
-        MDActive = true;
-        PrepareDetectionGrid(f.format.width(), f.format.height(), options);
+        mdFrameCount_ = 0;
+        mdActive_ = true;
     }
     WatchEscape();
-    running_ = true;
+    mode_.SetState(EngineState::Running);
 }
 
 void AutoCaptureEngine::StopAutoCap()
 {
     // Cut an upload of the frame thread short so that stopping the stream does not wait for it.
     AbortFtpTransfer();
-    running_ = false;
-    reconnecting_ = false;
+    mode_.SetState(EngineState::Idle);
     Reconnect.stop();
     qApp->removeEventFilter(this);
     video_.StopSequence();
     frame_->clips.Stop();
 
-    EnableItem(menus_.captureNow, false);
     Timer1.stop();
-    MDActive = false;
+    mdActive_ = false;
     Rearm.stop();
-    Armed = true;
+    armed_ = true;
     blinkStep_ = 0;
     TrayIconBlink.stop();
     host_.SetIndicatorPanelWidth(0);
 
-    ApplyIdleMenus();
-    EnableItem(menus_.captureVideo, true);
-    UpdateSettingsLock();
-
     frame_->decoder.reset();
+    // The stream has stopped, so no name is drawn on the frame thread any more.
+    StoreFileCounters();
 
     Log("Autocapturing off", true, "TForm1.StopAutoCap");
     host_.SetIconImage(IconAutoOff);
-    SetAutoCapChecks(false);
 
     EndFtpSession(ActiveOptions);
 }
@@ -209,46 +219,17 @@ void AutoCaptureEngine::AutoStartAfterDriverLoad(bool firstDriverLoad)
         StartAutoCap();
 }
 
-void AutoCaptureEngine::ApplyIdleMenus()
-{
-    for (QAction* item : {menus_.preview, menus_.setup, menus_.profiles, menus_.trayProfiles})
-        EnableItem(item, true);
-    EnableDriverDialogs();
-}
-
-void AutoCaptureEngine::EnableDriverDialogs()
-{
-    EnableItem(menus_.driverDisplay, video_.HasDisplayDialog());
-    EnableItem(menus_.driverFormat, video_.HasFormatDialog());
-    EnableItem(menus_.driverSource, video_.HasSourceDialog());
-}
-
-void AutoCaptureEngine::SetAutoCapChecks(bool checked)
-{
-    CheckItem(menus_.trayAutoCapturing, checked);
-    CheckItem(menus_.autoCapturing, checked);
-}
-
-void AutoCaptureEngine::Timer1Timer() { CaptureRequest = true; }
-
-void AutoCaptureEngine::DisarmAfterTrigger()
-{
-    if (!ActiveOptions.RearmEnabled)
-        return;
-    Armed = false;
-    PostToGui([this] { Rearm.start(); });
-}
+void AutoCaptureEngine::Timer1Timer() { captureRequest_ = true; }
 
 void AutoCaptureEngine::RearmTimer()
 {
     Log("Re-armed", true, "TForm1.RearmTimer");
     Rearm.stop();
-    Armed = true;
+    armed_ = true;
 }
 
-void AutoCaptureEngine::StartBlink()
+void AutoCaptureEngine::FlashIcon()
 {
-    // Enabling the flash while it runs does not restart it.
     if (!TrayIconBlink.isActive())
         TrayIconBlink.start();
 }

@@ -1,12 +1,17 @@
 #pragma once
 // The auto-capture engine of the main window: switching auto-capturing on and off (fuse, re-arm
-// delay, timed trigger, icon flash), the per-frame handler that samples frames, raises motion
-// alarms and runs the configured actions, and the manual capture commands.
+// delay, timed trigger, icon flash, a lost camera), and the per-frame handler that samples
+// frames, raises motion alarms and runs the configured actions. The manual commands are a class
+// of their own that the engine owns; both change the menus only through the engine's mode.
 //
-// Threads: the object lives on the GUI thread, and every method except Video1VideoStream runs
-// there. Video1VideoStream runs on the capture back-end's streaming thread, one frame after the
-// other; it shares only the atomic flags below with the GUI thread, posts everything it does to a
-// window, timer or icon to the GUI thread, and never waits for it.
+// Threads: the object lives on the GUI thread, and every method except Video1VideoStream (and
+// what it calls) runs there. Video1VideoStream runs on the capture back-end's streaming thread,
+// one frame after the other. It reads the run's frozen snapshot, its own frame state and the
+// atomic flags below, and nothing the GUI thread may change meanwhile; everything it does to a
+// window, timer or icon is posted to the GUI thread, and it never waits for it. docs/threads.md
+// has the whole picture.
+#include "app/engine/EngineMode.h"
+
 #include <QObject>
 #include <QTimer>
 #include <atomic>
@@ -18,6 +23,7 @@ class TVideoCap;
 struct VIDEOHDR;
 struct MainMenuActions;
 class EngineHost;
+class ManualCommands;
 class QImage;
 struct OptionsValues;
 
@@ -32,32 +38,34 @@ public:
     void SetRearmInterval(int ms);  // Rearm:  RearmMin * 60000 + RearmSec * 1000
     void SetFuseSeconds(int seconds); // FuseMin * 60 + FuseSec
 
-    // Menu commands and toggles.
+    // The auto-capturing toggles.
     void Startautocapturing1Click(); // "&Auto capturing", Ctrl+A
     void Autocapturing1Click();      // tray "Auto-capturing"
-    void Preview1Click();            // "&Preview", Ctrl+P
-    void Capturepicture1Click();     // "Capture &picture", Ctrl+I
-    void CaptureVideo1Click();       // "Capture &video", Ctrl+R
-    void TolmarTrayIcon1MouseLBtnDblClk(); // "Capture &now", Ctrl+N, tray double-click
-    void Source1Click();             // "S&ource..."
-    void Display1Click();            // "&Display..."
-    void Format1Click();             // "&Format..."
+
+    // Preview, picture, video, "Capture &now" and the driver's dialogs.
+    ManualCommands& Commands() { return *commands_; }
+    // A picture of the running stream: taken by the frame handler at its next frame; arm also
+    // ends a re-arm delay.
+    void RequestCapture(bool arm);
+    // The tray icon's picture flash; enabling it while it runs does not restart it.
+    void FlashIcon();
 
     void StartAutoCap();
     void StopAutoCap();
     // Step 7 of the driver connection: with "-m", AutoCapAtStart, the first driver load and a
     // connected driver, auto-capturing starts by itself.
     void AutoStartAfterDriverLoad(bool firstDriverLoad);
+    EngineState State() const { return mode_.State(); }
     // Auto-capturing runs (the tray item carries its check mark), or waits for its lost camera;
     // PrepareExit asks this.
-    bool AutoCapturing() const;
+    bool AutoCapturing() const { return mode_.AutoCapturing(); }
     // Auto-capturing lost its camera and tries to reconnect it.
-    bool Reconnecting() const { return reconnecting_; }
+    bool Reconnecting() const { return State() == EngineState::Reconnecting; }
     // A manual recording runs.
-    bool Recording() const { return recording_.load(); }
+    bool Recording() const { return mode_.Recording(); }
     // No settings may be activated: auto-capturing runs, burns its fuse or reconnects, or a
     // recording runs.
-    bool SettingsLocked() const;
+    bool SettingsLocked() const { return mode_.SettingsLocked(); }
 
     // Exit: a recording ends through its normal stop (its file finished and logged), then
     // auto-capturing and its fuse stop; the offline picture gets only a few seconds.
@@ -77,20 +85,17 @@ public:
     void RearmTimer();
     void TrayIconBlinkTimer();
     void ReconnectTimer();
-    // After each armed motion trigger. Frame thread.
-    void DisarmAfterTrigger();
 
     // The per-frame event of the capture component. Streaming thread.
     void Video1VideoStream(TVideoCap& sender, const VIDEOHDR& header);
 
     // Flags shared with the frame handler.
-    std::atomic<bool> CaptureRequest{false};
-    std::atomic<bool> Armed{true};
-    std::atomic<bool> MDActive{false};
+    bool CaptureRequested() const { return captureRequest_.load(); }
+    bool Armed() const { return armed_.load(); }
+    bool MotionDetecting() const { return mdActive_.load(); }
 
-    // Motion samples taken since the motion trigger started (MDFrameCount). Read it while no frame
-    // is being handled.
-    int MotionSamples() const;
+    // Motion samples taken since the motion trigger started (MDFrameCount). Any thread.
+    int MotionSamples() const { return mdFrameCount_.load(); }
 
     // The notification and the user's command of each armed alarm.
     AlarmHooks& Alarms() { return *alarmHooks_; }
@@ -98,14 +103,11 @@ public:
     int FuseSeconds() const { return fuseSeconds_; }
     int FuseCountdown() const { return fuseCountdown_; }
     int BlinkStep() const { return blinkStep_; }
-    bool FuseBurning() const { return Fuse.isActive(); }
+    bool FuseBurning() const { return State() == EngineState::FuseBurning; }
 
-    // The engine's timers, owned here; single-shot where a tick switches them off.
-    QTimer Timer1;
-    QTimer Fuse;
-    QTimer Rearm;
-    QTimer TrayIconBlink;
-    QTimer Reconnect;
+    // The engine's timers, to look at; only the engine starts and stops them.
+    enum class TimerId { Timed, Fuse, Rearm, Blink, Reconnect };
+    const QTimer& Timer(TimerId which) const;
 
 signals:
     // A picture or video was written into the picture or video folder. Emitted on the frame
@@ -116,10 +118,12 @@ private:
     struct FrameState;
     enum class Conversion { Done, DrawFailed, Failed };
 
-    void StartBlink();
-    // The part of starting that is done again when a lost camera is back: fresh frame state, the
-    // trigger, then frames are accepted.
-    void BeginStreamRun(const OptionsValues& options);
+    // Idle to FuseBurning and back.
+    void LightFuse();
+    void PutOutFuse();
+    // The part of starting that is done again when a lost camera is back: a fresh snapshot and
+    // frame state, the trigger, then frames are accepted.
+    void BeginStreamRun();
     void DeviceLost();
     // Escape presses in the video's window, noted ahead of the component's own Escape handling.
     void WatchEscape();
@@ -131,13 +135,8 @@ private:
     void EndFtpSession(const OptionsValues& options);
     // The website picture of one capture: the local folder, then the FTP server. Frame thread.
     void PublishFrame(QImage& frame, const OptionsValues& options);
-    void ApplyIdleMenus();
-    // Tells the host whether settings may be activated now.
-    void UpdateSettingsLock();
-    // The end of a manual recording, stopped here or ended by the device: menus, log line, flags.
-    void EndRecording(bool stopped);
-    void EnableDriverDialogs();
-    void SetAutoCapChecks(bool checked);
+    // After each armed motion trigger. Frame thread.
+    void DisarmAfterTrigger();
     void ShowMotionIndicator(bool motion);
     // A sample that changed at most points at once, taken as a change of light.
     void NoteLightChange();
@@ -150,34 +149,37 @@ private:
     QString RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable);
     // Hands an alarm of this call, with the picture saved for it, to the alarm hooks.
     void PostAlarmHooks(const QString& pictureFile);
-    bool SaveStillPicture(const QString& singleFile, QString& target);
     // Posts fn to the GUI thread; it runs only if the auto-capturing run that posted it is still on.
     template <class Fn> void PostToGui(Fn fn);
 
+    // The engine's timers; single-shot where a tick switches them off.
+    QTimer Timer1;
+    QTimer Fuse;
+    QTimer Rearm;
+    QTimer TrayIconBlink;
+    QTimer Reconnect;
+
     TVideoCap& video_;
-    MainMenuActions& menus_;
     EngineHost& host_;
+    EngineMode mode_;
+    std::unique_ptr<ManualCommands> commands_;
     std::unique_ptr<FrameState> frame_;
     std::unique_ptr<AlarmHooks> alarmHooks_;
+
+    // Flags shared with the frame handler.
+    std::atomic<bool> captureRequest_{false};
+    std::atomic<bool> armed_{true};
+    std::atomic<bool> mdActive_{false};
+    // MDFrameCount, written by the frame handler only.
+    std::atomic<int> mdFrameCount_{0};
 
     int fuseSeconds_ = 0;
     int fuseCountdown_ = 0;
     int blinkStep_ = 0;
     // Counts auto-capturing runs, so effects posted by one run's frames are dropped once it ended.
     std::atomic<std::uint32_t> run_{0};
-    // Auto-capturing is on and its frame state is ready: the handler accepts frames.
-    std::atomic<bool> running_{false};
     // Set after "MD Error #2" until the posted stop has run, so no further frame is processed.
     std::atomic<bool> stopPosted_{false};
-    // A manual recording to a file runs ("Capture &video" carries its check mark); the handler
-    // ignores every frame meanwhile.
-    std::atomic<bool> recording_{false};
-    // The camera was lost while auto-capturing; Reconnect runs until it is back or the user stops.
-    bool reconnecting_ = false;
-    // The "Capture video" command is running (its own status events are not a lost device), and
-    // the recording's stream really started (a failed start waits for the second click).
-    bool inRecordingCommand_ = false;
-    bool recordingStarted_ = false;
     // The program is ending: the offline picture gets a short time limit of its own.
     bool exiting_ = false;
     int failedReconnects_ = 0;

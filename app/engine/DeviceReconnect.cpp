@@ -6,9 +6,9 @@
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
+#include "app/engine/ManualCommands.h"
 #include "capture/VideoCap.h"
 #include "common/EventLog.h"
-#include "settings/ActiveOptions.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,11 +22,9 @@ void AutoCaptureEngine::Video1StatusChanged()
 {
     // A recording whose stream ended by itself (the camera is gone): the capture component has
     // finished the file with what was recorded so far.
-    if (recording_.load() && recordingStarted_ && !inRecordingCommand_ && !video_.SequenceRunning()) {
-        EndRecording(true);
+    if (commands_->EndRecordingIfStreamEnded())
         return;
-    }
-    if (!running_.load() || stopPosted_.load() || video_.SequenceRunning())
+    if (State() != EngineState::Running || stopPosted_.load() || video_.SequenceRunning())
         return;
     if (escapePressed_)
         StopAutoCap();
@@ -36,20 +34,20 @@ void AutoCaptureEngine::Video1StatusChanged()
 
 void AutoCaptureEngine::Video1Error()
 {
-    if (running_.load())
+    if (State() == EngineState::Running)
         AbortFtpTransfer();
 }
 
 void AutoCaptureEngine::DeviceLost()
 {
     // The stream has ended, so no frame is being handled and none will come until it restarts.
-    running_ = false;
+    mode_.SetState(EngineState::Reconnecting);
     frame_->clips.Stop();
     Timer1.stop();
     Rearm.stop();
-    Armed = true;
-    MDActive = false;
-    CaptureRequest = false;
+    armed_ = true;
+    mdActive_ = false;
+    captureRequest_ = false;
     TrayIconBlink.stop();
     blinkStep_ = 0;
     host_.SetIndicatorPanelWidth(0);
@@ -57,7 +55,6 @@ void AutoCaptureEngine::DeviceLost()
     // The stream has ended, so the cut of its upload is over; the resumed run uploads again.
     ClearFtpAbort();
 
-    reconnecting_ = true;
     failedReconnects_ = 0;
     Reconnect.start();
     Log(QString("Camera lost; trying to reconnect every %1 seconds").arg(ReconnectIntervalMs / 1000),
@@ -66,15 +63,14 @@ void AutoCaptureEngine::DeviceLost()
 
 void AutoCaptureEngine::ReconnectTimer()
 {
-    if (!reconnecting_) {
+    if (!Reconnecting()) {
         Reconnect.stop();
         return;
     }
     video_.SetCapToFile(false);
     if (video_.DriverOpen() && video_.StartSequence()) {
         Reconnect.stop();
-        reconnecting_ = false;
-        BeginStreamRun(ActiveOptions);
+        BeginStreamRun();
         host_.SetIconImage(IconAutoOn);
         Log("Camera back; autocapturing resumed", "TForm1.ReconnectTimer");
         return;
@@ -99,13 +95,13 @@ bool AutoCaptureEngine::eventFilter(QObject* watched, QEvent* event)
             escapePressed_ = true;
             // The component ends the stream on this key press and waits for the frame handler
             // first; an upload in progress must not hold it.
-            if (running_.load())
+            if (State() == EngineState::Running)
                 AbortFtpTransfer();
             // Only the handling of this key press counts as the user's stop; a run that goes on
             // anyway uploads again.
             QMetaObject::invokeMethod(this, [this] {
                 escapePressed_ = false;
-                if (running_.load())
+                if (State() == EngineState::Running)
                     ClearFtpAbort();
             }, Qt::QueuedConnection);
         }

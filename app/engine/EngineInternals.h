@@ -4,6 +4,7 @@
 // thread until StopAutoCap has stopped the stream.
 #include "app/clips/ClipRecorder.h"
 #include "app/engine/AutoCaptureEngine.h"
+#include "app/engine/RunSnapshot.h"
 #include "capture/CaptureTypes.h"
 #include "capture/FrameDecoder.h"
 #include "common/ThreadHandOver.h"
@@ -22,10 +23,9 @@ struct AutoCaptureEngine::FrameState {
     QImage current;                       // CurrentFrame: the newest frame of this call
     QImage previous;                      // PreviousFrame: the reference of the last sample
     QImage spare;                         // the buffer the reference gave up, decoded into next
-    int mdFrameCount = 0;                 // motion samples of this run
     std::uint32_t lastSampleTime = 0;     // capture time of the last sample; never reset
     bool indicatorState = false;          // what the status-bar indicator shows
-    AlarmOptions alarms;                  // the run's alarm settings, fixed when it starts
+    std::unique_ptr<const RunSnapshot> run; // the run's settings, fixed when it starts
     QDateTime alarmTime;                  // an armed alarm of this call, until its hooks are posted
     QDateTime lightChangeLogged;          // last "Light change ignored" line
     ClipRecorder clips;                   // the run's motion clips, with the seconds before each alarm
@@ -35,7 +35,7 @@ template <class Fn> void AutoCaptureEngine::PostToGui(Fn fn)
 {
     const std::uint32_t run = run_.load();
     PostQueued(this, [this, run, fn = std::move(fn)]() mutable {
-        if (running_.load() && run_.load() == run)
+        if (mode_.State() == EngineState::Running && run_.load() == run)
             fn();
     });
 }

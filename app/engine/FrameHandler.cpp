@@ -12,7 +12,6 @@
 #include "imaging/MotionDetection.h"
 #include "imaging/PictureSaving.h"
 #include "imaging/SoundPlayer.h"
-#include "settings/ActiveOptions.h"
 
 #include <utility>
 
@@ -31,7 +30,7 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
 {
     // A manual recording owns the frames; before the start is complete and after a posted stop,
     // the frame state is not the handler's to use.
-    if (recording_.load() || !running_.load() || stopPosted_.load())
+    if (mode_.Recording() || mode_.State() != EngineState::Running || stopPosted_.load())
         return;
     // Every frame, not only the samples: the live view and the clip's seconds before an alarm.
     LiveFrames().Offer(header, frame_->format);
@@ -40,14 +39,14 @@ void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
     bool frameBitmapMade = false;
     bool frameUsable = false;
     // Unsigned difference: a new stream's small times after a long earlier run are sampled at once.
-    if (MDActive.load() && std::uint32_t(header.dwTimeCaptured - frame_->lastSampleTime) > SampleSpacingMs) {
+    if (mdActive_.load() && std::uint32_t(header.dwTimeCaptured - frame_->lastSampleTime) > SampleSpacingMs) {
         if (!TakeMotionSample(header, frameBitmapMade, frameUsable))
             return;
     }
     // The request is taken before the actions run: one that arrives while they run (a timer tick
     // during a long upload) belongs to the next frame instead of being wiped out at the end.
     QString picture;
-    if (CaptureRequest.exchange(false))
+    if (captureRequest_.exchange(false))
         picture = RunActions(header, frameBitmapMade, frameUsable);
     if (frame_->alarmTime.isValid())
         PostAlarmHooks(picture);
@@ -59,9 +58,9 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
 {
     FrameState& f = *frame_;
     f.lastSampleTime = header.dwTimeCaptured;
-    ++f.mdFrameCount;
+    const int sample = ++mdFrameCount_;
 
-    if (f.mdFrameCount == 1) {
+    if (sample == 1) {
         Log("Motion Detection starting... ", false, "TForm1.Video1VideoStream - MD");
         // The indicator is redrawn as "no motion" here, so the state it remembers must say so.
         f.indicatorState = false;
@@ -71,7 +70,7 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
             host_.DrawMotionIndicator(IndicatorIdle);
         });
     }
-    if (f.mdFrameCount == 2) {
+    if (sample == 2) {
         Log("Motion Detection started", true, "TForm1.Video1VideoStream - MD");
         PostToGui([this] {
             if (host_.MainWindowVisible())
@@ -100,24 +99,24 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
     // The new reference shares this one decode; marks drawn into the current frame (by the
     // comparison or the caption) detach it first, so the reference stays a clean copy.
     QImage reference = f.current;
-    if (f.mdFrameCount > SamplesBeforeComparing) {
-        const MotionVerdict verdict = DetectMotion(f.current, f.previous, f.alarms);
+    if (sample > SamplesBeforeComparing) {
+        const MotionVerdict verdict = DetectMotion(f.current, f.previous, f.run->motion, f.run->alarms);
         if (verdict == MotionVerdict::LightChange)
             NoteLightChange();
         const bool motion = verdict == MotionVerdict::Motion;
         ShowMotionIndicator(motion);
-        const bool alarm = motion && Armed.load();
+        const bool alarm = motion && armed_.load();
         if (motion)
             f.clips.NoteMotion(header.dwTimeCaptured, alarm);
         if (alarm) {
-            const OptionsValues& options = ActiveOptions;
+            const OptionsValues& options = f.run->options;
             Log("Motion detected", true, "TForm1.Video1VideoStream");
             f.alarmTime = ProgramClock().now();
             if (options.PlaySound)
                 PlayWave(options.SoundFile.str());
             if (options.ShowPopup)
                 PostToGui([this] { host_.RaisePopup("Motion Detected"); });
-            CaptureRequest = true;
+            captureRequest_ = true;
             DisarmAfterTrigger();
         }
     }
@@ -125,15 +124,23 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
     return true;
 }
 
+void AutoCaptureEngine::DisarmAfterTrigger()
+{
+    if (!frame_->run->options.RearmEnabled)
+        return;
+    armed_ = false;
+    PostToGui([this] { Rearm.start(); });
+}
+
 QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)
 {
-    const OptionsValues& options = ActiveOptions;
+    FrameState& f = *frame_;
+    const OptionsValues& options = f.run->options;
     const bool publishing = options.UpPic && (options.WebsiteFTP || options.WebsiteLocal);
     if (!options.CapPic && !publishing)
         return QString();
 
-    PostToGui([this] { StartBlink(); });
-    FrameState& f = *frame_;
+    PostToGui([this] { FlashIcon(); });
     if (!frameBitmapMade) {
         const Conversion c = ConvertFrame(header, f.current);
         if (c == Conversion::Failed)
@@ -159,7 +166,8 @@ void AutoCaptureEngine::PostAlarmHooks(const QString& pictureFile)
     FrameState& f = *frame_;
     const QDateTime time = f.alarmTime;
     f.alarmTime = QDateTime();
-    PostToGui([this, alarms = f.alarms, time, pictureFile] { alarmHooks_->Raise(alarms, time, pictureFile); });
+    const AlarmOptions& alarms = f.run->alarms;
+    PostToGui([this, alarms, time, pictureFile] { alarmHooks_->Raise(alarms, time, pictureFile); });
 }
 
 AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& header, QImage& into)
@@ -187,8 +195,6 @@ AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& he
     }
     return Conversion::Done;
 }
-
-int AutoCaptureEngine::MotionSamples() const { return frame_->mdFrameCount; }
 
 void AutoCaptureEngine::NoteLightChange()
 {

@@ -1,9 +1,8 @@
-// The commands a user gives by hand: preview, one picture, a video recording, "Capture &now" and
-// the driver's dialogs. They work on the capture component directly while auto-capturing is off
-// and hand the work to the frame handler while it runs.
-#include "app/engine/AutoCaptureEngine.h"
+#include "app/engine/ManualCommands.h"
 
 #include "app/MainMenuActions.h"
+#include "app/engine/AutoCaptureEngine.h"
+#include "app/engine/EngineMode.h"
 #include "app/engine/MenuSwitch.h"
 #include "capture/VideoCap.h"
 #include "common/EventLog.h"
@@ -40,7 +39,12 @@ bool MoveReplacing(const QString& source, const QString& target)
 }
 } // namespace
 
-void AutoCaptureEngine::Preview1Click()
+ManualCommands::ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine)
+    : video_(video), menus_(menus), mode_(mode), engine_(engine)
+{
+}
+
+void ManualCommands::Preview1Click()
 {
     try {
         if (!video_.DriverOpen()) {
@@ -60,16 +64,16 @@ void AutoCaptureEngine::Preview1Click()
     CheckItem(menus_.preview, video_.DriverOpen() && video_.VideoPreview());
 }
 
-void AutoCaptureEngine::Capturepicture1Click()
+void ManualCommands::Capturepicture1Click()
 {
     try {
         if (!video_.DriverOpen()) {
             Log("Driver not loaded", false, "TForm1.Capturepicture1Click");
             return;
         }
-        StartBlink();
+        engine_.FlashIcon();
         if (video_.SequenceRunning()) {
-            CaptureRequest = true;
+            engine_.RequestCapture(false);
             return;
         }
         if (!video_.SaveSingleImage()) {
@@ -81,7 +85,7 @@ void AutoCaptureEngine::Capturepicture1Click()
         if (!SaveStillPicture(singleFile, target))
             return; // a failed save ends the command without a message, the grabbed file left in place
         Log("Picture saved as: " + target, true, "TForm1.Capturepicture1Click");
-        emit fileSaved(target);
+        emit engine_.fileSaved(target);
         if (QFile::exists(singleFile))
             QFile::remove(singleFile);
     } catch (const std::exception&) {
@@ -89,7 +93,7 @@ void AutoCaptureEngine::Capturepicture1Click()
     }
 }
 
-bool AutoCaptureEngine::SaveStillPicture(const QString& singleFile, QString& target)
+bool ManualCommands::SaveStillPicture(const QString& singleFile, QString& target)
 {
     const OptionsValues& options = ActiveOptions;
     const QString folder = options.PictureDir.str();
@@ -111,30 +115,21 @@ bool AutoCaptureEngine::SaveStillPicture(const QString& singleFile, QString& tar
     return ProgramJpegWriter().WriteFile(still, target);
 }
 
-void AutoCaptureEngine::CaptureVideo1Click()
+void ManualCommands::CaptureVideo1Click()
 {
     const OptionsValues& options = ActiveOptions;
     inRecordingCommand_ = true;
     const auto commandDone = qScopeGuard([this] { inRecordingCommand_ = false; });
-    if (!recording_.load()) {
+    if (!mode_.Recording()) {
         if (!video_.DriverOpen()) {
             Log("Driver not loaded", false, "TForm1.CaptureVideo1Click");
-            CheckItem(menus_.captureVideo, false);
+            mode_.Apply();
             return;
         }
-        // The tray's "Auto-capturing" is switched off too: it reaches the same toggle, and a
-        // recording and auto-capturing must never share the stream.
-        for (QAction* item : {menus_.preview, menus_.driverSource, menus_.driverDisplay, menus_.driverFormat,
-                              menus_.setup, menus_.profiles, menus_.trayProfiles, menus_.autoCapturing,
-                              menus_.trayAutoCapturing})
-            EnableItem(item, false);
-        CheckItem(menus_.captureVideo, true);
-
         const QString fileName = options.VideoDir.str() + MakeFileName(FileKind::VideoFile, options) + ".avi";
         video_.SetVideoFileName(fileName);
         video_.SetCapToFile(true);
-        recording_ = true;
-        UpdateSettingsLock();
+        mode_.SetRecording(true);
 
         // Without CapAudio the recording has no sound, whatever an earlier recording used.
         video_.SetCapAudio(options.CapAudio);
@@ -156,37 +151,36 @@ void AutoCaptureEngine::CaptureVideo1Click()
     EndRecording(video_.StopSequence());
 }
 
-void AutoCaptureEngine::EndRecording(bool stopped)
+bool ManualCommands::EndRecordingIfStreamEnded()
 {
-    EnableItem(menus_.preview, true);
-    EnableDriverDialogs();
-    for (QAction* item : {menus_.setup, menus_.profiles, menus_.trayProfiles, menus_.autoCapturing,
-                          menus_.trayAutoCapturing})
-        EnableItem(item, true);
-    CheckItem(menus_.captureVideo, false);
+    if (!mode_.Recording() || !recordingStarted_ || inRecordingCommand_ || video_.SequenceRunning())
+        return false;
+    EndRecording(true);
+    return true;
+}
 
+void ManualCommands::EndRecording(bool stopped)
+{
     if (stopped) {
         Log("Recorded video: " + video_.VideoFileName(), true, "TForm1.CaptureVideo1Click");
-        emit fileSaved(video_.VideoFileName());
+        emit engine_.fileSaved(video_.VideoFileName());
     } else {
         Log("Error", true, "TForm1.CaptureVideo1Click");
     }
     video_.SetCapToFile(false);
-    recording_ = false;
     recordingStarted_ = false;
-    UpdateSettingsLock();
+    mode_.SetRecording(false);
 }
 
-void AutoCaptureEngine::TolmarTrayIcon1MouseLBtnDblClk()
+void ManualCommands::TolmarTrayIcon1MouseLBtnDblClk()
 {
     if (video_.SequenceRunning()) {
-        Armed = true;
-        CaptureRequest = true;
+        engine_.RequestCapture(true);
     } else {
         Capturepicture1Click();
     }
 }
 
-void AutoCaptureEngine::Source1Click() { video_.ShowSourceDialog(); }
-void AutoCaptureEngine::Display1Click() { video_.ShowDisplayDialog(); }
-void AutoCaptureEngine::Format1Click() { video_.ShowFormatDialog(); }
+void ManualCommands::Source1Click() { video_.ShowSourceDialog(); }
+void ManualCommands::Display1Click() { video_.ShowDisplayDialog(); }
+void ManualCommands::Format1Click() { video_.ShowFormatDialog(); }

@@ -58,10 +58,10 @@ void BM_MotionSample(benchmark::State& state)
     const FrameFormat format = Format(kind, w, h);
     const std::vector<std::uint8_t> data = FrameBytes(kind, format);
 
-    ActiveOptions.Mark = false;
-    ActiveOptions.MDUserDefinedArea = false;
-    PrepareDetectionGrid(w, h, ActiveOptions);
-    SetMotionThreshold(ThresholdForSensitivity(51));
+    OptionsValues options = DefaultOptions();
+    options.Mark = false;
+    options.MDUserDefinedArea = false;
+    const MotionSetup setup = MakeMotionSetup(w, h, options, ThresholdForSensitivity(51));
 
     FrameDecoder decoder;
     QImage current(w, h, QImage::Format_RGB32);
@@ -69,7 +69,7 @@ void BM_MotionSample(benchmark::State& state)
     decoder.Draw(format, data.data(), data.size(), previous);
     for (auto _ : state) {
         bool ok = decoder.Draw(format, data.data(), data.size(), current);
-        benchmark::DoNotOptimize(DetectMotion(current, previous));
+        benchmark::DoNotOptimize(DetectMotion(current, previous, setup, AlarmOptions{}));
         ok = decoder.Draw(format, data.data(), data.size(), previous) && ok;
         if (!ok)
             state.SkipWithError("decode failed");

@@ -7,7 +7,7 @@
 #include "app/liveview/LiveView.h"
 #include "capture/FrameDecoder.h"
 #include "imaging/MotionDetection.h"
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -70,9 +70,11 @@ void BM_MotionRunWithViewers(benchmark::State& state)
     format.bmiHeader.biCompression = FOURCC_YUY2;
     format.bmiHeader.biBitCount = 16;
     std::vector<std::uint8_t> frame(FrameDecoder::ExpectedSize(format));
-    ActiveOptions.Mark = false;
-    ActiveOptions.MDUserDefinedArea = false;
-    PrepareDetectionGrid(Width, Height, ActiveOptions);
+    OptionsValues options = DefaultOptions();
+    options.CaptionWebsite = true; // the encoder's full work: decode, caption, JPEG
+    options.Mark = false;
+    options.MDUserDefinedArea = false;
+    const MotionSetup setup = MakeMotionSetup(Width, Height, options, ThresholdForSensitivity(51));
 
     LiveFrameHub hub;
     LiveView live(hub);
@@ -80,8 +82,6 @@ void BM_MotionRunWithViewers(benchmark::State& state)
     settings.Enabled = true;
     settings.Port = 0;
     settings.StreamFps = StreamFps;
-    OptionsValues options = DefaultOptions();
-    options.CaptionWebsite = true; // the encoder's full work: decode, caption, JPEG
     live.Apply(options, settings);
     if (!live.Running()) {
         state.SkipWithError("the live view did not start");
@@ -122,7 +122,7 @@ void BM_MotionRunWithViewers(benchmark::State& state)
                 lastSample = now;
                 decoder.Draw(format, frame.data(), frame.size(), current);
                 if (!previous.isNull())
-                    benchmark::DoNotOptimize(DetectMotion(current, previous));
+                    benchmark::DoNotOptimize(DetectMotion(current, previous, setup, AlarmOptions{}));
                 std::swap(current, previous);
             }
         }

@@ -2,7 +2,6 @@
 
 #include "support/TestSupport.h"
 #include "common/Clock.h"
-#include "settings/ActiveOptions.h"
 
 #include <QDir>
 #include <QLocale>
@@ -23,11 +22,9 @@ class LogWriterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ActiveOptions = DefaultOptions();
         logDir = program.dir() + "Log/";
         QDir().mkpath(logDir);
-        ActiveOptions.LogfileDir = logDir;
-        ActiveOptions.CreateLogfile = true;
+        writer.SetLogSettings(true, logDir);
         SetProgramClock(&clock);
     }
     void TearDown() override { SetProgramClock(nullptr); }
@@ -50,7 +47,7 @@ protected:
 
 TEST_F(LogWriterTest, LoggingOffLeavesNoTraceAtAll)
 {
-    ActiveOptions.CreateLogfile = false;
+    writer.SetLogSettings(false, logDir);
     writer.WriteLog("Picture saved as: a.jpg", true, "TForm1.SavePic");
     EXPECT_FALSE(QFile::exists(logDir + "Log.txt"));
     EXPECT_TRUE(sink.texts.empty());
@@ -72,10 +69,9 @@ TEST_F(LogWriterTest, FirstCallWritesTheHeaderButAStatusOnlyMessageStaysOutOfThe
 
 TEST_F(LogWriterTest, DebugModeLogsAgainstTheProfileAndNamesTheSender)
 {
-    ActiveOptions.CreateLogfile = false;
+    writer.SetLogSettings(false, logDir);
     writer.SetDebugLog(true);
     writer.WriteLog("Preview on", false, "TForm1.Preview1Click");
-    EXPECT_TRUE(ActiveOptions.CreateLogfile);
     EXPECT_EQ(logText(), headerText(true) + timeText() + ": Preview on (Sender : TForm1.Preview1Click)\r\n");
     EXPECT_EQ(sink.current(), "Preview on (Sender : TForm1.Preview1Click)");
 }
@@ -116,7 +112,7 @@ TEST_F(LogWriterTest, ControlCharactersFromPeersNeverStartALineOrReachATerminal)
 
 TEST_F(LogWriterTest, FolderWithoutTrailingSlashGluesTheFileNameOn)
 {
-    ActiveOptions.LogfileDir = program.dir() + "Log";
+    writer.SetLogSettings(true, program.dir() + "Log");
     writer.WriteLog("x", true, "s");
     EXPECT_TRUE(QFile::exists(program.dir() + "LogLog.txt"));
     EXPECT_FALSE(QFile::exists(logDir + "Log.txt"));
@@ -124,7 +120,7 @@ TEST_F(LogWriterTest, FolderWithoutTrailingSlashGluesTheFileNameOn)
 
 TEST_F(LogWriterTest, UnopenableLogKeepsRetryingTheHeaderAndLeavesTheClearTimerAlone)
 {
-    ActiveOptions.LogfileDir = program.dir() + "Missing/";
+    writer.SetLogSettings(true, program.dir() + "Missing/");
     writer.WriteLog("Motion detected", true, "TForm1.Video1VideoStream");
     EXPECT_EQ(sink.current(), "Could not open the logfile " + program.dir() + "Missing/Log.txt");
     EXPECT_TRUE(writer.FirstLogWrite());
@@ -145,7 +141,7 @@ TEST_F(LogWriterTest, LineThatCannotBeWrittenIsReportedAndTheCallerGoesOn)
     EXPECT_TRUE(writer.ClearStatusbar().isActive());
     // The run keeps its file name even when the folder setting changes later.
     QDir().mkpath(logDir);
-    ActiveOptions.LogfileDir = program.dir();
+    writer.SetLogSettings(true, program.dir());
     writer.WriteLog("again", true, "s");
     EXPECT_EQ(logText(), timeText() + ": again\r\n");
 }

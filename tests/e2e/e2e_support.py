@@ -43,14 +43,6 @@ def closed_port():
     return s.getsockname()[1]
 
 
-def free_port():
-    """A port of 127.0.0.1 that was free a moment ago, for a peer that can neither bind port 0
-    itself nor say which port it took."""
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def listening_port(pid):
     """The TCP port on which process pid listens (a peer started on port 0), or 0."""
     inodes = set()
@@ -104,14 +96,16 @@ class Display:
 
 
 class FtpServer:
-    """The publishing tests' pyftpdlib server: user "tarvo", password "secret", files under root."""
+    """The publishing tests' pyftpdlib server: user "tarvo", password "secret", files under root. It
+    binds a port of its own and reports it, unless given the port of an earlier server to take again."""
 
-    def __init__(self, root, log):
+    def __init__(self, root, log, port=0):
         os.makedirs(root, exist_ok=True)
         self.root = root
         self.proc = subprocess.Popen(
             ["/usr/bin/python3", os.path.join(SOURCE_DIR, "tests", "publish", "ftp_server.py"),
-             "--root", root, "--log", log], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+             "--root", root, "--log", log, "--port", str(port)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         line = self.proc.stdout.readline()
         m = re.match(r"PORT (\d+)", line)
         if not m:
@@ -374,8 +368,8 @@ class TarvoCase(unittest.TestCase):
         self.write_profile(name, **fields)
         self.set_stored("CurrentProfile", name)
 
-    def ftp_server(self):
-        server = FtpServer(os.path.join(self.tmp, "ftp"), os.path.join(self.tmp, "ftp.log"))
+    def ftp_server(self, port=0):
+        server = FtpServer(os.path.join(self.tmp, "ftp"), os.path.join(self.tmp, "ftp.log"), port)
         self.peers.append(server)
         return server
 

@@ -13,7 +13,7 @@ import resource
 import signal
 import subprocess
 
-from e2e_support import TarvoCase, Tarvo, can_connect, free_port, main, stop_process, wait_for
+from e2e_support import TarvoCase, Tarvo, main, wait_for
 
 RECORDED = re.compile(r"Recorded video: (.*?)(?: \(Sender : .*\))?\r\n")
 
@@ -42,33 +42,6 @@ def probe_video(path):
 
 PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 FTP_ERROR = re.compile(r"Could not upload|Not connected")
-SERVE_FTP = """
-import sys
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
-authorizer = DummyAuthorizer()
-authorizer.add_user("tarvo", "secret", sys.argv[2], perm="elradfmwMT")
-FTPHandler.authorizer = authorizer
-FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
-"""
-
-
-class FixedPortFtp:
-    """pyftpdlib on a port chosen here, so that it can be stopped and started again on the same one."""
-
-    def __init__(self, root, port):
-        self.root, self.port, self.proc = root, port, None
-        os.makedirs(root, exist_ok=True)
-
-    def start(self):
-        self.proc = subprocess.Popen(["/usr/bin/python3", "-c", SERVE_FTP, str(self.port), self.root],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: can_connect(self.port), what="the FTP server")
-
-    def close(self):
-        if self.proc:
-            stop_process(self.proc)
 
 
 class LimitedTarvo(Tarvo):
@@ -183,9 +156,7 @@ class Faults(TarvoCase):
                                      "frames counted against the stated duration")
 
     def test_uploads_resume_after_the_ftp_server_was_killed_and_restarted(self):
-        server = FixedPortFtp(os.path.join(self.tmp, "ftp"), free_port())
-        self.peers.append(server)
-        server.start()
+        server = self.ftp_server()
         self.timed_profile(**self.ftp_fields(server.port))
         run = self.start("-m")
         uploaded = os.path.join(server.root, "Tarvo.jpg")
@@ -197,7 +168,7 @@ class Faults(TarvoCase):
         self.wait_more_pictures(run, shown)
 
         os.remove(uploaded)
-        server.start()
+        server = self.ftp_server(server.port)
         wait_for(lambda: run.proc.poll() is None and os.path.exists(uploaded), what="uploads to resume")
         self.assert_ends_promptly(run)
 

@@ -6,11 +6,12 @@ import glob
 import json
 import os
 import re
+import signal
 import subprocess
 import time
 import urllib.request
 
-from e2e_support import TarvoCase, free_port, main, wait_for
+from e2e_support import TarvoCase, main, wait_for
 
 PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 
@@ -90,33 +91,47 @@ class Journeys(TarvoCase):
         self.assertEqual(sorted(os.listdir(ftp.root)), sorted(history), "no temporary upload left behind")
 
     def test_live_view_shows_the_run_and_keeps_its_alarms_over_a_restart(self):
-        port = free_port()
         self.motion_profile()
         os.makedirs(self.home + "Profiles", exist_ok=True)
         with open(self.home + "Profiles/Motion.ini", "w") as f:
-            f.write("[LiveView]\nEnabled=true\nPort=%d\n" % port)
+            f.write("[LiveView]\nEnabled=true\nPort=0\n")  # the server takes a free port and logs it
 
-        def status():
-            with urllib.request.urlopen("http://127.0.0.1:%d/status.json" % port, timeout=30) as reply:
+        def addresses():
+            return re.findall(r"Live view at (http://127\.0\.0\.1:\d+/)", self.run_log())
+
+        def address(run):
+            before = len(addresses())
+            wait_for(lambda: len(addresses()) > before or run.proc.poll() is not None, what="the live view's address")
+            return addresses()[-1]
+
+        def status(url):
+            with urllib.request.urlopen(url + "status.json", timeout=30) as reply:
                 return json.load(reply)
 
         run = self.start("-m")
-        self.wait_log("Live view at http://127.0.0.1:%d/" % port, run)
+        url = address(run)
         self.wait_log("Picture saved as: ", run)
-        wait_for(lambda: status()["alarms"], what="the alarm on the live view's strip")
-        state = status()
+        wait_for(lambda: status(url)["alarms"], what="the alarm on the live view's strip")
+        state = status(url)
         self.assertTrue(state["autoCapturing"])
         picture = os.path.basename(self.saved_pictures()[0])
         self.assertEqual(state["alarms"][0]["file"], picture)
-        with urllib.request.urlopen("http://127.0.0.1:%d/current.jpg" % port, timeout=30) as reply:
+        with urllib.request.urlopen(url + "current.jpg", timeout=30) as reply:
             self.assertEqual(reply.read(2), b"\xff\xd8")
         self.assertEqual(run.terminate()[0], 0)
 
         run = self.start()
-        self.wait_log("Live view at", run)
-        self.assertEqual(status()["alarms"][0]["file"], picture, "the strip outlives a restart")
-        self.assertFalse(status()["autoCapturing"])
+        url = address(run)
+        self.assertEqual(status(url)["alarms"][0]["file"], picture, "the strip outlives a restart")
+        self.assertFalse(status(url)["autoCapturing"])
         self.assertEqual(run.terminate()[0], 0)
+
+    def motion_samples(self, run):
+        """The motion samples the run has taken so far, as the test hook logs them."""
+        before = self.run_log().count("Motion samples: ")
+        run.proc.send_signal(signal.SIGUSR2)
+        wait_for(lambda: self.run_log().count("Motion samples: ") > before, what="the motion sample count")
+        return int(re.findall(r"Motion samples: (\d+)", self.run_log())[-1])
 
     def test_still_scene_raises_no_motion_alarm(self):
         still = os.path.join(self.tmp, "still.avi")
@@ -126,15 +141,19 @@ class Journeys(TarvoCase):
                         "!", "jpegenc", "!", "avimux", "!", "filesink", "location=" + still],
                        check=True, capture_output=True)
         self.env["TARVO_TEST_SOURCE"] = still
+        self.env["TARVO_TEST_HOOKS"] = "1"
         self.motion_profile()
         run = self.start("-m")
         self.wait_log("Motion Detection started", run)
-        # Absence can only be watched for a while: six seconds are many samples of a 15 fps loop.
-        end = time.monotonic() + 6
-        while time.monotonic() < end:
+        # Absence can only be watched for a while: the watch lasts until the program has compared
+        # 30 more samples (six seconds of the loop), however slowly a loaded machine runs it.
+        first = self.motion_samples(run)
+
+        def watched():
             self.assertNotIn("Motion detected", self.run_log())
-            self.assertIsNone(run.proc.poll())
-            time.sleep(0.1)
+            return self.motion_samples(run) >= first + 30
+        wait_for(watched, what="30 more motion samples")
+        self.assertNotIn("Motion detected", self.run_log())
         self.assertEqual(self.saved_pictures(), [])
         code, _ = run.terminate()
         self.assertEqual(code, 0)

@@ -10,28 +10,77 @@ namespace {
 
 using AutoCaptureControlTest = EngineTest;
 
-// The items that auto-capturing disables and stopping enables again.
-std::vector<QAction*> SettingsItems(const MainMenuActions& m)
+// Each mode entered as a user enters it, against what every item of the menus and the tray menu
+// and the settings dialogs' "OK" allow in it, and which toggles carry their check marks. The
+// driver offers its source and display dialogs, not its format dialog.
+TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
 {
-    return {m.preview, m.captureVideo, m.setup, m.profiles, m.trayProfiles};
+    const MainMenuActions& m = menus.actions;
+    const QAction* const items[] = {m.preview, m.driverSource, m.driverDisplay, m.driverFormat, m.captureVideo,
+                                    m.captureNow, m.setup, m.profiles, m.trayProfiles, m.autoCapturing,
+                                    m.trayAutoCapturing};
+    const QAction* const checkable[] = {m.autoCapturing, m.trayAutoCapturing, m.captureVideo};
+    struct Mode {
+        const char* name;
+        std::function<void()> enter;
+        EngineState state;
+        bool recording;
+        // preview, source, display, format, video, now, setup, profiles, tray profiles, auto,
+        // tray auto, then the settings dialogs' "OK"
+        const char* enabled;
+        const char* checked; // auto, tray auto, video
+    };
+    const Mode modes[] = {
+        {"idle after a run", [this] { StartWith(TriggerTimed); engine->StopAutoCap(); }, EngineState::Idle, false,
+         "xxx.x.xxxxxx", "..."},
+        {"fuse burning",
+         [this] {
+             ActiveOptions.Trigger = TriggerMotion;
+             ActiveOptions.FuseEnabled = true;
+             engine->SetFuseSeconds(5);
+             engine->Startautocapturing1Click();
+         },
+         EngineState::FuseBurning, false, "xxx.x.xxxxx.", "..."},
+        {"running", [this] { StartWith(TriggerMotion); }, EngineState::Running, false, ".....x...xx.", "xx."},
+        {"reconnecting",
+         [this] {
+             StartWith(TriggerMotion);
+             video->SimulateDeviceLost();
+             RunPosted();
+         },
+         EngineState::Reconnecting, false, ".....x...xx.", "xx."},
+        {"recording", [this] { engine->Commands().CaptureVideo1Click(); }, EngineState::Idle, true, "....x.......",
+         "..x"},
+    };
+    const auto flags = [](const auto& actions, bool (QAction::*get)() const) {
+        std::string s;
+        for (const QAction* a : actions)
+            s += (a->*get)() ? 'x' : '.';
+        return s;
+    };
+    for (const Mode& mode : modes) {
+        ActiveOptions.FuseEnabled = false;
+        mode.enter();
+        EXPECT_EQ(engine->State(), mode.state) << mode.name;
+        EXPECT_EQ(engine->Recording(), mode.recording) << mode.name;
+        EXPECT_EQ(flags(items, &QAction::isEnabled) + (host.activationEnabled ? 'x' : '.'), mode.enabled) << mode.name;
+        EXPECT_EQ(flags(checkable, &QAction::isChecked), mode.checked) << mode.name;
+        if (engine->Recording())
+            engine->Commands().CaptureVideo1Click();
+        else if (mode.state != EngineState::Idle)
+            engine->Startautocapturing1Click();
+        ASSERT_EQ(engine->State(), EngineState::Idle) << mode.name;
+    }
 }
 
 TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
 {
     ActiveOptions.Trigger = TriggerMotion;
     engine->Startautocapturing1Click();
-    const MainMenuActions& m = menus.actions;
     EXPECT_TRUE(engine->AutoCapturing());
     EXPECT_TRUE(video->SequenceRunning());
-    EXPECT_TRUE(engine->MDActive.load());
-    EXPECT_TRUE(m.captureNow->isEnabled());
-    for (QAction* item : SettingsItems(m))
-        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
-    for (QAction* item : {m.driverSource, m.driverDisplay, m.driverFormat})
-        EXPECT_FALSE(item->isEnabled());
-    EXPECT_FALSE(host.activationEnabled);
-    EXPECT_TRUE(m.autoCapturing->isChecked());
-    EXPECT_TRUE(m.trayAutoCapturing->isChecked());
+    EXPECT_TRUE(engine->MotionDetecting());
+    EXPECT_EQ(engine->State(), EngineState::Running);
     EXPECT_EQ(host.iconImages.back(), IconAutoOn);
     EXPECT_EQ(log.lines().back().msg, "Autocapturing on");
     EXPECT_TRUE(log.lines().back().toFile);
@@ -39,17 +88,8 @@ TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
     engine->Startautocapturing1Click();
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_FALSE(video->SequenceRunning());
-    EXPECT_FALSE(engine->MDActive.load());
-    EXPECT_FALSE(m.captureNow->isEnabled());
-    for (QAction* item : SettingsItems(m))
-        EXPECT_TRUE(item->isEnabled());
-    // each driver dialog exactly when the driver offers it
-    EXPECT_TRUE(m.driverSource->isEnabled());
-    EXPECT_TRUE(m.driverDisplay->isEnabled());
-    EXPECT_FALSE(m.driverFormat->isEnabled());
-    EXPECT_TRUE(host.activationEnabled);
-    EXPECT_FALSE(m.autoCapturing->isChecked());
-    EXPECT_FALSE(m.trayAutoCapturing->isChecked());
+    EXPECT_FALSE(engine->MotionDetecting());
+    EXPECT_EQ(engine->State(), EngineState::Idle);
     EXPECT_EQ(host.iconImages.back(), IconAutoOff);
     EXPECT_EQ(host.panelWidths.back(), 0);
     EXPECT_EQ(log.lines().back().msg, "Autocapturing off");
@@ -62,9 +102,8 @@ TEST_F(AutoCaptureControlTest, AStreamThatCannotStartChangesNothing)
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_EQ(log.messages(), QStringList{"Error: Could not initialize video stream!"});
     EXPECT_TRUE(log.lines()[0].toFile);
-    EXPECT_FALSE(menus.actions.captureNow->isEnabled());
-    for (QAction* item : SettingsItems(menus.actions))
-        EXPECT_TRUE(item->isEnabled());
+    EXPECT_EQ(engine->State(), EngineState::Idle);
+    EXPECT_TRUE(menus.actions.setup->isEnabled());
     EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
     EXPECT_TRUE(host.iconImages.empty());
 }
@@ -92,13 +131,13 @@ TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
     ActiveOptions.FuseEnabled = true;
     engine->SetFuseSeconds(3);
     engine->Startautocapturing1Click();
-    EXPECT_TRUE(engine->Fuse.isActive());
-    EXPECT_EQ(engine->Fuse.interval(), 1000);
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
+    EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Fuse).interval(), 1000);
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
     for (int i = 0; i < 3; ++i)
         engine->FuseTimer();
-    EXPECT_FALSE(engine->Fuse.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_TRUE(engine->AutoCapturing());
     EXPECT_EQ(log.messages(), QStringList({"Burning fuse... 3", "Burning fuse... 2", "Burning fuse... 1",
                                            "Burning fuse... 0", "Autocapturing on"}));
@@ -114,7 +153,7 @@ TEST_F(AutoCaptureControlTest, ClickingDuringTheCountdownCancelsIt)
     engine->Startautocapturing1Click();
     engine->FuseTimer();
     engine->Startautocapturing1Click();
-    EXPECT_FALSE(engine->Fuse.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_EQ(log.messages().back(), "Autocapturing off");
     EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
@@ -133,7 +172,7 @@ TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStar
         engine->SetFuseSeconds(c.fuseSeconds);
         engine->Startautocapturing1Click();
         EXPECT_TRUE(engine->AutoCapturing()) << c.trigger << "/" << c.fuseSeconds;
-        EXPECT_FALSE(engine->Fuse.isActive());
+        EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
         engine->Startautocapturing1Click();
     }
 }
@@ -144,21 +183,21 @@ TEST_F(AutoCaptureControlTest, StoppingDuringTheReArmDelayStartsTheNextRunArmed)
     StartWith(TriggerMotion);
     DeliverStillSamples(5);
     DeliverMovingSamples(1);
-    ASSERT_TRUE(engine->Rearm.isActive());
-    ASSERT_FALSE(engine->Armed.load());
+    ASSERT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
+    ASSERT_FALSE(engine->Armed());
     engine->StopAutoCap();
-    EXPECT_FALSE(engine->Rearm.isActive());
-    EXPECT_TRUE(engine->Armed.load());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
+    EXPECT_TRUE(engine->Armed());
 }
 
 TEST_F(AutoCaptureControlTest, ZeroIntervalsAreReadAsTheSettingMeansIt)
 {
     engine->SetTimedInterval(0);
-    EXPECT_EQ(engine->Timer1.interval(), 1000);
+    EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Timed).interval(), 1000);
     engine->SetTimedInterval(90000);
-    EXPECT_EQ(engine->Timer1.interval(), 90000);
+    EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Timed).interval(), 90000);
     engine->SetRearmInterval(-5);
-    EXPECT_EQ(engine->Rearm.interval(), 0);
+    EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Rearm).interval(), 0);
     engine->SetFuseSeconds(-1);
     EXPECT_EQ(engine->FuseSeconds(), 0);
 }
@@ -186,15 +225,15 @@ TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
 {
     ActiveOptions.ClickSound = true;
     StartWith(TriggerTimed);
-    engine->Capturepicture1Click(); // during auto-capturing: a request for the frame handler
-    EXPECT_TRUE(engine->CaptureRequest.load());
-    EXPECT_TRUE(engine->TrayIconBlink.isActive());
+    engine->Commands().Capturepicture1Click(); // during auto-capturing: a request for the frame handler
+    EXPECT_TRUE(engine->CaptureRequested());
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     host.iconImages.clear();
     for (int i = 0; i < 4; ++i)
         engine->TrayIconBlinkTimer();
     EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOn, IconFlash, IconAutoOn}));
     EXPECT_EQ(sound.played(), QStringList{program.dir() + "click.wav"});
-    EXPECT_FALSE(engine->TrayIconBlink.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     EXPECT_EQ(engine->BlinkStep(), 0);
 
     engine->StopAutoCap();
@@ -242,7 +281,7 @@ TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
         const char* endLine;
     };
     const auto click = [this] { engine->Startautocapturing1Click(); };
-    const auto record = [this] { engine->CaptureVideo1Click(); };
+    const auto record = [this] { engine->Commands().CaptureVideo1Click(); };
     const Case cases[] = {
         {"timed run", [this, click] { ActiveOptions.Trigger = TriggerTimed; click(); }, click, "Autocapturing off"},
         {"fuse burning",

@@ -29,9 +29,9 @@ TEST_F(DeviceReconnectTest, MotionRunWaitsForTheCameraAndResumesWithAFreshRefere
     EXPECT_TRUE(engine->Reconnecting());
     EXPECT_TRUE(engine->AutoCapturing()) << "the run is only waiting";
     EXPECT_TRUE(menus.actions.autoCapturing->isChecked());
-    EXPECT_TRUE(engine->Reconnect.isActive());
-    EXPECT_EQ(engine->Reconnect.interval(), ReconnectIntervalMs);
-    EXPECT_FALSE(engine->MDActive.load());
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).isActive());
+    EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).interval(), ReconnectIntervalMs);
+    EXPECT_FALSE(engine->MotionDetecting());
     EXPECT_EQ(host.iconImages.back(), IconAutoOff);
 
     // A frame still in flight from the dead stream is not handled.
@@ -52,10 +52,10 @@ TEST_F(DeviceReconnectTest, MotionRunWaitsForTheCameraAndResumesWithAFreshRefere
     EXPECT_TRUE(backend.take().contains("SequenceNoFile"));
     EXPECT_EQ(Count(resumedLine), 1);
     EXPECT_FALSE(engine->Reconnecting());
-    EXPECT_FALSE(engine->Reconnect.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).isActive());
     EXPECT_TRUE(engine->AutoCapturing());
     EXPECT_TRUE(video->SequenceRunning());
-    EXPECT_TRUE(engine->MDActive.load());
+    EXPECT_TRUE(engine->MotionDetecting());
     EXPECT_EQ(host.iconImages.back(), IconAutoOn);
 
     // Detection starts over: the first frame after the gap is a new reference, not an alarm.
@@ -68,13 +68,13 @@ TEST_F(DeviceReconnectTest, MotionRunWaitsForTheCameraAndResumesWithAFreshRefere
 TEST_F(DeviceReconnectTest, TimedTriggerPausesWhileTheCameraIsAway)
 {
     StartWith(TriggerTimed);
-    ASSERT_TRUE(engine->Timer1.isActive());
+    ASSERT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
     video->SimulateDeviceLost();
     RunPosted();
-    EXPECT_FALSE(engine->Timer1.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
     engine->ReconnectTimer();
-    EXPECT_TRUE(engine->Timer1.isActive());
-    EXPECT_FALSE(engine->MDActive.load());
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
+    EXPECT_FALSE(engine->MotionDetecting());
     EXPECT_EQ(Count(resumedLine), 1);
 }
 
@@ -93,7 +93,7 @@ TEST_F(DeviceReconnectTest, EveryWayOfStoppingEndsTheWaiting)
         stop();
         EXPECT_FALSE(engine->AutoCapturing());
         EXPECT_FALSE(engine->Reconnecting());
-        EXPECT_FALSE(engine->Reconnect.isActive());
+        EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).isActive());
         EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
         EXPECT_TRUE(menus.actions.setup->isEnabled());
         EXPECT_EQ(Count("Autocapturing off"), 1);
@@ -113,7 +113,7 @@ TEST_F(DeviceReconnectTest, OutsideAutoCapturingALossIsOnlyLogged)
     RunPosted();
     EXPECT_EQ(log.messages(), QStringList{"Video capture stopped: device lost"});
     EXPECT_FALSE(engine->Reconnecting());
-    EXPECT_FALSE(engine->Reconnect.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).isActive());
 }
 
 TEST_F(DeviceReconnectTest, EscapeInTheVideoWindowEndsAutoCapturingInsteadOfReconnecting)

@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "app/MainMenus.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"
@@ -8,23 +9,7 @@
 #include <QDir>
 #include <thread>
 
-TestMenus::TestMenus()
-{
-    QAction* MainMenuActions::*items[] = {
-        &MainMenuActions::exit, &MainMenuActions::preview, &MainMenuActions::browse, &MainMenuActions::about,
-        &MainMenuActions::profiles, &MainMenuActions::setup, &MainMenuActions::driverSource,
-        &MainMenuActions::driverDisplay, &MainMenuActions::driverFormat, &MainMenuActions::capturePicture,
-        &MainMenuActions::captureVideo, &MainMenuActions::autoCapturing, &MainMenuActions::captureNow,
-        &MainMenuActions::trayOpen, &MainMenuActions::trayAutoCapturing, &MainMenuActions::trayProfiles,
-        &MainMenuActions::trayClose};
-    for (auto item : items) {
-        owned.push_back(std::make_unique<QAction>());
-        actions.*item = owned.back().get();
-    }
-    for (QAction* a : {actions.preview, actions.captureVideo, actions.autoCapturing, actions.trayAutoCapturing})
-        a->setCheckable(true);
-    actions.captureNow->setEnabled(false);
-}
+TestMenus::TestMenus() : actions(BuildMainMenu(bar)) { BuildTrayMenu(tray, actions); }
 
 EngineTest::EngineTest()
 {

@@ -8,10 +8,13 @@
 #include "app/MainMenuActions.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineHost.h"
+#include "app/engine/ManualCommands.h"
 #include "capture/VideoCap.h"
 #include "imaging/SoundPlayer.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -35,10 +38,11 @@ public:
     bool activationEnabled = true;
 };
 
-// Every item of the main and tray menus, enabled as at design time.
+// The main window's menu bar and tray menu as the program builds them.
 struct TestMenus {
     TestMenus();
-    std::vector<std::unique_ptr<QAction>> owned;
+    QMenuBar bar;
+    QMenu tray;
     MainMenuActions actions;
 };
 

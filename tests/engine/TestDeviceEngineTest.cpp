@@ -105,19 +105,19 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
     for (const QString& folder : {program.dir() + "no such folder/", program.dir() + "plain file/"}) {
         ActiveOptions.VideoDir = folder;
         log.clear();
-        engine->CaptureVideo1Click();
+        engine->Commands().CaptureVideo1Click();
         ASSERT_EQ(log.messages().filter("Could not record video: " + folder).size(), 1)
             << log.messages().join("\n").toStdString();
-        engine->CaptureVideo1Click();
+        engine->Commands().CaptureVideo1Click();
         EXPECT_EQ(log.messages().back(), "Error") << folder.toStdString();
         EXPECT_TRUE(log.messages().filter("Recorded video: ").isEmpty()) << log.messages().join("\n").toStdString();
         EXPECT_FALSE(menus.actions.captureVideo->isChecked());
     }
     // The device records again once the folder is there.
     ActiveOptions.VideoDir = program.dir();
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     ASSERT_EQ(log.messages().back(), "Recording...");
-    engine->CaptureVideo1Click();
+    engine->Commands().CaptureVideo1Click();
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + program.dir()));
 }
 

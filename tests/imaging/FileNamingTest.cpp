@@ -4,6 +4,7 @@
 #include "settings/PerUserStore.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -138,6 +139,8 @@ TEST(MakeFileName, TwoThreadsNeverDrawTheSameNumber)
     QStringList all = a + b;
     all.removeDuplicates();
     EXPECT_EQ(all.size(), 400);
+    // The other thread's numbers reach the store on this thread.
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 400);
 }
 

@@ -29,6 +29,12 @@ OptionsValues Options(bool userArea, int l = 50, int t = 50, int r = 100, int b 
     return o;
 }
 
+// The frame handler's comparison with the default alarm settings: motion at a single point.
+bool Moved(QImage& current, const QImage& previous, const MotionSetup& setup)
+{
+    return DetectMotion(current, previous, setup, AlarmOptions{}) == MotionVerdict::Motion;
+}
+
 // True when a full blue change of the single pixel (x, y) is seen on the grid.
 bool SeesChangeAt(const DetectionGrid& grid, int x, int y)
 {
@@ -103,28 +109,24 @@ TEST(MotionThreshold, FollowsSensitivity)
 
 TEST(DetectMotion, DifferenceMustBeStrictlyAboveTheThreshold)
 {
-    const OptionsValues saved = ActiveOptions;
-    ActiveOptions = Options(false);
-    PrepareDetectionGrid(320, 240);
     const std::int32_t threshold = 5590000; // 0x554BF0: blue 0x55, green 0x4B, red 0xF0
-    SetMotionThreshold(threshold);
+    const MotionSetup setup = MakeMotionSetup(320, 240, Options(false), threshold);
     const QImage previous = Frame();
 
     QImage equal = Frame();
     equal.setPixel(55, 55, qRgb(0xF0, 0x4B, 0x55));
     ASSERT_EQ(ToColorRef(equal.pixel(55, 55)), threshold);
-    EXPECT_FALSE(DetectMotion(equal, previous));
+    EXPECT_FALSE(Moved(equal, previous, setup));
 
     QImage above = Frame();
     above.setPixel(55, 55, qRgb(0xF1, 0x4B, 0x55));
-    EXPECT_TRUE(DetectMotion(above, previous));
+    EXPECT_TRUE(Moved(above, previous, setup));
 
     // The difference is symmetric: a darker current frame counts the same.
     QImage darker = Frame(320, 240, qRgb(0xF1, 0x4B, 0x55));
     QImage black = Frame();
     black.setPixel(55, 55, qRgb(0, 0, 0));
-    EXPECT_TRUE(DetectMotion(black, darker));
-    ActiveOptions = saved;
+    EXPECT_TRUE(Moved(black, darker, setup));
 }
 
 TEST(DetectMotion, OnlyABlueChangeCountsAtAnySensitivity)
@@ -175,13 +177,12 @@ TEST(DetectMotion, MarksCirclesOnlyWhereTheDifferenceExceedsTheThreshold)
 
 TEST(DetectMotion, OutlinesAUserAreaEvenWithoutMotion)
 {
-    const OptionsValues saved = ActiveOptions;
-    ActiveOptions = Options(true);
-    ActiveOptions.Mark = true;
-    ActiveOptions.MarkColor = 0x00FF0000; // blue in 0x00BBGGRR
-    PrepareDetectionGrid(320, 240);
+    OptionsValues options = Options(true);
+    options.Mark = true;
+    options.MarkColor = 0x00FF0000; // blue in 0x00BBGGRR
+    const std::int32_t threshold = ThresholdForSensitivity(51);
     QImage current = Frame();
-    EXPECT_FALSE(DetectMotion(current, Frame()));
+    EXPECT_FALSE(Moved(current, Frame(), MakeMotionSetup(320, 240, options, threshold)));
     const QRgb blue = qRgb(0, 0, 255);
     for (auto [x, y] : {std::pair{50, 50}, {99, 50}, {50, 99}, {99, 99}, {75, 50}, {50, 75}})
         EXPECT_EQ(current.pixel(x, y), blue) << x << "," << y;
@@ -189,12 +190,10 @@ TEST(DetectMotion, OutlinesAUserAreaEvenWithoutMotion)
     EXPECT_NE(current.pixel(75, 75), blue);
 
     // The entire picture gets no outline.
-    ActiveOptions.MDUserDefinedArea = false;
-    PrepareDetectionGrid(320, 240);
+    options.MDUserDefinedArea = false;
     QImage whole = Frame();
-    DetectMotion(whole, Frame());
+    Moved(whole, Frame(), MakeMotionSetup(320, 240, options, threshold));
     EXPECT_EQ(CountPixels(whole, blue), 0);
-    ActiveOptions = saved;
 }
 
 TEST(DetectMotion, AreasOutsideTheFrameNeverSeeMotion)
@@ -374,20 +373,17 @@ TEST(AlarmRules, AChangeAtMostPointsIsLightWhenAsked)
 
 TEST(AlarmRules, MarksFollowTheDecision)
 {
-    const OptionsValues saved = ActiveOptions;
-    ActiveOptions = Options(false);
-    ActiveOptions.Mark = true;
-    ActiveOptions.MarkColor = 0x0000FF00;
-    PrepareDetectionGrid(100, 10);
-    SetMotionThreshold(ThresholdForSensitivity(51));
+    OptionsValues options = Options(false);
+    options.Mark = true;
+    options.MarkColor = 0x0000FF00;
+    const MotionSetup setup = MakeMotionSetup(100, 10, options, ThresholdForSensitivity(51));
     const QRgb mark = qRgb(0, 255, 0);
     QImage twoPoints = WithChangedPoints(2);
-    EXPECT_EQ(DetectMotion(twoPoints, Frame(100, 10), Alarms(3)), MotionVerdict::Still);
+    EXPECT_EQ(DetectMotion(twoPoints, Frame(100, 10), setup, Alarms(3)), MotionVerdict::Still);
     EXPECT_EQ(CountPixels(twoPoints, mark), 0);
-    EXPECT_EQ(DetectMotion(twoPoints, Frame(100, 10), Alarms(2)), MotionVerdict::Motion);
+    EXPECT_EQ(DetectMotion(twoPoints, Frame(100, 10), setup, Alarms(2)), MotionVerdict::Motion);
     EXPECT_GT(CountPixels(twoPoints, mark), 0);
     QImage light = WithChangedPoints(10);
-    EXPECT_EQ(DetectMotion(light, Frame(100, 10), Alarms(1, true)), MotionVerdict::LightChange);
+    EXPECT_EQ(DetectMotion(light, Frame(100, 10), setup, Alarms(1, true)), MotionVerdict::LightChange);
     EXPECT_EQ(CountPixels(light, mark), 0);
-    ActiveOptions = saved;
 }

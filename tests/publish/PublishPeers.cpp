@@ -15,18 +15,6 @@ namespace {
 
 const QString Python = QStringLiteral("/usr/bin/python3");
 
-bool CanConnect(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
 void StopProcess(QProcess& p)
 {
     if (p.state() == QProcess::NotRunning)
@@ -109,19 +97,22 @@ VsftpServer::VsftpServer()
     QDir(root).mkdir("incoming");
     QDir(root).mkdir("empty");
     QFile::setPermissions(root + "/incoming", QFileDevice::Permissions(0x7777));
-    port_ = FreeTcpPort();
     const QString conf = root + "/empty.conf";
     WriteFileBytes(conf, QStringLiteral(
-        "listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nrun_as_launching_user=YES\n"
+        "listen=YES\nlisten_address=127.0.0.1\nlisten_port=0\nrun_as_launching_user=YES\n"
         "anonymous_enable=YES\nlocal_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-        "anon_other_write_enable=YES\nanon_root=%2\nsecure_chroot_dir=%2/empty\nseccomp_sandbox=NO\n"
+        "anon_other_write_enable=YES\nanon_root=%1\nsecure_chroot_dir=%1/empty\nseccomp_sandbox=NO\n"
         "pasv_enable=YES\npasv_address=127.0.0.1\nbackground=NO\nxferlog_enable=NO\n")
-        .arg(port_).arg(root).toUtf8());
+        .arg(root).toUtf8());
     QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                                     QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
     process_.start("/usr/sbin/vsftpd", {conf});
+    // It binds a port of its own (listen_port=0), found among the sockets it listens on.
     started_ = process_.waitForStarted(10000) &&
-               WaitFor([&] { return process_.state() != QProcess::Running || CanConnect(port_); }, 20000) &&
+               WaitFor([&] {
+                   return process_.state() != QProcess::Running ||
+                          (port_ = ListeningTcpPort(process_.processId())) > 0;
+               }, 20000) &&
                process_.state() == QProcess::Running;
 }
 

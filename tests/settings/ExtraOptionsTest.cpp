@@ -71,8 +71,8 @@ TEST_F(ExtraOptionsTest, HandEditedFilesAreReadSafely)
     EXPECT_EQ(LoadExtras("Hand").Clips, (ClipOptions{true, 30, 1, 5, false}));
     WriteIni("Hand", "[Clips]\nPreSeconds=-1\nPostSeconds=301\nMaxSeconds=3601\n");
     EXPECT_EQ(LoadExtras("Hand").Clips, (ClipOptions{false, 0, 300, 3600, false}));
-    WriteIni("Hand", "[LiveView]\nEnabled=true\nPort=0\nStreamFps=31\n");
-    EXPECT_EQ(LoadExtras("Hand").LiveView, (LiveViewOptions{true, "127.0.0.1", 1, "tarvo", "", 30, "", ""}));
+    WriteIni("Hand", "[LiveView]\nEnabled=true\nPort=-1\nStreamFps=31\n");
+    EXPECT_EQ(LoadExtras("Hand").LiveView, (LiveViewOptions{true, "127.0.0.1", 0, "tarvo", "", 30, "", ""}));
     WriteIni("Hand", "[LiveView]\nPort=70000\nStreamFps=0\nListen=0.0.0.0\n");
     EXPECT_EQ(LoadExtras("Hand").LiveView, (LiveViewOptions{false, "0.0.0.0", 65535, "tarvo", "", 1, "", ""}));
     EXPECT_TRUE(log.messages().isEmpty());

@@ -104,15 +104,6 @@ int BindLoopback(int& port)
 }
 } // namespace
 
-int FreeTcpPort()
-{
-    int port = 0;
-    const int fd = BindLoopback(port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
-
 int ListeningTcpPort(qint64 pid)
 {
     // The process's sockets by inode, then the listening entry of the kernel's table with one of them.

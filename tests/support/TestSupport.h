@@ -53,10 +53,6 @@ private:
 // Pumps the Qt event loop until cond() is true or timeoutMs passes; returns cond().
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 10000);
 
-// A TCP port on 127.0.0.1 that was free a moment ago, for a peer that can neither bind port 0
-// itself nor say which port it took.
-int FreeTcpPort();
-
 // The TCP port on which the process listens (a peer started on port 0); 0 while it listens on none.
 int ListeningTcpPort(qint64 pid);
 

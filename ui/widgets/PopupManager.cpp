@@ -1,5 +1,6 @@
 #include "ui/widgets/PopupManager.h"
 
+#include "common/ThreadHandOver.h"
 #include "ui/PopupGeometry.h"
 #include "ui/widgets/TForm2.h"
 
@@ -30,7 +31,7 @@ void PopupManager::Raise(const QString& text)
             pending_.append(text);
     }
     // Timers belong to the GUI thread; the frame thread never waits for it.
-    QMetaObject::invokeMethod(this, [this] { msgBoxTimer_.start(); }, Qt::QueuedConnection);
+    PostQueued(this, [this] { msgBoxTimer_.start(); });
 }
 
 void PopupManager::MsgBoxTimerTimer()

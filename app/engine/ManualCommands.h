@@ -1,0 +1,41 @@
+#pragma once
+// The commands a user gives by hand: preview, one picture, a video recording, "Capture &now" and
+// the driver's dialogs. They work on the capture component directly while auto-capturing is off
+// and hand the work to the frame handler while it runs. GUI thread only.
+#include <QString>
+
+class AutoCaptureEngine;
+class EngineMode;
+class TVideoCap;
+struct MainMenuActions;
+
+class ManualCommands {
+public:
+    ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
+
+    void Preview1Click();            // "&Preview", Ctrl+P
+    void Capturepicture1Click();     // "Capture &picture", Ctrl+I
+    void CaptureVideo1Click();       // "Capture &video", Ctrl+R
+    void TolmarTrayIcon1MouseLBtnDblClk(); // "Capture &now", Ctrl+N, tray double-click
+    void Source1Click();             // "S&ource..."
+    void Display1Click();            // "&Display..."
+    void Format1Click();             // "&Format..."
+
+    // The capture component's status changed: a recording whose stream ended by itself (the camera
+    // is gone) is finished with what was recorded so far. True when that happened.
+    bool EndRecordingIfStreamEnded();
+
+private:
+    // The end of a manual recording, stopped here or ended by the device: menus, log line, flags.
+    void EndRecording(bool stopped);
+    bool SaveStillPicture(const QString& singleFile, QString& target);
+
+    TVideoCap& video_;
+    MainMenuActions& menus_;
+    EngineMode& mode_;
+    AutoCaptureEngine& engine_;
+    // The "Capture video" command is running (its own status events are not a lost device), and
+    // the recording's stream really started (a failed start waits for the second click).
+    bool inRecordingCommand_ = false;
+    bool recordingStarted_ = false;
+};
