@@ -293,16 +293,19 @@ class TarvoCase(unittest.TestCase):
             src = os.path.join(os.path.dirname(TARVO), asset)
             if os.path.exists(src):
                 shutil.copy(src, self.home)
+        self.runs = []
+        self.peers = []
+        # A cleanup, not tearDown: it also runs when a later step of a set-up fails (a window
+        # manager that does not come up), so no peer is left holding the test's output open.
+        self.addCleanup(self.end_everything)
         self.display = Display()
         self.env = dict(os.environ, DISPLAY=self.display.name, QT_QPA_PLATFORM="xcb",
                         TARVO_HOME=self.home, XDG_CONFIG_HOME=self.config, HOME=self.tmp,
                         TARVO_UPDATE_HOST="127.0.0.1:%d" % closed_port())
         self.env.pop("TARVO_TEST_SOURCE", None)
-        self.runs = []
-        self.peers = []
         self.log_start = 0
 
-    def tearDown(self):
+    def end_everything(self):
         for run in self.runs:
             if run.proc.poll() is None:
                 run.proc.kill()
@@ -310,7 +313,8 @@ class TarvoCase(unittest.TestCase):
             run.proc.stderr.close()
         for peer in self.peers:
             peer.close()
-        self.display.close()
+        if hasattr(self, "display"):
+            self.display.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self, *args):
