@@ -10,9 +10,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 try:
-    from e2e_support import Display, closed_port, free_port, wait_for  # noqa: E402
+    from e2e_support import Display, closed_port, wait_for  # noqa: E402
 except ImportError:
-    from tarvo_e2e import Display, closed_port, free_port, wait_for  # noqa: E402
+    from tarvo_e2e import Display, closed_port, wait_for  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 TEST_DEVICE = "TestPattern"

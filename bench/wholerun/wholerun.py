@@ -17,7 +17,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tarvo_run import Run, cpu_seconds, device_mode, free_port, motion_profile, rss_kib, wait_for  # noqa: E402
+from tarvo_run import Run, cpu_seconds, device_mode, motion_profile, rss_kib, wait_for  # noqa: E402
 
 
 class Viewers:
@@ -53,10 +53,14 @@ class Viewers:
 def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=False, viewers=None):
     extra = ["CaptionLocal=1", "PicQual=90"] if caption else []
     settings = motion_profile("{home}", fps, extra) + device_mode(width, height, fps, "MJPG" if clip else "YUY2")
-    port = free_port()
-    extras = "[LiveView]\nEnabled=true\nPort=%d\nStreamFps=5\n" % port if viewers is not None else ""
+    # Port 0: the live view takes a free port and names it in the log.
+    extras = "[LiveView]\nEnabled=true\nPort=0\nStreamFps=5\n" if viewers is not None else ""
     with Run(build_dir, settings, clip, extras) as run:
-        crowd = Viewers(port, viewers) if viewers else None
+        crowd = None
+        if viewers:
+            wait_for(lambda: "Live view at" in run.log() or not run.alive(), timeout=60, what="the live view")
+            port = int(re.findall(r"Live view at http://127\.0\.0\.1:(\d+)/", run.log())[-1])
+            crowd = Viewers(port, viewers)
         # Counting starts once the first motion picture is written: auto-capturing is running.
         wait_for(lambda: run.pictures() > 0 or not run.alive(), timeout=60 + warmup,
                  what="the first motion picture")
