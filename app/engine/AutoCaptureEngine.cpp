@@ -154,7 +154,9 @@ void AutoCaptureEngine::BeginStreamRun(const OptionsValues& options)
     f.decoder = std::make_unique<FrameDecoder>();
 
     f.alarms = ActiveExtras.Alarms;
-    f.clips.Start(ActiveExtras.Clips, options, f.format, [this](const QString& file) { emit fileSaved(file); });
+    const ClipOptions& clips = ActiveExtras.Clips;
+    f.clips.Start(clips, options, f.format, [this](const QString& file) { emit fileSaved(file); },
+                  clips.Enabled && clips.Audio ? ClipRecorder::SoundSourceFor(video_.DriverName()) : QString());
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
     CaptureRequest = false;

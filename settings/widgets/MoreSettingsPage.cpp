@@ -109,6 +109,9 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     limits->addRow(PlainLabel(QStringLiteral("Begin the clip before the alarm by")), LimitRow(preSeconds_, QStringLiteral("seconds")));
     limits->addRow(PlainLabel(QStringLiteral("Go on after the last motion for")), LimitRow(postSeconds_, QStringLiteral("seconds")));
     limits->addRow(PlainLabel(QStringLiteral("End a clip after at most")), LimitRow(maxSeconds_, QStringLiteral("seconds")));
+    clipAudio_ = new QCheckBox(QStringLiteral("With sound"));
+    clipAudio_->setObjectName(QStringLiteral("ClipsAudio"));
+    limits->addRow(clipAudio_);
     auto* clips = new QVBoxLayout(clipsGroup);
     clips->addWidget(clipsEnabled_);
     clips->addWidget(clipLimits_);
@@ -141,6 +144,7 @@ void MoreSettingsPage::Show(const ExtraOptions& extras)
     preSeconds_->setValue(c.PreSeconds);
     postSeconds_->setValue(c.PostSeconds);
     maxSeconds_->setValue(c.MaxSeconds);
+    clipAudio_->setChecked(c.Audio);
     updateEnabling();
 }
 
@@ -159,6 +163,7 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
     c.PreSeconds = preSeconds_->value();
     c.PostSeconds = postSeconds_->value();
     c.MaxSeconds = maxSeconds_->value();
+    c.Audio = clipAudio_->isChecked();
 }
 
 void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints)

@@ -44,8 +44,9 @@ private:
     QSpinBox* maxMegabytes_;
     QSpinBox* maxDays_;
     QCheckBox* clipsEnabled_;
-    QWidget* clipLimits_; // the clip's lengths, usable only while clips are on
+    QWidget* clipLimits_; // the clip's lengths and sound, usable only while clips are on
     QSpinBox* preSeconds_;
     QSpinBox* postSeconds_;
     QSpinBox* maxSeconds_;
+    QCheckBox* clipAudio_;
 };

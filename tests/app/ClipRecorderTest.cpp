@@ -1,12 +1,14 @@
 // Motion clips apart from the engine, on real GStreamer: the pre-alarm buffer's bounds, frames
 // dropped by a writer that cannot keep up, and a disk that fills up during a clip.
 #include "app/clips/ClipRecorder.h"
+#include "capture/CaptureDevices.h"
 #include "imaging/JpegWriter.h"
 
 #include "support/TestSupport.h"
 #include "support/VideoProbe.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -77,9 +79,9 @@ protected:
         format.bmiHeader.biCompression = compression;
         return format;
     }
-    void Start(ClipRecorder& recorder, std::uint32_t compression)
+    void Start(ClipRecorder& recorder, std::uint32_t compression, const QString& soundSource = {})
     {
-        recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; });
+        recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; }, soundSource);
     }
     // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
     // motion, until stop() or `frames` frames; returns the time after the last.
@@ -163,6 +165,55 @@ TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLonges
             ASSERT_TRUE(video.ok) << c.what;
             EXPECT_NEAR(video.durationSeconds, c.seconds[i], 0.25) << c.what << ", clip " << i;
         }
+    }
+}
+
+TEST_F(ClipRecorderTest, ClipsCarryTheSourcesSoundInStepWithThePicturesOrNoneWhenItCannotStart)
+{
+    struct Case {
+        const char* what;
+        QString source;
+        bool sound;
+    };
+    const Case cases[] = {
+        {"the test tone", ClipRecorder::SoundSourceFor(TestPatternDeviceName), true},
+        {"a source that cannot start", "filesrc location=" + program.dir() + "no-microphone ! wavparse", false},
+    };
+    clips.Audio = true;
+    QImage grey(Width, Height, QImage::Format_RGB32);
+    grey.fill(Qt::gray);
+    const QByteArray jpeg = JpegWriter().Compress(grey);
+    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    for (const Case& c : cases) {
+        saved.clear();
+        log.clear();
+        ClipRecorder recorder;
+        Start(recorder, FOURCC_MJPG, c.source);
+        // Frames at the camera's pace, stamped like the camera's: the sound comes in real time.
+        QElapsedTimer clock;
+        clock.start();
+        std::uint32_t alarmMs = 0;
+        for (std::uint32_t t = 0; t < 4000 && saved.isEmpty(); t = std::uint32_t(clock.elapsed())) {
+            VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+            recorder.AddFrame(header);
+            if (t >= 1500 && alarmMs == 0)
+                recorder.NoteMotion(alarmMs = t, true);
+            QThread::msleep(40);
+        }
+        recorder.Stop();
+        const QStringList lines = log.messages();
+        ASSERT_EQ(saved.size(), 1) << c.what << lines.join("\n").toStdString();
+        const ProbedVideo video = ProbeVideo(saved.front());
+        ASSERT_TRUE(video.ok) << c.what;
+        EXPECT_EQ(lines.filter("Motion clips are recorded without sound: ").size(), c.sound ? 0 : 1)
+            << c.what << lines.join("\n").toStdString();
+        if (!c.sound) {
+            EXPECT_EQ(video.soundCodec, "") << c.what;
+            continue;
+        }
+        EXPECT_EQ(video.soundCodec, "pcm_s16le") << c.what;
+        const double pictures = video.frameTimes.back() + 1.0 / options.FrameRate;
+        EXPECT_NEAR(video.soundSeconds, pictures, 0.5) << c.what;
     }
 }
 
