@@ -25,15 +25,9 @@ bool ClipSound::Start(const QString& source)
                                  "layout=interleaved ! appsink name=pcm sync=false")
                       .arg(Rate))
             .toUtf8();
-    GError* raw = nullptr;
-    GstElement* pipeline = gst_parse_launch(description.constData(), &raw);
-    GErrorPtr parseError(raw);
-    if (!pipeline || parseError) {
-        if (pipeline)
-            gst_object_unref(pipeline);
-        error_ = parseError ? QString::fromUtf8(parseError->message) : QStringLiteral("no sound pipeline");
+    GstElement* pipeline = LaunchPipeline(description, &error_);
+    if (!pipeline)
         return false;
-    }
     pipeline_.reset(pipeline);
     bus_.reset(gst_element_get_bus(pipeline));
     GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline), "pcm"));

@@ -21,6 +21,19 @@ void FreeByteArray(gpointer data)
 }
 } // namespace
 
+GstElement* LaunchPipeline(const QByteArray& description, QString* error)
+{
+    GError* raw = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.constData(), &raw);
+    GErrorPtr parseError(raw);
+    if (pipeline && !parseError)
+        return pipeline;
+    if (pipeline)
+        gst_object_unref(pipeline);
+    *error = parseError ? QString::fromUtf8(parseError->message) : QStringLiteral("no pipeline");
+    return nullptr;
+}
+
 QString BusErrorText(GstMessage* message)
 {
     GError* raw = nullptr;
@@ -34,20 +47,13 @@ ClipWriter::~ClipWriter() { Abandon(); }
 bool ClipWriter::Open(const QString& path, QSize size, int fps, int soundRate)
 {
     path_ = path;
-    GError* raw = nullptr;
     QString text = QStringLiteral("appsrc name=src format=time ! videorate ! image/jpeg,framerate=%1/1 ! mux.").arg(fps);
     if (soundRate > 0)
         text += QStringLiteral(" appsrc name=sound format=time ! mux.");
     text += QStringLiteral(" avimux name=mux ! filesink name=sink sync=false");
-    const QByteArray description = text.toUtf8();
-    GstElement* pipeline = gst_parse_launch(description.constData(), &raw);
-    GErrorPtr parseError(raw);
-    if (!pipeline || parseError) {
-        if (pipeline)
-            gst_object_unref(pipeline);
-        error_ = parseError ? QString::fromUtf8(parseError->message) : QStringLiteral("no pipeline");
+    GstElement* pipeline = LaunchPipeline(text.toUtf8(), &error_);
+    if (!pipeline)
         return false;
-    }
     pipeline_.reset(pipeline);
     source_.reset(gst_bin_get_by_name(GST_BIN(pipeline), "src"));
     GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline), "sink"));

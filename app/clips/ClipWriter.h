@@ -57,5 +57,8 @@ private:
     std::uint64_t soundSamples_ = 0;
 };
 
+// A pipeline made from a launch description, owned by the caller; none when it cannot be made
+// (*error says why).
+GstElement* LaunchPipeline(const QByteArray& description, QString* error);
 // The message of an error taken off a pipeline's bus.
 QString BusErrorText(GstMessage* message);

@@ -99,6 +99,14 @@ protected:
         }
         return t;
     }
+    // A small JPEG picture, which the writer thread hands on as it is.
+    static std::vector<std::uint8_t> GreyJpeg()
+    {
+        QImage grey(Width, Height, QImage::Format_RGB32);
+        grey.fill(Qt::gray);
+        const QByteArray jpeg = JpegWriter().Compress(grey);
+        return {jpeg.begin(), jpeg.end()};
+    }
     QStringList Videos(QDir::Filters filter = QDir::Files) const
     {
         return QDir(options.VideoDir.str()).entryList(filter | QDir::NoDotAndDotDot);
@@ -141,11 +149,7 @@ TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLonges
          {2.2, 2.0}},
     };
     clips.MaxSeconds = 5;
-    // Small JPEG pictures that the writer thread hands on as they are.
-    QImage grey(Width, Height, QImage::Format_RGB32);
-    grey.fill(Qt::gray);
-    const QByteArray jpeg = JpegWriter().Compress(grey);
-    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    std::vector<std::uint8_t> bytes = GreyJpeg();
     for (const Case& c : cases) {
         saved.clear();
         ClipRecorder recorder;
@@ -180,10 +184,7 @@ TEST_F(ClipRecorderTest, ClipsCarryTheSourcesSoundInStepWithThePicturesOrNoneWhe
         {"a source that cannot start", "filesrc location=" + program.dir() + "no-microphone ! wavparse", false},
     };
     clips.Audio = true;
-    QImage grey(Width, Height, QImage::Format_RGB32);
-    grey.fill(Qt::gray);
-    const QByteArray jpeg = JpegWriter().Compress(grey);
-    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    std::vector<std::uint8_t> bytes = GreyJpeg();
     for (const Case& c : cases) {
         saved.clear();
         log.clear();
