@@ -46,6 +46,10 @@ bool ClipSound::Start(const QString& source)
         return GST_FLOW_OK;
     };
     gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, this, nullptr);
+    {
+        std::lock_guard lock(mutex_);
+        lastArrivalMs_ = SteadyMs();
+    }
     const bool started = gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE &&
                          gst_element_get_state(pipeline, nullptr, nullptr, StartLimit) != GST_STATE_CHANGE_FAILURE;
     GstMessagePtr message(gst_bus_pop_filtered(bus_.get(), GST_MESSAGE_ERROR));
@@ -71,6 +75,7 @@ void ClipSound::Stop()
 void ClipSound::Add(SoundChunk chunk)
 {
     std::lock_guard lock(mutex_);
+    lastArrivalMs_ = SteadyMs();
     if (bytes_ + std::size_t(chunk.pcm.size()) > byteLimit_) {
         dropped_ = true;
         return;
@@ -92,5 +97,8 @@ QString ClipSound::Failure()
     if (!bus_)
         return {};
     GstMessagePtr message(gst_bus_pop_filtered(bus_.get(), GST_MESSAGE_ERROR));
-    return message ? BusErrorText(message.get()) : QString();
+    if (message)
+        return BusErrorText(message.get());
+    std::lock_guard lock(mutex_);
+    return SteadyMs() - lastArrivalMs_ > SilenceLimitMs ? QStringLiteral("the sound source sends nothing") : QString();
 }

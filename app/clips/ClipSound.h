@@ -42,8 +42,11 @@ public:
     // Writer thread: the chunks that came since the last call, oldest first; *dropped tells
     // whether any were dropped meanwhile.
     std::deque<SoundChunk> Take(bool* dropped);
-    // Writer thread: why the source stopped during the run; empty while it runs.
+    // Writer thread: why the source stopped during the run; empty while it runs. A source that
+    // has sent nothing for SilenceLimitMs has stopped too: the muxer waits for sound, so a clip
+    // would wait for it as well.
     QString Failure();
+    static constexpr std::int64_t SilenceLimitMs = 2000;
 
 private:
     void Add(SoundChunk chunk);
@@ -56,4 +59,5 @@ private:
     std::deque<SoundChunk> chunks_;
     std::size_t bytes_ = 0;
     bool dropped_ = false;
+    std::int64_t lastArrivalMs_ = 0; // of a chunk, kept or dropped
 };
