@@ -1,6 +1,7 @@
 #include "app/clips/ClipSound.h"
 
 #include "app/clips/ClipWriter.h"
+#include "common/ThreadHandOver.h"
 
 #include <chrono>
 #include <gst/app/gstappsink.h>
@@ -33,6 +34,7 @@ bool ClipSound::Start(const QString& source)
     GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline), "pcm"));
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = [](GstAppSink* appsink, gpointer self) {
+        const HandOverScope streaming(self);
         GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
         GstBuffer* buffer = sample ? gst_sample_get_buffer(sample.get()) : nullptr;
         GstMapInfo map;
@@ -50,6 +52,7 @@ bool ClipSound::Start(const QString& source)
         std::lock_guard lock(mutex_);
         lastArrivalMs_ = SteadyMs();
     }
+    HandOverRelease(this); // to the pipeline's threads, pooled ones that ran earlier pipelines included
     const bool started = gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE &&
                          gst_element_get_state(pipeline, nullptr, nullptr, StartLimit) != GST_STATE_CHANGE_FAILURE;
     GstMessagePtr message(gst_bus_pop_filtered(bus_.get(), GST_MESSAGE_ERROR));
@@ -65,7 +68,10 @@ void ClipSound::Stop()
 {
     // Stopping the pipeline joins its thread: no chunk comes afterwards.
     bus_.reset();
-    pipeline_.reset();
+    if (pipeline_) {
+        pipeline_.reset();
+        HandOverAcquire(this);
+    }
     std::lock_guard lock(mutex_);
     chunks_.clear();
     bytes_ = 0;
