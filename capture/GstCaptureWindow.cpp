@@ -61,33 +61,6 @@ FrameFormat FormatFromCaps(GstCaps* caps)
     return f;
 }
 
-// The default microphone, unless the system has none (autoaudiosrc then falls back to a
-// silent test source, which is not worth recording).
-bool MicrophoneAvailable()
-{
-    GstElement* made = gst_element_factory_make("autoaudiosrc", nullptr);
-    if (!made)
-        return false;
-    GstElementPtr src(GST_ELEMENT(gst_object_ref_sink(made)));
-    if (gst_element_set_state(src.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
-        gst_element_set_state(src.get(), GST_STATE_NULL);
-        return false;
-    }
-    bool real = false;
-    GstIterator* it = gst_bin_iterate_elements(GST_BIN(src.get()));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        GstElement* child = GST_ELEMENT(g_value_get_object(&item));
-        GstElementFactory* factory = gst_element_get_factory(child);
-        if (factory && QString(GST_OBJECT_NAME(factory)) != "audiotestsrc")
-            real = true;
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
-    gst_element_set_state(src.get(), GST_STATE_NULL);
-    return real;
-}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "capture/PipelineDescription.h"
 
+#include "capture/GstPointers.h"
+
 #include <QFile>
 #include <QtEndian>
 #include <algorithm>
@@ -77,7 +79,7 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
              .arg(std::max(1, recording->maxFps)) +
          RecordedVideo(EffectiveMode(device, settings), settings) + " ! mux.";
     if (recording->audio) {
-        d += recording->microphone ? " autoaudiosrc" : " audiotestsrc is-live=true wave=sine freq=440 volume=0.3";
+        d += " " + SoundSource(recording->microphone);
         d += QString(" ! audioconvert ! audioresample ! audio/x-raw,format=%1,rate=%2,channels=%3,layout=interleaved"
                      " ! queue ! mux.")
                  .arg(recording->bitsPerSample == 8 ? "U8" : "S16LE")
@@ -86,6 +88,37 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
     }
     d += " avimux name=mux ! filesink name=sink";
     return d;
+}
+
+bool MicrophoneAvailable()
+{
+    GstElement* made = gst_element_factory_make("autoaudiosrc", nullptr);
+    if (!made)
+        return false;
+    GstElementPtr src(GST_ELEMENT(gst_object_ref_sink(made)));
+    if (gst_element_set_state(src.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(src.get(), GST_STATE_NULL);
+        return false;
+    }
+    bool real = false;
+    GstIterator* it = gst_bin_iterate_elements(GST_BIN(src.get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        GstElement* child = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(child);
+        if (factory && QString(GST_OBJECT_NAME(factory)) != "audiotestsrc")
+            real = true;
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    gst_element_set_state(src.get(), GST_STATE_NULL);
+    return real;
+}
+
+QString SoundSource(bool microphone)
+{
+    return microphone ? QStringLiteral("autoaudiosrc") : QStringLiteral("audiotestsrc is-live=true wave=sine freq=440 volume=0.3");
 }
 
 namespace {

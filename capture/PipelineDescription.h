@@ -18,6 +18,12 @@ struct RecordingPlan {
     int bitsPerSample = 8;    // 8: U8, 16: S16LE
 };
 
+// The launch description of the recording's sound source: the default microphone, else the test tone.
+QString SoundSource(bool microphone);
+// The default microphone, unless the system has none (autoaudiosrc then falls back to a silent
+// test source, which is not worth recording).
+bool MicrophoneAvailable();
+
 // fileJpegSize: the size of the JPEG frames in the test device's file, when it is an AVI of them.
 // Played in an MJPG mode of that size, the file's frames go out as they are, like a camera's.
 QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,

@@ -45,7 +45,7 @@ struct ClipOptions {
     int PreSeconds = 3;  // kept in memory before the alarm
     int PostSeconds = 5; // recorded on after the last motion
     int MaxSeconds = 60; // a clip never runs longer
-    bool Audio = false;
+    bool Audio = false;  // with the sound of the microphone (the test device: a test tone)
 
     template <class Visitor> void Visit(Visitor&& v)
     {

@@ -2,6 +2,8 @@
 
 #include "app/clips/ClipFiles.h"
 #include "app/clips/ClipWriter.h"
+#include "capture/CaptureDevices.h"
+#include "capture/PipelineDescription.h"
 #include "common/EventLog.h"
 #include "imaging/JpegWriter.h"
 
@@ -27,6 +29,7 @@ struct ClipRecorder::Item {
     QByteArray bytes; // a frame's bytes as captured
     std::uint32_t timeMs = 0;
     bool armedAlarm = false;
+    std::int64_t clockMs = 0; // when a frame was taken
 };
 
 // The clip being written.
@@ -34,8 +37,10 @@ struct ClipRecorder::Writing {
     ClipWriter writer;
     ClipName name;
     std::uint32_t firstMs = 0;      // capture time of the clip's first picture
+    std::int64_t firstClockMs = 0;  // ... and when it was taken: where the sound track begins
     std::uint32_t lastMotionMs = 0; // the clip goes on PostSeconds after this
     bool dropLogged = false;
+    bool soundDropLogged = false;
 };
 
 ClipRecorder::ClipRecorder() : ClipRecorder(Limits{}) {}
@@ -49,7 +54,14 @@ ClipRecorder::~ClipRecorder()
     Stop();
 }
 
-void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved)
+QString ClipRecorder::SoundSourceFor(const QString& deviceName)
+{
+    const bool microphone = deviceName != TestPatternDeviceName;
+    return microphone && !MicrophoneAvailable() ? QString() : SoundSource(microphone);
+}
+
+void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved,
+                         const QString& soundSource)
 {
     Stop();
     active_ = clips.Enabled && options.Trigger == TriggerMotion && format.width() > 0 && format.height() > 0;
@@ -60,9 +72,14 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     format_ = format;
     compressed_ = format.bmiHeader.biCompression == FOURCC_MJPG;
     saved_ = std::move(saved);
-    // The clip writer has no sound track; a profile that asks for sound is told once per run.
-    if (clips.Audio)
-        Log("Motion clips are recorded without sound");
+    if (clips.Audio) {
+        const QString why = soundSource.isEmpty() ? QStringLiteral("no microphone found")
+                            : sound_.Start(soundSource) ? QString()
+                                                        : sound_.Error();
+        if (!why.isEmpty())
+            Log("Motion clips are recorded without sound: " + why);
+    }
+    soundBefore_.clear();
     buffer_ = std::make_unique<PreAlarmBuffer>(std::uint32_t(clips.PreSeconds) * 1000, limits_.bufferBytes);
     dropNoted_ = false;
     queue_.Reopen();
@@ -77,6 +94,7 @@ void ClipRecorder::Stop()
     thread_.join();
     active_ = false;
     buffer_.reset();
+    sound_.Stop();
 }
 
 void ClipRecorder::AddFrame(const VIDEOHDR& header)
@@ -87,7 +105,7 @@ void ClipRecorder::AddFrame(const VIDEOHDR& header)
     // The frame is copied only when the writer thread will take it: a full queue costs nothing.
     const bool taken = size > 0 && queue_.HasRoom(size) &&
                        queue_.TryPush(Item{Item::Kind::Frame, QByteArray(reinterpret_cast<const char*>(header.lpData), qsizetype(size)),
-                                           header.dwTimeCaptured},
+                                           header.dwTimeCaptured, false, SteadyMs()},
                                       size);
     // One note stands for a run of dropped frames, so notes never fill the queue.
     if (!taken && !dropNoted_)
@@ -120,7 +138,9 @@ void ClipRecorder::Run()
 
 void ClipRecorder::HandleFrame(Item& item)
 {
-    ClipFrame frame{std::move(item.bytes), item.timeMs};
+    TakeSound();
+    lastClockMs_ = item.clockMs;
+    ClipFrame frame{std::move(item.bytes), item.timeMs, item.clockMs};
     if (!compressed_) {
         if (!decoder_.Draw(format_, reinterpret_cast<const std::uint8_t*>(frame.jpeg.constData()),
                            std::size_t(frame.jpeg.size()), picture_))
@@ -157,16 +177,71 @@ void ClipRecorder::BeginClip(std::uint32_t alarmMs)
     writing->name = NewClipName(options_);
     const QString temp = ClipTempPath(options_, writing->name);
     const int fps = std::clamp(int(options_.FrameRate), 1, 60);
-    if (!writing->writer.Open(temp, QSize(format_.width(), format_.height()), fps)) {
+    if (!writing->writer.Open(temp, QSize(format_.width(), format_.height()), fps, sound_.Running() ? ClipSound::Rate : 0)) {
         LogFailure(options_, writing->writer.Error());
         return;
     }
     std::deque<ClipFrame> before = buffer_->TakeAll();
     writing->firstMs = before.empty() ? alarmMs : before.front().timeMs;
+    writing->firstClockMs = before.empty() ? lastClockMs_ : before.front().clockMs;
     writing->lastMotionMs = alarmMs;
     writing_ = std::move(writing);
     for (const ClipFrame& frame : before)
         WriteToClip(frame);
+    for (const SoundChunk& chunk : std::exchange(soundBefore_, {}))
+        WriteSound(chunk);
+}
+
+void ClipRecorder::TakeSound()
+{
+    if (!sound_.Running())
+        return;
+    const QString failure = sound_.Failure();
+    if (!failure.isEmpty()) {
+        Log("Motion clips are recorded without sound: " + failure);
+        sound_.Stop();
+        soundBefore_.clear();
+        if (writing_)
+            writing_->writer.EndSound();
+        return;
+    }
+    bool dropped = false;
+    std::deque<SoundChunk> chunks = sound_.Take(&dropped);
+    if (dropped && writing_ && !writing_->soundDropLogged) {
+        writing_->soundDropLogged = true;
+        Log("Motion clip drops sound: the disk is slower than the sound source");
+    }
+    for (SoundChunk& chunk : chunks) {
+        if (writing_) {
+            WriteSound(chunk);
+        } else {
+            soundBefore_.push_back(std::move(chunk));
+        }
+    }
+    // A second more than the pictures' span: the clip's first picture decides what is used.
+    const std::int64_t keepFrom = lastClockMs_ - std::int64_t(clips_.PreSeconds + 1) * 1000;
+    while (!soundBefore_.empty() && soundBefore_.front().startMs < keepFrom)
+        soundBefore_.pop_front();
+}
+
+void ClipRecorder::WriteSound(const SoundChunk& chunk)
+{
+    if (!writing_ || !writing_->writer.HasSound())
+        return;
+    ClipWriter& writer = writing_->writer;
+    // Where the chunk belongs in the track against what the track holds: chunks come unevenly, so
+    // a tenth of a second either way is written as it comes; a larger gap (dropped sound, or sound
+    // that began after the first picture) is filled with silence, an overlap is cut.
+    const std::int64_t at = (chunk.startMs - writing_->firstClockMs) * ClipSound::Rate / 1000;
+    const auto written = std::int64_t(writer.SoundSamples());
+    const std::int64_t slack = ClipSound::Rate / 10;
+    QByteArray pcm = chunk.pcm;
+    if (at > written + slack)
+        pcm.prepend(QByteArray(qsizetype(at - written) * ClipSound::BytesPerSample, '\0'));
+    else if (at < written - slack)
+        pcm.remove(0, qsizetype(written - at) * ClipSound::BytesPerSample);
+    if (!writer.WriteSound(pcm))
+        FailClip();
 }
 
 void ClipRecorder::WriteToClip(const ClipFrame& frame)
@@ -190,6 +265,9 @@ void ClipRecorder::EndClip()
 {
     if (!writing_)
         return;
+    TakeSound();
+    if (!writing_)
+        return; // the sound could not be written
     if (!writing_->writer.Finish()) {
         FailClip();
         return;

@@ -10,6 +10,12 @@
 // bounded queue. When that thread falls behind (a disk slower than the camera), frames are
 // dropped and the first drop of a clip is logged. The writer thread logs each clip and reports
 // its file through the saved callback.
+//
+// With sound asked for, the sound source is captured for the whole run; its chunks and the frames
+// are stamped on arrival with one steady clock, so the writer thread keeps the sound of the last
+// PreSeconds next to the pictures and lays it under each clip from the clip's first picture on.
+// A source that cannot start, or fails, leaves the clips silent and is logged once.
+#include "app/clips/ClipSound.h"
 #include "app/clips/HandOffQueue.h"
 #include "app/clips/PreAlarmBuffer.h"
 #include "capture/CaptureTypes.h"
@@ -44,13 +50,19 @@ public:
 
     // GUI thread, at the start of a run: takes the run's settings (the clip settings, the video
     // folder and naming, the frame rate) and the stream's format. Does nothing unless clips are on
-    // and the trigger is motion.
-    void Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved);
+    // and the trigger is motion. soundSource: a GStreamer launch description of the sound source
+    // (see SoundSourceFor), used when the clip settings ask for sound; empty when there is none.
+    void Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved,
+               const QString& soundSource = {});
     // GUI thread, once no frame comes any more: the clip being written is finished as a playable
     // file and reported; the writer thread ends.
     void Stop();
     // Clips are being kept for this run.
     bool Active() const { return active_.load(); }
+
+    // The sound source of a run on this capture device: the default microphone of a camera, the
+    // test tone of the test device; empty for a camera when the system has no microphone.
+    static QString SoundSourceFor(const QString& deviceName);
 
     // Frame thread: every frame of the run.
     void AddFrame(const VIDEOHDR& header);
@@ -68,6 +80,8 @@ private:
     void BeginClip(std::uint32_t alarmMs);
     void WriteToClip(const ClipFrame& frame);
     void NoteDrop();
+    void TakeSound();
+    void WriteSound(const SoundChunk& chunk);
     void EndClip();
     void FailClip();
 
@@ -91,5 +105,8 @@ private:
     FrameDecoder decoder_; // raw frames become JPEG pictures once, here
     QImage picture_;
     std::unique_ptr<PreAlarmBuffer> buffer_;
+    ClipSound sound_; // started and stopped by the GUI thread while the writer thread is not running
+    std::deque<SoundChunk> soundBefore_; // the sound of the pictures in buffer_
+    std::int64_t lastClockMs_ = 0;       // when the newest frame was taken
     std::unique_ptr<Writing> writing_;
 };

@@ -19,34 +19,41 @@ void FreeByteArray(gpointer data)
     HandOverAcquire(data);
     delete static_cast<QByteArray*>(data);
 }
+} // namespace
 
-QString ErrorText(GstMessage* message)
+GstElement* LaunchPipeline(const QByteArray& description, QString* error)
+{
+    GError* raw = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.constData(), &raw);
+    GErrorPtr parseError(raw);
+    if (pipeline && !parseError)
+        return pipeline;
+    if (pipeline)
+        gst_object_unref(pipeline);
+    *error = parseError ? QString::fromUtf8(parseError->message) : QStringLiteral("no pipeline");
+    return nullptr;
+}
+
+QString BusErrorText(GstMessage* message)
 {
     GError* raw = nullptr;
     gst_message_parse_error(message, &raw, nullptr);
     GErrorPtr err(raw);
-    return err ? QString::fromUtf8(err->message) : QStringLiteral("write error");
+    return err ? QString::fromUtf8(err->message) : QStringLiteral("unknown error");
 }
-} // namespace
 
 ClipWriter::~ClipWriter() { Abandon(); }
 
-bool ClipWriter::Open(const QString& path, QSize size, int fps)
+bool ClipWriter::Open(const QString& path, QSize size, int fps, int soundRate)
 {
     path_ = path;
-    GError* raw = nullptr;
-    const QByteArray description = QStringLiteral("appsrc name=src format=time ! videorate ! image/jpeg,framerate=%1/1"
-                                                  " ! avimux ! filesink name=sink sync=false")
-                                       .arg(fps)
-                                       .toUtf8();
-    GstElement* pipeline = gst_parse_launch(description.constData(), &raw);
-    GErrorPtr parseError(raw);
-    if (!pipeline || parseError) {
-        if (pipeline)
-            gst_object_unref(pipeline);
-        error_ = parseError ? QString::fromUtf8(parseError->message) : QStringLiteral("no pipeline");
+    QString text = QStringLiteral("appsrc name=src format=time ! videorate ! image/jpeg,framerate=%1/1 ! mux.").arg(fps);
+    if (soundRate > 0)
+        text += QStringLiteral(" appsrc name=sound format=time ! mux.");
+    text += QStringLiteral(" avimux name=mux ! filesink name=sink sync=false");
+    GstElement* pipeline = LaunchPipeline(text.toUtf8(), &error_);
+    if (!pipeline)
         return false;
-    }
     pipeline_.reset(pipeline);
     source_.reset(gst_bin_get_by_name(GST_BIN(pipeline), "src"));
     GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline), "sink"));
@@ -54,6 +61,13 @@ bool ClipWriter::Open(const QString& path, QSize size, int fps)
     GstCapsPtr caps(gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT,
                                         size.height(), "framerate", GST_TYPE_FRACTION, 0, 1, nullptr));
     gst_app_src_set_caps(GST_APP_SRC(source_.get()), caps.get());
+    soundRate_ = soundRate;
+    if (soundRate > 0) {
+        sound_.reset(gst_bin_get_by_name(GST_BIN(pipeline), "sound"));
+        GstCapsPtr pcm(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT, soundRate,
+                                           "channels", G_TYPE_INT, 1, "layout", G_TYPE_STRING, "interleaved", nullptr));
+        gst_app_src_set_caps(GST_APP_SRC(sound_.get()), pcm.get());
+    }
     bus_.reset(gst_element_get_bus(pipeline));
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         if (!TakeError(0))
@@ -100,10 +114,37 @@ bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
     return true;
 }
 
+bool ClipWriter::WriteSound(const QByteArray& pcm)
+{
+    if (!pipeline_ || !sound_ || pcm.isEmpty())
+        return pipeline_ != nullptr;
+    const std::uint64_t samples = std::uint64_t(pcm.size()) / 2;
+    GstBuffer* buffer = gst_buffer_new_memdup(pcm.constData(), gsize(samples * 2));
+    GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(soundSamples_, GST_SECOND, std::uint64_t(soundRate_));
+    GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(samples, GST_SECOND, std::uint64_t(soundRate_));
+    soundSamples_ += samples;
+    if (gst_app_src_push_buffer(GST_APP_SRC(sound_.get()), buffer) != GST_FLOW_OK) {
+        if (!TakeError(0))
+            error_ = QStringLiteral("the clip's pipeline refused its sound");
+        Abandon();
+        return false;
+    }
+    return true;
+}
+
+void ClipWriter::EndSound()
+{
+    if (!sound_)
+        return;
+    gst_app_src_end_of_stream(GST_APP_SRC(sound_.get()));
+    sound_.reset();
+}
+
 bool ClipWriter::Finish()
 {
     if (!pipeline_)
         return false;
+    EndSound();
     gst_app_src_end_of_stream(GST_APP_SRC(source_.get()));
     GstMessagePtr message(gst_bus_timed_pop_filtered(bus_.get(), FinishLimit,
                                                      GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
@@ -111,7 +152,7 @@ bool ClipWriter::Finish()
     if (!message) {
         error_ = QStringLiteral("the clip was not finished in time");
     } else if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
-        error_ = ErrorText(message.get());
+        error_ = BusErrorText(message.get());
     } else {
         finished = true;
     }
@@ -121,6 +162,7 @@ bool ClipWriter::Finish()
     }
     // Stopping the pipeline closes the file; it stays where it is for the caller to rename.
     source_.reset();
+    sound_.reset();
     bus_.reset();
     pipeline_.reset();
     return true;
@@ -131,7 +173,7 @@ bool ClipWriter::TakeError(GstClockTime wait)
     GstMessagePtr message(gst_bus_timed_pop_filtered(bus_.get(), wait, GST_MESSAGE_ERROR));
     if (!message)
         return false;
-    error_ = ErrorText(message.get());
+    error_ = BusErrorText(message.get());
     return true;
 }
 
@@ -140,6 +182,7 @@ void ClipWriter::Abandon()
     if (!pipeline_)
         return;
     source_.reset();
+    sound_.reset();
     bus_.reset();
     pipeline_.reset();
     QFile::remove(path_);

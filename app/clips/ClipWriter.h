@@ -1,6 +1,6 @@
 #pragma once
 // Writes one motion clip: JPEG pictures with their capture times into an MJPEG AVI file through
-// GStreamer (appsrc, videorate, avimux, filesink). The pictures come at the camera's uneven pace;
+// GStreamer (appsrc, videorate, avimux, filesink), with a PCM sound track when asked for. The pictures come at the camera's uneven pace;
 // videorate repeats or drops them to the clip's constant rate, so the file plays at real speed.
 //
 // One thread only (the clip writer's). Writing waits while GStreamer still holds more than a few
@@ -21,10 +21,18 @@ public:
     // An unfinished file is abandoned: the pipeline stops and the file is removed.
     ~ClipWriter();
 
-    // Starts writing path. False when the pipeline cannot be made or started (Error says why).
-    bool Open(const QString& path, QSize size, int fps);
+    // Starts writing path; soundRate > 0 adds a track of S16LE mono sound at that rate. False
+    // when the pipeline cannot be made or started (Error says why).
+    bool Open(const QString& path, QSize size, int fps, int soundRate = 0);
     // One picture, sinceStartMs after the clip's first. False once the file cannot be written.
     bool Write(const QByteArray& jpeg, std::uint32_t sinceStartMs);
+    // Sound samples following those written before; the track begins with the first picture.
+    // False once the file cannot be written.
+    bool WriteSound(const QByteArray& pcm);
+    // No more sound comes (its source failed): the pictures go on alone.
+    void EndSound();
+    bool HasSound() const { return sound_ != nullptr; }
+    std::uint64_t SoundSamples() const { return soundSamples_; }
     // Ends the stream and waits until the muxer has finished the file. False on a write error or
     // when the file was not finished in time; the file is then removed.
     bool Finish();
@@ -39,9 +47,18 @@ private:
 
     GstPipelinePtr pipeline_;
     GstElementPtr source_;
+    GstElementPtr sound_;
     GstBusPtr bus_;
     QString path_;
     QString error_;
     std::uint64_t lastPts_ = 0;
     bool wrote_ = false;
+    int soundRate_ = 0;
+    std::uint64_t soundSamples_ = 0;
 };
+
+// A pipeline made from a launch description, owned by the caller; none when it cannot be made
+// (*error says why).
+GstElement* LaunchPipeline(const QByteArray& description, QString* error);
+// The message of an error taken off a pipeline's bus.
+QString BusErrorText(GstMessage* message);

@@ -10,6 +10,7 @@
 struct ClipFrame {
     QByteArray jpeg;          // one JPEG picture of the stream's size
     std::uint32_t timeMs = 0; // capture time: ms since the stream started
+    std::int64_t clockMs = 0; // when the clip recorder took it, on the clock its sound is stamped with
 };
 
 class PreAlarmBuffer {

@@ -171,7 +171,9 @@ void AutoCaptureEngine::BeginStreamRun()
     f.run = std::make_unique<const RunSnapshot>(RunSnapshot{
         options, ActiveExtras.Alarms,
         MakeMotionSetup(f.format.width(), f.format.height(), options, MotionThreshold())});
-    f.clips.Start(ActiveExtras.Clips, options, f.format, [this](const QString& file) { emit fileSaved(file); });
+    const ClipOptions& clips = ActiveExtras.Clips;
+    f.clips.Start(clips, options, f.format, [this](const QString& file) { emit fileSaved(file); },
+                  clips.Enabled && clips.Audio && options.Trigger == TriggerMotion ? ClipRecorder::SoundSourceFor(video_.DriverName()) : QString());
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
     captureRequest_ = false;

@@ -112,6 +112,9 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     limits->addRow(PlainLabel(QStringLiteral("Begin the clip before the alarm by")), LimitRow(preSeconds_, QStringLiteral("seconds")));
     limits->addRow(PlainLabel(QStringLiteral("Go on after the last motion for")), LimitRow(postSeconds_, QStringLiteral("seconds")));
     limits->addRow(PlainLabel(QStringLiteral("End a clip after at most")), LimitRow(maxSeconds_, QStringLiteral("seconds")));
+    clipAudio_ = new QCheckBox(QStringLiteral("With sound"));
+    clipAudio_->setObjectName(QStringLiteral("ClipsAudio"));
+    limits->addRow(clipAudio_);
     auto* clips = new QVBoxLayout(clipsGroup);
     clips->addWidget(clipsEnabled_);
     clips->addWidget(clipLimits_);
@@ -124,7 +127,8 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     liveListen_->setEditable(true);
     liveListen_->addItems({QStringLiteral("127.0.0.1"), QStringLiteral("0.0.0.0"), QStringLiteral("::")});
     liveListen_->setToolTip(QStringLiteral("127.0.0.1: this computer only; 0.0.0.0 or ::: every device on the home network"));
-    livePort_ = NumberBox(1, 65535, "LiveViewPort");
+    livePort_ = NumberBox(0, 65535, "LiveViewPort");
+    livePort_->setSpecialValueText(QStringLiteral("any free")); // 0: the log tells which one
     liveUser_ = new QLineEdit;
     liveUser_->setObjectName(QStringLiteral("LiveViewUser"));
     livePassword_ = new QLineEdit;
@@ -192,6 +196,7 @@ void MoreSettingsPage::Show(const ExtraOptions& extras)
     preSeconds_->setValue(c.PreSeconds);
     postSeconds_->setValue(c.PostSeconds);
     maxSeconds_->setValue(c.MaxSeconds);
+    clipAudio_->setChecked(c.Audio);
     const LiveViewOptions& l = extras.LiveView;
     liveEnabled_->setChecked(l.Enabled);
     liveListen_->setCurrentText(l.Listen);
@@ -220,6 +225,7 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
     c.PreSeconds = preSeconds_->value();
     c.PostSeconds = postSeconds_->value();
     c.MaxSeconds = maxSeconds_->value();
+    c.Audio = clipAudio_->isChecked();
     LiveViewOptions& l = extras.LiveView;
     l.Enabled = liveEnabled_->isChecked();
     l.Listen = liveListen_->currentText().trimmed();

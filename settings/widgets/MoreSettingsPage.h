@@ -45,10 +45,11 @@ private:
     QSpinBox* maxMegabytes_;
     QSpinBox* maxDays_;
     QCheckBox* clipsEnabled_;
-    QWidget* clipLimits_; // the clip's lengths, usable only while clips are on
+    QWidget* clipLimits_; // the clip's lengths and sound, usable only while clips are on
     QSpinBox* preSeconds_;
     QSpinBox* postSeconds_;
     QSpinBox* maxSeconds_;
+    QCheckBox* clipAudio_;
     QCheckBox* liveEnabled_;
     QComboBox* liveListen_;
     QSpinBox* livePort_;

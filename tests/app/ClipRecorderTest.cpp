@@ -1,12 +1,14 @@
 // Motion clips apart from the engine, on real GStreamer: the pre-alarm buffer's bounds, frames
 // dropped by a writer that cannot keep up, and a disk that fills up during a clip.
 #include "app/clips/ClipRecorder.h"
+#include "capture/CaptureDevices.h"
 #include "imaging/JpegWriter.h"
 
 #include "support/TestSupport.h"
 #include "support/VideoProbe.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -77,9 +79,9 @@ protected:
         format.bmiHeader.biCompression = compression;
         return format;
     }
-    void Start(ClipRecorder& recorder, std::uint32_t compression)
+    void Start(ClipRecorder& recorder, std::uint32_t compression, const QString& soundSource = {})
     {
-        recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; });
+        recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; }, soundSource);
     }
     // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
     // motion, until stop() or `frames` frames; returns the time after the last.
@@ -96,6 +98,14 @@ protected:
             recorder.NoteMotion(t, i == 0);
         }
         return t;
+    }
+    // A small JPEG picture, which the writer thread hands on as it is.
+    static std::vector<std::uint8_t> GreyJpeg()
+    {
+        QImage grey(Width, Height, QImage::Format_RGB32);
+        grey.fill(Qt::gray);
+        const QByteArray jpeg = JpegWriter().Compress(grey);
+        return {jpeg.begin(), jpeg.end()};
     }
     QStringList Videos(QDir::Filters filter = QDir::Files) const
     {
@@ -139,11 +149,7 @@ TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLonges
          {2.2, 2.0}},
     };
     clips.MaxSeconds = 5;
-    // Small JPEG pictures that the writer thread hands on as they are.
-    QImage grey(Width, Height, QImage::Format_RGB32);
-    grey.fill(Qt::gray);
-    const QByteArray jpeg = JpegWriter().Compress(grey);
-    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    std::vector<std::uint8_t> bytes = GreyJpeg();
     for (const Case& c : cases) {
         saved.clear();
         ClipRecorder recorder;
@@ -163,6 +169,56 @@ TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLonges
             ASSERT_TRUE(video.ok) << c.what;
             EXPECT_NEAR(video.durationSeconds, c.seconds[i], 0.25) << c.what << ", clip " << i;
         }
+    }
+}
+
+TEST_F(ClipRecorderTest, ClipsCarryTheSourcesSoundInStepWithThePicturesAndGoOnWithoutASourceThatFails)
+{
+    struct Case {
+        const char* what;
+        QString source;
+        bool inStep;              // the sound lasts as long as the pictures
+        const char* soundCodec;   // none: not looked at
+    };
+    const Case cases[] = {
+        {"the test tone", ClipRecorder::SoundSourceFor(TestPatternDeviceName), true, "pcm_s16le"},
+        {"a source that cannot start", "filesrc location=" + program.dir() + "no-microphone ! wavparse", false, ""},
+        // A tenth of a second of sound, then nothing: the clip goes on without it.
+        {"a source that falls silent", "audiotestsrc is-live=true num-buffers=4", false, nullptr},
+    };
+    clips.Audio = true;
+    std::vector<std::uint8_t> bytes = GreyJpeg();
+    for (const Case& c : cases) {
+        saved.clear();
+        log.clear();
+        ClipRecorder recorder;
+        Start(recorder, FOURCC_MJPG, c.source);
+        // Frames at the camera's pace, stamped like the camera's: the sound comes in real time.
+        QElapsedTimer clock;
+        clock.start();
+        std::uint32_t alarmMs = 0;
+        const auto clipSaved = [&] { return !log.messages().filter("Motion clip saved as: ").isEmpty(); };
+        for (std::uint32_t t = 0; t < 4000 && !clipSaved(); t = std::uint32_t(clock.elapsed())) {
+            VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+            recorder.AddFrame(header);
+            if (t >= 1500 && alarmMs == 0)
+                recorder.NoteMotion(alarmMs = t, true);
+            QThread::msleep(40);
+        }
+        recorder.Stop();
+        const QStringList lines = log.messages();
+        ASSERT_EQ(saved.size(), 1) << c.what << lines.join("\n").toStdString();
+        const ProbedVideo video = ProbeVideo(saved.front());
+        ASSERT_TRUE(video.ok) << c.what;
+        EXPECT_EQ(lines.filter("Motion clips are recorded without sound: ").size(), c.inStep ? 0 : 1)
+            << c.what << lines.join("\n").toStdString();
+        if (c.soundCodec) {
+            EXPECT_EQ(video.soundCodec, c.soundCodec) << c.what;
+        }
+        if (!c.inStep)
+            continue;
+        const double pictures = video.frameTimes.back() + 1.0 / options.FrameRate;
+        EXPECT_NEAR(video.soundSeconds, pictures, 0.5) << c.what;
     }
 }
 

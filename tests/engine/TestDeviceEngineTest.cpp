@@ -190,8 +190,8 @@ TEST_F(DeviceAlarmSettingsTest, ALampSwitchedOnOrOffIsIgnoredOnlyWhenAsked)
     RunUntil(lamp, [&] { return log.contains("Motion detected"); });
 }
 
-// Motion clips of real runs: the clip holds the seconds around the motion at real speed, and a run
-// that ends in the middle of a clip leaves it playable.
+// Motion clips of real runs, with the test device's sound: the clip holds the seconds around the
+// motion at real speed with its sound, and a run that ends in the middle of a clip leaves it playable.
 class DeviceClipsTest : public TestDeviceEngineTest {
 protected:
     DeviceClipsTest()
@@ -200,6 +200,7 @@ protected:
         ActiveExtras.Clips.Enabled = true;
         ActiveExtras.Clips.PreSeconds = 2;
         ActiveExtras.Clips.PostSeconds = 2;
+        ActiveExtras.Clips.Audio = true;
         ActiveOptions.VideoDir = program.dir() + "videos/";
         QDir().mkpath(ActiveOptions.VideoDir.str());
         ActiveOptions.CapPic = false;
@@ -270,6 +271,8 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     const double step = 1.0 / ActiveOptions.FrameRate;
     for (std::size_t i = 1; i < video.frameTimes.size(); ++i)
         ASSERT_NEAR(video.frameTimes[i] - video.frameTimes[i - 1], step, 0.002) << "frame " << i;
+    EXPECT_EQ(video.soundCodec, "pcm_s16le");
+    EXPECT_NEAR(video.soundSeconds, video.frameTimes.back() + step, 0.5);
     ASSERT_TRUE(WaitFor([&] { return reported.size() == 1; }));
     EXPECT_EQ(reported.first(), ClipFile(Clips().first()));
     EXPECT_EQ(VideoFolder(), QStringList{QFileInfo(reported.first()).fileName()}) << "no temporary file is left";
@@ -307,6 +310,7 @@ TEST_F(DeviceClipsTest, ARunEndedDuringAClipLeavesItPlayable)
         const ProbedVideo video = ProbeVideo(ClipFile(Clips().first()));
         EXPECT_TRUE(video.ok) << c.how;
         EXPECT_GT(video.durationSeconds, 0.5) << c.how;
+        EXPECT_EQ(video.soundCodec, "pcm_s16le") << c.how;
         EXPECT_TRUE(VideoFolder().filter(".part").isEmpty()) << c.how;
     }
     EXPECT_TRUE(WaitFor([&] { return reported.size() == 3; }));

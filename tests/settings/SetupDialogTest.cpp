@@ -318,9 +318,11 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     auto* pre = dialog.findChild<QSpinBox*>("PreSeconds");
     auto* post = dialog.findChild<QSpinBox*>("PostSeconds");
     auto* longest = dialog.findChild<QSpinBox*>("MaxSeconds");
-    ASSERT_TRUE(points && command && light && percent && megabytes && days && clips && pre && post && longest);
+    auto* sound = dialog.findChild<QCheckBox*>("ClipsAudio");
+    ASSERT_TRUE(points && command && light && percent && megabytes && days && clips && pre && post && longest && sound);
     EXPECT_FALSE(percent->isEnabled()) << "the share belongs to the light rule";
-    EXPECT_FALSE(pre->isEnabled() || post->isEnabled() || longest->isEnabled()) << "the lengths belong to clips";
+    EXPECT_FALSE(pre->isEnabled() || post->isEnabled() || longest->isEnabled() || sound->isEnabled())
+        << "the lengths and the sound belong to clips";
     box.setText("garden");
     dialog.show();
     points->setValue(40);
@@ -330,7 +332,8 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     megabytes->setValue(2500);
     days->setValue(14);
     clips->setChecked(true);
-    EXPECT_TRUE(pre->isEnabled() && post->isEnabled() && longest->isEnabled());
+    EXPECT_TRUE(pre->isEnabled() && post->isEnabled() && longest->isEnabled() && sound->isEnabled());
+    sound->setChecked(true);
     pre->setValue(0);
     post->setValue(300);
     longest->setValue(3600);
@@ -342,7 +345,7 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     EXPECT_EQ(ActiveExtras.Alarms, saved);
     EXPECT_EQ(LoadExtras("garden").Storage, (StorageOptions{2500, 14}));
     EXPECT_EQ(ActiveExtras.Storage, (StorageOptions{2500, 14}));
-    EXPECT_EQ(LoadExtras("garden").Clips, (ClipOptions{true, 0, 300, 3600, false}));
+    EXPECT_EQ(LoadExtras("garden").Clips, (ClipOptions{true, 0, 300, 3600, true}));
     EXPECT_EQ(ActiveExtras.Clips, LoadExtras("garden").Clips);
 
     // The live view's password field keeps only a hash of what was typed, and keeps it until removed.

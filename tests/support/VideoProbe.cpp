@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 QString Ffprobe(const QStringList& args)
@@ -24,5 +25,16 @@ ProbedVideo ProbeVideo(const QString& file)
     for (const QString& line : times.split('\n', Qt::SkipEmptyParts))
         probed.frameTimes.push_back(line.trimmed().toDouble());
     probed.ok = ok && !probed.frameTimes.empty();
+    // AVI keeps no duration of a sound stream: its packets' end is where the sound ends.
+    probed.soundCodec = Ffprobe({"-select_streams", "a:0", "-show_entries", "stream=codec_name", "-of",
+                                 "default=nw=1:nk=1", file})
+                            .trimmed();
+    const QString packets = Ffprobe({"-select_streams", "a:0", "-show_entries", "packet=pts_time,duration_time", "-of",
+                                     "csv=p=0", file});
+    for (const QString& line : packets.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(',');
+        if (fields.size() == 2)
+            probed.soundSeconds = std::max(probed.soundSeconds, fields[0].toDouble() + fields[1].toDouble());
+    }
     return probed;
 }
