@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 #include <functional>
+#include <memory>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -79,6 +80,15 @@ protected:
         format.bmiHeader.biCompression = compression;
         return format;
     }
+    // The engine keeps one recorder on the heap for the program's life; the tests too make each one
+    // on the heap, so no recorder takes over a stack slot that an earlier one's threads wrote.
+    ClipRecorder& NewRecorder(ClipRecorder::Limits limits = {})
+    {
+        recorder_.reset();
+        recorder_ = std::make_unique<ClipRecorder>(limits);
+        return *recorder_;
+    }
+
     void Start(ClipRecorder& recorder, std::uint32_t compression, const QString& soundSource = {})
     {
         recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; }, soundSource);
@@ -117,6 +127,7 @@ protected:
     OptionsValues options;
     ClipOptions clips;
     QStringList saved; // the writer thread reports while the test thread waits in Stop
+    std::unique_ptr<ClipRecorder> recorder_; // last, so it goes before what it reports to
 };
 
 TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLongest)
@@ -152,7 +163,7 @@ TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLonges
     std::vector<std::uint8_t> bytes = GreyJpeg();
     for (const Case& c : cases) {
         saved.clear();
-        ClipRecorder recorder;
+        ClipRecorder& recorder = NewRecorder();
         Start(recorder, FOURCC_MJPG);
         std::size_t next = 0;
         for (std::uint32_t t = 0; t <= 12000; t += 66) {
@@ -191,7 +202,7 @@ TEST_F(ClipRecorderTest, ClipsCarryTheSourcesSoundInStepWithThePicturesAndGoOnWi
     for (const Case& c : cases) {
         saved.clear();
         log.clear();
-        ClipRecorder recorder;
+        ClipRecorder& recorder = NewRecorder();
         Start(recorder, FOURCC_MJPG, c.source);
         // Frames at the camera's pace, stamped like the camera's: the sound comes in real time.
         QElapsedTimer clock;
@@ -226,7 +237,7 @@ TEST_F(ClipRecorderTest, AWriterThatCannotKeepUpDropsFramesAndSaysSoOncePerClip)
 {
     // A queue of one frame: the writer thread turns each raw frame into a JPEG picture while the
     // camera side hands the next ones over at once.
-    ClipRecorder recorder(ClipRecorder::Limits{1, std::size_t(64) << 20, PreAlarmBuffer::DefaultByteLimit});
+    ClipRecorder& recorder = NewRecorder({1, std::size_t(64) << 20, PreAlarmBuffer::DefaultByteLimit});
     Start(recorder, FOURCC_YUY2);
     ASSERT_TRUE(recorder.Active());
     std::vector<std::uint8_t> yuy2(std::size_t(Width) * Height * 2, 0x80);
@@ -275,7 +286,7 @@ TEST_F(ClipRecorderTest, ADiskThatFillsUpDuringAClipLeavesNoClipBehind)
     ASSERT_GT(jpeg.size(), 50000);
     std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
 
-    ClipRecorder recorder;
+    ClipRecorder& recorder = NewRecorder();
     Start(recorder, FOURCC_MJPG);
     const auto failed = [&] { return log.messages().filter("Motion clip could not be written").size() > 0; };
     Feed(recorder, bytes, 0, 1000000, [&] {
