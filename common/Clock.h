@@ -14,18 +14,6 @@ public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
-// A clock that stands still until moved; for tests.
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(QDateTime t) : t_(std::move(t)) {}
-    QDateTime now() const override { return t_; }
-    void set(QDateTime t) { t_ = std::move(t); }
-    void advanceMs(qint64 ms) { t_ = t_.addMSecs(ms); }
-
-private:
-    QDateTime t_;
-};
-
 // The process-wide clock. Set it before any thread starts (tests only).
 const Clock& ProgramClock();
 void SetProgramClock(const Clock* clock); // nullptr restores the system clock

@@ -154,17 +154,6 @@ bool GstSoundPlayer::Playing() const { return worker_->playing; }
 
 int GstSoundPlayer::SoundsStarted() const { return worker_->started; }
 
-void RecordingSoundPlayer::Play(const QString& file)
-{
-    std::lock_guard lock(mutex_);
-    played_ << file;
-}
-
-QStringList RecordingSoundPlayer::played() const
-{
-    std::lock_guard lock(mutex_);
-    return played_;
-}
 
 namespace {
 std::atomic<SoundPlayer*> overridePlayer{nullptr};

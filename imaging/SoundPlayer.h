@@ -3,9 +3,7 @@
 // another plays is skipped; a file that cannot be found plays the bundled alarm sound instead.
 // Nothing is reported, and a machine without an audio device neither blocks nor crashes.
 #include <QString>
-#include <QStringList>
 #include <memory>
-#include <mutex>
 
 class SoundPlayer {
 public:
@@ -38,17 +36,6 @@ public:
 private:
     struct Worker;
     std::unique_ptr<Worker> worker_;
-};
-
-// Remembers every request; for tests.
-class RecordingSoundPlayer final : public SoundPlayer {
-public:
-    void Play(const QString& file) override;
-    QStringList played() const;
-
-private:
-    mutable std::mutex mutex_;
-    QStringList played_;
 };
 
 // The program's player: a GstSoundPlayer created on first use; tests may replace it.

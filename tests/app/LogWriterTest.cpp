@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 #include "common/Clock.h"
+#include "support/FixedClock.h"
 
 #include <QDir>
 #include <QLocale>

@@ -11,6 +11,7 @@
 #include "app/engine/ManualCommands.h"
 #include "capture/VideoCap.h"
 #include "imaging/SoundPlayer.h"
+#include "support/RecordingSoundPlayer.h"
 
 #include <QAction>
 #include <QMenu>

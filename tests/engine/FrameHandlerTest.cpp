@@ -4,6 +4,7 @@
 
 #include "app/alarms/AlarmHooks.h"
 #include "common/Clock.h"
+#include "support/FixedClock.h"
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"

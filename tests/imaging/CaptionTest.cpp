@@ -1,5 +1,6 @@
 // The caption: command replacement, line splitting and where the lines land in the picture.
 #include "common/Clock.h"
+#include "support/FixedClock.h"
 #include "imaging/Caption.h"
 #include "settings/ProgramDir.h"
 

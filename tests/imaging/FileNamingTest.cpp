@@ -1,5 +1,6 @@
 // File names by time, by counter and fixed; the counters wrap at 999 and survive a restart.
 #include "common/Clock.h"
+#include "support/FixedClock.h"
 #include "imaging/FileNaming.h"
 #include "settings/PerUserStore.h"
 #include "support/TestSupport.h"

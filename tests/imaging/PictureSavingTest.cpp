@@ -1,6 +1,7 @@
 // Saving local pictures: names, formats, the caption carried by the frame, and failures.
 #include "ImagingTestHelpers.h"
 #include "common/Clock.h"
+#include "support/FixedClock.h"
 #include "imaging/FileNaming.h"
 #include "imaging/PictureSaving.h"
 #include "support/TestSupport.h"

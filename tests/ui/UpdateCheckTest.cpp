@@ -1,6 +1,7 @@
 // The About window and the new-version check against real HTTP servers on 127.0.0.1.
 #include "HttpTestServers.h"
 #include "common/Clock.h"
+#include "support/FixedClock.h"
 #include "support/TestSupport.h"
 #include "ui/VersionFile.h"
 #include "ui/widgets/ClickableLabel.h"

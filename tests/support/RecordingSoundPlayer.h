@@ -1,0 +1,25 @@
+#pragma once
+// A sound player that plays nothing and remembers every request, set as the program's player by
+// tests that check which sound an action asks for.
+#include "imaging/SoundPlayer.h"
+
+#include <QStringList>
+#include <mutex>
+
+class RecordingSoundPlayer final : public SoundPlayer {
+public:
+    void Play(const QString& file) override
+    {
+        std::lock_guard lock(mutex_);
+        played_ << file;
+    }
+    QStringList played() const
+    {
+        std::lock_guard lock(mutex_);
+        return played_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    QStringList played_;
+};
