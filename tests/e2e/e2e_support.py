@@ -177,8 +177,14 @@ class ScriptedFtp:
 class DesktopProgram:
     """A program of the desktop on the test's display: a window manager or a notification area."""
 
-    def __init__(self, args, env):
-        self.proc = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def __init__(self, args, env, stderr_file):
+        self.stderr_file = stderr_file
+        with open(stderr_file, "wb") as err:
+            self.proc = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=err)
+
+    def last_words(self):
+        with open(self.stderr_file, errors="replace") as f:
+            return f.read()[-500:]
 
     def close(self):
         stop_process(self.proc)
@@ -382,22 +388,32 @@ class TarvoCase(unittest.TestCase):
         self.peers.append(server)
         return server
 
+    def desktop_program(self, args, ready, what):
+        """Starts a program of the desktop and waits until ready() says it serves; one that ends
+        before that is started again, twice at most, and its last words are kept for the report."""
+        for _ in range(3):
+            program = DesktopProgram(args, self.env, os.path.join(self.tmp, args[0] + ".stderr"))
+            self.peers.append(program)
+            wait_for(lambda: program.proc.poll() is not None or ready(), what=what)
+            if program.proc.poll() is None:
+                return
+        raise AssertionError("%s ended at every start: %s" % (what, program.last_words()))
+
     def window_manager(self):
         """openbox: minimising a window needs a window manager."""
-        self.peers.append(DesktopProgram(["openbox"], self.env))
-
         def running():
             out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
                                  capture_output=True, text=True).stdout
             return "window id" in out
-        wait_for(running, what="the window manager")
+        self.desktop_program(["openbox"], running, "the window manager")
 
     def notification_area(self):
         """trayer: a notification area the tray icon docks into."""
-        self.peers.append(DesktopProgram(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-                                          "--width", "60", "--heighttype", "pixel", "--height", "24"], self.env))
-        wait_for(lambda: subprocess.run(["xdotool", "search", "--class", "trayer"], env=self.env,
-                                        capture_output=True, text=True).stdout.strip(), what="the notification area")
+        self.desktop_program(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "60",
+                              "--heighttype", "pixel", "--height", "24"],
+                             lambda: subprocess.run(["xdotool", "search", "--class", "trayer"], env=self.env,
+                                                    capture_output=True, text=True).stdout.strip(),
+                             "the notification area")
 
     def socks_proxy(self):
         proxy = SocksProxy()
