@@ -37,7 +37,7 @@ public:
     LocalFtpServer()
     {
         QDir(root_.path()).mkdir("www");
-        process_.start("/usr/bin/python3", {QStringLiteral(TARVO_SOURCE_DIR) + "/tests/publish/ftp_server.py",
+        process_.start("/usr/bin/python3", {QStringLiteral(TARVO_SOURCE_DIR) + "/tests/support/ftp_server.py",
                                             "--root", root_.path(), "--log", "/dev/null"});
         QByteArray out;
         while (!out.contains('\n') && process_.waitForReadyRead(30000))

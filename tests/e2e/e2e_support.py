@@ -96,14 +96,14 @@ class Display:
 
 
 class FtpServer:
-    """The publishing tests' pyftpdlib server: user "tarvo", password "secret", files under root. It
+    """The tests' pyftpdlib server (tests/support/ftp_server.py): user "tarvo", password "secret", files under root. It
     binds a port of its own and reports it, unless given the port of an earlier server to take again."""
 
     def __init__(self, root, log, port=0):
         os.makedirs(root, exist_ok=True)
         self.root = root
         self.proc = subprocess.Popen(
-            ["/usr/bin/python3", os.path.join(SOURCE_DIR, "tests", "publish", "ftp_server.py"),
+            ["/usr/bin/python3", os.path.join(SOURCE_DIR, "tests", "support", "ftp_server.py"),
              "--root", root, "--log", log, "--port", str(port)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         line = self.proc.stdout.readline()

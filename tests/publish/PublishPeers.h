@@ -1,7 +1,9 @@
 #pragma once
-// Peers of the publishing tests, all on 127.0.0.1: a real FTP server (pyftpdlib), a real SOCKS 5
+// Peers of the publishing tests, all on 127.0.0.1: a real FTP server (pyftpdlib, support/FtpPeer.h), a real SOCKS 5
 // proxy (microsocks), vsftpd when it can run unprivileged, and a scripted server for the replies
 // real servers never give.
+#include "support/FtpPeer.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -13,38 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-struct PyFtpOptions {
-    QString host = "127.0.0.1";
-    int port = 0; // the system's choice
-    double idleTimeoutSeconds = 300;
-};
-
-// pyftpdlib serving a scratch folder to user "tarvo" / "secret" (and "reader" / "secret",
-// who may not write).
-class PyFtpServer {
-public:
-    explicit PyFtpServer(const PyFtpOptions& options = {});
-    ~PyFtpServer();
-    bool Started() const { return port_ > 0; }
-    int Port() const { return port_; }
-    // The numeric address it listens on (host may be a name).
-    QString Address() const { return address_; }
-    QString Root() const { return root_.path() + "/"; }
-    // Commands the server received, as it logs them ("USER tarvo", "STOR Tarvo.jpg", ...).
-    QStringList Commands() const;
-    int CountCommands(const QString& prefix) const;
-    // Replies the server sent ("220 Tarvo test server ready.", ...).
-    QStringList Replies() const;
-
-private:
-    QStringList LogEntries(const QString& marker) const;
-    QTemporaryDir root_;
-    QTemporaryDir logDir_;
-    QProcess process_;
-    int port_ = 0;
-    QString address_;
-};
 
 // microsocks on a free port, optionally with a user name and password.
 class SocksProxy {

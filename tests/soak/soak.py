@@ -23,7 +23,7 @@ class FtpServer:
         self.root = tempfile.mkdtemp(prefix="tarvo-soak-ftp-")
         os.makedirs(self.root + "/www")
         self.log = self.root + ".log"
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "publish", "ftp_server.py"),
+        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "support", "ftp_server.py"),
                                       "--root", self.root, "--log", self.log],
                                      stdout=subprocess.PIPE, text=True)
         line = self.proc.stdout.readline()

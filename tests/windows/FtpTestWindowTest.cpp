@@ -1,5 +1,5 @@
-// The FTP settings test window against a real FTP server (pyftpdlib) and a real SOCKS 5 proxy
-// (microsocks, started by the publishing tests' peer helpers) on 127.0.0.1.
+// The FTP settings test window against a real FTP server (pyftpdlib, support/FtpPeer.h) and a real
+// SOCKS 5 proxy (microsocks, started by the publishing tests' peer helpers) on 127.0.0.1.
 #include "publish/FtpClient.h"
 #include "publish/widgets/FtpSettingsTest.h"
 #include "publish/widgets/TForm7.h"
@@ -7,63 +7,27 @@
 #include "publish/PublishPeers.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-// tests/windows/ftp_server.py: keeps a copy of every upload, so a test sees what arrived even
-// after the test window deleted it again.
-class FtpServer {
-public:
-    FtpServer()
-    {
-        process_.start("/usr/bin/python3", {SourceDir() + "/tests/windows/ftp_server.py", root_.path(),
-                                            received_.path()});
-        QByteArray out;
-        WaitFor([&] {
-            out += process_.readAllStandardOutput();
-            return out.contains('\n') || process_.state() == QProcess::NotRunning;
-        }, 30000);
-        if (out.startsWith("PORT "))
-            port_ = out.mid(5).trimmed().toInt();
-    }
-    ~FtpServer()
-    {
-        process_.kill();
-        process_.waitForFinished(10000);
-    }
-    int port() const { return port_; }
-    QString root() const { return root_.path() + "/"; }
-    // What arrived by upload, by path below the login directory.
-    QByteArray received(const QString& path) const { return ReadFileBytes(received_.path() + "/" + path); }
-
-private:
-    QTemporaryDir root_;
-    QTemporaryDir received_;
-    QProcess process_;
-    int port_ = 0;
-};
 
 const QStringList AllOk = {"Connecting to 127.0.0.1", "  OK", "Uploading test file to 127.0.0.1", "  OK",
                            "Deleting test file", "  OK", "Disconnecting", "  OK"};
 
 class FtpTestWindow : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(server.port(), 0) << "pyftpdlib did not start"; }
+    void SetUp() override { ASSERT_NE(server.Port(), 0) << "pyftpdlib did not start"; }
 
     FtpTestSettings settingsFor(const QString& user, const QString& password) const
     {
         FtpTestSettings s;
         s.host = "127.0.0.1";
-        s.port = QString::number(server.port());
+        s.port = QString::number(server.Port());
         s.userName = user;
         s.password = password;
         s.passive = true;
@@ -93,7 +57,7 @@ protected:
     }
 
     ScratchProgram program;
-    FtpServer server;
+    PyFtpServer server{{.keepUploads = true}};
 };
 
 } // namespace
@@ -105,21 +69,20 @@ TEST_F(FtpTestWindow, GoodSettingsPassEveryStepInBothModes)
         FtpTestSettings s = settingsFor("tarvo", "secret");
         s.passive = passive;
         EXPECT_EQ(run(s), AllOk);
-        EXPECT_EQ(server.received("test.txt"), QByteArray("Tarvo FTP settings test file.\r\n"));
-        EXPECT_FALSE(QFile::exists(server.root() + "test.txt")) << "deleted on the server again";
-        QFile::remove(server.root() + "test.txt");
+        EXPECT_EQ(server.Uploaded("test.txt"), QByteArray("Tarvo FTP settings test file.\r\n"));
+        EXPECT_FALSE(QFile::exists(server.Root() + "test.txt")) << "deleted on the server again";
+        QFile::remove(server.Root() + "test.txt");
     }
 }
 
 TEST_F(FtpTestWindow, UploadDirectoryPrefixesTheFileName)
 {
-    QDir(server.root()).mkdir("www");
     FtpTestSettings s = settingsFor("tarvo", "secret");
     s.upDir = "www";
     EXPECT_EQ(run(s), AllOk);
-    EXPECT_EQ(server.received("www/test.txt"), QByteArray("Tarvo FTP settings test file.\r\n"));
-    EXPECT_TRUE(server.received("test.txt").isEmpty()) << "nothing went to the login directory";
-    EXPECT_FALSE(QFile::exists(server.root() + "www/test.txt"));
+    EXPECT_EQ(server.Uploaded("www/test.txt"), QByteArray("Tarvo FTP settings test file.\r\n"));
+    EXPECT_TRUE(server.Uploaded("test.txt").isEmpty()) << "nothing went to the login directory";
+    EXPECT_FALSE(QFile::exists(server.Root() + "www/test.txt"));
 
     // A directory the server lacks fails the upload and the delete, and the session goes on.
     s.upDir = "missing";

@@ -48,7 +48,7 @@ shot detection-area.png "Define motion detection area" area
 port_file=$(mktemp)
 ftp_root=$(mktemp -d); ftp_recv=$(mktemp -d)
 mkdir "$ftp_root/www"
-/usr/bin/python3 "$src/tests/windows/ftp_server.py" "$ftp_root" "$ftp_recv" >"$port_file" 2>/dev/null &
+/usr/bin/python3 "$src/tests/support/ftp_server.py" --root "$ftp_root" --received "$ftp_recv" >"$port_file" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do grep -q PORT "$port_file" && break; sleep 0.1; done
 shot ftp-test.png "Testing FTP settings" ftp "$(awk '{print $2}' "$port_file")"
