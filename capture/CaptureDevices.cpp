@@ -1,6 +1,6 @@
 #include "capture/CaptureDevices.h"
 
-#include "capture/GstPointers.h"
+#include "common/GstPointers.h"
 #include "settings/PerUserStore.h"
 
 #include <QRegularExpression>

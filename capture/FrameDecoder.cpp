@@ -1,11 +1,9 @@
 #include "capture/FrameDecoder.h"
+#include "common/JpegErrors.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
 #include <vector>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
+
 #include <jerror.h>
 #include <libyuv/convert_argb.h>
 #include <libyuv/scale_argb.h>
@@ -81,26 +79,19 @@ bool HarmlessWarning(int code)
 
 // The JPEG decompressor lives as long as the decoder, so a stream of MJPEG frames reuses it.
 struct FrameDecoder::Jpeg {
-    struct ErrorManager {
-        jpeg_error_mgr pub;
-        std::jmp_buf jump;
-        int damage = 0;
-    };
     jpeg_decompress_struct info{};
-    ErrorManager error{};
+    JpegErrorJump error{};
+    int damage = 0; // warnings of the current frame that mean a picture with holes
     std::vector<JSAMPROW> rows;
 
     Jpeg()
     {
-        info.err = jpeg_std_error(&error.pub);
-        error.pub.error_exit = [](j_common_ptr c) {
-            std::longjmp(reinterpret_cast<ErrorManager*>(c->err)->jump, 1);
-        };
+        info.err = JpegErrorsThatJump(error);
+        info.client_data = this;
         error.pub.emit_message = [](j_common_ptr c, int level) {
             if (level < 0 && !HarmlessWarning(c->err->msg_code))
-                ++reinterpret_cast<ErrorManager*>(c->err)->damage;
+                ++static_cast<Jpeg*>(c->client_data)->damage;
         };
-        error.pub.output_message = [](j_common_ptr) {};
         jpeg_create_decompress(&info);
     }
     ~Jpeg() { jpeg_destroy_decompress(&info); }
@@ -110,7 +101,7 @@ struct FrameDecoder::Jpeg {
     // Only plain C data lives between setjmp and longjmp here, so the jump skips no destructor.
     bool Decode(const std::uint8_t* data, std::size_t size, int w, int h, int denominator, QImage& out)
     {
-        error.damage = 0;
+        damage = 0;
         if (setjmp(error.jump)) {
             jpeg_abort_decompress(&info);
             return false;
@@ -143,7 +134,7 @@ struct FrameDecoder::Jpeg {
         while (info.output_scanline < info.output_height)
             jpeg_read_scanlines(&info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
         jpeg_finish_decompress(&info);
-        return error.damage == 0;
+        return damage == 0;
     }
 };
 

@@ -1,15 +1,14 @@
 #include "capture/GstCaptureBackend.h"
 
 #include "capture/GstCaptureWindow.h"
-
-#include <gst/gst.h>
+#include "common/GstPointers.h"
 
 namespace {
 constexpr qint64 DeviceListLifetimeMs = 2000;
 CaptureBackend* overrideBackend = nullptr;
 } // namespace
 
-GstCaptureBackend::GstCaptureBackend() { gst_init(nullptr, nullptr); }
+GstCaptureBackend::GstCaptureBackend() { EnsureGstInit(); }
 
 const std::vector<CaptureDevice>& GstCaptureBackend::Devices()
 {

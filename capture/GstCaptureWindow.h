@@ -7,7 +7,7 @@
 #include "capture/CaptureBackend.h"
 #include "capture/CaptureDevices.h"
 #include "capture/FrameDecoder.h"
-#include "capture/GstPointers.h"
+#include "common/GstPointers.h"
 #include "capture/PipelineDescription.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "capture/PipelineDescription.h"
 
-#include "capture/GstPointers.h"
+#include "common/GstPointers.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,33 +1,14 @@
 #include "imaging/JpegWriter.h"
+#include "common/JpegErrors.h"
 #include "common/SafeFileWrite.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
 
 namespace {
-// libjpeg's default error handler ends the process; ours jumps back to the compressing call.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void OnJpegError(j_common_ptr cinfo)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    std::longjmp(err->jump, 1);
-}
-
-void OnJpegMessage(j_common_ptr, int) {} // warnings are not errors for a picture we write
-
 // Owns the compressor for one call.
 struct Compressor {
     jpeg_compress_struct cinfo{};
-    ErrorManager err{};
+    JpegErrorJump err{};
     bool created = false;
     Compressor() = default;
     Compressor(const Compressor&) = delete;
@@ -66,9 +47,7 @@ void TermDestination(j_compress_ptr cinfo)
 // The only function that libjpeg may jump out of; it holds no object with a destructor.
 bool RunCompression(Compressor& c, ByteArrayDestination& dest, const QImage& rgb32, int quality)
 {
-    c.cinfo.err = jpeg_std_error(&c.err.pub);
-    c.err.pub.error_exit = OnJpegError;
-    c.err.pub.emit_message = OnJpegMessage;
+    c.cinfo.err = JpegErrorsThatJump(c.err);
     if (setjmp(c.err.jump))
         return false;
     jpeg_create_compress(&c.cinfo);

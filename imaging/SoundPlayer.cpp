@@ -1,4 +1,5 @@
 #include "imaging/SoundPlayer.h"
+#include "common/GstPointers.h"
 #include "settings/ProgramDir.h"
 
 #include <QFileInfo>
@@ -8,36 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include <gst/gst.h>
-
 namespace {
-struct GstObjectUnref {
-    void operator()(gpointer p) const { gst_object_unref(p); }
-};
-struct GstMessageUnref {
-    void operator()(GstMessage* m) const { gst_message_unref(m); }
-};
-struct GFreeDeleter {
-    void operator()(gchar* p) const { g_free(p); }
-};
-struct GErrorFree {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using ElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
-using BusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
-using MessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
-using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
-
 // A sound that neither ends nor fails (a stuck output) releases the player after this long.
 constexpr auto LongestSound = std::chrono::minutes(5);
 constexpr GstClockTime PollInterval = 100 * GST_MSECOND;
-
-bool GstReady()
-{
-    static const bool ready = gst_init_check(nullptr, nullptr, nullptr);
-    return ready;
-}
 } // namespace
 
 QString SoundPath(const QString& file)
@@ -84,9 +59,9 @@ struct GstSoundPlayer::Worker {
 
     void PlayToEnd(const QString& file)
     {
-        if (!GstReady())
+        if (!EnsureGstInit())
             return;
-        ElementPtr playbin(gst_element_factory_make("playbin", nullptr));
+        GstElementPtr playbin(gst_element_factory_make("playbin", nullptr));
         if (!playbin)
             return;
         gst_object_ref_sink(playbin.get());
@@ -102,12 +77,12 @@ struct GstSoundPlayer::Worker {
         if (!uri)
             return;
         g_object_set(playbin.get(), "uri", uri.get(), nullptr);
-        const BusPtr bus(gst_element_get_bus(playbin.get()));
+        const GstBusPtr bus(gst_element_get_bus(playbin.get()));
 
         if (gst_element_set_state(playbin.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
             const auto deadline = std::chrono::steady_clock::now() + LongestSound;
             while (!stopping && std::chrono::steady_clock::now() < deadline) {
-                const MessagePtr msg(gst_bus_timed_pop_filtered(
+                const GstMessagePtr msg(gst_bus_timed_pop_filtered(
                     bus.get(), PollInterval, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
                 if (msg)
                     break; // the end, or no output device: either way the player is free again

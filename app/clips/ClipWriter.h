@@ -6,7 +6,7 @@
 // One thread only (the clip writer's). Writing waits while GStreamer still holds more than a few
 // megabytes, so a slow disk holds the caller, never memory; an error of the pipeline (a full
 // disk) ends every wait at once.
-#include "capture/GstPointers.h"
+#include "common/GstPointers.h"
 
 #include <QByteArray>
 #include <QSize>

@@ -2,6 +2,7 @@
 // dropped by a writer that cannot keep up, and a disk that fills up during a clip.
 #include "app/clips/ClipRecorder.h"
 #include "capture/CaptureDevices.h"
+#include "common/GstPointers.h"
 #include "imaging/JpegWriter.h"
 
 #include "support/TestSupport.h"
@@ -57,7 +58,7 @@ protected:
 
     ClipRecorderTest()
     {
-        gst_init(nullptr, nullptr);
+        EnsureGstInit();
         SetProgramLog(&log);
         options = DefaultOptions();
         options.VideoDir = program.dir() + "videos/";

@@ -5,7 +5,7 @@
 #include "capture/CaptureView.h"
 #include "capture/FrameDecoder.h"
 #include "capture/GstCaptureBackend.h"
-#include "capture/GstPointers.h"
+#include "common/GstPointers.h"
 #include "capture/VideoCap.h"
 #include "settings/PerUserStore.h"
 

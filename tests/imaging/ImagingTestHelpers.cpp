@@ -1,32 +1,20 @@
 #include "ImagingTestHelpers.h"
+#include "common/JpegErrors.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
 
 namespace {
-struct ErrorJump {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void Fail(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorJump*>(cinfo->err)->jump, 1); }
-
 struct Decompressor {
     jpeg_decompress_struct cinfo{};
-    ErrorJump err{};
+    JpegErrorJump err{};
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
 };
 
 bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
 {
-    d.cinfo.err = jpeg_std_error(&d.err.pub);
-    d.err.pub.error_exit = Fail;
-    d.err.pub.output_message = [](j_common_ptr) {};
+    d.cinfo.err = JpegErrorsThatJump(d.err);
     if (setjmp(d.err.jump))
         return false;
     jpeg_create_decompress(&d.cinfo);

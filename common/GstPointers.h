@@ -1,8 +1,12 @@
 #pragma once
-// Owners for the GStreamer and GLib handles the capture back-end holds.
+// Owners for the GStreamer and GLib handles the program holds, and the one start of GStreamer.
 #include <gst/gst.h>
 
 #include <memory>
+
+// Starts GStreamer once for the whole program, from whichever thread asks first; false when it
+// cannot start (then no pipeline can be made).
+bool EnsureGstInit();
 
 struct GstObjectUnref {
     void operator()(gpointer p) const { gst_object_unref(p); }
