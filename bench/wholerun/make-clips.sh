@@ -6,8 +6,8 @@ set -euo pipefail
 out=${1:?folder}
 seconds=${2:-20}
 mkdir -p "$out"
-for spec in 640x480:15 1920x1080:30; do
-  size=${spec%:*} fps=${spec#*:}
+for mode in 640x480:15 1920x1080:30; do
+  size=${mode%:*} fps=${mode#*:}
   w=${size%x*} h=${size#*x}
   file="$out/clip-$size-$fps.avi"
   [ -s "$file" ] && continue
