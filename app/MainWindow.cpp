@@ -18,8 +18,8 @@
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/MotionDetection.h"
-#include "imaging/widgets/TForm5.h"
-#include "publish/widgets/TForm7.h"
+#include "imaging/widgets/CaptionAndAreaWindow.h"
+#include "publish/widgets/FtpTestWindow.h"
 #include "settings/ActiveOptions.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
@@ -29,9 +29,9 @@
 #include "settings/widgets/SetupDialog.h"
 #include "ui/QtTrayIconHost.h"
 #include "ui/TolmarTrayIcon.h"
-#include "ui/widgets/TForm2.h"
+#include "ui/widgets/PopupWarning.h"
 #include "ui/widgets/PopupManager.h"
-#include "ui/widgets/TForm4.h"
+#include "ui/widgets/AboutWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,8 +59,9 @@ constexpr int statusBarHeight = 20;
 const QString senderPrefix = QStringLiteral("TForm1.");
 } // namespace
 
-TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_(*this)
+MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_(*this)
 {
+    setObjectName(QStringLiteral("TForm1"));
     SetProgramLog(&logWriter_);
     setWindowTitle("Tarvo");
     setWindowIcon(QIcon(":/icons/tarvo.png"));
@@ -125,7 +126,7 @@ TForm1::TForm1(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_
     }
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     // The frame thread and every window that reports must be gone before the log writer, and the
     // capture component (which joins the frame thread) before the engine its frames call.
@@ -143,7 +144,7 @@ TForm1::~TForm1()
     SetProgramLog(nullptr);
 }
 
-void TForm1::ConfigureVideo()
+void MainWindow::ConfigureVideo()
 {
     TVideoCap& v = *video1_;
     QPalette black = v.palette();
@@ -167,7 +168,7 @@ void TForm1::ConfigureVideo()
     v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->Video1Error(); });
 }
 
-void TForm1::BuildStatusBar()
+void MainWindow::BuildStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setFixedHeight(statusBarHeight);
@@ -184,7 +185,7 @@ void TForm1::BuildStatusBar()
     bar->addWidget(textPanel_, 1);
 }
 
-void TForm1::ConnectMenus()
+void MainWindow::ConnectMenus()
 {
     MainMenuActions& m = menus_;
     AutoCaptureEngine* e = engine_.get();
@@ -214,14 +215,14 @@ void TForm1::ConnectMenus()
     on(m.driverFormat, "Format1Click", [c] { c->Format1Click(); });
 }
 
-void TForm1::CreateWindows()
+void MainWindow::CreateWindows()
 {
     // The setup dialog shows the proxy window's controls, so that window exists first.
-    form9_ = std::make_unique<TForm9>(this);
-    form3_ = std::make_unique<TForm3>(profileBox_, *this, *form9_, this);
-    form4_ = std::make_unique<TForm4>(this);
+    form9_ = std::make_unique<ProxyWindow>(this);
+    form3_ = std::make_unique<SetupDialog>(profileBox_, *this, *form9_, this);
+    form4_ = std::make_unique<AboutWindow>(this);
 
-    TForm5::Hooks exampleHooks;
+    CaptionAndAreaWindow::Hooks exampleHooks;
     exampleHooks.saveSingleImage = [this] { video1_->SaveSingleImage(); };
     exampleHooks.singleImageFile = [this] { return video1_->SingleImageFile(); };
     exampleHooks.captionSettings = [this] {
@@ -240,11 +241,11 @@ void TForm1::CreateWindows()
         form3_->MDendY->setText(QString::number(area.endY));
         form3_->MDUserDefinedArea->setChecked(true);
     };
-    form5_ = std::make_unique<TForm5>(std::move(exampleHooks), this);
+    form5_ = std::make_unique<CaptionAndAreaWindow>(std::move(exampleHooks), this);
 
-    form8_ = std::make_unique<TForm8>(profileBox_, *this, this);
+    form8_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
 
-    TForm7::Hooks ftpTestHooks;
+    FtpTestWindow::Hooks ftpTestHooks;
     ftpTestHooks.settings = [this] {
         FtpTestSettings s;
         s.host = form3_->FTPAddressEdit->text();
@@ -262,12 +263,12 @@ void TForm1::CreateWindows()
         return s;
     };
     ftpTestHooks.localFolder = ProgramDir();
-    form7_ = std::make_unique<TForm7>(std::move(ftpTestHooks), this);
+    form7_ = std::make_unique<FtpTestWindow>(std::move(ftpTestHooks), this);
 
     WireSetupDialog();
 }
 
-void TForm1::WireSetupDialog()
+void MainWindow::WireSetupDialog()
 {
     SetupDialogHooks& h = form3_->hooks;
     h.currentDriverIndex = [this] { return video1_->DriverIndex(); };
@@ -310,18 +311,18 @@ void TForm1::WireSetupDialog()
     sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 
-QString TForm1::FirstArgument() const { return arguments_.isEmpty() ? QString() : arguments_.first(); }
+QString MainWindow::FirstArgument() const { return arguments_.isEmpty() ? QString() : arguments_.first(); }
 
-void TForm1::Report(const QString& msg, bool toFile, const QString& handler) { logWriter_.WriteLog(msg, toFile, senderPrefix + handler); }
+void MainWindow::Report(const QString& msg, bool toFile, const QString& handler) { logWriter_.WriteLog(msg, toFile, senderPrefix + handler); }
 
-void TForm1::ShowWindowOnTop(QWidget& window)
+void MainWindow::ShowWindowOnTop(QWidget& window)
 {
     window.show();
     window.raise();
     window.activateWindow();
 }
 
-void TForm1::InitMainWindow()
+void MainWindow::InitMainWindow()
 {
     FirstDriverLoad = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
@@ -348,13 +349,13 @@ void TForm1::InitMainWindow()
         CheckLogSize();
 }
 
-void TForm1::StartupChkTimer()
+void MainWindow::StartupChkTimer()
 {
     StartupChk.stop();
     form4_->CheckForUpdate();
 }
 
-void TForm1::DriverTimerTimer()
+void MainWindow::DriverTimerTimer()
 {
     DriverTimer.stop();
     DriverTimer.setInterval(1);
@@ -391,7 +392,7 @@ void TForm1::DriverTimerTimer()
     FirstDriverLoad = false;
 }
 
-void TForm1::ApplyDriverDialogMenus()
+void MainWindow::ApplyDriverDialogMenus()
 {
     TVideoCap& v = *video1_;
     const std::pair<QAction*, bool> dialogs[] = {
@@ -405,7 +406,7 @@ void TForm1::ApplyDriverDialogMenus()
     }
 }
 
-void TForm1::Video1Status(TVideoCap&)
+void MainWindow::Video1Status(TVideoCap&)
 {
     engine_->Video1StatusChanged();
     NoteShownFormat();
@@ -416,7 +417,7 @@ void TForm1::Video1Status(TVideoCap&)
         FitToVideo();
 }
 
-void TForm1::FitToVideo()
+void MainWindow::FitToVideo()
 {
     const TVideoCap& v = *video1_;
     if (!v.DriverOpen()) {
@@ -441,7 +442,7 @@ void TForm1::FitToVideo()
     }
 }
 
-int TForm1::MenuBarHeight(int windowWidth) const
+int MainWindow::MenuBarHeight(int windowWidth) const
 {
     // As the window's layout sizes it: a narrow window wraps the menus onto more rows.
     const QMenuBar* bar = menuBar();
@@ -449,7 +450,7 @@ int TForm1::MenuBarHeight(int windowWidth) const
     return height >= 0 ? height : bar->sizeHint().height();
 }
 
-void TForm1::ShowMainWindow()
+void MainWindow::ShowMainWindow()
 {
     show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -464,7 +465,7 @@ void TForm1::ShowMainWindow()
         SetIndicatorPanelWidth(IndicatorPanelWidth);
 }
 
-void TForm1::HideToTray()
+void MainWindow::HideToTray()
 {
     if (ShowTrayIcon()) {
         hide();
@@ -479,7 +480,7 @@ void TForm1::HideToTray()
     showMinimized();
 }
 
-bool TForm1::ShowTrayIcon()
+bool MainWindow::ShowTrayIcon()
 {
     try {
         trayIcon_->SetVisible(true);
@@ -494,7 +495,7 @@ bool TForm1::ShowTrayIcon()
     }
 }
 
-void TForm1::PrepareExit()
+void MainWindow::PrepareExit()
 {
     if (exitPrepared_)
         return;
@@ -503,44 +504,44 @@ void TForm1::PrepareExit()
     engine_->StopForExit();
 }
 
-void TForm1::Exit1Click()
+void MainWindow::Exit1Click()
 {
     PrepareExit();
     QCoreApplication::quit();
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     PrepareExit();
     event->accept();
     QCoreApplication::quit();
 }
 
-void TForm1::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
     // Both once the state change has been handled, so the window manager is not confused.
     if (isMinimized())
-        QMetaObject::invokeMethod(this, &TForm1::ApplicationEvents1Minimize, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::ApplicationEvents1Minimize, Qt::QueuedConnection);
     else if (std::exchange(fitPending_, false))
-        QMetaObject::invokeMethod(this, &TForm1::FitToVideo, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::FitToVideo, Qt::QueuedConnection);
 }
 
-void TForm1::ApplicationEvents1Minimize() { HideToTray(); }
+void MainWindow::ApplicationEvents1Minimize() { HideToTray(); }
 
-void TForm1::ApplicationEvents1Deactivate() { StoreViewerFolders(ProgramStore(), ActiveOptions); }
+void MainWindow::ApplicationEvents1Deactivate() { StoreViewerFolders(ProgramStore(), ActiveOptions); }
 
-void TForm1::Open1Click() { ShowMainWindow(); }
+void MainWindow::Open1Click() { ShowMainWindow(); }
 
-void TForm1::About1Click() { form4_->ShowAbout(); }
+void MainWindow::About1Click() { form4_->ShowAbout(); }
 
-void TForm1::Setup1Click() { ShowWindowOnTop(*form3_); }
+void MainWindow::Setup1Click() { ShowWindowOnTop(*form3_); }
 
-void TForm1::Profiles1Click() { ShowWindowOnTop(*form8_); }
+void MainWindow::Profiles1Click() { ShowWindowOnTop(*form8_); }
 
-void TForm1::Log1Click()
+void MainWindow::Log1Click()
 {
     StoreViewerFolders(ProgramStore(), ActiveOptions);
     const QString viewer = ProgramDir() + "viewer";
@@ -553,26 +554,26 @@ void TForm1::Log1Click()
     logWriter_.ShowStatusText("No picture viewer found; opening the picture folder " + pictures);
 }
 
-void TForm1::CheckLogSize()
+void MainWindow::CheckLogSize()
 {
     const QString warning = LogSizeWarning(MeasureLogFolders(ActiveOptions.PictureDir.str(), ActiveOptions.VideoDir.str()), ActiveOptions.Limit);
     if (!warning.isEmpty())
         RaisePopup(warning);
 }
 
-QString TForm1::StatusText() const { return textPanel_->text(); }
+QString MainWindow::StatusText() const { return textPanel_->text(); }
 
-int TForm1::IndicatorWidth() const { return indicatorPanel_->width(); }
+int MainWindow::IndicatorWidth() const { return indicatorPanel_->width(); }
 
 // StatusSink
 
-void TForm1::SetStatusText(const QString& text) { textPanel_->setText(text); }
+void MainWindow::SetStatusText(const QString& text) { textPanel_->setText(text); }
 
 // EngineHost
 
-void TForm1::SetIndicatorPanelWidth(int width) { indicatorPanel_->setFixedWidth(width); }
+void MainWindow::SetIndicatorPanelWidth(int width) { indicatorPanel_->setFixedWidth(width); }
 
-void TForm1::DrawMotionIndicator(int image)
+void MainWindow::DrawMotionIndicator(int image)
 {
     if (image == IndicatorMotion)
         liveView_->Status().NoteMotion(ProgramClock().now());
@@ -580,7 +581,7 @@ void TForm1::DrawMotionIndicator(int image)
         indicatorPanel_->setPixmap(imageList2_[image]);
 }
 
-void TForm1::SetIconImage(int image)
+void MainWindow::SetIconImage(int image)
 {
     if (image < 0 || image >= int(imageList1_.size()))
         return;
@@ -591,13 +592,13 @@ void TForm1::SetIconImage(int image)
     RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(imageList1_[image]); });
 }
 
-void TForm1::RaisePopup(const QString& message) { popups_->Raise(message); }
+void MainWindow::RaisePopup(const QString& message) { popups_->Raise(message); }
 
-bool TForm1::MainWindowVisible() const { return isVisible(); }
+bool MainWindow::MainWindowVisible() const { return isVisible(); }
 
-bool TForm1::StartedInTray() const { return FirstArgument() == "-m"; }
+bool MainWindow::StartedInTray() const { return FirstArgument() == "-m"; }
 
-void TForm1::SetActivationEnabled(bool enabled)
+void MainWindow::SetActivationEnabled(bool enabled)
 {
     if (form3_)
         form3_->SetOkEnabled(enabled);
@@ -607,59 +608,59 @@ void TForm1::SetActivationEnabled(bool enabled)
 
 // ActivationTargets
 
-void TForm1::ApplyStartupShortcut(bool enabled) { StartMenu(enabled, logWriter_); }
+void MainWindow::ApplyStartupShortcut(bool enabled) { StartMenu(enabled, logWriter_); }
 
-void TForm1::SetTimedTriggerInterval(int ms) { engine_->SetTimedInterval(ms); }
+void MainWindow::SetTimedTriggerInterval(int ms) { engine_->SetTimedInterval(ms); }
 
-void TForm1::SetJpegQuality(int quality) { ProgramJpegWriter().SetQuality(quality); }
+void MainWindow::SetJpegQuality(int quality) { ProgramJpegWriter().SetQuality(quality); }
 
-int TForm1::CaptureDriverIndex() const { return video1_->DriverIndex(); }
+int MainWindow::CaptureDriverIndex() const { return video1_->DriverIndex(); }
 
-void TForm1::SetCaptureDriverIndex(int index) { video1_->SetDriverIndex(index); }
+void MainWindow::SetCaptureDriverIndex(int index) { video1_->SetDriverIndex(index); }
 
-bool TForm1::DriverConnected() const { return video1_->DriverOpen(); }
+bool MainWindow::DriverConnected() const { return video1_->DriverOpen(); }
 
-bool TForm1::PreviewChecked() const { return menus_.preview->isChecked(); }
+bool MainWindow::PreviewChecked() const { return menus_.preview->isChecked(); }
 
-void TForm1::RunPreviewCommand() { engine_->Commands().Preview1Click(); }
+void MainWindow::RunPreviewCommand() { engine_->Commands().Preview1Click(); }
 
-void TForm1::EnableDriverTimer() { DriverTimer.start(); }
+void MainWindow::EnableDriverTimer() { DriverTimer.start(); }
 
-void TForm1::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
+void MainWindow::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
 {
     video1_->SetFrameRate(frameRate);
     video1_->SetPreviewRate(previewRate);
 }
 
-void TForm1::SetMotionThreshold(std::int64_t threshold)
+void MainWindow::SetMotionThreshold(std::int64_t threshold)
 {
     constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
     constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
     ::SetMotionThreshold(static_cast<std::int32_t>(std::clamp(threshold, lowest, highest)));
 }
 
-void TForm1::SetFuseSeconds(int seconds) { engine_->SetFuseSeconds(seconds); }
+void MainWindow::SetFuseSeconds(int seconds) { engine_->SetFuseSeconds(seconds); }
 
-void TForm1::SetRearmInterval(int ms) { engine_->SetRearmInterval(ms); }
+void MainWindow::SetRearmInterval(int ms) { engine_->SetRearmInterval(ms); }
 
-void TForm1::ShowInDialog(const OptionsValues& options)
+void MainWindow::ShowInDialog(const OptionsValues& options)
 {
     if (form3_)
         form3_->ShowInDialog(options);
 }
 
-void TForm1::ShowExtrasInDialog(const ExtraOptions& extras)
+void MainWindow::ShowExtrasInDialog(const ExtraOptions& extras)
 {
     if (form3_)
         form3_->ShowExtrasInDialog(extras);
 }
 
-void TForm1::ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits)
+void MainWindow::ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits)
 {
     storage_->Configure(options, limits);
 }
 
-void TForm1::ApplyLiveView(const OptionsValues& options, const LiveViewOptions& settings)
+void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptions& settings)
 {
     liveView_->Apply(options, settings);
     const bool running = liveView_->Running();
@@ -671,7 +672,7 @@ void TForm1::ApplyLiveView(const OptionsValues& options, const LiveViewOptions& 
     NoteShownFormat();
 }
 
-void TForm1::NoteShownFormat()
+void MainWindow::NoteShownFormat()
 {
     if (!liveView_->Running() || !video1_->DriverOpen())
         return;

@@ -1,5 +1,5 @@
 #pragma once
-// TForm1, the main window: the live picture, the menus and tray menu, the status bar, start-up,
+// The main window (form TForm1): the live picture, the menus and tray menu, the status bar, start-up,
 // the deferred driver connection, hiding to and restoring from the notification area, and the
 // orderly shutdown. It wires the program's parts together; the work itself is done by them.
 #include "app/LogWriter.h"
@@ -23,12 +23,12 @@ class CaptureBackend;
 class PopupManager;
 class QLabel;
 class QMenu;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm7;
-class TForm8;
-class TForm9;
+class SetupDialog;
+class AboutWindow;
+class CaptionAndAreaWindow;
+class FtpTestWindow;
+class ProfileSelectWindow;
+class ProxyWindow;
 class TTolmarTrayIcon;
 class TVideoCap;
 class SceneChangeMeter;
@@ -37,7 +37,7 @@ class LiveView;
 class SignalWatcher;
 class TerminationSignals;
 
-class TForm1 final : public QMainWindow, public StatusSink, public EngineHost, public ActivationTargets {
+class MainWindow final : public QMainWindow, public StatusSink, public EngineHost, public ActivationTargets {
     Q_OBJECT
 public:
     struct Setup {
@@ -45,8 +45,8 @@ public:
         std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
         CaptureBackend* captureBackend = nullptr; // nullptr: the program's capture service
     };
-    explicit TForm1(Setup setup);
-    ~TForm1() override;
+    explicit MainWindow(Setup setup);
+    ~MainWindow() override;
 
     // The other windows, created in the program's order once the main window exists.
     void CreateWindows();
@@ -86,12 +86,12 @@ public:
     QMenu& PopupMenu1() { return *popupMenu1_; }
     QString StatusText() const;
     int IndicatorWidth() const;
-    TForm3* Form3() const { return form3_.get(); }
-    TForm4* Form4() const { return form4_.get(); }
-    TForm5* Form5() const { return form5_.get(); }
-    TForm7* Form7() const { return form7_.get(); }
-    TForm8* Form8() const { return form8_.get(); }
-    TForm9* Form9() const { return form9_.get(); }
+    SetupDialog* Form3() const { return form3_.get(); }
+    AboutWindow* Form4() const { return form4_.get(); }
+    CaptionAndAreaWindow* Form5() const { return form5_.get(); }
+    FtpTestWindow* Form7() const { return form7_.get(); }
+    ProfileSelectWindow* Form8() const { return form8_.get(); }
+    ProxyWindow* Form9() const { return form9_.get(); }
 
     QTimer DriverTimer;
     QTimer StartupChk;
@@ -164,12 +164,12 @@ private:
     std::unique_ptr<AutoCaptureEngine> engine_;
     std::unique_ptr<TerminationSignals> terminationSignals_;
     std::vector<std::unique_ptr<SignalWatcher>> testHooks_;
-    std::unique_ptr<TForm9> form9_;
-    std::unique_ptr<TForm3> form3_;
-    std::unique_ptr<TForm4> form4_;
-    std::unique_ptr<TForm5> form5_;
-    std::unique_ptr<TForm8> form8_;
-    std::unique_ptr<TForm7> form7_;
+    std::unique_ptr<ProxyWindow> form9_;
+    std::unique_ptr<SetupDialog> form3_;
+    std::unique_ptr<AboutWindow> form4_;
+    std::unique_ptr<CaptionAndAreaWindow> form5_;
+    std::unique_ptr<ProfileSelectWindow> form8_;
+    std::unique_ptr<FtpTestWindow> form7_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     std::unique_ptr<StorageKeeper> storage_;
     std::unique_ptr<LiveView> liveView_;

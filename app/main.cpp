@@ -17,7 +17,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     InitProgramDir(QCoreApplication::applicationDirPath());
 
-    TForm1 form1({QCoreApplication::arguments().mid(1), nullptr, nullptr});
+    MainWindow form1({QCoreApplication::arguments().mid(1), nullptr, nullptr});
     form1.CreateWindows();
     form1.InitMainWindow();
     return QApplication::exec();

@@ -9,8 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm6::TForm6(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profileBox_(profileBox)
+ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profileBox_(profileBox)
 {
+    setObjectName(QStringLiteral("TForm6"));
     setWindowTitle(QStringLiteral("Profile name:"));
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -36,14 +37,14 @@ TForm6::TForm6(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profi
     new DialogKeys(this, Button1, Button2); // Enter in the name edit is "OK", and goes no further
 }
 
-void TForm6::showEvent(QShowEvent* event)
+void ProfileNameWindow::showEvent(QShowEvent* event)
 {
     Edit1->clear();
     Edit1->setFocus();
     QDialog::showEvent(event);
 }
 
-void TForm6::Button1Click()
+void ProfileNameWindow::Button1Click()
 {
     ListProfiles(profileBox_);
     const QString name = Edit1->text();
@@ -61,4 +62,4 @@ void TForm6::Button1Click()
     close();
 }
 
-void TForm6::Button2Click() { close(); }
+void ProfileNameWindow::Button2Click() { close(); }

@@ -1,5 +1,5 @@
 #pragma once
-// TForm6 "Profile name:": asks for the name of a new profile and creates it with the default
+// The profile name window (form TForm6, "Profile name:"): asks for the name of a new profile and creates it with the default
 // settings. Made for one use by "New..." and destroyed when it closes.
 #include <QDialog>
 
@@ -7,10 +7,10 @@ class ProfileBox;
 class QLineEdit;
 class QPushButton;
 
-class TForm6 : public QDialog {
+class ProfileNameWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm6(ProfileBox& profileBox, QWidget* parent = nullptr);
+    explicit ProfileNameWindow(ProfileBox& profileBox, QWidget* parent = nullptr);
 
     QLineEdit* Edit1;
     QPushButton* Button2; // "Cancel"

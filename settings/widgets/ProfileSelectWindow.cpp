@@ -13,9 +13,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm8::TForm8(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent)
+ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent)
     : QDialog(parent), profileBox_(profileBox), targets_(targets)
 {
+    setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("Select setup profile:"));
     setModal(false);
 
@@ -55,7 +56,7 @@ TForm8::TForm8(ProfileBox& profileBox, ActivationTargets& targets, QWidget* pare
 }
 
 // Brings the box, its list and "Delete" in line with the record.
-void TForm8::showRecord()
+void ProfileSelectWindow::showRecord()
 {
     showingRecord_ = true;
     QStringList listed;
@@ -71,7 +72,7 @@ void TForm8::showRecord()
     showingRecord_ = false;
 }
 
-void TForm8::ProfilesBoxChange()
+void ProfileSelectWindow::ProfilesBoxChange()
 {
     const QString name = profileBox_.text();
     if (!profileBox_.isListed(name))
@@ -84,15 +85,15 @@ void TForm8::ProfilesBoxChange()
     }
 }
 
-void TForm8::ProfilesBoxExit()
+void ProfileSelectWindow::ProfilesBoxExit()
 {
     if (!profileBox_.isListed(profileBox_.text()))
         profileBox_.setText(profileBox_.firstItem());
 }
 
-void TForm8::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
+void ProfileSelectWindow::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
 
-void TForm8::Button1Click()
+void ProfileSelectWindow::Button1Click()
 {
     if (!Button1->isEnabled())
         return;
@@ -108,7 +109,7 @@ void TForm8::Button1Click()
     hide();
 }
 
-void TForm8::Button10Click()
+void ProfileSelectWindow::Button10Click()
 {
     ProfilesBoxExit();
     if (!DeleteProfile(profileBox_.text()))
@@ -127,8 +128,8 @@ void TForm8::Button10Click()
     }
 }
 
-void TForm8::Button11Click()
+void ProfileSelectWindow::Button11Click()
 {
-    auto* window = new TForm6(profileBox_, this);
+    auto* window = new ProfileNameWindow(profileBox_, this);
     window->show();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// TForm8 "Select setup profile:": lists the profiles, shows a picked one in the setup dialog,
+// The profile selection window (form TForm8, "Select setup profile:"): lists the profiles, shows a picked one in the setup dialog,
 // deletes profiles, and makes one current with "OK". Its box mirrors the ProfileBox record, which
 // stays the program's record of the profile being worked on.
 #include <QDialog>
@@ -9,10 +9,10 @@ class ProfileBox;
 class QComboBox;
 class QPushButton;
 
-class TForm8 : public QDialog {
+class ProfileSelectWindow : public QDialog {
     Q_OBJECT
 public:
-    TForm8(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent = nullptr);
+    ProfileSelectWindow(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent = nullptr);
 
     QComboBox* ProfilesBox; // editable; its list is kept sorted by ListProfiles
     QPushButton* Button11;  // "New..."

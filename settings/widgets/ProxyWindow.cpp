@@ -12,8 +12,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm9::TForm9(QWidget* parent) : QDialog(parent)
+ProxyWindow::ProxyWindow(QWidget* parent) : QDialog(parent)
 {
+    setObjectName(QStringLiteral("TForm9"));
     setWindowTitle(QStringLiteral("Firewall / Proxy"));
     setModal(false);
 
@@ -55,7 +56,7 @@ TForm9::TForm9(QWidget* parent) : QDialog(parent)
     CheckBox1Click();
 }
 
-void TForm9::CheckBox1Click()
+void ProxyWindow::CheckBox1Click()
 {
     const bool on = CheckBox1->isChecked();
     GroupBox1->setEnabled(on);
@@ -65,9 +66,9 @@ void TForm9::CheckBox1Click()
         w->setEnabled(on);
 }
 
-void TForm9::Button1Click() { hide(); }
+void ProxyWindow::Button1Click() { hide(); }
 
-void TForm9::hideEvent(QHideEvent* event)
+void ProxyWindow::hideEvent(QHideEvent* event)
 {
     if (SocksHostEdit->text().isEmpty())
         CheckBox1->setChecked(false);

@@ -1,5 +1,5 @@
 #pragma once
-// TForm9 "Firewall / Proxy": the SOCKS part of the setup dialog in a window of its own. It holds no
+// The firewall/proxy window (form TForm9, "Firewall / Proxy"): the SOCKS part of the setup dialog in a window of its own. It holds no
 // settings: the setup dialog fills and reads its controls with the rest of the profile.
 #include <QDialog>
 
@@ -9,10 +9,10 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
-class TForm9 : public QDialog {
+class ProxyWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm9(QWidget* parent = nullptr);
+    explicit ProxyWindow(QWidget* parent = nullptr);
 
     QCheckBox* CheckBox1;     // "Use Firewall / Proxy"
     QGroupBox* GroupBox1;

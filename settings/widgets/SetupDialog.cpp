@@ -101,9 +101,10 @@ void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
 }
 } // namespace
 
-TForm3::TForm3(ProfileBox& profileBox, ActivationTargets& targets, TForm9& proxyWindow, QWidget* parent)
+SetupDialog::SetupDialog(ProfileBox& profileBox, ActivationTargets& targets, ProxyWindow& proxyWindow, QWidget* parent)
     : QDialog(parent), profileBox_(profileBox), targets_(targets), proxy_(proxyWindow)
 {
+    setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("Setup"));
     setModal(false);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -151,7 +152,7 @@ TForm3::TForm3(ProfileBox& profileBox, ActivationTargets& targets, TForm9& proxy
     connectHandlers();
 }
 
-QWidget* TForm3::buildAutoCapturePage()
+QWidget* SetupDialog::buildAutoCapturePage()
 {
     RadioButton1 = Radio(QStringLiteral("Timed capturing every           min.          sec."), triggerGroup_, TriggerTimed);
     MinEdit = NumberEdit();
@@ -187,7 +188,7 @@ QWidget* TForm3::buildAutoCapturePage()
     return page;
 }
 
-QWidget* TForm3::buildCaptureOptionsPage()
+QWidget* SetupDialog::buildCaptureOptionsPage()
 {
     ComboBox2 = new QComboBox;
     ComboBox2->setMinimumWidth(220);
@@ -245,7 +246,7 @@ QWidget* TForm3::buildCaptureOptionsPage()
     return page;
 }
 
-QWidget* TForm3::buildFilenamesPage()
+QWidget* SetupDialog::buildFilenamesPage()
 {
     const QString timed = QStringLiteral("Timed filenames (mm-dd  hh.mm.ss)");
     const QString incrementing = QStringLiteral("Incrementing filenames:");
@@ -317,7 +318,7 @@ QWidget* TForm3::buildFilenamesPage()
     return page;
 }
 
-QWidget* TForm3::buildGeneralPage()
+QWidget* SetupDialog::buildGeneralPage()
 {
     Edit1 = new QLineEdit;
     Edit2 = new QLineEdit;
@@ -356,7 +357,7 @@ QWidget* TForm3::buildGeneralPage()
     return page;
 }
 
-QWidget* TForm3::buildMotionDetectionPage()
+QWidget* SetupDialog::buildMotionDetectionPage()
 {
     TrackBar2 = new QSlider(Qt::Horizontal);
     TrackBar2->setRange(1, 100);
@@ -408,7 +409,7 @@ QWidget* TForm3::buildMotionDetectionPage()
     return page;
 }
 
-QWidget* TForm3::buildCaptionPage()
+QWidget* SetupDialog::buildCaptionPage()
 {
     Memo1 = new QPlainTextEdit;
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -470,7 +471,7 @@ QWidget* TForm3::buildCaptionPage()
     return page;
 }
 
-QWidget* TForm3::buildWebsitePage()
+QWidget* SetupDialog::buildWebsitePage()
 {
     WebsiteFTP = new QCheckBox(QStringLiteral("Enabled"));
     FTPAddressEdit = new QLineEdit;
@@ -530,7 +531,7 @@ QWidget* TForm3::buildWebsitePage()
     return page;
 }
 
-void TForm3::connectHandlers()
+void SetupDialog::connectHandlers()
 {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
@@ -595,15 +596,15 @@ void TForm3::connectHandlers()
     });
 }
 
-void TForm3::SetCaptureDrivers(const QStringList& drivers)
+void SetupDialog::SetCaptureDrivers(const QStringList& drivers)
 {
     ComboBox2->clear();
     ComboBox2->addItems(drivers);
 }
 
-void TForm3::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
+void SetupDialog::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
 
-void TForm3::Button1Click()
+void SetupDialog::Button1Click()
 {
     if (!Button1->isEnabled())
         return;
@@ -629,32 +630,32 @@ void TForm3::Button1Click()
     }
 }
 
-void TForm3::Button4Click()
+void SetupDialog::Button4Click()
 {
     ShowInDialog(ActiveOptions);
     ShowExtrasInDialog(ActiveExtras);
     hide();
 }
 
-void TForm3::Button10Click()
+void SetupDialog::Button10Click()
 {
     ShowInDialog(DefaultOptions());
     ShowExtrasInDialog(ExtraOptions{});
 }
 
-void TForm3::ShowExtrasInDialog(const ExtraOptions& extras) { MorePage->Show(extras); }
+void SetupDialog::ShowExtrasInDialog(const ExtraOptions& extras) { MorePage->Show(extras); }
 
-void TForm3::MinEditExit() { ClampEdit(MinEdit, QStringLiteral("0"), 0, 60); }
-void TForm3::SecEditExit() { ClampEdit(SecEdit, QStringLiteral("0"), 0, 59); }
-void TForm3::FuseSecExit() { ClampEdit(FuseSec, QStringLiteral("0"), 0, 59); }
-void TForm3::RearmSecExit() { ClampEdit(RearmSec, QStringLiteral("0"), 0, 59); }
-void TForm3::FuseMinExit() { ClampEdit(FuseMin, QStringLiteral("0"), 0, 5); }
-void TForm3::RearmMinExit() { ClampEdit(RearmMin, QStringLiteral("0"), 0, 5); }
-void TForm3::PortEditExit() { ClampEdit(PortEdit, QStringLiteral("0"), 0, 99999); }
-void TForm3::Edit3Exit() { ClampEdit(Edit3, QStringLiteral("30"), 1, 30); }
-void TForm3::LimitExit() { ClampEdit(Limit, QStringLiteral("1"), 1); }
+void SetupDialog::MinEditExit() { ClampEdit(MinEdit, QStringLiteral("0"), 0, 60); }
+void SetupDialog::SecEditExit() { ClampEdit(SecEdit, QStringLiteral("0"), 0, 59); }
+void SetupDialog::FuseSecExit() { ClampEdit(FuseSec, QStringLiteral("0"), 0, 59); }
+void SetupDialog::RearmSecExit() { ClampEdit(RearmSec, QStringLiteral("0"), 0, 59); }
+void SetupDialog::FuseMinExit() { ClampEdit(FuseMin, QStringLiteral("0"), 0, 5); }
+void SetupDialog::RearmMinExit() { ClampEdit(RearmMin, QStringLiteral("0"), 0, 5); }
+void SetupDialog::PortEditExit() { ClampEdit(PortEdit, QStringLiteral("0"), 0, 99999); }
+void SetupDialog::Edit3Exit() { ClampEdit(Edit3, QStringLiteral("30"), 1, 30); }
+void SetupDialog::LimitExit() { ClampEdit(Limit, QStringLiteral("1"), 1); }
 
-void TForm3::FileNumberExit()
+void SetupDialog::FileNumberExit()
 {
     ClampEdit(FileNumber, QStringLiteral("1"), 1);
     if (FileNumber->text().toInt() > 10 && ActiveOptions.FileNumber < 11)
@@ -663,7 +664,7 @@ void TForm3::FileNumberExit()
                                                    "to keep a history of more than 10 pictures because of the speed."));
 }
 
-void TForm3::picqualChange()
+void SetupDialog::picqualChange()
 {
     if (settingPicqual_)
         return;
@@ -676,45 +677,45 @@ void TForm3::picqualChange()
     settingPicqual_ = false;
 }
 
-void TForm3::TrackBar1Change()
+void SetupDialog::TrackBar1Change()
 {
     if (!settingPicqual_)
         picqual->setText(QString::number(TrackBar1->value()));
 }
 
-void TForm3::TrackBar2Change()
+void SetupDialog::TrackBar2Change()
 {
     GroupBox9->setTitle(QStringLiteral("Motion detection sensitivity %1%").arg(101 - TrackBar2->value()));
 }
 
-void TForm3::WPicFixedChange()
+void SetupDialog::WPicFixedChange()
 {
     const QString x = WPicFixed->text();
     Label31->setText(QStringLiteral("Files will be named: ") + x + QStringLiteral(".jpg") + QStringLiteral(", ") + x +
                      QStringLiteral("02.jpg, ") + x + QStringLiteral("03.jpg, etc."));
 }
 
-void TForm3::RadioButton1Click()
+void SetupDialog::RadioButton1Click()
 {
     for (QWidget* w : {static_cast<QWidget*>(CheckBox10), static_cast<QWidget*>(CheckBox11),
                        static_cast<QWidget*>(Edit6), static_cast<QWidget*>(Button5)})
         w->setEnabled(false);
 }
 
-void TForm3::RadioButton2Click()
+void SetupDialog::RadioButton2Click()
 {
     for (QWidget* w : {static_cast<QWidget*>(CheckBox10), static_cast<QWidget*>(CheckBox11),
                        static_cast<QWidget*>(Edit6), static_cast<QWidget*>(Button5)})
         w->setEnabled(true);
 }
 
-void TForm3::CheckBox6Click()
+void SetupDialog::CheckBox6Click()
 {
     Button7->setEnabled(!CheckBox6->isChecked());
     redrawExample();
 }
 
-void TForm3::CheckBox9Click()
+void SetupDialog::CheckBox9Click()
 {
     const bool on = CheckBox9->isChecked();
     for (QWidget* w : {static_cast<QWidget*>(CapAudChannels), static_cast<QWidget*>(CapAudSampleRate),
@@ -723,13 +724,13 @@ void TForm3::CheckBox9Click()
         w->setEnabled(on);
 }
 
-void TForm3::LPicIncRClick()
+void SetupDialog::LPicIncRClick()
 {
     LPicPrefix->setEnabled(LPicIncR->isChecked());
     LPicPrefixExt->setEnabled(LPicIncR->isChecked());
 }
 
-void TForm3::WPicIncRClick()
+void SetupDialog::WPicIncRClick()
 {
     WPicPrefix->setEnabled(WPicIncR->isChecked());
     WPicPrefixExt->setEnabled(WPicIncR->isChecked());
@@ -740,13 +741,13 @@ void TForm3::WPicIncRClick()
         w->setEnabled(fixed);
 }
 
-void TForm3::VidIncRClick()
+void SetupDialog::VidIncRClick()
 {
     VidPrefix->setEnabled(VidIncR->isChecked());
     VidPrefixExt->setEnabled(VidIncR->isChecked());
 }
 
-void TForm3::PageControl1Change()
+void SetupDialog::PageControl1Change()
 {
     // The page "More" keeps the detection-area window open: it shows how much that scene changes.
     const int page = PageControl1->currentIndex();
@@ -754,7 +755,7 @@ void TForm3::PageControl1Change()
         hooks.hideExampleIfVisible();
 }
 
-void TForm3::showEvent(QShowEvent* event)
+void SetupDialog::showEvent(QShowEvent* event)
 {
     PageControl1->setCurrentIndex(0);
     setWindowTitle(PlainWindowTitle(QStringLiteral("Setup: ") + profileBox_.text()));
@@ -762,7 +763,7 @@ void TForm3::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TForm3::hideEvent(QHideEvent* event)
+void SetupDialog::hideEvent(QHideEvent* event)
 {
     if (hooks.hideExampleIfVisible)
         hooks.hideExampleIfVisible();
@@ -771,21 +772,21 @@ void TForm3::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
 }
 
-void TForm3::chooseFile(QLineEdit* edit, const QString& filter)
+void SetupDialog::chooseFile(QLineEdit* edit, const QString& filter)
 {
     const QString file = QFileDialog::getOpenFileName(this, QString(), edit->text(), filter);
     if (!file.isEmpty())
         edit->setText(file);
 }
 
-void TForm3::chooseFolder(QLineEdit* edit)
+void SetupDialog::chooseFolder(QLineEdit* edit)
 {
     const QString folder = QFileDialog::getExistingDirectory(this, QString(), QDir::currentPath());
     if (!folder.isEmpty())
         edit->setText(folder);
 }
 
-void TForm3::chooseFont()
+void SetupDialog::chooseFont()
 {
     bool ok = false;
     const QFont font = QFontDialog::getFont(&ok, Memo1->font(), this);
@@ -795,7 +796,7 @@ void TForm3::chooseFont()
 }
 
 // The memo shows the caption's colours: its text colour is the caption's, its base the background.
-void TForm3::chooseMemoColor(QPalette::ColorRole role)
+void SetupDialog::chooseMemoColor(QPalette::ColorRole role)
 {
     const QColor color = QColorDialog::getColor(Memo1->palette().color(role), this);
     if (color.isValid()) {
@@ -806,14 +807,14 @@ void TForm3::chooseMemoColor(QPalette::ColorRole role)
     redrawExample();
 }
 
-void TForm3::chooseMarkColor()
+void SetupDialog::chooseMarkColor()
 {
     const QColor color = QColorDialog::getColor(MarkColor->color(), this);
     if (color.isValid())
         MarkColor->setColor(color);
 }
 
-void TForm3::limitMemoLength()
+void SetupDialog::limitMemoLength()
 {
     if (Memo1->toPlainText().size() <= MemoMaxLength)
         return;
@@ -826,7 +827,7 @@ void TForm3::limitMemoLength()
     Memo1->setTextCursor(cursor);
 }
 
-void TForm3::redrawExample()
+void SetupDialog::redrawExample()
 {
     if (hooks.redrawExampleIfVisible)
         hooks.redrawExampleIfVisible();

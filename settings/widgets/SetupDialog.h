@@ -1,5 +1,5 @@
 #pragma once
-// TForm3 "Setup": every setting of the current profile on seven pages. Its controls mirror one
+// The setup dialog (form TForm3, "Setup"): every setting of the current profile on seven pages. Its controls mirror one
 // OptionsValues record (with the SOCKS controls of the firewall/proxy window): ShowInDialog fills
 // them, ReadFromDialog builds a record from them, "OK" saves the record under the profile box's
 // name and activates it. Modeless; lives for the whole run. Other windows read its controls
@@ -17,7 +17,7 @@ class ActivationTargets;
 class ColorSwatch;
 class MoreSettingsPage;
 class ProfileBox;
-class TForm9;
+class ProxyWindow;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -44,10 +44,10 @@ struct SetupDialogHooks {
     std::function<void()> hideFtpTestIfVisible;
 };
 
-class TForm3 : public QDialog {
+class SetupDialog : public QDialog {
     Q_OBJECT
 public:
-    TForm3(ProfileBox& profileBox, ActivationTargets& targets, TForm9& proxyWindow, QWidget* parent = nullptr);
+    SetupDialog(ProfileBox& profileBox, ActivationTargets& targets, ProxyWindow& proxyWindow, QWidget* parent = nullptr);
 
     SetupDialogHooks hooks;
 
@@ -241,7 +241,7 @@ private:
 
     ProfileBox& profileBox_;
     ActivationTargets& targets_;
-    TForm9& proxy_;
+    ProxyWindow& proxy_;
     QButtonGroup* triggerGroup_;
     QButtonGroup* lpicGroup_;
     QButtonGroup* wpicGroup_;

@@ -47,7 +47,7 @@ QString WithSlash(QString folder)
 }
 } // namespace
 
-void TForm3::ShowInDialog(const OptionsValues& o)
+void SetupDialog::ShowInDialog(const OptionsValues& o)
 {
     // "Auto capture"
     CheckOnly(triggerGroup_, o.Trigger);
@@ -174,7 +174,7 @@ void TForm3::ShowInDialog(const OptionsValues& o)
     proxy_.CheckBox1Click();
 }
 
-void TForm3::ReadCaptionSettings(OptionsValues& o) const
+void SetupDialog::ReadCaptionSettings(OptionsValues& o) const
 {
     const QFont font = Memo1->font();
     o.FontBold = font.bold();
@@ -194,7 +194,7 @@ void TForm3::ReadCaptionSettings(OptionsValues& o) const
     o.BackColor = FromQColor(Memo1->palette().color(QPalette::Base));
 }
 
-void TForm3::ReadFromDialog(OptionsValues& o) const
+void SetupDialog::ReadFromDialog(OptionsValues& o) const
 {
     o.PictureDir = WithSlash(Edit1->text());
     o.VideoDir = WithSlash(Edit2->text());

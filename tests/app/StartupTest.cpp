@@ -12,9 +12,9 @@
 #include "settings/widgets/SetupDialog.h"
 #include "support/TestSupport.h"
 #include "ui/widgets/PopupManager.h"
-#include "ui/widgets/TForm2.h"
+#include "ui/widgets/PopupWarning.h"
 #include "ui/TolmarTrayIcon.h"
-#include "ui/widgets/TForm4.h"
+#include "ui/widgets/AboutWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -50,10 +50,10 @@ protected:
     void TearDown() override { stop(); }
 
     // capture: nullptr for the program's own capture service (the GStreamer test device).
-    TForm1& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
+    MainWindow& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
     {
         stop();
-        form = std::make_unique<TForm1>(TForm1::Setup{arguments, std::make_unique<FakeTrayHost>(tray), capture});
+        form = std::make_unique<MainWindow>(MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray), capture});
         form->CreateWindows();
         form->InitMainWindow();
         return *form;
@@ -80,12 +80,12 @@ protected:
     ScratchProgram program;
     std::shared_ptr<FakeTrayState> tray = std::make_shared<FakeTrayState>();
     RecordingCaptureBackend camera; // for start(arguments, &camera); outlives the window
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
 {
-    TForm1& f = start();
+    MainWindow& f = start();
     const QString profile = program.dir() + "Profiles/Default.pfl";
     ASSERT_TRUE(QFile::exists(profile));
     EXPECT_EQ(QFileInfo(profile).size(), 5532);
@@ -107,7 +107,7 @@ TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
     EXPECT_FALSE(log.contains("DebugLog enabled"));
     EXPECT_TRUE(log.contains(": Loaded profile: Default\r\n"));
 
-    TForm1& second = start();
+    MainWindow& second = start();
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 2);
     EXPECT_FALSE(second.Form4()->isVisible());
     EXPECT_FALSE(second.StartupChk.isActive());
@@ -118,7 +118,7 @@ TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheC
     storeProfile("Default", [](OptionsValues& o) { o.PicQual = 12; });
     program.store().WriteString("CurrentProfile", "Gone");
     program.store().WriteInteger("LoadCount", 7);
-    TForm1& f = start();
+    MainWindow& f = start();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
     EXPECT_EQ(f.LoadCount, 1);
     EXPECT_EQ(Load("Default").PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
@@ -130,7 +130,7 @@ TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)
     stop();
     WriteFileBytes(program.dir() + "Profiles/Short.pfl", QByteArray(100, 'x'));
     program.store().WriteString("CurrentProfile", "Short");
-    TForm1& f = start();
+    MainWindow& f = start();
     EXPECT_TRUE(logHas("Profile Short could not be loaded."));
     EXPECT_EQ(QFileInfo(program.dir() + "Profiles/Short.pfl").size(), 100);
     EXPECT_EQ(f.Profile().text(), "Short");
@@ -144,7 +144,7 @@ TEST_F(StartupTest, NonNumericStoredValuesReadAsTheirDefaults)
     program.store().WriteString("LoadCount", "many");
     program.store().WriteString("LPicCount", "x7");
     program.store().WriteString("VidCount", "");
-    TForm1& f = start();
+    MainWindow& f = start();
     EXPECT_EQ(f.LoadCount, 1);
     EXPECT_EQ(FileCounter(FileKind::LocalPicture), 0);
     EXPECT_EQ(FileCounter(FileKind::VideoFile), 0);
@@ -155,7 +155,7 @@ TEST_F(StartupTest, VersionCheckEveryTenthStartOnlyWhenAsked)
     for (const bool asked : {true, false}) {
         storeProfile("Default", [&](OptionsValues& o) { o.AutoUpdCheck = asked; });
         program.store().WriteInteger("LoadCount", 9);
-        TForm1& f = start();
+        MainWindow& f = start();
         EXPECT_EQ(f.LoadCount, 10);
         EXPECT_EQ(f.StartupChk.isActive(), asked);
         EXPECT_FALSE(f.Form4()->isVisible());
@@ -179,7 +179,7 @@ TEST_F(StartupTest, OnlyTheFirstArgumentCounts)
         {{"x", "-m"}, true, false},
     };
     for (const Case& c : cases) {
-        TForm1& f = start(c.args);
+        MainWindow& f = start(c.args);
         const std::string name = c.args.join(' ').toStdString();
         EXPECT_EQ(f.isVisible(), c.visible) << name;
         EXPECT_EQ(tray->shown, !c.visible) << name << ": the icon shows exactly while the window is hidden";
@@ -195,7 +195,7 @@ TEST_F(StartupTest, WithoutNotificationAreaTheWindowStaysMinimisedInTheTaskBar)
         o.Trigger = TriggerTimed;
     });
     tray->acceptIcon = false;
-    TForm1& f = start({"-m"}, &camera);
+    MainWindow& f = start({"-m"}, &camera);
     EXPECT_TRUE(f.isVisible());
     EXPECT_TRUE(f.isMinimized());
     EXPECT_FALSE(tray->shown);
@@ -223,7 +223,7 @@ TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
 {
     for (const bool notificationArea : {true, false}) {
         tray->acceptIcon = notificationArea;
-        TForm1& f = start({"-m"}, &camera);
+        MainWindow& f = start({"-m"}, &camera);
         ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
         ASSERT_TRUE(f.Video1().DriverOpen());
         // Every status change fits the window again, before it was ever laid out.
@@ -240,7 +240,7 @@ TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
 
 TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsIt)
 {
-    TForm1& f = start({"-d"}, &camera);
+    MainWindow& f = start({"-d"}, &camera);
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
     // The camera went away (busy, unplugged) while the menus still offer its dialogs.
     camera.answers.connect = false;
@@ -267,7 +267,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
 
 TEST_F(StartupTest, MinimisingGoesToTheTrayAndOpenBringsTheWindowBack)
 {
-    TForm1& f = start();
+    MainWindow& f = start();
     f.showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !f.isVisible(); }));
     EXPECT_TRUE(tray->shown);
@@ -289,7 +289,7 @@ TEST_F(StartupTest, LogFolderOverTheLimitRaisesThePopup)
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
     ASSERT_TRUE(big.resize(31 * 1024 * 1024));
     big.close();
-    TForm1& f = start();
+    MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return f.Popups().LatestPopup() != nullptr; }));
     EXPECT_EQ(f.Popups().LatestPopup()->Text(),
               "The size of the files in your log directories is exceding 30 MB. There are 31 MB in 1 files.");
@@ -312,7 +312,7 @@ TEST_F(StartupTest, TheProfilesStorageLimitsAreKeptFromTheStartAndForEachSavedFi
     put("02-01  10.00.00.jpg", 3);
     put("mine.jpg", 3);
     put("02-03  10.00.00.jpg", 0);
-    TForm1& f = start();
+    MainWindow& f = start();
     EXPECT_FALSE(QFile::exists(folder + "02-01  10.00.00.jpg"));
     EXPECT_TRUE(QFile::exists(folder + "mine.jpg"));
     EXPECT_TRUE(logHas("Removed 1 old pictures and clips (0.0 MB)"));
@@ -342,7 +342,7 @@ public slots:
 TEST_F(StartupTest, BrowseHandsTheFoldersToTheViewerOrOpensThePictureFolder)
 {
     UrlCatcher desktop;
-    TForm1& f = start();
+    MainWindow& f = start();
     f.Menus().browse->trigger();
     EXPECT_EQ(program.store().ReadString("PictureDir", {}), ActiveOptions.PictureDir.str());
     EXPECT_EQ(program.store().ReadString("VideoDir", {}), ActiveOptions.VideoDir.str());
@@ -364,7 +364,7 @@ TEST_F(StartupTest, NoDriverSelectedLeavesTheStoredPreviewOff)
 {
     storeProfile("Default", [](OptionsValues& o) { o.DriverIndex = -1; });
     program.store().WriteBool("Preview", true);
-    TForm1& f = start({"-d"});
+    MainWindow& f = start({"-d"});
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
     EXPECT_FALSE(f.Menus().preview->isChecked());
     EXPECT_FALSE(f.Video1().VideoPreview());
@@ -376,7 +376,7 @@ TEST_F(StartupTest, NoDriverSelectedLeavesTheStoredPreviewOff)
 TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
 {
     program.store().WriteBool("Preview", true);
-    TForm1& f = start();
+    MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
     ASSERT_TRUE(f.Video1().DriverOpen()) << logText().toStdString();
     EXPECT_TRUE(logHas(": Loaded driver: " + f.Video1().DriverName() + "\r\n"));
@@ -407,7 +407,7 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
 TEST_F(StartupTest, ClosingWhileAutoCapturingStopsItAndStoresThePreview)
 {
     storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
-    TForm1& f = start();
+    MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
     ASSERT_TRUE(f.Video1().DriverOpen());
     f.Menus().autoCapturing->trigger();
@@ -421,7 +421,7 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
 {
     storeProfile("Night", [](OptionsValues& o) { o.CaptionText = "night"; });
     storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
-    TForm1& f = start();
+    MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
     // Both windows are open before the run starts, as a user may leave them.
     f.Setup1Click();
@@ -446,7 +446,7 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
 
 TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
 {
-    TForm1& f = start();
+    MainWindow& f = start();
     const QString reply = "Could not upload Tarvo.jpg. Error: 550 <img src=\"/dev/zero\"> <b>x</b>";
     f.Log().ShowStatusText(reply);
     EXPECT_EQ(f.StatusText(), reply);

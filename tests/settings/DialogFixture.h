@@ -51,7 +51,7 @@ public:
 // Activation shows the record in the real dialog, as the main window does.
 class DialogTargets : public RecordingTargets {
 public:
-    TForm3* dialog = nullptr;
+    SetupDialog* dialog = nullptr;
     void ShowInDialog(const OptionsValues& o) override
     {
         RecordingTargets::ShowInDialog(o);
@@ -87,6 +87,6 @@ protected:
     RecordingMessages messages;
     DialogTargets targets;
     ProfileBox box;
-    TForm9 proxy;
-    TForm3 dialog;
+    ProxyWindow proxy;
+    SetupDialog dialog;
 };

@@ -34,9 +34,9 @@ protected:
         targets.shown = 0;
     }
 
-    TForm6* nameWindow() { return select.findChild<TForm6*>(); }
+    ProfileNameWindow* nameWindow() { return select.findChild<ProfileNameWindow*>(); }
 
-    TForm8 select;
+    ProfileSelectWindow select;
 };
 
 TEST_F(ProfileWindowsTest, BoxMirrorsTheRecord)
@@ -102,7 +102,7 @@ TEST_F(ProfileWindowsTest, EnterIsOkAndEscapeClosesAsTheCloseBoxDoes)
     EXPECT_EQ(box.text(), "night");
 
     select.Button11->click();
-    QPointer<TForm6> window = nameWindow();
+    QPointer<ProfileNameWindow> window = nameWindow();
     ASSERT_FALSE(window.isNull());
     QTest::keyClicks(window->Edit1, "dusk");
     QTest::keyClick(window->Edit1, Qt::Key_Escape);
@@ -153,9 +153,9 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 {
     Save(WithLimit(999), "night");
     select.Button11->click();
-    TForm6* window = nameWindow();
+    ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
-    QPointer<TForm6> alive(window);
+    QPointer<ProfileNameWindow> alive(window);
     EXPECT_EQ(window->windowTitle(), "Profile name:");
     QTest::keyClicks(window->Edit1, "night");
     QTest::keyClick(window->Edit1, Qt::Key_Return); // Enter is "OK"
@@ -180,7 +180,7 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 TEST_F(ProfileWindowsTest, NameTheFileSystemRejectsKeepsTheNameWindowOpen)
 {
     select.Button11->click();
-    TForm6* window = nameWindow();
+    ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
     window->Edit1->setText("a/b");
     window->Button1->click();

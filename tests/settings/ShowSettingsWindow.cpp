@@ -27,11 +27,11 @@ int main(int argc, char** argv)
     ProfileBox box;
     box.setText("Default");
     ListProfiles(box);
-    TForm9 proxy;
-    TForm3 setup(box, targets, proxy);
+    ProxyWindow proxy;
+    SetupDialog setup(box, targets, proxy);
     setup.SetCaptureDrivers({"Test pattern"});
     setup.ShowInDialog(DefaultOptions());
-    TForm8 profiles(box, targets);
+    ProfileSelectWindow profiles(box, targets);
 
     if (what == "setup") {
         setup.show();

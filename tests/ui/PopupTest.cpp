@@ -2,7 +2,7 @@
 #include "support/TestSupport.h"
 #include "ui/PopupGeometry.h"
 #include "ui/widgets/PopupManager.h"
-#include "ui/widgets/TForm2.h"
+#include "ui/widgets/PopupWarning.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -39,11 +39,11 @@ TEST(PopupGeometryTest, WidthButtonAndPlaceFollowTheLabel)
 class PopupManagerTest : public ::testing::Test {
 protected:
     ~PopupManagerTest() override { QApplication::processEvents(); }
-    std::vector<TForm2*> VisiblePopups() const
+    std::vector<PopupWarning*> VisiblePopups() const
     {
-        std::vector<TForm2*> out;
+        std::vector<PopupWarning*> out;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* p = qobject_cast<TForm2*>(w); p && p->isVisible())
+            if (auto* p = qobject_cast<PopupWarning*>(w); p && p->isVisible())
                 out.push_back(p);
         return out;
     }
@@ -52,7 +52,7 @@ protected:
 
 TEST_F(PopupManagerTest, APopupIsLaidOutAroundItsText)
 {
-    TForm2* p = popups.ShowPopup("Motion Detected");
+    PopupWarning* p = popups.ShowPopup("Motion Detected");
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(p->isVisible());
     EXPECT_EQ(p->windowTitle(), "Tarvo");
@@ -65,7 +65,7 @@ TEST_F(PopupManagerTest, APopupIsLaidOutAroundItsText)
     EXPECT_TRUE(popups.PopupShowing());
 
     const QString longText(80, 'W');
-    TForm2* wide = popups.ShowPopup(longText);
+    PopupWarning* wide = popups.ShowPopup(longText);
     ASSERT_NE(wide, nullptr);
     EXPECT_GT(wide->Label1->width(), 97);
     EXPECT_EQ(wide->width(), wide->Label1->width() + 24);
@@ -90,7 +90,7 @@ TEST_F(PopupManagerTest, TheSameWarningIsNotShownTwiceAtOnceButADifferentOneIs)
 
 TEST_F(PopupManagerTest, OkHidesAndFreesThePopupAndTheNextWarningOpensAFreshOne)
 {
-    QPointer<TForm2> first = popups.ShowPopup("Motion Detected");
+    QPointer<PopupWarning> first = popups.ShowPopup("Motion Detected");
     ASSERT_TRUE(first);
     first->Button1->click();
     EXPECT_FALSE(popups.PopupShowing());
@@ -102,14 +102,14 @@ TEST_F(PopupManagerTest, OkHidesAndFreesThePopupAndTheNextWarningOpensAFreshOne)
     }));
     EXPECT_EQ(popups.LatestPopup(), nullptr);
 
-    TForm2* second = popups.ShowPopup("Motion Detected");
+    PopupWarning* second = popups.ShowPopup("Motion Detected");
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(popups.PopupShowing());
 }
 
 TEST_F(PopupManagerTest, TheCloseButtonOnlyHidesThePopup)
 {
-    QPointer<TForm2> p = popups.ShowPopup("Motion Detected");
+    QPointer<PopupWarning> p = popups.ShowPopup("Motion Detected");
     ASSERT_TRUE(p);
     EXPECT_TRUE(p->close());
     QApplication::processEvents();
@@ -121,8 +121,8 @@ TEST_F(PopupManagerTest, TheCloseButtonOnlyHidesThePopup)
 
 TEST_F(PopupManagerTest, ClosingTheOlderOfTwoPopupsClearsTheFlagAndLetsTheWarningOpenAgain)
 {
-    TForm2* older = popups.ShowPopup("Log folder too big");
-    TForm2* newer = popups.ShowPopup("Motion Detected");
+    PopupWarning* older = popups.ShowPopup("Log folder too big");
+    PopupWarning* newer = popups.ShowPopup("Motion Detected");
     ASSERT_TRUE(older && newer);
     older->close();
     EXPECT_FALSE(popups.PopupShowing());
@@ -151,7 +151,7 @@ TEST(PopupWindow, ClosingAPopupDoesNotEndTheProgram)
     QObject guard;
     QObject::connect(qApp, &QGuiApplication::lastWindowClosed, &guard, [&] { quitRequested = true; });
     PopupManager popups;
-    TForm2* p = popups.ShowPopup("Motion Detected");
+    PopupWarning* p = popups.ShowPopup("Motion Detected");
     ASSERT_NE(p, nullptr);
     p->close();
     QApplication::processEvents();

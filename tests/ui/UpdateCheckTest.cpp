@@ -5,7 +5,7 @@
 #include "support/TestSupport.h"
 #include "ui/VersionFile.h"
 #include "ui/widgets/ClickableLabel.h"
-#include "ui/widgets/TForm4.h"
+#include "ui/widgets/AboutWindow.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -22,12 +22,12 @@ const QString kChecking = "Checking for newer version...";
 const QString kLatest = "You are using the latest version of Tarvo.";
 
 // Records every result text the check puts into the window, in order.
-class RecordingAbout : public TForm4 {
+class RecordingAbout : public AboutWindow {
 public:
     void ShowResult(const QString& text) override
     {
         results << text;
-        TForm4::ShowResult(text);
+        AboutWindow::ShowResult(text);
     }
     QStringList results;
 };
@@ -254,7 +254,7 @@ protected:
 TEST_F(AboutWindowTest, ShowsTheVersionAndGreetsOnHolidaysOnly)
 {
     SetProgramClock(&clock);
-    TForm4 about;
+    AboutWindow about;
     EXPECT_EQ(about.size(), QSize(362, 230));
     EXPECT_EQ(about.Label5->text(), "Tarvo...");
     about.show();
@@ -291,7 +291,7 @@ TEST_F(AboutWindowTest, TheSiteAddressOpensTheProductPage)
 {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "open");
-    TForm4 about;
+    AboutWindow about;
     UpdateCheckConfig config = about.updateCheckConfig();
     config.site = ParseSiteAddress("127.0.0.1:8123");
     about.SetUpdateCheckConfig(config);

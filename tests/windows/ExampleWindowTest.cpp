@@ -1,7 +1,7 @@
 // The caption example and detection-area window, driven through real mouse events offscreen.
 #include "imaging/widgets/DetectionAreaPicker.h"
 #include "imaging/widgets/PictureView.h"
-#include "imaging/widgets/TForm5.h"
+#include "imaging/widgets/CaptionAndAreaWindow.h"
 #include "settings/ActiveOptions.h"
 #include "support/TestSupport.h"
 
@@ -19,13 +19,13 @@ constexpr Colour Lime = 0x0000FF00;
 struct AreaWindow {
     explicit AreaWindow(const QString& stillFile = QString())
     {
-        TForm5::Hooks hooks;
+        CaptionAndAreaWindow::Hooks hooks;
         hooks.singleImageFile = [stillFile] { return stillFile; };
         hooks.shownArea = [this] { return shown; };
         hooks.storeArea = [this](const DetectionArea& a) { stored = a; ++stores; };
         hooks.showError = [this](const QString& text) { errors << text; };
         hooks.captionSettings = [this] { return caption; };
-        window = std::make_unique<TForm5>(std::move(hooks));
+        window = std::make_unique<CaptionAndAreaWindow>(std::move(hooks));
         caption = DefaultOptions();
     }
     void openForArea()
@@ -56,7 +56,7 @@ struct AreaWindow {
     int stores = 0;
     QStringList errors;
     OptionsValues caption;
-    std::unique_ptr<TForm5> window;
+    std::unique_ptr<CaptionAndAreaWindow> window;
 };
 
 class ExampleWindow : public ::testing::Test {

@@ -2,7 +2,7 @@
 // SOCKS 5 proxy (microsocks, started by the publishing tests' peer helpers) on 127.0.0.1.
 #include "publish/FtpClient.h"
 #include "publish/widgets/FtpSettingsTest.h"
-#include "publish/widgets/TForm7.h"
+#include "publish/widgets/FtpTestWindow.h"
 #include "support/TestSupport.h"
 #include "publish/PublishPeers.h"
 
@@ -19,7 +19,7 @@ namespace {
 const QStringList AllOk = {"Connecting to 127.0.0.1", "  OK", "Uploading test file to 127.0.0.1", "  OK",
                            "Deleting test file", "  OK", "Disconnecting", "  OK"};
 
-class FtpTestWindow : public ::testing::Test {
+class FtpTestWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(server.Port(), 0) << "pyftpdlib did not start"; }
 
@@ -62,7 +62,7 @@ protected:
 
 } // namespace
 
-TEST_F(FtpTestWindow, GoodSettingsPassEveryStepInBothModes)
+TEST_F(FtpTestWindowTest, GoodSettingsPassEveryStepInBothModes)
 {
     for (bool passive : {true, false}) {
         SCOPED_TRACE(passive ? "passive" : "active");
@@ -75,7 +75,7 @@ TEST_F(FtpTestWindow, GoodSettingsPassEveryStepInBothModes)
     }
 }
 
-TEST_F(FtpTestWindow, UploadDirectoryPrefixesTheFileName)
+TEST_F(FtpTestWindowTest, UploadDirectoryPrefixesTheFileName)
 {
     FtpTestSettings s = settingsFor("tarvo", "secret");
     s.upDir = "www";
@@ -93,7 +93,7 @@ TEST_F(FtpTestWindow, UploadDirectoryPrefixesTheFileName)
     EXPECT_EQ(lines[7], "  OK");
 }
 
-TEST_F(FtpTestWindow, RefusalsAreReportedWithTheServersReply)
+TEST_F(FtpTestWindowTest, RefusalsAreReportedWithTheServersReply)
 {
     // A wrong password ends the list after the login.
     const QStringList wrong = run(settingsFor("tarvo", "wrong"));
@@ -111,14 +111,14 @@ TEST_F(FtpTestWindow, RefusalsAreReportedWithTheServersReply)
     EXPECT_EQ(readOnly.mid(6), (QStringList{"Disconnecting", "  OK"}));
 }
 
-TEST_F(FtpTestWindow, ARefusedConnectionHasNoReplyToShow)
+TEST_F(FtpTestWindowTest, ARefusedConnectionHasNoReplyToShow)
 {
     FtpTestSettings s = settingsFor("tarvo", "secret");
     s.port = QString::number(ClosedTcpPort());
     EXPECT_EQ(run(s), (QStringList{"Connecting to 127.0.0.1", "  Failed! Reply: "}));
 }
 
-TEST_F(FtpTestWindow, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
+TEST_F(FtpTestWindowTest, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
 {
     SocksProxy proxy;
     ASSERT_TRUE(proxy.Started()) << "microsocks did not start";
@@ -140,15 +140,15 @@ TEST_F(FtpTestWindow, ProxyFieldsCountOnlyWhenTheBoxIsTicked)
     EXPECT_EQ(run(s), (QStringList{"Connecting to 127.0.0.1", "  Failed! Reply: "}));
 }
 
-TEST_F(FtpTestWindow, WindowRunsTheTestOnEveryShowing)
+TEST_F(FtpTestWindowTest, WindowRunsTheTestOnEveryShowing)
 {
-    TForm7::Hooks hooks;
+    FtpTestWindow::Hooks hooks;
     FtpTestSettings typed = settingsFor("tarvo", "secret");
     QStringList errors;
     hooks.settings = [&] { return typed; };
     hooks.showError = [&](const QString& e) { errors << e; };
     hooks.localFolder = program.dir();
-    TForm7 window(hooks);
+    FtpTestWindow window(hooks);
     window.IdFTP2().Timeouts() = shortLimits();
     EXPECT_EQ(window.windowTitle(), "Testing FTP settings...");
     EXPECT_EQ(window.Button1->text(), "OK");
@@ -182,16 +182,16 @@ TEST_F(FtpTestWindow, WindowRunsTheTestOnEveryShowing)
     EXPECT_FALSE(window.IdFTP2().IsOpen());
 }
 
-TEST_F(FtpTestWindow, StaysResponsiveDuringTheTestAndClosesAtOnce)
+TEST_F(FtpTestWindowTest, StaysResponsiveDuringTheTestAndClosesAtOnce)
 {
     // A server that accepts and never greets: the test waits on it for its full limit.
     ScriptedServer silent([](ScriptedPeer& p) { p.ReadToClose(); });
-    TForm7::Hooks hooks;
+    FtpTestWindow::Hooks hooks;
     FtpTestSettings typed = settingsFor("tarvo", "secret");
     typed.port = QString::number(silent.Port());
     hooks.settings = [&] { return typed; };
     hooks.localFolder = program.dir();
-    auto window = std::make_unique<TForm7>(hooks);
+    auto window = std::make_unique<FtpTestWindow>(hooks);
     window->IdFTP2().Timeouts().connect = window->IdFTP2().Timeouts().reply = std::chrono::seconds(60);
 
     window->show();

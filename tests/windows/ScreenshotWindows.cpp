@@ -2,8 +2,8 @@
 // user guide (tests/windows/screenshots.sh runs it under Xvfb).
 //   windows_screenshots caption | area | ftp PORT
 #include "imaging/widgets/PictureView.h"
-#include "imaging/widgets/TForm5.h"
-#include "publish/widgets/TForm7.h"
+#include "imaging/widgets/CaptionAndAreaWindow.h"
+#include "publish/widgets/FtpTestWindow.h"
 #include "settings/ActiveOptions.h"
 #include "settings/ProgramDir.h"
 
@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     SetProgramDir(QCoreApplication::applicationDirPath() + "/..");
     ActiveOptions = DefaultOptions();
 
-    TForm5::Hooks exampleHooks;
+    CaptionAndAreaWindow::Hooks exampleHooks;
     exampleHooks.captionSettings = [] {
         OptionsValues o = DefaultOptions();
         o.CaptionText = "Front door\r\n%D %d %M, %t";
@@ -52,9 +52,9 @@ int main(int argc, char** argv)
     if (mode == "area")
         QImage(ProgramDir() + "example.bmp").scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(still);
     exampleHooks.singleImageFile = [still] { return still; };
-    TForm5 form5(exampleHooks);
+    CaptionAndAreaWindow form5(exampleHooks);
 
-    TForm7::Hooks ftpHooks;
+    FtpTestWindow::Hooks ftpHooks;
     ftpHooks.settings = [&] {
         FtpTestSettings s;
         s.host = "127.0.0.1";
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
         return s;
     };
     ftpHooks.localFolder = QDir::tempPath() + "/";
-    TForm7 form7(ftpHooks);
+    FtpTestWindow form7(ftpHooks);
 
     if (mode == "caption") {
         form5.DefineAreaMode = false;

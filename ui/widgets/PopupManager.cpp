@@ -2,7 +2,7 @@
 
 #include "common/ThreadHandOver.h"
 #include "ui/PopupGeometry.h"
-#include "ui/widgets/TForm2.h"
+#include "ui/widgets/PopupWarning.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -46,15 +46,15 @@ void PopupManager::MsgBoxTimerTimer()
         ShowPopup(text);
 }
 
-TForm2* PopupManager::ShowPopup(const QString& text)
+PopupWarning* PopupManager::ShowPopup(const QString& text)
 {
     if (popupShowing_ && latest_ && latest_->Text() == text)
         return nullptr;
 
-    auto* popup = new TForm2;
-    connect(popup, &TForm2::FormShow, this, [this] { popupShowing_ = true; });
-    connect(popup, &TForm2::FormHide, this, [this] { popupShowing_ = false; });
-    std::erase_if(popups_, [](const QPointer<TForm2>& p) { return p.isNull(); });
+    auto* popup = new PopupWarning;
+    connect(popup, &PopupWarning::FormShow, this, [this] { popupShowing_ = true; });
+    connect(popup, &PopupWarning::FormHide, this, [this] { popupShowing_ = false; });
+    std::erase_if(popups_, [](const QPointer<PopupWarning>& p) { return p.isNull(); });
     popups_.emplace_back(popup);
     latest_ = popup;
 

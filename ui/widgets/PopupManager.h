@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-class TForm2;
+class PopupWarning;
 
 class PopupManager : public QObject {
     Q_OBJECT
@@ -24,19 +24,19 @@ public:
     // True while a popup is on screen: set when any popup is shown, cleared when any is hidden.
     bool PopupShowing() const { return popupShowing_; }
     // The most recently created popup, while it exists.
-    TForm2* LatestPopup() const { return latest_; }
+    PopupWarning* LatestPopup() const { return latest_; }
     QTimer& MsgBoxTimer() { return msgBoxTimer_; }
 
     // The tick: opens the popups for the texts raised since the last one.
     void MsgBoxTimerTimer();
     // Opens a popup for text unless the same warning is showing already; returns it or nullptr.
-    TForm2* ShowPopup(const QString& text);
+    PopupWarning* ShowPopup(const QString& text);
 
 private:
     QTimer msgBoxTimer_;
     std::mutex pendingMutex_;
     QStringList pending_; // PopupMessage, one per distinct text raised since the last tick
     bool popupShowing_ = false;
-    QPointer<TForm2> latest_;
-    std::vector<QPointer<TForm2>> popups_;
+    QPointer<PopupWarning> latest_;
+    std::vector<QPointer<PopupWarning>> popups_;
 };

@@ -1,5 +1,5 @@
 #pragma once
-// The About window: title and version, a notice, the product web site as a clickable address,
+// The About window (form TForm4): title and version, a notice, the product web site as a clickable address,
 // and the new-version check with its result. Created at start-up and only shown and hidden;
 // hiding it abandons a check that is running.
 #include "ui/UpdateCheck.h"
@@ -10,11 +10,11 @@ class QLabel;
 class QPushButton;
 class ClickableLabel;
 
-class TForm4 : public QWidget, public AboutView {
+class AboutWindow : public QWidget, public AboutView {
     Q_OBJECT
 public:
     // parent: the main window, over whose centre the About window opens.
-    explicit TForm4(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
     QLabel* Image1 = nullptr;
     QLabel* Label5 = nullptr;

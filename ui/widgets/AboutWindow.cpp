@@ -1,4 +1,4 @@
-#include "ui/widgets/TForm4.h"
+#include "ui/widgets/AboutWindow.h"
 
 #include "common/Clock.h"
 #include "common/EventLog.h"
@@ -39,8 +39,9 @@ void MakeBold(QLabel* label)
 
 } // namespace
 
-TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), config_(ProgramUpdateCheckConfig())
+AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), config_(ProgramUpdateCheckConfig())
 {
+    setObjectName(QStringLiteral("TForm4"));
     setWindowTitle("About...");
     setFixedSize(362, 230);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -77,26 +78,26 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixe
     setTabOrder(Button1, Button2);
     Button1->setDefault(true);
 
-    connect(Label10, &ClickableLabel::clicked, this, &TForm4::Label10Click);
-    connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+    connect(Label10, &ClickableLabel::clicked, this, &AboutWindow::Label10Click);
+    connect(Button1, &QPushButton::clicked, this, &AboutWindow::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &AboutWindow::Button2Click);
 }
 
-void TForm4::showEvent(QShowEvent* event)
+void AboutWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();
 }
 
-void TForm4::hideEvent(QHideEvent* event)
+void AboutWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
         check_.Stop();
 }
 
-void TForm4::FormShow()
+void AboutWindow::FormShow()
 {
     Label5->setText(QString("Tarvo v. ") + VersionText);
     Label5->adjustSize();
@@ -106,7 +107,7 @@ void TForm4::FormShow()
     Button1->setFocus();
 }
 
-void TForm4::CentreOverOwner()
+void AboutWindow::CentreOverOwner()
 {
     QRect over;
     if (parentWidget() && parentWidget()->isVisible())
@@ -117,28 +118,28 @@ void TForm4::CentreOverOwner()
         move(over.center() - QPoint(width() / 2, height() / 2));
 }
 
-void TForm4::SetUpdateCheckConfig(const UpdateCheckConfig& config)
+void AboutWindow::SetUpdateCheckConfig(const UpdateCheckConfig& config)
 {
     config_ = config;
     Label10->setText(QString::fromUtf8(ProductPageUrl(config_.site).toEncoded()));
     Label10->adjustSize();
 }
 
-void TForm4::Label10Click() { QDesktopServices::openUrl(ProductPageUrl(config_.site)); }
+void AboutWindow::Label10Click() { QDesktopServices::openUrl(ProductPageUrl(config_.site)); }
 
-void TForm4::Button1Click() { hide(); }
+void AboutWindow::Button1Click() { hide(); }
 
-void TForm4::Button2Click() { CheckForUpdate(); }
+void AboutWindow::Button2Click() { CheckForUpdate(); }
 
-void TForm4::CheckForUpdate() { check_.Start(config_, ProgramLog()); }
+void AboutWindow::CheckForUpdate() { check_.Start(config_, ProgramLog()); }
 
-bool TForm4::AboutVisible() const { return isVisible(); }
+bool AboutWindow::AboutVisible() const { return isVisible(); }
 
-void TForm4::ShowResult(const QString& text) { NewVer->setText(text); }
+void AboutWindow::ShowResult(const QString& text) { NewVer->setText(text); }
 
-void TForm4::ShowAbout() { show(); }
+void AboutWindow::ShowAbout() { show(); }
 
-void TForm4::BringAboutToFront()
+void AboutWindow::BringAboutToFront()
 {
     raise();
     activateWindow();

@@ -1,4 +1,4 @@
-#include "publish/widgets/TForm7.h"
+#include "publish/widgets/FtpTestWindow.h"
 
 #include "publish/FtpClient.h"
 #include "settings/ProgramDir.h"
@@ -13,11 +13,12 @@
 #include <QVBoxLayout>
 #include <exception>
 
-TForm7::TForm7(Hooks hooks, QWidget* parent)
+FtpTestWindow::FtpTestWindow(Hooks hooks, QWidget* parent)
     : QDialog(parent), Memo1(new QPlainTextEdit(this)), Button1(new QPushButton(QStringLiteral("OK"), this)),
       Timer1(new QTimer(this)), hooks_(std::move(hooks)), ftp_(std::make_unique<FtpClient>()),
       task_(ftp_->SharedAbort())
 {
+    setObjectName(QStringLiteral("TForm7"));
     setWindowTitle(QStringLiteral("Testing FTP settings..."));
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -33,14 +34,14 @@ TForm7::TForm7(Hooks hooks, QWidget* parent)
 
     Timer1->setSingleShot(true);
     Timer1->setInterval(250);
-    connect(Timer1, &QTimer::timeout, this, &TForm7::Timer1Timer);
-    connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
+    connect(Timer1, &QTimer::timeout, this, &FtpTestWindow::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, &FtpTestWindow::Button1Click);
 }
 
 // The test uses the client, so it ends before the client goes.
-TForm7::~TForm7() { task_.Stop(); }
+FtpTestWindow::~FtpTestWindow() { task_.Stop(); }
 
-void TForm7::showEvent(QShowEvent* event)
+void FtpTestWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
@@ -48,7 +49,7 @@ void TForm7::showEvent(QShowEvent* event)
 }
 
 // A window closed before its test began does not run it unseen; one closed during the test ends it.
-void TForm7::hideEvent(QHideEvent* event)
+void FtpTestWindow::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
     Timer1->stop();
@@ -56,14 +57,14 @@ void TForm7::hideEvent(QHideEvent* event)
 }
 
 // The test starts a moment after showing, so the window is on screen before the test begins.
-void TForm7::FormShow()
+void FtpTestWindow::FormShow()
 {
     Memo1->clear();
     Timer1->start();
 }
 
 // The setup dialog's controls are read here, on the GUI thread; the test gets a copy.
-void TForm7::Timer1Timer()
+void FtpTestWindow::Timer1Timer()
 {
     Timer1->stop();
     const FtpTestSettings settings = hooks_.settings ? hooks_.settings() : FtpTestSettings{};
@@ -78,14 +79,14 @@ void TForm7::Timer1Timer()
     });
 }
 
-void TForm7::Button1Click()
+void FtpTestWindow::Button1Click()
 {
     hide();
 }
 
-void TForm7::AddLine(const QString& line) { Memo1->appendPlainText(line); }
+void FtpTestWindow::AddLine(const QString& line) { Memo1->appendPlainText(line); }
 
-void TForm7::ShowError(const QString& text)
+void FtpTestWindow::ShowError(const QString& text)
 {
     if (hooks_.showError)
         hooks_.showError(text);
@@ -93,7 +94,7 @@ void TForm7::ShowError(const QString& text)
         ShowPlainError(text);
 }
 
-void TForm7::ShowPlainError(const QString& text)
+void FtpTestWindow::ShowPlainError(const QString& text)
 {
     // The text may quote the server's reply: shown as written, never read as markup.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Tarvo"), text, QMessageBox::Ok, this);

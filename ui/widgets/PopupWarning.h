@@ -1,5 +1,5 @@
 #pragma once
-// The popup warning window: one line of warning text and an OK button, modeless. OK hides and
+// The popup warning window (form TForm2): one line of warning text and an OK button, modeless. OK hides and
 // frees it; the title-bar close button only hides it. It tells its owner when it is shown or
 // hidden (the owner keeps PopupShowing).
 #include <QWidget>
@@ -7,10 +7,10 @@
 class QLabel;
 class QPushButton;
 
-class TForm2 : public QWidget {
+class PopupWarning : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* parent = nullptr);
+    explicit PopupWarning(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
     QPushButton* Button1 = nullptr;

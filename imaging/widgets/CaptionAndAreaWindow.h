@@ -1,5 +1,5 @@
 #pragma once
-// The caption example and detection-area window of the setup dialog. It shows one still picture
+// The caption example and detection-area window of the setup dialog (form TForm5). It shows one still picture
 // from the camera (or the bundled example.bmp) and either draws the caption as the dialog's
 // controls currently set it, or lets the user click the two corners of the motion detection area.
 #include "imaging/widgets/DetectionAreaPicker.h"
@@ -12,7 +12,7 @@
 
 class PictureView;
 
-class TForm5 final : public QWidget {
+class CaptionAndAreaWindow final : public QWidget {
     Q_OBJECT
 public:
     // What the window asks of the rest of the program; the app wires these to the capture
@@ -32,8 +32,8 @@ public:
         std::function<void(const QString& text)> showError;
     };
 
-    explicit TForm5(Hooks hooks, QWidget* parent = nullptr);
-    ~TForm5() override;
+    explicit CaptionAndAreaWindow(Hooks hooks, QWidget* parent = nullptr);
+    ~CaptionAndAreaWindow() override;
 
     // Set by the setup dialog right before it shows the window: true for the detection area,
     // false for the caption example. Every hide sets it back to false.

@@ -1,12 +1,13 @@
-#include "ui/widgets/TForm2.h"
+#include "ui/widgets/PopupWarning.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-TForm2::TForm2(QWidget* parent)
+PopupWarning::PopupWarning(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint)
 {
+    setObjectName(QStringLiteral("TForm2"));
     setWindowTitle("Tarvo");
     // A warning closed while the main window sits in the tray must not end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -21,30 +22,30 @@ TForm2::TForm2(QWidget* parent)
     Button1->setDefault(true);
     Button1->setFocus();
 
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &PopupWarning::Button1Click);
 }
 
-void TForm2::SetText(const QString& text)
+void PopupWarning::SetText(const QString& text)
 {
     Label1->setText(text);
     Label1->adjustSize();
 }
 
-QString TForm2::Text() const { return Label1->text(); }
+QString PopupWarning::Text() const { return Label1->text(); }
 
-void TForm2::showEvent(QShowEvent* event)
+void PopupWarning::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     emit FormShow();
 }
 
-void TForm2::hideEvent(QHideEvent* event)
+void PopupWarning::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     emit FormHide();
 }
 
-void TForm2::Button1Click()
+void PopupWarning::Button1Click()
 {
     hide();
     deleteLater();

@@ -1,4 +1,4 @@
-#include "imaging/widgets/TForm5.h"
+#include "imaging/widgets/CaptionAndAreaWindow.h"
 
 #include "imaging/Caption.h"
 #include "imaging/widgets/AreaOutline.h"
@@ -16,36 +16,37 @@ namespace {
 constexpr QSize DesignPictureSize(560, 420);
 }
 
-TForm5::TForm5(Hooks hooks, QWidget* parent)
+CaptionAndAreaWindow::CaptionAndAreaWindow(Hooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Tool), Image1(new PictureView(this)), hooks_(std::move(hooks))
 {
+    setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("Caption example"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(Image1);
     Image1->clearPicture(DesignPictureSize);
-    connect(Image1, &PictureView::mouseMoved, this, &TForm5::Image1MouseMove);
-    connect(Image1, &PictureView::clicked, this, &TForm5::Image1Click);
+    connect(Image1, &PictureView::mouseMoved, this, &CaptionAndAreaWindow::Image1MouseMove);
+    connect(Image1, &PictureView::clicked, this, &CaptionAndAreaWindow::Image1Click);
 }
 
-TForm5::~TForm5() = default;
+CaptionAndAreaWindow::~CaptionAndAreaWindow() = default;
 
-void TForm5::showEvent(QShowEvent* event)
+void CaptionAndAreaWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();
 }
 
-void TForm5::hideEvent(QHideEvent* event)
+void CaptionAndAreaWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
         FormHide();
 }
 
-void TForm5::FormShow()
+void CaptionAndAreaWindow::FormShow()
 {
     loaded_.reset();
     if (hooks_.saveSingleImage)
@@ -69,7 +70,7 @@ void TForm5::FormShow()
     }
 }
 
-void TForm5::FormHide()
+void CaptionAndAreaWindow::FormHide()
 {
     if (DefineAreaMode && hooks_.storeArea)
         hooks_.storeArea(picker_.OrderedArea());
@@ -82,7 +83,7 @@ void TForm5::FormHide()
     }
 }
 
-void TForm5::Image1MouseMove(QPoint pos)
+void CaptionAndAreaWindow::Image1MouseMove(QPoint pos)
 {
     if (!DefineAreaMode || picker_.state() == DetectionAreaPicker::State::Idle)
         return;
@@ -98,7 +99,7 @@ void TForm5::Image1MouseMove(QPoint pos)
     }
 }
 
-void TForm5::Image1Click()
+void CaptionAndAreaWindow::Image1Click()
 {
     if (!DefineAreaMode)
         return;
@@ -106,7 +107,7 @@ void TForm5::Image1Click()
         hide();
 }
 
-void TForm5::DrawCaptionExample()
+void CaptionAndAreaWindow::DrawCaptionExample()
 {
     LoadExamplePicture();
     QImage picture = Image1->picture();
@@ -117,7 +118,7 @@ void TForm5::DrawCaptionExample()
     ShowPicture(picture);
 }
 
-std::optional<QImage> TForm5::ReadExamplePicture() const
+std::optional<QImage> CaptionAndAreaWindow::ReadExamplePicture() const
 {
     QImage picture;
     const QString still = hooks_.singleImageFile ? hooks_.singleImageFile() : QString();
@@ -130,7 +131,7 @@ std::optional<QImage> TForm5::ReadExamplePicture() const
     return std::nullopt;
 }
 
-void TForm5::LoadExamplePicture()
+void CaptionAndAreaWindow::LoadExamplePicture()
 {
     if (!loaded_) {
         loaded_ = ReadExamplePicture();
@@ -150,7 +151,7 @@ void TForm5::LoadExamplePicture()
     }
 }
 
-void TForm5::ShowPicture(const QImage& picture)
+void CaptionAndAreaWindow::ShowPicture(const QImage& picture)
 {
     Image1->setPicture(picture);
     adjustSize();

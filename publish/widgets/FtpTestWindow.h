@@ -1,5 +1,5 @@
 #pragma once
-// The FTP settings test window: tries the FTP settings as typed in the setup dialog, before they
+// The FTP settings test window (form TForm7): tries the FTP settings as typed in the setup dialog, before they
 // are accepted, with its own FTP client so the main window's connection is not disturbed. The test
 // runs on a thread of its own and reports its lines back to the window, which stays responsive;
 // closing the window aborts the test.
@@ -15,7 +15,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
-class TForm7 final : public QDialog {
+class FtpTestWindow final : public QDialog {
     Q_OBJECT
 public:
     struct Hooks {
@@ -27,8 +27,8 @@ public:
         QString localFolder;
     };
 
-    explicit TForm7(Hooks hooks, QWidget* parent = nullptr);
-    ~TForm7() override;
+    explicit FtpTestWindow(Hooks hooks, QWidget* parent = nullptr);
+    ~FtpTestWindow() override;
 
     QPlainTextEdit* Memo1;
     QPushButton* Button1;
