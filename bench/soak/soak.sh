@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Long unattended run (not part of CI). Usage: tests/soak/soak.sh [minutes] [build-dir] [WxH]
+# Long unattended run (not part of CI). Usage: bench/soak/soak.sh [minutes] [build-dir] [WxH]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 minutes=${1:-30}
@@ -7,4 +7,4 @@ build=${2:-build}
 size=${3:-640x480}
 [ -x "$build/tarvo" ] && [ -x "$build/bench/bench_profile" ] || \
   cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile
-exec /usr/bin/python3 tests/soak/soak.py "$build" --minutes "$minutes" --size "$size"
+exec /usr/bin/python3 bench/soak/soak.py "$build" --minutes "$minutes" --size "$size"
