@@ -70,12 +70,12 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    imageList1_ = {QIcon(":/icons/icon-auto-on.png"), QIcon(":/icons/icon-auto-off.png"), QIcon(":/icons/icon-flash.png")};
-    imageList2_ = {QPixmap(":/icons/indicator-idle.png"), QPixmap(":/icons/indicator-motion.png")};
+    stateIcons_ = {QIcon(":/icons/icon-auto-on.png"), QIcon(":/icons/icon-auto-off.png"), QIcon(":/icons/icon-flash.png")};
+    indicatorImages_ = {QPixmap(":/icons/indicator-idle.png"), QPixmap(":/icons/indicator-motion.png")};
 
     menus_ = BuildMainMenu(*menuBar());
-    popupMenu1_ = std::make_unique<QMenu>();
-    BuildTrayMenu(*popupMenu1_, menus_);
+    trayMenu_ = std::make_unique<QMenu>();
+    BuildTrayMenu(*trayMenu_, menus_);
 
     video1_ = new TVideoCap(this, setup.captureBackend);
     setCentralWidget(video1_);
@@ -86,15 +86,15 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     trayIcon_ = std::make_unique<TTolmarTrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
-    trayIcon_->SetRightMenu(popupMenu1_.get());
+    trayIcon_->SetRightMenu(trayMenu_.get());
     engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
     trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) {
-        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().TolmarTrayIcon1MouseLBtnDblClk(); });
+        RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
 
     DriverTimer.setInterval(1);
     DriverTimer.setSingleShot(true);
-    ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { DriverTimerTimer(); });
+    ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
     storage_ = std::make_unique<StorageKeeper>();
     ConnectHandler(&storage_->Hourly, &QTimer::timeout, this, senderPrefix + "StorageTimer", [this] { storage_->Keep(); });
     // Saved pictures reach the keeper on this thread: the frame thread never reads a folder.
@@ -107,14 +107,14 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
     StartupChk.setInterval(10000);
     StartupChk.setSingleShot(true);
-    ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupChkTimer(); });
+    ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
 
     ConnectMenus();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive)
-            RunHandler(senderPrefix + "ApplicationEvents1Deactivate", [this] { ApplicationEvents1Deactivate(); });
+            RunHandler(senderPrefix + "ApplicationEvents1Deactivate", [this] { RememberViewerFolders(); });
     });
-    terminationSignals_ = std::make_unique<TerminationSignals>([this] { Exit1Click(); });
+    terminationSignals_ = std::make_unique<TerminationSignals>([this] { ExitProgram(); });
     // Test hooks for end-to-end runs, with TARVO_TEST_HOOKS=1: SIGUSR1 makes the camera fail as an
     // unplugged one would; SIGUSR2 logs how many motion samples the run has taken, so a test can
     // tell that the program watched the scene, however slowly the machine runs.
@@ -135,12 +135,12 @@ MainWindow::~MainWindow()
     delete video1_;
     video1_ = nullptr;
     engine_.reset();
-    form7_.reset();
-    form8_.reset();
-    form5_.reset();
-    form4_.reset();
-    form3_.reset();
-    form9_.reset();
+    ftpTestDialog_.reset();
+    profilesWindow_.reset();
+    exampleWindow_.reset();
+    aboutBox_.reset();
+    setupWindow_.reset();
+    proxyWindow_.reset();
     SetProgramLog(nullptr);
 }
 
@@ -163,9 +163,9 @@ void MainWindow::ConfigureVideo()
     v.SetCapToFile(false);
     v.CapAudioFormat().Frequency = TFrequency::f44100Hz;
     v.SetBufferFileSize(0);
-    v.SetOnStatus([this](TVideoCap& s) { Video1Status(s); });
-    v.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& header) { engine_->Video1VideoStream(s, header); });
-    v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->Video1Error(); });
+    v.SetOnStatus([this](TVideoCap&) { FollowCaptureStatus(); });
+    v.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& header) { engine_->ProcessFrame(s, header); });
+    v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->CaptureDeviceFailed(); });
 }
 
 void MainWindow::BuildStatusBar()
@@ -195,119 +195,119 @@ void MainWindow::ConnectMenus()
     const auto on = [this](QAction* item, const char* handler, auto command) {
         ConnectHandler(item, &QAction::triggered, this, senderPrefix + handler, std::move(command));
     };
-    on(m.exit, "Exit1Click", [this] { Exit1Click(); });
-    on(m.trayClose, "Exit2Click", [this] { Exit1Click(); });
-    on(m.trayOpen, "Open1Click", [this] { Open1Click(); });
-    on(m.browse, "Log1Click", [this] { Log1Click(); });
+    on(m.exit, "Exit1Click", [this] { ExitProgram(); });
+    on(m.trayClose, "Exit2Click", [this] { ExitProgram(); });
+    on(m.trayOpen, "Open1Click", [this] { RestoreFromTray(); });
+    on(m.browse, "Log1Click", [this] { BrowsePictures(); });
     on(m.liveView, "LiveView1Click", [this] { QDesktopServices::openUrl(QUrl(liveView_->Url())); });
-    on(m.about, "About1Click", [this] { About1Click(); });
-    on(m.setup, "Setup1Click", [this] { Setup1Click(); });
-    on(m.profiles, "Profiles1Click", [this] { Profiles1Click(); });
-    on(m.trayProfiles, "Profiles2Click", [this] { Profiles1Click(); });
-    on(m.preview, "Preview1Click", [c] { c->Preview1Click(); });
-    on(m.capturePicture, "Capturepicture1Click", [c] { c->Capturepicture1Click(); });
-    on(m.captureVideo, "CaptureVideo1Click", [c] { c->CaptureVideo1Click(); });
-    on(m.autoCapturing, "Startautocapturing1Click", [e] { e->Startautocapturing1Click(); });
-    on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->Autocapturing1Click(); });
-    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [c] { c->TolmarTrayIcon1MouseLBtnDblClk(); });
-    on(m.driverSource, "Source1Click", [c] { c->Source1Click(); });
-    on(m.driverDisplay, "Display1Click", [c] { c->Display1Click(); });
-    on(m.driverFormat, "Format1Click", [c] { c->Format1Click(); });
+    on(m.about, "About1Click", [this] { OpenAbout(); });
+    on(m.setup, "Setup1Click", [this] { OpenSetup(); });
+    on(m.profiles, "Profiles1Click", [this] { OpenProfiles(); });
+    on(m.trayProfiles, "Profiles2Click", [this] { OpenProfiles(); });
+    on(m.preview, "Preview1Click", [c] { c->TogglePreview(); });
+    on(m.capturePicture, "Capturepicture1Click", [c] { c->CapturePicture(); });
+    on(m.captureVideo, "CaptureVideo1Click", [c] { c->ToggleVideoRecording(); });
+    on(m.autoCapturing, "Startautocapturing1Click", [e] { e->ToggleAutoCapturing(); });
+    on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->ToggleAutoCapturingFromTray(); });
+    on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [c] { c->CaptureNow(); });
+    on(m.driverSource, "Source1Click", [c] { c->ShowSourceDialog(); });
+    on(m.driverDisplay, "Display1Click", [c] { c->ShowDisplayDialog(); });
+    on(m.driverFormat, "Format1Click", [c] { c->ShowFormatDialog(); });
 }
 
 void MainWindow::CreateWindows()
 {
     // The setup dialog shows the proxy window's controls, so that window exists first.
-    form9_ = std::make_unique<ProxyWindow>(this);
-    form3_ = std::make_unique<SetupDialog>(profileBox_, *this, *form9_, this);
-    form4_ = std::make_unique<AboutWindow>(this);
+    proxyWindow_ = std::make_unique<ProxyWindow>(this);
+    setupWindow_ = std::make_unique<SetupDialog>(profileBox_, *this, *proxyWindow_, this);
+    aboutBox_ = std::make_unique<AboutWindow>(this);
 
     CaptionAndAreaWindow::Hooks exampleHooks;
     exampleHooks.saveSingleImage = [this] { video1_->SaveSingleImage(); };
     exampleHooks.singleImageFile = [this] { return video1_->SingleImageFile(); };
     exampleHooks.captionSettings = [this] {
         OptionsValues options = ActiveOptions;
-        form3_->ReadCaptionSettings(options);
+        setupWindow_->ReadCaptionSettings(options);
         return options;
     };
     exampleHooks.shownArea = [this] {
-        return DetectionArea{form3_->MDbeginX->text().toInt(), form3_->MDbeginY->text().toInt(),
-                             form3_->MDendX->text().toInt(), form3_->MDendY->text().toInt()};
+        return DetectionArea{setupWindow_->MDbeginX->text().toInt(), setupWindow_->MDbeginY->text().toInt(),
+                             setupWindow_->MDendX->text().toInt(), setupWindow_->MDendY->text().toInt()};
     };
     exampleHooks.storeArea = [this](const DetectionArea& area) {
-        form3_->MDbeginX->setText(QString::number(area.beginX));
-        form3_->MDbeginY->setText(QString::number(area.beginY));
-        form3_->MDendX->setText(QString::number(area.endX));
-        form3_->MDendY->setText(QString::number(area.endY));
-        form3_->MDUserDefinedArea->setChecked(true);
+        setupWindow_->MDbeginX->setText(QString::number(area.beginX));
+        setupWindow_->MDbeginY->setText(QString::number(area.beginY));
+        setupWindow_->MDendX->setText(QString::number(area.endX));
+        setupWindow_->MDendY->setText(QString::number(area.endY));
+        setupWindow_->MDUserDefinedArea->setChecked(true);
     };
-    form5_ = std::make_unique<CaptionAndAreaWindow>(std::move(exampleHooks), this);
+    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(std::move(exampleHooks), this);
 
-    form8_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
+    profilesWindow_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
     ftpTestHooks.settings = [this] {
         FtpTestSettings s;
-        s.host = form3_->FTPAddressEdit->text();
-        s.port = form3_->PortEdit->text();
-        s.userName = form3_->UserNameEdit->text();
-        s.password = form3_->PasswordEdit->text();
-        s.passive = form3_->PASVCheck->isChecked();
-        s.upDir = form3_->UpDirEdit->text();
-        s.useSocks = form9_->CheckBox1->isChecked();
-        s.socksHost = form9_->SocksHostEdit->text();
-        s.socksPort = form9_->SocksPortEdit->text();
-        s.socksUser = form9_->SocksUserEdit->text();
-        s.socksPass = form9_->SocksPassEdit->text();
-        s.socksType = form9_->SocksType->currentText();
+        s.host = setupWindow_->FTPAddressEdit->text();
+        s.port = setupWindow_->PortEdit->text();
+        s.userName = setupWindow_->UserNameEdit->text();
+        s.password = setupWindow_->PasswordEdit->text();
+        s.passive = setupWindow_->PASVCheck->isChecked();
+        s.upDir = setupWindow_->UpDirEdit->text();
+        s.useSocks = proxyWindow_->CheckBox1->isChecked();
+        s.socksHost = proxyWindow_->SocksHostEdit->text();
+        s.socksPort = proxyWindow_->SocksPortEdit->text();
+        s.socksUser = proxyWindow_->SocksUserEdit->text();
+        s.socksPass = proxyWindow_->SocksPassEdit->text();
+        s.socksType = proxyWindow_->SocksType->currentText();
         return s;
     };
     ftpTestHooks.localFolder = ProgramDir();
-    form7_ = std::make_unique<FtpTestWindow>(std::move(ftpTestHooks), this);
+    ftpTestDialog_ = std::make_unique<FtpTestWindow>(std::move(ftpTestHooks), this);
 
     WireSetupDialog();
 }
 
 void MainWindow::WireSetupDialog()
 {
-    SetupDialogHooks& h = form3_->hooks;
+    SetupDialogHooks& h = setupWindow_->hooks;
     h.currentDriverIndex = [this] { return video1_->DriverIndex(); };
     h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { video1_->ShowCompressionDialog(); }); };
     h.showExampleWindow = [this](bool defineArea) {
-        form5_->DefineAreaMode = defineArea;
-        ShowWindowOnTop(*form5_);
+        exampleWindow_->DefineAreaMode = defineArea;
+        ShowWindowOnTop(*exampleWindow_);
         if (defineArea)
             sceneMeter_->Start();
     };
     h.redrawExampleIfVisible = [this] {
-        if (form5_->isVisible())
-            form5_->DrawCaptionExample();
+        if (exampleWindow_->isVisible())
+            exampleWindow_->DrawCaptionExample();
     };
     h.hideExampleIfVisible = [this] {
-        if (form5_->isVisible())
-            form5_->hide();
+        if (exampleWindow_->isVisible())
+            exampleWindow_->hide();
     };
-    h.showFtpTest = [this] { ShowWindowOnTop(*form7_); };
+    h.showFtpTest = [this] { ShowWindowOnTop(*ftpTestDialog_); };
     h.hideFtpTestIfVisible = [this] {
-        if (form7_->isVisible())
-            form7_->hide();
+        if (ftpTestDialog_->isVisible())
+            ftpTestDialog_->hide();
     };
-    form3_->SetCaptureDrivers(ListCaptureDrivers());
+    setupWindow_->SetCaptureDrivers(ListCaptureDrivers());
 
     SceneChangeMeter::Hooks meter;
-    meter.watching = [this] { return form5_->isVisible() && form5_->DefineAreaMode; };
+    meter.watching = [this] { return exampleWindow_->isVisible() && exampleWindow_->DefineAreaMode; };
     meter.grab = [this] { return video1_->SaveSingleImage() ? QImage(video1_->SingleImageFile()) : QImage(); };
     meter.grid = [this](int width, int height) {
         OptionsValues options = ActiveOptions;
-        options.MDUserDefinedArea = form3_->MDUserDefinedArea->isChecked();
-        options.MDbeginX = form3_->MDbeginX->text().toInt();
-        options.MDbeginY = form3_->MDbeginY->text().toInt();
-        options.MDendX = form3_->MDendX->text().toInt();
-        options.MDendY = form3_->MDendY->text().toInt();
+        options.MDUserDefinedArea = setupWindow_->MDUserDefinedArea->isChecked();
+        options.MDbeginX = setupWindow_->MDbeginX->text().toInt();
+        options.MDbeginY = setupWindow_->MDbeginY->text().toInt();
+        options.MDendX = setupWindow_->MDendX->text().toInt();
+        options.MDendY = setupWindow_->MDendY->text().toInt();
         return MakeDetectionGrid(width, height, options);
     };
-    meter.threshold = [this] { return ThresholdForSensitivity(form3_->TrackBar2->value()); };
-    meter.show = [this](int changed, int points) { form3_->MorePage->ShowSceneChange(changed, points); };
+    meter.threshold = [this] { return ThresholdForSensitivity(setupWindow_->TrackBar2->value()); };
+    meter.show = [this](int changed, int points) { setupWindow_->MorePage->ShowSceneChange(changed, points); };
     sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 
@@ -341,7 +341,7 @@ void MainWindow::InitMainWindow()
 
     if (LoadCount == 1) {
         StartupChk.start();
-        form4_->ShowAbout();
+        aboutBox_->ShowAbout();
     }
     if (LoadCount % 10 == 0 && ActiveOptions.AutoUpdCheck)
         StartupChk.start();
@@ -349,13 +349,13 @@ void MainWindow::InitMainWindow()
         CheckLogSize();
 }
 
-void MainWindow::StartupChkTimer()
+void MainWindow::StartupUpdateCheck()
 {
     StartupChk.stop();
-    form4_->CheckForUpdate();
+    aboutBox_->CheckForUpdate();
 }
 
-void MainWindow::DriverTimerTimer()
+void MainWindow::ConnectDriver()
 {
     DriverTimer.stop();
     DriverTimer.setInterval(1);
@@ -406,9 +406,9 @@ void MainWindow::ApplyDriverDialogMenus()
     }
 }
 
-void MainWindow::Video1Status(TVideoCap&)
+void MainWindow::FollowCaptureStatus()
 {
-    engine_->Video1StatusChanged();
+    engine_->CaptureStatusChanged();
     NoteShownFormat();
     // A minimised window is fitted when it is restored: window managers bring a minimised window
     // back on the screen when its size changes.
@@ -504,7 +504,7 @@ void MainWindow::PrepareExit()
     engine_->StopForExit();
 }
 
-void MainWindow::Exit1Click()
+void MainWindow::ExitProgram()
 {
     PrepareExit();
     QCoreApplication::quit();
@@ -524,24 +524,22 @@ void MainWindow::changeEvent(QEvent* event)
         return;
     // Both once the state change has been handled, so the window manager is not confused.
     if (isMinimized())
-        QMetaObject::invokeMethod(this, &MainWindow::ApplicationEvents1Minimize, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::HideToTray, Qt::QueuedConnection);
     else if (std::exchange(fitPending_, false))
         QMetaObject::invokeMethod(this, &MainWindow::FitToVideo, Qt::QueuedConnection);
 }
 
-void MainWindow::ApplicationEvents1Minimize() { HideToTray(); }
+void MainWindow::RememberViewerFolders() { StoreViewerFolders(ProgramStore(), ActiveOptions); }
 
-void MainWindow::ApplicationEvents1Deactivate() { StoreViewerFolders(ProgramStore(), ActiveOptions); }
+void MainWindow::RestoreFromTray() { ShowMainWindow(); }
 
-void MainWindow::Open1Click() { ShowMainWindow(); }
+void MainWindow::OpenAbout() { aboutBox_->ShowAbout(); }
 
-void MainWindow::About1Click() { form4_->ShowAbout(); }
+void MainWindow::OpenSetup() { ShowWindowOnTop(*setupWindow_); }
 
-void MainWindow::Setup1Click() { ShowWindowOnTop(*form3_); }
+void MainWindow::OpenProfiles() { ShowWindowOnTop(*profilesWindow_); }
 
-void MainWindow::Profiles1Click() { ShowWindowOnTop(*form8_); }
-
-void MainWindow::Log1Click()
+void MainWindow::BrowsePictures()
 {
     StoreViewerFolders(ProgramStore(), ActiveOptions);
     const QString viewer = ProgramDir() + "viewer";
@@ -577,19 +575,19 @@ void MainWindow::DrawMotionIndicator(int image)
 {
     if (image == IndicatorMotion)
         liveView_->Status().NoteMotion(ProgramClock().now());
-    if (image >= 0 && image < int(imageList2_.size()))
-        indicatorPanel_->setPixmap(imageList2_[image]);
+    if (image >= 0 && image < int(indicatorImages_.size()))
+        indicatorPanel_->setPixmap(indicatorImages_[image]);
 }
 
 void MainWindow::SetIconImage(int image)
 {
-    if (image < 0 || image >= int(imageList1_.size()))
+    if (image < 0 || image >= int(stateIcons_.size()))
         return;
-    setWindowIcon(imageList1_[image]);
+    setWindowIcon(stateIcons_[image]);
     if (image != IconFlash)
         liveView_->Status().NoteAutoCapturing(image == IconAutoOn);
     // A tray that refuses the new picture must not stop the engine's step that asked for it.
-    RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(imageList1_[image]); });
+    RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(stateIcons_[image]); });
 }
 
 void MainWindow::RaisePopup(const QString& message) { popups_->Raise(message); }
@@ -600,10 +598,10 @@ bool MainWindow::StartedInTray() const { return FirstArgument() == "-m"; }
 
 void MainWindow::SetActivationEnabled(bool enabled)
 {
-    if (form3_)
-        form3_->SetOkEnabled(enabled);
-    if (form8_)
-        form8_->SetOkEnabled(enabled);
+    if (setupWindow_)
+        setupWindow_->SetOkEnabled(enabled);
+    if (profilesWindow_)
+        profilesWindow_->SetOkEnabled(enabled);
 }
 
 // ActivationTargets
@@ -622,7 +620,7 @@ bool MainWindow::DriverConnected() const { return video1_->DriverOpen(); }
 
 bool MainWindow::PreviewChecked() const { return menus_.preview->isChecked(); }
 
-void MainWindow::RunPreviewCommand() { engine_->Commands().Preview1Click(); }
+void MainWindow::RunPreviewCommand() { engine_->Commands().TogglePreview(); }
 
 void MainWindow::EnableDriverTimer() { DriverTimer.start(); }
 
@@ -645,14 +643,14 @@ void MainWindow::SetRearmInterval(int ms) { engine_->SetRearmInterval(ms); }
 
 void MainWindow::ShowInDialog(const OptionsValues& options)
 {
-    if (form3_)
-        form3_->ShowInDialog(options);
+    if (setupWindow_)
+        setupWindow_->ShowInDialog(options);
 }
 
 void MainWindow::ShowExtrasInDialog(const ExtraOptions& extras)
 {
-    if (form3_)
-        form3_->ShowExtrasInDialog(extras);
+    if (setupWindow_)
+        setupWindow_->ShowExtrasInDialog(extras);
 }
 
 void MainWindow::ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits)

@@ -60,18 +60,22 @@ public:
     // auto-capturing.
     void PrepareExit();
 
-    // Handlers
-    void DriverTimerTimer();
-    void StartupChkTimer();
-    void Video1Status(TVideoCap& sender);
-    void Exit1Click(); // also "Close" of the tray menu and SIGTERM/SIGINT
-    void Open1Click();
-    void Log1Click();
-    void About1Click();
-    void Setup1Click();
-    void Profiles1Click();
-    void ApplicationEvents1Minimize();
-    void ApplicationEvents1Deactivate();
+    // What the menus, the timers and the capture component ask of the window.
+    // Connects the configured capture driver; on the first load also restores the preview.
+    void ConnectDriver();
+    // The version check a while after start-up.
+    void StartupUpdateCheck();
+    // The capture component's status changed: the engine hears of it and the window fits the video.
+    void FollowCaptureStatus();
+    void ExitProgram(); // also "Close" of the tray menu and SIGTERM/SIGINT
+    void RestoreFromTray();
+    // Opens the picture viewer, or the picture folder where no viewer is installed.
+    void BrowsePictures();
+    void OpenAbout();
+    void OpenSetup();
+    void OpenProfiles();
+    // The viewer reads the folders from the store: kept current whenever the program loses focus.
+    void RememberViewerFolders();
     void CheckLogSize();
 
     // Parts, for the program's own wiring and for tests.
@@ -83,15 +87,15 @@ public:
     PopupManager& Popups() { return *popups_; }
     TTolmarTrayIcon& TrayIcon() { return *trayIcon_; }
     ProfileBox& Profile() { return profileBox_; }
-    QMenu& PopupMenu1() { return *popupMenu1_; }
+    QMenu& TrayMenu() { return *trayMenu_; }
     QString StatusText() const;
     int IndicatorWidth() const;
-    SetupDialog* Form3() const { return form3_.get(); }
-    AboutWindow* Form4() const { return form4_.get(); }
-    CaptionAndAreaWindow* Form5() const { return form5_.get(); }
-    FtpTestWindow* Form7() const { return form7_.get(); }
-    ProfileSelectWindow* Form8() const { return form8_.get(); }
-    ProxyWindow* Form9() const { return form9_.get(); }
+    SetupDialog* SetupWindow() const { return setupWindow_.get(); }
+    AboutWindow* AboutBox() const { return aboutBox_.get(); }
+    CaptionAndAreaWindow* ExampleWindow() const { return exampleWindow_.get(); }
+    FtpTestWindow* FtpTestDialog() const { return ftpTestDialog_.get(); }
+    ProfileSelectWindow* ProfilesWindow() const { return profilesWindow_.get(); }
+    ProxyWindow* ProxySettingsWindow() const { return proxyWindow_.get(); }
 
     QTimer DriverTimer;
     QTimer StartupChk;
@@ -139,7 +143,7 @@ private:
     void ConnectMenus();
     void WireSetupDialog();
     void ApplyDriverDialogMenus();
-    // Video1Status's fitting of the window to the video.
+    // FollowCaptureStatus's fitting of the window to the video.
     void FitToVideo();
     // Tells the live view the format of the frames shown outside auto-capturing.
     void NoteShownFormat();
@@ -153,23 +157,23 @@ private:
     LogWriter logWriter_;
     ProfileBox profileBox_;
     MainMenuActions menus_;
-    std::unique_ptr<QMenu> popupMenu1_;
+    std::unique_ptr<QMenu> trayMenu_;
     TVideoCap* video1_ = nullptr; // owned as the central widget
     QLabel* indicatorPanel_ = nullptr;
     QLabel* textPanel_ = nullptr;
-    std::array<QIcon, 3> imageList1_;
-    std::array<QPixmap, 2> imageList2_;
+    std::array<QIcon, 3> stateIcons_;
+    std::array<QPixmap, 2> indicatorImages_;
     std::unique_ptr<PopupManager> popups_;
     std::unique_ptr<TTolmarTrayIcon> trayIcon_;
     std::unique_ptr<AutoCaptureEngine> engine_;
     std::unique_ptr<TerminationSignals> terminationSignals_;
     std::vector<std::unique_ptr<SignalWatcher>> testHooks_;
-    std::unique_ptr<ProxyWindow> form9_;
-    std::unique_ptr<SetupDialog> form3_;
-    std::unique_ptr<AboutWindow> form4_;
-    std::unique_ptr<CaptionAndAreaWindow> form5_;
-    std::unique_ptr<ProfileSelectWindow> form8_;
-    std::unique_ptr<FtpTestWindow> form7_;
+    std::unique_ptr<ProxyWindow> proxyWindow_;
+    std::unique_ptr<SetupDialog> setupWindow_;
+    std::unique_ptr<AboutWindow> aboutBox_;
+    std::unique_ptr<CaptionAndAreaWindow> exampleWindow_;
+    std::unique_ptr<ProfileSelectWindow> profilesWindow_;
+    std::unique_ptr<FtpTestWindow> ftpTestDialog_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     std::unique_ptr<StorageKeeper> storage_;
     std::unique_ptr<LiveView> liveView_;

@@ -26,12 +26,12 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
       commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
       alarmHooks_(std::make_unique<AlarmHooks>())
 {
-    Timer1.setInterval(5000);
-    Fuse.setInterval(1000);
-    Rearm.setInterval(1000);
-    Rearm.setSingleShot(true);
-    TrayIconBlink.setInterval(100);
-    Reconnect.setInterval(ReconnectIntervalMs);
+    timedTimer_.setInterval(5000);
+    fuseTimer_.setInterval(1000);
+    rearmTimer_.setInterval(1000);
+    rearmTimer_.setSingleShot(true);
+    blinkTimer_.setInterval(100);
+    reconnectTimer_.setInterval(ReconnectIntervalMs);
     // Each tick runs inside the handler boundary, named as the log names it.
     struct TimerHandler {
         QTimer* timer;
@@ -39,11 +39,11 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
         void (AutoCaptureEngine::*handler)();
     };
     const TimerHandler handlers[] = {
-        {&Timer1, "Timer1Timer", &AutoCaptureEngine::Timer1Timer},
-        {&Fuse, "FuseTimer", &AutoCaptureEngine::FuseTimer},
-        {&Rearm, "RearmTimer", &AutoCaptureEngine::RearmTimer},
-        {&TrayIconBlink, "TrayIconBlinkTimer", &AutoCaptureEngine::TrayIconBlinkTimer},
-        {&Reconnect, "ReconnectTimer", &AutoCaptureEngine::ReconnectTimer},
+        {&timedTimer_, "Timer1Timer", &AutoCaptureEngine::TimedTrigger},
+        {&fuseTimer_, "FuseTimer", &AutoCaptureEngine::CountDownFuse},
+        {&rearmTimer_, "RearmTimer", &AutoCaptureEngine::EndRearmDelay},
+        {&blinkTimer_, "TrayIconBlinkTimer", &AutoCaptureEngine::BlinkTrayIcon},
+        {&reconnectTimer_, "ReconnectTimer", &AutoCaptureEngine::TryReconnect},
     };
     for (const TimerHandler& t : handlers)
         ConnectHandler(t.timer, &QTimer::timeout, this, QStringLiteral("TForm1.") + t.name,
@@ -54,19 +54,19 @@ AutoCaptureEngine::~AutoCaptureEngine() = default;
 
 const QTimer& AutoCaptureEngine::Timer(TimerId which) const
 {
-    const QTimer* const timers[] = {&Timer1, &Fuse, &Rearm, &TrayIconBlink, &Reconnect};
+    const QTimer* const timers[] = {&timedTimer_, &fuseTimer_, &rearmTimer_, &blinkTimer_, &reconnectTimer_};
     return *timers[static_cast<int>(which)];
 }
 
-void AutoCaptureEngine::SetTimedInterval(int ms) { Timer1.setInterval(TimedTriggerIntervalMs(ms)); }
-void AutoCaptureEngine::SetRearmInterval(int ms) { Rearm.setInterval(RearmDelayMs(ms)); }
+void AutoCaptureEngine::SetTimedInterval(int ms) { timedTimer_.setInterval(TimedTriggerIntervalMs(ms)); }
+void AutoCaptureEngine::SetRearmInterval(int ms) { rearmTimer_.setInterval(RearmDelayMs(ms)); }
 void AutoCaptureEngine::SetFuseSeconds(int seconds) { fuseSeconds_ = FuseLengthSeconds(seconds); }
 
 void AutoCaptureEngine::StopForExit()
 {
     exiting_ = true;
     if (Recording())
-        commands_->CaptureVideo1Click();
+        commands_->ToggleVideoRecording();
     if (FuseBurning())
         PutOutFuse();
     if (AutoCapturing())
@@ -80,7 +80,7 @@ void AutoCaptureEngine::RequestCapture(bool arm)
     captureRequest_ = true;
 }
 
-void AutoCaptureEngine::Startautocapturing1Click()
+void AutoCaptureEngine::ToggleAutoCapturing()
 {
     if (!video_.DriverOpen()) {
         Log("Driver not loaded", false, "TForm1.Startautocapturing1Click");
@@ -104,17 +104,17 @@ void AutoCaptureEngine::Startautocapturing1Click()
     mode_.Apply();
 }
 
-void AutoCaptureEngine::Autocapturing1Click()
+void AutoCaptureEngine::ToggleAutoCapturingFromTray()
 {
     if (video_.DriverOpen())
-        Startautocapturing1Click();
+        ToggleAutoCapturing();
     else {
         Log("Driver not loaded", false, "TForm1.Autocapturing1Click");
         mode_.Apply();
     }
 }
 
-void AutoCaptureEngine::FuseTimer()
+void AutoCaptureEngine::CountDownFuse()
 {
     --fuseCountdown_;
     Log("Burning fuse... " + QString::number(fuseCountdown_), false, "TForm1.FuseTimer");
@@ -127,13 +127,13 @@ void AutoCaptureEngine::FuseTimer()
 void AutoCaptureEngine::LightFuse()
 {
     fuseCountdown_ = fuseSeconds_;
-    Fuse.start();
+    fuseTimer_.start();
     mode_.SetState(EngineState::FuseBurning);
 }
 
 void AutoCaptureEngine::PutOutFuse()
 {
-    Fuse.stop();
+    fuseTimer_.stop();
     mode_.SetState(EngineState::Idle);
 }
 
@@ -178,7 +178,7 @@ void AutoCaptureEngine::BeginStreamRun()
     f.lightChangeLogged = QDateTime();
     captureRequest_ = false;
     if (options.Trigger == TriggerTimed)
-        Timer1.start();
+        timedTimer_.start();
     if (options.Trigger == TriggerMotion) {
         mdFrameCount_ = 0;
         mdActive_ = true;
@@ -192,17 +192,17 @@ void AutoCaptureEngine::StopAutoCap()
     // Cut an upload of the frame thread short so that stopping the stream does not wait for it.
     AbortFtpTransfer();
     mode_.SetState(EngineState::Idle);
-    Reconnect.stop();
+    reconnectTimer_.stop();
     qApp->removeEventFilter(this);
     video_.StopSequence();
     frame_->clips.Stop();
 
-    Timer1.stop();
+    timedTimer_.stop();
     mdActive_ = false;
-    Rearm.stop();
+    rearmTimer_.stop();
     armed_ = true;
     blinkStep_ = 0;
-    TrayIconBlink.stop();
+    blinkTimer_.stop();
     host_.SetIndicatorPanelWidth(0);
 
     frame_->decoder.reset();
@@ -221,22 +221,22 @@ void AutoCaptureEngine::AutoStartAfterDriverLoad(bool firstDriverLoad)
         StartAutoCap();
 }
 
-void AutoCaptureEngine::Timer1Timer() { captureRequest_ = true; }
+void AutoCaptureEngine::TimedTrigger() { captureRequest_ = true; }
 
-void AutoCaptureEngine::RearmTimer()
+void AutoCaptureEngine::EndRearmDelay()
 {
     Log("Re-armed", true, "TForm1.RearmTimer");
-    Rearm.stop();
+    rearmTimer_.stop();
     armed_ = true;
 }
 
 void AutoCaptureEngine::FlashIcon()
 {
-    if (!TrayIconBlink.isActive())
-        TrayIconBlink.start();
+    if (!blinkTimer_.isActive())
+        blinkTimer_.start();
 }
 
-void AutoCaptureEngine::TrayIconBlinkTimer()
+void AutoCaptureEngine::BlinkTrayIcon()
 {
     const auto normalIcon = [this] { return video_.SequenceRunning() ? IconAutoOn : IconAutoOff; };
     switch (blinkStep_) {
@@ -254,7 +254,7 @@ void AutoCaptureEngine::TrayIconBlinkTimer()
     default:
         host_.SetIconImage(normalIcon());
         blinkStep_ = 0;
-        TrayIconBlink.stop();
+        blinkTimer_.stop();
         return;
     }
     ++blinkStep_;

@@ -4,8 +4,8 @@
 // frames, raises motion alarms and runs the configured actions. The manual commands are a class
 // of their own that the engine owns; both change the menus only through the engine's mode.
 //
-// Threads: the object lives on the GUI thread, and every method except Video1VideoStream (and
-// what it calls) runs there. Video1VideoStream runs on the capture back-end's streaming thread,
+// Threads: the object lives on the GUI thread, and every method except ProcessFrame (and
+// what it calls) runs there. ProcessFrame runs on the capture back-end's streaming thread,
 // one frame after the other. It reads the run's frozen snapshot, its own frame state and the
 // atomic flags below, and nothing the GUI thread may change meanwhile; everything it does to a
 // window, timer or icon is posted to the GUI thread, and it never waits for it. docs/threads.md
@@ -34,13 +34,13 @@ public:
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
-    void SetTimedInterval(int ms);  // Timer1: TimedMin * 60000 + TimedSec * 1000
-    void SetRearmInterval(int ms);  // Rearm:  RearmMin * 60000 + RearmSec * 1000
+    void SetTimedInterval(int ms);  // timed trigger: TimedMin * 60000 + TimedSec * 1000
+    void SetRearmInterval(int ms);  // re-arm delay: RearmMin * 60000 + RearmSec * 1000
     void SetFuseSeconds(int seconds); // FuseMin * 60 + FuseSec
 
     // The auto-capturing toggles.
-    void Startautocapturing1Click(); // "&Auto capturing", Ctrl+A
-    void Autocapturing1Click();      // tray "Auto-capturing"
+    void ToggleAutoCapturing();         // "&Auto capturing", Ctrl+A
+    void ToggleAutoCapturingFromTray(); // tray "Auto-capturing"
 
     // Preview, picture, video, "Capture &now" and the driver's dialogs.
     ManualCommands& Commands() { return *commands_; }
@@ -74,20 +74,20 @@ public:
     // The capture component's OnStatus. A stream that ended by itself while auto-capturing means
     // the camera is gone: the engine keeps trying to reconnect and resumes with the same trigger.
     // An Escape in the video's window ends auto-capturing instead.
-    void Video1StatusChanged();
+    void CaptureStatusChanged();
     // The capture component reports a failure of the device before it ends the stream: an upload
     // of the frame thread is cut short, so ending the stream does not wait for the server.
-    void Video1Error();
+    void CaptureDeviceFailed();
 
     // Timer handlers (public so the window and tests can drive them).
-    void Timer1Timer();
-    void FuseTimer();
-    void RearmTimer();
-    void TrayIconBlinkTimer();
-    void ReconnectTimer();
+    void TimedTrigger();
+    void CountDownFuse();
+    void EndRearmDelay();
+    void BlinkTrayIcon();
+    void TryReconnect();
 
     // The per-frame event of the capture component. Streaming thread.
-    void Video1VideoStream(TVideoCap& sender, const VIDEOHDR& header);
+    void ProcessFrame(TVideoCap& sender, const VIDEOHDR& header);
 
     // Flags shared with the frame handler.
     bool CaptureRequested() const { return captureRequest_.load(); }
@@ -153,11 +153,11 @@ private:
     template <class Fn> void PostToGui(Fn fn);
 
     // The engine's timers; single-shot where a tick switches them off.
-    QTimer Timer1;
-    QTimer Fuse;
-    QTimer Rearm;
-    QTimer TrayIconBlink;
-    QTimer Reconnect;
+    QTimer timedTimer_;
+    QTimer fuseTimer_;
+    QTimer rearmTimer_;
+    QTimer blinkTimer_;
+    QTimer reconnectTimer_;
 
     TVideoCap& video_;
     EngineHost& host_;

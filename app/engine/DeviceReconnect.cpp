@@ -18,7 +18,7 @@ namespace {
 void Log(const QString& msg, const QString& sender) { ProgramLog().WriteLog(msg, true, sender); }
 } // namespace
 
-void AutoCaptureEngine::Video1StatusChanged()
+void AutoCaptureEngine::CaptureStatusChanged()
 {
     // A recording whose stream ended by itself (the camera is gone): the capture component has
     // finished the file with what was recorded so far.
@@ -32,7 +32,7 @@ void AutoCaptureEngine::Video1StatusChanged()
         DeviceLost();
 }
 
-void AutoCaptureEngine::Video1Error()
+void AutoCaptureEngine::CaptureDeviceFailed()
 {
     if (State() == EngineState::Running)
         AbortFtpTransfer();
@@ -43,12 +43,12 @@ void AutoCaptureEngine::DeviceLost()
     // The stream has ended, so no frame is being handled and none will come until it restarts.
     mode_.SetState(EngineState::Reconnecting);
     frame_->clips.Stop();
-    Timer1.stop();
-    Rearm.stop();
+    timedTimer_.stop();
+    rearmTimer_.stop();
     armed_ = true;
     mdActive_ = false;
     captureRequest_ = false;
-    TrayIconBlink.stop();
+    blinkTimer_.stop();
     blinkStep_ = 0;
     host_.SetIndicatorPanelWidth(0);
     host_.SetIconImage(IconAutoOff);
@@ -56,20 +56,20 @@ void AutoCaptureEngine::DeviceLost()
     ClearFtpAbort();
 
     failedReconnects_ = 0;
-    Reconnect.start();
+    reconnectTimer_.start();
     Log(QString("Camera lost; trying to reconnect every %1 seconds").arg(ReconnectIntervalMs / 1000),
         "TForm1.DeviceLost");
 }
 
-void AutoCaptureEngine::ReconnectTimer()
+void AutoCaptureEngine::TryReconnect()
 {
     if (!Reconnecting()) {
-        Reconnect.stop();
+        reconnectTimer_.stop();
         return;
     }
     video_.SetCapToFile(false);
     if (video_.DriverOpen() && video_.StartSequence()) {
-        Reconnect.stop();
+        reconnectTimer_.stop();
         BeginStreamRun();
         host_.SetIconImage(IconAutoOn);
         Log("Camera back; autocapturing resumed", "TForm1.ReconnectTimer");

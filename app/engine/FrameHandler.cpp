@@ -26,7 +26,7 @@ constexpr qint64 LightChangeLogSpacingMs = 60000;
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-void AutoCaptureEngine::Video1VideoStream(TVideoCap&, const VIDEOHDR& header)
+void AutoCaptureEngine::ProcessFrame(TVideoCap&, const VIDEOHDR& header)
 {
     // A manual recording owns the frames; before the start is complete and after a posted stop,
     // the frame state is not the handler's to use.
@@ -129,7 +129,7 @@ void AutoCaptureEngine::DisarmAfterTrigger()
     if (!frame_->run->options.RearmEnabled)
         return;
     armed_ = false;
-    PostToGui([this] { Rearm.start(); });
+    PostToGui([this] { rearmTimer_.start(); });
 }
 
 QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)

@@ -44,7 +44,7 @@ ManualCommands::ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineM
 {
 }
 
-void ManualCommands::Preview1Click()
+void ManualCommands::TogglePreview()
 {
     try {
         if (!video_.DriverOpen()) {
@@ -64,7 +64,7 @@ void ManualCommands::Preview1Click()
     CheckItem(menus_.preview, video_.DriverOpen() && video_.VideoPreview());
 }
 
-void ManualCommands::Capturepicture1Click()
+void ManualCommands::CapturePicture()
 {
     try {
         if (!video_.DriverOpen()) {
@@ -115,7 +115,7 @@ bool ManualCommands::SaveStillPicture(const QString& singleFile, QString& target
     return ProgramJpegWriter().WriteFile(still, target);
 }
 
-void ManualCommands::CaptureVideo1Click()
+void ManualCommands::ToggleVideoRecording()
 {
     const OptionsValues& options = ActiveOptions;
     inRecordingCommand_ = true;
@@ -172,15 +172,15 @@ void ManualCommands::EndRecording(bool stopped)
     mode_.SetRecording(false);
 }
 
-void ManualCommands::TolmarTrayIcon1MouseLBtnDblClk()
+void ManualCommands::CaptureNow()
 {
     if (video_.SequenceRunning()) {
         engine_.RequestCapture(true);
     } else {
-        Capturepicture1Click();
+        CapturePicture();
     }
 }
 
-void ManualCommands::Source1Click() { video_.ShowSourceDialog(); }
-void ManualCommands::Display1Click() { video_.ShowDisplayDialog(); }
-void ManualCommands::Format1Click() { video_.ShowFormatDialog(); }
+void ManualCommands::ShowSourceDialog() { video_.ShowSourceDialog(); }
+void ManualCommands::ShowDisplayDialog() { video_.ShowDisplayDialog(); }
+void ManualCommands::ShowFormatDialog() { video_.ShowFormatDialog(); }

@@ -13,13 +13,13 @@ class ManualCommands {
 public:
     ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
 
-    void Preview1Click();            // "&Preview", Ctrl+P
-    void Capturepicture1Click();     // "Capture &picture", Ctrl+I
-    void CaptureVideo1Click();       // "Capture &video", Ctrl+R
-    void TolmarTrayIcon1MouseLBtnDblClk(); // "Capture &now", Ctrl+N, tray double-click
-    void Source1Click();             // "S&ource..."
-    void Display1Click();            // "&Display..."
-    void Format1Click();             // "&Format..."
+    void TogglePreview();        // "&Preview", Ctrl+P
+    void CapturePicture();       // "Capture &picture", Ctrl+I
+    void ToggleVideoRecording(); // "Capture &video", Ctrl+R
+    void CaptureNow();           // "Capture &now", Ctrl+N, tray double-click
+    void ShowSourceDialog();     // "S&ource..."
+    void ShowDisplayDialog();    // "&Display..."
+    void ShowFormatDialog();     // "&Format..."
 
     // The capture component's status changed: a recording whose stream ended by itself (the camera
     // is gone) is finished with what was recorded so far. True when that happened.

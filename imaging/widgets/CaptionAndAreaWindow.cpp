@@ -17,17 +17,18 @@ constexpr QSize DesignPictureSize(560, 420);
 }
 
 CaptionAndAreaWindow::CaptionAndAreaWindow(Hooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Tool), Image1(new PictureView(this)), hooks_(std::move(hooks))
+    : QWidget(parent, Qt::Tool), picture_(new PictureView(this)), hooks_(std::move(hooks))
 {
     setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("Caption example"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(Image1);
-    Image1->clearPicture(DesignPictureSize);
-    connect(Image1, &PictureView::mouseMoved, this, &CaptionAndAreaWindow::Image1MouseMove);
-    connect(Image1, &PictureView::clicked, this, &CaptionAndAreaWindow::Image1Click);
+    picture_->setObjectName(QStringLiteral("Image1"));
+    layout->addWidget(picture_);
+    picture_->clearPicture(DesignPictureSize);
+    connect(picture_, &PictureView::mouseMoved, this, &CaptionAndAreaWindow::TrackPointer);
+    connect(picture_, &PictureView::clicked, this, &CaptionAndAreaWindow::PickCorner);
 }
 
 CaptionAndAreaWindow::~CaptionAndAreaWindow() = default;
@@ -36,41 +37,41 @@ void CaptionAndAreaWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        PrepareShowing();
 }
 
 void CaptionAndAreaWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
-        FormHide();
+        FinishShowing();
 }
 
-void CaptionAndAreaWindow::FormShow()
+void CaptionAndAreaWindow::PrepareShowing()
 {
     loaded_.reset();
     if (hooks_.saveSingleImage)
         hooks_.saveSingleImage();
     if (!DefineAreaMode) {
-        Image1->setCursor(Qt::ArrowCursor);
+        picture_->setCursor(Qt::ArrowCursor);
         setWindowTitle(QStringLiteral("Caption Example"));
         DrawCaptionExample();
         return;
     }
-    Image1->setCursor(Qt::CrossCursor);
+    picture_->setCursor(Qt::CrossCursor);
     setWindowTitle(DetectionAreaPicker::IdleTitle());
     LoadExamplePicture();
-    picker_.Start(Image1->areaSize()); // the picture just loaded decides where corners may lie
-    if (hooks_.shownArea && !Image1->picture().isNull()) {
+    picker_.Start(picture_->areaSize()); // the picture just loaded decides where corners may lie
+    if (hooks_.shownArea && !picture_->picture().isNull()) {
         const DetectionArea shown = hooks_.shownArea();
-        QImage picture = Image1->picture();
+        QImage picture = picture_->picture();
         DrawAreaOutline(picture, {shown.beginX, shown.beginY}, {shown.endX, shown.endY},
                         ActiveOptions.MarkColor);
         ShowPicture(picture);
     }
 }
 
-void CaptionAndAreaWindow::FormHide()
+void CaptionAndAreaWindow::FinishShowing()
 {
     if (DefineAreaMode && hooks_.storeArea)
         hooks_.storeArea(picker_.OrderedArea());
@@ -83,7 +84,7 @@ void CaptionAndAreaWindow::FormHide()
     }
 }
 
-void CaptionAndAreaWindow::Image1MouseMove(QPoint pos)
+void CaptionAndAreaWindow::TrackPointer(QPoint pos)
 {
     if (!DefineAreaMode || picker_.state() == DetectionAreaPicker::State::Idle)
         return;
@@ -91,7 +92,7 @@ void CaptionAndAreaWindow::Image1MouseMove(QPoint pos)
     setWindowTitle(picker_.Title());
     if (const auto band = picker_.RubberBand()) {
         LoadExamplePicture();
-        QImage picture = Image1->picture();
+        QImage picture = picture_->picture();
         if (picture.isNull())
             return;
         DrawAreaOutline(picture, band->first, band->second, ActiveOptions.MarkColor);
@@ -99,7 +100,7 @@ void CaptionAndAreaWindow::Image1MouseMove(QPoint pos)
     }
 }
 
-void CaptionAndAreaWindow::Image1Click()
+void CaptionAndAreaWindow::PickCorner()
 {
     if (!DefineAreaMode)
         return;
@@ -110,13 +111,15 @@ void CaptionAndAreaWindow::Image1Click()
 void CaptionAndAreaWindow::DrawCaptionExample()
 {
     LoadExamplePicture();
-    QImage picture = Image1->picture();
+    QImage picture = picture_->picture();
     if (picture.isNull())
         return;
     const OptionsValues settings = hooks_.captionSettings ? hooks_.captionSettings() : ActiveOptions;
     DrawCaption(picture, settings);
     ShowPicture(picture);
 }
+
+QImage CaptionAndAreaWindow::ShownPicture() const { return picture_->picture(); }
 
 std::optional<QImage> CaptionAndAreaWindow::ReadExamplePicture() const
 {
@@ -146,13 +149,13 @@ void CaptionAndAreaWindow::LoadExamplePicture()
     if (*loaded_) {
         ShowPicture(**loaded_);
     } else {
-        Image1->clearPicture(Image1->areaSize());
+        picture_->clearPicture(picture_->areaSize());
         adjustSize();
     }
 }
 
 void CaptionAndAreaWindow::ShowPicture(const QImage& picture)
 {
-    Image1->setPicture(picture);
+    picture_->setPicture(picture);
     adjustSize();
 }

@@ -43,20 +43,24 @@ public:
     // while the window is visible whenever a caption control changes.
     void DrawCaptionExample();
 
-    PictureView* Image1;
     const DetectionAreaPicker& AreaPicker() const { return picker_; }
+    // The picture on show, with the caption or the area outline drawn into it.
+    QImage ShownPicture() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void FormShow();
-    void FormHide();
-    void Image1Click();
-    void Image1MouseMove(QPoint pos);
+    // Showing reads a fresh still and draws the caption or the area shown in the dialog; hiding
+    // writes a defined area back and removes the still.
+    void PrepareShowing();
+    void FinishShowing();
+    // In area mode: a click fixes a corner, a move draws the rubber band to the pointer.
+    void PickCorner();
+    void TrackPointer(QPoint pos);
 
-    // Puts a fresh copy of the example picture into Image1 (wiping earlier drawing) and fits the
+    // Puts a fresh copy of the example picture on show (wiping earlier drawing) and fits the
     // window to it. The file is read once per showing: every later call reuses it, so the
     // rubber band does not reread the disk on each mouse move and a missing picture is reported
     // once, not on every move.
@@ -64,6 +68,7 @@ private:
     std::optional<QImage> ReadExamplePicture() const;
     void ShowPicture(const QImage& picture);
 
+    PictureView* picture_;
     Hooks hooks_;
     DetectionAreaPicker picker_;
     std::optional<std::optional<QImage>> loaded_; // outer: read this showing; inner: succeeded

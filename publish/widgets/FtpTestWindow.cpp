@@ -14,28 +14,31 @@
 #include <exception>
 
 FtpTestWindow::FtpTestWindow(Hooks hooks, QWidget* parent)
-    : QDialog(parent), Memo1(new QPlainTextEdit(this)), Button1(new QPushButton(QStringLiteral("OK"), this)),
-      Timer1(new QTimer(this)), hooks_(std::move(hooks)), ftp_(std::make_unique<FtpClient>()),
+    : QDialog(parent), report_(new QPlainTextEdit(this)), okButton_(new QPushButton(QStringLiteral("OK"), this)),
+      startTimer_(new QTimer(this)), hooks_(std::move(hooks)), ftp_(std::make_unique<FtpClient>()),
       task_(ftp_->SharedAbort())
 {
     setObjectName(QStringLiteral("TForm7"));
     setWindowTitle(QStringLiteral("Testing FTP settings..."));
-    Memo1->setReadOnly(true);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setMinimumSize(360, 150);
-    Button1->setDefault(true);
+    report_->setObjectName(QStringLiteral("Memo1"));
+    okButton_->setObjectName(QStringLiteral("Button1"));
+    startTimer_->setObjectName(QStringLiteral("Timer1"));
+    report_->setReadOnly(true);
+    report_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    report_->setMinimumSize(360, 150);
+    okButton_->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Button1);
+    buttons->addWidget(okButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Memo1);
+    layout->addWidget(report_);
     layout->addLayout(buttons);
 
-    Timer1->setSingleShot(true);
-    Timer1->setInterval(250);
-    connect(Timer1, &QTimer::timeout, this, &FtpTestWindow::Timer1Timer);
-    connect(Button1, &QPushButton::clicked, this, &FtpTestWindow::Button1Click);
+    startTimer_->setSingleShot(true);
+    startTimer_->setInterval(250);
+    connect(startTimer_, &QTimer::timeout, this, &FtpTestWindow::StartTest);
+    connect(okButton_, &QPushButton::clicked, this, &QWidget::hide);
 }
 
 // The test uses the client, so it ends before the client goes.
@@ -45,28 +48,28 @@ void FtpTestWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        ScheduleTest();
 }
 
 // A window closed before its test began does not run it unseen; one closed during the test ends it.
 void FtpTestWindow::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
-    Timer1->stop();
+    startTimer_->stop();
     task_.Stop();
 }
 
 // The test starts a moment after showing, so the window is on screen before the test begins.
-void FtpTestWindow::FormShow()
+void FtpTestWindow::ScheduleTest()
 {
-    Memo1->clear();
-    Timer1->start();
+    report_->clear();
+    startTimer_->start();
 }
 
 // The setup dialog's controls are read here, on the GUI thread; the test gets a copy.
-void FtpTestWindow::Timer1Timer()
+void FtpTestWindow::StartTest()
 {
-    Timer1->stop();
+    startTimer_->stop();
     const FtpTestSettings settings = hooks_.settings ? hooks_.settings() : FtpTestSettings{};
     const QString folder = hooks_.localFolder.isEmpty() ? ProgramDir() : hooks_.localFolder;
     FtpClient* ftp = ftp_.get();
@@ -79,12 +82,15 @@ void FtpTestWindow::Timer1Timer()
     });
 }
 
-void FtpTestWindow::Button1Click()
-{
-    hide();
-}
+void FtpTestWindow::AddLine(const QString& line) { report_->appendPlainText(line); }
 
-void FtpTestWindow::AddLine(const QString& line) { Memo1->appendPlainText(line); }
+bool FtpTestWindow::TestPending() const { return startTimer_->isActive(); }
+
+QStringList FtpTestWindow::ReportLines() const
+{
+    const QString text = report_->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split('\n');
+}
 
 void FtpTestWindow::ShowError(const QString& text)
 {

@@ -30,25 +30,28 @@ public:
     explicit FtpTestWindow(Hooks hooks, QWidget* parent = nullptr);
     ~FtpTestWindow() override;
 
-    QPlainTextEdit* Memo1;
-    QPushButton* Button1;
-    QTimer* Timer1;
     // The client is the test's while it runs; touch it only when TestRunning() is false.
-    FtpClient& IdFTP2() { return *ftp_; }
+    FtpClient& Client() { return *ftp_; }
     bool TestRunning() const { return task_.Running(); }
+    // The test was shown and waits for its start.
+    bool TestPending() const;
+    // The lines the test reported so far, in order.
+    QStringList ReportLines() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void FormShow();
-    void Timer1Timer();
-    void Button1Click();
+    void ScheduleTest();
+    void StartTest();
     void AddLine(const QString& line);
     void ShowError(const QString& text);
     void ShowPlainError(const QString& text);
 
+    QPlainTextEdit* report_;
+    QPushButton* okButton_;
+    QTimer* startTimer_;
     Hooks hooks_;
     std::unique_ptr<FtpClient> ftp_;
     NetworkTask task_;

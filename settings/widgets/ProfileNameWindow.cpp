@@ -16,38 +16,41 @@ ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, QWidget* parent) : 
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Edit1 = new QLineEdit;
-    Edit1->setMinimumWidth(361);
-    Button2 = new QPushButton(QStringLiteral("Cancel"));
-    Button1 = new QPushButton(QStringLiteral("OK"));
-    Button2->setAutoDefault(false);
-    Button1->setAutoDefault(false);
+    nameEdit_ = new QLineEdit;
+    nameEdit_->setObjectName(QStringLiteral("Edit1"));
+    nameEdit_->setMinimumWidth(361);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"));
+    cancelButton_->setObjectName(QStringLiteral("Button2"));
+    okButton_ = new QPushButton(QStringLiteral("OK"));
+    okButton_->setObjectName(QStringLiteral("Button1"));
+    cancelButton_->setAutoDefault(false);
+    okButton_->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button1);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(okButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Edit1);
+    layout->addWidget(nameEdit_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    new DialogKeys(this, Button1, Button2); // Enter in the name edit is "OK", and goes no further
+    connect(okButton_, &QPushButton::clicked, this, [this] { CreateProfile(); });
+    connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
+    new DialogKeys(this, okButton_, cancelButton_); // Enter in the name edit is "OK", and goes no further
 }
 
 void ProfileNameWindow::showEvent(QShowEvent* event)
 {
-    Edit1->clear();
-    Edit1->setFocus();
+    nameEdit_->clear();
+    nameEdit_->setFocus();
     QDialog::showEvent(event);
 }
 
-void ProfileNameWindow::Button1Click()
+void ProfileNameWindow::CreateProfile()
 {
     ListProfiles(profileBox_);
-    const QString name = Edit1->text();
+    const QString name = nameEdit_->text();
     try {
         Save(DefaultOptions(), name);
         // A new profile starts with every extra at its default, whatever an old file of the name held.
@@ -61,5 +64,3 @@ void ProfileNameWindow::Button1Click()
     profileBox_.setText(name);
     close();
 }
-
-void ProfileNameWindow::Button2Click() { close(); }

@@ -12,16 +12,16 @@ class ProfileNameWindow : public QDialog {
 public:
     explicit ProfileNameWindow(ProfileBox& profileBox, QWidget* parent = nullptr);
 
-    QLineEdit* Edit1;
-    QPushButton* Button2; // "Cancel"
-    QPushButton* Button1; // "OK"
-
-    void Button1Click();
-    void Button2Click();
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // "OK": creates the profile of the typed name with the default settings and makes it the
+    // profile being worked on; a profile that cannot be written is reported and the window stays.
+    void CreateProfile();
+
     ProfileBox& profileBox_;
+    QLineEdit* nameEdit_;
+    QPushButton* cancelButton_;
+    QPushButton* okButton_;
 };

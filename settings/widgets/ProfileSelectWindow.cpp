@@ -20,38 +20,42 @@ ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ActivationTarge
     setWindowTitle(QStringLiteral("Select setup profile:"));
     setModal(false);
 
-    ProfilesBox = new QComboBox;
-    ProfilesBox->setEditable(true);
-    ProfilesBox->setInsertPolicy(QComboBox::NoInsert);
-    ProfilesBox->setMinimumWidth(361);
-    Button11 = new QPushButton(QStringLiteral("New..."));
-    Button10 = new QPushButton(QStringLiteral("Delete"));
-    Button1 = new QPushButton(QStringLiteral("OK"));
-    for (QPushButton* b : {Button11, Button10, Button1})
+    profilesBox_ = new QComboBox;
+    profilesBox_->setObjectName(QStringLiteral("ProfilesBox"));
+    profilesBox_->setEditable(true);
+    profilesBox_->setInsertPolicy(QComboBox::NoInsert);
+    profilesBox_->setMinimumWidth(361);
+    newButton_ = new QPushButton(QStringLiteral("New..."));
+    newButton_->setObjectName(QStringLiteral("Button11"));
+    deleteButton_ = new QPushButton(QStringLiteral("Delete"));
+    deleteButton_->setObjectName(QStringLiteral("Button10"));
+    okButton_ = new QPushButton(QStringLiteral("OK"));
+    okButton_->setObjectName(QStringLiteral("Button1"));
+    for (QPushButton* b : {newButton_, deleteButton_, okButton_})
         b->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Button11);
-    buttons->addWidget(Button10);
+    buttons->addWidget(newButton_);
+    buttons->addWidget(deleteButton_);
     buttons->addStretch();
-    buttons->addWidget(Button1);
+    buttons->addWidget(okButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(ProfilesBox);
+    layout->addWidget(profilesBox_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(&profileBox_, &ProfileBox::changed, this, [this] { showRecord(); });
-    connect(ProfilesBox, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+    connect(profilesBox_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (showingRecord_)
             return;
         profileBox_.setText(text);
-        ProfilesBoxChange();
+        ShowPickedProfile();
     });
-    OnExit(ProfilesBox, [this] { ProfilesBoxExit(); });
-    new DialogKeys(this, Button1, nullptr);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
-    connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
+    OnExit(profilesBox_, [this] { SettleOnListedName(); });
+    new DialogKeys(this, okButton_, nullptr);
+    connect(okButton_, &QPushButton::clicked, this, [this] { ActivatePickedProfile(); });
+    connect(deleteButton_, &QPushButton::clicked, this, [this] { DeletePickedProfile(); });
+    connect(newButton_, &QPushButton::clicked, this, [this] { AskForNewProfile(); });
     showRecord();
 }
 
@@ -60,19 +64,19 @@ void ProfileSelectWindow::showRecord()
 {
     showingRecord_ = true;
     QStringList listed;
-    for (int i = 0; i < ProfilesBox->count(); ++i)
-        listed << ProfilesBox->itemText(i);
+    for (int i = 0; i < profilesBox_->count(); ++i)
+        listed << profilesBox_->itemText(i);
     if (listed != profileBox_.items()) {
-        ProfilesBox->clear();
-        ProfilesBox->addItems(profileBox_.items());
+        profilesBox_->clear();
+        profilesBox_->addItems(profileBox_.items());
     }
-    if (ProfilesBox->currentText() != profileBox_.text())
-        ProfilesBox->setEditText(profileBox_.text());
-    Button10->setEnabled(profileBox_.deleteEnabled());
+    if (profilesBox_->currentText() != profileBox_.text())
+        profilesBox_->setEditText(profileBox_.text());
+    deleteButton_->setEnabled(profileBox_.deleteEnabled());
     showingRecord_ = false;
 }
 
-void ProfileSelectWindow::ProfilesBoxChange()
+void ProfileSelectWindow::ShowPickedProfile()
 {
     const QString name = profileBox_.text();
     if (!profileBox_.isListed(name))
@@ -85,19 +89,21 @@ void ProfileSelectWindow::ProfilesBoxChange()
     }
 }
 
-void ProfileSelectWindow::ProfilesBoxExit()
+void ProfileSelectWindow::SettleOnListedName()
 {
     if (!profileBox_.isListed(profileBox_.text()))
         profileBox_.setText(profileBox_.firstItem());
 }
 
-void ProfileSelectWindow::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
+void ProfileSelectWindow::SetOkEnabled(bool enabled) { okButton_->setEnabled(enabled); }
 
-void ProfileSelectWindow::Button1Click()
+bool ProfileSelectWindow::OkEnabled() const { return okButton_->isEnabled(); }
+
+void ProfileSelectWindow::ActivatePickedProfile()
 {
-    if (!Button1->isEnabled())
+    if (!okButton_->isEnabled())
         return;
-    ProfilesBoxExit();
+    SettleOnListedName();
     const QString name = profileBox_.text();
     ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);
     try {
@@ -109,9 +115,9 @@ void ProfileSelectWindow::Button1Click()
     hide();
 }
 
-void ProfileSelectWindow::Button10Click()
+void ProfileSelectWindow::DeletePickedProfile()
 {
-    ProfilesBoxExit();
+    SettleOnListedName();
     if (!DeleteProfile(profileBox_.text()))
         SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(profileBox_.text())));
     ListProfiles(profileBox_);
@@ -128,7 +134,7 @@ void ProfileSelectWindow::Button10Click()
     }
 }
 
-void ProfileSelectWindow::Button11Click()
+void ProfileSelectWindow::AskForNewProfile()
 {
     auto* window = new ProfileNameWindow(profileBox_, this);
     window->show();

@@ -14,25 +14,28 @@ class ProfileSelectWindow : public QDialog {
 public:
     ProfileSelectWindow(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent = nullptr);
 
-    QComboBox* ProfilesBox; // editable; its list is kept sorted by ListProfiles
-    QPushButton* Button11;  // "New..."
-    QPushButton* Button10;  // "Delete"
-    QPushButton* Button1;   // "OK"
-
-    // A text that names a listed profile exactly shows that profile in the setup dialog.
-    void ProfilesBoxChange();
-    // A text that names no listed profile becomes the first listed name.
-    void ProfilesBoxExit();
-    void Button1Click();
+    // "OK": makes the picked profile current and activates it; refused while OK is disabled.
+    void ActivatePickedProfile();
     // "OK" is disabled, and refused, while a run or a recording uses the active settings.
     void SetOkEnabled(bool enabled);
-    void Button10Click();
-    void Button11Click();
+    bool OkEnabled() const;
 
 private:
+    // A text that names a listed profile exactly shows that profile in the setup dialog.
+    void ShowPickedProfile();
+    // A text that names no listed profile becomes the first listed name.
+    void SettleOnListedName();
+    // "Delete": removes the picked profile and shows the first one left.
+    void DeletePickedProfile();
+    // "New...": asks for the name of a new profile.
+    void AskForNewProfile();
     void showRecord();
 
     ProfileBox& profileBox_;
     ActivationTargets& targets_;
+    QComboBox* profilesBox_; // editable; its list is kept sorted by ListProfiles
+    QPushButton* newButton_;
+    QPushButton* deleteButton_;
+    QPushButton* okButton_;
     bool showingRecord_ = false;
 };

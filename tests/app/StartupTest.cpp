@@ -97,7 +97,7 @@ TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
     EXPECT_EQ(f.Profile().text(), "Default");
     EXPECT_TRUE(f.isVisible());
     EXPECT_FALSE(tray->shown);
-    EXPECT_TRUE(f.Form4()->isVisible()) << "the first start introduces the program";
+    EXPECT_TRUE(f.AboutBox()->isVisible()) << "the first start introduces the program";
     EXPECT_TRUE(f.StartupChk.isActive());
     EXPECT_EQ(f.StartupChk.interval(), 10000);
 
@@ -109,7 +109,7 @@ TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
 
     MainWindow& second = start();
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 2);
-    EXPECT_FALSE(second.Form4()->isVisible());
+    EXPECT_FALSE(second.AboutBox()->isVisible());
     EXPECT_FALSE(second.StartupChk.isActive());
 }
 
@@ -158,7 +158,7 @@ TEST_F(StartupTest, VersionCheckEveryTenthStartOnlyWhenAsked)
         MainWindow& f = start();
         EXPECT_EQ(f.LoadCount, 10);
         EXPECT_EQ(f.StartupChk.isActive(), asked);
-        EXPECT_FALSE(f.Form4()->isVisible());
+        EXPECT_FALSE(f.AboutBox()->isVisible());
     }
 }
 
@@ -252,7 +252,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     const Case cases[] = {
         {"TForm1.Source1Click", [&] { f.Menus().driverSource->trigger(); }},
         {"TForm1.Format1Click", [&] { f.Menus().driverFormat->trigger(); }},
-        {"TForm3.Button9Click", [&] { f.Form3()->Button9->click(); }},
+        {"TForm3.Button9Click", [&] { f.SetupWindow()->Button9->click(); }},
     };
     for (const Case& c : cases) {
         c.click();
@@ -400,7 +400,7 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
         EXPECT_TRUE(screen.contains(f.frameGeometry())) << "the framed window stays on the screen";
     }
 
-    f.Exit1Click();
+    f.ExitProgram();
     EXPECT_TRUE(program.store().ReadBool("Preview", false));
 }
 
@@ -424,22 +424,22 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
     // Both windows are open before the run starts, as a user may leave them.
-    f.Setup1Click();
-    f.Profiles1Click();
-    f.Form8()->ProfilesBox->setEditText("Night");
+    f.OpenSetup();
+    f.OpenProfiles();
+    f.ProfilesWindow()->findChild<QComboBox*>("ProfilesBox")->setEditText("Night");
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Engine().AutoCapturing());
-    EXPECT_FALSE(f.Form3()->Button1->isEnabled());
-    EXPECT_FALSE(f.Form8()->Button1->isEnabled());
-    f.Form8()->Button1Click();
-    f.Form3()->Button1Click();
+    EXPECT_FALSE(f.SetupWindow()->Button1->isEnabled());
+    EXPECT_FALSE(f.ProfilesWindow()->OkEnabled());
+    f.ProfilesWindow()->ActivatePickedProfile();
+    f.SetupWindow()->Button1Click();
     EXPECT_EQ(ActiveOptions.Trigger, TriggerTimed);
     EXPECT_EQ(logText().count("Loaded profile: "), 1);
 
     f.Menus().autoCapturing->trigger();
     ASSERT_FALSE(f.Engine().AutoCapturing());
-    ASSERT_TRUE(f.Form8()->Button1->isEnabled());
-    f.Form8()->Button1Click();
+    ASSERT_TRUE(f.ProfilesWindow()->OkEnabled());
+    f.ProfilesWindow()->ActivatePickedProfile();
     EXPECT_EQ(ActiveOptions.CaptionText.str(), "night");
     EXPECT_TRUE(logHas("Loaded profile: Night"));
 }
@@ -460,14 +460,14 @@ TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
 
     f.RaisePopup("<b>Folder</b> full");
     ASSERT_TRUE(WaitFor([&] { return f.Popups().LatestPopup() != nullptr; }));
-    EXPECT_EQ(f.Popups().LatestPopup()->Label1->textFormat(), Qt::PlainText);
+    EXPECT_EQ(f.Popups().LatestPopup()->findChild<QLabel*>("Label1")->textFormat(), Qt::PlainText);
 
     // A profile named with the modified mark keeps it in the setup window's title.
     f.Profile().setText("a[*]b");
-    f.Setup1Click();
-    ASSERT_TRUE(f.Form3()->windowHandle());
-    EXPECT_EQ(f.Form3()->windowHandle()->title(), "Setup: a[*]b");
-    f.Form3()->hide();
+    f.OpenSetup();
+    ASSERT_TRUE(f.SetupWindow()->windowHandle());
+    EXPECT_EQ(f.SetupWindow()->windowHandle()->title(), "Setup: a[*]b");
+    f.SetupWindow()->hide();
 }
 } // namespace
 

@@ -38,7 +38,7 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
              ActiveOptions.Trigger = TriggerMotion;
              ActiveOptions.FuseEnabled = true;
              engine->SetFuseSeconds(5);
-             engine->Startautocapturing1Click();
+             engine->ToggleAutoCapturing();
          },
          EngineState::FuseBurning, false, "xxx.x.xxxxx.", "..."},
         {"running", [this] { StartWith(TriggerMotion); }, EngineState::Running, false, ".....x...xx.", "xx."},
@@ -49,7 +49,7 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
              RunPosted();
          },
          EngineState::Reconnecting, false, ".....x...xx.", "xx."},
-        {"recording", [this] { engine->Commands().CaptureVideo1Click(); }, EngineState::Idle, true, "....x.......",
+        {"recording", [this] { engine->Commands().ToggleVideoRecording(); }, EngineState::Idle, true, "....x.......",
          "..x"},
     };
     const auto flags = [](const auto& actions, bool (QAction::*get)() const) {
@@ -66,9 +66,9 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
         EXPECT_EQ(flags(items, &QAction::isEnabled) + (host.activationEnabled ? 'x' : '.'), mode.enabled) << mode.name;
         EXPECT_EQ(flags(checkable, &QAction::isChecked), mode.checked) << mode.name;
         if (engine->Recording())
-            engine->Commands().CaptureVideo1Click();
+            engine->Commands().ToggleVideoRecording();
         else if (mode.state != EngineState::Idle)
-            engine->Startautocapturing1Click();
+            engine->ToggleAutoCapturing();
         ASSERT_EQ(engine->State(), EngineState::Idle) << mode.name;
     }
 }
@@ -76,7 +76,7 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
 TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
 {
     ActiveOptions.Trigger = TriggerMotion;
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
     EXPECT_TRUE(engine->AutoCapturing());
     EXPECT_TRUE(video->SequenceRunning());
     EXPECT_TRUE(engine->MotionDetecting());
@@ -85,7 +85,7 @@ TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
     EXPECT_EQ(log.lines().back().msg, "Autocapturing on");
     EXPECT_TRUE(log.lines().back().toFile);
 
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_FALSE(video->SequenceRunning());
     EXPECT_FALSE(engine->MotionDetecting());
@@ -98,7 +98,7 @@ TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
 TEST_F(AutoCaptureControlTest, AStreamThatCannotStartChangesNothing)
 {
     backend.answers.sequence = false;
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_EQ(log.messages(), QStringList{"Error: Could not initialize video stream!"});
     EXPECT_TRUE(log.lines()[0].toFile);
@@ -112,8 +112,8 @@ TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
 {
     video->SetDriverOpen(false);
     menus.actions.autoCapturing->setChecked(true); // as a click on a checkable item leaves it
-    engine->Startautocapturing1Click();
-    engine->Autocapturing1Click();
+    engine->ToggleAutoCapturing();
+    engine->ToggleAutoCapturingFromTray();
     ASSERT_EQ(log.lines().size(), 2u);
     EXPECT_EQ(log.lines()[0].sender, "TForm1.Startautocapturing1Click");
     EXPECT_EQ(log.lines()[1].sender, "TForm1.Autocapturing1Click");
@@ -130,13 +130,13 @@ TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
     ActiveOptions.Trigger = TriggerMotion;
     ActiveOptions.FuseEnabled = true;
     engine->SetFuseSeconds(3);
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Fuse).interval(), 1000);
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
     for (int i = 0; i < 3; ++i)
-        engine->FuseTimer();
+        engine->CountDownFuse();
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_TRUE(engine->AutoCapturing());
     EXPECT_EQ(log.messages(), QStringList({"Burning fuse... 3", "Burning fuse... 2", "Burning fuse... 1",
@@ -150,9 +150,9 @@ TEST_F(AutoCaptureControlTest, ClickingDuringTheCountdownCancelsIt)
     ActiveOptions.Trigger = TriggerMotion;
     ActiveOptions.FuseEnabled = true;
     engine->SetFuseSeconds(5);
-    engine->Startautocapturing1Click();
-    engine->FuseTimer();
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
+    engine->CountDownFuse();
+    engine->ToggleAutoCapturing();
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_EQ(log.messages().back(), "Autocapturing off");
@@ -170,10 +170,10 @@ TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStar
         ActiveOptions.Trigger = c.trigger;
         ActiveOptions.FuseEnabled = true;
         engine->SetFuseSeconds(c.fuseSeconds);
-        engine->Startautocapturing1Click();
+        engine->ToggleAutoCapturing();
         EXPECT_TRUE(engine->AutoCapturing()) << c.trigger << "/" << c.fuseSeconds;
         EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
-        engine->Startautocapturing1Click();
+        engine->ToggleAutoCapturing();
     }
 }
 
@@ -225,12 +225,12 @@ TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
 {
     ActiveOptions.ClickSound = true;
     StartWith(TriggerTimed);
-    engine->Commands().Capturepicture1Click(); // during auto-capturing: a request for the frame handler
+    engine->Commands().CapturePicture(); // during auto-capturing: a request for the frame handler
     EXPECT_TRUE(engine->CaptureRequested());
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     host.iconImages.clear();
     for (int i = 0; i < 4; ++i)
-        engine->TrayIconBlinkTimer();
+        engine->BlinkTrayIcon();
     EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOn, IconFlash, IconAutoOn}));
     EXPECT_EQ(sound.played(), QStringList{program.dir() + "click.wav"});
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
@@ -240,7 +240,7 @@ TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
     host.iconImages.clear();
     ActiveOptions.ClickSound = false;
     for (int i = 0; i < 4; ++i)
-        engine->TrayIconBlinkTimer();
+        engine->BlinkTrayIcon();
     EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOff, IconFlash, IconAutoOff}));
     EXPECT_EQ(sound.played().size(), 1);
 }
@@ -280,8 +280,8 @@ TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
         std::function<void()> end;
         const char* endLine;
     };
-    const auto click = [this] { engine->Startautocapturing1Click(); };
-    const auto record = [this] { engine->Commands().CaptureVideo1Click(); };
+    const auto click = [this] { engine->ToggleAutoCapturing(); };
+    const auto record = [this] { engine->Commands().ToggleVideoRecording(); };
     const Case cases[] = {
         {"timed run", [this, click] { ActiveOptions.Trigger = TriggerTimed; click(); }, click, "Autocapturing off"},
         {"fuse burning",

@@ -42,13 +42,13 @@ TEST_F(DeviceReconnectTest, MotionRunWaitsForTheCameraAndResumesWithAFreshRefere
     // The camera stays away for a while: one line for the first try and one a minute later.
     backend.answers.sequence = false;
     for (int i = 0; i < ReconnectTriesPerReport + 1; ++i)
-        engine->ReconnectTimer();
+        engine->TryReconnect();
     EXPECT_EQ(Count(retryLine), 2);
     EXPECT_TRUE(engine->Reconnecting());
 
     backend.answers.sequence = true;
     backend.take();
-    engine->ReconnectTimer();
+    engine->TryReconnect();
     EXPECT_TRUE(backend.take().contains("SequenceNoFile"));
     EXPECT_EQ(Count(resumedLine), 1);
     EXPECT_FALSE(engine->Reconnecting());
@@ -72,7 +72,7 @@ TEST_F(DeviceReconnectTest, TimedTriggerPausesWhileTheCameraIsAway)
     video->SimulateDeviceLost();
     RunPosted();
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
-    engine->ReconnectTimer();
+    engine->TryReconnect();
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
     EXPECT_FALSE(engine->MotionDetecting());
     EXPECT_EQ(Count(resumedLine), 1);
@@ -81,8 +81,8 @@ TEST_F(DeviceReconnectTest, TimedTriggerPausesWhileTheCameraIsAway)
 TEST_F(DeviceReconnectTest, EveryWayOfStoppingEndsTheWaiting)
 {
     const std::function<void()> stops[] = {
-        [this] { engine->Startautocapturing1Click(); },
-        [this] { engine->Autocapturing1Click(); },
+        [this] { engine->ToggleAutoCapturing(); },
+        [this] { engine->ToggleAutoCapturingFromTray(); },
         [this] { engine->StopAutoCap(); },
     };
     for (const auto& stop : stops) {
@@ -100,7 +100,7 @@ TEST_F(DeviceReconnectTest, EveryWayOfStoppingEndsTheWaiting)
 
         // A tick already queued does not start the stream again.
         backend.take();
-        engine->ReconnectTimer();
+        engine->TryReconnect();
         EXPECT_FALSE(backend.take().contains("SequenceNoFile"));
         EXPECT_FALSE(video->SequenceRunning());
     }

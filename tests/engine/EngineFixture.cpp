@@ -53,8 +53,8 @@ EngineTest::EngineTest()
     QObject::connect(
         engine.get(), &AutoCaptureEngine::fileSaved, engine.get(), [this](const QString& path) { savedFiles << path; },
         Qt::QueuedConnection);
-    video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->Video1VideoStream(sender, h); });
-    video->SetOnStatus([this](TVideoCap&) { engine->Video1StatusChanged(); });
+    video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->ProcessFrame(sender, h); });
+    video->SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
     video->SetDriverIndex(0);
     video->SetDriverOpen(true);
     engine->SetFuseSeconds(0);

@@ -122,7 +122,7 @@ TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
     // drawn on each change only
     EXPECT_EQ(host.indicatorImages, (std::vector<int>{IndicatorIdle, IndicatorMotion}));
 
-    engine->RearmTimer();
+    engine->EndRearmDelay();
     EXPECT_TRUE(engine->Armed());
     EXPECT_EQ(log.lines().back().msg, "Re-armed");
     EXPECT_TRUE(log.lines().back().toFile);
@@ -203,7 +203,7 @@ TEST_F(FrameHandlerTest, TheTimedTriggerSavesTheNextFrameAfterEachTick)
     EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
 
     for (int tick = 0; tick < 3; ++tick) {
-        engine->Timer1Timer();
+        engine->TimedTrigger();
         Deliver(200 + tick * 40, 0);
         Deliver(220 + tick * 40, 0); // the request is served once
     }
@@ -223,7 +223,7 @@ TEST_F(FrameHandlerTest, ARequestArrivingWhileTheActionsRunIsServedByTheNextFram
         void WriteLog(const QString& msg, bool toFile, const QString& sender) override
         {
             if (msg.startsWith("Picture saved as: ") && !ticked_.exchange(true))
-                engine_.Timer1Timer();
+                engine_.TimedTrigger();
             next_.WriteLog(msg, toFile, sender);
         }
 
@@ -237,7 +237,7 @@ TEST_F(FrameHandlerTest, ARequestArrivingWhileTheActionsRunIsServedByTheNextFram
     ActiveOptions.LPicNaming = NamingIncrementing;
     StartWith(TriggerTimed);
     SetProgramLog(&tickWhileSaving);
-    engine->Timer1Timer();
+    engine->TimedTrigger();
     Deliver(100, 0);
     EXPECT_TRUE(engine->CaptureRequested()) << "the tick during the save is kept";
     Deliver(140, 0);
@@ -257,7 +257,7 @@ TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)
     EXPECT_EQ(Count("DrawDibDraw error - Frame"), 1);
     EXPECT_EQ(Count("Motion detected"), 0);
 
-    engine->Timer1Timer(); // a request served on a broken frame: skipped, nothing blank is saved
+    engine->TimedTrigger(); // a request served on a broken frame: skipped, nothing blank is saved
     Deliver(nextTime + 10, 255, 100);
     EXPECT_EQ(Count("DrawDibDraw error - Frame"), 2);
     EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());

@@ -38,7 +38,7 @@ TEST_F(ManualCommandsTest, ABitmapWithoutCaptionReplacesAnOlderFileOfTheSameName
     ActiveOptions.CaptionLocal = false;
     WriteFileBytes(Target(".bmp"), "an older picture");
     GrabbedFrame(qRgb(10, 20, 200));
-    engine->Commands().Capturepicture1Click();
+    engine->Commands().CapturePicture();
     EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".bmp"));
     EXPECT_FALSE(QFile::exists(singleFile));
     const QImage saved(Target(".bmp"));
@@ -55,7 +55,7 @@ TEST_F(ManualCommandsTest, CaptionedPicturesAreWrittenAnewAndTheGrabbedFileIsDel
     for (bool bitmap : {true, false}) {
         ActiveOptions.SaveAsBitmap = bitmap;
         GrabbedFrame(qRgb(0, 0, 0));
-        engine->Commands().Capturepicture1Click();
+        engine->Commands().CapturePicture();
         const QString target = Target(bitmap ? ".bmp" : ".jpg");
         EXPECT_EQ(log.messages().back(), "Picture saved as: " + target);
         EXPECT_FALSE(QFile::exists(singleFile));
@@ -79,7 +79,7 @@ TEST_F(ManualCommandsTest, AFailedSaveEndsSilentlyAndKeepsTheGrabbedFile)
         ActiveOptions.CaptionLocal = !bitmap;
         GrabbedFrame(qRgb(1, 2, 3));
         log.clear();
-        engine->Commands().Capturepicture1Click();
+        engine->Commands().CapturePicture();
         EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join("|").toStdString();
         EXPECT_TRUE(QFile::exists(singleFile));
     }
@@ -88,14 +88,14 @@ TEST_F(ManualCommandsTest, AFailedSaveEndsSilentlyAndKeepsTheGrabbedFile)
 TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
 {
     backend.answers.saveDib = false;
-    engine->Commands().Capturepicture1Click();
+    engine->Commands().CapturePicture();
     EXPECT_EQ(log.messages(), QStringList{"Error capturing frame"});
     EXPECT_TRUE(log.lines()[0].toFile);
 
     backend.answers.saveDib = true;
     WriteFileBytes(singleFile, "not a bitmap");
     log.clear();
-    engine->Commands().Capturepicture1Click();
+    engine->Commands().CapturePicture();
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0].msg, "Error capturing picture");
     EXPECT_EQ(log.lines()[0].sender, "Capturepicture1Click general exception handler");
@@ -105,9 +105,9 @@ TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
 TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
 {
     video->SetDriverOpen(false);
-    engine->Commands().Preview1Click();
-    engine->Commands().Capturepicture1Click();
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().TogglePreview();
+    engine->Commands().CapturePicture();
+    engine->Commands().ToggleVideoRecording();
     EXPECT_EQ(log.messages(), QStringList({"Driver not loaded", "Driver not loaded", "Driver not loaded"}));
     EXPECT_FALSE(menus.actions.preview->isChecked());
     EXPECT_FALSE(menus.actions.captureVideo->isChecked());
@@ -116,10 +116,10 @@ TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
 
 TEST_F(ManualCommandsTest, PreviewTogglesWithItsCheckMark)
 {
-    engine->Commands().Preview1Click();
+    engine->Commands().TogglePreview();
     EXPECT_TRUE(video->VideoPreview());
     EXPECT_TRUE(menus.actions.preview->isChecked());
-    engine->Commands().Preview1Click();
+    engine->Commands().TogglePreview();
     EXPECT_FALSE(video->VideoPreview());
     EXPECT_FALSE(menus.actions.preview->isChecked());
     EXPECT_EQ(log.messages(), QStringList({"Preview on", "Preview off"}));
@@ -132,13 +132,13 @@ TEST_F(ManualCommandsTest, ARecordingThatCannotStartIsUndoneByTheSecondClick)
     ActiveOptions.VidNaming = NamingIncrementing;
     ActiveOptions.VidPrefix = "clip ";
     const MainMenuActions& m = menus.actions;
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     const QString file = ActiveOptions.VideoDir.str() + "clip 000.avi";
     EXPECT_EQ(log.messages(), QStringList{"Could not record video: " + file});
     EXPECT_TRUE(m.captureVideo->isChecked());
     EXPECT_TRUE(engine->Recording());
 
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     EXPECT_EQ(log.messages().back(), "Error");
     EXPECT_FALSE(m.captureVideo->isChecked());
     EXPECT_FALSE(engine->Recording());
@@ -152,21 +152,21 @@ TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCa
     ActiveOptions.CapAudChannels = 1;
     ActiveOptions.CapAudSampleRate = 2;
     ActiveOptions.CapAudResolution = 1;
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     EXPECT_EQ(log.messages().back().left(12), "Recording...");
     EXPECT_TRUE(video->CapAudio());
     EXPECT_EQ(video->CapAudioFormat().Channels, TChannel::Stereo);
     EXPECT_EQ(video->CapAudioFormat().Frequency, TFrequency::f22050Hz);
     EXPECT_EQ(video->CapAudioFormat().Resolution, TResolution::r16Bit);
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + ActiveOptions.VideoDir.str()));
     RunPosted();
     EXPECT_EQ(savedFiles, QStringList{video->VideoFileName()});
 
     ActiveOptions.CapAudio = false;
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     EXPECT_FALSE(video->CapAudio());
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
 }
 
 TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
@@ -180,7 +180,7 @@ TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
     ASSERT_FALSE(engine->Armed());
     const auto before = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
 
-    engine->Commands().TolmarTrayIcon1MouseLBtnDblClk();
+    engine->Commands().CaptureNow();
     EXPECT_TRUE(engine->Armed());
     EXPECT_TRUE(engine->CaptureRequested());
     DeliverStillSamples(1);
@@ -196,7 +196,7 @@ TEST_F(ManualCommandsTest, TheClickSoundComesFromTheProgramFolderWhateverTheCurr
     const QString started = QDir::currentPath();
     QTemporaryDir elsewhere; // the folder a desktop entry or a shell happens to start in
     QDir::setCurrent(elsewhere.path());
-    engine->Commands().Capturepicture1Click();
+    engine->Commands().CapturePicture();
     const bool played = WaitFor([&] { return !sound.played().isEmpty(); });
     QDir::setCurrent(started);
     ASSERT_TRUE(played);
@@ -206,7 +206,7 @@ TEST_F(ManualCommandsTest, TheClickSoundComesFromTheProgramFolderWhateverTheCurr
 TEST_F(ManualCommandsTest, CaptureNowWithoutAStreamTakesOnePicture)
 {
     GrabbedFrame(qRgb(5, 5, 5));
-    engine->Commands().TolmarTrayIcon1MouseLBtnDblClk();
+    engine->Commands().CaptureNow();
     EXPECT_EQ(log.messages().back(), "Picture saved as: " + Target(".jpg"));
     RunPosted();
     EXPECT_EQ(savedFiles, QStringList{Target(".jpg")});

@@ -43,7 +43,7 @@ protected:
 
         cap.resize(640, 480);
         engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host);
-        cap.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& h) { engine->Video1VideoStream(s, h); });
+        cap.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
         cap.SetDriverName(TestPatternDeviceName);
@@ -72,12 +72,12 @@ TEST_F(TestDeviceEngineTest, TheMovingBallRaisesAlarmsAndTheirPicturesAreSaved)
 {
     ASSERT_TRUE(cap.DriverOpen());
     ActiveOptions.Trigger = TriggerMotion;
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
     ASSERT_TRUE(engine->AutoCapturing());
     ASSERT_TRUE(WaitFor([&] { return log.contains("Motion detected"); }, 60000)) << log.messages().join("\n").toStdString();
     ASSERT_TRUE(WaitFor([&] { return log.contains("Re-armed"); }, 30000));
     ASSERT_TRUE(WaitFor([&] { return Pictures().size() >= 1; }, 30000));
-    engine->Startautocapturing1Click();
+    engine->ToggleAutoCapturing();
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_EQ(log.messages().back(), "Autocapturing off");
 
@@ -105,19 +105,19 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
     for (const QString& folder : {program.dir() + "no such folder/", program.dir() + "plain file/"}) {
         ActiveOptions.VideoDir = folder;
         log.clear();
-        engine->Commands().CaptureVideo1Click();
+        engine->Commands().ToggleVideoRecording();
         ASSERT_EQ(log.messages().filter("Could not record video: " + folder).size(), 1)
             << log.messages().join("\n").toStdString();
-        engine->Commands().CaptureVideo1Click();
+        engine->Commands().ToggleVideoRecording();
         EXPECT_EQ(log.messages().back(), "Error") << folder.toStdString();
         EXPECT_TRUE(log.messages().filter("Recorded video: ").isEmpty()) << log.messages().join("\n").toStdString();
         EXPECT_FALSE(menus.actions.captureVideo->isChecked());
     }
     // The device records again once the folder is there.
     ActiveOptions.VideoDir = program.dir();
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     ASSERT_EQ(log.messages().back(), "Recording...");
-    engine->Commands().CaptureVideo1Click();
+    engine->Commands().ToggleVideoRecording();
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + program.dir()));
 }
 
@@ -134,7 +134,7 @@ protected:
         handled = 0;
         AutoCaptureEngine runEngine(video, menus.actions, host);
         video.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) {
-            runEngine.Video1VideoStream(s, h);
+            runEngine.ProcessFrame(s, h);
             ++handled;
         });
         ActiveOptions.Trigger = TriggerMotion;
@@ -206,7 +206,7 @@ protected:
         ActiveOptions.CapPic = false;
         ActiveOptions.Trigger = TriggerMotion;
         Watch(*engine);
-        cap.SetOnStatus([this](TVideoCap&) { engine->Video1StatusChanged(); });
+        cap.SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
         // The device's threads start after the settings above are made, as in a program that
         // activates a profile before it connects the camera.
         cap.SetDriverOpen(false);
@@ -245,7 +245,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     TVideoCap room(nullptr, &backend);
     AutoCaptureEngine roomEngine(room, menus.actions, host);
     Watch(roomEngine);
-    room.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) { roomEngine.Video1VideoStream(s, h); });
+    room.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) { roomEngine.ProcessFrame(s, h); });
     room.SetDriverName(TestPatternDeviceName);
     room.SetDriverOpen(true);
     ASSERT_TRUE(room.DriverOpen());
@@ -286,7 +286,7 @@ TEST_F(DeviceClipsTest, ARunEndedDuringAClipLeavesItPlayable)
         std::function<void()> end;
     };
     const Case cases[] = {
-        {"stop", [&] { engine->Startautocapturing1Click(); }},
+        {"stop", [&] { engine->ToggleAutoCapturing(); }},
         {"exit", [&] { engine->StopForExit(); }},
         {"lost camera", [&] {
              cap.SimulateDeviceLost();

@@ -35,39 +35,41 @@ protected:
     }
 
     ProfileNameWindow* nameWindow() { return select.findChild<ProfileNameWindow*>(); }
+    QComboBox* profilesBox() { return select.findChild<QComboBox*>("ProfilesBox"); }
+    QPushButton* button(const char* name) { return select.findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly); }
 
     ProfileSelectWindow select;
 };
 
 TEST_F(ProfileWindowsTest, BoxMirrorsTheRecord)
 {
-    EXPECT_EQ(select.ProfilesBox->count(), 4);
-    EXPECT_EQ(select.ProfilesBox->currentText(), "Default");
+    EXPECT_EQ(profilesBox()->count(), 4);
+    EXPECT_EQ(profilesBox()->currentText(), "Default");
     EXPECT_EQ(select.windowTitle(), "Select setup profile:");
-    EXPECT_TRUE(select.Button10->isEnabled());
+    EXPECT_TRUE(button("Button10")->isEnabled());
 }
 
 TEST_F(ProfileWindowsTest, TypingShowsAProfileOnlyOnAnExactMatch)
 {
-    select.ProfilesBox->lineEdit()->clear();
+    profilesBox()->lineEdit()->clear();
     EXPECT_EQ(targets.shown, 0) << "an empty text names no profile";
-    QTest::keyClicks(select.ProfilesBox->lineEdit(), "nigh");
+    QTest::keyClicks(profilesBox()->lineEdit(), "nigh");
     EXPECT_EQ(targets.shown, 0);
-    QTest::keyClicks(select.ProfilesBox->lineEdit(), "t");
+    QTest::keyClicks(profilesBox()->lineEdit(), "t");
     ASSERT_EQ(targets.shown, 1);
     EXPECT_EQ(targets.lastShown.Limit, 300);
     EXPECT_EQ(dialog.Limit->text(), "300") << "the setup dialog shows it";
     EXPECT_EQ(ActiveOptions.Limit, 30) << "nothing is activated";
     EXPECT_EQ(box.text(), "night");
 
-    select.ProfilesBox->lineEdit()->setText("Night");
+    profilesBox()->lineEdit()->setText("Night");
     EXPECT_EQ(targets.shown, 1) << "letter case counts";
 }
 
 TEST_F(ProfileWindowsTest, LeavingTheBoxWithAnUnknownNameTakesTheFirstListed)
 {
-    FocusIn(select.ProfilesBox);
-    select.ProfilesBox->lineEdit()->setText("nobody");
+    FocusIn(profilesBox());
+    profilesBox()->lineEdit()->setText("nobody");
 
     // Another window taking the focus, and the close box, leave the box as it is.
     QWidget other;
@@ -75,45 +77,45 @@ TEST_F(ProfileWindowsTest, LeavingTheBoxWithAnUnknownNameTakesTheFirstListed)
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_EQ(box.text(), "nobody");
-    FocusIn(select.ProfilesBox);
+    FocusIn(profilesBox());
     select.close();
     EXPECT_EQ(box.text(), "nobody") << "closing keeps what the box shows";
-    EXPECT_EQ(select.ProfilesBox->currentText(), "nobody");
+    EXPECT_EQ(profilesBox()->currentText(), "nobody");
 
-    LeaveByTab(select.ProfilesBox);
+    LeaveByTab(profilesBox());
     EXPECT_EQ(box.text(), "a");
-    EXPECT_EQ(select.ProfilesBox->currentText(), "a");
+    EXPECT_EQ(profilesBox()->currentText(), "a");
 }
 
 TEST_F(ProfileWindowsTest, EnterIsOkAndEscapeClosesAsTheCloseBoxDoes)
 {
-    FocusIn(select.ProfilesBox);
-    select.ProfilesBox->lineEdit()->setText("b");
-    QTest::keyClick(select.ProfilesBox->lineEdit(), Qt::Key_Return);
+    FocusIn(profilesBox());
+    profilesBox()->lineEdit()->setText("b");
+    QTest::keyClick(profilesBox()->lineEdit(), Qt::Key_Return);
     EXPECT_FALSE(select.isVisible());
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b");
     EXPECT_TRUE(log.contains("Loaded profile: b"));
 
-    FocusIn(select.ProfilesBox);
-    select.ProfilesBox->lineEdit()->setText("night");
-    QTest::keyClick(select.ProfilesBox->lineEdit(), Qt::Key_Escape);
+    FocusIn(profilesBox());
+    profilesBox()->lineEdit()->setText("night");
+    QTest::keyClick(profilesBox()->lineEdit(), Qt::Key_Escape);
     EXPECT_FALSE(select.isVisible());
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b") << "Escape confirms nothing";
     EXPECT_EQ(box.text(), "night");
 
-    select.Button11->click();
+    button("Button11")->click();
     QPointer<ProfileNameWindow> window = nameWindow();
     ASSERT_FALSE(window.isNull());
-    QTest::keyClicks(window->Edit1, "dusk");
-    QTest::keyClick(window->Edit1, Qt::Key_Escape);
+    QTest::keyClicks(window->findChild<QLineEdit*>("Edit1"), "dusk");
+    QTest::keyClick(window->findChild<QLineEdit*>("Edit1"), Qt::Key_Escape);
     EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
     EXPECT_FALSE(QFileInfo::exists(ProfilePath("dusk")));
 }
 
 TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)
 {
-    select.ProfilesBox->setCurrentText("b");
-    select.Button1->click();
+    profilesBox()->setCurrentText("b");
+    button("Button1")->click();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b");
     EXPECT_EQ(ActiveOptions.Limit, 200);
     EXPECT_TRUE(log.contains("Loaded profile: b"));
@@ -125,15 +127,15 @@ TEST_F(ProfileWindowsTest, DeleteShowsTheFirstRemainingProfileOnly)
     QFile::remove(ProfilePath("Default"));
     QFile::remove(ProfilePath("night"));
     ListProfiles(box);
-    select.ProfilesBox->setCurrentText("a");
+    profilesBox()->setCurrentText("a");
     targets.shown = 0;
-    select.Button10->click();
+    button("Button10")->click();
     EXPECT_FALSE(QFileInfo::exists(ProfilePath("a")));
     EXPECT_EQ(box.text(), "b");
-    EXPECT_EQ(select.ProfilesBox->currentText(), "b");
+    EXPECT_EQ(profilesBox()->currentText(), "b");
     EXPECT_EQ(targets.shown, 1);
     EXPECT_EQ(targets.lastShown.Limit, 200);
-    EXPECT_FALSE(select.Button10->isEnabled()) << "one profile left";
+    EXPECT_FALSE(button("Button10")->isEnabled()) << "one profile left";
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
     EXPECT_EQ(ActiveOptions.Limit, 30);
 }
@@ -144,7 +146,7 @@ TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
         QFile::remove(ProfilePath(name));
     ListProfiles(box);
     box.setText("");
-    select.Button10->click();
+    button("Button10")->click();
     EXPECT_TRUE(ProfileNames().isEmpty());
     EXPECT_EQ(box.text(), "");
 }
@@ -152,13 +154,13 @@ TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
 TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 {
     Save(WithLimit(999), "night");
-    select.Button11->click();
+    button("Button11")->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
     QPointer<ProfileNameWindow> alive(window);
     EXPECT_EQ(window->windowTitle(), "Profile name:");
-    QTest::keyClicks(window->Edit1, "night");
-    QTest::keyClick(window->Edit1, Qt::Key_Return); // Enter is "OK"
+    QTest::keyClicks(window->findChild<QLineEdit*>("Edit1"), "night");
+    QTest::keyClick(window->findChild<QLineEdit*>("Edit1"), Qt::Key_Return); // Enter is "OK"
     EXPECT_TRUE(WaitFor([&] { return alive.isNull(); })) << "the window closes and goes away";
 
     EXPECT_EQ(Load("night").Limit, 30) << "an existing profile of that name starts over";
@@ -168,24 +170,24 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     EXPECT_EQ(ActiveOptions.Limit, 30);
     EXPECT_TRUE(messages.errors.isEmpty());
 
-    select.Button11->click();
+    button("Button11")->click();
     window = nameWindow();
     ASSERT_NE(window, nullptr);
-    window->Edit1->setText("day");
-    window->Button1->click();
+    window->findChild<QLineEdit*>("Edit1")->setText("day");
+    window->findChild<QPushButton*>("Button1")->click();
     EXPECT_EQ(ReadFileBytes(ProfilePath("day")).size(), 5532);
     EXPECT_TRUE(box.isListed("day"));
 }
 
 TEST_F(ProfileWindowsTest, NameTheFileSystemRejectsKeepsTheNameWindowOpen)
 {
-    select.Button11->click();
+    button("Button11")->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
-    window->Edit1->setText("a/b");
-    window->Button1->click();
+    window->findChild<QLineEdit*>("Edit1")->setText("a/b");
+    window->findChild<QPushButton*>("Button1")->click();
     EXPECT_EQ(messages.errors.size(), 1);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(box.isListed("a/b"));
-    window->Button2->click();
+    window->findChild<QPushButton*>("Button2")->click();
 }

@@ -64,7 +64,7 @@ protected:
     {
         ExpectLogged({kChecking});
         EXPECT_EQ(about.results, (QStringList{kChecking, QString()}));
-        EXPECT_EQ(about.NewVer->text(), QString());
+        EXPECT_EQ(about.CheckResult(), QString());
     }
 
     RecordingEventLog log;
@@ -81,9 +81,9 @@ TEST_F(UpdateCheckTest, ANewerVersionOpensTheAboutWindowWithTheRelease)
     ASSERT_FALSE(about.isVisible());
     RunCheck();
     EXPECT_TRUE(about.isVisible());
-    EXPECT_EQ(about.NewVer->text(), NewVersionMessage({127, "1.27", QDate(2003, 5, 1)}));
-    EXPECT_TRUE(about.NewVer->text().startsWith("New version available since "));
-    EXPECT_TRUE(about.NewVer->text().endsWith(": 1.27. Visit the Tarvo website for more information."));
+    EXPECT_EQ(about.CheckResult(), NewVersionMessage({127, "1.27", QDate(2003, 5, 1)}));
+    EXPECT_TRUE(about.CheckResult().startsWith("New version available since "));
+    EXPECT_TRUE(about.CheckResult().endsWith(": 1.27. Visit the Tarvo website for more information."));
     ExpectLogged({kChecking, "New version found: 1.27"});
 }
 
@@ -99,17 +99,17 @@ TEST_F(UpdateCheckTest, AnEqualOrOlderVersionIsTheLatest)
         about.results.clear();
 
         about.hide();
-        about.NewVer->setText("earlier result");
+        about.AboutWindow::ShowResult("earlier result");
         RunCheck();
         EXPECT_FALSE(about.isVisible()) << file.constData();
-        EXPECT_EQ(about.NewVer->text(), "earlier result") << file.constData();
+        EXPECT_EQ(about.CheckResult(), "earlier result") << file.constData();
         ExpectLogged({kChecking, kLatest});
 
         log.clear();
         about.show();
         RunCheck();
         EXPECT_EQ(about.results, (QStringList{kChecking, kLatest})) << file.constData();
-        EXPECT_EQ(about.NewVer->text(), kLatest);
+        EXPECT_EQ(about.CheckResult(), kLatest);
         ExpectLogged({kChecking, kLatest});
     }
 }
@@ -125,10 +125,10 @@ TEST_F(UpdateCheckTest, TheButtonRunsTheCheckShowingProgressInTheWindow)
     ASSERT_TRUE(site.Started());
     PointAt(site.port());
     about.show();
-    about.Button2->click();
+    about.findChild<QPushButton*>("Button2")->click();
     ASSERT_TRUE(WaitFor([&] { return !about.CheckRunning(); }, 60000));
     EXPECT_EQ(about.results.value(0), kChecking);
-    EXPECT_EQ(about.NewVer->text(), NewVersionMessage({200, "2.00", QDate(2010, 12, 31)}));
+    EXPECT_EQ(about.CheckResult(), NewVersionMessage({200, "2.00", QDate(2010, 12, 31)}));
     ExpectLogged({kChecking, "New version found: 2.00"});
     EXPECT_EQ(site.Requests(),
         "GET /tarvo/ver.txt HTTP/1.1\r\n"
@@ -164,7 +164,7 @@ TEST_F(UpdateCheckTest, RedirectsAndErrorStatusesAreFailedChecks)
              std::pair{"500", serverError.port()}, std::pair{"404", empty.port()}}) {
         log.clear();
         about.results.clear();
-        about.NewVer->setText("earlier result");
+        about.AboutWindow::ShowResult("earlier result");
         PointAt(port);
         RunCheck();
         SCOPED_TRACE(name);
@@ -216,8 +216,8 @@ TEST_F(UpdateCheckTest, TheWindowStaysResponsiveAndClosingItAbandonsTheCheck)
     ASSERT_TRUE(silent.Started());
     PointAt(silent.port(), std::chrono::milliseconds(60000));
     about.show();
-    about.Button2->click();
-    EXPECT_EQ(about.NewVer->text(), kChecking);
+    about.findChild<QPushButton*>("Button2")->click();
+    EXPECT_EQ(about.CheckResult(), kChecking);
     ASSERT_TRUE(WaitFor([&] { return silent.Requests().contains("GET /tarvo/ver.txt"); }, 30000));
     // The event loop goes on while the check waits on the site.
     int ticks = 0;
@@ -229,7 +229,7 @@ TEST_F(UpdateCheckTest, TheWindowStaysResponsiveAndClosingItAbandonsTheCheck)
 
     QElapsedTimer closing;
     closing.start();
-    about.Button1->click();
+    about.findChild<QPushButton*>("Button1")->click();
     EXPECT_FALSE(about.CheckRunning()) << "the fetch's thread has ended when the window is closed";
     EXPECT_LT(closing.elapsed(), 30000) << "closing aborted the fetch instead of waiting out its limit";
     QCoreApplication::processEvents();
@@ -256,12 +256,12 @@ TEST_F(AboutWindowTest, ShowsTheVersionAndGreetsOnHolidaysOnly)
     SetProgramClock(&clock);
     AboutWindow about;
     EXPECT_EQ(about.size(), QSize(362, 230));
-    EXPECT_EQ(about.Label5->text(), "Tarvo...");
+    EXPECT_EQ(about.TitleLine(), "Tarvo...");
     about.show();
-    EXPECT_EQ(about.Label5->text(), "Tarvo v. 1.26");
+    EXPECT_EQ(about.TitleLine(), "Tarvo v. 1.26");
     EXPECT_EQ(about.windowTitle(), "About...");
-    EXPECT_EQ(about.Button2->text(), "Check for new version");
-    EXPECT_EQ(about.NewVer->text(), QString());
+    EXPECT_EQ(about.findChild<QPushButton*>("Button2")->text(), "Check for new version");
+    EXPECT_EQ(about.CheckResult(), QString());
 
     struct Visit {
         QDate day;
@@ -271,7 +271,7 @@ TEST_F(AboutWindowTest, ShowsTheVersionAndGreetsOnHolidaysOnly)
     for (const Visit& v : {Visit{QDate(2024, 12, 24), "Merry Christmas!"}, Visit{QDate(2024, 12, 28), "Merry Christmas!"},
              Visit{QDate(2025, 1, 1), "Happy New Year!"}, Visit{QDate(2025, 1, 2), "Happy New Year!"},
              Visit{QDate(2025, 12, 25), "Merry Christmas!"}}) {
-        about.Button1->click();
+        about.findChild<QPushButton*>("Button1")->click();
         EXPECT_FALSE(about.isVisible());
         clock.set(QDateTime(v.day, QTime(23, 59, 59)));
         about.show();
@@ -296,12 +296,14 @@ TEST_F(AboutWindowTest, TheSiteAddressOpensTheProductPage)
     config.site = ParseSiteAddress("127.0.0.1:8123");
     about.SetUpdateCheckConfig(config);
     about.show();
-    EXPECT_EQ(about.Label10->text(), "http://127.0.0.1:8123/tarvo");
+    EXPECT_EQ(about.SiteAddress(), "http://127.0.0.1:8123/tarvo");
+    auto* link = about.findChild<ClickableLabel*>("Label10");
+    ASSERT_NE(link, nullptr);
     const QPointF at(2, 2);
-    QMouseEvent press(QEvent::MouseButtonPress, at, about.Label10->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, about.Label10->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(about.Label10, &press);
-    QApplication::sendEvent(about.Label10, &release);
+    QMouseEvent press(QEvent::MouseButtonPress, at, link->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, link->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(link, &press);
+    QApplication::sendEvent(link, &release);
     QDesktopServices::unsetUrlHandler("http");
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls.front(), QUrl("http://127.0.0.1:8123/tarvo"));

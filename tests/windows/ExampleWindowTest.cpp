@@ -37,19 +37,20 @@ struct AreaWindow {
     {
         QMouseEvent e(QEvent::MouseMove, QPointF(x, y), QPointF(x, y), Qt::NoButton, Qt::NoButton,
                       Qt::NoModifier);
-        QApplication::sendEvent(window->Image1, &e);
+        QApplication::sendEvent(view(), &e);
     }
     void click(int x, int y)
     {
         move(x, y);
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, y), QPointF(x, y), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Image1, &press);
+        QApplication::sendEvent(view(), &press);
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(x, y), QPointF(x, y), Qt::LeftButton,
                             Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Image1, &release);
+        QApplication::sendEvent(view(), &release);
     }
-    QRgb pixel(int x, int y) const { return window->Image1->picture().pixel(x, y) & 0xFFFFFF; }
+    PictureView* view() const { return window->findChild<PictureView*>("Image1"); }
+    QRgb pixel(int x, int y) const { return window->ShownPicture().pixel(x, y) & 0xFFFFFF; }
 
     DetectionArea shown{50, 50, 100, 100};
     std::optional<DetectionArea> stored;
@@ -166,7 +167,7 @@ TEST_F(ExampleWindow, DrawsTheShownAreaThenTheRubberBand)
     AreaWindow w(writeStill({160, 120}));
     w.shown = {10, 20, 60, 70};
     w.openForArea();
-    EXPECT_EQ(w.window->Image1->size(), QSize(160, 120)) << "the window fits the camera's still";
+    EXPECT_EQ(w.view()->size(), QSize(160, 120)) << "the window fits the camera's still";
     EXPECT_EQ(w.window->size(), QSize(160, 120)) << "nothing around the picture";
     EXPECT_EQ(w.pixel(10, 20), QRgb(0x00FF00));
     EXPECT_EQ(w.pixel(59, 69), QRgb(0x00FF00));
@@ -206,12 +207,12 @@ TEST_F(ExampleWindow, TheStillPictureIsUsedOnceAndRemoved)
     const QString still = writeStill({64, 48});
     AreaWindow w(still);
     w.openForArea();
-    EXPECT_EQ(w.window->Image1->picture().size(), QSize(64, 48));
+    EXPECT_EQ(w.window->ShownPicture().size(), QSize(64, 48));
     w.window->hide();
     EXPECT_FALSE(QFile::exists(still)) << "hiding removes the temporary still picture";
 
     w.openForArea();
-    EXPECT_EQ(w.window->Image1->picture().size(), QSize(320, 240)) << "then example.bmp is shown";
+    EXPECT_EQ(w.window->ShownPicture().size(), QSize(320, 240)) << "then example.bmp is shown";
     EXPECT_TRUE(w.errors.isEmpty());
 }
 
@@ -226,8 +227,8 @@ TEST_F(ExampleWindow, MissingPicturesAreReportedOncePerShowing)
     for (int x = 20; x < 200; x += 20)
         w.move(x, x / 2);
     EXPECT_EQ(w.errors, QStringList{"Could not load 'example.bmp'"});
-    EXPECT_TRUE(w.window->Image1->picture().isNull()) << "an empty picture area";
-    EXPECT_EQ(w.window->Image1->size(), QSize(560, 420));
+    EXPECT_TRUE(w.window->ShownPicture().isNull()) << "an empty picture area";
+    EXPECT_EQ(w.view()->size(), QSize(560, 420));
     w.click(200, 100);
     ASSERT_TRUE(w.stored) << "the area can still be chosen";
     EXPECT_EQ(*w.stored, (DetectionArea{10, 10, 200, 100}));

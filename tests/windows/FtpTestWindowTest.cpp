@@ -149,28 +149,28 @@ TEST_F(FtpTestWindowTest, WindowRunsTheTestOnEveryShowing)
     hooks.showError = [&](const QString& e) { errors << e; };
     hooks.localFolder = program.dir();
     FtpTestWindow window(hooks);
-    window.IdFTP2().Timeouts() = shortLimits();
+    window.Client().Timeouts() = shortLimits();
     EXPECT_EQ(window.windowTitle(), "Testing FTP settings...");
-    EXPECT_EQ(window.Button1->text(), "OK");
+    EXPECT_EQ(window.findChild<QPushButton*>("Button1")->text(), "OK");
 
     window.show();
     window.hide();
-    EXPECT_FALSE(window.Timer1->isActive()) << "closed before it began, the test does not run";
+    EXPECT_FALSE(window.TestPending()) << "closed before it began, the test does not run";
 
     window.show();
-    EXPECT_TRUE(window.Memo1->isReadOnly());
-    ASSERT_TRUE(WaitFor([&] { return window.Memo1->toPlainText().split('\n').size() == 8; }, 60000))
-        << window.Memo1->toPlainText().toStdString();
-    EXPECT_EQ(window.Memo1->toPlainText(), AllOk.join('\n'));
-    window.Button1->click();
+    EXPECT_TRUE(window.findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
+    ASSERT_TRUE(WaitFor([&] { return window.ReportLines().size() == 8; }, 60000))
+        << window.ReportLines().join('\n').toStdString();
+    EXPECT_EQ(window.ReportLines(), AllOk);
+    window.findChild<QPushButton*>("Button1")->click();
     EXPECT_FALSE(window.isVisible());
 
     // The settings are read anew at each showing, and the list starts empty.
     typed.password = "wrong";
     window.show();
-    EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
-    ASSERT_TRUE(WaitFor([&] { return window.Memo1->toPlainText().contains("Failed"); }, 60000));
-    EXPECT_TRUE(window.Memo1->toPlainText().startsWith("Connecting to 127.0.0.1\n  Failed! Reply: 530"));
+    EXPECT_TRUE(window.ReportLines().isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return window.ReportLines().join('\n').contains("Failed"); }, 60000));
+    EXPECT_TRUE(window.ReportLines().join('\n').startsWith("Connecting to 127.0.0.1\n  Failed! Reply: 530"));
     window.hide();
 
     // A port that is no number stops the test before anything is sent.
@@ -178,8 +178,8 @@ TEST_F(FtpTestWindowTest, WindowRunsTheTestOnEveryShowing)
     window.show();
     ASSERT_TRUE(WaitFor([&] { return !errors.isEmpty(); }, 60000));
     EXPECT_EQ(errors, QStringList{"'21x' is not a valid integer value"});
-    EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
-    EXPECT_FALSE(window.IdFTP2().IsOpen());
+    EXPECT_TRUE(window.ReportLines().isEmpty());
+    EXPECT_FALSE(window.Client().IsOpen());
 }
 
 TEST_F(FtpTestWindowTest, StaysResponsiveDuringTheTestAndClosesAtOnce)
@@ -192,11 +192,11 @@ TEST_F(FtpTestWindowTest, StaysResponsiveDuringTheTestAndClosesAtOnce)
     hooks.settings = [&] { return typed; };
     hooks.localFolder = program.dir();
     auto window = std::make_unique<FtpTestWindow>(hooks);
-    window->IdFTP2().Timeouts().connect = window->IdFTP2().Timeouts().reply = std::chrono::seconds(60);
+    window->Client().Timeouts().connect = window->Client().Timeouts().reply = std::chrono::seconds(60);
 
     window->show();
     ASSERT_TRUE(WaitFor([&] { return silent.Connections() == 1; }, 30000));
-    ASSERT_TRUE(WaitFor([&] { return window->Memo1->toPlainText() == "Connecting to 127.0.0.1"; }));
+    ASSERT_TRUE(WaitFor([&] { return window->ReportLines() == QStringList{"Connecting to 127.0.0.1"}; }));
     // The event loop goes on while the test waits on the server.
     int ticks = 0;
     QTimer tick;
@@ -207,13 +207,13 @@ TEST_F(FtpTestWindowTest, StaysResponsiveDuringTheTestAndClosesAtOnce)
 
     QElapsedTimer closing;
     closing.start();
-    window->Button1->click();
+    window->findChild<QPushButton*>("Button1")->click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->TestRunning()) << "the test's thread has ended when the window is closed";
     EXPECT_LT(closing.elapsed(), 30000) << "closing aborted the test instead of waiting out its limit";
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->Memo1->toPlainText(), "Connecting to 127.0.0.1") << "no line of the aborted test arrives";
-    EXPECT_FALSE(window->IdFTP2().IsOpen());
+    EXPECT_EQ(window->ReportLines(), QStringList{"Connecting to 127.0.0.1"}) << "no line of the aborted test arrives";
+    EXPECT_FALSE(window->Client().IsOpen());
 
     // Destroyed in the middle of a test, the window gets no late call.
     window->show();

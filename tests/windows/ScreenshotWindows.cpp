@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     if (mode == "area")
         QImage(ProgramDir() + "example.bmp").scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(still);
     exampleHooks.singleImageFile = [still] { return still; };
-    CaptionAndAreaWindow form5(exampleHooks);
+    CaptionAndAreaWindow exampleWindow(exampleHooks);
 
     FtpTestWindow::Hooks ftpHooks;
     ftpHooks.settings = [&] {
@@ -67,22 +67,23 @@ int main(int argc, char** argv)
         return s;
     };
     ftpHooks.localFolder = QDir::tempPath() + "/";
-    FtpTestWindow form7(ftpHooks);
+    FtpTestWindow ftpTestWindow(ftpHooks);
 
     if (mode == "caption") {
-        form5.DefineAreaMode = false;
-        form5.show();
+        exampleWindow.DefineAreaMode = false;
+        exampleWindow.show();
     } else if (mode == "area") {
-        form5.DefineAreaMode = true;
-        form5.show();
-        QTimer::singleShot(300, &form5, [&] {
-            SendMouse(form5.Image1, QEvent::MouseMove, {180, 150}, Qt::NoButton, Qt::NoButton);
-            SendMouse(form5.Image1, QEvent::MouseButtonPress, {180, 150}, Qt::LeftButton, Qt::LeftButton);
-            SendMouse(form5.Image1, QEvent::MouseButtonRelease, {180, 150}, Qt::LeftButton, Qt::NoButton);
-            SendMouse(form5.Image1, QEvent::MouseMove, {488, 420}, Qt::NoButton, Qt::NoButton);
+        exampleWindow.DefineAreaMode = true;
+        exampleWindow.show();
+        QTimer::singleShot(300, &exampleWindow, [&] {
+            auto* picture = exampleWindow.findChild<PictureView*>("Image1");
+            SendMouse(picture, QEvent::MouseMove, {180, 150}, Qt::NoButton, Qt::NoButton);
+            SendMouse(picture, QEvent::MouseButtonPress, {180, 150}, Qt::LeftButton, Qt::LeftButton);
+            SendMouse(picture, QEvent::MouseButtonRelease, {180, 150}, Qt::LeftButton, Qt::NoButton);
+            SendMouse(picture, QEvent::MouseMove, {488, 420}, Qt::NoButton, Qt::NoButton);
         });
     } else if (mode == "ftp") {
-        form7.show();
+        ftpTestWindow.show();
     } else {
         std::fprintf(stderr, "usage: windows_screenshots caption | area | ftp PORT\n");
         return 2;

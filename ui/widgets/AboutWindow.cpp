@@ -14,9 +14,10 @@
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text, bool wordWrap)
+QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry, const QString& text, bool wordWrap)
 {
     auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText); // the version check shows what a server answered
     label->setText(text);
     label->setWordWrap(wordWrap);
@@ -46,48 +47,52 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSW
     setFixedSize(362, 230);
     setAttribute(Qt::WA_QuitOnClose, false);
 
-    Image1 = new QLabel(this);
-    Image1->setGeometry(8, 8, 33, 33);
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("Image1"));
+    icon->setGeometry(8, 8, 33, 33);
     QIcon programIcon(":/icons/tarvo.png");
     if (programIcon.availableSizes().isEmpty())
         programIcon = QGuiApplication::windowIcon();
-    Image1->setPixmap(programIcon.pixmap(32, 32));
+    icon->setPixmap(programIcon.pixmap(32, 32));
 
-    Label5 = MakeLabel(this, QRect(48, 8, 0, 0), "Tarvo...", false);
-    MakeBold(Label5);
-    Label1 = MakeLabel(this, QRect(48, 26, 306, 34), "Webcam surveillance for the Linux desktop.", true);
+    titleLine_ = MakeLabel(this, "Label5", QRect(48, 8, 0, 0), "Tarvo...", false);
+    MakeBold(titleLine_);
+    MakeLabel(this, "Label1", QRect(48, 26, 306, 34), "Webcam surveillance for the Linux desktop.", true);
 
-    Label10 = new ClickableLabel(QString::fromUtf8(ProductPageUrl(config_.site).toEncoded()), this);
-    Label10->move(8, 68);
-    QFont linkFont = Label10->font();
+    siteLink_ = new ClickableLabel(QString::fromUtf8(ProductPageUrl(config_.site).toEncoded()), this);
+    siteLink_->setObjectName(QStringLiteral("Label10"));
+    siteLink_->move(8, 68);
+    QFont linkFont = siteLink_->font();
     linkFont.setUnderline(true);
-    Label10->setFont(linkFont);
-    Label10->setStyleSheet("color: blue;");
-    Label10->setCursor(Qt::PointingHandCursor);
-    Label10->adjustSize();
+    siteLink_->setFont(linkFont);
+    siteLink_->setStyleSheet("color: blue;");
+    siteLink_->setCursor(Qt::PointingHandCursor);
+    siteLink_->adjustSize();
 
-    Label2 = MakeLabel(this, QRect(8, 96, 165, 53),
+    MakeLabel(this, "Label2", QRect(8, 96, 165, 53),
         "Written by the Tarvo developers, with Qt, GStreamer and libjpeg-turbo.", true);
-    NewVer = MakeLabel(this, QRect(184, 96, 169, 89), QString(), true);
-    MakeBold(NewVer);
+    checkResult_ = MakeLabel(this, "NewVer", QRect(184, 96, 169, 89), QString(), true);
+    MakeBold(checkResult_);
 
-    Button1 = new QPushButton("OK", this);
-    Button1->setGeometry(256, 196, 97, 25);
-    Button2 = new QPushButton("Check for new version", this);
-    Button2->setGeometry(8, 196, 170, 25);
-    setTabOrder(Button1, Button2);
-    Button1->setDefault(true);
+    okButton_ = new QPushButton("OK", this);
+    okButton_->setObjectName(QStringLiteral("Button1"));
+    okButton_->setGeometry(256, 196, 97, 25);
+    checkButton_ = new QPushButton("Check for new version", this);
+    checkButton_->setObjectName(QStringLiteral("Button2"));
+    checkButton_->setGeometry(8, 196, 170, 25);
+    setTabOrder(okButton_, checkButton_);
+    okButton_->setDefault(true);
 
-    connect(Label10, &ClickableLabel::clicked, this, &AboutWindow::Label10Click);
-    connect(Button1, &QPushButton::clicked, this, &AboutWindow::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &AboutWindow::Button2Click);
+    connect(siteLink_, &ClickableLabel::clicked, this, &AboutWindow::OpenProductPage);
+    connect(okButton_, &QPushButton::clicked, this, &QWidget::hide);
+    connect(checkButton_, &QPushButton::clicked, this, &AboutWindow::CheckForUpdate);
 }
 
 void AboutWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        RefreshForShowing();
 }
 
 void AboutWindow::hideEvent(QHideEvent* event)
@@ -97,14 +102,14 @@ void AboutWindow::hideEvent(QHideEvent* event)
         check_.Stop();
 }
 
-void AboutWindow::FormShow()
+void AboutWindow::RefreshForShowing()
 {
-    Label5->setText(QString("Tarvo v. ") + VersionText);
-    Label5->adjustSize();
+    titleLine_->setText(QString("Tarvo v. ") + VersionText);
+    titleLine_->adjustSize();
     if (const auto caption = HolidayCaption(ProgramClock().now().date()))
         setWindowTitle(*caption);
     CentreOverOwner();
-    Button1->setFocus();
+    okButton_->setFocus();
 }
 
 void AboutWindow::CentreOverOwner()
@@ -121,21 +126,23 @@ void AboutWindow::CentreOverOwner()
 void AboutWindow::SetUpdateCheckConfig(const UpdateCheckConfig& config)
 {
     config_ = config;
-    Label10->setText(QString::fromUtf8(ProductPageUrl(config_.site).toEncoded()));
-    Label10->adjustSize();
+    siteLink_->setText(QString::fromUtf8(ProductPageUrl(config_.site).toEncoded()));
+    siteLink_->adjustSize();
 }
 
-void AboutWindow::Label10Click() { QDesktopServices::openUrl(ProductPageUrl(config_.site)); }
-
-void AboutWindow::Button1Click() { hide(); }
-
-void AboutWindow::Button2Click() { CheckForUpdate(); }
+void AboutWindow::OpenProductPage() { QDesktopServices::openUrl(ProductPageUrl(config_.site)); }
 
 void AboutWindow::CheckForUpdate() { check_.Start(config_, ProgramLog()); }
 
 bool AboutWindow::AboutVisible() const { return isVisible(); }
 
-void AboutWindow::ShowResult(const QString& text) { NewVer->setText(text); }
+void AboutWindow::ShowResult(const QString& text) { checkResult_->setText(text); }
+
+QString AboutWindow::TitleLine() const { return titleLine_->text(); }
+
+QString AboutWindow::CheckResult() const { return checkResult_->text(); }
+
+QString AboutWindow::SiteAddress() const { return siteLink_->text(); }
 
 void AboutWindow::ShowAbout() { show(); }
 

@@ -16,15 +16,6 @@ public:
     // parent: the main window, over whose centre the About window opens.
     explicit AboutWindow(QWidget* parent = nullptr);
 
-    QLabel* Image1 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label1 = nullptr;
-    ClickableLabel* Label10 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* NewVer = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button1 = nullptr;
-
     // The check against the configured site; the program's own unless a test sets another.
     void CheckForUpdate();
     bool CheckRunning() const { return check_.Running(); }
@@ -37,16 +28,26 @@ public:
     void ShowAbout() override;
     void BringAboutToFront() override;
 
+    // What the window shows: its title line with the version, and the version check's result.
+    QString TitleLine() const;
+    QString CheckResult() const;
+    // The product web site's address as the window shows it.
+    QString SiteAddress() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void FormShow();
-    void Label10Click();
-    void Button1Click();
-    void Button2Click();
+    void RefreshForShowing();
+    void OpenProductPage();
     void CentreOverOwner();
+
+    QLabel* titleLine_ = nullptr;
+    ClickableLabel* siteLink_ = nullptr;
+    QLabel* checkResult_ = nullptr;
+    QPushButton* checkButton_ = nullptr;
+    QPushButton* okButton_ = nullptr;
 
     UpdateCheckConfig config_;
     UpdateCheck check_{*this};

@@ -1,12 +1,9 @@
 #include "ui/widgets/PopupManager.h"
 
 #include "common/ThreadHandOver.h"
-#include "ui/PopupGeometry.h"
 #include "ui/widgets/PopupWarning.h"
 
 #include <QGuiApplication>
-#include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 
 PopupManager::PopupManager(QObject* parent) : QObject(parent)
@@ -14,7 +11,7 @@ PopupManager::PopupManager(QObject* parent) : QObject(parent)
     msgBoxTimer_.setObjectName("MsgBoxTimer");
     msgBoxTimer_.setInterval(1);
     msgBoxTimer_.setSingleShot(true);
-    connect(&msgBoxTimer_, &QTimer::timeout, this, &PopupManager::MsgBoxTimerTimer);
+    connect(&msgBoxTimer_, &QTimer::timeout, this, &PopupManager::ShowRaisedWarnings);
 }
 
 PopupManager::~PopupManager()
@@ -34,7 +31,7 @@ void PopupManager::Raise(const QString& text)
     PostQueued(this, [this] { msgBoxTimer_.start(); });
 }
 
-void PopupManager::MsgBoxTimerTimer()
+void PopupManager::ShowRaisedWarnings()
 {
     msgBoxTimer_.stop();
     QStringList texts;
@@ -52,19 +49,15 @@ PopupWarning* PopupManager::ShowPopup(const QString& text)
         return nullptr;
 
     auto* popup = new PopupWarning;
-    connect(popup, &PopupWarning::FormShow, this, [this] { popupShowing_ = true; });
-    connect(popup, &PopupWarning::FormHide, this, [this] { popupShowing_ = false; });
+    connect(popup, &PopupWarning::Shown, this, [this] { popupShowing_ = true; });
+    connect(popup, &PopupWarning::Hidden, this, [this] { popupShowing_ = false; });
     std::erase_if(popups_, [](const QPointer<PopupWarning>& p) { return p.isNull(); });
     popups_.emplace_back(popup);
     latest_ = popup;
 
     popup->SetText(text);
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 0, 0);
-    const PopupGeometry g = LayoutPopup(popup->Label1->width(), popup->height(), popup->Button1->width(), screenRect);
-    popup->setFixedWidth(g.width);
-    popup->Button1->move(g.buttonLeft, popup->Button1->y());
-    popup->move(g.left, g.top);
+    popup->PlaceOn(screen ? screen->geometry() : QRect(0, 0, 0, 0));
     popup->show();
     popup->raise();
     return popup;

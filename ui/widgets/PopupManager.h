@@ -1,8 +1,8 @@
 #pragma once
 // The popup warnings of the program. A raiser on any thread hands its text over with Raise();
-// the MsgBoxTimer tick on the GUI thread then opens a popup for it, unless the most recent popup
-// is on screen with the same text. Every popup is a window of its own, so different warnings
-// stand side by side.
+// the next tick of its timer (MsgBoxTimer) on the GUI thread then opens a popup for it, unless
+// the most recent popup is on screen with the same text. Every popup is a window of its own, so
+// different warnings stand side by side.
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -25,10 +25,11 @@ public:
     bool PopupShowing() const { return popupShowing_; }
     // The most recently created popup, while it exists.
     PopupWarning* LatestPopup() const { return latest_; }
-    QTimer& MsgBoxTimer() { return msgBoxTimer_; }
+    // Raised texts wait for the next tick.
+    bool WarningsPending() const { return msgBoxTimer_.isActive(); }
 
     // The tick: opens the popups for the texts raised since the last one.
-    void MsgBoxTimerTimer();
+    void ShowRaisedWarnings();
     // Opens a popup for text unless the same warning is showing already; returns it or nullptr.
     PopupWarning* ShowPopup(const QString& text);
 

@@ -1,5 +1,7 @@
 #include "ui/widgets/PopupWarning.h"
 
+#include "ui/PopupGeometry.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -13,39 +15,49 @@ PopupWarning::PopupWarning(QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(113, 89);
 
-    Label1 = new QLabel(this);
-    Label1->setTextFormat(Qt::PlainText); // warnings name folders and may quote other text
-    Label1->move(8, 8);
+    text_ = new QLabel(this);
+    text_->setObjectName(QStringLiteral("Label1"));
+    text_->setTextFormat(Qt::PlainText); // warnings name folders and may quote other text
+    text_->move(8, 8);
 
-    Button1 = new QPushButton("OK", this);
-    Button1->setGeometry(24, 56, 65, 25);
-    Button1->setDefault(true);
-    Button1->setFocus();
+    okButton_ = new QPushButton("OK", this);
+    okButton_->setObjectName(QStringLiteral("Button1"));
+    okButton_->setGeometry(24, 56, 65, 25);
+    okButton_->setDefault(true);
+    okButton_->setFocus();
 
-    connect(Button1, &QPushButton::clicked, this, &PopupWarning::Button1Click);
+    connect(okButton_, &QPushButton::clicked, this, &PopupWarning::Dismiss);
 }
 
 void PopupWarning::SetText(const QString& text)
 {
-    Label1->setText(text);
-    Label1->adjustSize();
+    text_->setText(text);
+    text_->adjustSize();
 }
 
-QString PopupWarning::Text() const { return Label1->text(); }
+QString PopupWarning::Text() const { return text_->text(); }
+
+void PopupWarning::PlaceOn(const QRect& screen)
+{
+    const PopupGeometry g = LayoutPopup(text_->width(), height(), okButton_->width(), screen);
+    setFixedWidth(g.width);
+    okButton_->move(g.buttonLeft, okButton_->y());
+    move(g.left, g.top);
+}
 
 void PopupWarning::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    emit FormShow();
+    emit Shown();
 }
 
 void PopupWarning::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    emit FormHide();
+    emit Hidden();
 }
 
-void PopupWarning::Button1Click()
+void PopupWarning::Dismiss()
 {
     hide();
     deleteLater();

@@ -6,27 +6,30 @@
 
 class QLabel;
 class QPushButton;
+class QRect;
 
 class PopupWarning : public QWidget {
     Q_OBJECT
 public:
     explicit PopupWarning(QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
-    QPushButton* Button1 = nullptr;
-
     // Sets the warning text; the label sizes itself to it.
     void SetText(const QString& text);
     QString Text() const;
+    // Sizes the popup around its text, centres the OK button in it and the popup on the screen.
+    void PlaceOn(const QRect& screen);
 
 signals:
-    void FormShow();
-    void FormHide();
+    void Shown();
+    void Hidden();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void Button1Click();
+    void Dismiss();
+
+    QLabel* text_ = nullptr;
+    QPushButton* okButton_ = nullptr;
 };
