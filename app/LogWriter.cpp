@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/ThreadHandOver.h"
+#include "common/UniqueFd.h"
 
 #include <QFile>
 #include <QLocale>
@@ -13,24 +14,6 @@ namespace {
 constexpr int clearAfterMs = 10000;
 const QString hyphenLine = QString(38, QChar('-'));
 
-// Owns one file descriptor.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
 UniqueFd openForAppend(const QString& path)
 {
     return UniqueFd(::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
@@ -40,7 +23,7 @@ UniqueFd openForAppend(const QString& path)
 bool appendWhole(const UniqueFd& fd, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    const ssize_t n = ::write(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
+    const ssize_t n = ::write(fd.Get(), bytes.constData(), static_cast<size_t>(bytes.size()));
     return n == bytes.size();
 }
 
@@ -135,7 +118,7 @@ LogWriter::FileResult LogWriter::writeToFile(const QString& msg, bool toFile)
     if (firstLogWrite_) {
         logFileName_ = logfileDir_ + "Log.txt";
         const UniqueFd fd = openForAppend(logFileName_);
-        if (!fd.valid())
+        if (!fd.Valid())
             return FileResult::HeaderFailed;
         QString header = "\r\n" + hyphenLine + "\r\n" + QLocale::system().toString(now.date(), QLocale::ShortFormat)
             + " " + timeNow(now) + ": Program Start\r\n" + hyphenLine + "\r\n";
@@ -148,7 +131,7 @@ LogWriter::FileResult LogWriter::writeToFile(const QString& msg, bool toFile)
     if (!toFile)
         return FileResult::Written;
     const UniqueFd fd = openForAppend(logFileName_);
-    if (!fd.valid() || !appendWhole(fd, timeNow(now) + ": " + msg + "\r\n"))
+    if (!fd.Valid() || !appendWhole(fd, timeNow(now) + ": " + msg + "\r\n"))
         return FileResult::LineFailed;
     return FileResult::Written;
 }

@@ -12,7 +12,7 @@
 #include "app/engine/ManualCommands.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveView.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "common/Clock.h"
 #include "common/PlainText.h"
 #include "imaging/FileNaming.h"

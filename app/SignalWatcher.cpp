@@ -27,9 +27,12 @@ extern "C" void onWatchedSignal(int signalNumber)
 SignalWatcher::SignalWatcher(std::vector<int> signalNumbers, std::function<void()> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal))
 {
-    if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+    readEnd_.Reset(ends[0]);
+    writeEnd_.Reset(ends[1]);
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd_.Get(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &SignalWatcher::readSignal);
 
     struct sigaction action = {};
@@ -39,7 +42,7 @@ SignalWatcher::SignalWatcher(std::vector<int> signalNumbers, std::function<void(
     for (const int signalNumber : signalNumbers) {
         if (signalNumber <= 0 || signalNumber >= NSIG)
             continue;
-        writeEndPlusOne[std::size_t(signalNumber)] = pipe_[1] + 1;
+        writeEndPlusOne[std::size_t(signalNumber)] = writeEnd_.Get() + 1;
         struct sigaction before = {};
         sigaction(signalNumber, &action, &before);
         signals_.push_back(signalNumber);
@@ -53,19 +56,14 @@ SignalWatcher::~SignalWatcher()
         sigaction(signals_[i], &previous_[i], nullptr);
         writeEndPlusOne[std::size_t(signals_[i])] = 0;
     }
-    notifier_.reset();
-    for (int& fd : pipe_) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
+    notifier_.reset(); // the pipe's ends close after it, with the members
 }
 
 void SignalWatcher::readSignal()
 {
     char bytes[16];
     bool received = false;
-    while (::read(pipe_[0], bytes, sizeof bytes) > 0)
+    while (::read(readEnd_.Get(), bytes, sizeof bytes) > 0)
         received = true;
     if (received && onSignal_)
         onSignal_();

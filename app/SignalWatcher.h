@@ -2,6 +2,8 @@
 // Turns POSIX signals into calls on the GUI thread: the signal handler only writes a byte into
 // this watcher's pipe, and the event loop reads it and runs the handler. Several watchers may
 // live at once as long as each watches signals of its own.
+#include "common/UniqueFd.h"
+
 #include <QObject>
 #include <csignal>
 #include <functional>
@@ -25,6 +27,7 @@ private:
     std::vector<int> signals_;
     std::vector<struct sigaction> previous_;
     std::function<void()> onSignal_;
-    int pipe_[2] = {-1, -1};
+    UniqueFd readEnd_;
+    UniqueFd writeEnd_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

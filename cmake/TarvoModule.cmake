@@ -20,15 +20,21 @@ function(tarvo_module name)
   endif()
 endfunction()
 
-# tarvo_add_test(<name> SOURCES ... LIBS ... [TIMEOUT s] [LABELS ...] [WRAPPER script])
-# One GoogleTest program per behaviour area; run by CTest with Qt's offscreen platform. A WRAPPER
-# script runs the program inside the services it needs; its exit code 77 marks the test skipped.
+# tarvo_add_test(<name> SOURCES ... LIBS ... [WIDGETS] [TIMEOUT s] [LABELS ...] [WRAPPER script])
+# One GoogleTest program per behaviour area; run by CTest with Qt's offscreen platform. WIDGETS
+# marks a test of windows: it runs inside a QApplication, the others inside a QGuiApplication and
+# link no Qt Widgets. A WRAPPER script runs the program inside the services it needs; its exit
+# code 77 marks the test skipped.
 function(tarvo_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT;WRAPPER" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WIDGETS" "TIMEOUT;WRAPPER" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_LIBS} tarvo_test_support GTest::gtest GTest::gmock tarvo_warnings)
   target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/main/TestMain.cpp)
+  if(T_WIDGETS)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets)
+    target_compile_definitions(${name} PRIVATE TARVO_TEST_WIDGETS)
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()

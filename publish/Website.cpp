@@ -6,6 +6,7 @@
 #include "imaging/JpegWriter.h"
 #include "common/SafeFileWrite.h"
 #include "settings/ProgramDir.h"
+#include "publish/ProxySettings.h"
 
 #include <QFile>
 #include <algorithm>

@@ -3,7 +3,7 @@
 // history of earlier pictures under numbered names and the temporary upload name. Runs on the
 // frame thread for captures and on the GUI thread for the offline picture at stop; the FTP client
 // passed in is used by one of them at a time.
-#include "publish/FtpClient.h"
+#include "net/FtpClient.h"
 #include "settings/OptionsValues.h"
 
 #include <QImage>

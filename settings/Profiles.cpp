@@ -3,6 +3,7 @@
 #include "settings/ExtraOptions.h"
 
 #include "common/EventLog.h"
+#include "common/UniqueFd.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
 #include "settings/PerUserStore.h"
@@ -22,29 +23,6 @@
 
 namespace {
 const QString SetActiveSender = QStringLiteral("Options - SetActive");
-
-// Owns one file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (a delayed write error shows up here).
-    bool reset()
-    {
-        if (fd_ < 0)
-            return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
-    }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void ThrowSystemError(int error, const QString& path)
 {
@@ -176,11 +154,11 @@ OptionsValues Load(const QString& profileName)
         Save(defaults, profileName);
         return defaults;
     }
-    FileDescriptor fd(::open(LocalPath(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid())
+    UniqueFd fd(::open(LocalPath(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid())
         ThrowSystemError(errno, path);
     OptionsValues options;
-    const ssize_t n = ReadFully(fd.get(), reinterpret_cast<char*>(&options), sizeof options);
+    const ssize_t n = ReadFully(fd.Get(), reinterpret_cast<char*>(&options), sizeof options);
     if (n != static_cast<ssize_t>(sizeof options)) {
         ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded.").arg(profileName), true,
                               QStringLiteral("function Load(ProfileName : string) : OptionsValues;"));
@@ -198,15 +176,15 @@ bool Save(const OptionsValues& options, const QString& profileName)
 
     // The temporary name does not end in ".pfl", so a left-over never lists as a profile.
     QByteArray temp = LocalPath(ProfileFolder() + QStringLiteral(".saving-XXXXXX"));
-    FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC)); // mode 0600
-    if (!fd.valid())
+    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC)); // mode 0600
+    if (!fd.Valid())
         ThrowSystemError(errno, path);
 
     const OptionsValues image = FileImage(options);
     int error = 0;
-    if (!WriteFully(fd.get(), reinterpret_cast<const char*>(&image), sizeof image) || ::fsync(fd.get()) != 0)
+    if (!WriteFully(fd.Get(), reinterpret_cast<const char*>(&image), sizeof image) || ::fsync(fd.Get()) != 0)
         error = errno;
-    if (!fd.reset() && error == 0)
+    if (!fd.Reset() && error == 0)
         error = errno;
     if (error == 0 && ::rename(temp.constData(), LocalPath(path).constData()) != 0)
         error = errno;

@@ -3,8 +3,8 @@
 // version with the program's own and reports the result in the event log and the About window.
 // The fetch runs on a thread of its own, so the GUI thread never waits on the web site; the
 // reporting happens on the GUI thread once the answer is in.
-#include "publish/NetworkTask.h"
-#include "ui/HttpGet.h"
+#include "net/NetworkTask.h"
+#include "net/HttpGet.h"
 #include "ui/ProductSite.h"
 
 #include <QString>

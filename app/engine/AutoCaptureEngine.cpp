@@ -8,7 +8,7 @@
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
 #include "app/engine/MenuSwitch.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"

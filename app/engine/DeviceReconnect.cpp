@@ -7,7 +7,7 @@
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "common/EventLog.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "app/MainMenuActions.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/MenuSwitch.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 
 namespace {
 // While the fuse burns, the menus stay as when idle; only settings cannot be activated, since the

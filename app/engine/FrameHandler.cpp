@@ -6,7 +6,7 @@
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineInternals.h"
 #include "app/liveview/LiveFrameHub.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"

@@ -4,7 +4,7 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineMode.h"
 #include "app/engine/MenuSwitch.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "common/EventLog.h"
 #include "common/BmpWriter.h"
 #include "imaging/Caption.h"

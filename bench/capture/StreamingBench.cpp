@@ -4,8 +4,8 @@
 // BM_PreviewClip: the preview alone, scaled into a 960x540 view, while the test device plays the
 // MJPEG clip TARVO_BENCH_CLIP (named ...-WxH-FPS.avi, bench/wholerun/make-clips.sh) as a camera.
 #include "capture/CaptureDevices.h"
-#include "capture/GstCaptureBackend.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/GstCaptureBackend.h"
+#include "capture/widgets/VideoCap.h"
 #include "settings/PerUserStore.h"
 
 #include <QApplication>

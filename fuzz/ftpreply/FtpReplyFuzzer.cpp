@@ -1,6 +1,6 @@
 // Server bytes through the line splitter and the reply assembler, as the FTP client reads them.
-#include "publish/FtpReply.h"
-#include "publish/TcpSocket.h"
+#include "net/FtpReply.h"
+#include "net/LineReader.h"
 
 #include <cstdint>
 #include <cstdlib>

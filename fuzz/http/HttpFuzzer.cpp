@@ -1,7 +1,7 @@
 // Feeds arbitrary server answers to the HTTP response reader, split at positions chosen by the
 // input, and whatever body it accepts to the version-file parser. The reader must stay within
 // its limits and never crash, whatever arrives.
-#include "ui/HttpResponse.h"
+#include "net/HttpResponse.h"
 #include "ui/VersionFile.h"
 
 #include <cstdint>

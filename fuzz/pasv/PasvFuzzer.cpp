@@ -1,6 +1,6 @@
 // Any 227 reply text: either no address, or a dotted IPv4 address and a port 1..65535; any 229
 // reply text: either no port or a port 1..65535.
-#include "publish/FtpReply.h"
+#include "net/FtpReply.h"
 
 #include <arpa/inet.h>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Any proxy answer to the SOCKS 4, 4A and 5 handshakes: either connected or a SOCKS/network error,
 // never more bytes read than the proxy sent.
-#include "publish/Socks.h"
+#include "net/Socks.h"
 
 #include <cstdint>
 #include <cstdlib>

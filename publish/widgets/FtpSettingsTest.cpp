@@ -1,7 +1,7 @@
 #include "publish/widgets/FtpSettingsTest.h"
 
-#include "publish/FtpClient.h"
-#include "publish/Socks.h"
+#include "net/FtpClient.h"
+#include "publish/ProxySettings.h"
 #include "settings/IntegerText.h"
 
 #include <QFile>

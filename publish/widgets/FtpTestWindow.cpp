@@ -1,6 +1,6 @@
 #include "publish/widgets/FtpTestWindow.h"
 
-#include "publish/FtpClient.h"
+#include "net/FtpClient.h"
 #include "settings/ProgramDir.h"
 
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 // are accepted, with its own FTP client so the main window's connection is not disturbed. The test
 // runs on a thread of its own and reports its lines back to the window, which stays responsive;
 // closing the window aborts the test.
-#include "publish/NetworkTask.h"
+#include "net/NetworkTask.h"
 #include "publish/widgets/FtpSettingsTest.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 #include "FakeTrayHost.h"
 #include "RecordingCaptureBackend.h"
 #include "app/engine/AutoCaptureEngine.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "imaging/FileNaming.h"
 #include "settings/ActiveOptions.h"
 #include "settings/PerUserStore.h"

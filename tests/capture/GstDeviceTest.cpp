@@ -2,11 +2,11 @@
 // back by GStreamer's discoverer, preview, time limit and a lost device.
 #include "support/TestSupport.h"
 #include "capture/CaptureDevices.h"
-#include "capture/CaptureView.h"
+#include "capture/widgets/CaptureView.h"
 #include "capture/FrameDecoder.h"
-#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/GstCaptureBackend.h"
 #include "common/GstPointers.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "settings/PerUserStore.h"
 
 #include <QApplication>

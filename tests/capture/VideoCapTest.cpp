@@ -1,7 +1,7 @@
 // TVideoCap's rules against the recording back-end: request sequences, clamps, exceptions.
 #include "RecordingCaptureBackend.h"
 #include "support/TestSupport.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/ManualCommands.h"
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 #include "imaging/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
 

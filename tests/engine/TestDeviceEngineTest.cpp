@@ -4,7 +4,7 @@
 #include "EngineFixture.h"
 
 #include "capture/CaptureDevices.h"
-#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/GstCaptureBackend.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"

@@ -1,7 +1,8 @@
 // The FTP client against real servers (pyftpdlib, vsftpd, microsocks in front) and, for replies
 // no real server gives, a scripted one.
 #include "PublishPeers.h"
-#include "publish/FtpClient.h"
+#include "net/FtpClient.h"
+#include "publish/ProxySettings.h"
 #include "settings/OptionsValues.h"
 #include "support/TestSupport.h"
 

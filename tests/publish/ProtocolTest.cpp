@@ -1,8 +1,10 @@
 // The pure protocol pieces: reply assembly, the 227 address, line splitting, the SOCKS messages
 // and bytes, and how the profile's proxy fields fill the settings object.
-#include "publish/FtpReply.h"
-#include "publish/Socks.h"
-#include "publish/TcpSocket.h"
+#include "net/FtpReply.h"
+#include "net/LineReader.h"
+#include "net/Socks.h"
+#include "net/TcpSocket.h"
+#include "publish/ProxySettings.h"
 #include "settings/OptionsValues.h"
 
 #include <gtest/gtest.h>

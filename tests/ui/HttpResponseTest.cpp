@@ -1,6 +1,6 @@
 // The HTTP response reader on whole responses, fed at once and byte by byte, and on the hostile
 // ones a server may send: endless headers, overflowing chunk sizes, oversized bodies.
-#include "ui/HttpResponse.h"
+#include "net/HttpResponse.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The FTP settings test window against a real FTP server (pyftpdlib, support/FtpPeer.h) and a real
 // SOCKS 5 proxy (microsocks, started by the publishing tests' peer helpers) on 127.0.0.1.
-#include "publish/FtpClient.h"
+#include "net/FtpClient.h"
 #include "publish/widgets/FtpSettingsTest.h"
 #include "publish/widgets/FtpTestWindow.h"
 #include "support/TestSupport.h"

@@ -6,7 +6,7 @@
 // the work gets no late call.
 //
 // Threads: Start, Stop, Running and the destructor on the owning (GUI) thread; the Poster from the work.
-#include "publish/TcpSocket.h"
+#include "net/TcpSocket.h"
 
 #include <QObject>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "capture/GstCaptureWindow.h"
+#include "capture/widgets/GstCaptureWindow.h"
 
 #include "capture/BmpFile.h"
-#include "capture/CaptureDialogs.h"
-#include "capture/CaptureView.h"
-#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/CaptureDialogs.h"
+#include "capture/widgets/CaptureView.h"
+#include "capture/widgets/GstCaptureBackend.h"
 #include "common/EventLog.h"
 #include "common/ThreadHandOver.h"
 

@@ -1,4 +1,4 @@
-#include "publish/FtpClient.h"
+#include "net/FtpClient.h"
 
 #include <algorithm>
 #include <cerrno>

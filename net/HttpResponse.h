@@ -4,6 +4,8 @@
 // whatever the server sends: an endless header, an over-long or overflowing chunk size or an
 // oversized body fail the response. Interim 1xx answers are skipped. No sockets here, so the
 // reader is tested and fuzzed directly.
+#include "net/LineReader.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -36,7 +38,8 @@ private:
     enum class State { StatusLine, Header, LengthBody, ChunkSize, ChunkData, ChunkDataEnd, Trailer, BodyToClose, Done, Failed };
 
     Result Fail(std::string why);
-    // Takes the next complete line (without CR LF) from the buffer; false when none is complete yet.
+    // Takes the next complete line (without CR LF) from the buffer; false when none is complete yet
+    // or when it is longer than lineLimit bytes with its CR LF (the response then fails).
     bool NextLine(std::string& line, std::size_t lineLimit);
     bool ParseStatusLine(const std::string& line);
     bool ParseHeaderField(const std::string& line);
@@ -48,8 +51,7 @@ private:
     HttpLimits limits_;
     State state_ = State::StatusLine;
     Result result_ = Result::NeedMore;
-    std::string buffer_;
-    std::size_t pos_ = 0;       // first unread byte of buffer_
+    LineBuffer buffer_;
     std::size_t headerBytes_ = 0;
     int status_ = 0;
     bool chunked_ = false;

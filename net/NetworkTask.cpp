@@ -1,4 +1,4 @@
-#include "publish/NetworkTask.h"
+#include "net/NetworkTask.h"
 
 #include "common/ThreadHandOver.h"
 

@@ -1,4 +1,4 @@
-#include "capture/VideoCap.h"
+#include "capture/widgets/VideoCap.h"
 
 #include "common/EventLog.h"
 

@@ -1,6 +1,6 @@
-#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/GstCaptureBackend.h"
 
-#include "capture/GstCaptureWindow.h"
+#include "capture/widgets/GstCaptureWindow.h"
 #include "common/GstPointers.h"
 
 namespace {

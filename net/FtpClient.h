@@ -7,9 +7,10 @@
 // connection, so the client closes its side too.
 //
 // Threads: one caller at a time uses a client; Abort() may be called from any other thread.
-#include "publish/FtpReply.h"
-#include "publish/Socks.h"
-#include "publish/TcpSocket.h"
+#include "net/FtpReply.h"
+#include "net/LineReader.h"
+#include "net/Socks.h"
+#include "net/TcpSocket.h"
 
 #include <QString>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "publish/FtpReply.h"
+#include "net/FtpReply.h"
 
-#include "publish/TcpSocket.h"
+#include "net/TcpSocket.h"
 
 #include <cctype>
 

@@ -2,9 +2,10 @@
 // The program's own TCP layer for FTP, SOCKS and the version check's HTTP GET: blocking calls
 // with a deadline each (poll() underneath), no SIGPIPE, and an abort signal that another thread
 // can raise to cut a waiting call short.
+#include "common/UniqueFd.h"
+
 #include <chrono>
 #include <cstddef>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,29 +22,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Owner of one file descriptor: closes it when replaced or destroyed.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other) {
-            reset(other.fd_);
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd = -1);
-
-private:
-    int fd_;
-};
-
 // A latched "stop waiting" flag that poll() can watch. Raise() may be called from any thread;
 // every wait that watches the signal fails with "Operation aborted." until Clear().
 class AbortSignal {
@@ -53,7 +31,7 @@ public:
     void Raise();
     void Clear();
     bool IsRaised() const;
-    int fd() const { return fd_.get(); }
+    int fd() const { return fd_.Get(); }
 
 private:
     UniqueFd fd_; // eventfd
@@ -85,8 +63,8 @@ public:
     static TcpSocket ConnectAny(const std::vector<ResolvedAddress>& addresses, const std::string& host, int port,
                                 Deadline deadline, const AbortSignal* abort = nullptr);
 
-    bool IsOpen() const { return fd_.get() >= 0; }
-    void Close() { fd_.reset(); }
+    bool IsOpen() const { return fd_.Get() >= 0; }
+    void Close() { fd_.Reset(); }
 
     void SendAll(std::string_view data, Deadline deadline);
     // Sends data, failing when no byte could be sent for `stall` or when the deadline passes.
@@ -102,7 +80,7 @@ public:
     std::string LocalAddress() const;
     int LocalPort() const;
     std::string PeerAddress() const;
-    int fd() const { return fd_.get(); }
+    int fd() const { return fd_.Get(); }
     void SetAbortSignal(const AbortSignal* abort) { abort_ = abort; }
 
 private:
@@ -124,41 +102,9 @@ public:
     // Accepts a connection from onlyFrom (a numeric address; any peer when empty). A connection
     // from anywhere else is closed and the wait goes on.
     TcpSocket Accept(Deadline deadline, const std::string& onlyFrom = {});
-    void Close() { fd_.reset(); }
+    void Close() { fd_.Reset(); }
 
 private:
     UniqueFd fd_;
     const AbortSignal* abort_ = nullptr;
-};
-
-// Splits received bytes into lines: a line ends at LF and a CR right before it is dropped. A line
-// longer than maxLineLength fails with NetworkError, so a peer that never sends LF cannot make the
-// buffer grow without bound. Pure; the fuzzers drive it directly.
-class LineBuffer {
-public:
-    explicit LineBuffer(std::size_t maxLineLength = 8192) : max_(maxLineLength) {}
-    void Append(std::string_view bytes);
-    std::optional<std::string> NextLine();
-    // The bytes received after the last complete line (for example an HTTP body).
-    std::string TakeRest();
-    void Clear() { buf_.clear(); start_ = 0; }
-
-private:
-    std::size_t max_;
-    std::string buf_;
-    std::size_t start_ = 0;
-};
-
-// The one line reader of the line-based protocols: reads one line from the socket before the
-// deadline. A close before LF fails with "Connection closed by peer.".
-class LineReader {
-public:
-    explicit LineReader(std::size_t maxLineLength = 8192) : buffer_(maxLineLength) {}
-    std::string ReadLine(TcpSocket& socket, Deadline deadline);
-    // Reads to the peer's close, at most maxBytes (an HTTP/1.0-style body).
-    std::string ReadToClose(TcpSocket& socket, std::size_t maxBytes, Deadline deadline);
-    void Clear() { buffer_.Clear(); }
-
-private:
-    LineBuffer buffer_;
 };

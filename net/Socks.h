@@ -1,8 +1,7 @@
 #pragma once
-// SOCKS 4, 4A and 5 for the FTP connections: the settings object every connection carries, how
-// the profile's six proxy fields fill it, and the handshakes that turn a TCP connection to the
-// proxy into a connection to the target.
-#include "publish/TcpSocket.h"
+// SOCKS 4, 4A and 5 for the FTP connections: the settings object every connection carries and the
+// handshakes that turn a TCP connection to the proxy into a connection to the target.
+#include "net/TcpSocket.h"
 
 #include <QString>
 #include <cstdint>
@@ -20,11 +19,6 @@ struct SocksInfo {
     QString UserID;
     QString Password;
 };
-
-// Fills the settings object from the profile's proxy fields. A SocksType that is not exactly one
-// of the four list texts leaves Version as it was.
-void ApplyProxySettings(SocksInfo& socks, bool UseSocks, const QString& SocksHost, int SocksPort,
-                        const QString& SocksUser, const QString& SocksPass, const QString& SocksType);
 
 // The failure of a handshake; what() is one of the fixed SOCKS messages.
 class SocksError : public NetworkError {

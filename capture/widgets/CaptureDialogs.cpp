@@ -1,4 +1,4 @@
-#include "capture/CaptureDialogs.h"
+#include "capture/widgets/CaptureDialogs.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,6 +1,6 @@
-#include "capture/CaptureView.h"
+#include "capture/widgets/CaptureView.h"
 
-#include "capture/GstCaptureWindow.h"
+#include "capture/widgets/GstCaptureWindow.h"
 
 #include <QPainter>
 

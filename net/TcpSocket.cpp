@@ -1,4 +1,4 @@
-#include "publish/TcpSocket.h"
+#include "net/TcpSocket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -95,7 +96,7 @@ void RunLookup(Lookup* lookup)
         lookup->status = status;
         lookup->result.reset(res);
         const std::uint64_t one = 1;
-        [[maybe_unused]] const auto w = ::write(lookup->done.get(), &one, sizeof one);
+        [[maybe_unused]] const auto w = ::write(lookup->done.Get(), &one, sizeof one);
         lookup->finished = true;
         last = lookup->abandoned;
     }
@@ -185,30 +186,23 @@ int PortOf(const sockaddr_storage& ss)
 
 } // namespace
 
-void UniqueFd::reset(int fd)
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
-
 AbortSignal::AbortSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 void AbortSignal::Raise()
 {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const auto w = ::write(fd_.get(), &one, sizeof one);
+    [[maybe_unused]] const auto w = ::write(fd_.Get(), &one, sizeof one);
 }
 
 void AbortSignal::Clear()
 {
     std::uint64_t value = 0;
-    [[maybe_unused]] const auto r = ::read(fd_.get(), &value, sizeof value);
+    [[maybe_unused]] const auto r = ::read(fd_.Get(), &value, sizeof value);
 }
 
 bool AbortSignal::IsRaised() const
 {
-    pollfd p{fd_.get(), POLLIN, 0};
+    pollfd p{fd_.Get(), POLLIN, 0};
     return ::poll(&p, 1, 0) > 0;
 }
 
@@ -235,10 +229,10 @@ std::vector<ResolvedAddress> ResolveHost(const std::string& host, int family, De
     }
 
     LookupHold lookup(new Lookup(host, family));
-    if (lookup->done.get() < 0)
+    if (lookup->done.Get() < 0)
         throw NetworkError(ErrnoText(errno));
     lookup.Start();
-    if (!PollReady(lookup->done.get(), POLLIN, deadline, abort))
+    if (!PollReady(lookup->done.Get(), POLLIN, deadline, abort))
         throw NetworkError("Timed out resolving host " + host + ".");
     std::lock_guard lock(lookup->mutex);
     if (lookup->status != 0)
@@ -308,9 +302,9 @@ TcpSocket TcpSocket::ConnectAny(const std::vector<ResolvedAddress>& addresses, c
 
 void TcpSocket::WaitReady(short events, Deadline deadline, const char* what)
 {
-    if (fd_.get() < 0)
+    if (fd_.Get() < 0)
         throw NetworkError("Not connected.");
-    if (!PollReady(fd_.get(), events, deadline, abort_))
+    if (!PollReady(fd_.Get(), events, deadline, abort_))
         throw NetworkError(std::string("Timed out ") + what + ".");
 }
 
@@ -324,7 +318,7 @@ void TcpSocket::SendAllWithStallLimit(std::string_view data, std::chrono::millis
     while (!data.empty()) {
         const Deadline stallEnd = stall == std::chrono::milliseconds::max() ? deadline : DeadlineIn(stall);
         WaitReady(POLLOUT, std::min(stallEnd, deadline), "sending data");
-        const ssize_t n = ::send(fd_.get(), data.data(), data.size(), MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd_.Get(), data.data(), data.size(), MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
@@ -338,7 +332,7 @@ std::size_t TcpSocket::ReceiveSome(char* buf, std::size_t len, Deadline deadline
 {
     for (;;) {
         WaitReady(POLLIN, deadline, "waiting for data");
-        const ssize_t n = ::recv(fd_.get(), buf, len, 0);
+        const ssize_t n = ::recv(fd_.Get(), buf, len, 0);
         if (n >= 0)
             return static_cast<std::size_t>(n);
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
@@ -359,25 +353,25 @@ void TcpSocket::ReceiveExact(char* buf, std::size_t len, Deadline deadline)
 
 bool TcpSocket::HasInputOrHangUp() const
 {
-    pollfd p{fd_.get(), POLLIN | POLLRDHUP, 0};
-    return fd_.get() >= 0 && ::poll(&p, 1, 0) > 0;
+    pollfd p{fd_.Get(), POLLIN | POLLRDHUP, 0};
+    return fd_.Get() >= 0 && ::poll(&p, 1, 0) > 0;
 }
 
 std::string TcpSocket::LocalAddress() const
 {
-    const auto name = SocketName(fd_.get());
+    const auto name = SocketName(fd_.Get());
     return name ? AddressOf(*name) : std::string();
 }
 
 int TcpSocket::LocalPort() const
 {
-    const auto name = SocketName(fd_.get());
+    const auto name = SocketName(fd_.Get());
     return name ? PortOf(*name) : 0;
 }
 
 std::string TcpSocket::PeerAddress() const
 {
-    const auto name = SocketName(fd_.get(), true);
+    const auto name = SocketName(fd_.Get(), true);
     return name ? AddressOf(*name) : std::string();
 }
 
@@ -386,32 +380,32 @@ TcpListener TcpListener::Listen(const std::string& localAddress, const AbortSign
     const ResolvedAddress address{localAddress.find(':') == std::string::npos ? AF_INET : AF_INET6, localAddress};
     TcpListener l;
     l.abort_ = abort;
-    l.fd_.reset(::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP));
-    if (l.fd_.get() < 0)
+    l.fd_.Reset(::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP));
+    if (l.fd_.Get() < 0)
         throw NetworkError(ErrnoText(errno));
     socklen_t len = 0;
     const sockaddr_storage ss = ToSockaddr(address, 0, len);
-    if (::bind(l.fd_.get(), reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_.get(), 8) != 0)
+    if (::bind(l.fd_.Get(), reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(l.fd_.Get(), 8) != 0)
         throw NetworkError(ErrnoText(errno));
     return l;
 }
 
 int TcpListener::Port() const
 {
-    const auto name = SocketName(fd_.get());
+    const auto name = SocketName(fd_.Get());
     return name ? PortOf(*name) : 0;
 }
 
 TcpSocket TcpListener::Accept(Deadline deadline, const std::string& onlyFrom)
 {
     for (;;) {
-        if (fd_.get() < 0)
+        if (fd_.Get() < 0)
             throw NetworkError("Not listening.");
-        if (!PollReady(fd_.get(), POLLIN, deadline, abort_))
+        if (!PollReady(fd_.Get(), POLLIN, deadline, abort_))
             throw NetworkError("Timed out waiting for the server's data connection.");
         sockaddr_storage peer{};
         socklen_t len = sizeof peer;
-        const int fd = ::accept4(fd_.get(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        const int fd = ::accept4(fd_.Get(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
             TcpSocket s(fd, abort_);
             if (onlyFrom.empty() || AddressOf(peer) == onlyFrom)
@@ -421,65 +415,4 @@ TcpSocket TcpListener::Accept(Deadline deadline, const std::string& onlyFrom)
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
             throw NetworkError(ErrnoText(errno));
     }
-}
-
-void LineBuffer::Append(std::string_view bytes)
-{
-    // Drop consumed lines before growing, so the buffer holds at most one line and one chunk.
-    if (start_ > 0) {
-        buf_.erase(0, start_);
-        start_ = 0;
-    }
-    buf_.append(bytes);
-}
-
-std::optional<std::string> LineBuffer::NextLine()
-{
-    const std::size_t lf = buf_.find('\n', start_);
-    if (lf == std::string::npos) {
-        if (buf_.size() - start_ > max_)
-            throw NetworkError("Line too long.");
-        return std::nullopt;
-    }
-    if (lf - start_ > max_ + 1)
-        throw NetworkError("Line too long.");
-    std::size_t end = lf;
-    if (end > start_ && buf_[end - 1] == '\r')
-        --end;
-    std::string line = buf_.substr(start_, end - start_);
-    start_ = lf + 1;
-    return line;
-}
-
-std::string LineBuffer::TakeRest()
-{
-    std::string rest = buf_.substr(start_);
-    Clear();
-    return rest;
-}
-
-std::string LineReader::ReadLine(TcpSocket& socket, Deadline deadline)
-{
-    for (;;) {
-        if (auto line = buffer_.NextLine())
-            return *line;
-        char chunk[4096];
-        const std::size_t n = socket.ReceiveSome(chunk, sizeof chunk, deadline);
-        if (n == 0)
-            throw NetworkError("Connection closed by peer.");
-        buffer_.Append({chunk, n});
-    }
-}
-
-std::string LineReader::ReadToClose(TcpSocket& socket, std::size_t maxBytes, Deadline deadline)
-{
-    std::string body = buffer_.TakeRest();
-    char chunk[4096];
-    while (body.size() <= maxBytes) {
-        const std::size_t n = socket.ReceiveSome(chunk, sizeof chunk, deadline);
-        if (n == 0)
-            return body;
-        body.append(chunk, n);
-    }
-    throw NetworkError("Reply too long.");
 }

@@ -1,4 +1,4 @@
-#include "ui/HttpGet.h"
+#include "net/HttpGet.h"
 
 HttpFetchResult HttpGet(const std::string& host, int port, const std::string& hostHeader, const std::string& path,
     const HttpTimeouts& timeouts, const HttpLimits& limits, const AbortSignal* abort)

@@ -1,8 +1,8 @@
 #pragma once
 // The version check's HTTP GET: one request on a fresh connection, the response read with time
 // limits on the connection and on the whole reply, redirections not followed.
-#include "publish/TcpSocket.h"
-#include "ui/HttpResponse.h"
+#include "net/TcpSocket.h"
+#include "net/HttpResponse.h"
 
 #include <chrono>
 #include <string>

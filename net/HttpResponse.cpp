@@ -1,4 +1,4 @@
-#include "ui/HttpResponse.h"
+#include "net/HttpResponse.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,8 +45,7 @@ HttpResponseReader::Result HttpResponseReader::Fail(std::string why)
 {
     state_ = State::Failed;
     error_ = std::move(why);
-    buffer_.clear();
-    pos_ = 0;
+    buffer_.Clear();
     return result_ = Result::Failed;
 }
 
@@ -54,13 +53,9 @@ HttpResponseReader::Result HttpResponseReader::Feed(std::string_view bytes)
 {
     if (result_ != Result::NeedMore)
         return result_;
-    // Drop what has been read before growing the buffer, so it holds at most one unread line
+    // The buffer drops what has been read before it grows, so it holds at most one unread line
     // or the unread part of one body chunk.
-    if (pos_ > 0) {
-        buffer_.erase(0, pos_);
-        pos_ = 0;
-    }
-    buffer_.append(bytes);
+    buffer_.Append(bytes);
     return Run();
 }
 
@@ -78,21 +73,16 @@ HttpResponseReader::Result HttpResponseReader::FeedEnd()
 
 bool HttpResponseReader::NextLine(std::string& line, std::size_t lineLimit)
 {
-    const std::size_t end = buffer_.find('\n', pos_);
-    if (end == std::string::npos) {
-        if (buffer_.size() - pos_ > lineLimit)
-            Fail("Line too long");
+    switch (buffer_.TakeLine(line, {lineLimit, lineLimit})) {
+    case LineBuffer::Next::Line:
+        return true;
+    case LineBuffer::Next::NeedMore:
         return false;
+    case LineBuffer::Next::TooLong:
+        break;
     }
-    if (end - pos_ + 1 > lineLimit) {
-        Fail("Line too long");
-        return false;
-    }
-    line.assign(buffer_, pos_, end - pos_);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    pos_ = end + 1;
-    return true;
+    Fail("Line too long");
+    return false;
 }
 
 bool HttpResponseReader::ParseStatusLine(const std::string& line)
@@ -195,15 +185,14 @@ bool HttpResponseReader::ParseChunkSize(const std::string& line)
 
 void HttpResponseReader::TakeBodyBytes(std::size_t count)
 {
-    body_.append(buffer_, pos_, count);
-    pos_ += count;
+    buffer_.TakeBytes(body_, count);
 }
 
 HttpResponseReader::Result HttpResponseReader::Run()
 {
     std::string line;
     for (;;) {
-        const std::size_t available = buffer_.size() - pos_;
+        const std::size_t available = buffer_.Unread();
         switch (state_) {
         case State::StatusLine:
         case State::Header:
