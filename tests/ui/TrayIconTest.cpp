@@ -1,7 +1,7 @@
 // The tray icon component against a fake desktop that records every request and refuses when told.
 #include "support/TestSupport.h"
-#include "ui/QtTrayIconHost.h"
-#include "ui/TolmarTrayIcon.h"
+#include "ui/widgets/QtTrayIconHost.h"
+#include "ui/widgets/TolmarTrayIcon.h"
 
 #include <QMenu>
 #include <QPixmap>

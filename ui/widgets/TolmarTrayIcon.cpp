@@ -1,4 +1,4 @@
-#include "ui/TolmarTrayIcon.h"
+#include "ui/widgets/TolmarTrayIcon.h"
 
 #include <QMenu>
 

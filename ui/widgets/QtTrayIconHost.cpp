@@ -1,4 +1,4 @@
-#include "ui/QtTrayIconHost.h"
+#include "ui/widgets/QtTrayIconHost.h"
 
 #include <QApplication>
 #include <QCursor>
