@@ -230,38 +230,14 @@ void MainWindow::CreateWindows()
         form3_->ReadCaptionSettings(options);
         return options;
     };
-    exampleHooks.shownArea = [this] {
-        return DetectionArea{form3_->MDbeginX->text().toInt(), form3_->MDbeginY->text().toInt(),
-                             form3_->MDendX->text().toInt(), form3_->MDendY->text().toInt()};
-    };
-    exampleHooks.storeArea = [this](const DetectionArea& area) {
-        form3_->MDbeginX->setText(QString::number(area.beginX));
-        form3_->MDbeginY->setText(QString::number(area.beginY));
-        form3_->MDendX->setText(QString::number(area.endX));
-        form3_->MDendY->setText(QString::number(area.endY));
-        form3_->MDUserDefinedArea->setChecked(true);
-    };
+    exampleHooks.shownArea = [this] { return form3_->ShownArea(); };
+    exampleHooks.storeArea = [this](const DetectionArea& area) { form3_->ShowArea(area); };
     form5_ = std::make_unique<CaptionAndAreaWindow>(std::move(exampleHooks), this);
 
     form8_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
-    ftpTestHooks.settings = [this] {
-        FtpTestSettings s;
-        s.host = form3_->FTPAddressEdit->text();
-        s.port = form3_->PortEdit->text();
-        s.userName = form3_->UserNameEdit->text();
-        s.password = form3_->PasswordEdit->text();
-        s.passive = form3_->PASVCheck->isChecked();
-        s.upDir = form3_->UpDirEdit->text();
-        s.useSocks = form9_->CheckBox1->isChecked();
-        s.socksHost = form9_->SocksHostEdit->text();
-        s.socksPort = form9_->SocksPortEdit->text();
-        s.socksUser = form9_->SocksUserEdit->text();
-        s.socksPass = form9_->SocksPassEdit->text();
-        s.socksType = form9_->SocksType->currentText();
-        return s;
-    };
+    ftpTestHooks.settings = [this] { return form3_->TypedFtpSettings(); };
     ftpTestHooks.localFolder = ProgramDir();
     form7_ = std::make_unique<FtpTestWindow>(std::move(ftpTestHooks), this);
 
@@ -299,15 +275,11 @@ void MainWindow::WireSetupDialog()
     meter.grab = [this] { return video1_->SaveSingleImage() ? QImage(video1_->SingleImageFile()) : QImage(); };
     meter.grid = [this](int width, int height) {
         OptionsValues options = ActiveOptions;
-        options.MDUserDefinedArea = form3_->MDUserDefinedArea->isChecked();
-        options.MDbeginX = form3_->MDbeginX->text().toInt();
-        options.MDbeginY = form3_->MDbeginY->text().toInt();
-        options.MDendX = form3_->MDendX->text().toInt();
-        options.MDendY = form3_->MDendY->text().toInt();
+        form3_->ReadShownArea(options);
         return MakeDetectionGrid(width, height, options);
     };
-    meter.threshold = [this] { return ThresholdForSensitivity(form3_->TrackBar2->value()); };
-    meter.show = [this](int changed, int points) { form3_->MorePage->ShowSceneChange(changed, points); };
+    meter.threshold = [this] { return ThresholdForSensitivity(form3_->ShownSensitivity()); };
+    meter.show = [this](int changed, int points) { form3_->ShowSceneChange(changed, points); };
     sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 

@@ -252,7 +252,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     const Case cases[] = {
         {"TForm1.Source1Click", [&] { f.Menus().driverSource->trigger(); }},
         {"TForm1.Format1Click", [&] { f.Menus().driverFormat->trigger(); }},
-        {"TForm3.Button9Click", [&] { f.Form3()->Button9->click(); }},
+        {"TForm3.Button9Click", [&] { f.Form3()->findChild<QPushButton*>("Button9")->click(); }},
     };
     for (const Case& c : cases) {
         c.click();
@@ -429,10 +429,10 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     f.Form8()->ProfilesBox->setEditText("Night");
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Engine().AutoCapturing());
-    EXPECT_FALSE(f.Form3()->Button1->isEnabled());
+    EXPECT_FALSE(f.Form3()->findChild<QPushButton*>("Button1")->isEnabled());
     EXPECT_FALSE(f.Form8()->Button1->isEnabled());
     f.Form8()->Button1Click();
-    f.Form3()->Button1Click();
+    f.Form3()->Accept();
     EXPECT_EQ(ActiveOptions.Trigger, TriggerTimed);
     EXPECT_EQ(logText().count("Loaded profile: "), 1);
 
