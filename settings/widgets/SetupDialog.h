@@ -115,8 +115,8 @@ private:
     QWidget* buildCaptionPage();
     QWidget* buildWebsitePage();
     void connectHandlers();
-    // The controls that show one record field each, as they are (or only those of the caption's look).
-    std::vector<DialogField> fieldTable(bool captionLookOnly = false) const;
+    // The controls that show one record field each, as they are.
+    std::vector<DialogField> fieldTable() const;
 
     void chooseFile(QLineEdit* edit, const QString& filter);
     void chooseFolder(QLineEdit* edit);

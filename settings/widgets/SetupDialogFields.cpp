@@ -50,6 +50,7 @@ struct DialogField {
     QObject* control;
     std::variant<ShortString OptionsValues::*, Flag OptionsValues::*, std::int32_t OptionsValues::*, Colour OptionsValues::*>
         member;
+    bool captionLook = false; // read for the caption example too
 
     template <class T>
     T& field(OptionsValues& o) const { return o.*std::get<T OptionsValues::*>(member); }
@@ -88,22 +89,12 @@ struct DialogField {
     }
 };
 
-std::vector<DialogField> SetupDialog::fieldTable(bool captionLookOnly) const
+std::vector<DialogField> SetupDialog::fieldTable() const
 {
     using F = DialogField;
     using O = OptionsValues;
-    // "Picture caption": the caption's look, which the caption example reads with the text, font and colours.
-    std::vector<F> captionLook{
-        {F::Check, transparentBack_, &O::TransparentBack},
-        {F::Check, captionTop_, &O::CapTop},
-        {F::Check, captionBottom_, &O::CapBottom},
-        {F::Check, captionLeft_, &O::CapLeft},
-        {F::Check, captionCenter_, &O::CapCenter},
-        {F::Check, captionRight_, &O::CapRight},
-    };
-    if (captionLookOnly)
-        return captionLook;
-    std::vector<F> fields{
+    constexpr bool CaptionLook = true;
+    return {
         // Read in this order: the first number field that holds no number is the one reported.
         // "General"
         {F::Folder, pictureFolder_, &O::PictureDir},
@@ -147,7 +138,14 @@ std::vector<DialogField> SetupDialog::fieldTable(bool captionLookOnly) const
         {F::Folder, localSiteFolder_, &O::LocalSiteDir},
         {F::Check, offlinePicture_, &O::OfflinePic},
         {F::Text, offlinePictureFile_, &O::OfflinePicName},
-        // "Picture caption": whether pictures get the caption (its look is read beside the table)
+        // "Picture caption": the caption's look (which the caption example reads with the text, font
+        // and colours, beside the table), and whether pictures get the caption
+        {F::Check, transparentBack_, &O::TransparentBack, CaptionLook},
+        {F::Check, captionTop_, &O::CapTop, CaptionLook},
+        {F::Check, captionBottom_, &O::CapBottom, CaptionLook},
+        {F::Check, captionLeft_, &O::CapLeft, CaptionLook},
+        {F::Check, captionCenter_, &O::CapCenter, CaptionLook},
+        {F::Check, captionRight_, &O::CapRight, CaptionLook},
         {F::Check, captionLocal_, &O::CaptionLocal},
         {F::Check, captionWebsite_, &O::CaptionWebsite},
         // "Motion detection" (the area choice is shown beside the table)
@@ -175,8 +173,6 @@ std::vector<DialogField> SetupDialog::fieldTable(bool captionLookOnly) const
         {F::Text, videoPrefix_, &O::VidPrefix},
         {F::Check, tempUploadName_, &O::TmpUpload},
     };
-    fields.insert(fields.end(), captionLook.begin(), captionLook.end());
-    return fields;
 }
 
 void SetupDialog::ShowInDialog(const OptionsValues& o)
@@ -234,8 +230,10 @@ void SetupDialog::ReadCaptionSettings(OptionsValues& o) const
     o.FontName = font.family();
     o.FontSize = font.pointSize();
     o.FontColor = FromQColor(captionText_->palette().color(QPalette::Text));
-    for (const DialogField& f : fieldTable(true))
-        f.Read(o);
+    for (const DialogField& f : fieldTable()) {
+        if (f.captionLook)
+            f.Read(o);
+    }
     o.CaptionText = captionText_->toPlainText().split('\n').join(QStringLiteral("\r\n"));
     o.BackColor = FromQColor(captionText_->palette().color(QPalette::Base));
 }
