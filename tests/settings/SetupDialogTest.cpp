@@ -185,23 +185,22 @@ TEST_F(SetupDialogTest, PagesCaptionsAndTitle)
 TEST_F(SetupDialogTest, NumericEditsCorrectThemselvesOnExit)
 {
     struct Case {
-        QLineEdit* edit;
+        const char* edit;
         const char* typed;
         const char* shown;
     };
-    for (const Case& c : {Case{Control<QLineEdit>("MinEdit"), "75", "60"}, Case{Control<QLineEdit>("MinEdit"), "-3", "0"},
-                          Case{Control<QLineEdit>("MinEdit"), "abc", "0"}, Case{Control<QLineEdit>("MinEdit"), "99999999999", "60"},
-                          Case{Control<QLineEdit>("MinEdit"), " 007", "7"}, Case{Control<QLineEdit>("SecEdit"), "60", "59"},
-                          Case{Control<QLineEdit>("FuseSec"), "60", "59"}, Case{Control<QLineEdit>("RearmSec"), "", "0"},
-                          Case{Control<QLineEdit>("FuseMin"), "6", "5"}, Case{Control<QLineEdit>("RearmMin"), "-1", "0"},
-                          Case{Control<QLineEdit>("PortEdit"), "100000", "99999"}, Case{Control<QLineEdit>("PortEdit"), "65536", "65536"},
-                          Case{Control<QLineEdit>("PortEdit"), "x", "0"}, Case{Control<QLineEdit>("Edit3"), "letters", "30"},
-                          Case{Control<QLineEdit>("Edit3"), "0", "1"}, Case{Control<QLineEdit>("Edit3"), "31", "30"},
-                          Case{Control<QLineEdit>("Limit"), "0", "1"}, Case{Control<QLineEdit>("Limit"), "", "1"},
-                          Case{Control<QLineEdit>("Limit"), "5000", "5000"}, Case{Control<QLineEdit>("FileNumber"), "no", "1"},
-                          Case{Control<QLineEdit>("FileNumber"), "0", "1"}}) {
-        Type(c.edit, c.typed);
-        EXPECT_EQ(c.edit->text(), c.shown) << "typed '" << c.typed << "'";
+    const Case cases[] = {
+        {"MinEdit", "75", "60"}, {"MinEdit", "-3", "0"}, {"MinEdit", "abc", "0"}, {"MinEdit", "99999999999", "60"},
+        {"MinEdit", " 007", "7"}, {"SecEdit", "60", "59"}, {"FuseSec", "60", "59"}, {"RearmSec", "", "0"},
+        {"FuseMin", "6", "5"}, {"RearmMin", "-1", "0"}, {"PortEdit", "100000", "99999"},
+        {"PortEdit", "65536", "65536"}, {"PortEdit", "x", "0"}, {"Edit3", "letters", "30"}, {"Edit3", "0", "1"},
+        {"Edit3", "31", "30"}, {"Limit", "0", "1"}, {"Limit", "", "1"}, {"Limit", "5000", "5000"},
+        {"FileNumber", "no", "1"}, {"FileNumber", "0", "1"}
+    };
+    for (const Case& c : cases) {
+        QLineEdit* edit = Control<QLineEdit>(c.edit);
+        Type(edit, c.typed);
+        EXPECT_EQ(edit->text(), c.shown) << c.edit << ": typed '" << c.typed << "'";
     }
 }
 
