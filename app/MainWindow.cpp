@@ -230,38 +230,14 @@ void MainWindow::CreateWindows()
         setupWindow_->ReadCaptionSettings(options);
         return options;
     };
-    exampleHooks.shownArea = [this] {
-        return DetectionArea{setupWindow_->MDbeginX->text().toInt(), setupWindow_->MDbeginY->text().toInt(),
-                             setupWindow_->MDendX->text().toInt(), setupWindow_->MDendY->text().toInt()};
-    };
-    exampleHooks.storeArea = [this](const DetectionArea& area) {
-        setupWindow_->MDbeginX->setText(QString::number(area.beginX));
-        setupWindow_->MDbeginY->setText(QString::number(area.beginY));
-        setupWindow_->MDendX->setText(QString::number(area.endX));
-        setupWindow_->MDendY->setText(QString::number(area.endY));
-        setupWindow_->MDUserDefinedArea->setChecked(true);
-    };
+    exampleHooks.shownArea = [this] { return setupWindow_->ShownArea(); };
+    exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
     exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(std::move(exampleHooks), this);
 
     profilesWindow_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
-    ftpTestHooks.settings = [this] {
-        FtpTestSettings s;
-        s.host = setupWindow_->FTPAddressEdit->text();
-        s.port = setupWindow_->PortEdit->text();
-        s.userName = setupWindow_->UserNameEdit->text();
-        s.password = setupWindow_->PasswordEdit->text();
-        s.passive = setupWindow_->PASVCheck->isChecked();
-        s.upDir = setupWindow_->UpDirEdit->text();
-        s.useSocks = proxyWindow_->CheckBox1->isChecked();
-        s.socksHost = proxyWindow_->SocksHostEdit->text();
-        s.socksPort = proxyWindow_->SocksPortEdit->text();
-        s.socksUser = proxyWindow_->SocksUserEdit->text();
-        s.socksPass = proxyWindow_->SocksPassEdit->text();
-        s.socksType = proxyWindow_->SocksType->currentText();
-        return s;
-    };
+    ftpTestHooks.settings = [this] { return setupWindow_->TypedFtpSettings(); };
     ftpTestHooks.localFolder = ProgramDir();
     ftpTestDialog_ = std::make_unique<FtpTestWindow>(std::move(ftpTestHooks), this);
 
@@ -299,15 +275,11 @@ void MainWindow::WireSetupDialog()
     meter.grab = [this] { return video1_->SaveSingleImage() ? QImage(video1_->SingleImageFile()) : QImage(); };
     meter.grid = [this](int width, int height) {
         OptionsValues options = ActiveOptions;
-        options.MDUserDefinedArea = setupWindow_->MDUserDefinedArea->isChecked();
-        options.MDbeginX = setupWindow_->MDbeginX->text().toInt();
-        options.MDbeginY = setupWindow_->MDbeginY->text().toInt();
-        options.MDendX = setupWindow_->MDendX->text().toInt();
-        options.MDendY = setupWindow_->MDendY->text().toInt();
+        setupWindow_->ReadShownArea(options);
         return MakeDetectionGrid(width, height, options);
     };
-    meter.threshold = [this] { return ThresholdForSensitivity(setupWindow_->TrackBar2->value()); };
-    meter.show = [this](int changed, int points) { setupWindow_->MorePage->ShowSceneChange(changed, points); };
+    meter.threshold = [this] { return ThresholdForSensitivity(setupWindow_->ShownSensitivity()); };
+    meter.show = [this](int changed, int points) { setupWindow_->ShowSceneChange(changed, points); };
     sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 

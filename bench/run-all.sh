@@ -25,7 +25,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
 case "$type" in Release|RelWithDebInfo|"") ;; *) echo "warning: $build is a $type build" >&2 ;; esac
-[ "${TABLE_ONLY:-0}" = 1 ] || cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile "${benches[@]}"
+[ "${TABLE_ONLY:-0}" = 1 ] || cmake --build "$build" -j"$(nproc)" --target tarvo write_profile "${benches[@]}"
 
 out="$build/bench/results"
 if [ "${TABLE_ONLY:-0}" != 1 ]; then

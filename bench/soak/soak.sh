@@ -5,6 +5,6 @@ cd "$(dirname "$0")/../.."
 minutes=${1:-30}
 build=${2:-build}
 size=${3:-640x480}
-[ -x "$build/tarvo" ] && [ -x "$build/bench/bench_profile" ] || \
-  cmake --build "$build" -j"$(nproc)" --target tarvo bench_profile
+[ -x "$build/tarvo" ] && [ -x "$build/tools/write_profile" ] || \
+  cmake --build "$build" -j"$(nproc)" --target tarvo write_profile
 exec /usr/bin/python3 bench/soak/soak.py "$build" --minutes "$minutes" --size "$size"

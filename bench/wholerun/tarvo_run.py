@@ -50,9 +50,9 @@ class Run:
     """tarvo -m in a scratch folder; call stop() (or use as a context manager) to end it."""
 
     def __init__(self, build_dir, settings, source=None, extras=""):
-        # TARVO_EXE and BENCH_PROFILE point at the programs when they are not in build_dir.
+        # TARVO_EXE and TARVO_WRITE_PROFILE point at the programs when they are not in build_dir.
         self.tarvo = os.environ.get("TARVO_EXE") or os.path.join(build_dir, "tarvo")
-        profile_tool = os.environ.get("BENCH_PROFILE") or os.path.join(build_dir, "bench", "bench_profile")
+        profile_tool = os.environ.get("TARVO_WRITE_PROFILE") or os.path.join(build_dir, "tools", "write_profile")
         self.tmp = tempfile.mkdtemp(prefix="tarvo-run-")
         self.home = os.path.join(self.tmp, "home") + "/"
         self.config = os.path.join(self.tmp, "config")
@@ -64,7 +64,7 @@ class Run:
             if os.path.exists(src):
                 shutil.copy(src, self.home)
         store = os.path.join(self.config, "Tarvo", "Tarvo.conf")
-        subprocess.run([profile_tool, self.home, store,
+        subprocess.run([profile_tool, self.home, "--store", store,
                         *[s.replace("{home}", self.home) for s in settings]], check=True)
         if extras:  # the profile's settings beyond the record
             with open(self.home + "Profiles/Default.ini", "w") as f:

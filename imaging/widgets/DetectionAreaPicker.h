@@ -1,20 +1,13 @@
 #pragma once
 // The two-click choice of the motion detection area, kept apart from the window so that the
 // click order, the rubber band and the ordered corners can be checked without one.
+#include "settings/DetectionArea.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <optional>
-
-// The four area boxes of the setup dialog: begin is the top-left corner, end the bottom-right.
-struct DetectionArea {
-    int beginX = 0;
-    int beginY = 0;
-    int endX = 0;
-    int endY = 0;
-    bool operator==(const DetectionArea&) const = default;
-};
 
 class DetectionAreaPicker {
 public:

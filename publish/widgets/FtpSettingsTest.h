@@ -1,27 +1,12 @@
 #pragma once
 // The FTP settings test: connect and log in, upload a small file, delete it again and disconnect,
 // reporting each step and its outcome as lines for the test window.
+#include "settings/FtpTestSettings.h"
+
 #include <QString>
 #include <functional>
 
 class FtpClient;
-
-// The FTP and proxy controls of the setup dialog and the firewall/proxy window as typed, before
-// they are accepted. The ports are texts: they are converted only when the test runs.
-struct FtpTestSettings {
-    QString host;
-    QString port;
-    QString userName;
-    QString password;
-    bool passive = false;
-    QString upDir;
-    bool useSocks = false;
-    QString socksHost;
-    QString socksPort;
-    QString socksUser;
-    QString socksPass;
-    QString socksType;
-};
 
 inline constexpr const char* FtpTestFileName = "test.txt";
 inline constexpr const char* FtpTestFileText = "Tarvo FTP settings test file.\r\n";

@@ -1,6 +1,9 @@
 #pragma once
 // The firewall/proxy window (form TForm9, "Firewall / Proxy"): the SOCKS part of the setup dialog in a window of its own. It holds no
-// settings: the setup dialog fills and reads its controls with the rest of the profile.
+// settings: the setup dialog shows and reads its fields with the rest of the profile.
+#include "settings/FtpTestSettings.h"
+#include "settings/OptionsValues.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -14,20 +17,28 @@ class ProxyWindow : public QDialog {
 public:
     explicit ProxyWindow(QWidget* parent = nullptr);
 
-    QCheckBox* CheckBox1;     // "Use Firewall / Proxy"
-    QGroupBox* GroupBox1;
-    QLineEdit* SocksHostEdit;
-    QLineEdit* SocksPortEdit; // no input check: "OK" of the setup dialog converts it strictly
-    QLineEdit* SocksUserEdit;
-    QLineEdit* SocksPassEdit; // shown in clear text
-    QComboBox* SocksType;     // editable; the text is what is stored
-    QPushButton* Button1;     // "Close"
-
-    // The group and its controls are usable exactly when "Use Firewall / Proxy" is checked.
-    void CheckBox1Click();
-    void Button1Click();
+    // The SOCKS fields of the record.
+    void ShowSettings(const OptionsValues& options);
+    // Throws EConvertError when the port holds no whole number.
+    void ReadSettings(OptionsValues& options) const;
+    // The proxy part of the FTP test's settings, as typed; the FTP part stays empty.
+    FtpTestSettings TypedSettings() const;
 
 protected:
     // On every hide: a proxy without a server is switched off.
     void hideEvent(QHideEvent* event) override;
+
+private slots:
+    // The group and its controls are usable exactly when "Use Firewall / Proxy" is checked.
+    void UpdateEnabling();
+
+private:
+    QCheckBox* useProxy_; // "Use Firewall / Proxy"
+    QGroupBox* serverGroup_;
+    QLineEdit* host_;
+    QLineEdit* port_;     // no input check: "OK" of the setup dialog converts it strictly
+    QLineEdit* user_;
+    QLineEdit* password_; // shown in clear text
+    QComboBox* type_;     // editable; the text is what is stored
+    QPushButton* closeButton_;
 };

@@ -9,6 +9,7 @@
 #include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/FocusExit.h"
+#include "settings/widgets/FormName.h"
 #include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProxyWindow.h"
 
@@ -37,6 +38,7 @@
 #include <QVBoxLayout>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 constexpr int MotionDetectionPage = 4;
@@ -92,6 +94,34 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, bool stretch = true)
     return row;
 }
 
+// A naming group's rows "Timed filenames" and "Incrementing filenames: <prefix>###.jpg" in the box;
+// the controls' form names start with formPrefix.
+QGridLayout* NamingRows(QGroupBox* box, const QString& formPrefix, QButtonGroup* group, QRadioButton*& timed,
+                        QRadioButton*& incrementing, QLineEdit*& prefix, QLabel*& prefixExt)
+{
+    timed = Named(Radio(QStringLiteral("Timed filenames (mm-dd  hh.mm.ss)"), group, NamingTimed), formPrefix + "TimedR");
+    incrementing = Named(Radio(QStringLiteral("Incrementing filenames:"), group, NamingIncrementing), formPrefix + "IncR");
+    prefix = Named(new QLineEdit, formPrefix + "Prefix");
+    prefixExt = Named(new QLabel(QStringLiteral("###.jpg")), formPrefix + "PrefixExt");
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(timed, 0, 0, 1, 3);
+    grid->addWidget(incrementing, 1, 0);
+    grid->addWidget(prefix, 1, 1);
+    grid->addWidget(prefixExt, 1, 2);
+    return grid;
+}
+
+// The row "Fixed filename: <name><extension>" of a picture naming group.
+void AddFixedNameRow(QGridLayout* grid, const QString& formPrefix, QButtonGroup* group, QRadioButton*& fixed,
+                     QLineEdit*& name, QLabel* extension)
+{
+    fixed = Named(Radio(QStringLiteral("Fixed filename:"), group, NamingFixed), formPrefix + "FixedR");
+    name = Named(new QLineEdit, formPrefix + "Fixed");
+    grid->addWidget(fixed, 2, 0);
+    grid->addWidget(name, 2, 1);
+    grid->addWidget(extension, 2, 2);
+}
+
 // Corrects an edit's text to a whole number within its limits; notANumber replaces any other text.
 void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
                std::int64_t max = std::numeric_limits<std::int32_t>::max())
@@ -117,35 +147,35 @@ SetupDialog::SetupDialog(ProfileBox& profileBox, ActivationTargets& targets, Pro
     verticalGroup_ = new QButtonGroup(this);
     horizontalGroup_ = new QButtonGroup(this);
 
-    PageControl1 = new QTabWidget;
-    PageControl1->tabBar()->setUsesScrollButtons(false); // every page's tab stays in sight
-    PageControl1->addTab(buildAutoCapturePage(), QStringLiteral("Auto capture"));
-    PageControl1->addTab(buildCaptureOptionsPage(), QStringLiteral("Capture options"));
-    PageControl1->addTab(buildFilenamesPage(), QStringLiteral("Filenames"));
-    PageControl1->addTab(buildGeneralPage(), QStringLiteral("General"));
-    PageControl1->addTab(buildMotionDetectionPage(), QStringLiteral("Motion detection"));
-    PageControl1->addTab(buildCaptionPage(), QStringLiteral("Picture caption"));
-    PageControl1->addTab(buildWebsitePage(), QStringLiteral("Website"));
-    MorePage = new MoreSettingsPage;
+    pages_ = Named(new QTabWidget, "PageControl1");
+    pages_->tabBar()->setUsesScrollButtons(false); // every page's tab stays in sight
+    pages_->addTab(buildAutoCapturePage(), QStringLiteral("Auto capture"));
+    pages_->addTab(buildCaptureOptionsPage(), QStringLiteral("Capture options"));
+    pages_->addTab(buildFilenamesPage(), QStringLiteral("Filenames"));
+    pages_->addTab(buildGeneralPage(), QStringLiteral("General"));
+    pages_->addTab(buildMotionDetectionPage(), QStringLiteral("Motion detection"));
+    pages_->addTab(buildCaptionPage(), QStringLiteral("Picture caption"));
+    pages_->addTab(buildWebsitePage(), QStringLiteral("Website"));
+    morePage_ = new MoreSettingsPage;
     // The extra groups outgrow a small screen; the other pages keep their fixed layout.
     auto* moreScroll = new QScrollArea;
     moreScroll->setObjectName(QStringLiteral("MoreScroll"));
     moreScroll->setFrameShape(QFrame::NoFrame);
     moreScroll->setWidgetResizable(true);
-    moreScroll->setWidget(MorePage);
-    PageControl1->addTab(moreScroll, QStringLiteral("More"));
+    moreScroll->setWidget(morePage_);
+    pages_->addTab(moreScroll, QStringLiteral("More"));
 
-    Button10 = Button(QStringLiteral("Defaults"));
-    Button4 = Button(QStringLiteral("Cancel"));
-    Button1 = Button(QStringLiteral("OK"));
+    defaultsButton_ = Named(Button(QStringLiteral("Defaults")), "Button10");
+    cancelButton_ = Named(Button(QStringLiteral("Cancel")), "Button4");
+    okButton_ = Named(Button(QStringLiteral("OK")), "Button1");
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Button10);
+    buttons->addWidget(defaultsButton_);
     buttons->addStretch();
-    buttons->addWidget(Button4);
-    buttons->addWidget(Button1);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(okButton_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PageControl1);
+    layout->addWidget(pages_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -154,29 +184,29 @@ SetupDialog::SetupDialog(ProfileBox& profileBox, ActivationTargets& targets, Pro
 
 QWidget* SetupDialog::buildAutoCapturePage()
 {
-    RadioButton1 = Radio(QStringLiteral("Timed capturing every           min.          sec."), triggerGroup_, TriggerTimed);
-    MinEdit = NumberEdit();
-    SecEdit = NumberEdit();
-    MinEdit->setText(QStringLiteral("00"));
-    SecEdit->setText(QStringLiteral("00"));
-    RadioButton2 = Radio(QStringLiteral("Motion detection"), triggerGroup_, TriggerMotion);
+    timedTrigger_ = Named(Radio(QStringLiteral("Timed capturing every           min.          sec."), triggerGroup_, TriggerTimed), "RadioButton1");
+    intervalMinutes_ = Named(NumberEdit(), "MinEdit");
+    intervalSeconds_ = Named(NumberEdit(), "SecEdit");
+    intervalMinutes_->setText(QStringLiteral("00"));
+    intervalSeconds_->setText(QStringLiteral("00"));
+    motionTrigger_ = Named(Radio(QStringLiteral("Motion detection"), triggerGroup_, TriggerMotion), "RadioButton2");
     auto* triggers = new QGroupBox(QStringLiteral("Triggers"));
     auto* t = new QVBoxLayout(triggers);
-    t->addWidget(new CaptionWithEdits(RadioButton1, {MinEdit, SecEdit}));
-    t->addWidget(RadioButton2);
+    t->addWidget(new CaptionWithEdits(timedTrigger_, {intervalMinutes_, intervalSeconds_}));
+    t->addWidget(motionTrigger_);
 
-    CapPicCheckBox = new QCheckBox(QStringLiteral("Save picture to log"));
-    UpPicCheckBox = new QCheckBox(QStringLiteral("Update website"));
-    CheckBox11 = new QCheckBox(QStringLiteral("Show popup box with warning"));
-    CheckBox10 = new QCheckBox(QStringLiteral("Play sound:"));
-    Edit6 = new QLineEdit;
-    Button5 = EllipsisButton();
+    savePicture_ = Named(new QCheckBox(QStringLiteral("Save picture to log")), "CapPicCheckBox");
+    updateWebsite_ = Named(new QCheckBox(QStringLiteral("Update website")), "UpPicCheckBox");
+    showPopup_ = Named(new QCheckBox(QStringLiteral("Show popup box with warning")), "CheckBox11");
+    playSound_ = Named(new QCheckBox(QStringLiteral("Play sound:")), "CheckBox10");
+    soundFile_ = Named(new QLineEdit, "Edit6");
+    browseSound_ = Named(EllipsisButton(), "Button5");
     auto* actions = new QGroupBox(QStringLiteral("Actions"));
     auto* a = new QVBoxLayout(actions);
-    a->addWidget(CapPicCheckBox);
-    a->addWidget(UpPicCheckBox);
-    a->addWidget(CheckBox11);
-    auto* sound = Row({CheckBox10, Edit6, Button5}, false);
+    a->addWidget(savePicture_);
+    a->addWidget(updateWebsite_);
+    a->addWidget(showPopup_);
+    auto* sound = Row({playSound_, soundFile_, browseSound_}, false);
     sound->setStretch(1, 1);
     a->addLayout(sound);
 
@@ -190,51 +220,51 @@ QWidget* SetupDialog::buildAutoCapturePage()
 
 QWidget* SetupDialog::buildCaptureOptionsPage()
 {
-    ComboBox2 = new QComboBox;
-    ComboBox2->setMinimumWidth(220);
-    Edit3 = NumberEdit();
-    Edit3->setText(QStringLiteral("30"));
+    videoDevice_ = Named(new QComboBox, "ComboBox2");
+    videoDevice_->setMinimumWidth(220);
+    frameRate_ = Named(NumberEdit(), "Edit3");
+    frameRate_->setText(QStringLiteral("30"));
     auto* device = new QGridLayout;
     device->addWidget(new QLabel(QStringLiteral("Video device:")), 0, 0);
-    device->addWidget(ComboBox2, 0, 1, 1, 2);
+    device->addWidget(videoDevice_, 0, 1, 1, 2);
     device->addWidget(new QLabel(QStringLiteral("Framerate:")), 1, 0);
-    device->addLayout(Row({Edit3, new QLabel(QStringLiteral("fps."))}), 1, 1);
+    device->addLayout(Row({frameRate_, new QLabel(QStringLiteral("fps."))}), 1, 1);
     device->setColumnStretch(2, 1);
 
-    picqual = NumberEdit();
-    TrackBar1 = new QSlider(Qt::Horizontal);
-    TrackBar1->setRange(1, 100);
-    TrackBar1->setPageStep(10);
-    CheckBox12 = new QCheckBox(QStringLiteral("Save local pictures as bitmaps (.bmp)"));
+    qualityText_ = Named(NumberEdit(), "picqual");
+    qualitySlider_ = Named(new QSlider(Qt::Horizontal), "TrackBar1");
+    qualitySlider_->setRange(1, 100);
+    qualitySlider_->setPageStep(10);
+    saveAsBitmap_ = Named(new QCheckBox(QStringLiteral("Save local pictures as bitmaps (.bmp)")), "CheckBox12");
     auto* pictures = new QGroupBox(QStringLiteral("Pictures"));
     auto* p = new QVBoxLayout(pictures);
-    p->addWidget(new CaptionWithEdits(new QLabel(QStringLiteral("JPEG compresson quality            %")), {picqual}));
-    auto* slider = Row({new QLabel(QStringLiteral("Small file")), TrackBar1, new QLabel(QStringLiteral("Good quality"))}, false);
+    p->addWidget(new CaptionWithEdits(new QLabel(QStringLiteral("JPEG compresson quality            %")), {qualityText_}));
+    auto* slider = Row({new QLabel(QStringLiteral("Small file")), qualitySlider_, new QLabel(QStringLiteral("Good quality"))}, false);
     slider->setStretch(1, 1);
     p->addLayout(slider);
-    p->addWidget(CheckBox12);
+    p->addWidget(saveAsBitmap_);
 
-    Button9 = Button(QStringLiteral("Video compression..."));
-    CheckBox9 = new QCheckBox(QStringLiteral("Capture audio"));
-    CapAudChannels = new QComboBox;
-    CapAudChannels->addItems({QStringLiteral("Mono"), QStringLiteral("Stereo")});
-    CapAudSampleRate = new QComboBox;
-    CapAudSampleRate->addItems({QStringLiteral("8000 Hz"), QStringLiteral("11025 Hz"), QStringLiteral("22050 Hz"), QStringLiteral("44100 Hz")});
-    CapAudResolution = new QComboBox;
-    CapAudResolution->addItems({QStringLiteral("8 Bit"), QStringLiteral("16 Bit")});
-    ChannelsLabel = new QLabel(QStringLiteral("Channels"));
-    SampleRateLabel = new QLabel(QStringLiteral("Sample rate"));
-    ResolutionLabel = new QLabel(QStringLiteral("Resolution"));
+    compressionButton_ = Named(Button(QStringLiteral("Video compression...")), "Button9");
+    captureAudio_ = Named(new QCheckBox(QStringLiteral("Capture audio")), "CheckBox9");
+    audioChannels_ = Named(new QComboBox, "CapAudChannels");
+    audioChannels_->addItems({QStringLiteral("Mono"), QStringLiteral("Stereo")});
+    audioSampleRate_ = Named(new QComboBox, "CapAudSampleRate");
+    audioSampleRate_->addItems({QStringLiteral("8000 Hz"), QStringLiteral("11025 Hz"), QStringLiteral("22050 Hz"), QStringLiteral("44100 Hz")});
+    audioResolution_ = Named(new QComboBox, "CapAudResolution");
+    audioResolution_->addItems({QStringLiteral("8 Bit"), QStringLiteral("16 Bit")});
+    channelsLabel_ = Named(new QLabel(QStringLiteral("Channels")), "ChannelsLabel");
+    sampleRateLabel_ = Named(new QLabel(QStringLiteral("Sample rate")), "SampleRateLabel");
+    resolutionLabel_ = Named(new QLabel(QStringLiteral("Resolution")), "ResolutionLabel");
     auto* video = new QGroupBox(QStringLiteral("Video"));
     auto* vg = new QGridLayout(video);
-    vg->addWidget(Button9, 0, 0, 1, 2, Qt::AlignLeft);
-    vg->addWidget(CheckBox9, 1, 0, 1, 2);
-    vg->addWidget(ChannelsLabel, 2, 0);
-    vg->addWidget(CapAudChannels, 2, 1);
-    vg->addWidget(SampleRateLabel, 3, 0);
-    vg->addWidget(CapAudSampleRate, 3, 1);
-    vg->addWidget(ResolutionLabel, 4, 0);
-    vg->addWidget(CapAudResolution, 4, 1);
+    vg->addWidget(compressionButton_, 0, 0, 1, 2, Qt::AlignLeft);
+    vg->addWidget(captureAudio_, 1, 0, 1, 2);
+    vg->addWidget(channelsLabel_, 2, 0);
+    vg->addWidget(audioChannels_, 2, 1);
+    vg->addWidget(sampleRateLabel_, 3, 0);
+    vg->addWidget(audioSampleRate_, 3, 1);
+    vg->addWidget(resolutionLabel_, 4, 0);
+    vg->addWidget(audioResolution_, 4, 1);
     vg->setColumnStretch(2, 1);
 
     auto* page = new QWidget;
@@ -248,66 +278,32 @@ QWidget* SetupDialog::buildCaptureOptionsPage()
 
 QWidget* SetupDialog::buildFilenamesPage()
 {
-    const QString timed = QStringLiteral("Timed filenames (mm-dd  hh.mm.ss)");
-    const QString incrementing = QStringLiteral("Incrementing filenames:");
-    const QString fixed = QStringLiteral("Fixed filename:");
-
-    LPicTimedR = Radio(timed, lpicGroup_, NamingTimed);
-    LPicIncR = Radio(incrementing, lpicGroup_, NamingIncrementing);
-    LPicPrefix = new QLineEdit;
-    LPicPrefixExt = new QLabel(QStringLiteral("###.jpg"));
-    LPicFixedR = Radio(fixed, lpicGroup_, NamingFixed);
-    LPicFixed = new QLineEdit;
     auto* local = new QGroupBox(QStringLiteral("Local pictures"));
-    auto* l = new QGridLayout(local);
-    l->addWidget(LPicTimedR, 0, 0, 1, 3);
-    l->addWidget(LPicIncR, 1, 0);
-    l->addWidget(LPicPrefix, 1, 1);
-    l->addWidget(LPicPrefixExt, 1, 2);
-    l->addWidget(LPicFixedR, 2, 0);
-    l->addWidget(LPicFixed, 2, 1);
-    l->addWidget(new QLabel(QStringLiteral(".jpg")), 2, 2);
+    QGridLayout* l = NamingRows(local, QStringLiteral("LPic"), lpicGroup_, localTimed_, localIncrementing_, localPrefix_,
+                                localPrefixExt_);
+    AddFixedNameRow(l, QStringLiteral("LPic"), lpicGroup_, localFixed_, localFixedName_, new QLabel(QStringLiteral(".jpg")));
 
-    WPicTimedR = Radio(timed, wpicGroup_, NamingTimed);
-    WPicIncR = Radio(incrementing, wpicGroup_, NamingIncrementing);
-    WPicPrefix = new QLineEdit;
-    WPicPrefixExt = new QLabel(QStringLiteral("###.jpg"));
-    WPicFixedR = Radio(fixed, wpicGroup_, NamingFixed);
-    WPicFixed = new QLineEdit;
-    WPicFixedExt = new QLabel(QStringLiteral(".jpg"));
-    HistoryLabel = new QLabel(QStringLiteral("Keep picture history of           pictures"));
-    FileNumber = NumberEdit();
-    Label31 = new QLabel;
-    Label31->setTextFormat(Qt::PlainText); // names come from the profile
-    Label31->setWordWrap(true);
-    Label31->setMinimumHeight(2 * Label31->fontMetrics().lineSpacing());
-    TmpUploadBox = new QCheckBox(QStringLiteral("Use a temporary filename while uploading"));
     auto* website = new QGroupBox(QStringLiteral("Website pictures"));
-    auto* w = new QGridLayout(website);
-    w->addWidget(WPicTimedR, 0, 0, 1, 3);
-    w->addWidget(WPicIncR, 1, 0);
-    w->addWidget(WPicPrefix, 1, 1);
-    w->addWidget(WPicPrefixExt, 1, 2);
-    w->addWidget(WPicFixedR, 2, 0);
-    w->addWidget(WPicFixed, 2, 1);
-    w->addWidget(WPicFixedExt, 2, 2);
+    QGridLayout* w = NamingRows(website, QStringLiteral("WPic"), wpicGroup_, webTimed_, webIncrementing_, webPrefix_,
+                                webPrefixExt_);
+    webFixedExt_ = Named(new QLabel(QStringLiteral(".jpg")), "WPicFixedExt");
+    AddFixedNameRow(w, QStringLiteral("WPic"), wpicGroup_, webFixed_, webFixedName_, webFixedExt_);
+    historyLabel_ = Named(new QLabel(QStringLiteral("Keep picture history of           pictures")), "HistoryLabel");
+    historyCount_ = Named(NumberEdit(), "FileNumber");
+    historyNames_ = Named(new QLabel, "Label31");
+    historyNames_->setTextFormat(Qt::PlainText); // names come from the profile
+    historyNames_->setWordWrap(true);
+    historyNames_->setMinimumHeight(2 * historyNames_->fontMetrics().lineSpacing());
+    tempUploadName_ = Named(new QCheckBox(QStringLiteral("Use a temporary filename while uploading")), "TmpUploadBox");
     auto* history = new QVBoxLayout;
     history->setContentsMargins(20, 0, 0, 0);
-    history->addWidget(new CaptionWithEdits(HistoryLabel, {FileNumber}));
-    history->addWidget(Label31);
+    history->addWidget(new CaptionWithEdits(historyLabel_, {historyCount_}));
+    history->addWidget(historyNames_);
     w->addLayout(history, 3, 0, 1, 3);
-    w->addWidget(TmpUploadBox, 4, 0, 1, 3);
+    w->addWidget(tempUploadName_, 4, 0, 1, 3);
 
-    VidTimedR = Radio(timed, vidGroup_, NamingTimed);
-    VidIncR = Radio(incrementing, vidGroup_, NamingIncrementing);
-    VidPrefix = new QLineEdit;
-    VidPrefixExt = new QLabel(QStringLiteral("###.jpg"));
     auto* videos = new QGroupBox(QStringLiteral("Videos"));
-    auto* vg = new QGridLayout(videos);
-    vg->addWidget(VidTimedR, 0, 0, 1, 3);
-    vg->addWidget(VidIncR, 1, 0);
-    vg->addWidget(VidPrefix, 1, 1);
-    vg->addWidget(VidPrefixExt, 1, 2);
+    NamingRows(videos, QStringLiteral("Vid"), vidGroup_, videoTimed_, videoIncrementing_, videoPrefix_, videoPrefixExt_);
 
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
@@ -320,18 +316,18 @@ QWidget* SetupDialog::buildFilenamesPage()
 
 QWidget* SetupDialog::buildGeneralPage()
 {
-    Edit1 = new QLineEdit;
-    Edit2 = new QLineEdit;
-    Edit4 = new QLineEdit;
-    BrowsePicDir = EllipsisButton();
-    BrowseVidDir = EllipsisButton();
-    BrowseLogDir = EllipsisButton();
+    pictureFolder_ = Named(new QLineEdit, "Edit1");
+    videoFolder_ = Named(new QLineEdit, "Edit2");
+    logFolder_ = Named(new QLineEdit, "Edit4");
+    browsePictureFolder_ = Named(EllipsisButton(), "BrowsePicDir");
+    browseVideoFolder_ = Named(EllipsisButton(), "BrowseVidDir");
+    browseLogFolder_ = Named(EllipsisButton(), "BrowseLogDir");
     auto* folders = new QGroupBox(QStringLiteral("Folders"));
     auto* f = new QGridLayout(folders);
     int row = 0;
-    for (auto [caption, edit, browse] : {std::tuple{QStringLiteral("Picture folder:"), Edit1, BrowsePicDir},
-                                         std::tuple{QStringLiteral("Video folder:"), Edit2, BrowseVidDir},
-                                         std::tuple{QStringLiteral("Logfile folder:"), Edit4, BrowseLogDir}}) {
+    for (auto [caption, edit, browse] : {std::tuple{QStringLiteral("Picture folder:"), pictureFolder_, browsePictureFolder_},
+                                         std::tuple{QStringLiteral("Video folder:"), videoFolder_, browseVideoFolder_},
+                                         std::tuple{QStringLiteral("Logfile folder:"), logFolder_, browseLogFolder_}}) {
         f->addWidget(new QLabel(caption), row, 0);
         f->addWidget(edit, row, 1);
         f->addWidget(browse, row, 2);
@@ -339,87 +335,87 @@ QWidget* SetupDialog::buildGeneralPage()
     }
     f->setColumnStretch(1, 1);
 
-    CheckBox5 = new QCheckBox(QStringLiteral("Load Tarvo at startup"));
-    CheckBox4 = new QCheckBox(QStringLiteral("Start auto-capturing when Tarvo starts"));
-    AutoUpdChk = new QCheckBox(QStringLiteral("Automatically check for updates"));
-    CheckBox7 = new QCheckBox(QStringLiteral("Create logfile"));
-    CheckBox8 = new QCheckBox(QStringLiteral("Clicking sound when taking pictures"));
-    WarnLimit = new QCheckBox(QStringLiteral("Warn when logged files exceeds              Mb"));
-    Limit = NumberEdit(48);
+    loadAtStartup_ = Named(new QCheckBox(QStringLiteral("Load Tarvo at startup")), "CheckBox5");
+    autoCaptureAtStart_ = Named(new QCheckBox(QStringLiteral("Start auto-capturing when Tarvo starts")), "CheckBox4");
+    checkForUpdates_ = Named(new QCheckBox(QStringLiteral("Automatically check for updates")), "AutoUpdChk");
+    createLogfile_ = Named(new QCheckBox(QStringLiteral("Create logfile")), "CheckBox7");
+    clickSound_ = Named(new QCheckBox(QStringLiteral("Clicking sound when taking pictures")), "CheckBox8");
+    warnLimit_ = Named(new QCheckBox(QStringLiteral("Warn when logged files exceeds              Mb")), "WarnLimit");
+    limitMegabytes_ = Named(NumberEdit(48), "Limit");
 
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
     v->addWidget(folders);
-    for (QWidget* w : {CheckBox5, CheckBox4, AutoUpdChk, CheckBox7, CheckBox8})
+    for (QWidget* w : {loadAtStartup_, autoCaptureAtStart_, checkForUpdates_, createLogfile_, clickSound_})
         v->addWidget(w);
-    v->addWidget(new CaptionWithEdits(WarnLimit, {Limit}));
+    v->addWidget(new CaptionWithEdits(warnLimit_, {limitMegabytes_}));
     v->addStretch();
     return page;
 }
 
 QWidget* SetupDialog::buildMotionDetectionPage()
 {
-    TrackBar2 = new QSlider(Qt::Horizontal);
-    TrackBar2->setRange(1, 100);
-    TrackBar2->setPageStep(10);
-    GroupBox9 = new QGroupBox(QStringLiteral("Motion detection sensitivity"));
-    auto* sensitivity = Row({new QLabel(QStringLiteral("Sensitive")), TrackBar2, new QLabel(QStringLiteral("Insensitive"))}, false);
+    sensitivity_ = Named(new QSlider(Qt::Horizontal), "TrackBar2");
+    sensitivity_->setRange(1, 100);
+    sensitivity_->setPageStep(10);
+    sensitivityGroup_ = Named(new QGroupBox(QStringLiteral("Motion detection sensitivity")), "GroupBox9");
+    auto* sensitivity = Row({new QLabel(QStringLiteral("Sensitive")), sensitivity_, new QLabel(QStringLiteral("Insensitive"))}, false);
     sensitivity->setStretch(1, 1);
-    GroupBox9->setLayout(sensitivity);
+    sensitivityGroup_->setLayout(sensitivity);
 
-    MDEntirePicture = Radio(QStringLiteral("Entire picture"), areaGroup_, 0);
-    MDUserDefinedArea = Radio(QStringLiteral("User defined area:"), areaGroup_, 1);
-    MDbeginX = NumberEdit();
-    MDbeginY = NumberEdit();
-    MDendX = NumberEdit();
-    MDendY = NumberEdit();
-    for (QLineEdit* e : {MDbeginX, MDbeginY, MDendX, MDendY}) {
+    entirePicture_ = Named(Radio(QStringLiteral("Entire picture"), areaGroup_, 0), "MDEntirePicture");
+    userDefinedArea_ = Named(Radio(QStringLiteral("User defined area:"), areaGroup_, 1), "MDUserDefinedArea");
+    areaBeginX_ = Named(NumberEdit(), "MDbeginX");
+    areaBeginY_ = Named(NumberEdit(), "MDbeginY");
+    areaEndX_ = Named(NumberEdit(), "MDendX");
+    areaEndY_ = Named(NumberEdit(), "MDendY");
+    for (QLineEdit* e : {areaBeginX_, areaBeginY_, areaEndX_, areaEndY_}) {
         e->setReadOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
         QPalette grey = e->palette();
         grey.setColor(QPalette::Base, grey.color(QPalette::Window));
         e->setPalette(grey);
     }
-    Button12 = Button(QStringLiteral("Define..."));
+    defineAreaButton_ = Named(Button(QStringLiteral("Define...")), "Button12");
     auto* area = new QGroupBox(QStringLiteral("Motion detection area"));
     auto* a = new QVBoxLayout(area);
-    a->addWidget(MDEntirePicture);
-    a->addLayout(Row({MDUserDefinedArea, MDbeginX, new QLabel(QStringLiteral(",")), MDbeginY,
-                      new QLabel(QStringLiteral("->")), MDendX, new QLabel(QStringLiteral(",")), MDendY}));
-    a->addLayout(Row({Button12}));
+    a->addWidget(entirePicture_);
+    a->addLayout(Row({userDefinedArea_, areaBeginX_, new QLabel(QStringLiteral(",")), areaBeginY_,
+                      new QLabel(QStringLiteral("->")), areaEndX_, new QLabel(QStringLiteral(",")), areaEndY_}));
+    a->addLayout(Row({defineAreaButton_}));
 
-    FuseCB = new QCheckBox(QStringLiteral("Fuse:                     minutes            seconds."));
-    FuseMin = NumberEdit();
-    FuseSec = NumberEdit();
-    RearmCB = new QCheckBox(QStringLiteral("Re-arm after          minutes            seconds."));
-    RearmMin = NumberEdit();
-    RearmSec = NumberEdit();
-    MarkCB = new QCheckBox(QStringLiteral("Mark images"));
-    MarkColor = new ColorSwatch;
+    fuse_ = Named(new QCheckBox(QStringLiteral("Fuse:                     minutes            seconds.")), "FuseCB");
+    fuseMinutes_ = Named(NumberEdit(), "FuseMin");
+    fuseSeconds_ = Named(NumberEdit(), "FuseSec");
+    rearm_ = Named(new QCheckBox(QStringLiteral("Re-arm after          minutes            seconds.")), "RearmCB");
+    rearmMinutes_ = Named(NumberEdit(), "RearmMin");
+    rearmSeconds_ = Named(NumberEdit(), "RearmSec");
+    markImages_ = Named(new QCheckBox(QStringLiteral("Mark images")), "MarkCB");
+    markColor_ = Named(new ColorSwatch, "MarkColor");
 
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
-    v->addWidget(GroupBox9);
+    v->addWidget(sensitivityGroup_);
     v->addWidget(area);
-    v->addWidget(new CaptionWithEdits(FuseCB, {FuseMin, FuseSec}));
-    v->addWidget(new CaptionWithEdits(RearmCB, {RearmMin, RearmSec}));
-    v->addWidget(MarkCB);
-    v->addLayout(Row({new QLabel(QStringLiteral("Marking color:")), MarkColor}));
+    v->addWidget(new CaptionWithEdits(fuse_, {fuseMinutes_, fuseSeconds_}));
+    v->addWidget(new CaptionWithEdits(rearm_, {rearmMinutes_, rearmSeconds_}));
+    v->addWidget(markImages_);
+    v->addLayout(Row({new QLabel(QStringLiteral("Marking color:")), markColor_}));
     v->addStretch();
     return page;
 }
 
 QWidget* SetupDialog::buildCaptionPage()
 {
-    Memo1 = new QPlainTextEdit;
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setFixedHeight(90);
-    Button6 = Button(QStringLiteral("Font..."));
-    FontColorButton = Button(QStringLiteral("Font color..."));
-    Button7 = Button(QStringLiteral("Backgound color..."));
-    CheckBox6 = new QCheckBox(QStringLiteral("Transparent background"));
-    Button8 = Button(QStringLiteral("Example..."));
+    captionText_ = Named(new QPlainTextEdit, "Memo1");
+    captionText_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    captionText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    captionText_->setFixedHeight(90);
+    fontButton_ = Named(Button(QStringLiteral("Font...")), "Button6");
+    fontColorButton_ = Named(Button(QStringLiteral("Font color...")), "FontColorButton");
+    backColorButton_ = Named(Button(QStringLiteral("Backgound color...")), "Button7");
+    transparentBack_ = Named(new QCheckBox(QStringLiteral("Transparent background")), "CheckBox6");
+    exampleButton_ = Named(Button(QStringLiteral("Example...")), "Button8");
 
     auto* commands = new QGroupBox(QStringLiteral("Date && time commands"));
     auto* c = new QVBoxLayout(commands);
@@ -430,29 +426,29 @@ QWidget* SetupDialog::buildCaptionPage()
                              "%lm = Month (text in local language)"})
         c->addWidget(new QLabel(QString::fromLatin1(line)));
 
-    TopBox = Radio(QStringLiteral("Top"), verticalGroup_, 0);
-    BottomBox = Radio(QStringLiteral("Bottom"), verticalGroup_, 1);
+    captionTop_ = Named(Radio(QStringLiteral("Top"), verticalGroup_, 0), "TopBox");
+    captionBottom_ = Named(Radio(QStringLiteral("Bottom"), verticalGroup_, 1), "BottomBox");
     auto* vertical = new QGroupBox(QStringLiteral("Vertical postition"));
     auto* vl = new QVBoxLayout(vertical);
-    vl->addWidget(TopBox);
-    vl->addWidget(BottomBox);
+    vl->addWidget(captionTop_);
+    vl->addWidget(captionBottom_);
     vl->addStretch();
-    LeftBox = Radio(QStringLiteral("Left"), horizontalGroup_, 0);
-    CenterBox = Radio(QStringLiteral("Center"), horizontalGroup_, 1);
-    RightBox = Radio(QStringLiteral("Right"), horizontalGroup_, 2);
+    captionLeft_ = Named(Radio(QStringLiteral("Left"), horizontalGroup_, 0), "LeftBox");
+    captionCenter_ = Named(Radio(QStringLiteral("Center"), horizontalGroup_, 1), "CenterBox");
+    captionRight_ = Named(Radio(QStringLiteral("Right"), horizontalGroup_, 2), "RightBox");
     auto* horizontal = new QGroupBox(QStringLiteral("Horizontal position"));
     auto* hl = new QVBoxLayout(horizontal);
-    hl->addWidget(LeftBox);
-    hl->addWidget(CenterBox);
-    hl->addWidget(RightBox);
-    CheckBox1 = new QCheckBox(QStringLiteral("Add caption to local pictures"));
-    CheckBox2 = new QCheckBox(QStringLiteral("Add caption to website pictures"));
+    hl->addWidget(captionLeft_);
+    hl->addWidget(captionCenter_);
+    hl->addWidget(captionRight_);
+    captionLocal_ = Named(new QCheckBox(QStringLiteral("Add caption to local pictures")), "CheckBox1");
+    captionWebsite_ = Named(new QCheckBox(QStringLiteral("Add caption to website pictures")), "CheckBox2");
 
     auto* left = new QVBoxLayout;
-    left->addWidget(Memo1);
-    left->addLayout(Row({Button6, FontColorButton, Button7}));
-    left->addWidget(CheckBox6);
-    left->addLayout(Row({Button8}));
+    left->addWidget(captionText_);
+    left->addLayout(Row({fontButton_, fontColorButton_, backColorButton_}));
+    left->addWidget(transparentBack_);
+    left->addLayout(Row({exampleButton_}));
     left->addStretch();
     auto* top = new QHBoxLayout;
     top->addLayout(left, 1);
@@ -465,62 +461,62 @@ QWidget* SetupDialog::buildCaptionPage()
     auto* v = new QVBoxLayout(page);
     v->addLayout(top);
     v->addLayout(positions);
-    v->addWidget(CheckBox1);
-    v->addWidget(CheckBox2);
+    v->addWidget(captionLocal_);
+    v->addWidget(captionWebsite_);
     v->addStretch();
     return page;
 }
 
 QWidget* SetupDialog::buildWebsitePage()
 {
-    WebsiteFTP = new QCheckBox(QStringLiteral("Enabled"));
-    FTPAddressEdit = new QLineEdit;
-    PortEdit = NumberEdit(56);
-    UserNameEdit = new QLineEdit;
-    PasswordEdit = new QLineEdit;
-    PasswordEdit->setEchoMode(QLineEdit::Password);
+    ftpEnabled_ = Named(new QCheckBox(QStringLiteral("Enabled")), "WebsiteFTP");
+    ftpHost_ = Named(new QLineEdit, "FTPAddressEdit");
+    ftpPort_ = Named(NumberEdit(56), "PortEdit");
+    ftpUser_ = Named(new QLineEdit, "UserNameEdit");
+    ftpPassword_ = Named(new QLineEdit, "PasswordEdit");
+    ftpPassword_->setEchoMode(QLineEdit::Password);
     auto* stars = new StarPasswordStyle;
     stars->setParent(this);
-    PasswordEdit->setStyle(stars);
-    CheckBox3 = new QCheckBox(QStringLiteral("Save Password"));
-    CheckBox3->setChecked(true);
-    UpDirEdit = new QLineEdit;
-    PASVCheck = new QCheckBox(QStringLiteral("Passive Mode"));
-    Button15 = Button(QStringLiteral("Firewall / Proxy"));
-    Button14 = Button(QStringLiteral("Test settings"));
+    ftpPassword_->setStyle(stars);
+    savePassword_ = Named(new QCheckBox(QStringLiteral("Save Password")), "CheckBox3");
+    savePassword_->setChecked(true);
+    uploadDir_ = Named(new QLineEdit, "UpDirEdit");
+    passiveMode_ = Named(new QCheckBox(QStringLiteral("Passive Mode")), "PASVCheck");
+    proxyButton_ = Named(Button(QStringLiteral("Firewall / Proxy")), "Button15");
+    testFtpButton_ = Named(Button(QStringLiteral("Test settings")), "Button14");
     auto* ftp = new QGroupBox(QStringLiteral("FTP server:"));
     auto* f = new QGridLayout(ftp);
-    f->addWidget(WebsiteFTP, 0, 0, 1, 3);
+    f->addWidget(ftpEnabled_, 0, 0, 1, 3);
     f->addWidget(new QLabel(QStringLiteral("FTP server:")), 1, 0);
-    f->addWidget(FTPAddressEdit, 1, 1, 1, 2);
+    f->addWidget(ftpHost_, 1, 1, 1, 2);
     f->addWidget(new QLabel(QStringLiteral("Port:")), 2, 0);
-    f->addWidget(PortEdit, 2, 1, Qt::AlignLeft);
+    f->addWidget(ftpPort_, 2, 1, Qt::AlignLeft);
     f->addWidget(new QLabel(QStringLiteral("User name:")), 3, 0);
-    f->addWidget(UserNameEdit, 3, 1, 1, 2);
+    f->addWidget(ftpUser_, 3, 1, 1, 2);
     f->addWidget(new QLabel(QStringLiteral("Password:")), 4, 0);
-    f->addWidget(PasswordEdit, 4, 1);
-    f->addWidget(CheckBox3, 4, 2);
+    f->addWidget(ftpPassword_, 4, 1);
+    f->addWidget(savePassword_, 4, 2);
     f->addWidget(new QLabel(QStringLiteral("Upload directory:")), 5, 0);
-    f->addWidget(UpDirEdit, 5, 1, 1, 2);
-    f->addWidget(PASVCheck, 6, 0, 1, 3);
-    f->addLayout(Row({Button15, Button14}), 7, 0, 1, 3);
+    f->addWidget(uploadDir_, 5, 1, 1, 2);
+    f->addWidget(passiveMode_, 6, 0, 1, 3);
+    f->addLayout(Row({proxyButton_, testFtpButton_}), 7, 0, 1, 3);
     f->setColumnStretch(1, 1);
 
-    WebsiteLocal = new QCheckBox(QStringLiteral("Enabled"));
-    LocalSiteDirEdit = new QLineEdit;
-    Button11 = EllipsisButton();
-    OfflinePicCheck = new QCheckBox(QStringLiteral("Offline picture:"));
-    OfflinePicName = new QLineEdit;
-    Button13 = EllipsisButton();
+    localSiteEnabled_ = Named(new QCheckBox(QStringLiteral("Enabled")), "WebsiteLocal");
+    localSiteFolder_ = Named(new QLineEdit, "LocalSiteDirEdit");
+    browseLocalSite_ = Named(EllipsisButton(), "Button11");
+    offlinePicture_ = Named(new QCheckBox(QStringLiteral("Offline picture:")), "OfflinePicCheck");
+    offlinePictureFile_ = Named(new QLineEdit, "OfflinePicName");
+    browseOfflinePicture_ = Named(EllipsisButton(), "Button13");
     auto* local = new QGroupBox(QStringLiteral("Local directory:"));
     auto* l = new QGridLayout(local);
-    l->addWidget(WebsiteLocal, 0, 0, 1, 3);
+    l->addWidget(localSiteEnabled_, 0, 0, 1, 3);
     l->addWidget(new QLabel(QStringLiteral("Directory:")), 1, 0);
-    l->addWidget(LocalSiteDirEdit, 1, 1);
-    l->addWidget(Button11, 1, 2);
-    l->addWidget(OfflinePicCheck, 2, 0);
-    l->addWidget(OfflinePicName, 2, 1);
-    l->addWidget(Button13, 2, 2);
+    l->addWidget(localSiteFolder_, 1, 1);
+    l->addWidget(browseLocalSite_, 1, 2);
+    l->addWidget(offlinePicture_, 2, 0);
+    l->addWidget(offlinePictureFile_, 2, 1);
+    l->addWidget(browseOfflinePicture_, 2, 2);
     l->setColumnStretch(1, 1);
 
     auto* page = new QWidget;
@@ -533,63 +529,70 @@ QWidget* SetupDialog::buildWebsitePage()
 
 void SetupDialog::connectHandlers()
 {
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
-    new DialogKeys(this, Button1, Button4);
+    connect(okButton_, &QPushButton::clicked, this, &SetupDialog::Accept);
+    connect(cancelButton_, &QPushButton::clicked, this, &SetupDialog::Cancel);
+    connect(defaultsButton_, &QPushButton::clicked, this, &SetupDialog::RestoreDefaults);
+    new DialogKeys(this, okButton_, cancelButton_);
 
-    OnExit(MinEdit, [this] { MinEditExit(); });
-    OnExit(SecEdit, [this] { SecEditExit(); });
-    OnExit(PortEdit, [this] { PortEditExit(); });
-    OnExit(FuseMin, [this] { FuseMinExit(); });
-    OnExit(FuseSec, [this] { FuseSecExit(); });
-    OnExit(RearmMin, [this] { RearmMinExit(); });
-    OnExit(RearmSec, [this] { RearmSecExit(); });
-    OnExit(FileNumber, [this] { FileNumberExit(); });
-    OnExit(Edit3, [this] { Edit3Exit(); });
-    OnExit(Limit, [this] { LimitExit(); });
-    connect(picqual, &QLineEdit::textChanged, this, [this] { picqualChange(); });
-    connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
-    connect(TrackBar2, &QSlider::valueChanged, this, [this] { TrackBar2Change(); });
-    connect(WPicFixed, &QLineEdit::textChanged, this, [this] { WPicFixedChange(); });
+    // The numeric edits correct themselves to a whole number within their limits when left; the
+    // text stands for anything that is no number.
+    struct Limits {
+        QLineEdit* edit;
+        const char* notANumber;
+        std::int64_t min;
+        std::int64_t max;
+    };
+    constexpr std::int64_t Int32Max = std::numeric_limits<std::int32_t>::max();
+    for (const Limits& l : {Limits{intervalMinutes_, "0", 0, 60}, Limits{intervalSeconds_, "0", 0, 59},
+                            Limits{ftpPort_, "0", 0, 99999}, Limits{fuseMinutes_, "0", 0, 5},
+                            Limits{fuseSeconds_, "0", 0, 59}, Limits{rearmMinutes_, "0", 0, 5},
+                            Limits{rearmSeconds_, "0", 0, 59}, Limits{frameRate_, "30", 1, 30},
+                            Limits{limitMegabytes_, "1", 1, Int32Max}})
+        OnExit(l.edit, [l] { ClampEdit(l.edit, QString::fromLatin1(l.notANumber), l.min, l.max); });
+    OnExit(historyCount_, [this] { CheckHistoryCount(); });
+    connect(qualityText_, &QLineEdit::textChanged, this, &SetupDialog::QualityTyped);
+    connect(qualitySlider_, &QSlider::valueChanged, this, &SetupDialog::QualitySlid);
+    connect(sensitivity_, &QSlider::valueChanged, this, &SetupDialog::ShowSensitivity);
+    connect(webFixedName_, &QLineEdit::textChanged, this, &SetupDialog::ShowHistoryNames);
 
-    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButton1Click(); });
-    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButton2Click(); });
-    connect(CheckBox6, &QCheckBox::toggled, this, [this] { CheckBox6Click(); });
-    connect(CheckBox9, &QCheckBox::toggled, this, [this] { CheckBox9Click(); });
+    // Sound and popup belong to motion detection.
+    connect(timedTrigger_, &QRadioButton::toggled, this, [this](bool on) { if (on) EnableAlarmActions(false); });
+    connect(motionTrigger_, &QRadioButton::toggled, this, [this](bool on) { if (on) EnableAlarmActions(true); });
+    connect(transparentBack_, &QCheckBox::toggled, this, &SetupDialog::UpdateBackgroundButton);
+    connect(captureAudio_, &QCheckBox::toggled, this, &SetupDialog::UpdateAudioControls);
     // "Fixed filename:" of local pictures has no rule: the prefix keeps the state of the last click.
-    connect(LPicTimedR, &QRadioButton::clicked, this, [this] { LPicIncRClick(); });
-    connect(LPicIncR, &QRadioButton::clicked, this, [this] { LPicIncRClick(); });
-    connect(wpicGroup_, &QButtonGroup::buttonToggled, this, [this] { WPicIncRClick(); });
-    connect(vidGroup_, &QButtonGroup::buttonToggled, this, [this] { VidIncRClick(); });
-    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
-    connect(MorePage, &MoreSettingsPage::watchSceneRequested, this, [this] {
+    connect(localTimed_, &QRadioButton::clicked, this, &SetupDialog::UpdateLocalPrefix);
+    connect(localIncrementing_, &QRadioButton::clicked, this, &SetupDialog::UpdateLocalPrefix);
+    connect(wpicGroup_, &QButtonGroup::buttonToggled, this, &SetupDialog::UpdateWebsiteNaming);
+    connect(vidGroup_, &QButtonGroup::buttonToggled, this, &SetupDialog::UpdateVideoPrefix);
+    connect(pages_, &QTabWidget::currentChanged, this, &SetupDialog::PageChanged);
+    connect(morePage_, &MoreSettingsPage::watchSceneRequested, this, [this] {
         if (hooks.showExampleWindow)
             hooks.showExampleWindow(true);
     });
 
-    connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
-        limitMemoLength();
+    connect(captionText_, &QPlainTextEdit::textChanged, this, [this] {
+        limitCaptionLength();
         redrawExample();
     });
-    for (QRadioButton* r : {TopBox, BottomBox, LeftBox, CenterBox, RightBox})
-        connect(r, &QRadioButton::clicked, this, [this] { redrawExample(); });
+    for (QRadioButton* r : {captionTop_, captionBottom_, captionLeft_, captionCenter_, captionRight_})
+        connect(r, &QRadioButton::clicked, this, &SetupDialog::redrawExample);
 
-    connect(Button5, &QPushButton::clicked, this, [this] { chooseFile(Edit6, QStringLiteral("Wave files (*.wav)")); });
-    connect(Button13, &QPushButton::clicked, this, [this] { chooseFile(OfflinePicName, QStringLiteral("JPEG pictures (*.jpg)")); });
-    connect(BrowsePicDir, &QPushButton::clicked, this, [this] { chooseFolder(Edit1); });
-    connect(BrowseVidDir, &QPushButton::clicked, this, [this] { chooseFolder(Edit2); });
-    connect(BrowseLogDir, &QPushButton::clicked, this, [this] { chooseFolder(Edit4); });
-    connect(Button11, &QPushButton::clicked, this, [this] { chooseFolder(LocalSiteDirEdit); });
-    connect(Button6, &QPushButton::clicked, this, [this] { chooseFont(); });
-    connect(FontColorButton, &QPushButton::clicked, this, [this] { chooseMemoColor(QPalette::Text); });
-    connect(Button7, &QPushButton::clicked, this, [this] { chooseMemoColor(QPalette::Base); });
-    connect(MarkColor, &ColorSwatch::leftPressed, this, [this] { chooseMarkColor(); });
-    connect(Button8, &QPushButton::clicked, this, [this] { if (hooks.showExampleWindow) hooks.showExampleWindow(false); });
-    connect(Button12, &QPushButton::clicked, this, [this] { if (hooks.showExampleWindow) hooks.showExampleWindow(true); });
-    connect(Button9, &QPushButton::clicked, this, [this] { if (hooks.showCompressionDialog) hooks.showCompressionDialog(); });
-    connect(Button14, &QPushButton::clicked, this, [this] { if (hooks.showFtpTest) hooks.showFtpTest(); });
-    connect(Button15, &QPushButton::clicked, this, [this] {
+    connect(browseSound_, &QPushButton::clicked, this, [this] { chooseFile(soundFile_, QStringLiteral("Wave files (*.wav)")); });
+    connect(browseOfflinePicture_, &QPushButton::clicked, this, [this] { chooseFile(offlinePictureFile_, QStringLiteral("JPEG pictures (*.jpg)")); });
+    connect(browsePictureFolder_, &QPushButton::clicked, this, [this] { chooseFolder(pictureFolder_); });
+    connect(browseVideoFolder_, &QPushButton::clicked, this, [this] { chooseFolder(videoFolder_); });
+    connect(browseLogFolder_, &QPushButton::clicked, this, [this] { chooseFolder(logFolder_); });
+    connect(browseLocalSite_, &QPushButton::clicked, this, [this] { chooseFolder(localSiteFolder_); });
+    connect(fontButton_, &QPushButton::clicked, this, &SetupDialog::chooseFont);
+    connect(fontColorButton_, &QPushButton::clicked, this, [this] { chooseCaptionColor(QPalette::Text); });
+    connect(backColorButton_, &QPushButton::clicked, this, [this] { chooseCaptionColor(QPalette::Base); });
+    connect(markColor_, &ColorSwatch::leftPressed, this, &SetupDialog::chooseMarkColor);
+    connect(exampleButton_, &QPushButton::clicked, this, [this] { if (hooks.showExampleWindow) hooks.showExampleWindow(false); });
+    connect(defineAreaButton_, &QPushButton::clicked, this, [this] { if (hooks.showExampleWindow) hooks.showExampleWindow(true); });
+    connect(compressionButton_, &QPushButton::clicked, this, [this] { if (hooks.showCompressionDialog) hooks.showCompressionDialog(); });
+    connect(testFtpButton_, &QPushButton::clicked, this, [this] { if (hooks.showFtpTest) hooks.showFtpTest(); });
+    connect(proxyButton_, &QPushButton::clicked, this, [this] {
         proxy_.show();
         proxy_.raise();
         proxy_.activateWindow();
@@ -598,22 +601,62 @@ void SetupDialog::connectHandlers()
 
 void SetupDialog::SetCaptureDrivers(const QStringList& drivers)
 {
-    ComboBox2->clear();
-    ComboBox2->addItems(drivers);
+    videoDevice_->clear();
+    videoDevice_->addItems(drivers);
 }
 
-void SetupDialog::SetOkEnabled(bool enabled) { Button1->setEnabled(enabled); }
+void SetupDialog::SetOkEnabled(bool enabled) { okButton_->setEnabled(enabled); }
 
-void SetupDialog::Button1Click()
+DetectionArea SetupDialog::ShownArea() const
 {
-    if (!Button1->isEnabled())
+    return DetectionArea{areaBeginX_->text().toInt(), areaBeginY_->text().toInt(), areaEndX_->text().toInt(),
+                         areaEndY_->text().toInt()};
+}
+
+void SetupDialog::ReadShownArea(OptionsValues& options) const
+{
+    const DetectionArea area = ShownArea();
+    options.MDUserDefinedArea = userDefinedArea_->isChecked();
+    options.MDbeginX = area.beginX;
+    options.MDbeginY = area.beginY;
+    options.MDendX = area.endX;
+    options.MDendY = area.endY;
+}
+
+void SetupDialog::ShowArea(const DetectionArea& area)
+{
+    areaBeginX_->setText(QString::number(area.beginX));
+    areaBeginY_->setText(QString::number(area.beginY));
+    areaEndX_->setText(QString::number(area.endX));
+    areaEndY_->setText(QString::number(area.endY));
+    userDefinedArea_->setChecked(true);
+}
+
+int SetupDialog::ShownSensitivity() const { return sensitivity_->value(); }
+
+void SetupDialog::ShowSceneChange(int changedPoints, int gridPoints) { morePage_->ShowSceneChange(changedPoints, gridPoints); }
+
+FtpTestSettings SetupDialog::TypedFtpSettings() const
+{
+    FtpTestSettings typed = proxy_.TypedSettings();
+    for (auto [text, edit] : {std::pair{&typed.host, ftpHost_}, std::pair{&typed.port, ftpPort_},
+                              std::pair{&typed.userName, ftpUser_}, std::pair{&typed.password, ftpPassword_},
+                              std::pair{&typed.upDir, uploadDir_}})
+        *text = edit->text();
+    typed.passive = passiveMode_->isChecked();
+    return typed;
+}
+
+void SetupDialog::Accept()
+{
+    if (!okButton_->isEnabled())
         return;
     const QString name = profileBox_.text();
     try {
         OptionsValues record = ActiveOptions;
         ReadFromDialog(record);
         ExtraOptions extras = ActiveExtras;
-        MorePage->Read(extras);
+        morePage_->Read(extras);
         const bool passwordKept = Save(record, name);
         SaveExtras(extras, name);
         SetActive(record, profileBox_, targets_);
@@ -630,136 +673,119 @@ void SetupDialog::Button1Click()
     }
 }
 
-void SetupDialog::Button4Click()
+void SetupDialog::Cancel()
 {
     ShowInDialog(ActiveOptions);
     ShowExtrasInDialog(ActiveExtras);
     hide();
 }
 
-void SetupDialog::Button10Click()
+void SetupDialog::RestoreDefaults()
 {
     ShowInDialog(DefaultOptions());
     ShowExtrasInDialog(ExtraOptions{});
 }
 
-void SetupDialog::ShowExtrasInDialog(const ExtraOptions& extras) { MorePage->Show(extras); }
+void SetupDialog::ShowExtrasInDialog(const ExtraOptions& extras) { morePage_->Show(extras); }
 
-void SetupDialog::MinEditExit() { ClampEdit(MinEdit, QStringLiteral("0"), 0, 60); }
-void SetupDialog::SecEditExit() { ClampEdit(SecEdit, QStringLiteral("0"), 0, 59); }
-void SetupDialog::FuseSecExit() { ClampEdit(FuseSec, QStringLiteral("0"), 0, 59); }
-void SetupDialog::RearmSecExit() { ClampEdit(RearmSec, QStringLiteral("0"), 0, 59); }
-void SetupDialog::FuseMinExit() { ClampEdit(FuseMin, QStringLiteral("0"), 0, 5); }
-void SetupDialog::RearmMinExit() { ClampEdit(RearmMin, QStringLiteral("0"), 0, 5); }
-void SetupDialog::PortEditExit() { ClampEdit(PortEdit, QStringLiteral("0"), 0, 99999); }
-void SetupDialog::Edit3Exit() { ClampEdit(Edit3, QStringLiteral("30"), 1, 30); }
-void SetupDialog::LimitExit() { ClampEdit(Limit, QStringLiteral("1"), 1); }
-
-void SetupDialog::FileNumberExit()
+void SetupDialog::CheckHistoryCount()
 {
-    ClampEdit(FileNumber, QStringLiteral("1"), 1);
-    if (FileNumber->text().toInt() > 10 && ActiveOptions.FileNumber < 11)
+    ClampEdit(historyCount_, QStringLiteral("1"), 1);
+    if (historyCount_->text().toInt() > 10 && ActiveOptions.FileNumber < 11)
         SettingsMessages().ShowNote(this, QStringLiteral("Note"),
                                     QStringLiteral("If you are using FTP for your wesite pictures, it is not recommended\n\r"
                                                    "to keep a history of more than 10 pictures because of the speed."));
 }
 
-void SetupDialog::picqualChange()
+void SetupDialog::QualityTyped()
 {
-    if (settingPicqual_)
+    if (settingQuality_)
         return;
-    const auto value = WholeNumber(picqual->text());
+    const auto value = WholeNumber(qualityText_->text());
     const std::int64_t quality = value ? std::clamp<std::int64_t>(*value, 1, 100) : 90;
-    settingPicqual_ = true;
+    settingQuality_ = true;
     if (!value || quality != *value)
-        picqual->setText(QString::number(quality));
-    TrackBar1->setValue(static_cast<int>(quality));
-    settingPicqual_ = false;
+        qualityText_->setText(QString::number(quality));
+    qualitySlider_->setValue(static_cast<int>(quality));
+    settingQuality_ = false;
 }
 
-void SetupDialog::TrackBar1Change()
+void SetupDialog::QualitySlid()
 {
-    if (!settingPicqual_)
-        picqual->setText(QString::number(TrackBar1->value()));
+    if (!settingQuality_)
+        qualityText_->setText(QString::number(qualitySlider_->value()));
 }
 
-void SetupDialog::TrackBar2Change()
+void SetupDialog::ShowSensitivity()
 {
-    GroupBox9->setTitle(QStringLiteral("Motion detection sensitivity %1%").arg(101 - TrackBar2->value()));
+    sensitivityGroup_->setTitle(QStringLiteral("Motion detection sensitivity %1%").arg(101 - sensitivity_->value()));
 }
 
-void SetupDialog::WPicFixedChange()
+void SetupDialog::ShowHistoryNames()
 {
-    const QString x = WPicFixed->text();
-    Label31->setText(QStringLiteral("Files will be named: ") + x + QStringLiteral(".jpg") + QStringLiteral(", ") + x +
-                     QStringLiteral("02.jpg, ") + x + QStringLiteral("03.jpg, etc."));
+    const QString x = webFixedName_->text();
+    historyNames_->setText(QStringLiteral("Files will be named: ") + x + QStringLiteral(".jpg") + QStringLiteral(", ") +
+                           x + QStringLiteral("02.jpg, ") + x + QStringLiteral("03.jpg, etc."));
 }
 
-void SetupDialog::RadioButton1Click()
+void SetupDialog::EnableAlarmActions(bool enabled)
 {
-    for (QWidget* w : {static_cast<QWidget*>(CheckBox10), static_cast<QWidget*>(CheckBox11),
-                       static_cast<QWidget*>(Edit6), static_cast<QWidget*>(Button5)})
-        w->setEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(playSound_), static_cast<QWidget*>(showPopup_),
+                       static_cast<QWidget*>(soundFile_), static_cast<QWidget*>(browseSound_)})
+        w->setEnabled(enabled);
 }
 
-void SetupDialog::RadioButton2Click()
+void SetupDialog::UpdateBackgroundButton()
 {
-    for (QWidget* w : {static_cast<QWidget*>(CheckBox10), static_cast<QWidget*>(CheckBox11),
-                       static_cast<QWidget*>(Edit6), static_cast<QWidget*>(Button5)})
-        w->setEnabled(true);
-}
-
-void SetupDialog::CheckBox6Click()
-{
-    Button7->setEnabled(!CheckBox6->isChecked());
+    backColorButton_->setEnabled(!transparentBack_->isChecked());
     redrawExample();
 }
 
-void SetupDialog::CheckBox9Click()
+void SetupDialog::UpdateAudioControls()
 {
-    const bool on = CheckBox9->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(CapAudChannels), static_cast<QWidget*>(CapAudSampleRate),
-                       static_cast<QWidget*>(CapAudResolution), static_cast<QWidget*>(ChannelsLabel),
-                       static_cast<QWidget*>(SampleRateLabel), static_cast<QWidget*>(ResolutionLabel)})
+    const bool on = captureAudio_->isChecked();
+    for (QWidget* w : {static_cast<QWidget*>(audioChannels_), static_cast<QWidget*>(audioSampleRate_),
+                       static_cast<QWidget*>(audioResolution_), static_cast<QWidget*>(channelsLabel_),
+                       static_cast<QWidget*>(sampleRateLabel_), static_cast<QWidget*>(resolutionLabel_)})
         w->setEnabled(on);
 }
 
-void SetupDialog::LPicIncRClick()
+void SetupDialog::UpdateLocalPrefix()
 {
-    LPicPrefix->setEnabled(LPicIncR->isChecked());
-    LPicPrefixExt->setEnabled(LPicIncR->isChecked());
+    localPrefix_->setEnabled(localIncrementing_->isChecked());
+    localPrefixExt_->setEnabled(localIncrementing_->isChecked());
 }
 
-void SetupDialog::WPicIncRClick()
+void SetupDialog::UpdateWebsiteNaming()
 {
-    WPicPrefix->setEnabled(WPicIncR->isChecked());
-    WPicPrefixExt->setEnabled(WPicIncR->isChecked());
-    const bool fixed = WPicFixedR->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(WPicFixed), static_cast<QWidget*>(WPicFixedExt),
-                       static_cast<QWidget*>(HistoryLabel), static_cast<QWidget*>(FileNumber),
-                       static_cast<QWidget*>(Label31)})
+    webPrefix_->setEnabled(webIncrementing_->isChecked());
+    webPrefixExt_->setEnabled(webIncrementing_->isChecked());
+    const bool fixed = webFixed_->isChecked();
+    for (QWidget* w : {static_cast<QWidget*>(webFixedName_), static_cast<QWidget*>(webFixedExt_),
+                       static_cast<QWidget*>(historyLabel_), static_cast<QWidget*>(historyCount_),
+                       static_cast<QWidget*>(historyNames_)})
         w->setEnabled(fixed);
 }
 
-void SetupDialog::VidIncRClick()
+void SetupDialog::UpdateVideoPrefix()
 {
-    VidPrefix->setEnabled(VidIncR->isChecked());
-    VidPrefixExt->setEnabled(VidIncR->isChecked());
+    videoPrefix_->setEnabled(videoIncrementing_->isChecked());
+    videoPrefixExt_->setEnabled(videoIncrementing_->isChecked());
 }
 
-void SetupDialog::PageControl1Change()
+void SetupDialog::PageChanged()
 {
     // The page "More" keeps the detection-area window open: it shows how much that scene changes.
-    const int page = PageControl1->currentIndex();
-    if (page != MotionDetectionPage && !PageControl1->widget(page)->isAncestorOf(MorePage) && hooks.hideExampleIfVisible)
+    const int page = pages_->currentIndex();
+    if (page != MotionDetectionPage && !pages_->widget(page)->isAncestorOf(morePage_) && hooks.hideExampleIfVisible)
         hooks.hideExampleIfVisible();
 }
 
 void SetupDialog::showEvent(QShowEvent* event)
 {
-    PageControl1->setCurrentIndex(0);
+    pages_->setCurrentIndex(0);
     setWindowTitle(PlainWindowTitle(QStringLiteral("Setup: ") + profileBox_.text()));
-    MDUserDefinedArea->setText(QStringLiteral("User defined area:"));
+    userDefinedArea_->setText(QStringLiteral("User defined area:"));
     QDialog::showEvent(event);
 }
 
@@ -789,42 +815,42 @@ void SetupDialog::chooseFolder(QLineEdit* edit)
 void SetupDialog::chooseFont()
 {
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, Memo1->font(), this);
+    const QFont font = QFontDialog::getFont(&ok, captionText_->font(), this);
     if (ok)
-        Memo1->setFont(font);
+        captionText_->setFont(font);
     redrawExample();
 }
 
 // The memo shows the caption's colours: its text colour is the caption's, its base the background.
-void SetupDialog::chooseMemoColor(QPalette::ColorRole role)
+void SetupDialog::chooseCaptionColor(QPalette::ColorRole role)
 {
-    const QColor color = QColorDialog::getColor(Memo1->palette().color(role), this);
+    const QColor color = QColorDialog::getColor(captionText_->palette().color(role), this);
     if (color.isValid()) {
-        QPalette p = Memo1->palette();
+        QPalette p = captionText_->palette();
         p.setColor(role, color);
-        Memo1->setPalette(p);
+        captionText_->setPalette(p);
     }
     redrawExample();
 }
 
 void SetupDialog::chooseMarkColor()
 {
-    const QColor color = QColorDialog::getColor(MarkColor->color(), this);
+    const QColor color = QColorDialog::getColor(markColor_->color(), this);
     if (color.isValid())
-        MarkColor->setColor(color);
+        markColor_->setColor(color);
 }
 
-void SetupDialog::limitMemoLength()
+void SetupDialog::limitCaptionLength()
 {
-    if (Memo1->toPlainText().size() <= MemoMaxLength)
+    if (captionText_->toPlainText().size() <= MemoMaxLength)
         return;
-    QTextCursor cursor = Memo1->textCursor();
+    QTextCursor cursor = captionText_->textCursor();
     const int position = std::min(cursor.position(), MemoMaxLength);
-    const QSignalBlocker block(Memo1);
-    Memo1->setPlainText(Memo1->toPlainText().left(MemoMaxLength));
-    cursor = Memo1->textCursor();
+    const QSignalBlocker block(captionText_);
+    captionText_->setPlainText(captionText_->toPlainText().left(MemoMaxLength));
+    cursor = captionText_->textCursor();
     cursor.setPosition(position);
-    Memo1->setTextCursor(cursor);
+    captionText_->setTextCursor(cursor);
 }
 
 void SetupDialog::redrawExample()

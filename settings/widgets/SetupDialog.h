@@ -2,22 +2,26 @@
 // The setup dialog (form TForm3, "Setup"): every setting of the current profile on seven pages. Its controls mirror one
 // OptionsValues record (with the SOCKS controls of the firewall/proxy window): ShowInDialog fills
 // them, ReadFromDialog builds a record from them, "OK" saves the record under the profile box's
-// name and activates it. Modeless; lives for the whole run. Other windows read its controls
-// directly (the caption example reads the caption page, the FTP test the website page), so the
-// controls are public, under the names the rest of the program knows them by.
+// name and activates it. Modeless; lives for the whole run. Other windows get typed values from it
+// (the caption example the caption page, the FTP test the website page); each control carries its
+// form name as objectName.
+#include "settings/DetectionArea.h"
 #include "settings/ExtraOptions.h"
+#include "settings/FtpTestSettings.h"
 #include "settings/OptionsValues.h"
 
 #include <QDialog>
 #include <QPalette>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 class ActivationTargets;
 class ColorSwatch;
 class MoreSettingsPage;
 class ProfileBox;
 class ProxyWindow;
+struct DialogField;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -65,161 +69,42 @@ public:
     // The caption page alone (text, font, colours, transparency, position), for the caption example.
     void ReadCaptionSettings(OptionsValues& options) const;
 
-    // Buttons
-    void Button1Click();  // "OK"
-    void Button4Click();  // "Cancel"
-    void Button10Click(); // "Defaults"
-    // Exit checks of the numeric edits
-    void MinEditExit();
-    void SecEditExit();
-    void PortEditExit();
-    void FuseMinExit();
-    void FuseSecExit();
-    void RearmMinExit();
-    void RearmSecExit();
-    void FileNumberExit();
-    void Edit3Exit();
-    void LimitExit();
-    void picqualChange();
-    // Enabling rules
-    void RadioButton1Click();
-    void RadioButton2Click();
-    void CheckBox6Click();
-    void CheckBox9Click();
-    void LPicIncRClick();
-    void WPicIncRClick();
-    void VidIncRClick();
-    void TrackBar1Change();
-    void TrackBar2Change();
-    void WPicFixedChange();
-    void PageControl1Change();
+    // The detection area as the area boxes show it (text that is no number counts as 0).
+    DetectionArea ShownArea() const;
+    // The shown area and whether "User defined area:" is chosen, over the given record.
+    void ReadShownArea(OptionsValues& options) const;
+    // Puts a newly defined area into the boxes and chooses "User defined area:".
+    void ShowArea(const DetectionArea& area);
+    // The motion detection sensitivity the slider shows.
+    int ShownSensitivity() const;
+    // The page "More" tells how much the scene in view changes.
+    void ShowSceneChange(int changedPoints, int gridPoints);
+    // The FTP and proxy settings as typed, not yet accepted, for the FTP test.
+    FtpTestSettings TypedFtpSettings() const;
 
-    QTabWidget* PageControl1;
-    MoreSettingsPage* MorePage;
-    QPushButton* Button10; // "Defaults"
-    QPushButton* Button4;  // "Cancel"
-    QPushButton* Button1;  // "OK"
-
-    // "Auto capture"
-    QRadioButton* RadioButton1;
-    QLineEdit* MinEdit;
-    QLineEdit* SecEdit;
-    QRadioButton* RadioButton2;
-    QCheckBox* CapPicCheckBox;
-    QCheckBox* UpPicCheckBox;
-    QCheckBox* CheckBox11;
-    QCheckBox* CheckBox10;
-    QLineEdit* Edit6;
-    QPushButton* Button5;
-
-    // "Capture options"
-    QComboBox* ComboBox2;
-    QLineEdit* Edit3;
-    QLineEdit* picqual;
-    QSlider* TrackBar1;
-    QCheckBox* CheckBox12;
-    QPushButton* Button9;
-    QCheckBox* CheckBox9;
-    QComboBox* CapAudChannels;
-    QComboBox* CapAudSampleRate;
-    QComboBox* CapAudResolution;
-    QLabel* ChannelsLabel;
-    QLabel* SampleRateLabel;
-    QLabel* ResolutionLabel;
-
-    // "Filenames"
-    QRadioButton* LPicTimedR;
-    QRadioButton* LPicIncR;
-    QLineEdit* LPicPrefix;
-    QLabel* LPicPrefixExt;
-    QRadioButton* LPicFixedR;
-    QLineEdit* LPicFixed;
-    QRadioButton* WPicTimedR;
-    QRadioButton* WPicIncR;
-    QLineEdit* WPicPrefix;
-    QLabel* WPicPrefixExt;
-    QRadioButton* WPicFixedR;
-    QLineEdit* WPicFixed;
-    QLabel* WPicFixedExt;
-    QLabel* HistoryLabel; // "Keep picture history of           pictures"
-    QLineEdit* FileNumber;
-    QLabel* Label31;
-    QCheckBox* TmpUploadBox;
-    QRadioButton* VidTimedR;
-    QRadioButton* VidIncR;
-    QLineEdit* VidPrefix;
-    QLabel* VidPrefixExt;
-
-    // "General"
-    QLineEdit* Edit1;
-    QPushButton* BrowsePicDir;
-    QLineEdit* Edit2;
-    QPushButton* BrowseVidDir;
-    QLineEdit* Edit4;
-    QPushButton* BrowseLogDir;
-    QCheckBox* CheckBox5;
-    QCheckBox* CheckBox4;
-    QCheckBox* AutoUpdChk;
-    QCheckBox* CheckBox7;
-    QCheckBox* CheckBox8;
-    QCheckBox* WarnLimit;
-    QLineEdit* Limit;
-
-    // "Motion detection"
-    QGroupBox* GroupBox9;
-    QSlider* TrackBar2;
-    QRadioButton* MDEntirePicture;
-    QRadioButton* MDUserDefinedArea;
-    QLineEdit* MDbeginX;
-    QLineEdit* MDbeginY;
-    QLineEdit* MDendX;
-    QLineEdit* MDendY;
-    QPushButton* Button12;
-    QCheckBox* FuseCB;
-    QLineEdit* FuseMin;
-    QLineEdit* FuseSec;
-    QCheckBox* RearmCB;
-    QLineEdit* RearmMin;
-    QLineEdit* RearmSec;
-    QCheckBox* MarkCB;
-    ColorSwatch* MarkColor;
-
-    // "Picture caption"
-    QPlainTextEdit* Memo1; // its font and base colour are the caption's font and background
-    QPushButton* Button6;
-    QPushButton* FontColorButton; // the colour of the memo's font, which the font dialog lacks
-    QPushButton* Button7;
-    QCheckBox* CheckBox6;
-    QPushButton* Button8;
-    QRadioButton* TopBox;
-    QRadioButton* BottomBox;
-    QRadioButton* LeftBox;
-    QRadioButton* CenterBox;
-    QRadioButton* RightBox;
-    QCheckBox* CheckBox1;
-    QCheckBox* CheckBox2;
-
-    // "Website"
-    QCheckBox* WebsiteFTP;
-    QLineEdit* FTPAddressEdit;
-    QLineEdit* PortEdit;
-    QLineEdit* UserNameEdit;
-    QLineEdit* PasswordEdit;
-    QCheckBox* CheckBox3;
-    QLineEdit* UpDirEdit;
-    QCheckBox* PASVCheck;
-    QPushButton* Button15;
-    QPushButton* Button14;
-    QCheckBox* WebsiteLocal;
-    QLineEdit* LocalSiteDirEdit;
-    QPushButton* Button11;
-    QCheckBox* OfflinePicCheck;
-    QLineEdit* OfflinePicName;
-    QPushButton* Button13;
+    // "OK": saves the record under the profile box's name and activates it.
+    void Accept();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+
+private slots:
+    void Cancel();
+    void RestoreDefaults();
+    void CheckHistoryCount();
+    void QualityTyped();
+    void QualitySlid();
+    void ShowSensitivity();
+    void ShowHistoryNames();
+    // Enabling rules
+    void EnableAlarmActions(bool enabled);
+    void UpdateBackgroundButton();
+    void UpdateAudioControls();
+    void UpdateLocalPrefix();
+    void UpdateWebsiteNaming();
+    void UpdateVideoPrefix();
+    void PageChanged();
 
 private:
     QWidget* buildAutoCapturePage();
@@ -230,13 +115,15 @@ private:
     QWidget* buildCaptionPage();
     QWidget* buildWebsitePage();
     void connectHandlers();
+    // The controls that show one record field each, as they are.
+    std::vector<DialogField> fieldTable() const;
 
     void chooseFile(QLineEdit* edit, const QString& filter);
     void chooseFolder(QLineEdit* edit);
     void chooseFont();
-    void chooseMemoColor(QPalette::ColorRole role);
+    void chooseCaptionColor(QPalette::ColorRole role);
     void chooseMarkColor();
-    void limitMemoLength();
+    void limitCaptionLength();
     void redrawExample();
 
     ProfileBox& profileBox_;
@@ -249,6 +136,129 @@ private:
     QButtonGroup* areaGroup_;
     QButtonGroup* verticalGroup_;
     QButtonGroup* horizontalGroup_;
-    bool settingPicqual_ = false;
+    bool settingQuality_ = false;
     bool toldPasswordIsForgotten_ = false;
+
+    QTabWidget* pages_;
+    MoreSettingsPage* morePage_;
+    QPushButton* defaultsButton_;
+    QPushButton* cancelButton_;
+    QPushButton* okButton_;
+
+    // "Auto capture"
+    QRadioButton* timedTrigger_;
+    QLineEdit* intervalMinutes_;
+    QLineEdit* intervalSeconds_;
+    QRadioButton* motionTrigger_;
+    QCheckBox* savePicture_;
+    QCheckBox* updateWebsite_;
+    QCheckBox* showPopup_;
+    QCheckBox* playSound_;
+    QLineEdit* soundFile_;
+    QPushButton* browseSound_;
+
+    // "Capture options"
+    QComboBox* videoDevice_;
+    QLineEdit* frameRate_;
+    QLineEdit* qualityText_;
+    QSlider* qualitySlider_;
+    QCheckBox* saveAsBitmap_;
+    QPushButton* compressionButton_;
+    QCheckBox* captureAudio_;
+    QComboBox* audioChannels_;
+    QComboBox* audioSampleRate_;
+    QComboBox* audioResolution_;
+    QLabel* channelsLabel_;
+    QLabel* sampleRateLabel_;
+    QLabel* resolutionLabel_;
+
+    // "Filenames"
+    QRadioButton* localTimed_;
+    QRadioButton* localIncrementing_;
+    QLineEdit* localPrefix_;
+    QLabel* localPrefixExt_;
+    QRadioButton* localFixed_;
+    QLineEdit* localFixedName_;
+    QRadioButton* webTimed_;
+    QRadioButton* webIncrementing_;
+    QLineEdit* webPrefix_;
+    QLabel* webPrefixExt_;
+    QRadioButton* webFixed_;
+    QLineEdit* webFixedName_;
+    QLabel* webFixedExt_;
+    QLabel* historyLabel_; // "Keep picture history of           pictures"
+    QLineEdit* historyCount_;
+    QLabel* historyNames_;
+    QCheckBox* tempUploadName_;
+    QRadioButton* videoTimed_;
+    QRadioButton* videoIncrementing_;
+    QLineEdit* videoPrefix_;
+    QLabel* videoPrefixExt_;
+
+    // "General"
+    QLineEdit* pictureFolder_;
+    QPushButton* browsePictureFolder_;
+    QLineEdit* videoFolder_;
+    QPushButton* browseVideoFolder_;
+    QLineEdit* logFolder_;
+    QPushButton* browseLogFolder_;
+    QCheckBox* loadAtStartup_;
+    QCheckBox* autoCaptureAtStart_;
+    QCheckBox* checkForUpdates_;
+    QCheckBox* createLogfile_;
+    QCheckBox* clickSound_;
+    QCheckBox* warnLimit_;
+    QLineEdit* limitMegabytes_;
+
+    // "Motion detection"
+    QGroupBox* sensitivityGroup_;
+    QSlider* sensitivity_;
+    QRadioButton* entirePicture_;
+    QRadioButton* userDefinedArea_;
+    QLineEdit* areaBeginX_;
+    QLineEdit* areaBeginY_;
+    QLineEdit* areaEndX_;
+    QLineEdit* areaEndY_;
+    QPushButton* defineAreaButton_;
+    QCheckBox* fuse_;
+    QLineEdit* fuseMinutes_;
+    QLineEdit* fuseSeconds_;
+    QCheckBox* rearm_;
+    QLineEdit* rearmMinutes_;
+    QLineEdit* rearmSeconds_;
+    QCheckBox* markImages_;
+    ColorSwatch* markColor_;
+
+    // "Picture caption"
+    QPlainTextEdit* captionText_; // its font and base colour are the caption's font and background
+    QPushButton* fontButton_;
+    QPushButton* fontColorButton_; // the caption text's colour, which the font dialog lacks
+    QPushButton* backColorButton_;
+    QCheckBox* transparentBack_;
+    QPushButton* exampleButton_;
+    QRadioButton* captionTop_;
+    QRadioButton* captionBottom_;
+    QRadioButton* captionLeft_;
+    QRadioButton* captionCenter_;
+    QRadioButton* captionRight_;
+    QCheckBox* captionLocal_;
+    QCheckBox* captionWebsite_;
+
+    // "Website"
+    QCheckBox* ftpEnabled_;
+    QLineEdit* ftpHost_;
+    QLineEdit* ftpPort_;
+    QLineEdit* ftpUser_;
+    QLineEdit* ftpPassword_;
+    QCheckBox* savePassword_;
+    QLineEdit* uploadDir_;
+    QCheckBox* passiveMode_;
+    QPushButton* proxyButton_;
+    QPushButton* testFtpButton_;
+    QCheckBox* localSiteEnabled_;
+    QLineEdit* localSiteFolder_;
+    QPushButton* browseLocalSite_;
+    QCheckBox* offlinePicture_;
+    QLineEdit* offlinePictureFile_;
+    QPushButton* browseOfflinePicture_;
 };

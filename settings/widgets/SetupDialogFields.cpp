@@ -1,6 +1,8 @@
-// The mapping between the setup dialog's controls and the settings record, both ways.
+// The mapping between the setup dialog's controls and the settings record, both ways: one table for
+// the controls that show one field as it is, the special cases beside it.
 #include "settings/IntegerText.h"
 #include "settings/widgets/ColorSwatch.h"
+#include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProxyWindow.h"
 #include "settings/widgets/SetupDialog.h"
 
@@ -12,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <variant>
 
 namespace {
 QColor ToQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
@@ -30,15 +33,6 @@ void CheckOnly(QButtonGroup* group, int id)
     group->setExclusive(true);
 }
 
-// The checked button's id, or the current value when none is checked.
-std::int32_t CheckedId(const QButtonGroup* group, std::int32_t current)
-{
-    const int id = group->checkedId();
-    return id == -1 ? current : id;
-}
-
-QString Decimal(std::int32_t value) { return QString::number(value); }
-
 QString WithSlash(QString folder)
 {
     if (!folder.endsWith('/'))
@@ -47,72 +41,153 @@ QString WithSlash(QString folder)
 }
 } // namespace
 
+// One control showing one record field. A number edit shows the decimal value and reads it back
+// strictly (EConvertError for anything but a whole number); a folder is read back ending in '/';
+// a choice group shows the button whose id is the value and, with none checked, leaves the field.
+struct DialogField {
+    enum Kind { Text, Folder, Number, Check, Choice, Index, Slider, Color };
+    Kind kind;
+    QObject* control;
+    std::variant<ShortString OptionsValues::*, Flag OptionsValues::*, std::int32_t OptionsValues::*, Colour OptionsValues::*>
+        member;
+    bool captionLook = false; // read for the caption example too
+
+    template <class T>
+    T& field(OptionsValues& o) const { return o.*std::get<T OptionsValues::*>(member); }
+    template <class T>
+    const T& field(const OptionsValues& o) const { return o.*std::get<T OptionsValues::*>(member); }
+
+    void Show(const OptionsValues& o) const
+    {
+        switch (kind) {
+        case Text:
+        case Folder: static_cast<QLineEdit*>(control)->setText(field<ShortString>(o).str()); break;
+        case Number: static_cast<QLineEdit*>(control)->setText(QString::number(field<std::int32_t>(o))); break;
+        case Check: static_cast<QAbstractButton*>(control)->setChecked(field<Flag>(o)); break;
+        case Choice: CheckOnly(static_cast<QButtonGroup*>(control), field<std::int32_t>(o)); break;
+        case Index: static_cast<QComboBox*>(control)->setCurrentIndex(field<std::int32_t>(o)); break;
+        case Slider: static_cast<QSlider*>(control)->setValue(field<std::int32_t>(o)); break;
+        case Color: static_cast<ColorSwatch*>(control)->setColor(ToQColor(field<Colour>(o))); break;
+        }
+    }
+
+    void Read(OptionsValues& o) const
+    {
+        switch (kind) {
+        case Text: field<ShortString>(o) = static_cast<QLineEdit*>(control)->text(); break;
+        case Folder: field<ShortString>(o) = WithSlash(static_cast<QLineEdit*>(control)->text()); break;
+        case Number: field<std::int32_t>(o) = StrToInt(static_cast<QLineEdit*>(control)->text()); break;
+        case Check: field<Flag>(o) = static_cast<QAbstractButton*>(control)->isChecked(); break;
+        case Choice:
+            if (const int id = static_cast<QButtonGroup*>(control)->checkedId(); id != -1)
+                field<std::int32_t>(o) = id;
+            break;
+        case Index: field<std::int32_t>(o) = static_cast<QComboBox*>(control)->currentIndex(); break;
+        case Slider: field<std::int32_t>(o) = static_cast<QSlider*>(control)->value(); break;
+        case Color: field<Colour>(o) = FromQColor(static_cast<ColorSwatch*>(control)->color()); break;
+        }
+    }
+};
+
+std::vector<DialogField> SetupDialog::fieldTable() const
+{
+    using F = DialogField;
+    using O = OptionsValues;
+    constexpr bool CaptionLook = true;
+    return {
+        // Read in this order: the first number field that holds no number is the one reported.
+        // "General"
+        {F::Folder, pictureFolder_, &O::PictureDir},
+        {F::Folder, videoFolder_, &O::VideoDir},
+        {F::Folder, logFolder_, &O::LogfileDir},
+        {F::Check, loadAtStartup_, &O::LoadAtStartup},
+        {F::Check, autoCaptureAtStart_, &O::AutoCapAtStart},
+        {F::Check, checkForUpdates_, &O::AutoUpdCheck},
+        {F::Check, createLogfile_, &O::CreateLogfile},
+        {F::Check, clickSound_, &O::ClickSound},
+        {F::Check, warnLimit_, &O::WarnLimit},
+        {F::Number, limitMegabytes_, &O::Limit},
+        // "Auto capture"
+        {F::Choice, triggerGroup_, &O::Trigger},
+        {F::Number, intervalMinutes_, &O::TimedMin},
+        {F::Number, intervalSeconds_, &O::TimedSec},
+        {F::Check, savePicture_, &O::CapPic},
+        {F::Check, updateWebsite_, &O::UpPic},
+        {F::Check, showPopup_, &O::ShowPopup},
+        {F::Check, playSound_, &O::PlaySound},
+        {F::Text, soundFile_, &O::SoundFile},
+        // "Capture options" (the video device is shown beside the table)
+        {F::Number, frameRate_, &O::FrameRate},
+        {F::Slider, qualitySlider_, &O::PicQual},
+        {F::Check, saveAsBitmap_, &O::SaveAsBitmap},
+        {F::Check, captureAudio_, &O::CapAudio},
+        {F::Index, audioChannels_, &O::CapAudChannels},
+        {F::Index, audioSampleRate_, &O::CapAudSampleRate},
+        {F::Index, audioResolution_, &O::CapAudResolution},
+        // "Website"
+        {F::Check, ftpEnabled_, &O::WebsiteFTP},
+        {F::Text, ftpHost_, &O::FTPAddress},
+        {F::Number, ftpPort_, &O::Port},
+        {F::Number, historyCount_, &O::FileNumber},
+        {F::Text, ftpUser_, &O::UserName},
+        {F::Text, ftpPassword_, &O::Password},
+        {F::Check, savePassword_, &O::SavePassword},
+        {F::Text, uploadDir_, &O::UpDir},
+        {F::Check, passiveMode_, &O::PassiveMode},
+        {F::Check, localSiteEnabled_, &O::WebsiteLocal},
+        {F::Folder, localSiteFolder_, &O::LocalSiteDir},
+        {F::Check, offlinePicture_, &O::OfflinePic},
+        {F::Text, offlinePictureFile_, &O::OfflinePicName},
+        // "Picture caption": the caption's look (which the caption example reads with the text, font
+        // and colours, beside the table), and whether pictures get the caption
+        {F::Check, transparentBack_, &O::TransparentBack, CaptionLook},
+        {F::Check, captionTop_, &O::CapTop, CaptionLook},
+        {F::Check, captionBottom_, &O::CapBottom, CaptionLook},
+        {F::Check, captionLeft_, &O::CapLeft, CaptionLook},
+        {F::Check, captionCenter_, &O::CapCenter, CaptionLook},
+        {F::Check, captionRight_, &O::CapRight, CaptionLook},
+        {F::Check, captionLocal_, &O::CaptionLocal},
+        {F::Check, captionWebsite_, &O::CaptionWebsite},
+        // "Motion detection" (the area choice is shown beside the table)
+        {F::Slider, sensitivity_, &O::Sensitivity},
+        {F::Check, fuse_, &O::FuseEnabled},
+        {F::Number, fuseMinutes_, &O::FuseMin},
+        {F::Number, fuseSeconds_, &O::FuseSec},
+        {F::Check, rearm_, &O::RearmEnabled},
+        {F::Number, rearmMinutes_, &O::RearmMin},
+        {F::Number, rearmSeconds_, &O::RearmSec},
+        {F::Check, markImages_, &O::Mark},
+        {F::Color, markColor_, &O::MarkColor},
+        {F::Number, areaBeginX_, &O::MDbeginX},
+        {F::Number, areaBeginY_, &O::MDbeginY},
+        {F::Number, areaEndX_, &O::MDendX},
+        {F::Number, areaEndY_, &O::MDendY},
+        // "Filenames"
+        {F::Choice, lpicGroup_, &O::LPicNaming},
+        {F::Choice, wpicGroup_, &O::WPicNaming},
+        {F::Choice, vidGroup_, &O::VidNaming},
+        {F::Text, localPrefix_, &O::LPicPrefix},
+        {F::Text, localFixedName_, &O::LPicFixed},
+        {F::Text, webPrefix_, &O::WPicPrefix},
+        {F::Text, webFixedName_, &O::WPicFixed},
+        {F::Text, videoPrefix_, &O::VidPrefix},
+        {F::Check, tempUploadName_, &O::TmpUpload},
+    };
+}
+
 void SetupDialog::ShowInDialog(const OptionsValues& o)
 {
-    // "Auto capture"
-    CheckOnly(triggerGroup_, o.Trigger);
-    MinEdit->setText(Decimal(o.TimedMin));
-    SecEdit->setText(Decimal(o.TimedSec));
-    CapPicCheckBox->setChecked(o.CapPic);
-    UpPicCheckBox->setChecked(o.UpPic);
-    CheckBox11->setChecked(o.ShowPopup);
-    CheckBox10->setChecked(o.PlaySound);
-    Edit6->setText(o.SoundFile.str());
+    for (const DialogField& f : fieldTable())
+        f.Show(o);
 
-    // "Capture options": the device shown is the one in use, not the record's.
-    ComboBox2->setCurrentIndex(hooks.currentDriverIndex ? hooks.currentDriverIndex() : o.DriverIndex);
-    Edit3->setText(Decimal(o.FrameRate));
-    TrackBar1->setValue(o.PicQual);
-    TrackBar1Change();
-    CheckBox12->setChecked(o.SaveAsBitmap);
-    CheckBox9->setChecked(o.CapAudio);
-    CapAudChannels->setCurrentIndex(o.CapAudChannels);
-    CapAudSampleRate->setCurrentIndex(o.CapAudSampleRate);
-    CapAudResolution->setCurrentIndex(o.CapAudResolution);
-
-    // "Filenames"
-    CheckOnly(lpicGroup_, o.LPicNaming);
-    CheckOnly(wpicGroup_, o.WPicNaming);
-    CheckOnly(vidGroup_, o.VidNaming);
-    LPicPrefix->setText(o.LPicPrefix.str());
-    LPicFixed->setText(o.LPicFixed.str());
-    WPicPrefix->setText(o.WPicPrefix.str());
-    WPicFixed->setText(o.WPicFixed.str());
-    VidPrefix->setText(o.VidPrefix.str());
-    FileNumber->setText(Decimal(o.FileNumber));
-    TmpUploadBox->setChecked(o.TmpUpload);
-
-    // "General"
-    Edit1->setText(o.PictureDir.str());
-    Edit2->setText(o.VideoDir.str());
-    Edit4->setText(o.LogfileDir.str());
-    CheckBox5->setChecked(o.LoadAtStartup);
-    CheckBox4->setChecked(o.AutoCapAtStart);
-    AutoUpdChk->setChecked(o.AutoUpdCheck);
-    CheckBox7->setChecked(o.CreateLogfile);
-    CheckBox8->setChecked(o.ClickSound);
-    WarnLimit->setChecked(o.WarnLimit);
-    Limit->setText(Decimal(o.Limit));
-
-    // "Motion detection"
-    TrackBar2->setValue(o.Sensitivity);
+    // The device shown is the one in use, not the record's.
+    videoDevice_->setCurrentIndex(hooks.currentDriverIndex ? hooks.currentDriverIndex() : o.DriverIndex);
+    QualitySlid();
     CheckOnly(areaGroup_, o.MDUserDefinedArea ? 1 : 0);
-    MDbeginX->setText(Decimal(o.MDbeginX));
-    MDbeginY->setText(Decimal(o.MDbeginY));
-    MDendX->setText(Decimal(o.MDendX));
-    MDendY->setText(Decimal(o.MDendY));
-    FuseCB->setChecked(o.FuseEnabled);
-    FuseMin->setText(Decimal(o.FuseMin));
-    FuseSec->setText(Decimal(o.FuseSec));
-    RearmCB->setChecked(o.RearmEnabled);
-    RearmMin->setText(Decimal(o.RearmMin));
-    RearmSec->setText(Decimal(o.RearmSec));
-    MarkCB->setChecked(o.Mark);
-    MarkColor->setColor(ToQColor(o.MarkColor));
 
-    // "Picture caption": the memo shows the caption in its own font and colours. A style flag
-    // counts only when it is exactly 1.
-    QFont font = Memo1->font();
+    // The memo shows the caption in its own font and colours. A style flag counts only when it is
+    // exactly 1.
+    QFont font = captionText_->font();
     font.setFamily(o.FontName.str());
     if (o.FontSize > 0)
         font.setPointSize(o.FontSize);
@@ -120,159 +195,55 @@ void SetupDialog::ShowInDialog(const OptionsValues& o)
     font.setItalic(o.FontItalic.value == 1);
     font.setUnderline(o.FontUnderline.value == 1);
     font.setStrikeOut(o.FontStrikeOut.value == 1);
-    Memo1->setFont(font);
-    QPalette palette = Memo1->palette();
+    captionText_->setFont(font);
+    QPalette palette = captionText_->palette();
     palette.setColor(QPalette::Text, ToQColor(o.FontColor));
     palette.setColor(QPalette::Base, ToQColor(o.BackColor));
-    Memo1->setPalette(palette);
-    Memo1->setPlainText(o.CaptionText.str().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    CheckBox6->setChecked(o.TransparentBack);
-    TopBox->setChecked(o.CapTop);
-    BottomBox->setChecked(o.CapBottom);
-    LeftBox->setChecked(o.CapLeft);
-    CenterBox->setChecked(o.CapCenter);
-    RightBox->setChecked(o.CapRight);
-    CheckBox1->setChecked(o.CaptionLocal);
-    CheckBox2->setChecked(o.CaptionWebsite);
+    captionText_->setPalette(palette);
+    captionText_->setPlainText(o.CaptionText.str().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
-    // "Website"
-    WebsiteFTP->setChecked(o.WebsiteFTP);
-    FTPAddressEdit->setText(o.FTPAddress.str());
-    PortEdit->setText(Decimal(o.Port));
-    UserNameEdit->setText(o.UserName.str());
-    PasswordEdit->setText(o.Password.str());
-    CheckBox3->setChecked(o.SavePassword);
-    UpDirEdit->setText(o.UpDir.str());
-    PASVCheck->setChecked(o.PassiveMode);
-    WebsiteLocal->setChecked(o.WebsiteLocal);
-    LocalSiteDirEdit->setText(o.LocalSiteDir.str());
-    OfflinePicCheck->setChecked(o.OfflinePic);
-    OfflinePicName->setText(o.OfflinePicName.str());
-
-    // Firewall / proxy window
-    proxy_.CheckBox1->setChecked(o.UseSocks);
-    proxy_.SocksHostEdit->setText(o.SocksHost.str());
-    proxy_.SocksPortEdit->setText(Decimal(o.SocksPort));
-    proxy_.SocksUserEdit->setText(o.SocksUser.str());
-    proxy_.SocksPassEdit->setText(o.SocksPass.str());
-    proxy_.SocksType->setEditText(o.SocksType.str());
+    proxy_.ShowSettings(o);
 
     // The enabled states follow the values now shown. Checking a button runs its rule; checking
     // "Fixed filename:" of local pictures has none.
-    if (RadioButton1->isChecked())
-        RadioButton1Click();
-    else if (RadioButton2->isChecked())
-        RadioButton2Click();
-    if (LPicTimedR->isChecked() || LPicIncR->isChecked())
-        LPicIncRClick();
-    WPicIncRClick();
-    VidIncRClick();
-    CheckBox9Click();
-    CheckBox6Click();
-    TrackBar2Change();
-    WPicFixedChange();
-    proxy_.CheckBox1Click();
+    if (timedTrigger_->isChecked())
+        EnableAlarmActions(false);
+    else if (motionTrigger_->isChecked())
+        EnableAlarmActions(true);
+    if (localTimed_->isChecked() || localIncrementing_->isChecked())
+        UpdateLocalPrefix();
+    UpdateWebsiteNaming();
+    UpdateVideoPrefix();
+    UpdateAudioControls();
+    UpdateBackgroundButton();
+    ShowSensitivity();
+    ShowHistoryNames();
 }
 
 void SetupDialog::ReadCaptionSettings(OptionsValues& o) const
 {
-    const QFont font = Memo1->font();
+    const QFont font = captionText_->font();
     o.FontBold = font.bold();
     o.FontItalic = font.italic();
     o.FontUnderline = font.underline();
     o.FontStrikeOut = font.strikeOut();
     o.FontName = font.family();
     o.FontSize = font.pointSize();
-    o.FontColor = FromQColor(Memo1->palette().color(QPalette::Text));
-    o.TransparentBack = CheckBox6->isChecked();
-    o.CapTop = TopBox->isChecked();
-    o.CapBottom = BottomBox->isChecked();
-    o.CapLeft = LeftBox->isChecked();
-    o.CapCenter = CenterBox->isChecked();
-    o.CapRight = RightBox->isChecked();
-    o.CaptionText = Memo1->toPlainText().split('\n').join(QStringLiteral("\r\n"));
-    o.BackColor = FromQColor(Memo1->palette().color(QPalette::Base));
+    o.FontColor = FromQColor(captionText_->palette().color(QPalette::Text));
+    for (const DialogField& f : fieldTable()) {
+        if (f.captionLook)
+            f.Read(o);
+    }
+    o.CaptionText = captionText_->toPlainText().split('\n').join(QStringLiteral("\r\n"));
+    o.BackColor = FromQColor(captionText_->palette().color(QPalette::Base));
 }
 
 void SetupDialog::ReadFromDialog(OptionsValues& o) const
 {
-    o.PictureDir = WithSlash(Edit1->text());
-    o.VideoDir = WithSlash(Edit2->text());
-    o.LogfileDir = WithSlash(Edit4->text());
-
-    o.LoadAtStartup = CheckBox5->isChecked();
-    o.AutoCapAtStart = CheckBox4->isChecked();
-    o.AutoUpdCheck = AutoUpdChk->isChecked();
-    o.CreateLogfile = CheckBox7->isChecked();
-    o.ClickSound = CheckBox8->isChecked();
-    o.WarnLimit = WarnLimit->isChecked();
-    o.Limit = StrToInt(Limit->text());
-
-    o.Trigger = CheckedId(triggerGroup_, o.Trigger);
-    o.TimedMin = StrToInt(MinEdit->text());
-    o.TimedSec = StrToInt(SecEdit->text());
-    o.SoundFile = Edit6->text();
-    o.CapPic = CapPicCheckBox->isChecked();
-    o.UpPic = UpPicCheckBox->isChecked();
-    o.ShowPopup = CheckBox11->isChecked();
-    o.PlaySound = CheckBox10->isChecked();
-
-    o.PicQual = TrackBar1->value();
-    o.DriverIndex = ComboBox2->currentIndex();
-    o.CapAudio = CheckBox9->isChecked();
-    o.SaveAsBitmap = CheckBox12->isChecked();
-    o.FrameRate = StrToInt(Edit3->text());
-    o.CapAudChannels = CapAudChannels->currentIndex();
-    o.CapAudSampleRate = CapAudSampleRate->currentIndex();
-    o.CapAudResolution = CapAudResolution->currentIndex();
-
-    o.FTPAddress = FTPAddressEdit->text();
-    o.UserName = UserNameEdit->text();
-    o.UpDir = UpDirEdit->text();
-    o.Password = PasswordEdit->text();
-    o.Port = StrToInt(PortEdit->text());
-    o.FileNumber = StrToInt(FileNumber->text());
-    o.SavePassword = CheckBox3->isChecked();
-    o.WebsiteFTP = WebsiteFTP->isChecked();
-    o.WebsiteLocal = WebsiteLocal->isChecked();
-    o.LocalSiteDir = WithSlash(LocalSiteDirEdit->text());
-    o.OfflinePicName = OfflinePicName->text();
-    o.OfflinePic = OfflinePicCheck->isChecked();
-    o.PassiveMode = PASVCheck->isChecked();
-    o.CaptionLocal = CheckBox1->isChecked();
-    o.CaptionWebsite = CheckBox2->isChecked();
-
+    for (const DialogField& f : fieldTable())
+        f.Read(o);
+    o.DriverIndex = videoDevice_->currentIndex();
+    o.MDUserDefinedArea = userDefinedArea_->isChecked();
     ReadCaptionSettings(o);
-
-    o.Sensitivity = TrackBar2->value();
-    o.FuseMin = StrToInt(FuseMin->text());
-    o.FuseSec = StrToInt(FuseSec->text());
-    o.RearmMin = StrToInt(RearmMin->text());
-    o.RearmSec = StrToInt(RearmSec->text());
-    o.FuseEnabled = FuseCB->isChecked();
-    o.RearmEnabled = RearmCB->isChecked();
-    o.Mark = MarkCB->isChecked();
-    o.MarkColor = FromQColor(MarkColor->color());
-    o.MDbeginX = StrToInt(MDbeginX->text());
-    o.MDbeginY = StrToInt(MDbeginY->text());
-    o.MDendX = StrToInt(MDendX->text());
-    o.MDendY = StrToInt(MDendY->text());
-    o.MDUserDefinedArea = MDUserDefinedArea->isChecked();
-
-    o.LPicNaming = CheckedId(lpicGroup_, o.LPicNaming);
-    o.WPicNaming = CheckedId(wpicGroup_, o.WPicNaming);
-    o.VidNaming = CheckedId(vidGroup_, o.VidNaming);
-    o.LPicPrefix = LPicPrefix->text();
-    o.LPicFixed = LPicFixed->text();
-    o.WPicPrefix = WPicPrefix->text();
-    o.WPicFixed = WPicFixed->text();
-    o.VidPrefix = VidPrefix->text();
-    o.TmpUpload = TmpUploadBox->isChecked();
-
-    o.UseSocks = proxy_.CheckBox1->isChecked();
-    o.SocksHost = proxy_.SocksHostEdit->text();
-    o.SocksPort = StrToInt(proxy_.SocksPortEdit->text());
-    o.SocksUser = proxy_.SocksUserEdit->text();
-    o.SocksPass = proxy_.SocksPassEdit->text();
-    o.SocksType = proxy_.SocksType->currentText();
+    proxy_.ReadSettings(o);
 }

@@ -252,7 +252,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     const Case cases[] = {
         {"TForm1.Source1Click", [&] { f.Menus().driverSource->trigger(); }},
         {"TForm1.Format1Click", [&] { f.Menus().driverFormat->trigger(); }},
-        {"TForm3.Button9Click", [&] { f.SetupWindow()->Button9->click(); }},
+        {"TForm3.Button9Click", [&] { f.SetupWindow()->findChild<QPushButton*>("Button9")->click(); }},
     };
     for (const Case& c : cases) {
         c.click();
@@ -429,10 +429,10 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     f.ProfilesWindow()->findChild<QComboBox*>("ProfilesBox")->setEditText("Night");
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Engine().AutoCapturing());
-    EXPECT_FALSE(f.SetupWindow()->Button1->isEnabled());
+    EXPECT_FALSE(f.SetupWindow()->findChild<QPushButton*>("Button1")->isEnabled());
     EXPECT_FALSE(f.ProfilesWindow()->OkEnabled());
     f.ProfilesWindow()->ActivatePickedProfile();
-    f.SetupWindow()->Button1Click();
+    f.SetupWindow()->Accept();
     EXPECT_EQ(ActiveOptions.Trigger, TriggerTimed);
     EXPECT_EQ(logText().count("Loaded profile: "), 1);
 

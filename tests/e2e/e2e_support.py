@@ -371,7 +371,7 @@ class TarvoCase(unittest.TestCase):
         """Profiles/<name>.pfl: the defaults with the given fields."""
         os.makedirs(self.home + "Profiles", exist_ok=True)
         args = ["%s=%s" % (k, int(v) if isinstance(v, bool) else v) for k, v in fields.items()]
-        subprocess.run([WRITE_PROFILE, self.home, self.home + "Profiles/%s.pfl" % name, *args], check=True)
+        subprocess.run([WRITE_PROFILE, self.home, "--profile", name, *args], check=True)
 
     def use_profile(self, name, **fields):
         """Writes the profile and makes it the one the next start loads."""

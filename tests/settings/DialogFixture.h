@@ -13,6 +13,17 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <cstring>
+#include <stdexcept>
+
+// A window's control by its form name; a missing one fails the test.
+template <class T>
+T* FindControl(const QObject& window, const char* formName)
+{
+    T* control = window.findChild<T*>(QString::fromLatin1(formName));
+    if (!control)
+        throw std::runtime_error(std::string("no control ") + formName);
+    return control;
+}
 
 // Shows the control's window in front, on the control's page, with the focus in the control.
 inline void FocusIn(QWidget* control)
@@ -81,6 +92,11 @@ protected:
         SetSettingsMessages(nullptr);
         SetProgramLog(nullptr);
     }
+
+    template <class T>
+    T* Control(const char* formName) const { return FindControl<T>(dialog, formName); }
+    template <class T>
+    T* ProxyControl(const char* formName) const { return FindControl<T>(proxy, formName); }
 
     ScratchProgram program;
     RecordingEventLog log;

@@ -58,7 +58,7 @@ TEST_F(ProfileWindowsTest, TypingShowsAProfileOnlyOnAnExactMatch)
     QTest::keyClicks(profilesBox()->lineEdit(), "t");
     ASSERT_EQ(targets.shown, 1);
     EXPECT_EQ(targets.lastShown.Limit, 300);
-    EXPECT_EQ(dialog.Limit->text(), "300") << "the setup dialog shows it";
+    EXPECT_EQ(Control<QLineEdit>("Limit")->text(), "300") << "the setup dialog shows it";
     EXPECT_EQ(ActiveOptions.Limit, 30) << "nothing is activated";
     EXPECT_EQ(box.text(), "night");
 

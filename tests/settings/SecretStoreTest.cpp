@@ -41,9 +41,9 @@ protected:
 
 TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
 {
-    dialog.PasswordEdit->setText("hunter2");
-    dialog.CheckBox3->setChecked(false);
-    dialog.Button1Click();
+    Control<QLineEdit>("PasswordEdit")->setText("hunter2");
+    Control<QCheckBox>("CheckBox3")->setChecked(false);
+    dialog.Accept();
     EXPECT_TRUE(messages.notes.isEmpty()) << "the store took the password: nothing to tell";
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
 
@@ -52,8 +52,8 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     EXPECT_EQ(RunChild("DISABLED_LoadsThePassword", env), 0);
 
     // "Save Password" on: the file holds it, and the store keeps no second copy.
-    dialog.CheckBox3->setChecked(true);
-    dialog.Button1Click();
+    Control<QCheckBox>("CheckBox3")->setChecked(true);
+    dialog.Accept();
     EXPECT_TRUE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
     QString secret;
     EXPECT_EQ(keychain.Read(ProfilePath("Default"), secret), SecretStore::Result::NotFound);

@@ -5,6 +5,7 @@
 #include "settings/PasswordHash.h"
 #include "settings/widgets/ColorSwatch.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QTimer>
@@ -149,9 +150,9 @@ TEST_F(SetupDialogTest, ShowsTheDriverInUseNotTheRecordsAndOddValuesAsTheyAre)
     o.Trigger = 7;
     targets.driverIndex = 1;
     dialog.ShowInDialog(o);
-    EXPECT_EQ(dialog.ComboBox2->currentText(), "Camera two");
-    EXPECT_FALSE(dialog.RadioButton1->isChecked());
-    EXPECT_FALSE(dialog.RadioButton2->isChecked());
+    EXPECT_EQ(Control<QComboBox>("ComboBox2")->currentText(), "Camera two");
+    EXPECT_FALSE(Control<QRadioButton>("RadioButton1")->isChecked());
+    EXPECT_FALSE(Control<QRadioButton>("RadioButton2")->isChecked());
     OptionsValues back = o;
     dialog.ReadFromDialog(back);
     EXPECT_EQ(back.Trigger, 7) << "neither trigger checked leaves the field alone";
@@ -161,85 +162,84 @@ TEST_F(SetupDialogTest, ShowsTheDriverInUseNotTheRecordsAndOddValuesAsTheyAre)
 TEST_F(SetupDialogTest, PagesCaptionsAndTitle)
 {
     QStringList pages;
-    for (int i = 0; i < dialog.PageControl1->count(); ++i)
-        pages << dialog.PageControl1->tabText(i);
+    for (int i = 0; i < Control<QTabWidget>("PageControl1")->count(); ++i)
+        pages << Control<QTabWidget>("PageControl1")->tabText(i);
     EXPECT_EQ(pages, QStringList({"Auto capture", "Capture options", "Filenames", "General", "Motion detection",
                                   "Picture caption", "Website", "More"}));
-    EXPECT_EQ(dialog.RadioButton1->text(), "Timed capturing every           min.          sec.");
-    EXPECT_EQ(dialog.Button7->text(), "Backgound color...");
-    EXPECT_EQ(dialog.GroupBox9->title(), "Motion detection sensitivity 50%") << "default sensitivity 51";
+    EXPECT_EQ(Control<QRadioButton>("RadioButton1")->text(), "Timed capturing every           min.          sec.");
+    EXPECT_EQ(Control<QPushButton>("Button7")->text(), "Backgound color...");
+    EXPECT_EQ(Control<QGroupBox>("GroupBox9")->title(), "Motion detection sensitivity 50%") << "default sensitivity 51";
 
     box.setText("night");
-    dialog.PageControl1->setCurrentIndex(5);
+    Control<QTabWidget>("PageControl1")->setCurrentIndex(5);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Setup: night");
-    EXPECT_EQ(dialog.PageControl1->currentIndex(), 0);
+    EXPECT_EQ(Control<QTabWidget>("PageControl1")->currentIndex(), 0);
     // The edits sit inside the caption's blanks, clear of its words.
-    const QRect min = dialog.MinEdit->geometry();
-    const QFontMetrics fm(dialog.RadioButton1->font());
+    const QRect min = Control<QLineEdit>("MinEdit")->geometry();
+    const QFontMetrics fm(Control<QRadioButton>("RadioButton1")->font());
     EXPECT_GT(min.left(), fm.horizontalAdvance("Timed capturing every"));
-    EXPECT_LT(min.right(), dialog.SecEdit->geometry().left());
+    EXPECT_LT(min.right(), Control<QLineEdit>("SecEdit")->geometry().left());
 }
 
 TEST_F(SetupDialogTest, NumericEditsCorrectThemselvesOnExit)
 {
     struct Case {
-        QLineEdit* edit;
+        const char* edit;
         const char* typed;
         const char* shown;
     };
-    for (const Case& c : {Case{dialog.MinEdit, "75", "60"}, Case{dialog.MinEdit, "-3", "0"},
-                          Case{dialog.MinEdit, "abc", "0"}, Case{dialog.MinEdit, "99999999999", "60"},
-                          Case{dialog.MinEdit, " 007", "7"}, Case{dialog.SecEdit, "60", "59"},
-                          Case{dialog.FuseSec, "60", "59"}, Case{dialog.RearmSec, "", "0"},
-                          Case{dialog.FuseMin, "6", "5"}, Case{dialog.RearmMin, "-1", "0"},
-                          Case{dialog.PortEdit, "100000", "99999"}, Case{dialog.PortEdit, "65536", "65536"},
-                          Case{dialog.PortEdit, "x", "0"}, Case{dialog.Edit3, "letters", "30"},
-                          Case{dialog.Edit3, "0", "1"}, Case{dialog.Edit3, "31", "30"},
-                          Case{dialog.Limit, "0", "1"}, Case{dialog.Limit, "", "1"},
-                          Case{dialog.Limit, "5000", "5000"}, Case{dialog.FileNumber, "no", "1"},
-                          Case{dialog.FileNumber, "0", "1"}}) {
-        Type(c.edit, c.typed);
-        EXPECT_EQ(c.edit->text(), c.shown) << "typed '" << c.typed << "'";
+    const Case cases[] = {
+        {"MinEdit", "75", "60"}, {"MinEdit", "-3", "0"}, {"MinEdit", "abc", "0"}, {"MinEdit", "99999999999", "60"},
+        {"MinEdit", " 007", "7"}, {"SecEdit", "60", "59"}, {"FuseSec", "60", "59"}, {"RearmSec", "", "0"},
+        {"FuseMin", "6", "5"}, {"RearmMin", "-1", "0"}, {"PortEdit", "100000", "99999"},
+        {"PortEdit", "65536", "65536"}, {"PortEdit", "x", "0"}, {"Edit3", "letters", "30"}, {"Edit3", "0", "1"},
+        {"Edit3", "31", "30"}, {"Limit", "0", "1"}, {"Limit", "", "1"}, {"Limit", "5000", "5000"},
+        {"FileNumber", "no", "1"}, {"FileNumber", "0", "1"}
+    };
+    for (const Case& c : cases) {
+        QLineEdit* edit = Control<QLineEdit>(c.edit);
+        Type(edit, c.typed);
+        EXPECT_EQ(edit->text(), c.shown) << c.edit << ": typed '" << c.typed << "'";
     }
 }
 
 TEST_F(SetupDialogTest, QualityEditAndSliderFollowEachOther)
 {
-    dialog.picqual->setText("");
-    EXPECT_EQ(dialog.picqual->text(), "90");
-    EXPECT_EQ(dialog.TrackBar1->value(), 90);
-    dialog.picqual->setText("150");
-    EXPECT_EQ(dialog.picqual->text(), "100");
-    dialog.picqual->setText("0");
-    EXPECT_EQ(dialog.picqual->text(), "1");
-    dialog.picqual->setText("42");
-    EXPECT_EQ(dialog.TrackBar1->value(), 42);
-    dialog.TrackBar1->setValue(77);
-    EXPECT_EQ(dialog.picqual->text(), "77");
+    Control<QLineEdit>("picqual")->setText("");
+    EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "90");
+    EXPECT_EQ(Control<QSlider>("TrackBar1")->value(), 90);
+    Control<QLineEdit>("picqual")->setText("150");
+    EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "100");
+    Control<QLineEdit>("picqual")->setText("0");
+    EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "1");
+    Control<QLineEdit>("picqual")->setText("42");
+    EXPECT_EQ(Control<QSlider>("TrackBar1")->value(), 42);
+    Control<QSlider>("TrackBar1")->setValue(77);
+    EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "77");
 
-    dialog.TrackBar2->setValue(1);
-    EXPECT_EQ(dialog.GroupBox9->title(), "Motion detection sensitivity 100%");
-    dialog.TrackBar2->setValue(100);
-    EXPECT_EQ(dialog.GroupBox9->title(), "Motion detection sensitivity 1%");
+    Control<QSlider>("TrackBar2")->setValue(1);
+    EXPECT_EQ(Control<QGroupBox>("GroupBox9")->title(), "Motion detection sensitivity 100%");
+    Control<QSlider>("TrackBar2")->setValue(100);
+    EXPECT_EQ(Control<QGroupBox>("GroupBox9")->title(), "Motion detection sensitivity 1%");
 }
 
 TEST_F(SetupDialogTest, HistoryNamesFollowTheFixedName)
 {
-    dialog.WPicFixed->setText("cam");
-    EXPECT_EQ(dialog.Label31->text(), "Files will be named: cam.jpg, cam02.jpg, cam03.jpg, etc.");
+    Control<QLineEdit>("WPicFixed")->setText("cam");
+    EXPECT_EQ(Control<QLabel>("Label31")->text(), "Files will be named: cam.jpg, cam02.jpg, cam03.jpg, etc.");
 }
 
 TEST_F(SetupDialogTest, LongHistoryNoteOnlyWhileTheActiveHistoryIsShort)
 {
-    Type(dialog.FileNumber, "12");
+    Type(Control<QLineEdit>("FileNumber"), "12");
     ASSERT_EQ(messages.notes.size(), 1);
     EXPECT_EQ(messages.notes[0], "Note|If you are using FTP for your wesite pictures, it is not recommended\n\r"
                                  "to keep a history of more than 10 pictures because of the speed.");
-    EXPECT_EQ(dialog.FileNumber->text(), "12") << "the value is kept";
-    dialog.Button1Click();
+    EXPECT_EQ(Control<QLineEdit>("FileNumber")->text(), "12") << "the value is kept";
+    dialog.Accept();
     ASSERT_EQ(ActiveOptions.FileNumber, 12);
-    Type(dialog.FileNumber, "15");
+    Type(Control<QLineEdit>("FileNumber"), "15");
     EXPECT_EQ(messages.notes.size(), 1);
 }
 
@@ -250,53 +250,48 @@ TEST_F(SetupDialogTest, EnablingRulesFollowTheGoverningControls)
     o.CapAudio = false;
     o.TransparentBack = true;
     dialog.ShowInDialog(o);
-    EXPECT_FALSE(dialog.CheckBox10->isEnabled());
-    EXPECT_TRUE(dialog.CheckBox10->isChecked()) << "disabled controls keep their values";
-    EXPECT_FALSE(dialog.Edit6->isEnabled());
-    EXPECT_FALSE(dialog.CapAudSampleRate->isEnabled());
-    EXPECT_FALSE(dialog.ResolutionLabel->isEnabled());
-    EXPECT_FALSE(dialog.Button7->isEnabled());
-    EXPECT_FALSE(dialog.LPicPrefix->isEnabled());
-    EXPECT_TRUE(dialog.FileNumber->isEnabled()) << "website pictures default to the fixed name";
-    EXPECT_FALSE(dialog.WPicPrefix->isEnabled());
-    EXPECT_FALSE(dialog.VidPrefix->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>("CheckBox10")->isEnabled());
+    EXPECT_TRUE(Control<QCheckBox>("CheckBox10")->isChecked()) << "disabled controls keep their values";
+    EXPECT_FALSE(Control<QLineEdit>("Edit6")->isEnabled());
+    EXPECT_FALSE(Control<QComboBox>("CapAudSampleRate")->isEnabled());
+    EXPECT_FALSE(Control<QLabel>("ResolutionLabel")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>("Button7")->isEnabled());
+    EXPECT_FALSE(Control<QLineEdit>("LPicPrefix")->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>("FileNumber")->isEnabled()) << "website pictures default to the fixed name";
+    EXPECT_FALSE(Control<QLineEdit>("WPicPrefix")->isEnabled());
+    EXPECT_FALSE(Control<QLineEdit>("VidPrefix")->isEnabled());
 
     OptionsValues back = o;
     dialog.ReadFromDialog(back);
     EXPECT_TRUE(back.PlaySound);
 
-    dialog.RadioButton2->click();
-    EXPECT_TRUE(dialog.Button5->isEnabled());
-    dialog.CheckBox9->click();
-    EXPECT_TRUE(dialog.CapAudChannels->isEnabled());
-    dialog.CheckBox6->click();
-    EXPECT_TRUE(dialog.Button7->isEnabled());
-    dialog.WPicIncR->click();
-    EXPECT_TRUE(dialog.WPicPrefix->isEnabled());
-    EXPECT_FALSE(dialog.FileNumber->isEnabled());
-    EXPECT_FALSE(dialog.Label31->isEnabled());
-    dialog.VidIncR->click();
-    EXPECT_TRUE(dialog.VidPrefix->isEnabled());
-
-    // Local pictures: "Fixed filename:" leaves the prefix as the last click left it.
-    dialog.LPicIncR->click();
-    EXPECT_TRUE(dialog.LPicPrefix->isEnabled());
-    dialog.LPicFixedR->click();
-    EXPECT_TRUE(dialog.LPicPrefix->isEnabled());
-    dialog.LPicTimedR->click();
-    EXPECT_FALSE(dialog.LPicPrefix->isEnabled());
-    dialog.LPicFixedR->click();
-    EXPECT_FALSE(dialog.LPicPrefix->isEnabled());
-    EXPECT_TRUE(dialog.LPicFixed->isEnabled());
+    // Each click, then the control it governs. Local pictures: "Fixed filename:" leaves the prefix
+    // as the last click left it.
+    struct Step {
+        const char* click;
+        const char* control;
+        bool enabled;
+    };
+    for (const Step& step : {Step{"RadioButton2", "Button5", true}, Step{"CheckBox9", "CapAudChannels", true},
+                             Step{"CheckBox6", "Button7", true}, Step{"WPicIncR", "WPicPrefix", true},
+                             Step{nullptr, "FileNumber", false}, Step{nullptr, "Label31", false},
+                             Step{"VidIncR", "VidPrefix", true}, Step{"LPicIncR", "LPicPrefix", true},
+                             Step{"LPicFixedR", "LPicPrefix", true}, Step{"LPicTimedR", "LPicPrefix", false},
+                             Step{"LPicFixedR", "LPicPrefix", false}, Step{nullptr, "LPicFixed", true}}) {
+        if (step.click)
+            Control<QAbstractButton>(step.click)->click();
+        EXPECT_EQ(Control<QWidget>(step.control)->isEnabled(), step.enabled)
+            << (step.click ? step.click : "") << " then " << step.control;
+    }
 }
 
 TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
 {
     box.setText("garden");
     dialog.show();
-    dialog.Edit1->setText("");
-    dialog.Memo1->setPlainText("one\ntwo");
-    dialog.Button1Click();
+    Control<QLineEdit>("Edit1")->setText("");
+    Control<QPlainTextEdit>("Memo1")->setPlainText("one\ntwo");
+    dialog.Accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.errors.isEmpty());
     const OptionsValues saved = Load("garden");
@@ -337,7 +332,7 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     pre->setValue(0);
     post->setValue(300);
     longest->setValue(3600);
-    dialog.Button1Click();
+    dialog.Accept();
     const AlarmOptions saved = LoadExtras("garden").Alarms;
     EXPECT_EQ(saved.MinChangedPoints, 40);
     EXPECT_TRUE(saved.IgnoreLightChange);
@@ -357,7 +352,7 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     dialog.show();
     live->setChecked(true);
     password->setText("s3cret pass");
-    dialog.Button1Click();
+    dialog.Accept();
     const LiveViewOptions liveSaved = LoadExtras("garden").LiveView;
     EXPECT_TRUE(liveSaved.Enabled);
     const auto hash = PasswordHash::Parse(liveSaved.PasswordHash);
@@ -367,20 +362,20 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     dialog.ShowExtrasInDialog(ActiveExtras); // as the activation's target does
     dialog.show();
     EXPECT_TRUE(password->text().isEmpty());
-    dialog.Button1Click();
+    dialog.Accept();
     EXPECT_EQ(LoadExtras("garden").LiveView.PasswordHash, liveSaved.PasswordHash) << "an empty field keeps the password";
     dialog.show();
     remove->click();
-    dialog.Button1Click();
+    dialog.Accept();
     EXPECT_TRUE(LoadExtras("garden").LiveView.PasswordHash.isEmpty());
 
     dialog.show();
-    dialog.Button10Click();
+    Control<QPushButton>("Button10")->click();
     EXPECT_EQ(points->value(), 1) << "the defaults are shown";
     EXPECT_EQ(megabytes->value(), 0);
     EXPECT_FALSE(clips->isChecked());
     EXPECT_FALSE(pre->isEnabled());
-    dialog.Button4Click();
+    Control<QPushButton>("Button4")->click();
     EXPECT_EQ(points->value(), 40) << "the active settings are shown again";
     EXPECT_EQ(megabytes->value(), 2500);
     EXPECT_EQ(days->value(), 14);
@@ -392,20 +387,20 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
 TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 {
     // No secret store answers here: the password lasts for the run, and the user is told once.
-    dialog.PasswordEdit->setText("hunter2");
-    dialog.CheckBox3->setChecked(false);
-    dialog.Button1Click();
+    Control<QLineEdit>("PasswordEdit")->setText("hunter2");
+    Control<QCheckBox>("CheckBox3")->setChecked(false);
+    dialog.Accept();
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
     EXPECT_EQ(Load("Default").Password.str(), "hunter2") << "kept for this run";
     EXPECT_EQ(ActiveOptions.Password.str(), "hunter2");
-    EXPECT_EQ(dialog.PasswordEdit->text(), "hunter2");
+    EXPECT_EQ(Control<QLineEdit>("PasswordEdit")->text(), "hunter2");
     ASSERT_EQ(messages.notes.size(), 1);
     EXPECT_TRUE(messages.notes[0].contains("will be forgotten when Tarvo ends"));
-    dialog.Button1Click();
+    dialog.Accept();
     EXPECT_EQ(messages.notes.size(), 1) << "said once";
 
-    dialog.CheckBox3->setChecked(true);
-    dialog.Button1Click();
+    Control<QCheckBox>("CheckBox3")->setChecked(true);
+    dialog.Accept();
     EXPECT_EQ(Load("Default").Password.str(), "hunter2");
 }
 
@@ -417,13 +412,13 @@ TEST_F(SetupDialogTest, DefaultsThenCancelChangesNothing)
     SetActive(active, box, targets);
     const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
     dialog.show();
-    dialog.Button10Click();
-    EXPECT_EQ(dialog.MinEdit->text(), "5") << "the defaults are shown";
-    dialog.Button4Click();
+    Control<QPushButton>("Button10")->click();
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "5") << "the defaults are shown";
+    Control<QPushButton>("Button4")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
     EXPECT_EQ(std::memcmp(&ActiveOptions, &active, sizeof active), 0);
-    EXPECT_EQ(dialog.MinEdit->text(), "7") << "the active settings are shown again";
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "7") << "the active settings are shown again";
 }
 
 TEST_F(SetupDialogTest, BadProxyPortKeepsTheDialogOpenAndSavesNothing)
@@ -432,13 +427,13 @@ TEST_F(SetupDialogTest, BadProxyPortKeepsTheDialogOpenAndSavesNothing)
     const OptionsValues before = ActiveOptions;
     dialog.show();
     for (const char* port : {"", "10 80", "1080x"}) {
-        dialog.MinEdit->setText("9");
-        proxy.SocksPortEdit->setText(port);
-        dialog.Button1Click();
+        Control<QLineEdit>("MinEdit")->setText("9");
+        ProxyControl<QLineEdit>("SocksPortEdit")->setText(port);
+        dialog.Accept();
         ASSERT_FALSE(messages.errors.isEmpty());
         EXPECT_EQ(messages.errors.last(), QString("'%1' is not a valid integer value").arg(port));
         EXPECT_TRUE(dialog.isVisible());
-        EXPECT_EQ(dialog.MinEdit->text(), "9") << "the user's edits stay";
+        EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "9") << "the user's edits stay";
     }
     EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
     EXPECT_EQ(std::memcmp(&ActiveOptions, &before, sizeof before), 0);
@@ -449,14 +444,14 @@ TEST_F(SetupDialogTest, FailingSaveActivatesNothing)
 {
     const OptionsValues before = ActiveOptions;
     dialog.show();
-    dialog.MinEdit->setText("9");
+    Control<QLineEdit>("MinEdit")->setText("9");
     QDir(ProfileFolder()).removeRecursively();
     WriteFileBytes(program.dir() + "Profiles", "not a folder");
-    dialog.Button1Click();
+    dialog.Accept();
     ASSERT_EQ(messages.errors.size(), 1);
     EXPECT_EQ(messages.errors[0], QString::fromLocal8Bit(std::strerror(ENOTDIR)));
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.MinEdit->text(), "9");
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "9");
     EXPECT_EQ(std::memcmp(&ActiveOptions, &before, sizeof before), 0);
     EXPECT_FALSE(targets.calls.contains("show"));
 }
@@ -465,14 +460,14 @@ TEST_F(SetupDialogTest, OkIsOffWhileAutoCapturingButCancelStillRestores)
 {
     dialog.show();
     dialog.SetOkEnabled(false);
-    dialog.MinEdit->setText("9");
-    dialog.Button1Click();
+    Control<QLineEdit>("MinEdit")->setText("9");
+    dialog.Accept();
     EXPECT_EQ(ActiveOptions.TimedMin, 5);
     EXPECT_TRUE(dialog.isVisible());
-    dialog.Button4Click();
-    EXPECT_EQ(dialog.MinEdit->text(), "5");
+    Control<QPushButton>("Button4")->click();
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "5");
     dialog.SetOkEnabled(true);
-    EXPECT_TRUE(dialog.Button1->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>("Button1")->isEnabled());
 }
 
 TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
@@ -481,11 +476,11 @@ TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
     dialog.hooks.hideExampleIfVisible = [&] { ++exampleHidden; };
     dialog.hooks.hideFtpTestIfVisible = [&] { ++ftpHidden; };
     dialog.show();
-    dialog.PageControl1->setCurrentIndex(4);
+    Control<QTabWidget>("PageControl1")->setCurrentIndex(4);
     EXPECT_EQ(exampleHidden, 0) << "the area window belongs to the motion page";
-    dialog.PageControl1->setCurrentIndex(7);
+    Control<QTabWidget>("PageControl1")->setCurrentIndex(7);
     EXPECT_EQ(exampleHidden, 0) << "the page More shows how much the area window's scene changes";
-    dialog.PageControl1->setCurrentIndex(5);
+    Control<QTabWidget>("PageControl1")->setCurrentIndex(5);
     EXPECT_EQ(exampleHidden, 1);
     dialog.hide();
     EXPECT_EQ(exampleHidden, 2);
@@ -494,28 +489,28 @@ TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
 
 TEST_F(SetupDialogTest, CaptionMemoHoldsAtMost255Characters)
 {
-    dialog.Memo1->setPlainText(QString(300, 'c'));
-    EXPECT_EQ(dialog.Memo1->toPlainText().size(), 255);
+    Control<QPlainTextEdit>("Memo1")->setPlainText(QString(300, 'c'));
+    EXPECT_EQ(Control<QPlainTextEdit>("Memo1")->toPlainText().size(), 255);
 }
 
 TEST_F(SetupDialogTest, ProxyWindowSwitchesAServerlessProxyOff)
 {
     proxy.show();
-    proxy.CheckBox1->click();
-    EXPECT_TRUE(proxy.GroupBox1->isEnabled());
-    EXPECT_TRUE(proxy.SocksType->isEnabled());
-    proxy.Button1->click();
+    ProxyControl<QCheckBox>("CheckBox1")->click();
+    EXPECT_TRUE(ProxyControl<QGroupBox>("GroupBox1")->isEnabled());
+    EXPECT_TRUE(ProxyControl<QComboBox>("SocksType")->isEnabled());
+    ProxyControl<QPushButton>("Button1")->click();
     EXPECT_FALSE(proxy.isVisible());
-    EXPECT_FALSE(proxy.CheckBox1->isChecked());
-    EXPECT_FALSE(proxy.GroupBox1->isEnabled());
-    EXPECT_FALSE(proxy.SocksHostEdit->isEnabled());
+    EXPECT_FALSE(ProxyControl<QCheckBox>("CheckBox1")->isChecked());
+    EXPECT_FALSE(ProxyControl<QGroupBox>("GroupBox1")->isEnabled());
+    EXPECT_FALSE(ProxyControl<QLineEdit>("SocksHostEdit")->isEnabled());
 
     proxy.show();
-    proxy.CheckBox1->click();
-    proxy.SocksHostEdit->setText("gate");
+    ProxyControl<QCheckBox>("CheckBox1")->click();
+    ProxyControl<QLineEdit>("SocksHostEdit")->setText("gate");
     proxy.close();
-    EXPECT_TRUE(proxy.CheckBox1->isChecked()) << "a proxy with a server stays on";
-    EXPECT_EQ(proxy.SocksType->count(), 4);
+    EXPECT_TRUE(ProxyControl<QCheckBox>("CheckBox1")->isChecked()) << "a proxy with a server stays on";
+    EXPECT_EQ(ProxyControl<QComboBox>("SocksType")->count(), 4);
 }
 
 TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
@@ -525,8 +520,8 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         Colour OptionsValues::*field;
         QPalette::ColorRole role;
     };
-    for (const Case& c : {Case{dialog.FontColorButton, &OptionsValues::FontColor, QPalette::Text},
-                          Case{dialog.Button7, &OptionsValues::BackColor, QPalette::Base}}) {
+    for (const Case& c : {Case{Control<QPushButton>("FontColorButton"), &OptionsValues::FontColor, QPalette::Text},
+                          Case{Control<QPushButton>("Button7"), &OptionsValues::BackColor, QPalette::Base}}) {
         // The user picks rgb(0x12, 0x34, 0x56) in the colour dialog and confirms it.
         QTimer pick;
         QObject::connect(&pick, &QTimer::timeout, [&] {
@@ -537,71 +532,102 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         });
         pick.start(20);
         dialog.show();
-        dialog.CheckBox6->setChecked(false); // a transparent caption has no background to choose
+        Control<QCheckBox>("CheckBox6")->setChecked(false); // a transparent caption has no background to choose
         c.button->click();
         pick.stop();
-        dialog.Button1Click();
+        dialog.Accept();
         EXPECT_EQ(ActiveOptions.*c.field, 0x00563412u) << "red in the low byte";
         EXPECT_EQ(Load("Default").*c.field, 0x00563412u);
 
         dialog.ShowInDialog(DefaultOptions());
-        EXPECT_NE(dialog.Memo1->palette().color(c.role), QColor(0x12, 0x34, 0x56));
+        EXPECT_NE(Control<QPlainTextEdit>("Memo1")->palette().color(c.role), QColor(0x12, 0x34, 0x56));
         dialog.ShowInDialog(ActiveOptions);
-        EXPECT_EQ(dialog.Memo1->palette().color(c.role), QColor(0x12, 0x34, 0x56));
+        EXPECT_EQ(Control<QPlainTextEdit>("Memo1")->palette().color(c.role), QColor(0x12, 0x34, 0x56));
     }
 }
 
 TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
 {
-    Type(dialog.Limit, "77");
-    FocusIn(dialog.Memo1);
-    QTest::keyClick(dialog.Memo1, Qt::Key_Return);
+    Type(Control<QLineEdit>("Limit"), "77");
+    FocusIn(Control<QPlainTextEdit>("Memo1"));
+    QTest::keyClick(Control<QPlainTextEdit>("Memo1"), Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible()) << "Enter in the caption text starts a new line";
-    EXPECT_EQ(dialog.Memo1->toPlainText().count('\n'), 1);
-    FocusIn(dialog.MinEdit);
-    dialog.MinEdit->setText("75");
-    QTest::keyClick(dialog.MinEdit, Qt::Key_Enter);
+    EXPECT_EQ(Control<QPlainTextEdit>("Memo1")->toPlainText().count('\n'), 1);
+    FocusIn(Control<QLineEdit>("MinEdit"));
+    Control<QLineEdit>("MinEdit")->setText("75");
+    QTest::keyClick(Control<QLineEdit>("MinEdit"), Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(ActiveOptions.Limit, 77);
     EXPECT_EQ(Load("Default").Limit, 77);
     EXPECT_EQ(ActiveOptions.TimedMin, 60) << "the edit left by Enter corrects itself first";
 
-    Type(dialog.Limit, "5");
-    QTest::keyClick(dialog.Limit, Qt::Key_Escape);
+    Type(Control<QLineEdit>("Limit"), "5");
+    QTest::keyClick(Control<QLineEdit>("Limit"), Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.Limit->text(), "77") << "Cancel shows the active settings again";
+    EXPECT_EQ(Control<QLineEdit>("Limit")->text(), "77") << "Cancel shows the active settings again";
 
     // Enter on a focused button presses that button, not "OK".
-    FocusIn(dialog.Button10);
-    QTest::keyClick(dialog.Button10, Qt::Key_Return);
+    FocusIn(Control<QPushButton>("Button10"));
+    QTest::keyClick(Control<QPushButton>("Button10"), Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.Limit->text(), "30") << "Defaults";
+    EXPECT_EQ(Control<QLineEdit>("Limit")->text(), "30") << "Defaults";
 
     dialog.SetOkEnabled(false);
-    FocusIn(dialog.Limit);
-    QTest::keyClick(dialog.Limit, Qt::Key_Return);
+    FocusIn(Control<QLineEdit>("Limit"));
+    QTest::keyClick(Control<QLineEdit>("Limit"), Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible()) << "no OK while auto-capturing";
     EXPECT_EQ(ActiveOptions.Limit, 77);
 
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        FocusIn(proxy.CheckBox1);
-        QTest::keyClick(proxy.CheckBox1, key);
+        FocusIn(ProxyControl<QCheckBox>("CheckBox1"));
+        QTest::keyClick(ProxyControl<QCheckBox>("CheckBox1"), key);
         EXPECT_FALSE(proxy.isVisible()) << "Enter and Escape are \"Close\"";
     }
 }
 
 TEST_F(SetupDialogTest, ExitChecksRunOnlyWhenTheFocusMovesWithinTheDialog)
 {
-    FocusIn(dialog.MinEdit);
-    dialog.MinEdit->setText("75");
+    FocusIn(Control<QLineEdit>("MinEdit"));
+    Control<QLineEdit>("MinEdit")->setText("75");
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(dialog.MinEdit->text(), "75") << "switching windows is not leaving the edit";
-    FocusIn(dialog.MinEdit);
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "75") << "switching windows is not leaving the edit";
+    FocusIn(Control<QLineEdit>("MinEdit"));
     dialog.close();
-    EXPECT_EQ(dialog.MinEdit->text(), "75") << "nor is closing the window";
-    LeaveByTab(dialog.MinEdit);
-    EXPECT_EQ(dialog.MinEdit->text(), "60");
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "75") << "nor is closing the window";
+    LeaveByTab(Control<QLineEdit>("MinEdit"));
+    EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "60");
+}
+
+TEST_F(SetupDialogTest, OtherWindowsGetTheTypedValues)
+{
+    // The area window puts a new area into the boxes and chooses it.
+    Control<QRadioButton>("MDEntirePicture")->setChecked(true);
+    dialog.ShowArea(DetectionArea{3, 4, 150, 90});
+    EXPECT_TRUE(Control<QRadioButton>("MDUserDefinedArea")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>("MDendX")->text(), "150");
+    EXPECT_EQ(dialog.ShownArea(), (DetectionArea{3, 4, 150, 90}));
+    OptionsValues grid = DefaultOptions();
+    dialog.ReadShownArea(grid);
+    EXPECT_TRUE(grid.MDUserDefinedArea);
+    EXPECT_EQ(grid.MDbeginY, 4);
+    Control<QSlider>("TrackBar2")->setValue(23);
+    EXPECT_EQ(dialog.ShownSensitivity(), 23);
+
+    // The FTP test takes the texts as typed, ports unconverted.
+    Control<QLineEdit>("FTPAddressEdit")->setText("ftp.test");
+    Control<QLineEdit>("PortEdit")->setText("21x");
+    Control<QCheckBox>("PASVCheck")->setChecked(true);
+    ProxyControl<QCheckBox>("CheckBox1")->setChecked(true);
+    ProxyControl<QLineEdit>("SocksPortEdit")->setText(" 1080");
+    ProxyControl<QComboBox>("SocksType")->setEditText("SOCKS 5");
+    const FtpTestSettings typed = dialog.TypedFtpSettings();
+    EXPECT_EQ(typed.host, "ftp.test");
+    EXPECT_EQ(typed.port, "21x");
+    EXPECT_TRUE(typed.passive);
+    EXPECT_TRUE(typed.useSocks);
+    EXPECT_EQ(typed.socksPort, " 1080");
+    EXPECT_EQ(typed.socksType, "SOCKS 5");
 }

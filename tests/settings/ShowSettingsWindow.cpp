@@ -35,10 +35,11 @@ int main(int argc, char** argv)
 
     if (what == "setup") {
         setup.show();
-        setup.PageControl1->setCurrentIndex(argc > 2 ? QString(argv[2]).toInt() : 0);
+        auto* pages = setup.findChild<QTabWidget*>("PageControl1");
+        pages->setCurrentIndex(argc > 2 ? QString(argv[2]).toInt() : 0);
         // The page "More" scrolls in the dialog; its picture shows every group at once.
-        if (auto* scroll = setup.findChild<QScrollArea*>("MoreScroll"); scroll && setup.PageControl1->currentWidget() == scroll)
-            scroll->setMinimumHeight(setup.MorePage->sizeHint().height());
+        if (auto* scroll = setup.findChild<QScrollArea*>("MoreScroll"); scroll && pages->currentWidget() == scroll)
+            scroll->setMinimumHeight(setup.findChild<MoreSettingsPage*>("MorePage")->sizeHint().height());
         setup.move(0, 0);
     } else if (what == "profiles") {
         profiles.show();
