@@ -2,9 +2,9 @@
 // The main window (form TForm1): the live picture, the menus and tray menu, the status bar, start-up,
 // the deferred driver connection, hiding to and restoring from the notification area, and the
 // orderly shutdown. It wires the program's parts together; the work itself is done by them.
-#include "app/LogWriter.h"
+#include "app/core/LogWriter.h"
 #include "app/MainMenuActions.h"
-#include "app/StatusSink.h"
+#include "app/core/StatusSink.h"
 #include "app/engine/EngineHost.h"
 #include "settings/ProfileBox.h"
 #include "settings/Profiles.h"

@@ -5,7 +5,7 @@
 //
 // Threads: the Note* methods and Configure run on the GUI thread; Json and FindFile on the server's
 // connection threads.
-#include "app/OwnFiles.h"
+#include "app/storage/OwnFiles.h"
 #include "settings/OptionsValues.h"
 
 #include <QByteArray>

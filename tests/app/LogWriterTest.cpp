@@ -1,4 +1,4 @@
-#include "app/LogWriter.h"
+#include "app/core/LogWriter.h"
 
 #include "support/TestSupport.h"
 #include "common/Clock.h"

@@ -1,6 +1,6 @@
 // The storage limits on real folders: which files go, in which order, and that the running total
 // works without reading the folders again.
-#include "app/StorageKeeper.h"
+#include "app/storage/StorageKeeper.h"
 
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "app/core/TerminationSignals.h"
 
 #include "support/TestSupport.h"
 

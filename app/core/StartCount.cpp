@@ -1,4 +1,4 @@
-#include "app/StartCount.h"
+#include "app/core/StartCount.h"
 
 #include "settings/PerUserStore.h"
 

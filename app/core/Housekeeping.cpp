@@ -1,4 +1,4 @@
-#include "app/Housekeeping.h"
+#include "app/core/Housekeeping.h"
 
 #include "common/EventLog.h"
 #include "settings/OptionsValues.h"

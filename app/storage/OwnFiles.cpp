@@ -1,6 +1,6 @@
-#include "app/OwnFiles.h"
+#include "app/storage/OwnFiles.h"
 
-#include "app/Housekeeping.h"
+#include "app/core/Housekeeping.h"
 #include "publish/Website.h"
 
 #include <QFileInfo>

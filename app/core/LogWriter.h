@@ -4,7 +4,7 @@
 // run with a header. Callable from the GUI thread and the frame thread: file lines are written
 // with one write() each, status text and the clear timer are handled on the GUI thread, and the
 // caller never waits for the GUI thread.
-#include "app/StatusSink.h"
+#include "app/core/StatusSink.h"
 #include "common/EventLog.h"
 
 #include <QObject>

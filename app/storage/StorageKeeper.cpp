@@ -1,10 +1,10 @@
-#include "app/StorageKeeper.h"
+#include "app/storage/StorageKeeper.h"
 
-#include "app/Housekeeping.h"
+#include "app/core/Housekeeping.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
-#include "app/OwnFiles.h"
+#include "app/storage/OwnFiles.h"
 
 #include <QDirIterator>
 #include <QFile>

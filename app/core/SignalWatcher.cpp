@@ -1,4 +1,4 @@
-#include "app/SignalWatcher.h"
+#include "app/core/SignalWatcher.h"
 
 #include <QSocketNotifier>
 #include <array>

@@ -1,4 +1,4 @@
-#include "app/LogWriter.h"
+#include "app/core/LogWriter.h"
 
 #include "common/Clock.h"
 #include "common/ThreadHandOver.h"

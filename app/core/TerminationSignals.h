@@ -1,6 +1,6 @@
 #pragma once
 // SIGTERM and SIGINT end the program the way "&Exit" does, run from the GUI thread's event loop.
-#include "app/SignalWatcher.h"
+#include "app/core/SignalWatcher.h"
 
 class TerminationSignals final : public SignalWatcher {
 public:
