@@ -4,6 +4,8 @@
 
 #include <exception>
 
+namespace tarvo {
+
 void ReportHandlerError(const QString& sender) noexcept
 {
     QString message = QStringLiteral("Unknown error");
@@ -15,3 +17,5 @@ void ReportHandlerError(const QString& sender) noexcept
     }
     ProgramLog().WriteLog(message, true, sender);
 }
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QString>
 #include <utility>
 
+namespace tarvo {
+
 // Reports the exception being handled; call it only inside a catch block.
 void ReportHandlerError(const QString& sender) noexcept;
 
@@ -26,3 +28,5 @@ QMetaObject::Connection ConnectHandler(Source* source, Signal signal, const QObj
     return QObject::connect(source, signal, context,
                             [sender, handler = std::move(handler)] { RunHandler(sender, handler); });
 }
+
+} // namespace tarvo

@@ -1,7 +1,11 @@
 #pragma once
+
+class QAction;
+
+namespace tarvo {
+
 // The main window's menu commands, shared by the window (which builds and connects them) and the
 // auto-capture engine (which enables, disables and checks them to keep modes apart).
-class QAction;
 
 struct MainMenuActions {
     // Main menu
@@ -25,3 +29,5 @@ struct MainMenuActions {
     QAction* trayProfiles = nullptr;      // "Profiles..."
     QAction* trayClose = nullptr;         // "Close"
 };
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace tarvo {
+
 namespace {
 QAction* item(QMenu& menu, const QString& caption, const QKeySequence& shortcut = {}, bool checkable = false)
 {
@@ -59,3 +61,5 @@ void BuildTrayMenu(QMenu& menu, MainMenuActions& a)
     menu.addSeparator();
     a.trayClose = item(menu, "Close");
 }
+
+} // namespace tarvo

@@ -7,6 +7,10 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 
+namespace tarvo {
+
 MainMenuActions BuildMainMenu(QMenuBar& bar);
 // "Open Tarvo", separator, "Auto-capturing", "Profiles...", separator, "Close".
 void BuildTrayMenu(QMenu& menu, MainMenuActions& actions);
+
+} // namespace tarvo

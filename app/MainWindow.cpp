@@ -54,6 +54,8 @@
 #include <limits>
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 constexpr int statusBarHeight = 20;
 const QString senderPrefix = QStringLiteral("TForm1.");
@@ -606,7 +608,7 @@ void MainWindow::SetMotionThreshold(std::int64_t threshold)
 {
     constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
     constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
-    ::SetMotionThreshold(static_cast<std::int32_t>(std::clamp(threshold, lowest, highest)));
+    tarvo::SetMotionThreshold(static_cast<std::int32_t>(std::clamp(threshold, lowest, highest)));
 }
 
 void MainWindow::SetFuseSeconds(int seconds) { engine_->SetFuseSeconds(seconds); }
@@ -654,3 +656,5 @@ void MainWindow::NoteShownFormat()
         // Connecting again reports the format then.
     }
 }
+
+} // namespace tarvo

@@ -18,11 +18,14 @@
 #include <memory>
 #include <vector>
 
+class QLabel;
+class QMenu;
+
+namespace tarvo {
+
 class AutoCaptureEngine;
 class CaptureBackend;
 class PopupManager;
-class QLabel;
-class QMenu;
 class SetupDialog;
 class AboutWindow;
 class CaptionAndAreaWindow;
@@ -181,3 +184,5 @@ private:
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised
 };
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace tarvo {
+
 SceneChangeMeter::SceneChangeMeter(Hooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks))
 {
     timer_.setInterval(IntervalMs);
@@ -34,3 +36,5 @@ void SceneChangeMeter::Tick()
     hooks_.show(int(std::min(c.ChangedPoints, most)), int(std::min(c.FramePoints, most)));
     reference_ = std::move(now);
 }
+
+} // namespace tarvo

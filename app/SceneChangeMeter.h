@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <functional>
 
+namespace tarvo {
+
 class SceneChangeMeter : public QObject {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
     QTimer timer_;
     QImage reference_;
 };
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <csignal>
 
+using namespace tarvo;
+
 int main(int argc, char** argv)
 {
     // A file-size limit must fail the write that crosses it ("Could not save file: "), not end the

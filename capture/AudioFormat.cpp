@@ -2,6 +2,8 @@
 
 #include "capture/CaptureBackend.h"
 
+namespace tarvo {
+
 std::uint32_t TAudioFormat::SamplesPerSec(TFrequency f)
 {
     switch (f) {
@@ -40,3 +42,5 @@ TAudioFormat TAudioFormat::FromSettings(int channels, int sampleRate, int resolu
     f.Resolution = resolution == 0 ? TResolution::r8Bit : TResolution::r16Bit;
     return f;
 }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tarvo {
+
 class CaptureWindow;
 
 enum class TChannel : std::uint8_t { Stereo, Mono };
@@ -30,3 +32,5 @@ public:
 
     static std::uint32_t SamplesPerSec(TFrequency f);
 };
+
+} // namespace tarvo

@@ -4,4 +4,8 @@
 #include <QImage>
 #include <QString>
 
+namespace tarvo {
+
 bool WriteBmpFile(const QString& fileName, const QImage& image);
+
+} // namespace tarvo

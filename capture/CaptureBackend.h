@@ -12,6 +12,8 @@
 
 class QWidget;
 
+namespace tarvo {
+
 class CaptureWindow {
 public:
     // Called on the streaming thread; the header and its data are valid only during the call.
@@ -88,3 +90,5 @@ public:
 // The program's capture service: the GStreamer back-end, made on first use. Tests may replace it.
 CaptureBackend& ProgramCaptureBackend();
 void SetProgramCaptureBackend(CaptureBackend* backend); // nullptr: back to the GStreamer one
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tarvo {
+
 namespace {
 
 struct FoundCamera {
@@ -170,3 +172,5 @@ void DeviceSettings::Save(const CaptureDevice& device) const
     store.WriteInteger(k + "Quality", mjpegQuality);
     store.WriteString(k + "Controls", colourBalance.join(';'));
 }
+
+} // namespace tarvo

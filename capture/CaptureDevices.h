@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <vector>
 
+namespace tarvo {
+
 struct CaptureDevice {
     enum class Kind { V4l2, TestPattern };
     Kind kind = Kind::TestPattern;
@@ -46,3 +48,5 @@ std::vector<CaptureMode> AvailableModes(const CaptureDevice& device);
 
 // The test device's patterns (the names videotestsrc knows).
 QStringList TestPatterns();
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace tarvo {
+
 constexpr std::uint32_t MakeFourCC(char a, char b, char c, char d)
 {
     return std::uint32_t(std::uint8_t(a)) | std::uint32_t(std::uint8_t(b)) << 8 |
@@ -143,3 +145,5 @@ static_assert(sizeof(WAVEFORMATEX) == 18);
 
 // Paths longer than this are refused by every file request.
 constexpr int MaxCaptureFileName = 259;
+
+} // namespace tarvo

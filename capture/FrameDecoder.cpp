@@ -8,6 +8,8 @@
 #include <libyuv/convert_argb.h>
 #include <libyuv/scale_argb.h>
 
+namespace tarvo {
+
 // libyuv's ARGB is QImage::Format_RGB32 in memory (B, G, R, A bytes) only on little-endian machines.
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the YUV conversions write little-endian 32-bit pixels");
 
@@ -204,3 +206,5 @@ bool FrameDecoder::DrawForView(const FrameFormat& format, const std::uint8_t* da
     return libyuv::ARGBScale(full_.constBits(), int(full_.bytesPerLine()), frame.width(), frame.height(), out.bits(),
                              int(out.bytesPerLine()), bound.width(), bound.height(), libyuv::kFilterBilinear) == 0;
 }
+
+} // namespace tarvo

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tarvo {
+
 class FrameDecoder {
 public:
     FrameDecoder();
@@ -47,3 +49,5 @@ private:
     std::unique_ptr<Jpeg> jpeg_;
     QImage full_; // a raw frame at full size before it is scaled for a view
 };
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace tarvo {
+
 namespace {
 
 QString RawCaps(const QString& format, const CaptureMode& m)
@@ -176,3 +178,5 @@ std::optional<QSize> JpegAviFrameSize(const QString& path)
     bool video = false;
     return FindVideoFormat(head, 12, std::size_t(head.size()), video);
 }
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <QString>
 #include <optional>
 
+namespace tarvo {
+
 struct RecordingPlan {
     int maxFps = 30;          // the requested capture rate
     bool audio = false;
@@ -36,3 +38,5 @@ std::optional<QSize> JpegAviFrameSize(const QString& path);
 
 // The mode a device is run in: the chosen one, or for the test device its default.
 std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const DeviceSettings& settings);
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+namespace tarvo {
+
 namespace {
 constexpr int FileHeaderSize = 14;
 constexpr int InfoHeaderSize = 40;
@@ -58,3 +60,5 @@ QByteArray EncodeBmp(const QImage& image)
     }
     return out;
 }
+
+} // namespace tarvo

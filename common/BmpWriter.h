@@ -3,5 +3,9 @@
 #include <QByteArray>
 #include <QImage>
 
+namespace tarvo {
+
 // The whole file; empty for a null image.
 QByteArray EncodeBmp(const QImage& image);
+
+} // namespace tarvo

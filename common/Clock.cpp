@@ -1,5 +1,7 @@
 #include "common/Clock.h"
 
+namespace tarvo {
+
 namespace {
 const SystemClock systemClock;
 std::atomic<const Clock*> current{&systemClock};
@@ -11,3 +13,5 @@ void SetProgramClock(const Clock* clock)
 {
     current.store(clock ? clock : &systemClock, std::memory_order_release);
 }
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <atomic>
 
+namespace tarvo {
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -17,3 +19,5 @@ public:
 // The process-wide clock. Set it before any thread starts (tests only).
 const Clock& ProgramClock();
 void SetProgramClock(const Clock* clock); // nullptr restores the system clock
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace tarvo {
+
 namespace {
 NullEventLog nullLog;
 std::atomic<EventLog*> current{&nullLog};
@@ -10,3 +12,5 @@ std::atomic<EventLog*> current{&nullLog};
 EventLog& ProgramLog() { return *current.load(std::memory_order_acquire); }
 
 void SetProgramLog(EventLog* log) { current.store(log ? log : &nullLog, std::memory_order_release); }
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 // (status bar + Log.txt); tests use a recording one. Callable from the GUI and the frame thread.
 #include <QString>
 
+namespace tarvo {
+
 class EventLog {
 public:
     virtual ~EventLog() = default;
@@ -24,3 +26,5 @@ public:
 // in tests that install none) messages go nowhere. Set it before threads start.
 EventLog& ProgramLog();
 void SetProgramLog(EventLog* log); // nullptr: back to the null log
+
+} // namespace tarvo

@@ -1,7 +1,11 @@
 #include "common/GstPointers.h"
 
+namespace tarvo {
+
 bool EnsureGstInit()
 {
     static const bool ready = gst_init_check(nullptr, nullptr, nullptr);
     return ready;
 }
+
+} // namespace tarvo

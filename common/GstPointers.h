@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace tarvo {
+
 // Starts GStreamer once for the whole program, from whichever thread asks first; false when it
 // cannot start (then no pipeline can be made).
 bool EnsureGstInit();
@@ -39,3 +41,5 @@ using GstCapsPtr = std::unique_ptr<GstCaps, GstMiniObjectUnref>;
 using GstMessagePtr = std::unique_ptr<GstMessage, GstMiniObjectUnref>;
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 using GCharPtr = std::unique_ptr<gchar, GFree>;
+
+} // namespace tarvo

@@ -1,5 +1,7 @@
 #include "common/JpegErrors.h"
 
+namespace tarvo {
+
 namespace {
 [[noreturn]] void JumpBack(j_common_ptr cinfo)
 {
@@ -19,3 +21,5 @@ jpeg_error_mgr* JpegErrorsThatJump(JpegErrorJump& err)
     err.message[0] = '\0';
     return &err.pub;
 }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 
 #include <jpeglib.h>
 
+namespace tarvo {
+
 struct JpegErrorJump {
     jpeg_error_mgr pub; // first, so libjpeg's pointer to it is a pointer to the whole
     std::jmp_buf jump;
@@ -14,3 +16,5 @@ struct JpegErrorJump {
 // Sets err up for a (de)compressor's err field: an error formats its text into err.message and
 // jumps to err.jump; warnings are counted in pub.num_warnings and printed nowhere.
 jpeg_error_mgr* JpegErrorsThatJump(JpegErrorJump& err);
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <QTextDocument>
 
+namespace tarvo {
+
 QString PlainToolTip(const QString& text)
 {
     return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
@@ -12,3 +14,5 @@ QString PlainWindowTitle(const QString& text)
     QString title = text;
     return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <QSaveFile>
 
+namespace tarvo {
+
 bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QString* error)
 {
     // QSaveFile writes a temporary file beside the target and renames it over the target on
@@ -19,3 +21,5 @@ bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QStrin
     }
     return ok;
 }
+
+} // namespace tarvo

@@ -4,6 +4,10 @@
 #include <QByteArray>
 #include <QString>
 
+namespace tarvo {
+
 // Replaces fileName with bytes. On failure returns false, leaves any older file of that name as
 // it was and, when error is given, sets it to the system's text.
 bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QString* error = nullptr);
+
+} // namespace tarvo

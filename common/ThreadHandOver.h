@@ -12,6 +12,8 @@
 #include <sanitizer/tsan_interface.h>
 #endif
 
+namespace tarvo {
+
 inline void HandOverRelease([[maybe_unused]] const void* key)
 {
 #if defined(__SANITIZE_THREAD__)
@@ -75,3 +77,5 @@ template <class Fn> void PostQueued(QObject* context, Fn fn)
     QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
 #endif
 }
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace tarvo {
+
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -33,3 +35,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+namespace tarvo {
+
 const char* const CaptionValues::Commands[CaptionValues::Count] = {
     "%d", "%m", "%y", "%D", "%M", "%Y", "%t", "%T", "%ld", "%lm"};
 
@@ -131,3 +133,5 @@ void DrawCaption(QImage& bitmap, const OptionsValues& options)
 {
     DrawCaptionAt(bitmap, options, ProgramClock().now().toLocalTime(), QLocale::system());
 }
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QStringList>
 
+namespace tarvo {
+
 // The values of the ten date/time commands for one moment, in replacement order:
 // "%d" "%m" "%y" "%D" "%M" "%Y" "%t" "%T" "%ld" "%lm". %t, %ld and %lm follow the given locale.
 struct CaptionValues {
@@ -33,3 +35,5 @@ void DrawCaption(QImage& bitmap, const OptionsValues& options);
 // The same with an explicit moment and locale.
 void DrawCaptionAt(QImage& bitmap, const OptionsValues& options, const QDateTime& moment,
                    const QLocale& locale);
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QRgb>
 #include <cstdint>
 
+namespace tarvo {
+
 // A pixel as the motion comparison reads it: 0x00BBGGRR, so that blue is the most significant byte.
 constexpr std::int32_t ToColorRef(QRgb rgb)
 {
@@ -21,3 +23,5 @@ inline Colour ToColour(const QColor& c)
 {
     return Colour(c.red()) | (Colour(c.green()) << 8) | (Colour(c.blue()) << 16);
 }
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 
+namespace tarvo {
+
 namespace {
 // The next number of each kind. Names are drawn from the GUI thread (manual pictures, videos)
 // and the frame thread (triggers): each draw reads, wraps and advances its counter in one step.
@@ -147,3 +149,5 @@ bool IsMadeFileName(FileKind kind, const QString& base, const OptionsValues& opt
         return true;
     return kind != FileKind::VideoFile && IsFixedFileName(base, FixedNameOf(kind, options).str());
 }
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace tarvo {
+
 enum class FileKind { LocalPicture, WebsitePicture, VideoFile };
 
 // Base name without folder and extension; empty for a scheme outside 1..3 (and 3 for videos).
@@ -41,3 +43,5 @@ void StoreFileCounters();
 int FileCounter(FileKind kind);
 void SetFileCounter(FileKind kind, int value); // in memory only
 const char* CounterValueName(FileKind kind);
+
+} // namespace tarvo

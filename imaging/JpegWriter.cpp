@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 // Owns the compressor for one call.
 struct Compressor {
@@ -114,3 +116,5 @@ JpegWriter& ProgramJpegWriter()
     static JpegWriter writer;
     return writer;
 }
+
+} // namespace tarvo

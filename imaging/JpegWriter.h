@@ -6,6 +6,8 @@
 #include <QString>
 #include <atomic>
 
+namespace tarvo {
+
 class JpegWriter {
 public:
     static constexpr int DefaultQuality = 90;
@@ -27,3 +29,5 @@ private:
 
 // The main window's encoder.
 JpegWriter& ProgramJpegWriter();
+
+} // namespace tarvo

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 std::atomic<std::int32_t> threshold{ThresholdForSensitivity(51)};
 
@@ -165,3 +167,5 @@ MotionVerdict DetectMotion(QImage& current, const QImage& previous, const Motion
     DrawMotionMarks(current, previous, setup.Grid, setup.Threshold, setup.Marks, verdict == MotionVerdict::Motion);
     return verdict;
 }
+
+} // namespace tarvo

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <cstdint>
 
+namespace tarvo {
+
 // Distance between neighbouring sample points, horizontally and vertically.
 inline constexpr int GridStep = 10;
 
@@ -86,3 +88,5 @@ MotionVerdict JudgeMotion(const MotionComparison& comparison, const AlarmOptions
 // settings.
 MotionVerdict DetectMotion(QImage& current, const QImage& previous, const MotionSetup& setup,
                            const AlarmOptions& alarms);
+
+} // namespace tarvo

@@ -8,6 +8,8 @@
 
 #include <exception>
 
+namespace tarvo {
+
 namespace {
 bool WritePicture(QImage& frame, const QString& fileName, const OptionsValues& options)
 {
@@ -44,3 +46,5 @@ QString SavePic(QImage& frame, const OptionsValues& options)
                           bitmap ? QStringLiteral("SavePic") : QStringLiteral("SavePic - jpg"));
     return fileName;
 }
+
+} // namespace tarvo

@@ -4,8 +4,12 @@
 
 #include <QImage>
 
+namespace tarvo {
+
 // Saves frame as PictureDir + MakeFileName(LocalPicture) + ".jpg" (or ".bmp" with SaveAsBitmap),
 // with the caption drawn into frame first when CaptionLocal is on: frame keeps the caption, so
 // later saves of the same capture carry it too. Reports "Picture saved as: " or "Could not save
 // file: " through ProgramLog(). Returns the saved file's name, empty when nothing was saved.
 QString SavePic(QImage& frame, const OptionsValues& options);
+
+} // namespace tarvo

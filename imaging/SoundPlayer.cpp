@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+namespace tarvo {
+
 namespace {
 // A sound that neither ends nor fails (a stuck output) releases the player after this long.
 constexpr auto LongestSound = std::chrono::minutes(5);
@@ -129,7 +131,6 @@ bool GstSoundPlayer::Playing() const { return worker_->playing; }
 
 int GstSoundPlayer::SoundsStarted() const { return worker_->started; }
 
-
 namespace {
 std::atomic<SoundPlayer*> overridePlayer{nullptr};
 }
@@ -145,3 +146,5 @@ SoundPlayer& ProgramSoundPlayer()
 void SetProgramSoundPlayer(SoundPlayer* player) { overridePlayer.store(player, std::memory_order_release); }
 
 void PlayWave(const QString& file) { ProgramSoundPlayer().Play(SoundPath(file)); }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <QString>
 #include <memory>
 
+namespace tarvo {
+
 class SoundPlayer {
 public:
     virtual ~SoundPlayer() = default;
@@ -44,3 +46,5 @@ void SetProgramSoundPlayer(SoundPlayer* player); // nullptr: back to the default
 
 // Plays a wave file through ProgramSoundPlayer(), a relative name from the program folder.
 void PlayWave(const QString& file);
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+namespace tarvo {
+
 namespace {
 
 struct FileCloser {
@@ -245,3 +247,5 @@ void FtpClient::StoreFile(const QString& localFileName, const QString& remoteNam
             Expect({226}, within(timeouts_.reply));
     });
 }
+
+} // namespace tarvo

@@ -18,6 +18,8 @@
 #include <optional>
 #include <stdexcept>
 
+namespace tarvo {
+
 // The failure of an FTP operation. Message() is the last line of the refused reply (code
 // included) or the network layer's text; it is what publishing logs after ". Error: ".
 class FtpError : public std::runtime_error {
@@ -121,3 +123,5 @@ private:
     FtpReply lastReply_;
     AbortSignal abort_;
 };
+
+} // namespace tarvo

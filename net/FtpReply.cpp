@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+namespace tarvo {
+
 namespace {
 
 std::string Trimmed(const std::string& s)
@@ -137,3 +139,5 @@ std::optional<int> ParseExtendedPassiveReply(const std::string& line)
         return std::nullopt;
     return port;
 }
+
+} // namespace tarvo

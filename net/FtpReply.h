@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace tarvo {
+
 struct FtpReply {
     int code = 0; // the first three characters of the last line as a number, 0 when not digits
     std::vector<std::string> lines;
@@ -43,3 +45,5 @@ std::optional<PassiveAddress> ParsePassiveReply(const std::string& line);
 // The port of a 229 reply (RFC 2428): the text between "(" and ")" is "|||port|", where any
 // printable character other than a digit may stand for "|". nullopt when malformed or out of range.
 std::optional<int> ParseExtendedPassiveReply(const std::string& line);
+
+} // namespace tarvo

@@ -1,5 +1,7 @@
 #include "net/HttpGet.h"
 
+namespace tarvo {
+
 HttpFetchResult HttpGet(const std::string& host, int port, const std::string& hostHeader, const std::string& path,
     const HttpTimeouts& timeouts, const HttpLimits& limits, const AbortSignal* abort)
 {
@@ -34,3 +36,5 @@ HttpFetchResult HttpGet(const std::string& host, int port, const std::string& ho
     }
     return fetch;
 }
+
+} // namespace tarvo

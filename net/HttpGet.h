@@ -7,6 +7,8 @@
 #include <chrono>
 #include <string>
 
+namespace tarvo {
+
 struct HttpTimeouts {
     std::chrono::milliseconds connect{10000};
     std::chrono::milliseconds reply{15000}; // from the request until the last byte of the body
@@ -22,3 +24,5 @@ struct HttpFetchResult {
 // abort, when raised from another thread, ends the fetch at once as a failure.
 HttpFetchResult HttpGet(const std::string& host, int port, const std::string& hostHeader, const std::string& path,
     const HttpTimeouts& timeouts = {}, const HttpLimits& limits = {}, const AbortSignal* abort = nullptr);
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace tarvo {
+
 namespace {
 
 constexpr std::size_t kMaxChunkSizeLine = 1024; // hex digits plus chunk extensions
@@ -269,3 +271,5 @@ std::string BuildGetRequest(std::string_view path, std::string_view hostHeader)
     request.append("\r\n");
     return request;
 }
+
+} // namespace tarvo

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace tarvo {
+
 struct HttpLimits {
     std::size_t maxHeaderBytes = 16 * 1024; // status lines, header fields and trailers together
     std::size_t maxBodyBytes = 256 * 1024;
@@ -65,3 +67,5 @@ private:
 
 // The request line and header the version check sends.
 std::string BuildGetRequest(std::string_view path, std::string_view hostHeader);
+
+} // namespace tarvo

@@ -1,5 +1,7 @@
 #include "net/LineReader.h"
 
+namespace tarvo {
+
 void LineBuffer::Append(std::string_view bytes)
 {
     // Drop consumed lines before growing, so the buffer holds at most one line and one chunk.
@@ -77,3 +79,5 @@ std::string LineReader::ReadToClose(TcpSocket& socket, std::size_t maxBytes, Dea
     }
     throw NetworkError("Reply too long.");
 }
+
+} // namespace tarvo

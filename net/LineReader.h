@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace tarvo {
+
 // Splits received bytes into lines and hands out the raw bytes between them (a body). Pure; the
 // fuzzers drive it directly.
 class LineBuffer {
@@ -56,3 +58,5 @@ public:
 private:
     LineBuffer buffer_;
 };
+
+} // namespace tarvo

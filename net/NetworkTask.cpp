@@ -2,6 +2,8 @@
 
 #include "common/ThreadHandOver.h"
 
+namespace tarvo {
+
 NetworkTask::NetworkTask(AbortSignal& abort) : abort_(abort), receiver_(std::make_unique<QObject>()) {}
 
 // Deleting the receiver afterwards discards the calls still queued for it.
@@ -37,3 +39,5 @@ void NetworkTask::Stop()
     abort_.Raise();
     thread_.join();
 }
+
+} // namespace tarvo

@@ -14,6 +14,8 @@
 #include <memory>
 #include <thread>
 
+namespace tarvo {
+
 class NetworkTask {
 public:
     class Poster {
@@ -47,3 +49,5 @@ private:
     std::uint64_t run_ = 0;             // counts runs; a call posted by an earlier run is dropped
     std::thread thread_;
 };
+
+} // namespace tarvo

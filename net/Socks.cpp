@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
+namespace tarvo {
+
 const char* Socks4ReplyMessage(std::uint8_t code)
 {
     switch (code) {
@@ -173,3 +175,5 @@ TcpSocket ConnectVia(const SocksInfo& socks, const std::string& host, int port, 
     SocksHandshake(channel, socks, host, address4, port);
     return s;
 }
+
+} // namespace tarvo

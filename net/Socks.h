@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace tarvo {
+
 enum SocksVersion { svNoSocks, svSocks4, svSocks4A, svSocks5 };
 enum SocksAuthentication { saNoAuthentication, saUsernamePassword };
 
@@ -50,3 +52,5 @@ int Socks5ReplyRemainder(std::uint8_t addressType, std::uint8_t fifthByte);
 // Connects to host:port, through the proxy when socks.Version is not svNoSocks.
 TcpSocket ConnectVia(const SocksInfo& socks, const std::string& host, int port, Deadline deadline,
                      const AbortSignal* abort = nullptr);
+
+} // namespace tarvo

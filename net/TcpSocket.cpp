@@ -17,6 +17,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
@@ -416,3 +418,5 @@ TcpSocket TcpListener::Accept(Deadline deadline, const std::string& onlyFrom)
             throw NetworkError(ErrnoText(errno));
     }
 }
+
+} // namespace tarvo

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tarvo {
+
 using SteadyClock = std::chrono::steady_clock;
 using Deadline = SteadyClock::time_point;
 
@@ -108,3 +110,5 @@ private:
     UniqueFd fd_;
     const AbortSignal* abort_ = nullptr;
 };
+
+} // namespace tarvo

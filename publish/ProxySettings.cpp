@@ -2,6 +2,8 @@
 
 #include "settings/OptionsValues.h"
 
+namespace tarvo {
+
 void ApplyProxySettings(SocksInfo& socks, bool UseSocks, const QString& SocksHost, int SocksPort,
                         const QString& SocksUser, const QString& SocksPass, const QString& SocksType)
 {
@@ -28,3 +30,5 @@ void ApplyProxySettings(SocksInfo& socks, bool UseSocks, const QString& SocksHos
     else if (SocksType == QLatin1String(SocksType5))
         socks.Version = svSocks5;
 }
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <exception>
 
+namespace tarvo {
+
 namespace {
 
 const QString SenderLocal = QStringLiteral("SaveLocalWebsite");
@@ -268,3 +270,5 @@ FtpClient& MainFtpClient()
     static FtpClient client;
     return client;
 }
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QString>
 
+namespace tarvo {
+
 // Temporary name of an upload on the server, renamed to the picture's name once complete.
 inline constexpr const char* TemporaryUploadName = "TarvoUp.tmp";
 // The local JPEG made of the frame for one upload, in ProgramDir().
@@ -45,3 +47,5 @@ void CloseFtpAfterRun(FtpClient& ftp);
 
 // The main window's client for website uploads.
 FtpClient& MainFtpClient();
+
+} // namespace tarvo

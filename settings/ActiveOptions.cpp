@@ -2,6 +2,8 @@
 
 #include "common/EventLog.h"
 
+namespace tarvo {
+
 OptionsValues ActiveOptions = {};
 ExtraOptions ActiveExtras = {};
 
@@ -10,3 +12,5 @@ void ReplaceActiveOptions(const OptionsValues& options)
     ActiveOptions = options;
     ProgramLog().SetLogSettings(options.CreateLogfile, options.LogfileDir.str());
 }
+
+} // namespace tarvo

@@ -5,8 +5,12 @@
 #include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 
+namespace tarvo {
+
 extern OptionsValues ActiveOptions;
 // Replaces ActiveOptions and hands the program's log its logging settings.
 void ReplaceActiveOptions(const OptionsValues& options);
 // The active profile's settings beyond the record; replaced together with ActiveOptions.
 extern ExtraOptions ActiveExtras;
+
+} // namespace tarvo

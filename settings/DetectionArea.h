@@ -1,4 +1,7 @@
 #pragma once
+
+namespace tarvo {
+
 // The motion detection area as the setup dialog's four area boxes hold it.
 
 // begin is the top-left corner, end the bottom-right.
@@ -9,3 +12,5 @@ struct DetectionArea {
     int endY = 0;
     bool operator==(const DetectionArea&) const = default;
 };
+
+} // namespace tarvo

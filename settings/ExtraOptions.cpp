@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 // Reads one group's keys; a key that is missing or not of its type keeps the default.
 class GroupReader {
@@ -126,3 +128,5 @@ bool DeleteExtras(const QString& profileName)
     const QString path = ExtrasPath(profileName);
     return !QFileInfo::exists(path) || QFile::remove(path);
 }
+
+} // namespace tarvo

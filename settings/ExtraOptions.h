@@ -5,6 +5,8 @@
 // file behaves exactly as before.
 #include <QString>
 
+namespace tarvo {
+
 // Fewer false alarms and the user's own alarm hooks.
 struct AlarmOptions {
     int MinChangedPoints = 1; // 1: a single grid point over the threshold is motion
@@ -113,3 +115,5 @@ void SaveExtras(const ExtraOptions& extras, const QString& profileName);
 
 // Removes the profile's extras file; true when none is left.
 bool DeleteExtras(const QString& profileName);
+
+} // namespace tarvo

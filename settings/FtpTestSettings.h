@@ -3,6 +3,8 @@
 // they are accepted, for the FTP settings test.
 #include <QString>
 
+namespace tarvo {
+
 // The ports are texts: they are converted only when the test runs.
 struct FtpTestSettings {
     QString host;
@@ -18,3 +20,5 @@ struct FtpTestSettings {
     QString socksPass;
     QString socksType;
 };
+
+} // namespace tarvo

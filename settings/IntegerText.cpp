@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace tarvo {
+
 EConvertError::EConvertError(const QString& text)
     : std::runtime_error(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString())
 {
@@ -46,3 +48,5 @@ std::int32_t StrToInt(const QString& text)
         throw EConvertError(text);
     return static_cast<std::int32_t>(*value);
 }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <optional>
 #include <stdexcept>
 
+namespace tarvo {
+
 // A text that is not a whole number where one is required. what() is
 // "'<text>' is not a valid integer value".
 class EConvertError : public std::runtime_error {
@@ -22,3 +24,5 @@ std::optional<std::int64_t> WholeNumber(const QString& text);
 
 // 32-bit result of a derived value, saturated: records read from files are not range-checked.
 std::int32_t SaturateToInt(std::int64_t value);
+
+} // namespace tarvo

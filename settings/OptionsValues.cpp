@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace tarvo {
+
 void SetDefaults(OptionsValues& o)
 {
     const QString dir = ProgramDir();
@@ -101,3 +103,5 @@ OptionsValues DefaultOptions()
     SetDefaults(o);
     return o;
 }
+
+} // namespace tarvo

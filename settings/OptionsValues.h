@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <type_traits>
 
+namespace tarvo {
+
 static_assert(std::endian::native == std::endian::little, "profile files are little-endian");
 
 using Colour = std::uint32_t; // 0x00BBGGRR: red in the low byte
@@ -209,3 +211,5 @@ void SetDefaults(OptionsValues& options);
 
 // A record with zeroed padding and defaults, for callers that start from nothing.
 OptionsValues DefaultOptions();
+
+} // namespace tarvo

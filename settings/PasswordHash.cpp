@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+namespace tarvo {
+
 namespace {
 const QString Scheme = QStringLiteral("pbkdf2-sha256");
 // An upper bound keeps a hand-edited file from making each check take minutes.
@@ -67,3 +69,5 @@ bool ConstantTimeEquals(const QByteArray& a, const QByteArray& b)
         diff |= static_cast<unsigned char>(a[i] ^ b[i]);
     return diff == 0;
 }
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+namespace tarvo {
+
 struct PasswordHash {
     static constexpr int MinIterations = 100000;
     static constexpr int SaltBytes = 16;
@@ -29,3 +31,5 @@ struct PasswordHash {
 
 // Equal lengths and bytes, compared in a time that depends on the length only.
 bool ConstantTimeEquals(const QByteArray& a, const QByteArray& b);
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <atomic>
 
+namespace tarvo {
+
 QString PerUserStore::DefaultPath()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -66,3 +68,5 @@ PerUserStore& ProgramStore()
 }
 
 void SetProgramStore(PerUserStore* store) { replacement.store(store); }
+
+} // namespace tarvo

@@ -10,6 +10,8 @@
 
 class QSettings;
 
+namespace tarvo {
+
 class PerUserStore {
 public:
     // $XDG_CONFIG_HOME/Tarvo/Tarvo.conf (default ~/.config).
@@ -38,3 +40,5 @@ private:
 // The program's store. Opened on first use at DefaultPath(); tests may replace it.
 PerUserStore& ProgramStore();
 void SetProgramStore(PerUserStore* store); // nullptr: back to the default one
+
+} // namespace tarvo

@@ -1,5 +1,7 @@
 #include "settings/ProfileBox.h"
 
+namespace tarvo {
+
 void ProfileBox::setText(const QString& text)
 {
     if (text == text_)
@@ -23,3 +25,5 @@ void ProfileBox::setDeleteEnabled(bool enabled)
     deleteEnabled_ = enabled;
     emit changed();
 }
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tarvo {
+
 class ProfileBox : public QObject {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
     QStringList items_;
     bool deleteEnabled_ = true;
 };
+
+} // namespace tarvo

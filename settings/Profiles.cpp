@@ -21,6 +21,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 const QString SetActiveSender = QStringLiteral("Options - SetActive");
 
@@ -146,12 +148,12 @@ QString ProfilePath(const QString& name) { return ProfileFolder() + name + QStri
 
 bool ProfileExists(const QString& name) { return QFileInfo::exists(ProfilePath(name)); }
 
-OptionsValues Load(const QString& profileName)
+OptionsValues LoadProfile(const QString& profileName)
 {
     const QString path = ProfilePath(profileName);
     if (!QFileInfo::exists(path)) {
         const OptionsValues defaults = DefaultOptions();
-        Save(defaults, profileName);
+        SaveProfile(defaults, profileName);
         return defaults;
     }
     UniqueFd fd(::open(LocalPath(path).constData(), O_RDONLY | O_CLOEXEC));
@@ -168,7 +170,7 @@ OptionsValues Load(const QString& profileName)
     return options;
 }
 
-bool Save(const OptionsValues& options, const QString& profileName)
+bool SaveProfile(const OptionsValues& options, const QString& profileName)
 {
     const QString path = ProfilePath(profileName);
     if (profileName.contains('/') || profileName.contains(QChar(0)))
@@ -275,7 +277,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
         box.setText(name);
         OptionsValues options;
         try {
-            options = Load(name);
+            options = LoadProfile(name);
         } catch (const EInOutError& e) {
             ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
                                   true, QStringLiteral("InitMainWindow"));
@@ -290,7 +292,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
     ProgramStore().WriteInteger(QStringLiteral("LoadCount"), 0);
     const OptionsValues defaults = DefaultOptions();
     try {
-        Save(defaults, DefaultProfileName);
+        SaveProfile(defaults, DefaultProfileName);
         if (!DeleteExtras(DefaultProfileName))
             ThrowSystemError(EACCES, ExtrasPath(DefaultProfileName));
     } catch (const EInOutError& e) {
@@ -299,3 +301,5 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
     }
     SetActive(defaults, box, targets);
 }
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace tarvo {
+
 // A profile file could not be created, written, renamed or opened. what() is the system's text
 // ("Permission denied", "No space left on device"), which the windows show the user as it is.
 class EInOutError : public std::runtime_error {
@@ -71,14 +73,14 @@ bool ProfileExists(const QString& name);
 // defaults, which are returned. A file shorter than one record (or unreadable after opening) logs
 // "Profile <name> could not be loaded.", stays untouched, and yields the defaults.
 // Throws EInOutError when an existing file cannot be opened, or when creating the missing one fails.
-OptionsValues Load(const QString& profileName);
+OptionsValues LoadProfile(const QString& profileName);
 
 // Writes the record as the named profile, replacing it: to a temporary file in the same folder,
 // mode 0600, renamed into place, so a failure never leaves a half-written profile. Padding and the
 // bytes after string texts are written as zeros. With SavePassword off the FTP password is left out
 // of the file and kept in the secret store instead; false when no store took it, so it lasts only
 // until the program ends. Throws EInOutError (names with '/' are refused: they are not file names).
-bool Save(const OptionsValues& options, const QString& profileName);
+bool SaveProfile(const OptionsValues& options, const QString& profileName);
 
 // Deletes the profile's files (the record and the settings beside it) and its stored password;
 // false when a file exists and stays.
@@ -103,3 +105,5 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
 // the defaults, its file left alone. Puts the name into the box and activates. The caller runs
 // ListProfiles after reading the counters.
 void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets);
+
+} // namespace tarvo

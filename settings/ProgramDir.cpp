@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <mutex>
 
+namespace tarvo {
+
 namespace {
 std::mutex dirMutex;
 QString programDir;
@@ -68,3 +70,5 @@ void InitProgramDir(const QString& executableDir)
         copyAssets(exeDir, dir);
     SetProgramDir(dir);
 }
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tarvo {
+
 QString ProgramDir();
 
 // Decides the program folder at start-up: $TARVO_HOME when set, else the executable's folder, or,
@@ -16,3 +18,5 @@ void SetProgramDir(const QString& dir);
 
 // The files shipped beside the executable.
 QStringList BundledAssetNames();
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <qt6keychain/keychain.h>
 
+namespace tarvo {
+
 namespace {
 // Runs a job to its end or to the time limit. The job deletes itself when it finishes, also when
 // that is after the limit, and its late answer then reaches no one.
@@ -89,3 +91,5 @@ SecretStore& ProgramSecretStore()
 }
 
 void SetProgramSecretStore(SecretStore* store) { replacement.store(store); }
+
+} // namespace tarvo

@@ -8,6 +8,8 @@ namespace QKeychain {
 class Job;
 }
 
+namespace tarvo {
+
 class SecretStore {
 public:
     enum class Result { Done, NotFound, Unavailable };
@@ -48,3 +50,5 @@ private:
 // The program's store: a KeychainSecretStore created on first use; tests may replace it.
 SecretStore& ProgramSecretStore();
 void SetProgramSecretStore(SecretStore* store); // nullptr: back to the default one
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace tarvo {
+
 std::size_t Utf8PrefixLength(std::string_view utf8, std::size_t maxBytes)
 {
     if (utf8.size() <= maxBytes)
@@ -28,3 +30,5 @@ void ShortString::set(const QString& text)
     const QByteArray utf8 = text.toUtf8();
     setBytes(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
+
+} // namespace tarvo

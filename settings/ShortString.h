@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace tarvo {
+
 struct ShortString {
     std::uint8_t len;
     char chars[255];
@@ -32,3 +34,5 @@ static_assert(sizeof(Flag) == 1);
 
 // Length of the longest prefix of utf8 that is at most maxBytes and ends on a character boundary.
 std::size_t Utf8PrefixLength(std::string_view utf8, std::size_t maxBytes);
+
+} // namespace tarvo

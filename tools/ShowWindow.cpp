@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <cstdio>
 
+namespace tarvo {
+
 namespace {
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held)
@@ -35,8 +37,8 @@ int ShowSettingsWindow(const QString& what, int page)
     QTemporaryDir home;
     SetProgramDir(home.path());
     QDir().mkpath(ProfileFolder());
-    Save(DefaultOptions(), "Default");
-    Save(DefaultOptions(), "Night");
+    SaveProfile(DefaultOptions(), "Default");
+    SaveProfile(DefaultOptions(), "Night");
 
     RecordingTargets targets;
     ProfileBox box;
@@ -127,6 +129,10 @@ int ShowFtpTestWindow(const QString& port)
 }
 
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 int main(int argc, char** argv)
 {

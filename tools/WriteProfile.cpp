@@ -21,6 +21,8 @@
 #include <memory>
 #include <variant>
 
+namespace tarvo {
+
 namespace {
 using Field = std::variant<ShortString OptionsValues::*, Flag OptionsValues::*, std::int32_t OptionsValues::*,
                            std::uint32_t OptionsValues::*>;
@@ -80,6 +82,10 @@ int Usage(const char* program)
 }
 } // namespace
 
+} // namespace tarvo
+
+using namespace tarvo;
+
 int main(int argc, char** argv)
 {
     if (argc < 2)
@@ -122,7 +128,7 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        Save(options, profile);
+        SaveProfile(options, profile);
     } catch (const EInOutError& e) {
         std::fprintf(stderr, "profile not saved: %s\n", e.what());
         return 1;

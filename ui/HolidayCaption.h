@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+namespace tarvo {
+
 inline std::optional<QString> HolidayCaption(const QDate& today)
 {
     if (today.month() == 12 && (today.day() == 24 || today.day() == 25))
@@ -13,3 +15,5 @@ inline std::optional<QString> HolidayCaption(const QDate& today)
         return QStringLiteral("Happy New Year!");
     return std::nullopt;
 }
+
+} // namespace tarvo

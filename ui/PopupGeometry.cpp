@@ -1,5 +1,7 @@
 #include "ui/PopupGeometry.h"
 
+namespace tarvo {
+
 PopupGeometry LayoutPopup(int labelWidth, int popupHeight, int buttonWidth, const QRect& screen)
 {
     PopupGeometry g;
@@ -9,3 +11,5 @@ PopupGeometry LayoutPopup(int labelWidth, int popupHeight, int buttonWidth, cons
     g.top = screen.top() + screen.height() / 2 - popupHeight / 2;
     return g;
 }
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 // the OK button centred in it and the popup centred on the screen.
 #include <QRect>
 
+namespace tarvo {
+
 struct PopupGeometry {
     int width = 0;      // popup width
     int buttonLeft = 0; // left edge of the OK button inside the popup
@@ -17,3 +19,5 @@ inline constexpr int kPopupLabelMargin = 24;
 // labelWidth: the label's width for its text; popupHeight and buttonWidth as laid out;
 // screen: the screen's geometry (its origin offsets the position).
 PopupGeometry LayoutPopup(int labelWidth, int popupHeight, int buttonWidth, const QRect& screen);
+
+} // namespace tarvo

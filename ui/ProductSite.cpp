@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace tarvo {
+
 namespace {
 
 // A decimal port 1..65535, or 0.
@@ -56,3 +58,5 @@ QUrl ProductPageUrl(const SiteAddress& site)
 {
     return QUrl("http://" + QString::fromStdString(site.hostHeader) + "/tarvo");
 }
+
+} // namespace tarvo

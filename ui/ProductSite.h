@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <string>
 
+namespace tarvo {
+
 struct SiteAddress {
     std::string host;       // for connecting: a name or a numeric address, without brackets
     int port = 80;
@@ -20,3 +22,5 @@ SiteAddress ParseSiteAddress(const std::string& text);
 SiteAddress ProductSite();
 // The page the About window opens: the site's "/tarvo".
 QUrl ProductPageUrl(const SiteAddress& site);
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 
 class QMenu;
 
+namespace tarvo {
+
 // Notification carrying a mouse message of the icon in lParam.
 inline constexpr unsigned kTrayNotifyMessage = 0x0500;
 
@@ -63,3 +65,5 @@ public:
     // The desktop's standard application picture, the icon's picture until one is set.
     virtual QIcon StandardApplicationIcon() const = 0;
 };
+
+} // namespace tarvo

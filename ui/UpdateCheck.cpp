@@ -4,6 +4,8 @@
 #include "ui/ProgramVersion.h"
 #include "ui/VersionFile.h"
 
+namespace tarvo {
+
 namespace {
 const QString kSender = "CheckForUpdate";
 const QString kChecking = "Checking for newer version...";
@@ -62,3 +64,5 @@ void UpdateCheck::Report(const UpdateCheckConfig& config, EventLog& log, const H
         }
     }
 }
+
+} // namespace tarvo

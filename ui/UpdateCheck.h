@@ -9,6 +9,8 @@
 
 #include <QString>
 
+namespace tarvo {
+
 class EventLog;
 
 // What the check needs of the About window. Called on the GUI thread only.
@@ -50,3 +52,5 @@ private:
     AbortSignal abort_;
     NetworkTask task_;
 };
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 
 // The `count` characters after the first `marker`, when all are ASCII digits.
@@ -48,3 +50,5 @@ QString NewVersionMessage(const RemoteVersion& remote)
     return "New version available since " + QLocale::system().toString(remote.released, QLocale::ShortFormat) + ": "
         + remote.text + ". Visit the Tarvo website for more information.";
 }
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+namespace tarvo {
+
 struct RemoteVersion {
     int number = 0;      // 127
     QString text;        // "1.27"
@@ -18,3 +20,5 @@ std::optional<RemoteVersion> ParseVersionFile(std::string_view text);
 
 // "New version available since <short date>: 1.27. Visit the Tarvo website for more information."
 QString NewVersionMessage(const RemoteVersion& remote);
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include "app/alarms/ExecLine.h"
 #include "common/EventLog.h"
 
+namespace tarvo {
+
 namespace {
 const QString Sender = QStringLiteral("AlarmCommand");
 void Log(const QString& text) { ProgramLog().WriteLog(text, true, Sender); }
@@ -75,3 +77,5 @@ void AlarmCommand::end()
     process_.release()->deleteLater();
     emit finished();
 }
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <memory>
 
+namespace tarvo {
+
 class AlarmCommand : public QObject {
     Q_OBJECT
 public:
@@ -32,3 +34,5 @@ private:
     QTimer limit_;
     bool timedOut_ = false;
 };
+
+} // namespace tarvo

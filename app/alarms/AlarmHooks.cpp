@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+namespace tarvo {
+
 AlarmHooks::AlarmHooks(QObject* parent) : QObject(parent) {}
 
 AlarmHooks::~AlarmHooks() = default;
@@ -26,3 +28,5 @@ void AlarmHooks::Raise(const AlarmOptions& options, const QDateTime& alarmTime, 
         command_.Run(options.Command, picture, alarmTime);
     emit raised(alarmTime, picture);
 }
+
+} // namespace tarvo

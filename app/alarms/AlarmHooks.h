@@ -8,6 +8,8 @@
 #include <QObject>
 #include <memory>
 
+namespace tarvo {
+
 class DesktopNotifier;
 
 class AlarmHooks : public QObject {
@@ -31,3 +33,5 @@ private:
     AlarmCommand command_;
     std::unique_ptr<DesktopNotifier> notifier_;
 };
+
+} // namespace tarvo

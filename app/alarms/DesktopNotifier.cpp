@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QVariantMap>
 
+namespace tarvo {
+
 namespace {
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Path = QStringLiteral("/org/freedesktop/Notifications");
@@ -51,3 +53,5 @@ void DesktopNotifier::reportUnavailable(const QString& why)
     ProgramLog().WriteLog(QStringLiteral("Desktop notifications are not available: ") + why, true,
                           QStringLiteral("DesktopNotifier"));
 }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QObject>
 
+namespace tarvo {
+
 class DesktopNotifier : public QObject {
     Q_OBJECT
 public:
@@ -23,3 +25,5 @@ private:
     QDBusConnection bus_;
     bool unavailableLogged_ = false;
 };
+
+} // namespace tarvo

@@ -1,5 +1,7 @@
 #include "app/alarms/ExecLine.h"
 
+namespace tarvo {
+
 std::optional<QStringList> SplitExecLine(const QString& line)
 {
     QStringList words;
@@ -63,3 +65,5 @@ QStringList ExpandAlarmFields(const QStringList& words, const QString& pictureFi
     }
     return expanded;
 }
+
+} // namespace tarvo

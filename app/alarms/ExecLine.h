@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace tarvo {
+
 // Words separated by blanks; a word may be "quoted", where \" \` \$ and \\ stand for the character
 // itself. Nothing (not an empty list) for an unterminated quote or a line without a word.
 std::optional<QStringList> SplitExecLine(const QString& line);
@@ -12,3 +14,5 @@ std::optional<QStringList> SplitExecLine(const QString& line);
 // Replaces %f by the picture's full name, %t by the alarm time (ISO 8601, with its offset from UTC)
 // and %% by %, inside each word, so a name with blanks stays one argument.
 QStringList ExpandAlarmFields(const QStringList& words, const QString& pictureFile, const QDateTime& alarmTime);
+
+} // namespace tarvo

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 // Names tried before a clip is given up: a thousand numbers, or a thousand seconds.
 constexpr int NameTries = 1000;
@@ -62,3 +64,5 @@ QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipN
         *error = errno == EEXIST ? QStringLiteral("no free name") : QString::fromLocal8Bit(std::strerror(errno));
     return QString();
 }
+
+} // namespace tarvo

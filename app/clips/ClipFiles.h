@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace tarvo {
+
 struct ClipName {
     QString base;     // the naming scheme's name, without folder and extension
     QDateTime moment; // when the clip began: a timed name taken is followed by the next second's
@@ -21,3 +23,5 @@ QString ClipTempPath(const OptionsValues& options, const ClipName& name);
 // Renames temp to the video folder + base + ".avi", or to the scheme's next free name when that
 // one is taken by now. Returns the final path; empty on failure, with error saying why.
 QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipName name, QString* error);
+
+} // namespace tarvo

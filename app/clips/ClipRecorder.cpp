@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 const QString Sender = QStringLiteral("ClipRecorder");
 
@@ -291,3 +293,5 @@ void ClipRecorder::FailClip()
     LogFailure(options_, writing_->writer.Error());
     writing_.reset();
 }
+
+} // namespace tarvo

@@ -32,6 +32,8 @@
 #include <memory>
 #include <thread>
 
+namespace tarvo {
+
 class ClipRecorder {
 public:
     struct Limits {
@@ -110,3 +112,5 @@ private:
     std::int64_t lastClockMs_ = 0;       // when the newest frame was taken
     std::unique_ptr<Writing> writing_;
 };
+
+} // namespace tarvo

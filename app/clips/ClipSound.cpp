@@ -7,6 +7,8 @@
 #include <gst/app/gstappsink.h>
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 // A source that neither starts nor fails within this time is taken as failed.
 constexpr GstClockTime StartLimit = 5 * GST_SECOND;
@@ -108,3 +110,5 @@ QString ClipSound::Failure()
     std::lock_guard lock(mutex_);
     return SteadyMs() - lastArrivalMs_ > SilenceLimitMs ? QStringLiteral("the sound source sends nothing") : QString();
 }
+
+} // namespace tarvo

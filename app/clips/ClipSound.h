@@ -12,6 +12,8 @@
 #include <deque>
 #include <mutex>
 
+namespace tarvo {
+
 struct SoundChunk {
     QByteArray pcm;           // S16LE mono samples at ClipSound::Rate
     std::int64_t startMs = 0; // steady clock time of its first sample
@@ -61,3 +63,5 @@ private:
     bool dropped_ = false;
     std::int64_t lastArrivalMs_ = 0; // of a chunk, kept or dropped
 };
+
+} // namespace tarvo

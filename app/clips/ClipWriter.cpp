@@ -5,6 +5,8 @@
 #include <QFile>
 #include <gst/app/gstappsrc.h>
 
+namespace tarvo {
+
 namespace {
 // GStreamer may hold this much of the clip before Write waits for the disk.
 constexpr guint64 PendingBytesLimit = 8u << 20;
@@ -187,3 +189,5 @@ void ClipWriter::Abandon()
     pipeline_.reset();
     QFile::remove(path_);
 }
+
+} // namespace tarvo

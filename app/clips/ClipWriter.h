@@ -13,6 +13,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace tarvo {
+
 class ClipWriter {
 public:
     ClipWriter() = default;
@@ -62,3 +64,5 @@ private:
 GstElement* LaunchPipeline(const QByteArray& description, QString* error);
 // The message of an error taken off a pipeline's bus.
 QString BusErrorText(GstMessage* message);
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <optional>
 #include <utility>
 
+namespace tarvo {
+
 template <class T> class HandOffQueue {
 public:
     HandOffQueue(std::size_t maxItems, std::size_t maxBytes) : maxItems_(maxItems), maxBytes_(maxBytes) {}
@@ -84,3 +86,5 @@ private:
     std::size_t sized_ = 0;
     bool closed_ = false;
 };
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace tarvo {
+
 PreAlarmBuffer::PreAlarmBuffer(std::uint32_t spanMs, std::size_t byteLimit) : spanMs_(spanMs), byteLimit_(byteLimit) {}
 
 void PreAlarmBuffer::Push(ClipFrame frame)
@@ -23,3 +25,5 @@ std::deque<ClipFrame> PreAlarmBuffer::TakeAll()
     bytes_ = 0;
     return std::exchange(frames_, {});
 }
+
+} // namespace tarvo

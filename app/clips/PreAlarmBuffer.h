@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <deque>
 
+namespace tarvo {
+
 struct ClipFrame {
     QByteArray jpeg;          // one JPEG picture of the stream's size
     std::uint32_t timeMs = 0; // capture time: ms since the stream started
@@ -35,3 +37,5 @@ private:
     std::size_t bytes_ = 0;
     std::deque<ClipFrame> frames_;
 };
+
+} // namespace tarvo

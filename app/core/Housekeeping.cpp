@@ -12,6 +12,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 const QString entryName = "Tarvo.desktop";
 
@@ -149,3 +151,5 @@ void StoreViewerFolders(PerUserStore& store, const OptionsValues& options)
     store.WriteString("VideoDir", options.VideoDir.str());
     store.WriteString("PictureDir", options.PictureDir.str());
 }
+
+} // namespace tarvo

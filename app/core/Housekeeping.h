@@ -3,6 +3,8 @@
 // log-folder size warning and the folder copies for the external picture viewer.
 #include <QString>
 
+namespace tarvo {
+
 class EventLog;
 class PerUserStore;
 struct OptionsValues;
@@ -42,3 +44,5 @@ QString LogSizeWarning(const LogFolderUsage& usage, int limitMb);
 
 // The folders the external viewer reads: "LogfileDir", "VideoDir", "PictureDir".
 void StoreViewerFolders(PerUserStore& store, const OptionsValues& options);
+
+} // namespace tarvo

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 constexpr int clearAfterMs = 10000;
 const QString hyphenLine = QString(38, QChar('-'));
@@ -155,3 +157,5 @@ void LogWriter::ClearStatusbarTimer()
     sink_.SetStatusText(QString());
     clearStatusbar_.stop();
 }
+
+} // namespace tarvo

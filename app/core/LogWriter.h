@@ -13,6 +13,8 @@
 #include <atomic>
 #include <mutex>
 
+namespace tarvo {
+
 // The text as one harmless line: control characters (C0 but TAB, DEL and C1), which a server's
 // reply or a device name may carry, become U+FFFD, so no text can start a line of its own or
 // send commands to a terminal that shows the log.
@@ -66,3 +68,5 @@ private:
 
 // The system's long time format without its time zone, for log lines and the run header.
 QString LongTimeFormat();
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 // The write end of the pipe watching each signal, plus one; 0 while nobody watches it. Lock-free
 // atomics, so the handler may read them.
@@ -68,3 +70,5 @@ void SignalWatcher::readSignal()
     if (received && onSignal_)
         onSignal_();
 }
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 
 class QSocketNotifier;
 
+namespace tarvo {
+
 class SignalWatcher : public QObject {
     Q_OBJECT
 public:
@@ -31,3 +33,5 @@ private:
     UniqueFd writeEnd_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace tarvo {
+
 int CountProgramStart(PerUserStore& store)
 {
     const int stored = store.ReadInteger("LoadCount", 0);
@@ -16,3 +18,5 @@ bool VersionCheckDue(int loadCount, bool autoUpdateCheck)
 {
     return loadCount == 1 || (loadCount % 10 == 0 && autoUpdateCheck);
 }
+
+} // namespace tarvo

@@ -1,4 +1,7 @@
 #pragma once
+
+namespace tarvo {
+
 // The program's start counter ("LoadCount"): the first start and every tenth one run the
 // new-version check.
 class PerUserStore;
@@ -10,3 +13,5 @@ int CountProgramStart(PerUserStore& store);
 // Whether this start schedules the version check: always on the first start, on every tenth start
 // when the profile asks for it.
 bool VersionCheckDue(int loadCount, bool autoUpdateCheck);
+
+} // namespace tarvo

@@ -3,8 +3,12 @@
 // recording sink in tests. Called on the GUI thread only.
 #include <QString>
 
+namespace tarvo {
+
 class StatusSink {
 public:
     virtual ~StatusSink() = default;
     virtual void SetStatusText(const QString& text) = 0;
 };
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 // SIGTERM and SIGINT end the program the way "&Exit" does, run from the GUI thread's event loop.
 #include "app/core/SignalWatcher.h"
 
+namespace tarvo {
+
 class TerminationSignals final : public SignalWatcher {
 public:
     explicit TerminationSignals(std::function<void()> onSignal, QObject* parent = nullptr)
@@ -9,3 +11,5 @@ public:
     {
     }
 };
+
+} // namespace tarvo

@@ -17,6 +17,8 @@
 
 #include <QApplication>
 
+namespace tarvo {
+
 namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
@@ -259,3 +261,5 @@ void AutoCaptureEngine::BlinkTrayIcon()
     }
     ++blinkStep_;
 }
+
+} // namespace tarvo

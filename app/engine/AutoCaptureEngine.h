@@ -18,13 +18,16 @@
 #include <cstdint>
 #include <memory>
 
+class QImage;
+
+namespace tarvo {
+
 class AlarmHooks;
 class TVideoCap;
 struct VIDEOHDR;
 struct MainMenuActions;
 class EngineHost;
 class ManualCommands;
-class QImage;
 struct OptionsValues;
 
 class AutoCaptureEngine : public QObject {
@@ -186,3 +189,5 @@ private:
     // An Escape for the video's window is being handled right now.
     bool escapePressed_ = false;
 };
+
+} // namespace tarvo

@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace tarvo {
+
 namespace {
 void Log(const QString& msg, const QString& sender) { ProgramLog().WriteLog(msg, true, sender); }
 } // namespace
@@ -108,3 +110,5 @@ bool AutoCaptureEngine::eventFilter(QObject* watched, QEvent* event)
     }
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace tarvo

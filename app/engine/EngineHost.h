@@ -4,6 +4,8 @@
 // effects to the GUI thread before they reach the host.
 #include <QString>
 
+namespace tarvo {
+
 class EngineHost {
 public:
     virtual ~EngineHost() = default;
@@ -36,3 +38,5 @@ enum EngineIcon : int { IconAutoOn = 0, IconAutoOff = 1, IconFlash = 2 };
 // Images of the status-bar motion indicator and its panel width while shown.
 enum IndicatorImage : int { IndicatorIdle = 0, IndicatorMotion = 1 };
 inline constexpr int IndicatorPanelWidth = 17;
+
+} // namespace tarvo

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tarvo {
+
 struct AutoCaptureEngine::FrameState {
     FrameFormat format;                   // the capture format, read when the stream starts
     std::unique_ptr<FrameDecoder> decoder; // open while auto-capturing runs
@@ -39,3 +41,5 @@ template <class Fn> void AutoCaptureEngine::PostToGui(Fn fn)
             fn();
     });
 }
+
+} // namespace tarvo

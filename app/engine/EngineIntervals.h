@@ -3,6 +3,8 @@
 // 0 min 0 s, and a damaged profile may even hold negative values.
 #include <algorithm>
 
+namespace tarvo {
+
 // A timed trigger of 0 min 0 s asks for pictures as often as the interval fields can say: one a
 // second. Capturing every frame instead would write up to 30 files a second and leave no time
 // for an FTP upload, which is never what "every 0 seconds" is meant to achieve.
@@ -20,3 +22,5 @@ constexpr int FuseLengthSeconds(int seconds) { return std::max(seconds, 0); }
 // minute, so a camera that stays away does not fill the log.
 inline constexpr int ReconnectIntervalMs = 5000;
 inline constexpr int ReconnectTriesPerReport = 12;
+
+} // namespace tarvo

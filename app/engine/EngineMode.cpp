@@ -5,6 +5,8 @@
 #include "app/engine/MenuSwitch.h"
 #include "capture/widgets/VideoCap.h"
 
+namespace tarvo {
+
 namespace {
 // While the fuse burns, the menus stay as when idle; only settings cannot be activated, since the
 // run about to start reads them.
@@ -56,3 +58,5 @@ void EngineMode::Apply()
     CheckItem(menus_.captureVideo, Recording());
     host_.SetActivationEnabled(e.activation);
 }
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 // which apply the table at once, so the menus can never disagree with the engine.
 #include <atomic>
 
+namespace tarvo {
+
 struct MainMenuActions;
 class EngineHost;
 class TVideoCap;
@@ -60,3 +62,5 @@ private:
     std::atomic<EngineState> state_{EngineState::Idle};
     std::atomic<bool> recording_{false};
 };
+
+} // namespace tarvo

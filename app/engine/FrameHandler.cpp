@@ -15,6 +15,8 @@
 
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 // A frame is sampled only when its capture time lies more than this after the last sample's.
 constexpr std::uint32_t SampleSpacingMs = 200;
@@ -215,3 +217,5 @@ void AutoCaptureEngine::ShowMotionIndicator(bool motion)
     f.indicatorState = motion;
     PostToGui([this, motion] { host_.DrawMotionIndicator(motion ? IndicatorMotion : IndicatorIdle); });
 }
+
+} // namespace tarvo

@@ -19,6 +19,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace tarvo {
+
 namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 
@@ -184,3 +186,5 @@ void ManualCommands::CaptureNow()
 void ManualCommands::ShowSourceDialog() { video_.ShowSourceDialog(); }
 void ManualCommands::ShowDisplayDialog() { video_.ShowDisplayDialog(); }
 void ManualCommands::ShowFormatDialog() { video_.ShowFormatDialog(); }
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 // and hand the work to the frame handler while it runs. GUI thread only.
 #include <QString>
 
+namespace tarvo {
+
 class AutoCaptureEngine;
 class EngineMode;
 class TVideoCap;
@@ -39,3 +41,5 @@ private:
     bool inRecordingCommand_ = false;
     bool recordingStarted_ = false;
 };
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 // without) every item being built.
 #include <QAction>
 
+namespace tarvo {
+
 inline void EnableItem(QAction* item, bool enabled)
 {
     if (item)
@@ -14,3 +16,5 @@ inline void CheckItem(QAction* item, bool checked)
     if (item)
         item->setChecked(checked);
 }
+
+} // namespace tarvo

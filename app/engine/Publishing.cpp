@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 constexpr std::chrono::milliseconds ExitUploadLimit{3000};
 } // namespace
@@ -44,3 +46,5 @@ void AutoCaptureEngine::PublishFrame(QImage& frame, const OptionsValues& options
     if (options.WebsiteFTP && options.UpPic)
         SaveFTPWebsite(MainFtpClient(), QString(), frame, options);
 }
+
+} // namespace tarvo

@@ -6,8 +6,12 @@
 #include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 
+namespace tarvo {
+
 struct RunSnapshot {
     OptionsValues options; // the actions, file names, website, sounds and popup of the run
     AlarmOptions alarms;   // what counts as motion and what an alarm runs
     MotionSetup motion;    // grid, threshold and marks of the comparison
 };
+
+} // namespace tarvo

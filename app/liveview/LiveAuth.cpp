@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 // A few viewers with the one password; more fingerprints only grow the list a guesser fills.
 constexpr std::size_t MaxVerified = 8;
@@ -81,3 +83,5 @@ void LiveAuth::NoteSuccess(const QString& address)
     std::lock_guard lock(mutex_);
     failures_.remove(address);
 }
+
+} // namespace tarvo

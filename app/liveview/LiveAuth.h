@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+namespace tarvo {
+
 class LiveAuth {
 public:
     // No hash: every request is let in.
@@ -42,3 +44,5 @@ private:
     };
     QHash<QString, Failures> failures_;
 };
+
+} // namespace tarvo

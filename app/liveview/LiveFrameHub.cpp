@@ -6,6 +6,8 @@
 #include <QImage>
 #include <exception>
 
+namespace tarvo {
+
 namespace {
 std::int64_t SteadyNs()
 {
@@ -176,3 +178,5 @@ LiveFrameHub& LiveFrames()
     static LiveFrameHub hub;
     return hub;
 }
+
+} // namespace tarvo

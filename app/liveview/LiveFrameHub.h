@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+namespace tarvo {
+
 class LiveFrameHub {
 public:
     using Jpeg = std::shared_ptr<const QByteArray>;
@@ -93,3 +95,5 @@ private:
 
 // The program's hub, fed by the frame handler.
 LiveFrameHub& LiveFrames();
+
+} // namespace tarvo

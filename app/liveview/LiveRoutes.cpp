@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 constexpr char Boundary[] = "tarvoframe";
 
@@ -162,3 +164,5 @@ LiveAnswer LiveRoutes::Recent(const QByteArray& name) const
     MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, TypeOf(file));
     return {MHD_HTTP_OK, r};
 }
+
+} // namespace tarvo

@@ -8,6 +8,9 @@
 #include <chrono>
 
 struct MHD_Response;
+
+namespace tarvo {
+
 class LiveFrameHub;
 class LiveStatus;
 
@@ -45,3 +48,5 @@ private:
     LiveStatus& status_;
     QByteArray placeholder_;
 };
+
+} // namespace tarvo

@@ -10,6 +10,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+namespace tarvo {
+
 namespace {
 using SteadyTime = std::chrono::steady_clock::time_point;
 
@@ -261,3 +263,5 @@ void LiveServer::Hold(std::chrono::milliseconds delay)
     std::unique_lock lock(mutex_);
     wake_.wait_for(lock, delay, [this] { return stopping_; });
 }
+
+} // namespace tarvo

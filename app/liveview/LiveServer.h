@@ -16,6 +16,9 @@
 
 struct MHD_Connection;
 struct MHD_Daemon;
+
+namespace tarvo {
+
 class LiveAuth;
 class LiveRoutes;
 
@@ -72,3 +75,5 @@ private:
     int admitted_ = 0;
     std::thread watchdog_;
 };
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 // A line of the alarms file: the time as ms since the epoch, a tab, the picture's bare name.
 QByteArray AlarmLine(const QDateTime& time, const QString& file)
@@ -141,3 +143,5 @@ QString LiveStatus::FindFile(const QString& name) const
     }
     return files ? files->Find(name) : QString();
 }
+
+} // namespace tarvo

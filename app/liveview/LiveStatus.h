@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 
+namespace tarvo {
+
 class LiveStatus {
 public:
     static constexpr int RecentCount = 12;
@@ -52,3 +54,5 @@ private:
     QDateTime lastMotion_;
     std::deque<Alarm> alarms_;
 };
+
+} // namespace tarvo

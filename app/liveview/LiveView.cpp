@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QNetworkInterface>
 
+namespace tarvo {
+
 namespace {
 const QString Sender = QStringLiteral("LiveView");
 
@@ -114,3 +116,5 @@ void LiveView::Apply(const OptionsValues& options, const LiveViewOptions& settin
     url_ = QStringLiteral("%1://%2:%3/").arg(tls ? "https" : "http", UrlHost(limits.listen)).arg(server_->Port());
     Log(QStringLiteral("Live view at %1").arg(url_));
 }
+
+} // namespace tarvo

@@ -13,6 +13,8 @@
 #include <QString>
 #include <memory>
 
+namespace tarvo {
+
 class LiveFrameHub;
 struct OptionsValues;
 
@@ -43,3 +45,5 @@ private:
     std::unique_ptr<LiveServer> server_;
     QString url_;
 };
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 // The base name of fileName when it is prefix + base + extension, else an empty string.
 QString BaseName(const QString& fileName, const QString& prefix, const QString& extension)
@@ -73,3 +75,5 @@ void OwnFiles::AddPlace(const QString& setting, FileKind kind, QStringList exten
     if (!dir.isEmpty())
         places_.push_back({dir, where.prefix, kind, std::move(extensions)});
 }
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <vector>
 
+namespace tarvo {
+
 class OwnFiles {
 public:
     // The settings' folders as the file system names them now; the settings are copied.
@@ -41,3 +43,5 @@ private:
 
 // The folder of a folder string as the file system names it; empty when there is none.
 QString CanonicalDir(const QString& folder);
+
+} // namespace tarvo

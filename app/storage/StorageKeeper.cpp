@@ -13,6 +13,8 @@
 #include <tuple>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 constexpr int HourMs = 60 * 60 * 1000;
 constexpr qint64 Megabyte = 1024 * 1024;
@@ -121,3 +123,5 @@ void StorageKeeper::Trim()
                                   .arg(double(freed) / Megabyte, 0, 'f', 1),
                               true, QStringLiteral("TForm1.KeepStorage"));
 }
+
+} // namespace tarvo

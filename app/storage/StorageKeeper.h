@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <deque>
 
+namespace tarvo {
+
 class StorageKeeper {
 public:
     StorageKeeper();
@@ -50,3 +52,5 @@ private:
     std::deque<Entry> files_; // oldest first
     qint64 total_ = 0;
 };
+
+} // namespace tarvo

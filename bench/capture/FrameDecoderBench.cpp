@@ -6,6 +6,8 @@
 #include <benchmark/benchmark.h>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 
 FrameFormat Format(std::uint32_t compression, int w, int h, int bits)
@@ -91,3 +93,5 @@ void Sizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_Decode)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+} // namespace tarvo

@@ -18,6 +18,8 @@
 #include <benchmark/benchmark.h>
 #include <ctime>
 
+namespace tarvo {
+
 namespace {
 
 double ProcessCpuSeconds()
@@ -127,5 +129,9 @@ BENCHMARK(BM_Stream640x480At30)->Iterations(1)->Unit(benchmark::kSecond)->UseRea
 BENCHMARK(BM_PreviewClip)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 BENCHMARK_MAIN();

@@ -10,6 +10,8 @@
 #include <benchmark/benchmark.h>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 
 enum Kind { YUY2, I420, MJPG };
@@ -89,5 +91,9 @@ void Sizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_MotionSample)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 BENCHMARK_MAIN();

@@ -16,6 +16,8 @@
 
 extern char** environ;
 
+namespace tarvo {
+
 namespace {
 // A camera-like frame: the bundled example picture scaled up, with a little sensor noise.
 QImage CameraFrame(int width, int height, quint32 seed)
@@ -127,6 +129,10 @@ BENCHMARK(LocalPicture)->Apply(Sizes);
 BENCHMARK(JpegWriterFile)->Apply(Sizes);
 BENCHMARK(JpegCompress)->Apply(Sizes);
 BENCHMARK(CjpegFile)->Apply(Sizes);
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 int main(int argc, char** argv)
 {

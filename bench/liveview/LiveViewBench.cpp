@@ -24,6 +24,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int Width = 640, Height = 480, CameraFps = 30, StreamFps = 5;
@@ -144,6 +146,10 @@ void BM_MotionRunWithViewers(benchmark::State& state)
 
 BENCHMARK(BM_MotionRunWithViewers)->Arg(0)->Arg(1)->Arg(20)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 int main(int argc, char** argv)
 {

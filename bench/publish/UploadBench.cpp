@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <random>
 
+namespace tarvo {
+
 namespace {
 
 // A picture with gradients and fine noise, so it compresses like a camera frame (tens of KB).
@@ -139,6 +141,10 @@ BENCHMARK(BM_StoreJpegKeptOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlUpload)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 int main(int argc, char** argv)
 {

@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 #include <gst/video/colorbalance.h>
 
+namespace tarvo {
+
 namespace {
 
 void AddButtons(QDialog& dialog, QLayout* layout)
@@ -137,3 +139,5 @@ bool RunCompressionDialog(QWidget* parent, DeviceSettings& settings)
     settings.mjpegQuality = quality->value();
     return true;
 }
+
+} // namespace tarvo

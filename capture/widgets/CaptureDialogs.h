@@ -8,6 +8,8 @@
 class QWidget;
 typedef struct _GstElement GstElement;
 
+namespace tarvo {
+
 // Test device: its pattern. Camera: its picture controls (brightness, contrast, ...), which
 // change the running source at once and are restored when the dialog is cancelled.
 bool RunSourceDialog(QWidget* parent, const CaptureDevice& device, DeviceSettings& settings, GstElement* source);
@@ -17,3 +19,5 @@ bool RunFormatDialog(QWidget* parent, const std::vector<CaptureMode>& modes, Dev
 
 // The codec of recordings: MJPEG with its quality, or uncompressed.
 bool RunCompressionDialog(QWidget* parent, DeviceSettings& settings);
+
+} // namespace tarvo

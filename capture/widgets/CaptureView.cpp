@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace tarvo {
+
 CaptureView::CaptureView(GstCaptureWindow& source, QWidget* parent) : QWidget(parent), source_(source)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -35,3 +37,5 @@ void CaptureView::paintEvent(QPaintEvent*)
     else
         painter.drawImage(0, 0, picture_);
 }
+
+} // namespace tarvo

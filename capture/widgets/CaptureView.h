@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace tarvo {
+
 class GstCaptureWindow;
 
 class CaptureView final : public QWidget {
@@ -23,3 +25,5 @@ private:
     QImage picture_;
     bool scale_ = false;
 };
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include "capture/widgets/GstCaptureWindow.h"
 #include "common/GstPointers.h"
 
+namespace tarvo {
+
 namespace {
 constexpr qint64 DeviceListLifetimeMs = 2000;
 CaptureBackend* overrideBackend = nullptr;
@@ -52,3 +54,5 @@ CaptureBackend& ProgramCaptureBackend()
 }
 
 void SetProgramCaptureBackend(CaptureBackend* backend) { overrideBackend = backend; }
+
+} // namespace tarvo

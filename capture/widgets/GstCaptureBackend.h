@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+namespace tarvo {
+
 class GstCaptureBackend final : public CaptureBackend {
 public:
     GstCaptureBackend();
@@ -23,3 +25,5 @@ private:
     std::vector<CaptureDevice> devices_;
     QElapsedTimer listedAt_;
 };
+
+} // namespace tarvo

@@ -14,6 +14,8 @@
 #include <memory>
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 
 constexpr auto ConnectTimeout = std::chrono::seconds(5);
@@ -60,7 +62,6 @@ FrameFormat FormatFromCaps(GstCaps* caps)
         f.bmiHeader.biSizeImage = std::uint32_t(FrameDecoder::ExpectedSize(f));
     return f;
 }
-
 
 } // namespace
 
@@ -706,3 +707,5 @@ void GstCaptureWindow::SimulateDeviceLost()
     GErrorPtr error(g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "the device was unplugged"));
     gst_element_post_message(source_, gst_message_new_error(GST_OBJECT(source_), error.get(), "simulated"));
 }
+
+} // namespace tarvo

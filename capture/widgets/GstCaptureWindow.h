@@ -19,9 +19,12 @@
 #include <mutex>
 #include <optional>
 
+typedef struct _GstAppSink GstAppSink;
+
+namespace tarvo {
+
 class CaptureView;
 class GstCaptureBackend;
-typedef struct _GstAppSink GstAppSink;
 
 class GstCaptureWindow final : public CaptureWindow {
 public:
@@ -152,3 +155,5 @@ private:
     std::atomic<std::int64_t> sequenceStartUs_{0};
     std::atomic<std::uint32_t> sequenceFrames_{0};
 };
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 
 constexpr std::uint32_t MinMicroSecPerFrame = 33333;
@@ -601,3 +603,5 @@ void TVideoCap::SimulateDeviceLost()
     if (window_)
         window_->SimulateDeviceLost();
 }
+
+} // namespace tarvo

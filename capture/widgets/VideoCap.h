@@ -16,6 +16,8 @@
 #include <optional>
 #include <stdexcept>
 
+namespace tarvo {
+
 class TVideoCap;
 
 using TCapStatusProc = std::function<void(TVideoCap& Sender)>;
@@ -180,3 +182,5 @@ private:
     TAudioStream onAudioStream_;
     TError onError_;
 };
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+using namespace tarvo;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 12)

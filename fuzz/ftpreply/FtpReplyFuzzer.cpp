@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace tarvo;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0)

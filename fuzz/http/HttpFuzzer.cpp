@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace tarvo;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

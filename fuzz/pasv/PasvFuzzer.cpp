@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace tarvo;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string line(reinterpret_cast<const char*>(data), size);

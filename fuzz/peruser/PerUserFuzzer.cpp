@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace tarvo {
+
 namespace {
 
 const QString& StorePath()
@@ -26,6 +28,10 @@ void Require(bool condition)
 }
 
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

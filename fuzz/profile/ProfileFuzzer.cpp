@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace tarvo {
+
 namespace {
 
 class IgnoringTargets : public ActivationTargets {
@@ -42,6 +44,10 @@ const QTemporaryDir& Folder()
 
 } // namespace
 
+} // namespace tarvo
+
+using namespace tarvo;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const bool ready = [] {
@@ -56,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    const OptionsValues loaded = Load("F");
+    const OptionsValues loaded = LoadProfile("F");
     const OptionsValues expected = size >= sizeof(OptionsValues) ? [&] {
         OptionsValues v;
         std::memcpy(&v, data, sizeof v);
@@ -70,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     IgnoringTargets targets;
     SetActive(loaded, box, targets);
 
-    Save(loaded, "F");
-    const OptionsValues again = Load("F");
+    SaveProfile(loaded, "F");
+    const OptionsValues again = LoadProfile("F");
     const ShortString OptionsValues::* texts[] = {
         &OptionsValues::PictureDir, &OptionsValues::FTPAddress, &OptionsValues::UpDir,
         &OptionsValues::CaptionText, &OptionsValues::LPicPrefix, &OptionsValues::WPicFixed};

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace tarvo {
+
 namespace {
 
 class FuzzChannel final : public ByteChannel {
@@ -26,6 +28,10 @@ private:
 };
 
 } // namespace
+
+} // namespace tarvo
+
+using namespace tarvo;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

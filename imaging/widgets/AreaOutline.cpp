@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <algorithm>
 
+namespace tarvo {
+
 void DrawAreaOutline(QImage& picture, QPoint a, QPoint b, Colour markColor)
 {
     const int left = std::min(a.x(), b.x());
@@ -20,3 +22,5 @@ void DrawAreaOutline(QImage& picture, QPoint a, QPoint b, Colour markColor)
     // An aliased drawRect of width w covers w + 1 columns.
     painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
 }
+
+} // namespace tarvo

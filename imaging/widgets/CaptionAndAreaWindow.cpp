@@ -12,6 +12,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+namespace tarvo {
+
 namespace {
 constexpr QSize DesignPictureSize(560, 420);
 }
@@ -159,3 +161,5 @@ void CaptionAndAreaWindow::ShowPicture(const QImage& picture)
     picture_->setPicture(picture);
     adjustSize();
 }
+
+} // namespace tarvo

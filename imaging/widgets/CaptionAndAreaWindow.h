@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+namespace tarvo {
+
 class PictureView;
 
 class CaptionAndAreaWindow final : public QWidget {
@@ -73,3 +75,5 @@ private:
     DetectionAreaPicker picker_;
     std::optional<std::optional<QImage>> loaded_; // outer: read this showing; inner: succeeded
 };
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace tarvo {
+
 QString DetectionAreaPicker::IdleTitle()
 {
     return QStringLiteral("Define motion detection area:");
@@ -60,3 +62,5 @@ DetectionArea DetectionAreaPicker::OrderedArea() const
     return {std::min(first_.x(), second_.x()), std::min(first_.y(), second_.y()),
             std::max(first_.x(), second_.x()), std::max(first_.y(), second_.y())};
 }
+
+} // namespace tarvo

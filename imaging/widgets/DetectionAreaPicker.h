@@ -9,6 +9,8 @@
 #include <QString>
 #include <optional>
 
+namespace tarvo {
+
 class DetectionAreaPicker {
 public:
     enum class State { Idle, WaitingFirst, WaitingSecond };
@@ -41,3 +43,5 @@ private:
     QPoint last_;
     bool seenMouse_ = false;
 };
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace tarvo {
+
 PictureView::PictureView(QWidget* parent) : QWidget(parent)
 {
     setMouseTracking(true);
@@ -50,3 +52,5 @@ void PictureView::mouseReleaseEvent(QMouseEvent* event)
     if (rect().contains(event->position().toPoint()))
         emit clicked();
 }
+
+} // namespace tarvo

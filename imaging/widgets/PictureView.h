@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace tarvo {
+
 class PictureView final : public QWidget {
     Q_OBJECT
 public:
@@ -32,3 +34,5 @@ private:
     QImage picture_;
     bool leftDown_ = false;
 };
+
+} // namespace tarvo

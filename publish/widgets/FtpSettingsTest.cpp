@@ -7,6 +7,8 @@
 #include <QFile>
 #include <exception>
 
+namespace tarvo {
+
 namespace {
 
 // Runs one step and reports "  OK", or "  Failed! Reply: " with the last line the server sent
@@ -73,3 +75,5 @@ void RunFtpTest(FtpClient& ftp, const FtpTestSettings& settings, const QString& 
         Report(ftp, addLine, [&] { ftp.Close(); });
     }
 }
+
+} // namespace tarvo

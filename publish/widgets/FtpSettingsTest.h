@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+namespace tarvo {
+
 class FtpClient;
 
 inline constexpr const char* FtpTestFileName = "test.txt";
@@ -17,3 +19,5 @@ inline constexpr const char* FtpTestFileText = "Tarvo FTP settings test file.\r\
 // failure of an FTP step is reported as a line instead.
 void RunFtpTest(FtpClient& ftp, const FtpTestSettings& settings, const QString& localFolder,
                 const std::function<void(const QString&)>& addLine);
+
+} // namespace tarvo

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
+namespace tarvo {
+
 FtpTestWindow::FtpTestWindow(Hooks hooks, QWidget* parent)
     : QDialog(parent), report_(new QPlainTextEdit(this)), okButton_(new QPushButton(QStringLiteral("OK"), this)),
       startTimer_(new QTimer(this)), hooks_(std::move(hooks)), ftp_(std::make_unique<FtpClient>()),
@@ -107,3 +109,5 @@ void FtpTestWindow::ShowPlainError(const QString& text)
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
+
+} // namespace tarvo

@@ -10,10 +10,13 @@
 #include <functional>
 #include <memory>
 
-class FtpClient;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+
+namespace tarvo {
+
+class FtpClient;
 
 class FtpTestWindow final : public QDialog {
     Q_OBJECT
@@ -56,3 +59,5 @@ private:
     std::unique_ptr<FtpClient> ftp_;
     NetworkTask task_;
 };
+
+} // namespace tarvo

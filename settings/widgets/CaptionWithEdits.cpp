@@ -10,6 +10,8 @@
 #include <QStyleOptionButton>
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 QString CaptionText(const QWidget* caption)
 {
@@ -112,3 +114,5 @@ void CaptionWithEdits::placeEdits()
         edits_[i]->setGeometry(start + (blank - w) / 2, (rowHeight - h) / 2, w, h);
     }
 }
+
+} // namespace tarvo

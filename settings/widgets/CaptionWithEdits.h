@@ -6,6 +6,8 @@
 
 class QLineEdit;
 
+namespace tarvo {
+
 class CaptionWithEdits : public QWidget {
 public:
     // Takes the caption control and the edits as children; edit i goes over the i-th run of two or
@@ -26,3 +28,5 @@ private:
     QWidget* caption_;
     QList<QLineEdit*> edits_;
 };
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace tarvo {
+
 ColorSwatch::ColorSwatch(QWidget* parent) : QFrame(parent)
 {
     setFrameShape(QFrame::Box);
@@ -30,3 +32,5 @@ void ColorSwatch::mousePressEvent(QMouseEvent* event)
         emit leftPressed();
     QFrame::mousePressEvent(event);
 }
+
+} // namespace tarvo

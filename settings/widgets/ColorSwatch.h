@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFrame>
 
+namespace tarvo {
+
 class ColorSwatch : public QFrame {
     Q_OBJECT
 public:
@@ -21,3 +23,5 @@ protected:
 private:
     QColor color_ = Qt::black;
 };
+
+} // namespace tarvo

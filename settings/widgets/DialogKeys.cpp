@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+namespace tarvo {
+
 DialogKeys::DialogKeys(QWidget* window, QPushButton* ok, QPushButton* cancel)
     : QObject(window), window_(window), ok_(ok), cancel_(cancel)
 {
@@ -36,3 +38,5 @@ bool DialogKeys::eventFilter(QObject* watched, QEvent* event)
     }
     return false;
 }
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 class QPushButton;
 class QWidget;
 
+namespace tarvo {
+
 class DialogKeys : public QObject {
 public:
     // cancel may be null: Escape then closes the window, as its close box does.
@@ -20,3 +22,5 @@ private:
     QPushButton* ok_;
     QPushButton* cancel_;
 };
+
+} // namespace tarvo

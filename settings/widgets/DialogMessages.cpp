@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+namespace tarvo {
+
 namespace {
 // Messages quote file, folder and profile names: shown as written, never as markup.
 void ShowPlain(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
@@ -33,3 +35,5 @@ DialogMessages* current = &boxes;
 DialogMessages& SettingsMessages() { return *current; }
 
 void SetSettingsMessages(DialogMessages* messages) { current = messages ? messages : &boxes; }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 
 class QWidget;
 
+namespace tarvo {
+
 class DialogMessages {
 public:
     virtual ~DialogMessages() = default;
@@ -16,3 +18,5 @@ public:
 
 DialogMessages& SettingsMessages();
 void SetSettingsMessages(DialogMessages* messages); // nullptr: message boxes again
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 #include <QFocusEvent>
 #include <QWidget>
 
+namespace tarvo {
+
 FocusExit::FocusExit(QWidget* control, std::function<void()> onExit)
     : QObject(control), control_(control), onExit_(std::move(onExit))
 {
@@ -24,3 +26,5 @@ bool FocusExit::eventFilter(QObject* watched, QEvent* event)
 }
 
 void OnExit(QWidget* control, std::function<void()> onExit) { new FocusExit(control, std::move(onExit)); }
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace tarvo {
+
 class FocusExit : public QObject {
 public:
     FocusExit(QWidget* control, std::function<void()> onExit);
@@ -21,3 +23,5 @@ private:
 
 // Installs a FocusExit owned by the control.
 void OnExit(QWidget* control, std::function<void()> onExit);
+
+} // namespace tarvo

@@ -3,9 +3,13 @@
 // tools find it.
 #include <QString>
 
+namespace tarvo {
+
 template <class Control>
 Control* Named(Control* control, const QString& formName)
 {
     control->setObjectName(formName);
     return control;
 }
+
+} // namespace tarvo

@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+namespace tarvo {
+
 namespace {
 QSpinBox* NumberBox(int min, int max, const char* name)
 {
@@ -258,3 +260,5 @@ void MoreSettingsPage::updateEnabling()
     livePasswordState_->setText(liveHash_.isEmpty() ? QStringLiteral("none set") : QStringLiteral("set"));
     liveRemovePassword_->setEnabled(live && !liveHash_.isEmpty());
 }
+
+} // namespace tarvo

@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
+namespace tarvo {
+
 class MoreSettingsPage : public QWidget {
     Q_OBJECT
 public:
@@ -63,3 +65,5 @@ private:
     QGroupBox* liveGroup_;
     QString liveHash_; // the hash shown; the password itself is never kept
 };
+
+} // namespace tarvo

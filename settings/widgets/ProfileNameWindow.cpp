@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tarvo {
+
 ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profileBox_(profileBox)
 {
     setObjectName(QStringLiteral("TForm6"));
@@ -52,7 +54,7 @@ void ProfileNameWindow::CreateProfile()
     ListProfiles(profileBox_);
     const QString name = nameEdit_->text();
     try {
-        Save(DefaultOptions(), name);
+        SaveProfile(DefaultOptions(), name);
         // A new profile starts with every extra at its default, whatever an old file of the name held.
         if (!DeleteExtras(name))
             throw EInOutError("Permission denied", ExtrasPath(name));
@@ -64,3 +66,5 @@ void ProfileNameWindow::CreateProfile()
     profileBox_.setText(name);
     close();
 }
+
+} // namespace tarvo

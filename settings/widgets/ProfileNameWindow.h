@@ -3,9 +3,12 @@
 // settings. Made for one use by "New..." and destroyed when it closes.
 #include <QDialog>
 
-class ProfileBox;
 class QLineEdit;
 class QPushButton;
+
+namespace tarvo {
+
+class ProfileBox;
 
 class ProfileNameWindow : public QDialog {
     Q_OBJECT
@@ -25,3 +28,5 @@ private:
     QPushButton* cancelButton_;
     QPushButton* okButton_;
 };
+
+} // namespace tarvo

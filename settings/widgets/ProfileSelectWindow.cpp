@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tarvo {
+
 ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent)
     : QDialog(parent), profileBox_(profileBox), targets_(targets)
 {
@@ -82,7 +84,7 @@ void ProfileSelectWindow::ShowPickedProfile()
     if (!profileBox_.isListed(name))
         return;
     try {
-        targets_.ShowInDialog(Load(name));
+        targets_.ShowInDialog(LoadProfile(name));
         targets_.ShowExtrasInDialog(LoadExtras(name));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
@@ -107,7 +109,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
     const QString name = profileBox_.text();
     ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);
     try {
-        SetActive(Load(name), profileBox_, targets_);
+        SetActive(LoadProfile(name), profileBox_, targets_);
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
@@ -127,7 +129,7 @@ void ProfileSelectWindow::DeletePickedProfile()
     if (profileBox_.items().isEmpty())
         return;
     try {
-        targets_.ShowInDialog(Load(first));
+        targets_.ShowInDialog(LoadProfile(first));
         targets_.ShowExtrasInDialog(LoadExtras(first));
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
@@ -139,3 +141,5 @@ void ProfileSelectWindow::AskForNewProfile()
     auto* window = new ProfileNameWindow(profileBox_, this);
     window->show();
 }
+
+} // namespace tarvo

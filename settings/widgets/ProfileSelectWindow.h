@@ -4,10 +4,13 @@
 // stays the program's record of the profile being worked on.
 #include <QDialog>
 
-class ActivationTargets;
-class ProfileBox;
 class QComboBox;
 class QPushButton;
+
+namespace tarvo {
+
+class ActivationTargets;
+class ProfileBox;
 
 class ProfileSelectWindow : public QDialog {
     Q_OBJECT
@@ -39,3 +42,5 @@ private:
     QPushButton* okButton_;
     bool showingRecord_ = false;
 };
+
+} // namespace tarvo

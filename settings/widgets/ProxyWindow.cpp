@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tarvo {
+
 ProxyWindow::ProxyWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TForm9"));
@@ -106,3 +108,5 @@ void ProxyWindow::hideEvent(QHideEvent* event)
         useProxy_->setChecked(false);
     QDialog::hideEvent(event);
 }
+
+} // namespace tarvo

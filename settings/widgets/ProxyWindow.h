@@ -12,6 +12,8 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
+namespace tarvo {
+
 class ProxyWindow : public QDialog {
     Q_OBJECT
 public:
@@ -42,3 +44,5 @@ private:
     QComboBox* type_;     // editable; the text is what is stored
     QPushButton* closeButton_;
 };
+
+} // namespace tarvo

@@ -40,6 +40,8 @@
 #include <optional>
 #include <utility>
 
+namespace tarvo {
+
 namespace {
 constexpr int MotionDetectionPage = 4;
 constexpr int MemoMaxLength = 255;
@@ -657,7 +659,7 @@ void SetupDialog::Accept()
         ReadFromDialog(record);
         ExtraOptions extras = ActiveExtras;
         morePage_->Read(extras);
-        const bool passwordKept = Save(record, name);
+        const bool passwordKept = SaveProfile(record, name);
         SaveExtras(extras, name);
         SetActive(record, profileBox_, targets_);
         hide();
@@ -858,3 +860,5 @@ void SetupDialog::redrawExample()
     if (hooks.redrawExampleIfVisible)
         hooks.redrawExampleIfVisible();
 }
+
+} // namespace tarvo

@@ -16,12 +16,6 @@
 #include <functional>
 #include <vector>
 
-class ActivationTargets;
-class ColorSwatch;
-class MoreSettingsPage;
-class ProfileBox;
-class ProxyWindow;
-struct DialogField;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -33,6 +27,15 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QTabWidget;
+
+namespace tarvo {
+
+class ActivationTargets;
+class ColorSwatch;
+class MoreSettingsPage;
+class ProfileBox;
+class ProxyWindow;
+struct DialogField;
 
 // What the dialog asks of windows and components built elsewhere; the main window wires them.
 // Unset hooks do nothing.
@@ -262,3 +265,5 @@ private:
     QLineEdit* offlinePictureFile_;
     QPushButton* browseOfflinePicture_;
 };
+
+} // namespace tarvo

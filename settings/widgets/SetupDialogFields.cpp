@@ -16,6 +16,8 @@
 #include <QSlider>
 #include <variant>
 
+namespace tarvo {
+
 namespace {
 QColor ToQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -247,3 +249,5 @@ void SetupDialog::ReadFromDialog(OptionsValues& o) const
     ReadCaptionSettings(o);
     proxy_.ReadSettings(o);
 }
+
+} // namespace tarvo

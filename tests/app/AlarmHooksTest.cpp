@@ -16,6 +16,8 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 TEST(ExecLineTest, SplitsLikeADesktopEntry)
@@ -210,3 +212,5 @@ TEST_F(AlarmCommandTest, HooksRunOnlyWhatTheSettingsSwitchOn)
 } // namespace
 
 #include "AlarmHooksTest.moc"
+
+} // namespace tarvo

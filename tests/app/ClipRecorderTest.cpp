@@ -19,6 +19,8 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 TEST(PreAlarmBufferTest, TheOldestPicturesGoFirstWhenTimeOrBytesRunOut)
@@ -301,3 +303,5 @@ TEST_F(ClipRecorderTest, ADiskThatFillsUpDuringAClipLeavesNoClipBehind)
     EXPECT_EQ(Videos(QDir::Files | QDir::Hidden), QStringList()) << "neither a clip nor its temporary file";
 }
 } // namespace
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace tarvo {
+
 struct FakeTrayState {
     bool acceptIcon = true;
     bool shown = false;
@@ -34,3 +36,5 @@ public:
 private:
     std::shared_ptr<FakeTrayState> state_;
 };
+
+} // namespace tarvo

@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 // Sets (or with a null value unsets) an environment variable for one scope.
 class ScopedEnv {
@@ -189,3 +191,5 @@ TEST(LogSizeWarning, OnlyWholeMegabytesAboveTheLimitWarn)
         EXPECT_EQ(LogSizeWarning({c.bytes, c.files}, c.limit), c.expected) << c.bytes << " bytes, limit " << c.limit;
 }
 } // namespace
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+namespace tarvo {
+
 namespace {
 class RecordingSink final : public StatusSink {
 public:
@@ -200,3 +202,5 @@ TEST(LongTimeFormat, CarriesNoTimeZone)
     EXPECT_TRUE(shown.contains("02")) << shown.toStdString();
 }
 } // namespace
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 QImage Scene(int changedPoints, QSize size = {100, 20})
 {
@@ -47,3 +49,5 @@ TEST(SceneChangeMeterTest, ShowsTheChangedPointsOfEachSecond)
     EXPECT_EQ(shown.back(), std::make_pair(-1, -1));
 }
 } // namespace
+
+} // namespace tarvo

@@ -32,6 +32,8 @@
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 class StartupTest : public ::testing::Test {
 protected:
@@ -71,7 +73,7 @@ protected:
         QDir().mkpath(program.dir() + "Profiles");
         OptionsValues o = DefaultOptions();
         change(o);
-        Save(o, name);
+        SaveProfile(o, name);
         program.store().WriteString("CurrentProfile", name);
     }
     QString logText() const { return QString::fromUtf8(ReadFileBytes(program.dir() + "Log/Log.txt")); }
@@ -121,7 +123,7 @@ TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheC
     MainWindow& f = start();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
     EXPECT_EQ(f.LoadCount, 1);
-    EXPECT_EQ(Load("Default").PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
+    EXPECT_EQ(LoadProfile("Default").PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
 }
 
 TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)
@@ -472,3 +474,5 @@ TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
 } // namespace
 
 #include "StartupTest.moc"
+
+} // namespace tarvo

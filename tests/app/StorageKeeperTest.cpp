@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 constexpr int KB = 1024;
 
@@ -157,3 +159,5 @@ TEST_F(StorageKeeperTest, ANewFileCountsOnTheRunningTotalWithoutReadingTheFolder
     EXPECT_EQ(keeper.KnownFiles(), 1);
 }
 } // namespace
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 TEST(TerminationSignals, TermAndIntRunTheExitCommandOnTheEventLoop)
 {
     for (const int signal : {SIGTERM, SIGINT}) {
@@ -36,3 +38,5 @@ TEST(TerminationSignals, WatchersOfDifferentSignalsEachHearOnlyTheirOwn)
     ASSERT_EQ(::raise(SIGTERM), 0);
     EXPECT_TRUE(WaitFor([&] { return exits == 2; }));
 }
+
+} // namespace tarvo

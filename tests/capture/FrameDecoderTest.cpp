@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 
 FrameFormat Format(std::uint32_t compression, int w, int h, int bits = 0)
@@ -318,3 +320,5 @@ TEST(FrameDecoder, ImplausibleFormatsAreRefused)
 }
 
 } // namespace
+
+} // namespace tarvo

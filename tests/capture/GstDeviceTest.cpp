@@ -27,6 +27,8 @@
 #include <mutex>
 #include <vector>
 
+namespace tarvo {
+
 namespace {
 
 struct Discovered {
@@ -523,3 +525,5 @@ TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)
 }
 
 } // namespace
+
+} // namespace tarvo

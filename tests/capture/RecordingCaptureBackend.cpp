@@ -1,5 +1,7 @@
 #include "RecordingCaptureBackend.h"
 
+namespace tarvo {
+
 namespace {
 
 class RecordingCaptureWindow final : public CaptureWindow {
@@ -143,3 +145,5 @@ QStringList RecordingCaptureBackend::take()
     log.requests.clear();
     return r;
 }
+
+} // namespace tarvo

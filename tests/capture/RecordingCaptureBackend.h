@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+namespace tarvo {
+
 struct FakeCaptureAnswers {
     std::map<int, QString> drivers; // slot -> name (version "v1")
     bool createWindow = true;
@@ -45,3 +47,5 @@ public:
     // The requests made since the last call.
     QStringList take();
 };
+
+} // namespace tarvo

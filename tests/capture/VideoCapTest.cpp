@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 class VideoCapTest : public ::testing::Test {
@@ -394,3 +396,5 @@ TEST_F(VideoCapTest, BufferFileIsAllocatedAndRemoved)
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 #include <memory>
 #include <thread>
 
+namespace tarvo {
+
 namespace {
 
 void SleepUntil(const std::atomic<bool>& flag)
@@ -51,3 +53,5 @@ TEST(PostQueued, RunsOnTheContextsThreadOrIsDestroyedThereUnrun)
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace tarvo {
+
 namespace {
 
 using AutoCaptureControlTest = EngineTest;
@@ -328,3 +330,5 @@ TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
 }
 
 } // namespace
+
+} // namespace tarvo

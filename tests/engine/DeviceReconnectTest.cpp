@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+namespace tarvo {
+
 namespace {
 
 using DeviceReconnectTest = EngineTest;
@@ -136,3 +138,5 @@ TEST_F(DeviceReconnectTest, EscapeInTheVideoWindowEndsAutoCapturingInsteadOfReco
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <thread>
 
+namespace tarvo {
+
 TestMenus::TestMenus() : actions(BuildMainMenu(bar)) { BuildTrayMenu(tray, actions); }
 
 EngineTest::EngineTest()
@@ -127,3 +129,5 @@ void EngineTest::StartWith(int trigger)
 }
 
 int EngineTest::Count(const QString& message) const { return int(log.messages().count(message)); }
+
+} // namespace tarvo

@@ -20,6 +20,8 @@
 #include <memory>
 #include <vector>
 
+namespace tarvo {
+
 class RecordingEngineHost final : public EngineHost {
 public:
     void SetIndicatorPanelWidth(int width) override { panelWidths.push_back(width); }
@@ -82,3 +84,5 @@ protected:
     // Every file the engine reported as written, in order.
     QStringList savedFiles;
 };
+
+} // namespace tarvo

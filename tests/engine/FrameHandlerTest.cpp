@@ -14,6 +14,8 @@
 #include <atomic>
 #include <limits>
 
+namespace tarvo {
+
 namespace {
 
 using FrameHandlerTest = EngineTest;
@@ -346,3 +348,5 @@ TEST_F(AlarmSettingsTest, ARunKeepsTheSettingsItStartedWithAndItsAlarmCommandGet
     EXPECT_TRUE(QDateTime::fromString(QString::fromUtf8(args[1]), Qt::ISODate).isValid()) << args[1].toStdString();
 }
 } // namespace
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QImage>
 
+namespace tarvo {
+
 namespace {
 
 class ManualCommandsTest : public EngineTest {
@@ -214,3 +216,5 @@ TEST_F(ManualCommandsTest, CaptureNowWithoutAStreamTakesOnePicture)
 }
 
 } // namespace
+
+} // namespace tarvo

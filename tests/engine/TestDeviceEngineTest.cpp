@@ -20,6 +20,8 @@
 #include <chrono>
 #include <functional>
 
+namespace tarvo {
+
 namespace {
 
 class TestDeviceEngineTest : public ::testing::Test {
@@ -316,3 +318,5 @@ TEST_F(DeviceClipsTest, ARunEndedDuringAClipLeavesItPlayable)
     EXPECT_TRUE(WaitFor([&] { return reported.size() == 3; }));
 }
 } // namespace
+
+} // namespace tarvo

@@ -7,6 +7,8 @@
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 const QDateTime Example(QDate(2026, 12, 6), QTime(15, 7, 9)); // a Sunday
 const QLocale British(QLocale::English, QLocale::UnitedKingdom);
@@ -239,3 +241,5 @@ TEST(DrawCaption, ReadsTheProgramClock)
     EXPECT_NE(a, b);
     EXPECT_EQ(b, c);
 }
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+namespace tarvo {
+
 namespace {
 OptionsValues Incrementing()
 {
@@ -180,3 +182,5 @@ TEST(IsMadeFileName, KnowsEveryNameMakeFileNameGivesAndNothingElse)
                          Miss{FileKind::VideoFile, "Tarvo video ٠٠١"}})
         EXPECT_FALSE(IsMadeFileName(m.kind, QString::fromUtf8(m.name), o)) << m.name;
 }
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+namespace tarvo {
+
 namespace {
 struct Decompressor {
     jpeg_decompress_struct cinfo{};
@@ -77,3 +79,5 @@ QStringList FileNamesIn(const QString& dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+} // namespace tarvo

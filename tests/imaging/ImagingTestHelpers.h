@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace tarvo {
+
 struct JpegFacts {
     bool decoded = false;
     bool baseline = false; // SOF0 frame, not progressive
@@ -26,3 +28,5 @@ std::optional<bool> CjpegAccepts(const QString& file);
 QImage TestPattern(int width, int height);
 
 QStringList FileNamesIn(const QString& dir);
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+namespace tarvo {
+
 namespace {
 QImage Frame(int w = 320, int h = 240, QRgb fill = qRgb(0, 0, 0))
 {
@@ -387,3 +389,5 @@ TEST(AlarmRules, MarksFollowTheDecision)
     EXPECT_EQ(DetectMotion(light, Frame(100, 10), setup, Alarms(1, true)), MotionVerdict::LightChange);
     EXPECT_EQ(CountPixels(light, mark), 0);
 }
+
+} // namespace tarvo

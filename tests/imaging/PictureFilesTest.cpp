@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 TEST(JpegWriter, WritesBaselineAtTheSetQuality)
 {
     const QImage pattern = TestPattern(160, 120);
@@ -100,3 +102,5 @@ TEST(BmpWriter, WritesAnUncompressedBitmapThatDecodersRead)
     }
     EXPECT_TRUE(EncodeBmp(QImage()).isEmpty());
 }
+
+} // namespace tarvo

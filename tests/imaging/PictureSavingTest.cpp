@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+namespace tarvo {
+
 namespace {
 class SavePicTest : public ::testing::Test {
 protected:
@@ -174,3 +176,5 @@ TEST_F(SavePicTest, EmptyFrameIsAFailedSave)
     SavePic(empty, options);
     EXPECT_EQ(log.messages(), QStringList{"Could not save file: " + PictureDir() + "12-06  15.07.09.jpg"});
 }
+
+} // namespace tarvo

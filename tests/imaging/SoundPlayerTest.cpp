@@ -9,6 +9,8 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 // A PCM wave file of silence: 8 kHz, mono, 8 bits.
 void WriteSilence(const QString& file, int seconds)
@@ -122,3 +124,5 @@ TEST(PlayWave, GoesThroughTheProgramPlayerWithRelativeNamesFromTheProgramFolder)
     SetProgramSoundPlayer(nullptr);
     EXPECT_EQ(recording.played(), (QStringList{program.dir() + "click.wav", "/x/alarm.wav"}));
 }
+
+} // namespace tarvo

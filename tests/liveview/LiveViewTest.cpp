@@ -20,6 +20,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+namespace tarvo {
+
 namespace {
 constexpr char User[] = "tarvo";
 constexpr char Password[] = "correct horse";
@@ -268,3 +270,5 @@ TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripAndWithoutAPasswordOnlyByAd
     EXPECT_EQ(Curl({"-g", QStringLiteral("http://[::1]:%1/status.json").arg(live.Port())}), "000") << "it listens on 127.0.0.1 alone";
 }
 } // namespace
+
+} // namespace tarvo

@@ -15,6 +15,8 @@
 #include <thread>
 #include <tuple>
 
+namespace tarvo {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -664,3 +666,5 @@ TEST(FtpClientVsftpd, SmokeUploadPassiveAndActive)
 }
 
 } // namespace
+
+} // namespace tarvo

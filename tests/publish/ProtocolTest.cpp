@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 FtpReply Assemble(const std::vector<std::string>& lines, std::size_t* used = nullptr)
@@ -317,3 +319,5 @@ TEST(ApplyProxySettings, FillsTheSettingsObject)
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 SocksProxy::SocksProxy(const QString& user, const QString& password)
 {
     QStringList args{"-i", "127.0.0.1", "-p", "0"};
@@ -314,3 +316,5 @@ bool PollUntil(const std::function<bool()>& cond, int timeoutMs)
     }
     return true;
 }
+
+} // namespace tarvo

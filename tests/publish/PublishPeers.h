@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+namespace tarvo {
+
 // microsocks on a free port, optionally with a user name and password.
 class SocksProxy {
 public:
@@ -134,3 +136,5 @@ std::unique_ptr<ScriptedPeer> ConnectScripted(int port, const std::atomic<bool>&
 
 // An FTP greeting and login accepted with 331/230, then type and syst answered.
 void ScriptLogin(ScriptedPeer& peer);
+
+} // namespace tarvo

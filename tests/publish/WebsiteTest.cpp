@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+namespace tarvo {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -398,3 +400,5 @@ TEST_F(Publishing, RunConfigurationFillsTheClient)
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace tarvo {
+
 // A window's control by its form name; a missing one fails the test.
 template <class T>
 T* FindControl(const QObject& window, const char* formName)
@@ -82,7 +84,7 @@ protected:
         dialog.hooks.currentDriverIndex = [this] { return targets.driverIndex; };
         box.setText("Default");
         SetActive(DefaultOptions(), box, targets);
-        Save(ActiveOptions, "Default");
+        SaveProfile(ActiveOptions, "Default");
         log.clear();
         targets.calls.clear();
         targets.shown = 0;
@@ -106,3 +108,5 @@ protected:
     ProxyWindow proxy;
     SetupDialog dialog;
 };
+
+} // namespace tarvo

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+namespace tarvo {
+
 namespace {
 class ExtraOptionsTest : public ::testing::Test {
 protected:
@@ -112,3 +114,5 @@ TEST_F(ExtraOptionsTest, ActivationCarriesTheProfilesExtrasAndAFreshDefaultDrops
     EXPECT_FALSE(QFileInfo::exists(ExtrasPath(DefaultProfileName)));
 }
 } // namespace
+
+} // namespace tarvo

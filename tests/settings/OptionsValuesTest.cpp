@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <cstring>
 
+namespace tarvo {
+
 namespace {
 QByteArray at(const OptionsValues& o, int offset, int size)
 {
@@ -72,3 +74,5 @@ TEST(SettingsRecord, ReadsAnyByteAsBooleanWithoutHarm)
     std::memset(&o.CreateLogfile, 7, 1);
     EXPECT_TRUE(o.CreateLogfile);
 }
+
+} // namespace tarvo

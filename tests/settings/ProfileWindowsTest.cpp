@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 
+namespace tarvo {
+
 namespace {
 OptionsValues WithLimit(std::int32_t limit)
 {
@@ -24,9 +26,9 @@ class ProfileWindowsTest : public DialogFixture {
 protected:
     ProfileWindowsTest() : select(box, targets)
     {
-        Save(WithLimit(100), "a");
-        Save(WithLimit(200), "b");
-        Save(WithLimit(300), "night");
+        SaveProfile(WithLimit(100), "a");
+        SaveProfile(WithLimit(200), "b");
+        SaveProfile(WithLimit(300), "night");
         program.store().WriteString("CurrentProfile", "Default");
         ListProfiles(box);
         select.show();
@@ -153,7 +155,7 @@ TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
 
 TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 {
-    Save(WithLimit(999), "night");
+    SaveProfile(WithLimit(999), "night");
     button("Button11")->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
@@ -163,7 +165,7 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     QTest::keyClick(window->findChild<QLineEdit*>("Edit1"), Qt::Key_Return); // Enter is "OK"
     EXPECT_TRUE(WaitFor([&] { return alive.isNull(); })) << "the window closes and goes away";
 
-    EXPECT_EQ(Load("night").Limit, 30) << "an existing profile of that name starts over";
+    EXPECT_EQ(LoadProfile("night").Limit, 30) << "an existing profile of that name starts over";
     EXPECT_EQ(box.text(), "night");
     EXPECT_TRUE(box.isListed("night"));
     EXPECT_EQ(targets.shown, 0) << "naming it does not load it";
@@ -191,3 +193,5 @@ TEST_F(ProfileWindowsTest, NameTheFileSystemRejectsKeepsTheNameWindowOpen)
     EXPECT_FALSE(box.isListed("a/b"));
     window->findChild<QPushButton*>("Button2")->click();
 }
+
+} // namespace tarvo

@@ -17,6 +17,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 namespace {
 class ProfilesTest : public ::testing::Test {
 protected:
@@ -63,7 +65,7 @@ bool SameValues(const OptionsValues& a, const OptionsValues& b)
 
 TEST_F(ProfilesTest, LoadingAMissingProfileCreatesItWithTheDefaults)
 {
-    const OptionsValues o = Load("night");
+    const OptionsValues o = LoadProfile("night");
     EXPECT_TRUE(SameValues(o, DefaultOptions()));
     EXPECT_EQ(fileOf("night").size(), 5532);
     EXPECT_TRUE(log.lines().empty());
@@ -71,21 +73,21 @@ TEST_F(ProfilesTest, LoadingAMissingProfileCreatesItWithTheDefaults)
 
 TEST_F(ProfilesTest, SavedRecordLoadsBackAndIsPrivateToItsOwner)
 {
-    Save(Record(77), "a");
+    SaveProfile(Record(77), "a");
     struct stat st{};
     ASSERT_EQ(::stat(QFile::encodeName(ProfilePath("a")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(Load("a").Limit, 77);
+    EXPECT_EQ(LoadProfile("a").Limit, 77);
 
-    Save(Record(78), "a"); // replaces
-    EXPECT_EQ(Load("a").Limit, 78);
+    SaveProfile(Record(78), "a"); // replaces
+    EXPECT_EQ(LoadProfile("a").Limit, 78);
     EXPECT_EQ(QDir(ProfileFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary left";
 }
 
 TEST_F(ProfilesTest, ShortFileLoadsAsDefaultsAndStaysUntouched)
 {
     WriteFileBytes(ProfilePath("broken"), QByteArray(100, 'x'));
-    EXPECT_TRUE(SameValues(Load("broken"), DefaultOptions()));
+    EXPECT_TRUE(SameValues(LoadProfile("broken"), DefaultOptions()));
     EXPECT_EQ(fileOf("broken"), QByteArray(100, 'x'));
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0].msg, "Profile broken could not be loaded.");
@@ -99,7 +101,7 @@ TEST_F(ProfilesTest, BytesAfterTheRecordAreIgnored)
     QByteArray bytes(reinterpret_cast<const char*>(&o), sizeof o);
     bytes += QByteArray(6000 - bytes.size(), '\x7f');
     WriteFileBytes(ProfilePath("long"), bytes);
-    EXPECT_TRUE(SameValues(Load("long"), o));
+    EXPECT_TRUE(SameValues(LoadProfile("long"), o));
 }
 
 TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
@@ -107,7 +109,7 @@ TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
     // A socket under a profile's name exists but cannot be opened as a file, even by root.
     MakeSocketAt(ProfilePath("socket"));
     try {
-        Load("socket");
+        LoadProfile("socket");
         FAIL() << "a profile that cannot be opened must not load silently";
     } catch (const EInOutError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENXIO));
@@ -115,23 +117,23 @@ TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
     }
 
     // The profile folder is gone and a file has its name.
-    Save(Record(5), "kept");
+    SaveProfile(Record(5), "kept");
     QDir(ProfileFolder()).removeRecursively();
     WriteFileBytes(program.dir() + "Profiles", "not a folder");
     try {
-        Save(Record(6), "new");
+        SaveProfile(Record(6), "new");
         FAIL() << "a failed save must reach the caller";
     } catch (const EInOutError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENOTDIR));
     }
-    EXPECT_THROW(Load("missing"), EInOutError) << "creating a missing profile can fail too";
+    EXPECT_THROW(LoadProfile("missing"), EInOutError) << "creating a missing profile can fail too";
 }
 
 TEST_F(ProfilesTest, NamesThatAreNoFileNamesAreRefused)
 {
-    EXPECT_THROW(Save(Record(1), "../escape"), EInOutError);
+    EXPECT_THROW(SaveProfile(Record(1), "../escape"), EInOutError);
     EXPECT_FALSE(QFileInfo::exists(program.dir() + "escape.pfl"));
-    Save(Record(1), ""); // the empty name is a profile called ".pfl"
+    SaveProfile(Record(1), ""); // the empty name is a profile called ".pfl"
     EXPECT_TRUE(QFileInfo::exists(ProfileFolder() + ".pfl"));
 }
 
@@ -142,14 +144,14 @@ TEST_F(ProfilesTest, FileHoldsNoStaleBytesAndNoPasswordUnlessAsked)
     o.Password = "longsecretpassword";
     o.Password = "short"; // the old text still lies after the new one in memory
     o.SavePassword = true;
-    Save(o, "p");
+    SaveProfile(o, "p");
     QByteArray file = fileOf("p");
     EXPECT_EQ(file.mid(1846, 6), QByteArray("\x05short"));
     EXPECT_FALSE(file.contains("secretpassword"));
     EXPECT_EQ(file.mid(774, 2), QByteArray(2, '\0'));
 
     o.SavePassword = false;
-    Save(o, "p");
+    SaveProfile(o, "p");
     file = fileOf("p");
     EXPECT_EQ(file.mid(1846, 256), QByteArray(256, '\0'));
     EXPECT_EQ(o.Password.str(), "short") << "the record in memory keeps it";
@@ -159,19 +161,19 @@ TEST_F(ProfilesTest, PasswordOutsideTheFileLastsForTheRunWithoutAStore)
 {
     OptionsValues o = DefaultOptions();
     o.Password = "run only";
-    EXPECT_FALSE(Save(o, "p")) << "no secret store took it";
-    EXPECT_EQ(Load("p").Password.str(), "run only");
+    EXPECT_FALSE(SaveProfile(o, "p")) << "no secret store took it";
+    EXPECT_EQ(LoadProfile("p").Password.str(), "run only");
     ASSERT_TRUE(DeleteProfile("p"));
-    EXPECT_EQ(Load("p").Password.str(), "") << "a new profile of that name starts without it";
+    EXPECT_EQ(LoadProfile("p").Password.str(), "") << "a new profile of that name starts without it";
 
     // A file written by a copy that kept the password whatever the box said still gives it.
     o.Password = "in the file";
     o.SavePassword = true;
-    Save(o, "old");
+    SaveProfile(o, "old");
     QByteArray file = fileOf("old");
     file[3638] = 0; // SavePassword off
     WriteFileBytes(ProfilePath("old"), file);
-    EXPECT_EQ(Load("old").Password.str(), "in the file");
+    EXPECT_EQ(LoadProfile("old").Password.str(), "in the file");
 }
 
 TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
@@ -181,12 +183,12 @@ TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
     EXPECT_TRUE(box.items().isEmpty());
     EXPECT_TRUE(box.deleteEnabled()) << "with none";
 
-    Save(Record(1), "b");
+    SaveProfile(Record(1), "b");
     ListProfiles(box);
     EXPECT_FALSE(box.deleteEnabled()) << "with exactly one";
 
-    Save(Record(1), "a.b");
-    Save(Record(1), "C");
+    SaveProfile(Record(1), "a.b");
+    SaveProfile(Record(1), "C");
     WriteFileBytes(ProfileFolder() + "upper.PFL", "x");
     WriteFileBytes(ProfileFolder() + "notes.txt", "x");
     ListProfiles(box);
@@ -268,19 +270,19 @@ TEST_F(ProfilesTest, FolderThatCannotBeCreatedShowsEmptyButStaysActive)
 
 TEST_F(ProfilesTest, FirstStartCreatesDefault)
 {
-    Save(Record(999), "Default"); // an old Default is replaced
+    SaveProfile(Record(999), "Default"); // an old Default is replaced
     ActivateStartupProfile(box, targets);
     EXPECT_EQ(box.text(), "Default");
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 0);
-    EXPECT_EQ(Load("Default").Limit, 30);
+    EXPECT_EQ(LoadProfile("Default").Limit, 30);
     EXPECT_EQ(ActiveOptions.Limit, 30);
     EXPECT_TRUE(log.contains("Loaded profile: Default"));
 }
 
 TEST_F(ProfilesTest, StartupFollowsTheCurrentProfileOrFallsBack)
 {
-    Save(Record(42), "work");
+    SaveProfile(Record(42), "work");
     program.store().WriteString("CurrentProfile", "work");
     program.store().WriteInteger("LoadCount", 7);
     ActivateStartupProfile(box, targets);
@@ -289,7 +291,7 @@ TEST_F(ProfilesTest, StartupFollowsTheCurrentProfileOrFallsBack)
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 7);
 
     // Its file is gone: a fresh Default, even over an existing Default with other settings.
-    Save(Record(43), "Default");
+    SaveProfile(Record(43), "Default");
     QFile::remove(ProfilePath("work"));
     ActivateStartupProfile(box, targets);
     EXPECT_EQ(box.text(), "Default");
@@ -297,7 +299,7 @@ TEST_F(ProfilesTest, StartupFollowsTheCurrentProfileOrFallsBack)
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
 
     // A profile really named after the sentinel is never taken at start-up.
-    Save(Record(44), CreateDefaultSentinel);
+    SaveProfile(Record(44), CreateDefaultSentinel);
     program.store().WriteString("CurrentProfile", CreateDefaultSentinel);
     ActivateStartupProfile(box, targets);
     EXPECT_EQ(box.text(), "Default");
@@ -341,3 +343,5 @@ TEST(IntegerText, StrictConversion)
     EXPECT_GT(WholeNumber("99999999999999999999999").value_or(0), std::int64_t{1} << 40);
     EXPECT_LT(WholeNumber("-99999999999999999999999").value_or(0), -(std::int64_t{1} << 40));
 }
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+namespace tarvo {
+
 class RecordingTargets : public ActivationTargets {
 public:
     // Answers
@@ -38,3 +40,5 @@ public:
     void SetRearmInterval(int ms) override { calls << "rearm"; rearmInterval = ms; }
     void ShowInDialog(const OptionsValues& o) override { calls << "show"; ++shown; lastShown = o; }
 };
+
+} // namespace tarvo

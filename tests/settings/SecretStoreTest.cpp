@@ -9,6 +9,8 @@
 
 #include <QProcess>
 
+namespace tarvo {
+
 namespace {
 const char* ChildDirVariable = "TARVO_SECRET_TEST_DIR";
 
@@ -61,7 +63,7 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     // Deleting a profile deletes its secret.
     OptionsValues kept = DefaultOptions();
     kept.Password = "gone";
-    Save(kept, "old");
+    SaveProfile(kept, "old");
     ASSERT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::Done);
     ASSERT_TRUE(DeleteProfile("old"));
     EXPECT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::NotFound);
@@ -86,7 +88,7 @@ TEST_F(SecretStoreTest, AStoreThatIsAbsentOrSilentIsNoStore)
 TEST(SecretStoreChild, DISABLED_LoadsThePassword)
 {
     SetProgramDir(qEnvironmentVariable(ChildDirVariable));
-    const OptionsValues loaded = Load("Default");
+    const OptionsValues loaded = LoadProfile("Default");
     EXPECT_FALSE(loaded.SavePassword);
     EXPECT_EQ(loaded.Password.str(), "hunter2");
 }
@@ -99,3 +101,5 @@ TEST(SecretStoreChild, DISABLED_NoStoreAnswers)
     EXPECT_EQ(keychain.Read("cam", secret), SecretStore::Result::Unavailable);
     EXPECT_EQ(keychain.Remove("cam"), SecretStore::Result::Unavailable);
 }
+
+} // namespace tarvo

@@ -21,6 +21,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+namespace tarvo {
+
 namespace {
 // A record far from the defaults in every field the dialog shows.
 OptionsValues Unusual(const QString& dir)
@@ -126,7 +128,7 @@ protected:
     // The record as a profile file holds it: padding and unused string bytes do not count.
     QByteArray FileImageOf(const OptionsValues& o)
     {
-        Save(o, "image");
+        SaveProfile(o, "image");
         return ReadFileBytes(ProfilePath("image"));
     }
 };
@@ -294,7 +296,7 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
     dialog.Accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.errors.isEmpty());
-    const OptionsValues saved = Load("garden");
+    const OptionsValues saved = LoadProfile("garden");
     EXPECT_EQ(saved.PictureDir.str(), "/") << "an empty folder is saved as the separator";
     EXPECT_EQ(saved.CaptionText.str(), "one\r\ntwo");
     EXPECT_EQ(ActiveOptions.CaptionText.str(), "one\r\ntwo");
@@ -391,7 +393,7 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
     Control<QCheckBox>("CheckBox3")->setChecked(false);
     dialog.Accept();
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
-    EXPECT_EQ(Load("Default").Password.str(), "hunter2") << "kept for this run";
+    EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2") << "kept for this run";
     EXPECT_EQ(ActiveOptions.Password.str(), "hunter2");
     EXPECT_EQ(Control<QLineEdit>("PasswordEdit")->text(), "hunter2");
     ASSERT_EQ(messages.notes.size(), 1);
@@ -401,14 +403,14 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 
     Control<QCheckBox>("CheckBox3")->setChecked(true);
     dialog.Accept();
-    EXPECT_EQ(Load("Default").Password.str(), "hunter2");
+    EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2");
 }
 
 TEST_F(SetupDialogTest, DefaultsThenCancelChangesNothing)
 {
     OptionsValues active = Unusual(program.dir());
     targets.driverIndex = active.DriverIndex;
-    Save(active, "Default");
+    SaveProfile(active, "Default");
     SetActive(active, box, targets);
     const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
     dialog.show();
@@ -537,7 +539,7 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         pick.stop();
         dialog.Accept();
         EXPECT_EQ(ActiveOptions.*c.field, 0x00563412u) << "red in the low byte";
-        EXPECT_EQ(Load("Default").*c.field, 0x00563412u);
+        EXPECT_EQ(LoadProfile("Default").*c.field, 0x00563412u);
 
         dialog.ShowInDialog(DefaultOptions());
         EXPECT_NE(Control<QPlainTextEdit>("Memo1")->palette().color(c.role), QColor(0x12, 0x34, 0x56));
@@ -558,7 +560,7 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     QTest::keyClick(Control<QLineEdit>("MinEdit"), Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(ActiveOptions.Limit, 77);
-    EXPECT_EQ(Load("Default").Limit, 77);
+    EXPECT_EQ(LoadProfile("Default").Limit, 77);
     EXPECT_EQ(ActiveOptions.TimedMin, 60) << "the edit left by Enter corrects itself first";
 
     Type(Control<QLineEdit>("Limit"), "5");
@@ -631,3 +633,5 @@ TEST_F(SetupDialogTest, OtherWindowsGetTheTypedValues)
     EXPECT_EQ(typed.socksPort, " 1080");
     EXPECT_EQ(typed.socksType, "SOCKS 5");
 }
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace tarvo {
+
 class FixedClock final : public Clock {
 public:
     explicit FixedClock(QDateTime t) : t_(std::move(t)) {}
@@ -14,3 +16,5 @@ public:
 private:
     QDateTime t_;
 };
+
+} // namespace tarvo

@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+namespace tarvo {
+
 void StopProcess(QProcess& p)
 {
     if (p.state() == QProcess::NotRunning)
@@ -69,3 +71,5 @@ QByteArray PyFtpServer::Uploaded(const QString& path) const
 {
     return ReadFileBytes(logDir_.path() + "/received/" + path);
 }
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+namespace tarvo {
+
 struct PyFtpOptions {
     QString host = "127.0.0.1";
     int port = 0; // the system's choice
@@ -44,3 +46,5 @@ private:
 
 // Ends a peer's process: asks it to stop, and kills it when it does not.
 void StopProcess(QProcess& p);
+
+} // namespace tarvo

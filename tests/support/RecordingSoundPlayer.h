@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <mutex>
 
+namespace tarvo {
+
 class RecordingSoundPlayer final : public SoundPlayer {
 public:
     void Play(const QString& file) override
@@ -23,3 +25,5 @@ private:
     mutable std::mutex mutex_;
     QStringList played_;
 };
+
+} // namespace tarvo

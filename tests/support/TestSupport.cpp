@@ -15,6 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace tarvo {
+
 void RecordingEventLog::WriteLog(const QString& msg, bool toFile, const QString& sender)
 {
     std::lock_guard lock(mutex_);
@@ -150,3 +152,5 @@ void WriteFileBytes(const QString& path, const QByteArray& bytes)
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
 }
+
+} // namespace tarvo

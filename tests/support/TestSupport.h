@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 
+namespace tarvo {
+
 class PerUserStore;
 class SecretStore;
 
@@ -72,3 +74,5 @@ QString SourceDir();
 // Whole file as bytes; empty when missing.
 QByteArray ReadFileBytes(const QString& path);
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
+
+} // namespace tarvo

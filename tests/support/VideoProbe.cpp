@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <algorithm>
 
+namespace tarvo {
+
 namespace {
 QString Ffprobe(const QStringList& args)
 {
@@ -38,3 +40,5 @@ ProbedVideo ProbeVideo(const QString& file)
     }
     return probed;
 }
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QString>
 #include <vector>
 
+namespace tarvo {
+
 struct ProbedVideo {
     bool ok = false;              // ffprobe read the file and found a video stream
     double durationSeconds = 0;   // the container's duration
@@ -12,3 +14,5 @@ struct ProbedVideo {
 };
 
 ProbedVideo ProbeVideo(const QString& file);
+
+} // namespace tarvo

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <atomic>
 
+namespace tarvo {
+
 namespace {
 
 int unguarded = 0;
@@ -65,3 +67,5 @@ TEST(TsanCanary, StreamingThreadAndEventLoopRaceOnPlainInt)
 }
 
 } // namespace
+
+} // namespace tarvo

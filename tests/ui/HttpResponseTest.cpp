@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 using Result = HttpResponseReader::Result;
@@ -165,3 +167,5 @@ TEST(HttpRequestTest, TheVersionRequestCarriesExactlyItsThreeFields)
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace tarvo {
+
 HttpPeer::HttpPeer() : dir_(std::make_unique<QTemporaryDir>()), process_(std::make_unique<QProcess>())
 {
     QDir().mkpath(root());
@@ -61,3 +63,5 @@ void HttpPeer::WriteFile(const QString& relativePath, const QByteArray& bytes) c
 }
 
 QByteArray HttpPeer::Requests() const { return ReadFileBytes(dir_->path() + "/requests"); }
+
+} // namespace tarvo

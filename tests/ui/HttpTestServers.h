@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+namespace tarvo {
+
 class HttpPeer {
 public:
     // Serves files: put them under root() before or after starting.
@@ -34,3 +36,5 @@ private:
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
 };
+
+} // namespace tarvo

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+namespace tarvo {
+
 namespace {
 
 TEST(PopupGeometryTest, WidthButtonAndPlaceFollowTheLabel)
@@ -162,3 +164,5 @@ TEST(PopupWindow, ClosingAPopupDoesNotEndTheProgram)
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+namespace tarvo {
+
 namespace {
 
 struct FakeTrayHost final : TrayIconHost {
@@ -334,3 +336,5 @@ TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaRefusesTheIconAndItStay
 }
 
 } // namespace
+
+} // namespace tarvo

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 const QString kChecking = "Checking for newer version...";
@@ -312,3 +314,5 @@ TEST_F(AboutWindowTest, TheSiteAddressOpensTheProductPage)
 } // namespace
 
 #include "UpdateCheckTest.moc"
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 TEST(VersionFileTest, MarkersMayStandAnywhereAndOnlyTheFirstCounts)
@@ -86,3 +88,5 @@ TEST(HolidayCaptionTest, ChristmasAndNewYearOnly)
 }
 
 } // namespace
+
+} // namespace tarvo

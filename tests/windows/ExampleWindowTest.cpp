@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 
+namespace tarvo {
+
 namespace {
 
 constexpr Colour Lime = 0x0000FF00;
@@ -295,3 +297,5 @@ TEST_F(ExampleWindow, CaptionExampleRedrawsFromTheCurrentControls)
     EXPECT_EQ(w.pixel(0, 0), QRgb(0xFFFFFF));
     EXPECT_EQ(w.pixel(0, 239), QRgb(0xFF0000));
 }
+
+} // namespace tarvo

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+namespace tarvo {
+
 namespace {
 
 const QStringList AllOk = {"Connecting to 127.0.0.1", "  OK", "Uploading test file to 127.0.0.1", "  OK",
@@ -221,3 +223,5 @@ TEST_F(FtpTestWindowTest, StaysResponsiveDuringTheTestAndClosesAtOnce)
     window.reset();
     QCoreApplication::processEvents();
 }
+
+} // namespace tarvo

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+namespace tarvo {
+
 namespace {
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry, const QString& text, bool wordWrap)
@@ -151,3 +153,5 @@ void AboutWindow::BringAboutToFront()
     raise();
     activateWindow();
 }
+
+} // namespace tarvo

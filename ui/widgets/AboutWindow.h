@@ -8,6 +8,9 @@
 
 class QLabel;
 class QPushButton;
+
+namespace tarvo {
+
 class ClickableLabel;
 
 class AboutWindow : public QWidget, public AboutView {
@@ -52,3 +55,5 @@ private:
     UpdateCheckConfig config_;
     UpdateCheck check_{*this};
 };
+
+} // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+namespace tarvo {
+
 class ClickableLabel : public QLabel {
     Q_OBJECT
 public:
@@ -19,3 +21,5 @@ protected:
         QLabel::mouseReleaseEvent(event);
     }
 };
+
+} // namespace tarvo

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace tarvo {
+
 PopupManager::PopupManager(QObject* parent) : QObject(parent)
 {
     msgBoxTimer_.setObjectName("MsgBoxTimer");
@@ -62,3 +64,5 @@ PopupWarning* PopupManager::ShowPopup(const QString& text)
     popup->raise();
     return popup;
 }
+
+} // namespace tarvo

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace tarvo {
+
 class PopupWarning;
 
 class PopupManager : public QObject {
@@ -41,3 +43,5 @@ private:
     QPointer<PopupWarning> latest_;
     std::vector<QPointer<PopupWarning>> popups_;
 };
+
+} // namespace tarvo

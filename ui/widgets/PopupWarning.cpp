@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace tarvo {
+
 PopupWarning::PopupWarning(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint)
@@ -62,3 +64,5 @@ void PopupWarning::Dismiss()
     hide();
     deleteLater();
 }
+
+} // namespace tarvo

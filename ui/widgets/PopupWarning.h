@@ -8,6 +8,8 @@ class QLabel;
 class QPushButton;
 class QRect;
 
+namespace tarvo {
+
 class PopupWarning : public QWidget {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
     QLabel* text_ = nullptr;
     QPushButton* okButton_ = nullptr;
 };
+
+} // namespace tarvo

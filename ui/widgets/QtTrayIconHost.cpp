@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 
+namespace tarvo {
+
 QtTrayIconHost::QtTrayIconHost() = default;
 QtTrayIconHost::~QtTrayIconHost() = default;
 
@@ -81,3 +83,5 @@ QIcon QtTrayIconHost::StandardApplicationIcon() const
         fallback = app->style()->standardIcon(QStyle::SP_ComputerIcon);
     return QIcon::fromTheme("application-x-executable", fallback);
 }
+
+} // namespace tarvo

@@ -8,6 +8,8 @@
 
 class QSystemTrayIcon;
 
+namespace tarvo {
+
 class QtTrayIconHost final : public TrayIconHost {
 public:
     QtTrayIconHost();
@@ -25,3 +27,5 @@ private:
     std::unique_ptr<QSystemTrayIcon> receiver_;
     MessageHandler handler_;
 };
+
+} // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <QMenu>
 
+namespace tarvo {
+
 ETrayIconError::ETrayIconError(Code code) : std::runtime_error(MessageFor(code)), code_(code) {}
 
 const char* ETrayIconError::MessageFor(Code code)
@@ -156,3 +158,5 @@ void TTolmarTrayIcon::DoMouseRBtnUp()
     else
         Raise(OnMouseRBtnUp);
 }
+
+} // namespace tarvo

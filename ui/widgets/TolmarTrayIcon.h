@@ -9,6 +9,9 @@
 #include <stdexcept>
 
 class QMenu;
+
+namespace tarvo {
+
 class TTolmarTrayIcon;
 
 // A refusal of the desktop to create, add, delete or modify the icon.
@@ -92,3 +95,5 @@ private:
     QIcon icon_;
     QString tip_;
 };
+
+} // namespace tarvo
