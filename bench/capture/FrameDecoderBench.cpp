@@ -1,5 +1,6 @@
 // FrameDecoder per frame, for each format the back-end delivers, at 640x480 and 1920x1080.
 #include "capture/FrameDecoder.h"
+#include "tests/support/FrameFormatOf.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -9,16 +10,6 @@
 namespace tarvo {
 
 namespace {
-
-FrameFormat Format(std::uint32_t compression, int w, int h, int bits)
-{
-    FrameFormat f;
-    f.bmiHeader.biCompression = compression;
-    f.bmiHeader.biWidth = w;
-    f.bmiHeader.biHeight = h;
-    f.bmiHeader.biBitCount = std::uint16_t(bits);
-    return f;
-}
 
 // A camera-like picture, so the JPEG has realistic detail.
 QImage Scene(int w, int h)
@@ -51,19 +42,19 @@ void BM_Decode(benchmark::State& state)
     FrameFormat format;
     switch (kind) {
     case 0:
-        format = Format(BI_RGB, w, h, 24);
+        format = FrameFormatOf(BI_RGB, w, h, 24);
         data.assign(FrameDecoder::ExpectedSize(format), 0x55);
         break;
     case 1:
-        format = Format(FOURCC_YUY2, w, h, 16);
+        format = FrameFormatOf(FOURCC_YUY2, w, h, 16);
         data.assign(FrameDecoder::ExpectedSize(format), 0x70);
         break;
     case 2:
-        format = Format(FOURCC_I420, w, h, 12);
+        format = FrameFormatOf(FOURCC_I420, w, h, 12);
         data.assign(FrameDecoder::ExpectedSize(format), 0x70);
         break;
     default: {
-        format = Format(FOURCC_MJPG, w, h, 24);
+        format = FrameFormatOf(FOURCC_MJPG, w, h, 24);
         QByteArray jpeg;
         QBuffer buffer(&jpeg);
         buffer.open(QIODevice::WriteOnly);

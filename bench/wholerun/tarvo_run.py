@@ -2,7 +2,6 @@
 "tarvo -m" with auto-capturing at start, and the process's CPU time and resident memory from /proc."""
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -10,9 +9,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 try:
-    from e2e_support import Display, closed_port, wait_for  # noqa: E402
+    from e2e_support import Display, closed_port, read_log, stop_process, wait_for  # noqa: E402
 except ImportError:
-    from tarvo_e2e import Display, closed_port, wait_for  # noqa: E402
+    from tarvo_e2e import Display, closed_port, read_log, stop_process, wait_for  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 TEST_DEVICE = "TestPattern"
@@ -100,23 +99,13 @@ class Run:
         return None
 
     def log(self):
-        try:
-            with open(self.home + "Log/Log.txt", encoding="utf-8", errors="replace") as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return read_log(self.home, errors="replace")
 
     def alive(self):
         return self.proc.poll() is None
 
     def stop(self):
-        if self.alive():
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        stop_process(self.proc, timeout=60)
         self.display.close()
 
     def cleanup(self):

@@ -5,6 +5,7 @@
 #include "common/GstPointers.h"
 #include "imaging/JpegWriter.h"
 
+#include "support/FrameFormatOf.h"
 #include "support/TestSupport.h"
 #include "support/VideoProbe.h"
 
@@ -74,15 +75,6 @@ protected:
     }
     ~ClipRecorderTest() override { SetProgramLog(nullptr); }
 
-    static FrameFormat Format(std::uint32_t compression)
-    {
-        FrameFormat format;
-        format.bmiHeader.biWidth = Width;
-        format.bmiHeader.biHeight = Height;
-        format.bmiHeader.biBitCount = 16;
-        format.bmiHeader.biCompression = compression;
-        return format;
-    }
     // The engine keeps one recorder on the heap for the program's life; the tests too make each one
     // on the heap, so no recorder takes over a stack slot that an earlier one's threads wrote.
     ClipRecorder& NewRecorder(ClipRecorder::Limits limits = {})
@@ -94,7 +86,9 @@ protected:
 
     void Start(ClipRecorder& recorder, std::uint32_t compression, const QString& soundSource = {})
     {
-        recorder.Start(clips, options, Format(compression), [this](const QString& file) { saved << file; }, soundSource);
+        recorder.Start(
+            clips, options, FrameFormatOf(compression, Width, Height, 16),
+            [this](const QString& file) { saved << file; }, soundSource);
     }
     // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
     // motion, until stop() or `frames` frames; returns the time after the last.

@@ -1,5 +1,6 @@
 // FrameDecoder: every format the back-end delivers, and every way a frame can be damaged.
 #include "capture/FrameDecoder.h"
+#include "support/FrameFormatOf.h"
 
 #include <QBuffer>
 #include <algorithm>
@@ -10,16 +11,6 @@
 namespace tarvo {
 
 namespace {
-
-FrameFormat Format(std::uint32_t compression, int w, int h, int bits = 0)
-{
-    FrameFormat f;
-    f.bmiHeader.biCompression = compression;
-    f.bmiHeader.biWidth = w;
-    f.bmiHeader.biHeight = h;
-    f.bmiHeader.biBitCount = std::uint16_t(bits);
-    return f;
-}
 
 // Red, green, blue and white in BT.601 limited range.
 struct Yuv {
@@ -79,7 +70,7 @@ TEST(FrameDecoder, RgbDibsInEveryRowOrder)
     for (int bits : {24, 32})
         for (bool bottomUp : {true, false}) {
             const auto data = AsDib(img, bits / 8, bottomUp);
-            const auto f = Format(BI_RGB, 7, bottomUp ? 5 : -5, bits);
+            const auto f = FrameFormatOf(BI_RGB, 7, bottomUp ? 5 : -5, bits);
             ASSERT_TRUE(decoder.Draw(f, data.data(), data.size(), out)) << bits << bottomUp;
             EXPECT_EQ(out.format(), QImage::Format_RGB32);
             EXPECT_EQ(out, img) << bits << " bottom-up " << bottomUp;
@@ -96,12 +87,12 @@ TEST(FrameDecoder, Yuy2SharesChromaBetweenPixelPairs)
             data.insert(data.end(), {c.y, c.u, c.y, c.v});
     FrameDecoder decoder;
     QImage out;
-    ASSERT_TRUE(decoder.Draw(Format(FOURCC_YUY2, 6, 3), data.data(), data.size(), out));
+    ASSERT_TRUE(decoder.Draw(FrameFormatOf(FOURCC_YUY2, 6, 3), data.data(), data.size(), out));
     ASSERT_EQ(out.size(), QSize(6, 3));
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 6; ++x)
             EXPECT_TRUE(Near(out.pixel(x, y), (x < 2 ? Red : x < 4 ? Blue : White).rgb)) << x << "," << y;
-    EXPECT_FALSE(decoder.Draw(Format(FOURCC_YUY2, 6, 3), data.data(), data.size() - 4, out));
+    EXPECT_FALSE(decoder.Draw(FrameFormatOf(FOURCC_YUY2, 6, 3), data.data(), data.size() - 4, out));
 }
 
 TEST(FrameDecoder, I420PlanesWithOddSizes)
@@ -122,12 +113,12 @@ TEST(FrameDecoder, I420PlanesWithOddSizes)
     FrameDecoder decoder;
     QImage out;
     for (std::uint32_t fourcc : {FOURCC_I420, FOURCC_IYUV}) {
-        ASSERT_TRUE(decoder.Draw(Format(fourcc, w, h), data.data(), data.size(), out));
+        ASSERT_TRUE(decoder.Draw(FrameFormatOf(fourcc, w, h), data.data(), data.size(), out));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 EXPECT_TRUE(Near(out.pixel(x, y), y < 2 ? Red.rgb : Blue.rgb)) << x << "," << y;
     }
-    EXPECT_FALSE(decoder.Draw(Format(FOURCC_I420, w, h), data.data(), data.size() - 1, out));
+    EXPECT_FALSE(decoder.Draw(FrameFormatOf(FOURCC_I420, w, h), data.data(), data.size() - 1, out));
 }
 
 // The scalar conversion the decoder used before its SIMD one: BT.601 limited range, 8-bit fixed point.
@@ -165,7 +156,7 @@ TEST(FrameDecoder, YuvFramesMatchTheBt601LimitedRangeConversion)
     FrameDecoder decoder;
     QImage out;
     for (const auto& c : cases) {
-        ASSERT_TRUE(decoder.Draw(Format(c.fourcc, w, h), data.data(), data.size(), out));
+        ASSERT_TRUE(decoder.Draw(FrameFormatOf(c.fourcc, w, h), data.data(), data.size(), out));
         int off = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
@@ -183,7 +174,7 @@ TEST(FrameDecoder, MjpegFramesAndTheirDamage)
     FrameDecoder decoder;
     QImage out;
     for (int round = 0; round < 2; ++round) { // the decoder is reused across frames
-        ASSERT_TRUE(decoder.Draw(Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), out));
+        ASSERT_TRUE(decoder.Draw(FrameFormatOf(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), out));
         int off = 0;
         for (int y = 0; y < 48; y += 7)
             for (int x = 0; x < 64; x += 7)
@@ -208,12 +199,12 @@ TEST(FrameDecoder, MjpegFramesAndTheirDamage)
         {"empty", QByteArray(), 64, 48},
     };
     for (const auto& d : damaged) {
-        EXPECT_FALSE(decoder.Draw(Format(FOURCC_MJPG, d.w, d.h), reinterpret_cast<const std::uint8_t*>(d.data.constData()),
+        EXPECT_FALSE(decoder.Draw(FrameFormatOf(FOURCC_MJPG, d.w, d.h), reinterpret_cast<const std::uint8_t*>(d.data.constData()),
                                   std::size_t(d.data.size()), out))
             << d.what;
     }
     // A damaged frame leaves the decoder fit for the next one.
-    EXPECT_TRUE(decoder.Draw(Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), out));
+    EXPECT_TRUE(decoder.Draw(FrameFormatOf(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), out));
 }
 
 TEST(FrameDecoder, StrayBytesBetweenMarkersLoseNothing)
@@ -223,7 +214,7 @@ TEST(FrameDecoder, StrayBytesBetweenMarkersLoseNothing)
     const QByteArray jpeg = Jpeg(img);
     const auto draw = [](const QByteArray& bytes, QImage& out) {
         FrameDecoder decoder;
-        return decoder.Draw(Format(FOURCC_MJPG, 64, 48), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+        return decoder.Draw(FrameFormatOf(FOURCC_MJPG, 64, 48), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                             std::size_t(bytes.size()), out);
     };
     QImage clean;
@@ -270,13 +261,13 @@ TEST(FrameDecoder, ViewsGetTheFrameScaledOnceToFillThem)
     };
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     const std::vector<Case> cases{
-        {"JPEG at a quarter", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {16, 12}, {16, 12}},
-        {"JPEG between sizes: the next larger fraction", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()),
+        {"JPEG at a quarter", FrameFormatOf(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {16, 12}, {16, 12}},
+        {"JPEG between sizes: the next larger fraction", FrameFormatOf(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()),
          {30, 20}, {32, 24}},
-        {"JPEG view as large as the frame", Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {64, 48},
+        {"JPEG view as large as the frame", FrameFormatOf(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()), {64, 48},
          {64, 48}},
-        {"raw frame to the view's size", Format(FOURCC_YUY2, 64, 48), yuy2.data(), yuy2.size(), {30, 20}, {30, 20}},
-        {"raw frame by uneven factors", Format(BI_RGB, 4, 20, 32), white.data(), white.size(), {1, 2}, {1, 2}},
+        {"raw frame to the view's size", FrameFormatOf(FOURCC_YUY2, 64, 48), yuy2.data(), yuy2.size(), {30, 20}, {30, 20}},
+        {"raw frame by uneven factors", FrameFormatOf(BI_RGB, 4, 20, 32), white.data(), white.size(), {1, 2}, {1, 2}},
     };
     FrameDecoder decoder;
     for (const auto& c : cases) {
@@ -296,7 +287,7 @@ TEST(FrameDecoder, ViewsGetTheFrameScaledOnceToFillThem)
         EXPECT_EQ(off, 0) << c.what;
     }
     QImage out;
-    EXPECT_FALSE(decoder.DrawForView(Format(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()) / 2, {16, 12}, out))
+    EXPECT_FALSE(decoder.DrawForView(FrameFormatOf(FOURCC_MJPG, 64, 48), bytes, std::size_t(jpeg.size()) / 2, {16, 12}, out))
         << "a truncated frame is refused at every scale";
 }
 
@@ -310,12 +301,12 @@ TEST(FrameDecoder, ImplausibleFormatsAreRefused)
         FrameFormat format;
         const std::uint8_t* data;
     };
-    for (const auto& c : {Case{"unknown fourcc", Format(MakeFourCC('N', 'V', '1', '2'), 16, 16), data.data()},
-                          Case{"16-bit RGB", Format(BI_RGB, 16, 16, 16), data.data()},
-                          Case{"zero width", Format(FOURCC_YUY2, 0, 16), data.data()},
-                          Case{"negative width", Format(FOURCC_YUY2, -16, 16), data.data()},
-                          Case{"huge", Format(FOURCC_YUY2, 100000, 100000), data.data()},
-                          Case{"no data", Format(FOURCC_YUY2, 16, 16), nullptr}})
+    for (const auto& c : {Case{"unknown fourcc", FrameFormatOf(MakeFourCC('N', 'V', '1', '2'), 16, 16), data.data()},
+                          Case{"16-bit RGB", FrameFormatOf(BI_RGB, 16, 16, 16), data.data()},
+                          Case{"zero width", FrameFormatOf(FOURCC_YUY2, 0, 16), data.data()},
+                          Case{"negative width", FrameFormatOf(FOURCC_YUY2, -16, 16), data.data()},
+                          Case{"huge", FrameFormatOf(FOURCC_YUY2, 100000, 100000), data.data()},
+                          Case{"no data", FrameFormatOf(FOURCC_YUY2, 16, 16), nullptr}})
         EXPECT_FALSE(decoder.Draw(c.format, c.data, data.size(), out)) << c.what;
 }
 

@@ -26,16 +26,8 @@ public:
     void SetCallbackWaveStream(WaveCallback cb) override { Log(Named("SetCallbackWaveStream", bool(cb))); }
     bool DriverConnect(int index) override { return Log("DriverConnect " + QString::number(index), a_.connect); }
     void DriverDisconnect() override { Log("DriverDisconnect"); }
-    bool DriverGetCaps(CAPDRIVERCAPS& caps) override
-    {
-        caps = a_.caps;
-        return Log("DriverGetCaps", a_.getCaps);
-    }
-    bool GetStatus(CAPSTATUS& status) override
-    {
-        status = a_.status;
-        return Log("GetStatus", true);
-    }
+    bool DriverGetCaps(CAPDRIVERCAPS& caps) override { return Copy(a_.caps, caps, "DriverGetCaps", a_.getCaps); }
+    bool GetStatus(CAPSTATUS& status) override { return Copy(a_.status, status, "GetStatus"); }
     void SetScale(bool s) override { Log(Named("SetScale", s)); }
     void SetPreviewRate(int ms) override { Log("SetPreviewRate " + QString::number(ms)); }
     void SetPreview(bool on) override
@@ -60,31 +52,11 @@ public:
         l_.allocated = bytes;
         return Log("FileAllocate " + QString::number(bytes), true);
     }
-    bool GetVideoFormat(FrameFormat& f) override
-    {
-        f = a_.videoFormat;
-        return Log("GetVideoFormat", true);
-    }
-    bool GetSequenceSetup(CAPTUREPARMS& p) override
-    {
-        p = a_.parms;
-        return Log("GetSequenceSetup", true);
-    }
-    bool SetSequenceSetup(const CAPTUREPARMS& p) override
-    {
-        l_.sentParms = p;
-        return Log("SetSequenceSetup", true);
-    }
-    bool GetAudioFormat(WAVEFORMATEX& f) override
-    {
-        f = a_.waveFormat;
-        return Log("GetAudioFormat", true);
-    }
-    bool SetAudioFormat(const WAVEFORMATEX& f) override
-    {
-        l_.sentWave = f;
-        return Log("SetAudioFormat", true);
-    }
+    bool GetVideoFormat(FrameFormat& f) override { return Copy(a_.videoFormat, f, "GetVideoFormat"); }
+    bool GetSequenceSetup(CAPTUREPARMS& p) override { return Copy(a_.parms, p, "GetSequenceSetup"); }
+    bool SetSequenceSetup(const CAPTUREPARMS& p) override { return Copy(p, l_.sentParms, "SetSequenceSetup"); }
+    bool GetAudioFormat(WAVEFORMATEX& f) override { return Copy(a_.waveFormat, f, "GetAudioFormat"); }
+    bool SetAudioFormat(const WAVEFORMATEX& f) override { return Copy(f, l_.sentWave, "SetAudioFormat"); }
     bool Sequence() override { return Begin("Sequence"); }
     bool SequenceNoFile() override { return Begin("SequenceNoFile"); }
     bool Stop() override
@@ -106,6 +78,12 @@ private:
     {
         l_.requests << request;
         return answer;
+    }
+    // A request that hands a record over: the answer's to the caller, or the caller's into the log.
+    template <typename T> bool Copy(const T& from, T& to, const QString& request, bool answer = true)
+    {
+        to = from;
+        return Log(request, answer);
     }
     bool Begin(const QString& request)
     {

@@ -70,14 +70,23 @@ def can_connect(port):
         return False
 
 
-def stop_process(proc):
+def stop_process(proc, timeout=10):
     if proc.poll() is None:
         proc.terminate()
         try:
-            proc.wait(timeout=10)
+            proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
+
+
+def read_log(home, errors="strict"):
+    """The program's log in its folder home, line ends as written; empty before it is made."""
+    try:
+        with open(home + "Log/Log.txt", encoding="utf-8", errors=errors, newline="") as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
 
 
 class Display:
@@ -330,11 +339,7 @@ class TarvoCase(unittest.TestCase):
         return run
 
     def log(self):
-        try:
-            with open(self.home + "Log/Log.txt", encoding="utf-8", newline="") as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return read_log(self.home)
 
     def run_log(self):
         """The log lines written since the last start."""

@@ -78,23 +78,19 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
 TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
 {
     ActiveOptions.Trigger = TriggerMotion;
-    engine->ToggleAutoCapturing();
-    EXPECT_TRUE(engine->AutoCapturing());
-    EXPECT_TRUE(video->SequenceRunning());
-    EXPECT_TRUE(engine->MotionDetecting());
-    EXPECT_EQ(engine->State(), EngineState::Running);
-    EXPECT_EQ(host.iconImages.back(), IconAutoOn);
-    EXPECT_EQ(log.lines().back().msg, "Autocapturing on");
+    const auto toggleAndExpect = [this](bool on) {
+        engine->ToggleAutoCapturing();
+        EXPECT_EQ(engine->AutoCapturing(), on);
+        EXPECT_EQ(video->SequenceRunning(), on);
+        EXPECT_EQ(engine->MotionDetecting(), on);
+        EXPECT_EQ(engine->State(), on ? EngineState::Running : EngineState::Idle);
+        EXPECT_EQ(host.iconImages.back(), on ? IconAutoOn : IconAutoOff);
+        EXPECT_EQ(log.lines().back().msg, on ? "Autocapturing on" : "Autocapturing off");
+    };
+    toggleAndExpect(true);
     EXPECT_TRUE(log.lines().back().toFile);
-
-    engine->ToggleAutoCapturing();
-    EXPECT_FALSE(engine->AutoCapturing());
-    EXPECT_FALSE(video->SequenceRunning());
-    EXPECT_FALSE(engine->MotionDetecting());
-    EXPECT_EQ(engine->State(), EngineState::Idle);
-    EXPECT_EQ(host.iconImages.back(), IconAutoOff);
+    toggleAndExpect(false);
     EXPECT_EQ(host.panelWidths.back(), 0);
-    EXPECT_EQ(log.lines().back().msg, "Autocapturing off");
 }
 
 TEST_F(AutoCaptureControlTest, AStreamThatCannotStartChangesNothing)
@@ -182,9 +178,7 @@ TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStar
 TEST_F(AutoCaptureControlTest, StoppingDuringTheReArmDelayStartsTheNextRunArmed)
 {
     ActiveOptions.RearmEnabled = true;
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     ASSERT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
     ASSERT_FALSE(engine->Armed());
     engine->StopAutoCap();

@@ -13,7 +13,7 @@ namespace tarvo {
 
 TestMenus::TestMenus() : actions(BuildMainMenu(bar)) { BuildTrayMenu(tray, actions); }
 
-EngineTest::EngineTest()
+EngineSurroundings::EngineSurroundings()
 {
     SetProgramLog(&log);
     SetProgramSoundPlayer(&sound);
@@ -23,18 +23,28 @@ EngineTest::EngineTest()
     QDir().mkpath(program.dir() + "pictures");
     QDir().mkpath(program.dir() + "videos");
     ActiveOptions.UpPic = false;
+    ActiveOptions.FuseEnabled = false;
+    ActiveOptions.Password = "secret";
+    SetMotionThreshold(ThresholdForSensitivity(ActiveOptions.Sensitivity));
+    LoadFileCounters();
+}
+
+EngineSurroundings::~EngineSurroundings()
+{
+    SetProgramSoundPlayer(nullptr);
+    SetProgramLog(nullptr);
+}
+
+EngineTest::EngineTest()
+{
     ActiveOptions.CapPic = false;
     ActiveOptions.PlaySound = false;
     ActiveOptions.ShowPopup = false;
     ActiveOptions.ClickSound = false;
-    ActiveOptions.FuseEnabled = false;
     ActiveOptions.RearmEnabled = false;
     ActiveOptions.OfflinePic = false;
     ActiveOptions.MDUserDefinedArea = false;
     ActiveOptions.Mark = false;
-    ActiveOptions.Password = "secret";
-    SetMotionThreshold(ThresholdForSensitivity(ActiveOptions.Sensitivity));
-    LoadFileCounters();
 
     backend.answers.drivers = {{0, "Test camera"}};
     backend.answers.status.uiImageWidth = FrameWidth;
@@ -68,8 +78,6 @@ EngineTest::~EngineTest()
 {
     engine.reset();
     video.reset();
-    SetProgramSoundPlayer(nullptr);
-    SetProgramLog(nullptr);
 }
 
 std::vector<std::uint8_t> EngineTest::MakeFrame(std::uint8_t blue)
@@ -126,6 +134,13 @@ void EngineTest::StartWith(int trigger)
     engine->StartAutoCap();
     ASSERT_TRUE(engine->AutoCapturing());
     log.clear();
+}
+
+void EngineTest::StartAndMove(int movingSamples)
+{
+    StartWith(TriggerMotion);
+    DeliverStillSamples(5);
+    DeliverMovingSamples(movingSamples);
 }
 
 int EngineTest::Count(const QString& message) const { return int(log.messages().count(message)); }

@@ -49,7 +49,23 @@ struct TestMenus {
     MainMenuActions actions;
 };
 
-class EngineTest : public ::testing::Test {
+// What every engine test stands on, whichever capture back-end it uses: a scratch program folder
+// with pictures/ and videos/, the program's log and sounds recorded, nothing uploaded, the menus and
+// the host. The derived fixture makes the engine and resets it before this is torn down.
+class EngineSurroundings : public ::testing::Test {
+protected:
+    EngineSurroundings();
+    ~EngineSurroundings() override;
+
+    ScratchProgram program;
+    RecordingEventLog log;
+    RecordingSoundPlayer sound;
+    TestMenus menus;
+    RecordingEngineHost host;
+    std::unique_ptr<AutoCaptureEngine> engine;
+};
+
+class EngineTest : public EngineSurroundings {
 protected:
     static constexpr int FrameWidth = 40;
     static constexpr int FrameHeight = 30;
@@ -69,16 +85,12 @@ protected:
 
     // Starts auto-capturing with the motion trigger (or the given one).
     void StartWith(int trigger);
+    // Starts with the motion trigger, settles on five still samples, then delivers moving ones.
+    void StartAndMove(int movingSamples = 1);
     int Count(const QString& message) const;
 
-    ScratchProgram program;
-    RecordingEventLog log;
-    RecordingSoundPlayer sound;
     RecordingCaptureBackend backend;
     std::unique_ptr<TVideoCap> video;
-    TestMenus menus;
-    RecordingEngineHost host;
-    std::unique_ptr<AutoCaptureEngine> engine;
     std::uint32_t nextTime = 0;
     bool nextBlue = false;
     // Every file the engine reported as written, in order.

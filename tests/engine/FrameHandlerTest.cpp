@@ -108,9 +108,7 @@ TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
     ActiveOptions.ShowPopup = true;
     ActiveOptions.CapPic = true;
     ActiveOptions.RearmEnabled = true;
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     ASSERT_EQ(Count("Motion detected"), 1);
     const auto pictures = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
 
@@ -134,9 +132,7 @@ TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
 
 TEST_F(FrameHandlerTest, WithoutReArmingEveryMovingSampleTriggersAgain)
 {
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(4);
+    StartAndMove(4);
     EXPECT_EQ(Count("Motion detected"), 4);
     EXPECT_TRUE(engine->Armed());
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
@@ -146,9 +142,7 @@ TEST_F(FrameHandlerTest, AZeroReArmDelayReArmsOncePerTriggerWithoutLosingIt)
 {
     ActiveOptions.RearmEnabled = true;
     engine->SetRearmInterval(0);
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     ASSERT_TRUE(WaitFor([&] { return engine->Armed(); }));
     EXPECT_EQ(Count("Re-armed"), 1);
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
@@ -163,9 +157,7 @@ TEST_F(FrameHandlerTest, ATriggerWithoutPictureOrWebsiteActionsNeitherConvertsNo
     ActiveOptions.UpPic = true; // but neither website kind
     ActiveOptions.WebsiteFTP = false;
     ActiveOptions.WebsiteLocal = false;
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     EXPECT_EQ(Count("Motion detected"), 1);
     EXPECT_EQ(sound.played().size(), 1);
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
@@ -176,9 +168,7 @@ TEST_F(FrameHandlerTest, ATriggerWithSavePictureFlashesAndSavesTheFrame)
 {
     ActiveOptions.CapPic = true;
     ActiveOptions.CaptionLocal = false;
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
@@ -298,9 +288,7 @@ TEST_F(AlarmSettingsTest, ALightChangeIsLoggedOnceAMinuteAndRaisesNoAlarm)
     FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(12, 0)));
     SetProgramClock(&clock);
     ActiveExtras.Alarms.IgnoreLightChange = true; // every grid point of these frames changes
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(3);
+    StartAndMove(3);
     EXPECT_EQ(Count("Light change ignored"), 1);
     EXPECT_EQ(Count("Motion detected"), 0);
     EXPECT_EQ(host.indicatorImages.back(), IndicatorIdle);
@@ -311,9 +299,7 @@ TEST_F(AlarmSettingsTest, ALightChangeIsLoggedOnceAMinuteAndRaisesNoAlarm)
     // Switched off, the same frames are an alarm, as they always were.
     engine->StopAutoCap();
     ActiveExtras.Alarms.IgnoreLightChange = false;
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     EXPECT_EQ(Count("Motion detected"), 1);
     SetProgramClock(nullptr);
 }

@@ -176,9 +176,7 @@ TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
     ActiveOptions.RearmEnabled = true;
     ActiveOptions.CapPic = true;
     ActiveOptions.LPicNaming = NamingIncrementing;
-    StartWith(TriggerMotion);
-    DeliverStillSamples(5);
-    DeliverMovingSamples(1);
+    StartAndMove();
     ASSERT_FALSE(engine->Armed());
     const auto before = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
 

@@ -24,24 +24,14 @@ namespace tarvo {
 
 namespace {
 
-class TestDeviceEngineTest : public ::testing::Test {
+class TestDeviceEngineTest : public EngineSurroundings {
 protected:
     TestDeviceEngineTest()
     {
-        SetProgramLog(&log);
-        SetProgramSoundPlayer(&sound);
-        ActiveOptions = DefaultOptions();
-        ActiveOptions.PictureDir = program.dir() + "pictures/";
-        QDir().mkpath(program.dir() + "pictures");
         ActiveOptions.CapPic = true;
-        ActiveOptions.UpPic = false;
         ActiveOptions.CaptionLocal = true;
         ActiveOptions.LPicNaming = NamingIncrementing;
-        ActiveOptions.FuseEnabled = false;
         ActiveOptions.RearmEnabled = true;
-        ActiveOptions.Password = "secret";
-        SetMotionThreshold(ThresholdForSensitivity(ActiveOptions.Sensitivity));
-        LoadFileCounters();
 
         cap.resize(640, 480);
         engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host);
@@ -56,18 +46,10 @@ protected:
         if (engine->AutoCapturing())
             engine->StopAutoCap();
         engine.reset();
-        SetProgramSoundPlayer(nullptr);
-        SetProgramLog(nullptr);
     }
     QStringList Pictures() const { return QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files); }
 
-    ScratchProgram program;
-    RecordingEventLog log;
-    RecordingSoundPlayer sound;
     TVideoCap cap;
-    TestMenus menus;
-    RecordingEngineHost host;
-    std::unique_ptr<AutoCaptureEngine> engine;
 };
 
 TEST_F(TestDeviceEngineTest, TheMovingBallRaisesAlarmsAndTheirPicturesAreSaved)
@@ -203,9 +185,7 @@ protected:
         ActiveExtras.Clips.PreSeconds = 2;
         ActiveExtras.Clips.PostSeconds = 2;
         ActiveExtras.Clips.Audio = true;
-        ActiveOptions.VideoDir = program.dir() + "videos/";
-        QDir().mkpath(ActiveOptions.VideoDir.str());
-        ActiveOptions.CapPic = false;
+        ActiveOptions.CapPic = false; // videos in <program>/videos/ from the surroundings
         ActiveOptions.Trigger = TriggerMotion;
         Watch(*engine);
         cap.SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });

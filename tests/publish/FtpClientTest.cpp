@@ -258,6 +258,18 @@ TEST(FtpClientScripted, LoginWithoutPasswordAndMultiLineReplies)
     EXPECT_EQ(server.Received(), (std::vector<std::string>{"user anonymous", "type I", "syst", "CWD www"}));
 }
 
+// Stores one small file as f.jpg in passive mode on the server at port; returns StoreFile's failure text.
+QString PassiveStoreFailure(int port, const QByteArray& contents)
+{
+    LocalFiles files;
+    FtpClient ftp;
+    ShortLimits(ftp);
+    ftp.SetPassive(true);
+    PointAt(ftp, port);
+    ftp.Open();
+    return FailureOf([&] { ftp.StoreFile(files.Make("f.jpg", contents), "f.jpg"); });
+}
+
 // A passive upload whose final reply comes from script; returns StoreFile's failure text.
 QString PassiveUploadEndingWith(const std::string& finalReplies, std::string* received = nullptr)
 {
@@ -276,13 +288,7 @@ QString PassiveUploadEndingWith(const std::string& finalReplies, std::string* re
         p.Send(finalReplies);
         p.ReadToClose();
     });
-    LocalFiles files;
-    FtpClient ftp;
-    ShortLimits(ftp);
-    ftp.SetPassive(true);
-    PointAt(ftp, server.Port());
-    ftp.Open();
-    return FailureOf([&] { ftp.StoreFile(files.Make("f.jpg", "picture bytes"), "f.jpg"); });
+    return PassiveStoreFailure(server.Port(), "picture bytes");
 }
 
 TEST(FtpClientScripted, FinalReplyOfAnUpload)
@@ -304,13 +310,7 @@ TEST(FtpClientScripted, MalformedPassiveReplyFailsWithoutStor)
         p.Send("227 Entering Passive Mode (999,1,2,3,4,5)\r\n");
         p.ReadToClose();
     });
-    LocalFiles files;
-    FtpClient ftp;
-    ShortLimits(ftp);
-    ftp.SetPassive(true);
-    PointAt(ftp, server.Port());
-    ftp.Open();
-    EXPECT_EQ(FailureOf([&] { ftp.StoreFile(files.Make("f", "x"), "f.jpg"); }),
+    EXPECT_EQ(PassiveStoreFailure(server.Port(), "x"),
               "Malformed passive reply: 227 Entering Passive Mode (999,1,2,3,4,5)");
     EXPECT_FALSE(server.ReceivedStartingWith("STOR"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The settings windows as the program wires them, over a scratch program folder, with message
 // boxes recorded instead of shown.
+#include "ProfileFolderFixture.h"
 #include "RecordingTargets.h"
 #include "settings/ActiveOptions.h"
 #include "settings/widgets/DialogMessages.h"
@@ -72,12 +73,10 @@ public:
     }
 };
 
-class DialogFixture : public ::testing::Test {
+class DialogFixture : public ProfileFolderFixture {
 protected:
     DialogFixture() : dialog(box, targets, proxy)
     {
-        QDir().mkpath(ProfileFolder());
-        SetProgramLog(&log);
         SetSettingsMessages(&messages);
         targets.dialog = &dialog;
         dialog.SetCaptureDrivers({"Camera one", "Camera two", "Test pattern"});
@@ -89,19 +88,13 @@ protected:
         targets.calls.clear();
         targets.shown = 0;
     }
-    ~DialogFixture() override
-    {
-        SetSettingsMessages(nullptr);
-        SetProgramLog(nullptr);
-    }
+    ~DialogFixture() override { SetSettingsMessages(nullptr); }
 
     template <class T>
     T* Control(const char* formName) const { return FindControl<T>(dialog, formName); }
     template <class T>
     T* ProxyControl(const char* formName) const { return FindControl<T>(proxy, formName); }
 
-    ScratchProgram program;
-    RecordingEventLog log;
     RecordingMessages messages;
     DialogTargets targets;
     ProfileBox box;

@@ -1,5 +1,6 @@
 // The settings kept beside the record: what a hand-edited, damaged or missing file gives, and that
 // activation and a fresh Default carry them.
+#include "ProfileFolderFixture.h"
 #include "RecordingTargets.h"
 #include "settings/ActiveOptions.h"
 #include "settings/ExtraOptions.h"
@@ -14,18 +15,9 @@
 namespace tarvo {
 
 namespace {
-class ExtraOptionsTest : public ::testing::Test {
+class ExtraOptionsTest : public ProfileFolderFixture {
 protected:
-    void SetUp() override
-    {
-        QDir().mkpath(ProfileFolder());
-        SetProgramLog(&log);
-    }
-    void TearDown() override { SetProgramLog(nullptr); }
     void WriteIni(const QString& name, const QByteArray& text) { WriteFileBytes(ExtrasPath(name), text); }
-
-    ScratchProgram program;
-    RecordingEventLog log;
 };
 
 TEST_F(ExtraOptionsTest, SavedValuesLoadBackFromAPrivateFile)

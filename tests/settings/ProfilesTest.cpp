@@ -1,5 +1,6 @@
 // Profile files are shared with other copies of the program and hold passwords; activation drives
 // the whole running program. These tests use the real file system in a scratch program folder.
+#include "ProfileFolderFixture.h"
 #include "RecordingTargets.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
@@ -20,19 +21,10 @@
 namespace tarvo {
 
 namespace {
-class ProfilesTest : public ::testing::Test {
+class ProfilesTest : public ProfileFolderFixture {
 protected:
-    void SetUp() override
-    {
-        QDir().mkpath(ProfileFolder());
-        SetProgramLog(&log);
-    }
-    void TearDown() override { SetProgramLog(nullptr); }
-
     QByteArray fileOf(const QString& name) { return ReadFileBytes(ProfilePath(name)); }
 
-    ScratchProgram program;
-    RecordingEventLog log;
     RecordingTargets targets;
     ProfileBox box;
 };
@@ -42,6 +34,12 @@ OptionsValues Record(std::int32_t limit)
     OptionsValues o = DefaultOptions();
     o.Limit = limit;
     return o;
+}
+
+// A log line as "text | file or screen | sender".
+QString Written(const RecordingEventLog::Line& line)
+{
+    return line.msg + (line.toFile ? " | file | " : " | screen | ") + line.sender;
 }
 
 // Binds a Unix socket at path and leaves it there.
@@ -90,9 +88,8 @@ TEST_F(ProfilesTest, ShortFileLoadsAsDefaultsAndStaysUntouched)
     EXPECT_TRUE(SameValues(LoadProfile("broken"), DefaultOptions()));
     EXPECT_EQ(fileOf("broken"), QByteArray(100, 'x'));
     ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_EQ(log.lines()[0].msg, "Profile broken could not be loaded.");
-    EXPECT_TRUE(log.lines()[0].toFile);
-    EXPECT_EQ(log.lines()[0].sender, "function Load(ProfileName : string) : OptionsValues;");
+    EXPECT_EQ(Written(log.lines()[0]),
+              "Profile broken could not be loaded. | file | function Load(ProfileName : string) : OptionsValues;");
 }
 
 TEST_F(ProfilesTest, BytesAfterTheRecordAreIgnored)
@@ -224,9 +221,7 @@ TEST_F(ProfilesTest, ActivationPushesEveryDerivedValueInOrder)
     EXPECT_EQ(targets.frameRate, 12);
     EXPECT_EQ(targets.previewRate, 12);
     ASSERT_EQ(log.lines().size(), 1u) << "connected driver, same index: only the profile line";
-    EXPECT_EQ(log.lines()[0].msg, "Loaded profile: day");
-    EXPECT_TRUE(log.lines()[0].toFile);
-    EXPECT_EQ(log.lines()[0].sender, "Options - SetActive");
+    EXPECT_EQ(Written(log.lines()[0]), "Loaded profile: day | file | Options - SetActive");
 }
 
 TEST_F(ProfilesTest, ActivationWithoutADriverSchedulesTheConnection)
@@ -239,9 +234,7 @@ TEST_F(ProfilesTest, ActivationWithoutADriverSchedulesTheConnection)
     EXPECT_EQ(targets.calls.mid(3, 3), QStringList({"driverIndex", "preview", "driverTimer"}));
     EXPECT_EQ(targets.driverIndex, 2);
     ASSERT_EQ(log.lines().size(), 2u);
-    EXPECT_EQ(log.lines()[0].msg, "Loading driver...");
-    EXPECT_FALSE(log.lines()[0].toFile);
-    EXPECT_EQ(log.lines()[0].sender, "Options - SetActive");
+    EXPECT_EQ(Written(log.lines()[0]), "Loading driver... | screen | Options - SetActive");
 }
 
 TEST_F(ProfilesTest, RecordsFromFilesCannotOverflowTheDerivedValues)

@@ -28,32 +28,28 @@ namespace {
 OptionsValues Unusual(const QString& dir)
 {
     OptionsValues o = DefaultOptions();
+    // Every flag turned over but CapLeft: the caption moves from the bottom centre to the top right.
+    for (Flag* flag : {&o.CreateLogfile, &o.ClickSound, &o.LoadAtStartup, &o.AutoCapAtStart, &o.AutoUpdCheck,
+                       &o.WarnLimit, &o.CapPic, &o.UpPic, &o.PlaySound, &o.ShowPopup, &o.CapAudio, &o.SaveAsBitmap,
+                       &o.SavePassword, &o.WebsiteFTP, &o.WebsiteLocal, &o.OfflinePic, &o.UseSocks, &o.PassiveMode,
+                       &o.CaptionLocal, &o.CaptionWebsite, &o.FontBold, &o.FontItalic, &o.FontUnderline,
+                       &o.FontStrikeOut, &o.TransparentBack, &o.CapTop, &o.CapBottom, &o.CapCenter, &o.CapRight,
+                       &o.FuseEnabled, &o.RearmEnabled, &o.Mark, &o.MDUserDefinedArea, &o.TmpUpload})
+        *flag = !*flag;
     o.PictureDir = dir + "pics/";
     o.VideoDir = dir + "videos/";
     o.LogfileDir = dir + "logs/";
-    o.CreateLogfile = false;
-    o.ClickSound = false;
-    o.LoadAtStartup = true;
-    o.AutoCapAtStart = true;
-    o.AutoUpdCheck = false;
-    o.WarnLimit = true;
     o.Limit = 250;
     o.Trigger = TriggerMotion;
     o.TimedMin = 7;
     o.TimedSec = 45;
     o.SoundFile = "/sounds/bell ä.wav";
-    o.CapPic = false;
-    o.UpPic = true;
-    o.PlaySound = true;
-    o.ShowPopup = true;
     o.PicQual = 33;
     o.DriverIndex = 2;
     o.FrameRate = 25;
     o.CapAudChannels = 1;
     o.CapAudSampleRate = 3;
     o.CapAudResolution = 1;
-    o.CapAudio = false;
-    o.SaveAsBitmap = true;
     o.FTPAddress = "ftp.local.test";
     o.UserName = "watcher";
     o.UpDir = "cam/today";
@@ -64,27 +60,9 @@ OptionsValues Unusual(const QString& dir)
     o.SocksUser = "su";
     o.SocksPass = "sp";
     o.SocksType = "SOCKS 4A";
-    o.SavePassword = true;
-    o.WebsiteFTP = false;
-    o.WebsiteLocal = true;
-    o.OfflinePic = true;
-    o.UseSocks = true;
-    o.PassiveMode = true;
     o.Port = 2121;
     o.SocksPort = 1080;
     o.FileNumber = 4;
-    o.CaptionLocal = false;
-    o.CaptionWebsite = false;
-    o.FontBold = false;
-    o.FontItalic = true;
-    o.FontUnderline = true;
-    o.FontStrikeOut = true;
-    o.TransparentBack = false;
-    o.CapTop = true;
-    o.CapBottom = false;
-    o.CapLeft = false;
-    o.CapCenter = false;
-    o.CapRight = true;
     o.FontName = "DejaVu Serif";
     o.CaptionText = "Gate %d\r\n%t";
     o.FontSize = 17;
@@ -96,10 +74,6 @@ OptionsValues Unusual(const QString& dir)
     o.RearmMin = 4;
     o.RearmSec = 2;
     o.MarkColor = 0x00010203;
-    o.FuseEnabled = true;
-    o.RearmEnabled = false;
-    o.Mark = true;
-    o.MDUserDefinedArea = true;
     o.MDbeginX = 11;
     o.MDbeginY = 12;
     o.MDendX = 300;
@@ -112,7 +86,6 @@ OptionsValues Unusual(const QString& dir)
     o.LPicNaming = NamingIncrementing;
     o.WPicNaming = NamingIncrementing;
     o.VidNaming = NamingIncrementing;
-    o.TmpUpload = true;
     return o;
 }
 
