@@ -54,12 +54,13 @@ OptionsValues FileImage(const OptionsValues& options)
     return image;
 }
 
-// Reads up to size bytes; returns how many were read, or -1 with errno set.
-ssize_t ReadFully(int fd, char* buffer, std::size_t size)
+// Repeats a read or a write until size bytes went through, the file ended or an error came;
+// returns how many went through, or -1 with errno set.
+template <class Byte, class Transfer> ssize_t TransferFully(int fd, Byte* buffer, std::size_t size, Transfer transfer)
 {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
+        const ssize_t n = transfer(fd, buffer + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -71,18 +72,12 @@ ssize_t ReadFully(int fd, char* buffer, std::size_t size)
     return static_cast<ssize_t>(done);
 }
 
+// Reads up to size bytes; returns how many were read, or -1 with errno set.
+ssize_t ReadFully(int fd, char* buffer, std::size_t size) { return TransferFully(fd, buffer, size, ::read); }
+
 bool WriteFully(int fd, const char* buffer, std::size_t size)
 {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return TransferFully(fd, buffer, size, ::write) == static_cast<ssize_t>(size);
 }
 
 // One level only: a folder whose parent is missing stays missing.

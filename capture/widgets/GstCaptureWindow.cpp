@@ -110,35 +110,15 @@ void GstCaptureWindow::Move(int x, int y, int width, int height)
 
 // ---- callbacks ----
 
-void GstCaptureWindow::SetCallbackStatus(TextCallback cb)
-{
-    std::lock_guard lock(callbackMutex_);
-    statusCallback_ = std::move(cb);
-}
+void GstCaptureWindow::SetCallbackStatus(TextCallback cb) { ReplaceCallback(statusCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackFrame(VideoCallback cb)
-{
-    std::lock_guard lock(callbackMutex_);
-    frameCallback_ = std::move(cb);
-}
+void GstCaptureWindow::SetCallbackFrame(VideoCallback cb) { ReplaceCallback(frameCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackError(TextCallback cb)
-{
-    std::lock_guard lock(callbackMutex_);
-    errorCallback_ = std::move(cb);
-}
+void GstCaptureWindow::SetCallbackError(TextCallback cb) { ReplaceCallback(errorCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackVideoStream(VideoCallback cb)
-{
-    std::lock_guard lock(callbackMutex_);
-    videoCallback_ = std::move(cb);
-}
+void GstCaptureWindow::SetCallbackVideoStream(VideoCallback cb) { ReplaceCallback(videoCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackWaveStream(WaveCallback cb)
-{
-    std::lock_guard lock(callbackMutex_);
-    waveCallback_ = std::move(cb);
-}
+void GstCaptureWindow::SetCallbackWaveStream(WaveCallback cb) { ReplaceCallback(waveCallback_, std::move(cb)); }
 
 void GstCaptureWindow::SetStoppedHandler(StoppedHandler handler) { stoppedHandler_ = std::move(handler); }
 

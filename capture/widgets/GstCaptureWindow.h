@@ -85,6 +85,12 @@ private:
     static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
     static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     void DeliverFrame(GstSample* sample);
+    // Swaps one callback under callbackMutex_, so the old one is not running once this returns.
+    template <class Callback> void ReplaceCallback(Callback& slot, Callback cb)
+    {
+        std::lock_guard lock(callbackMutex_);
+        slot = std::move(cb);
+    }
 
     bool StartPipeline(const std::optional<RecordingPlan>& recording);
     void StopPipeline();

@@ -166,60 +166,27 @@ void TVideoCap::RegisterCallbacks()
 
 // Each registration hands the back-end its own copy of the handler, so replacing a handler on
 // the GUI thread never races with a call on the streaming thread.
-void TVideoCap::SetOnStatusCallback(TCapStatusCallback handler)
+template <class Handler, class Callback>
+void TVideoCap::InstallHandler(Handler& slot, Handler handler, void (CaptureWindow::*setter)(Callback))
 {
-    onStatusCallback_ = std::move(handler);
+    slot = std::move(handler);
     if (!window_)
         return;
-    if (onStatusCallback_)
-        window_->SetCallbackStatus([this, h = onStatusCallback_](int id, const QString& text) { h(*this, id, text); });
+    if (slot)
+        (window_.get()->*setter)([this, h = slot](const auto&... args) { h(*this, args...); });
     else
-        window_->SetCallbackStatus({});
+        (window_.get()->*setter)(Callback{});
 }
 
-void TVideoCap::SetOnFrameCallback(TVideoStream handler)
-{
-    onFrameCallback_ = std::move(handler);
-    if (!window_)
-        return;
-    if (onFrameCallback_)
-        window_->SetCallbackFrame([this, h = onFrameCallback_](const VIDEOHDR& header) { h(*this, header); });
-    else
-        window_->SetCallbackFrame({});
-}
+void TVideoCap::SetOnStatusCallback(TCapStatusCallback handler) { InstallHandler(onStatusCallback_, std::move(handler), &CaptureWindow::SetCallbackStatus); }
 
-void TVideoCap::SetOnError(TError handler)
-{
-    onError_ = std::move(handler);
-    if (!window_)
-        return;
-    if (onError_)
-        window_->SetCallbackError([this, h = onError_](int id, const QString& text) { h(*this, id, text); });
-    else
-        window_->SetCallbackError({});
-}
+void TVideoCap::SetOnFrameCallback(TVideoStream handler) { InstallHandler(onFrameCallback_, std::move(handler), &CaptureWindow::SetCallbackFrame); }
 
-void TVideoCap::SetOnVideoStream(TVideoStream handler)
-{
-    onVideoStream_ = std::move(handler);
-    if (!window_)
-        return;
-    if (onVideoStream_)
-        window_->SetCallbackVideoStream([this, h = onVideoStream_](const VIDEOHDR& header) { h(*this, header); });
-    else
-        window_->SetCallbackVideoStream({});
-}
+void TVideoCap::SetOnError(TError handler) { InstallHandler(onError_, std::move(handler), &CaptureWindow::SetCallbackError); }
 
-void TVideoCap::SetOnAudioStream(TAudioStream handler)
-{
-    onAudioStream_ = std::move(handler);
-    if (!window_)
-        return;
-    if (onAudioStream_)
-        window_->SetCallbackWaveStream([this, h = onAudioStream_](const WAVEHDR& header) { h(*this, header); });
-    else
-        window_->SetCallbackWaveStream({});
-}
+void TVideoCap::SetOnVideoStream(TVideoStream handler) { InstallHandler(onVideoStream_, std::move(handler), &CaptureWindow::SetCallbackVideoStream); }
+
+void TVideoCap::SetOnAudioStream(TAudioStream handler) { InstallHandler(onAudioStream_, std::move(handler), &CaptureWindow::SetCallbackWaveStream); }
 
 // ---- driver selection ----
 

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,30 +28,22 @@ using TVideoStream = std::function<void(TVideoCap& sender, const VIDEOHDR& lpVhd
 using TAudioStream = std::function<void(TVideoCap& sender, const WAVEHDR& lpWHdr)>;
 using TError = std::function<void(TVideoCap& sender, int nID, const QString& errorstr)>;
 
-class ENoDriverException : public std::runtime_error {
-public:
-    ENoDriverException() : std::runtime_error("No capture driver selected") {}
+// The control's failures: a type each, so a caller catches exactly the one it handles, each with
+// its fixed message.
+template <std::size_t N> struct FailureText {
+    constexpr FailureText(const char (&text)[N]) { std::copy_n(text, N, chars); }
+    char chars[N];
 };
-class ENoCapWindowException : public std::runtime_error {
+template <FailureText Text> class ECaptureFailure : public std::runtime_error {
 public:
-    ENoCapWindowException() : std::runtime_error("Can not create capture window") {}
+    ECaptureFailure() : std::runtime_error(Text.chars) {}
 };
-class ENotConnectException : public std::runtime_error {
-public:
-    ENotConnectException() : std::runtime_error("Can not connect capture driver with capture window") {}
-};
-class ENoOverlayException : public std::runtime_error {
-public:
-    ENoOverlayException() : std::runtime_error("Driver has no overlay mode") {}
-};
-class ENotOpen : public std::runtime_error {
-public:
-    ENotOpen() : std::runtime_error("Driver not Open") {}
-};
-class EBufferFileError : public std::runtime_error {
-public:
-    EBufferFileError() : std::runtime_error("Could not create tmp file") {}
-};
+using ENoDriverException = ECaptureFailure<"No capture driver selected">;
+using ENoCapWindowException = ECaptureFailure<"Can not create capture window">;
+using ENotConnectException = ECaptureFailure<"Can not connect capture driver with capture window">;
+using ENoOverlayException = ECaptureFailure<"Driver has no overlay mode">;
+using ENotOpen = ECaptureFailure<"Driver not Open">;
+using EBufferFileError = ECaptureFailure<"Could not create tmp file">;
 
 constexpr int MaxCaptureDrivers = 10;
 
@@ -150,6 +144,10 @@ private:
     bool ShowDriverDialog(bool (CaptureWindow::*request)());
     void ApplyBufferFile(bool enable);
     void RegisterCallbacks();
+    // Stores the handler in slot and hands the open window its own copy, bound to this control;
+    // an empty handler clears the window's.
+    template <class Handler, class Callback>
+    void InstallHandler(Handler& slot, Handler handler, void (CaptureWindow::*setter)(Callback));
     void SendPreviewRate();
     void OnPlatformStopped(const QString& error);
     CaptureBackend& backend() const;

@@ -83,6 +83,11 @@ void ProfileSelectWindow::ShowPickedProfile()
     const QString name = profileBox_.text();
     if (!profileBox_.isListed(name))
         return;
+    ShowProfileInDialog(name);
+}
+
+void ProfileSelectWindow::ShowProfileInDialog(const QString& name)
+{
     try {
         targets_.ShowInDialog(LoadProfile(name));
         targets_.ShowExtrasInDialog(LoadExtras(name));
@@ -128,12 +133,7 @@ void ProfileSelectWindow::DeletePickedProfile()
     // With no profile left there is nothing to show; loading the empty name would create one.
     if (profileBox_.items().isEmpty())
         return;
-    try {
-        targets_.ShowInDialog(LoadProfile(first));
-        targets_.ShowExtrasInDialog(LoadExtras(first));
-    } catch (const EInOutError& e) {
-        SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
-    }
+    ShowProfileInDialog(first);
 }
 
 void ProfileSelectWindow::AskForNewProfile()

@@ -26,6 +26,8 @@ public:
 private:
     // A text that names a listed profile exactly shows that profile in the setup dialog.
     void ShowPickedProfile();
+    // Shows the named profile's settings and extras in the setup dialog; a read error as a message.
+    void ShowProfileInDialog(const QString& name);
     // A text that names no listed profile becomes the first listed name.
     void SettleOnListedName();
     // "Delete": removes the picked profile and shows the first one left.

@@ -96,6 +96,33 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, bool stretch = true)
     return row;
 }
 
+// A titled box with the widgets one below the other.
+QGroupBox* Column(const QString& title, std::initializer_list<QWidget*> widgets, bool stretch)
+{
+    auto* box = new QGroupBox(title);
+    auto* column = new QVBoxLayout(box);
+    for (QWidget* w : widgets)
+        column->addWidget(w);
+    if (stretch)
+        column->addStretch();
+    return box;
+}
+
+// A tab page: the parts (widgets or layouts) from the top down, the free space below them.
+QWidget* Page(std::initializer_list<QObject*> parts)
+{
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    for (QObject* part : parts) {
+        if (auto* layout = qobject_cast<QLayout*>(part))
+            v->addLayout(layout);
+        else
+            v->addWidget(qobject_cast<QWidget*>(part));
+    }
+    v->addStretch();
+    return page;
+}
+
 // A naming group's rows "Timed filenames" and "Incrementing filenames: <prefix>###.jpg" in the box;
 // the controls' form names start with formPrefix.
 QGridLayout* NamingRows(QGroupBox* box, const QString& formPrefix, QButtonGroup* group, QRadioButton*& timed,
@@ -212,12 +239,7 @@ QWidget* SetupDialog::buildAutoCapturePage()
     sound->setStretch(1, 1);
     a->addLayout(sound);
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addWidget(triggers);
-    v->addWidget(actions);
-    v->addStretch();
-    return page;
+    return Page({triggers, actions});
 }
 
 QWidget* SetupDialog::buildCaptureOptionsPage()
@@ -269,13 +291,7 @@ QWidget* SetupDialog::buildCaptureOptionsPage()
     vg->addWidget(audioResolution_, 4, 1);
     vg->setColumnStretch(2, 1);
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addLayout(device);
-    v->addWidget(pictures);
-    v->addWidget(video);
-    v->addStretch();
-    return page;
+    return Page({device, pictures, video});
 }
 
 QWidget* SetupDialog::buildFilenamesPage()
@@ -307,13 +323,7 @@ QWidget* SetupDialog::buildFilenamesPage()
     auto* videos = new QGroupBox(QStringLiteral("Videos"));
     NamingRows(videos, QStringLiteral("Vid"), vidGroup_, videoTimed_, videoIncrementing_, videoPrefix_, videoPrefixExt_);
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addWidget(local);
-    v->addWidget(website);
-    v->addWidget(videos);
-    v->addStretch();
-    return page;
+    return Page({local, website, videos});
 }
 
 QWidget* SetupDialog::buildGeneralPage()
@@ -345,14 +355,8 @@ QWidget* SetupDialog::buildGeneralPage()
     warnLimit_ = Named(new QCheckBox(QStringLiteral("Warn when logged files exceeds              Mb")), "WarnLimit");
     limitMegabytes_ = Named(NumberEdit(48), "Limit");
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addWidget(folders);
-    for (QWidget* w : {loadAtStartup_, autoCaptureAtStart_, checkForUpdates_, createLogfile_, clickSound_})
-        v->addWidget(w);
-    v->addWidget(new CaptionWithEdits(warnLimit_, {limitMegabytes_}));
-    v->addStretch();
-    return page;
+    return Page({folders, loadAtStartup_, autoCaptureAtStart_, checkForUpdates_, createLogfile_, clickSound_,
+                 new CaptionWithEdits(warnLimit_, {limitMegabytes_})});
 }
 
 QWidget* SetupDialog::buildMotionDetectionPage()
@@ -395,16 +399,9 @@ QWidget* SetupDialog::buildMotionDetectionPage()
     markImages_ = Named(new QCheckBox(QStringLiteral("Mark images")), "MarkCB");
     markColor_ = Named(new ColorSwatch, "MarkColor");
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addWidget(sensitivityGroup_);
-    v->addWidget(area);
-    v->addWidget(new CaptionWithEdits(fuse_, {fuseMinutes_, fuseSeconds_}));
-    v->addWidget(new CaptionWithEdits(rearm_, {rearmMinutes_, rearmSeconds_}));
-    v->addWidget(markImages_);
-    v->addLayout(Row({new QLabel(QStringLiteral("Marking color:")), markColor_}));
-    v->addStretch();
-    return page;
+    return Page({sensitivityGroup_, area, new CaptionWithEdits(fuse_, {fuseMinutes_, fuseSeconds_}),
+                 new CaptionWithEdits(rearm_, {rearmMinutes_, rearmSeconds_}), markImages_,
+                 Row({new QLabel(QStringLiteral("Marking color:")), markColor_})});
 }
 
 QWidget* SetupDialog::buildCaptionPage()
@@ -430,19 +427,11 @@ QWidget* SetupDialog::buildCaptionPage()
 
     captionTop_ = Named(Radio(QStringLiteral("Top"), verticalGroup_, 0), "TopBox");
     captionBottom_ = Named(Radio(QStringLiteral("Bottom"), verticalGroup_, 1), "BottomBox");
-    auto* vertical = new QGroupBox(QStringLiteral("Vertical postition"));
-    auto* vl = new QVBoxLayout(vertical);
-    vl->addWidget(captionTop_);
-    vl->addWidget(captionBottom_);
-    vl->addStretch();
+    QGroupBox* vertical = Column(QStringLiteral("Vertical postition"), {captionTop_, captionBottom_}, true);
     captionLeft_ = Named(Radio(QStringLiteral("Left"), horizontalGroup_, 0), "LeftBox");
     captionCenter_ = Named(Radio(QStringLiteral("Center"), horizontalGroup_, 1), "CenterBox");
     captionRight_ = Named(Radio(QStringLiteral("Right"), horizontalGroup_, 2), "RightBox");
-    auto* horizontal = new QGroupBox(QStringLiteral("Horizontal position"));
-    auto* hl = new QVBoxLayout(horizontal);
-    hl->addWidget(captionLeft_);
-    hl->addWidget(captionCenter_);
-    hl->addWidget(captionRight_);
+    QGroupBox* horizontal = Column(QStringLiteral("Horizontal position"), {captionLeft_, captionCenter_, captionRight_}, false);
     captionLocal_ = Named(new QCheckBox(QStringLiteral("Add caption to local pictures")), "CheckBox1");
     captionWebsite_ = Named(new QCheckBox(QStringLiteral("Add caption to website pictures")), "CheckBox2");
 
@@ -459,14 +448,7 @@ QWidget* SetupDialog::buildCaptionPage()
     positions->addWidget(vertical);
     positions->addWidget(horizontal);
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addLayout(top);
-    v->addLayout(positions);
-    v->addWidget(captionLocal_);
-    v->addWidget(captionWebsite_);
-    v->addStretch();
-    return page;
+    return Page({top, positions, captionLocal_, captionWebsite_});
 }
 
 QWidget* SetupDialog::buildWebsitePage()
@@ -521,12 +503,7 @@ QWidget* SetupDialog::buildWebsitePage()
     l->addWidget(browseOfflinePicture_, 2, 2);
     l->setColumnStretch(1, 1);
 
-    auto* page = new QWidget;
-    auto* v = new QVBoxLayout(page);
-    v->addWidget(ftp);
-    v->addWidget(local);
-    v->addStretch();
-    return page;
+    return Page({ftp, local});
 }
 
 void SetupDialog::connectHandlers()
