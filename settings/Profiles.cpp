@@ -179,8 +179,10 @@ bool SaveProfile(const OptionsValues& options, const QString& profileName)
 
     const OptionsValues image = FileImage(options);
     int error = 0;
+    errno = 0;
+    // A write that stops short without an error (a full device may do that) still fails the save.
     if (!WriteFully(fd.Get(), reinterpret_cast<const char*>(&image), sizeof image) || ::fsync(fd.Get()) != 0)
-        error = errno;
+        error = errno != 0 ? errno : EIO;
     if (!fd.Reset() && error == 0)
         error = errno;
     if (error == 0 && ::rename(temp.constData(), LocalPath(path).constData()) != 0)
