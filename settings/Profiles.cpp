@@ -75,9 +75,14 @@ template <class Byte, class Transfer> ssize_t TransferFully(int fd, Byte* buffer
 // Reads up to size bytes; returns how many were read, or -1 with errno set.
 ssize_t ReadFully(int fd, char* buffer, std::size_t size) { return TransferFully(fd, buffer, size, ::read); }
 
+// Writes all size bytes; false with errno set otherwise. A write that stops short without an error
+// (a full device may do that) counts as EIO.
 bool WriteFully(int fd, const char* buffer, std::size_t size)
 {
-    return TransferFully(fd, buffer, size, ::write) == static_cast<ssize_t>(size);
+    const ssize_t written = TransferFully(fd, buffer, size, ::write);
+    if (written >= 0 && written != static_cast<ssize_t>(size))
+        errno = EIO;
+    return written == static_cast<ssize_t>(size);
 }
 
 // One level only: a folder whose parent is missing stays missing.
@@ -179,10 +184,8 @@ bool SaveProfile(const OptionsValues& options, const QString& profileName)
 
     const OptionsValues image = FileImage(options);
     int error = 0;
-    errno = 0;
-    // A write that stops short without an error (a full device may do that) still fails the save.
     if (!WriteFully(fd.Get(), reinterpret_cast<const char*>(&image), sizeof image) || ::fsync(fd.Get()) != 0)
-        error = errno != 0 ? errno : EIO;
+        error = errno;
     if (!fd.Reset() && error == 0)
         error = errno;
     if (error == 0 && ::rename(temp.constData(), LocalPath(path).constData()) != 0)
