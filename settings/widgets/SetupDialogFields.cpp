@@ -242,8 +242,10 @@ void SetupDialog::ReadCaptionSettings(OptionsValues& o) const
 
 void SetupDialog::ReadFromDialog(OptionsValues& o) const
 {
-    for (const DialogField& f : fieldTable())
-        f.Read(o);
+    for (const DialogField& f : fieldTable()) {
+        if (!f.captionLook) // read with the rest of the caption below
+            f.Read(o);
+    }
     o.DriverIndex = videoDevice_->currentIndex();
     o.MDUserDefinedArea = userDefinedArea_->isChecked();
     ReadCaptionSettings(o);
