@@ -4,8 +4,6 @@ local pyftpdlib server for N minutes. Prints pictures taken, uploads done and re
 minute, and at the end whether memory grew more than 5 % between minute 5 and the end."""
 import argparse
 import os
-import re
-import subprocess
 import sys
 import tempfile
 import time
@@ -13,24 +11,20 @@ import time
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 sys.path.insert(0, os.path.join(ROOT, "bench", "wholerun"))
 from tarvo_run import Run, cpu_seconds, device_mode, motion_profile, rss_kib  # noqa: E402
+from e2e_support import FtpServer  # noqa: E402  (on the path tarvo_run sets)
 
 WARM_MINUTE = 5
 ALLOWED_GROWTH = 0.05
 
 
-class FtpServer:
+class SoakFtp(FtpServer):
+    """The tests' FTP server on a scratch folder with the upload folder "www", counting uploads."""
+
     def __init__(self):
-        self.root = tempfile.mkdtemp(prefix="tarvo-soak-ftp-")
-        os.makedirs(self.root + "/www")
-        self.log = self.root + ".log"
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "support", "ftp_server.py"),
-                                      "--root", self.root, "--log", self.log],
-                                     stdout=subprocess.PIPE, text=True)
-        line = self.proc.stdout.readline()
-        m = re.match(r"PORT (\d+)", line)
-        if not m:
-            raise SystemExit("the FTP server did not start: " + line)
-        self.port = int(m.group(1))
+        root = tempfile.mkdtemp(prefix="tarvo-soak-ftp-")
+        os.makedirs(root + "/www")
+        self.log = root + ".log"
+        super().__init__(root, self.log)
 
     def uploads(self):
         """Completed STOR commands (every upload, also those that replace the same name)."""
@@ -40,10 +34,6 @@ class FtpServer:
         except FileNotFoundError:
             return 0
 
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait(timeout=30)
-
 
 def main():
     p = argparse.ArgumentParser()
@@ -52,7 +42,7 @@ def main():
     p.add_argument("--size", default="640x480")
     a = p.parse_args()
     w, h = (int(x) for x in a.size.split("x"))
-    ftp = FtpServer()
+    ftp = SoakFtp()
     settings = motion_profile("{home}", 30, [
         "UpPic=1", "WebsiteFTP=1", "FTPAddress=127.0.0.1", "Port=%d" % ftp.port, "UserName=tarvo",
         "Password=secret", "SavePassword=1", "UpDir=www", "PassiveMode=1"]) + device_mode(w, h, 30)
@@ -80,7 +70,7 @@ def main():
             errors = [l for l in run.log().splitlines() if "Could not" in l or "rror" in l]
             print("log lines with errors: %d%s" % (len(errors), (" (first: %s)" % errors[0]) if errors else ""))
     finally:
-        ftp.stop()
+        ftp.close()
     warm = min(WARM_MINUTE, max(1, a.minutes // 2))
     last = max(rss) if rss else 0
     if last > warm:
