@@ -53,7 +53,7 @@ int ShowSettingsWindow(const QString& what, int page)
     QWidget* shown = &proxy;
     if (what == "setup") {
         shown = &setup;
-        setup.show();
+        setup.show(); // showing opens the first page, so the page is chosen after it
         auto* pages = setup.findChild<QTabWidget*>("PageControl1");
         pages->setCurrentIndex(page);
         // The page "More" scrolls in the dialog; its picture shows every group at once.
