@@ -17,6 +17,8 @@ constexpr std::chrono::minutes FailureMemory{10};
 // A guesser's failures are logged in one line a minute, however fast they come.
 constexpr std::chrono::minutes LogEvery{1};
 
+void Log(const QString& line) { ProgramLog().WriteLog(line, true, QStringLiteral("LiveView")); }
+
 QByteArray RandomKey()
 {
     QByteArray key(32, Qt::Uninitialized);
@@ -29,6 +31,17 @@ LiveAuth::LiveAuth(QString user, std::optional<PasswordHash> hash, int remembere
     : user_(user.toUtf8()), hash_(std::move(hash)), cacheKey_(RandomKey()),
       rememberedAddresses_(std::size_t(std::max(1, rememberedAddresses)))
 {
+}
+
+LiveAuth::~LiveAuth()
+{
+    QStringList lines;
+    {
+        std::lock_guard lock(mutex_);
+        lines = DueLines(Clock::now(), true);
+    }
+    for (const QString& line : lines)
+        Log(line);
 }
 
 QString LiveAuth::AddressGroup(const QHostAddress& address)
@@ -100,7 +113,7 @@ bool LiveAuth::Check(const QHostAddress& from, const QByteArray& user, const QBy
         if (verified_.size() >= MaxVerified)
             verified_.erase(verified_.begin());
         verified_.push_back(fingerprint);
-        if (f.waiting == 0) {
+        if (f.waiting == 0 && f.unlogged == 0) {
             failures_.erase(entry);
         } else {
             f.count = 0;
@@ -117,18 +130,28 @@ bool LiveAuth::Check(const QHostAddress& from, const QByteArray& user, const QBy
     const auto delay = std::min<std::chrono::milliseconds>(FirstDelay * (1LL << std::min(f.count - 1, 10)), MaxDelay);
     f.notBefore = now + delay;
     ++f.unlogged;
-    QString line;
-    if (!f.logged || now - *f.logged >= LogEvery) {
-        line = QStringLiteral("Live view: %1 failed logins from %2").arg(f.unlogged).arg(group);
-        f.logged = now;
-        f.unlogged = 0;
-    }
+    const QStringList lines = DueLines(now, false);
     // The refusal itself is held back as well, so a client that asks one at a time feels the delay.
     turn_.wait_until(lock, now + delay, [this] { return aborted_; });
     lock.unlock();
-    if (!line.isEmpty())
-        ProgramLog().WriteLog(line, true, QStringLiteral("LiveView"));
+    for (const QString& line : lines)
+        Log(line);
     return false;
+}
+
+QStringList LiveAuth::DueLines(Clock::time_point now, bool all)
+{
+    // Looked for at every failure, so a guesser that stopped is counted in full at the next one of
+    // anybody's, and at the latest when the server stops.
+    QStringList lines;
+    for (auto& [group, f] : failures_) {
+        if (f.unlogged > 0 && (all || !f.logged || now - *f.logged >= LogEvery)) {
+            lines.append(QStringLiteral("Live view: %1 failed logins from %2").arg(f.unlogged).arg(group));
+            f.logged = now;
+            f.unlogged = 0;
+        }
+    }
+    return lines;
 }
 
 void LiveAuth::ForgetOldest()

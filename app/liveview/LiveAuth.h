@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -25,6 +26,10 @@ public:
     // No hash: every request is let in. rememberedAddresses: how many addresses' failures are kept;
     // when more fail, the ones that failed longest ago are forgotten.
     LiveAuth(QString user, std::optional<PasswordHash> hash, int rememberedAddresses = 1024);
+    // Logs the failures not logged yet.
+    ~LiveAuth();
+    LiveAuth(const LiveAuth&) = delete;
+    LiveAuth& operator=(const LiveAuth&) = delete;
 
     bool Required() const { return hash_.has_value(); }
     // Whether user and password are right. A credential verified before is answered at once; any
@@ -56,6 +61,9 @@ private:
     bool Matches(const QByteArray& user, const QByteArray& password) const;
     // Makes room for one more address by forgetting the one that failed longest ago.
     void ForgetOldest();
+    // The log lines of failures not logged yet whose address's last line is a minute old (all:
+    // every one), counted as logged.
+    QStringList DueLines(Clock::time_point now, bool all);
 
     const QByteArray user_;
     const std::optional<PasswordHash> hash_;

@@ -184,6 +184,9 @@ TEST_F(LiveViewTest, AGuesserWaitsItsTurnAndAStrangerLocksNoOneOut)
     const QStringList failed = log.messages().filter("failed logins");
     EXPECT_EQ(failed.filter("127.0.0.2").size(), 1) << "once a minute: " << failed.join('\n').toStdString();
     EXPECT_TRUE(failed.contains("Live view: 1 failed logins from 127.0.1.3")) << failed.join('\n').toStdString();
+    live.Stop();
+    EXPECT_TRUE(log.contains("Live view: 2 failed logins from 127.0.0.2")) << "the rest are counted at the stop";
+    Start();
     EXPECT_EQ(LiveAuth::AddressGroup(QHostAddress("2001:db8:1:2:aaaa::1")), "2001:db8:1:2::/64");
     EXPECT_EQ(LiveAuth::AddressGroup(QHostAddress("::ffff:192.0.2.7")), "192.0.2.7");
     Clients("flood");
