@@ -88,7 +88,8 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
                  .arg(recording->sampleRate)
                  .arg(recording->channels);
     }
-    d += " avimux name=mux ! filesink name=sink";
+    // The capture window opens the file itself and hands its descriptor to the sink.
+    d += " avimux name=mux ! fdsink name=sink";
     return d;
 }
 

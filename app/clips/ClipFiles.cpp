@@ -1,13 +1,17 @@
 #include "app/clips/ClipFiles.h"
 
+#include "app/core/Housekeeping.h"
 #include "common/Clock.h"
 #include "imaging/FileNaming.h"
 
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvo {
@@ -15,6 +19,8 @@ namespace tarvo {
 namespace {
 // Names tried before a clip is given up: a thousand numbers, or a thousand seconds.
 constexpr int NameTries = 1000;
+
+const QString TempSuffix = QStringLiteral(".avi.part");
 
 // rename without replacing: false with errno EEXIST when target exists.
 bool RenameNoReplace(const QByteArray& from, const QByteArray& to)
@@ -29,6 +35,49 @@ bool RenameNoReplace(const QByteArray& from, const QByteArray& to)
     ::unlink(from.constData());
     return true;
 }
+
+// Why the last step failed, from errno as it is now.
+QString FailureText()
+{
+    return errno == EEXIST ? QStringLiteral("no free name") : QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The scheme's next name after a taken one: the next second for a timed name, the next number
+// for an incrementing one (a timed name when the scheme gives none).
+void NextName(ClipName& name, const OptionsValues& options)
+{
+    if (!IsTimedFileName(name.base)) {
+        name.base = MakeFileName(FileKind::VideoFile, options);
+        if (!name.base.isEmpty())
+            return;
+    }
+    name.moment = name.moment.addSecs(1);
+    name.base = TimedFileName(name.moment);
+}
+
+// Creates pathOf(name) exclusively, never through a link, going on with the scheme's next names
+// while the name is taken. *path is the file made, or the first name tried.
+template <class PathOf>
+UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pathOf, QString* path, QString* error)
+{
+    for (int attempt = 0; attempt < NameTries; ++attempt) {
+        const QString candidate = pathOf(name);
+        if (attempt == 0)
+            *path = candidate;
+        UniqueFd fd(::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           0600));
+        if (fd.Valid()) {
+            *path = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            break;
+        NextName(name, options);
+    }
+    if (error)
+        *error = FailureText();
+    return {};
+}
 } // namespace
 
 ClipName NewClipName(const OptionsValues& options)
@@ -41,7 +90,26 @@ ClipName NewClipName(const OptionsValues& options)
 
 QString ClipTempPath(const OptionsValues& options, const ClipName& name)
 {
-    return options.VideoDir.str() + QLatin1Char('.') + name.base + QStringLiteral(".avi.part");
+    return options.VideoDir.str() + QLatin1Char('.') + name.base + TempSuffix;
+}
+
+UniqueFd CreateClipTemp(const OptionsValues& options, ClipName& name, QString* path, QString* error)
+{
+    UniqueFd fd = CreateFirstFree(
+        options, name, [&options](const ClipName& n) { return ClipTempPath(options, n); }, path, error);
+    // A new file nobody else has open: the lock is always had.
+    if (fd.Valid())
+        ::flock(fd.Get(), LOCK_EX | LOCK_NB);
+    return fd;
+}
+
+bool CreateRecordingFile(const OptionsValues& options, QString* path, QString* error)
+{
+    ClipName name{MakeFileName(FileKind::VideoFile, options), ProgramClock().now().toLocalTime()};
+    return CreateFirstFree(
+               options, name, [&options](const ClipName& n) { return options.VideoDir.str() + n.base + QStringLiteral(".avi"); },
+               path, error)
+        .Valid();
 }
 
 QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipName name, QString* error)
@@ -53,16 +121,35 @@ QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipN
             return target;
         if (errno != EEXIST)
             break;
-        if (IsTimedFileName(name.base)) {
-            name.moment = name.moment.addSecs(1);
-            name.base = TimedFileName(name.moment);
-        } else {
-            name.base = MakeFileName(FileKind::VideoFile, options);
-        }
+        NextName(name, options);
     }
     if (error)
-        *error = errno == EEXIST ? QStringLiteral("no free name") : QString::fromLocal8Bit(std::strerror(errno));
+        *error = FailureText();
     return QString();
+}
+
+int RemoveStaleClipFiles(const OptionsValues& options)
+{
+    // The temporary names are the folder string + "." + ...: the folder ends at its last '/'.
+    const FolderAndPrefix split = SplitFolderString(options.VideoDir.str() + QLatin1Char('.'));
+    const QDir dir(split.folder);
+    int removed = 0;
+    for (const QString& name : dir.entryList({QStringLiteral("*") + TempSuffix}, QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        const qsizetype baseLength = name.size() - split.prefix.size() - TempSuffix.size();
+        if (baseLength <= 0 || !name.startsWith(split.prefix) ||
+            !IsMadeFileName(FileKind::VideoFile, name.mid(split.prefix.size(), baseLength), options))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        // A clip being written holds the lock on its file; the name must still be the file opened.
+        const UniqueFd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        struct stat named {};
+        if (fd.Valid() && ::fstat(fd.Get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0 &&
+            named.st_ino == opened.st_ino && named.st_dev == opened.st_dev && ::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace tarvo

@@ -66,6 +66,7 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
                          const QString& soundSource)
 {
     Stop();
+    RemoveStaleClipFiles(options);
     active_ = clips.Enabled && options.Trigger == TriggerMotion && format.width() > 0 && format.height() > 0;
     if (!active_)
         return;
@@ -85,6 +86,7 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     buffer_ = std::make_unique<PreAlarmBuffer>(std::uint32_t(clips.PreSeconds) * 1000, limits_.bufferBytes);
     dropNoted_ = false;
     queue_.Reopen();
+    done_ = false;
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -93,7 +95,13 @@ void ClipRecorder::Stop()
     if (!thread_.joinable())
         return;
     queue_.Close();
+    {
+        std::unique_lock lock(doneMutex_);
+        if (!doneCv_.wait_for(lock, StopLimit, [this] { return done_; }))
+            abort_ = true;
+    }
     thread_.join();
+    abort_ = false;
     active_ = false;
     buffer_.reset();
     sound_.Stop();
@@ -127,15 +135,22 @@ void ClipRecorder::NoteMotion(std::uint32_t timeMs, bool armedAlarm)
 
 void ClipRecorder::Run()
 {
-    while (std::optional<Item> item = queue_.Pop()) {
+    std::optional<Item> item;
+    while (!abort_ && (item = queue_.Pop())) {
         switch (item->kind) {
         case Item::Kind::Frame: HandleFrame(*item); break;
         case Item::Kind::Motion: HandleMotion(item->timeMs, item->armedAlarm); break;
         case Item::Kind::Dropped: NoteDrop(); break;
         }
     }
-    // The run is over: what was written so far becomes a playable clip.
+    // The run is over: what was written so far becomes a playable clip, unless Stop ran out of
+    // time, and then the clip fails at once.
     EndClip();
+    {
+        std::lock_guard lock(doneMutex_);
+        done_ = true;
+    }
+    doneCv_.notify_all();
 }
 
 void ClipRecorder::HandleFrame(Item& item)
@@ -177,36 +192,63 @@ void ClipRecorder::BeginClip(std::uint32_t alarmMs)
 {
     auto writing = std::make_unique<Writing>();
     writing->name = NewClipName(options_);
-    const QString temp = ClipTempPath(options_, writing->name);
+    QString temp;
+    QString error;
+    UniqueFd file = CreateClipTemp(options_, writing->name, &temp, &error);
     const int fps = std::clamp(int(options_.FrameRate), 1, 60);
-    if (!writing->writer.Open(temp, QSize(format_.width(), format_.height()), fps, sound_.Running() ? ClipSound::Rate : 0)) {
+    if (!file.Valid()) {
+        LogFailure(options_, error);
+        return;
+    }
+    if (!writing->writer.Open(std::move(file), temp, QSize(format_.width(), format_.height()), fps,
+                              sound_.Running() ? ClipSound::Rate : 0)) {
         LogFailure(options_, writing->writer.Error());
         return;
     }
+    writing->writer.SetWaitHook([this] { return KeepWaiting(); });
     std::deque<ClipFrame> before = buffer_->TakeAll();
     writing->firstMs = before.empty() ? alarmMs : before.front().timeMs;
     writing->firstClockMs = before.empty() ? lastClockMs_ : before.front().clockMs;
     writing->lastMotionMs = alarmMs;
     writing_ = std::move(writing);
-    for (const ClipFrame& frame : before)
+    // In the order they were taken: the muxer takes a picture only with the sound up to its time.
+    const std::deque<SoundChunk> sound = std::exchange(soundBefore_, {});
+    auto chunk = sound.begin();
+    for (const ClipFrame& frame : before) {
+        for (; chunk != sound.end() && chunk->startMs <= frame.clockMs; ++chunk)
+            WriteSound(*chunk);
         WriteToClip(frame);
-    for (const SoundChunk& chunk : std::exchange(soundBefore_, {}))
-        WriteSound(chunk);
+    }
+    for (; chunk != sound.end(); ++chunk)
+        WriteSound(*chunk);
 }
 
-void ClipRecorder::TakeSound()
+void ClipRecorder::CheckSound()
 {
     if (!sound_.Running())
         return;
     const QString failure = sound_.Failure();
-    if (!failure.isEmpty()) {
-        Log("Motion clips are recorded without sound: " + failure);
-        sound_.Stop();
-        soundBefore_.clear();
-        if (writing_)
-            writing_->writer.EndSound();
+    if (failure.isEmpty())
         return;
-    }
+    Log("Motion clips are recorded without sound: " + failure);
+    sound_.Stop();
+    soundBefore_.clear();
+    if (writing_)
+        writing_->writer.EndSound();
+}
+
+bool ClipRecorder::KeepWaiting()
+{
+    // A source that fell silent holds the muxer, and with it the wait, until its track ends.
+    CheckSound();
+    return !abort_;
+}
+
+void ClipRecorder::TakeSound()
+{
+    CheckSound();
+    if (!sound_.Running())
+        return;
     bool dropped = false;
     std::deque<SoundChunk> chunks = sound_.Take(&dropped);
     if (dropped && writing_ && !writing_->soundDropLogged) {

@@ -9,12 +9,15 @@
 // never wait: they hand a copy of the frame, or the motion, to the clip writer's thread through a
 // bounded queue. When that thread falls behind (a disk slower than the camera), frames are
 // dropped and the first drop of a clip is logged. The writer thread logs each clip and reports
-// its file through the saved callback.
+// its file through the saved callback. Stop waits at most StopLimit for the writer thread to
+// finish the clip; then it tells the thread to give the clip up, which it does within one of its
+// waits' polls, and joins it.
 //
 // With sound asked for, the sound source is captured for the whole run; its chunks and the frames
 // are stamped on arrival with one steady clock, so the writer thread keeps the sound of the last
 // PreSeconds next to the pictures and lays it under each clip from the clip's first picture on.
-// A source that cannot start, or fails, leaves the clips silent and is logged once.
+// A source that cannot start, or fails, leaves the clips silent and is logged once. So does a source
+// that falls silent, also while the writer waits for GStreamer: the muxer waits for the sound.
 #include "app/clips/ClipSound.h"
 #include "app/clips/HandOffQueue.h"
 #include "app/clips/PreAlarmBuffer.h"
@@ -26,10 +29,13 @@
 #include <QImage>
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace tarvo {
@@ -42,6 +48,7 @@ public:
         std::size_t bufferBytes = PreAlarmBuffer::DefaultByteLimit;
     };
     using SavedFn = std::function<void(const QString& file)>;
+    static constexpr std::chrono::seconds StopLimit{3};
 
     ClipRecorder();
     explicit ClipRecorder(Limits limits);
@@ -51,13 +58,14 @@ public:
     ClipRecorder& operator=(const ClipRecorder&) = delete;
 
     // GUI thread, at the start of a run: takes the run's settings (the clip settings, the video
-    // folder and naming, the frame rate) and the stream's format. Does nothing unless clips are on
-    // and the trigger is motion. soundSource: a GStreamer launch description of the sound source
+    // folder and naming, the frame rate) and the stream's format. Removes the temporary files of
+    // clips an earlier program left unfinished; does nothing more unless clips are on and the
+    // trigger is motion. soundSource: a GStreamer launch description of the sound source
     // (see SoundSourceFor), used when the clip settings ask for sound; empty when there is none.
     void Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved,
                const QString& soundSource = {});
     // GUI thread, once no frame comes any more: the clip being written is finished as a playable
-    // file and reported; the writer thread ends.
+    // file and reported, or, when that takes longer than StopLimit, given up; the writer thread ends.
     void Stop();
     // Clips are being kept for this run.
     bool Active() const { return active_.load(); }
@@ -83,6 +91,8 @@ private:
     void WriteToClip(const ClipFrame& frame);
     void NoteDrop();
     void TakeSound();
+    void CheckSound();
+    bool KeepWaiting();
     void WriteSound(const SoundChunk& chunk);
     void EndClip();
     void FailClip();
@@ -94,6 +104,10 @@ private:
     // late; atomic so that it needs no other ordering.
     std::atomic<bool> active_{false};
     std::atomic<bool> dropNoted_{false}; // the last frame was dropped and the writer told so
+    std::atomic<bool> abort_{false};     // Stop ran out of time: the writer thread gives up the clip
+    std::mutex doneMutex_;
+    std::condition_variable doneCv_;
+    bool done_ = false; // the writer thread has nothing left to do; under doneMutex_
 
     // The run's settings; written by Start before the run accepts frames.
     ClipOptions clips_;

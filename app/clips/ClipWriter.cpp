@@ -3,7 +3,10 @@
 #include "common/ThreadHandOver.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
 #include <gst/app/gstappsrc.h>
+#include <utility>
 
 namespace tarvo {
 
@@ -13,7 +16,7 @@ constexpr guint64 PendingBytesLimit = 8u << 20;
 // How often a waiting Write looks at the bus for an error.
 constexpr GstClockTime PendingPoll = 20 * GST_MSECOND;
 // The muxer rewrites the file's header and index at the end; a stuck disk ends the wait.
-constexpr GstClockTime FinishLimit = 30 * GST_SECOND;
+constexpr std::chrono::seconds FinishLimit{30};
 
 // GStreamer's thread frees the picture: what the writer thread did to it is handed over.
 void FreeByteArray(gpointer data)
@@ -46,20 +49,22 @@ QString BusErrorText(GstMessage* message)
 
 ClipWriter::~ClipWriter() { Abandon(); }
 
-bool ClipWriter::Open(const QString& path, QSize size, int fps, int soundRate)
+bool ClipWriter::Open(UniqueFd file, const QString& path, QSize size, int fps, int soundRate)
 {
     path_ = path;
+    file_ = std::move(file);
     QString text = QStringLiteral("appsrc name=src format=time ! videorate ! image/jpeg,framerate=%1/1 ! mux.").arg(fps);
     if (soundRate > 0)
         text += QStringLiteral(" appsrc name=sound format=time ! mux.");
-    text += QStringLiteral(" avimux name=mux ! filesink name=sink sync=false");
+    // The file was made by the caller, never through a link: GStreamer writes to it as it is.
+    text += QStringLiteral(" avimux name=mux ! fdsink sync=false fd=%1").arg(file_.Get());
     GstElement* pipeline = LaunchPipeline(text.toUtf8(), &error_);
-    if (!pipeline)
+    if (!pipeline) {
+        Abandon();
         return false;
+    }
     pipeline_.reset(pipeline);
     source_.reset(gst_bin_get_by_name(GST_BIN(pipeline), "src"));
-    GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline), "sink"));
-    g_object_set(sink.get(), "location", QFile::encodeName(path).constData(), nullptr);
     GstCapsPtr caps(gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT,
                                         size.height(), "framerate", GST_TYPE_FRACTION, 0, 1, nullptr));
     gst_app_src_set_caps(GST_APP_SRC(source_.get()), caps.get());
@@ -82,15 +87,8 @@ bool ClipWriter::Open(const QString& path, QSize size, int fps, int soundRate)
 
 bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
 {
-    if (!pipeline_)
+    if (!pipeline_ || !WaitForRoom())
         return false;
-    auto* appsrc = GST_APP_SRC(source_.get());
-    while (gst_app_src_get_current_level_bytes(appsrc) > PendingBytesLimit) {
-        if (TakeError(PendingPoll)) {
-            Abandon();
-            return false;
-        }
-    }
     if (TakeError(0)) {
         Abandon();
         return false;
@@ -107,13 +105,48 @@ bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
     lastPts_ = pts;
     wrote_ = true;
     GST_BUFFER_PTS(buffer) = pts;
-    if (gst_app_src_push_buffer(appsrc, buffer) != GST_FLOW_OK) {
+    if (gst_app_src_push_buffer(GST_APP_SRC(source_.get()), buffer) != GST_FLOW_OK) {
         if (!TakeError(0))
             error_ = QStringLiteral("the clip's pipeline refused a picture");
         Abandon();
         return false;
     }
     return true;
+}
+
+bool ClipWriter::WaitForRoom()
+{
+    auto* appsrc = GST_APP_SRC(source_.get());
+    guint64 lowest = gst_app_src_get_current_level_bytes(appsrc);
+    auto deadline = std::chrono::steady_clock::now() + StallLimit;
+    for (guint64 level = lowest; level > PendingBytesLimit; level = gst_app_src_get_current_level_bytes(appsrc)) {
+        if (TakeError(PendingPoll)) {
+            Abandon();
+            return false;
+        }
+        if (!KeepWaiting())
+            return false;
+        // A slow disk still takes something now and then; one that takes nothing holds the clip.
+        const auto now = std::chrono::steady_clock::now();
+        if (level < lowest) {
+            lowest = level;
+            deadline = now + StallLimit;
+        } else if (now >= deadline) {
+            error_ = QStringLiteral("the clip's pipeline took nothing for %1 s").arg(StallLimit.count());
+            Abandon();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ClipWriter::KeepWaiting()
+{
+    if (!waitHook_ || waitHook_())
+        return true;
+    error_ = QStringLiteral("the clip was not finished in time");
+    Abandon();
+    return false;
 }
 
 bool ClipWriter::WriteSound(const QByteArray& pcm)
@@ -148,8 +181,13 @@ bool ClipWriter::Finish()
         return false;
     EndSound();
     gst_app_src_end_of_stream(GST_APP_SRC(source_.get()));
-    GstMessagePtr message(gst_bus_timed_pop_filtered(bus_.get(), FinishLimit,
-                                                     GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    const auto deadline = std::chrono::steady_clock::now() + FinishLimit;
+    GstMessagePtr message;
+    while (!message && std::chrono::steady_clock::now() < deadline) {
+        message.reset(gst_bus_timed_pop_filtered(bus_.get(), PendingPoll, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        if (!message && !KeepWaiting())
+            return false;
+    }
     bool finished = false;
     if (!message) {
         error_ = QStringLiteral("the clip was not finished in time");
@@ -162,11 +200,17 @@ bool ClipWriter::Finish()
         Abandon();
         return false;
     }
-    // Stopping the pipeline closes the file; it stays where it is for the caller to rename.
+    // Stopping the pipeline lets go of the file; it stays where it is for the caller to rename.
     source_.reset();
     sound_.reset();
     bus_.reset();
     pipeline_.reset();
+    // The close reports a write the disk failed late.
+    if (!file_.Reset()) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(path_);
+        return false;
+    }
     return true;
 }
 
@@ -181,13 +225,14 @@ bool ClipWriter::TakeError(GstClockTime wait)
 
 void ClipWriter::Abandon()
 {
-    if (!pipeline_)
-        return;
     source_.reset();
     sound_.reset();
     bus_.reset();
     pipeline_.reset();
-    QFile::remove(path_);
+    if (file_.Valid()) {
+        file_.Reset();
+        QFile::remove(path_);
+    }
 }
 
 } // namespace tarvo

@@ -1,6 +1,7 @@
 #include "app/engine/ManualCommands.h"
 
 #include "app/MainMenuActions.h"
+#include "app/clips/ClipFiles.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineMode.h"
 #include "app/engine/MenuSwitch.h"
@@ -128,7 +129,10 @@ void ManualCommands::ToggleVideoRecording()
             mode_.Apply();
             return;
         }
-        const QString fileName = options.VideoDir.str() + MakeFileName(FileKind::VideoFile, options) + ".avi";
+        // The name is had before the recording starts: a file of that name (a clip of the same
+        // second, something planted) is never written over, the scheme's next free name is taken.
+        QString fileName;
+        const bool created = CreateRecordingFile(options, &fileName, nullptr);
         video_.SetVideoFileName(fileName);
         video_.SetCapToFile(true);
         mode_.SetRecording(true);
@@ -143,11 +147,14 @@ void ManualCommands::ToggleVideoRecording()
             audio.Resolution = options.CapAudResolution == 0 ? TResolution::r8Bit : TResolution::r16Bit;
         }
 
-        recordingStarted_ = video_.StartSequence();
-        if (recordingStarted_)
+        recordingStarted_ = created && video_.StartSequence();
+        if (recordingStarted_) {
             Log("Recording...", true, "TForm1.CaptureVideo1Click");
-        else
+        } else {
+            if (created)
+                QFile::remove(fileName);
             Log("Could not record video: " + fileName, true, "TForm1.CaptureVideo1Click");
+        }
         return;
     }
     EndRecording(video_.StopSequence());

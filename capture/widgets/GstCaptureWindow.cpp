@@ -11,7 +11,10 @@
 #include <gst/app/gstappsink.h>
 #include <gst/video/colorbalance.h>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tarvo {
@@ -31,6 +34,17 @@ std::int64_t NowUs()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// The capture file for writing from its start, as a recording's sink writes it: never through a
+// symbolic link, and only a regular file (a FIFO planted under its name is refused, not waited on).
+UniqueFd OpenCaptureFile(const QString& name)
+{
+    UniqueFd fd(::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    struct stat st {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd.Get(), 0) != 0)
+        return {};
+    return fd;
 }
 
 FrameFormat FormatFromCaps(GstCaps* caps)
@@ -129,6 +143,12 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
     StopPipeline();
     if (!device_)
         return false;
+    UniqueFd file;
+    if (recording) {
+        file = OpenCaptureFile(captureFile_);
+        if (!file.Valid())
+            return false;
+    }
     std::optional<QSize> fileJpegSize;
     if (device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty())
         fileJpegSize = JpegAviFrameSize(device_->path);
@@ -156,7 +176,8 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
         g_object_set(source_, "location", device_->path.toUtf8().constData(), nullptr);
     if (recording) {
         GstElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "sink"));
-        g_object_set(sink.get(), "location", QFile::encodeName(captureFile_).constData(), nullptr);
+        captureFd_ = std::move(file);
+        g_object_set(sink.get(), "fd", captureFd_.Get(), nullptr);
     }
     GstElementPtr frames(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "frames"));
     GstAppSinkCallbacks callbacks{};
@@ -196,6 +217,7 @@ void GstCaptureWindow::StopPipeline()
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
     source_ = nullptr;
     pipeline_.reset();
+    captureFd_.Reset();
 }
 
 bool GstCaptureWindow::WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout)

@@ -8,6 +8,7 @@
 #include "capture/CaptureDevices.h"
 #include "capture/FrameDecoder.h"
 #include "common/GstPointers.h"
+#include "common/UniqueFd.h"
 #include "capture/PipelineDescription.h"
 
 #include <QObject>
@@ -128,6 +129,7 @@ private:
     bool capturing_ = false;
     bool endedInOrder_ = false; // the last sequence reached its time limit; no stop has asked since
     QString captureFile_;
+    UniqueFd captureFd_; // the file a recording's pipeline writes; closed after the pipeline
     CAPTUREPARMS parms_;
     WAVEFORMATEX wave_;
     QTimer limitTimer_;

@@ -1,10 +1,14 @@
 // Motion clips apart from the engine, on real GStreamer: the pre-alarm buffer's bounds, frames
-// dropped by a writer that cannot keep up, and a disk that fills up during a clip.
+// dropped by a writer that cannot keep up, a disk that fills up during a clip, a sound source
+// that falls silent, and what lies in the video folder already.
+#include "app/clips/ClipFiles.h"
 #include "app/clips/ClipRecorder.h"
 #include "capture/CaptureDevices.h"
 #include "common/GstPointers.h"
+#include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 
+#include "support/FixedClock.h"
 #include "support/FrameFormatOf.h"
 #include "support/TestSupport.h"
 #include "support/VideoProbe.h"
@@ -14,9 +18,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -105,6 +111,18 @@ protected:
             recorder.NoteMotion(t, i == 0);
         }
         return t;
+    }
+    // Noise, which hardly compresses: a JPEG picture of about a byte per pixel.
+    static std::vector<std::uint8_t> NoiseJpeg(int width, int height)
+    {
+        QImage noise(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                noise.setPixel(x, y, QRandomGenerator::global()->generate());
+        JpegWriter writer;
+        writer.SetQuality(100);
+        const QByteArray jpeg = writer.Compress(noise);
+        return {jpeg.begin(), jpeg.end()};
     }
     // A small JPEG picture, which the writer thread hands on as it is.
     static std::vector<std::uint8_t> GreyJpeg()
@@ -272,16 +290,9 @@ TEST_F(ClipRecorderTest, ADiskThatFillsUpDuringAClipLeavesNoClipBehind)
     } unmount{mountPoint};
     options.VideoDir = mountPoint + '/';
 
-    // Noise hardly compresses: a few dozen pictures fill the megabyte.
-    QImage noise(Width, Height, QImage::Format_RGB32);
-    for (int y = 0; y < Height; ++y)
-        for (int x = 0; x < Width; ++x)
-            noise.setPixel(x, y, QRandomGenerator::global()->generate());
-    JpegWriter writer;
-    writer.SetQuality(100);
-    const QByteArray jpeg = writer.Compress(noise);
-    ASSERT_GT(jpeg.size(), 50000);
-    std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    // A few dozen pictures fill the megabyte.
+    std::vector<std::uint8_t> bytes = NoiseJpeg(Width, Height);
+    ASSERT_GT(bytes.size(), 50000u);
 
     ClipRecorder& recorder = NewRecorder();
     Start(recorder, FOURCC_MJPG);
@@ -295,6 +306,90 @@ TEST_F(ClipRecorderTest, ADiskThatFillsUpDuringAClipLeavesNoClipBehind)
     EXPECT_TRUE(log.messages().filter("Motion clip saved as: ").isEmpty());
     EXPECT_TRUE(saved.isEmpty());
     EXPECT_EQ(Videos(QDir::Files | QDir::Hidden), QStringList()) << "neither a clip nor its temporary file";
+}
+
+TEST_F(ClipRecorderTest, ASourceThatFallsSilentUnderLargePicturesHoldsNeitherTheClipNorTheStop)
+{
+    // Over 400 KB a picture at 15 a second: a muxer waiting for sound that never comes would hold
+    // more than the writer lets GStreamer keep within a second and a half.
+    constexpr int Wide = 1024;
+    constexpr int High = 576;
+    std::vector<std::uint8_t> bytes = NoiseJpeg(Wide, High);
+    ASSERT_GT(bytes.size(), 400000u);
+    clips.Audio = true;
+    clips.MaxSeconds = 5;
+    ClipRecorder& recorder = NewRecorder();
+    recorder.Start(
+        clips, options, FrameFormatOf(FOURCC_MJPG, Wide, High, 16), [this](const QString& file) { saved << file; },
+        "audiotestsrc is-live=true num-buffers=4");
+    const auto ended = [&] {
+        const QStringList lines = log.messages();
+        return !lines.filter("Motion clip saved as: ").isEmpty() || !lines.filter("Motion clip could not be written").isEmpty();
+    };
+    // Frames at the camera's pace, each seeing motion; the first after half a second is the alarm.
+    QElapsedTimer clock;
+    clock.start();
+    bool alarmed = false;
+    for (std::uint32_t t = 0; t < 30000 && !ended(); t = std::uint32_t(clock.elapsed())) {
+        VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+        recorder.AddFrame(header);
+        if (t >= 500)
+            recorder.NoteMotion(t, !std::exchange(alarmed, true));
+        QThread::msleep(66);
+    }
+    QElapsedTimer stopping;
+    stopping.start();
+    recorder.Stop();
+    EXPECT_LT(stopping.elapsed(), TestTime(ClipRecorder::StopLimit + std::chrono::seconds(2)).count());
+    const QStringList lines = log.messages();
+    ASSERT_TRUE(ended()) << lines.join("\n").toStdString();
+    EXPECT_EQ(lines.filter("Motion clips are recorded without sound: ").size(), 1) << lines.join("\n").toStdString();
+    for (const QString& file : saved)
+        EXPECT_TRUE(ProbeVideo(file).ok) << file.toStdString();
+    EXPECT_TRUE(Videos(QDir::Files | QDir::Hidden).filter(".part").isEmpty());
+}
+
+TEST_F(ClipRecorderTest, ALinkPlantedAtTheNextClipsTemporaryNameLeavesItsTargetAlone)
+{
+    const QDateTime now(QDate(2026, 5, 4), QTime(3, 2, 1));
+    FixedClock clock(now);
+    SetProgramClock(&clock);
+    const auto restore = qScopeGuard([] { SetProgramClock(nullptr); });
+    options.VidNaming = NamingTimed;
+    const QString target = program.dir() + "target";
+    WriteFileBytes(target, "not a clip");
+    ASSERT_TRUE(QFile::link(target, ClipTempPath(options, {TimedFileName(now), now})));
+
+    std::vector<std::uint8_t> bytes = GreyJpeg();
+    ClipRecorder& recorder = NewRecorder();
+    Start(recorder, FOURCC_MJPG);
+    Feed(recorder, bytes, 0, 60);
+    recorder.Stop();
+    EXPECT_EQ(ReadFileBytes(target), "not a clip");
+    ASSERT_EQ(saved.size(), 1) << log.messages().join("\n").toStdString();
+    EXPECT_FALSE(QFileInfo(saved.front()).isSymLink()) << saved.front().toStdString();
+    EXPECT_TRUE(ProbeVideo(saved.front()).ok) << saved.front().toStdString();
+}
+
+TEST_F(ClipRecorderTest, TheStartRemovesTheTemporaryFilesOfUnfinishedClipsAndNothingElse)
+{
+    const QString dir = options.VideoDir.str();
+    const QStringList ours = {".05-04  03.02.01.avi.part", "." + options.VidPrefix.str() + "007.avi.part"};
+    QStringList kept = {".holiday.avi.part", "05-04  03.02.01.avi.part", ".05-04  03.02.01.avi", "05-04  03.02.01.avi"};
+    for (const QString& name : ours + kept)
+        WriteFileBytes(dir + name, "a clip's bytes");
+    // The file of a clip that another Tarvo is writing into this folder.
+    ClipName writing{"05-04  03.02.02", {}};
+    QString path;
+    const UniqueFd held = CreateClipTemp(options, writing, &path, nullptr);
+    ASSERT_TRUE(held.Valid());
+    kept << QFileInfo(path).fileName();
+
+    ClipRecorder& recorder = NewRecorder();
+    Start(recorder, FOURCC_MJPG);
+    recorder.Stop();
+    kept.sort();
+    EXPECT_EQ(Videos(QDir::Files | QDir::Hidden), kept);
 }
 } // namespace
 

@@ -13,7 +13,7 @@ import resource
 import signal
 import subprocess
 
-from e2e_support import TarvoCase, Tarvo, main, wait_for
+from e2e_support import TarvoCase, Tarvo, WRITE_PROFILE, main, wait_for
 
 RECORDED = re.compile(r"Recorded video: (.*?)(?: \(Sender : .*\))?\r\n")
 
@@ -40,6 +40,7 @@ def probe_video(path):
     num, den = (int(x) for x in stream["r_frame_rate"].split("/"))
     return float(probe["format"]["duration"]), num / den, int(stream["nb_read_frames"])
 
+CLIP_SAVED = re.compile(r"Motion clip saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 FTP_ERROR = re.compile(r"Could not upload|Not connected")
 
@@ -217,6 +218,27 @@ class Faults(TarvoCase):
         self.assertNotIn("Autocapturing off", self.run_log())
         self.assert_ends_promptly(run)
 
+
+    def test_a_clip_of_large_pictures_with_sound_is_saved_and_sigterm_ends_the_program_promptly(self):
+        # Noise in MJPEG at 1280x720: hundreds of kilobytes a picture, with the test device's tone.
+        store = os.path.join(self.config, "Tarvo", "Tarvo.conf")
+        device = "store:Capture-TestPattern/"
+        os.makedirs(self.home + "Profiles", exist_ok=True)
+        subprocess.run([WRITE_PROFILE, self.home, "--profile", "Clips", "--store", store, "Trigger=2", "AutoCapAtStart=1",
+                        "CapPic=0", "ClickSound=0", "FrameRate=15", "RearmEnabled=1", "RearmSec=8",
+                        device + "Format=MJPG", device + "Width=1280", device + "Height=720", device + "Fps=15",
+                        device + "Pattern=snow", "ini:Clips/Enabled=true", "ini:Clips/PreSeconds=3",
+                        "ini:Clips/PostSeconds=1", "ini:Clips/MaxSeconds=5", "ini:Clips/Audio=true"], check=True)
+        run = self.start("-m")
+        self.wait_log("Motion clip saved as: ", run)
+        # The alarm after the re-arm delay begins a clip with three seconds of pictures before it.
+        wait_for(lambda: run.proc.poll() is None and self.run_log().count("Motion detected") >= 2, what="a second alarm")
+        self.assert_ends_promptly(run, limit=5)
+        clips = CLIP_SAVED.findall(self.run_log())
+        self.assertGreater(probe_video(clips[0])[0], 4.0, clips[0])
+        for clip in clips[1:]:
+            probe_video(clip)
+        self.assertEqual([name for name in os.listdir(self.home + "Log") if name.endswith(".part")], [])
 
 if __name__ == "__main__":
     main()

@@ -8,6 +8,7 @@
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"
+#include "support/FixedClock.h"
 #include "support/VideoProbe.h"
 
 #include <QDir>
@@ -103,6 +104,32 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
     ASSERT_EQ(log.messages().back(), "Recording...");
     engine->Commands().ToggleVideoRecording();
     EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + program.dir()));
+}
+
+TEST_F(TestDeviceEngineTest, ARecordingTakesTheNextFreeNameOverAClipOfItsSecondAndAPlantedLink)
+{
+    ASSERT_TRUE(cap.DriverOpen());
+    const QDateTime now(QDate(2026, 5, 4), QTime(3, 2, 1));
+    FixedClock clock(now);
+    SetProgramClock(&clock);
+    const auto restore = qScopeGuard([] { SetProgramClock(nullptr); });
+    ActiveOptions.VidNaming = NamingTimed;
+    const QString dir = ActiveOptions.VideoDir.str();
+    const QString clip = dir + TimedFileName(now) + ".avi";
+    WriteFileBytes(clip, "a clip of this second");
+    const QString target = program.dir() + "target";
+    WriteFileBytes(target, "not a recording");
+    ASSERT_TRUE(QFile::link(target, dir + TimedFileName(now.addSecs(1)) + ".avi"));
+
+    engine->Commands().ToggleVideoRecording();
+    ASSERT_EQ(log.messages().back(), "Recording...");
+    const QString recording = dir + TimedFileName(now.addSecs(2)) + ".avi";
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(recording).size() > 10000; }, 30000));
+    engine->Commands().ToggleVideoRecording();
+    EXPECT_EQ(log.messages().back(), "Recorded video: " + recording);
+    EXPECT_TRUE(ProbeVideo(recording).ok);
+    EXPECT_EQ(ReadFileBytes(clip), "a clip of this second");
+    EXPECT_EQ(ReadFileBytes(target), "not a recording");
 }
 
 // The alarm settings on real frames: the moving ball is a few dozen grid points, a lamp switched on
