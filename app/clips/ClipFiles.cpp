@@ -36,10 +36,10 @@ bool RenameNoReplace(const QByteArray& from, const QByteArray& to)
     return true;
 }
 
-// Why the last step failed, from errno as it is now.
-QString FailureText()
+// Why a step failed, from its errno.
+QString FailureText(int error)
 {
-    return errno == EEXIST ? QStringLiteral("no free name") : QString::fromLocal8Bit(std::strerror(errno));
+    return error == EEXIST ? QStringLiteral("no free name") : QString::fromLocal8Bit(std::strerror(error));
 }
 
 // The scheme's next name after a taken one: the next second for a timed name, the next number
@@ -60,7 +60,8 @@ void NextName(ClipName& name, const OptionsValues& options)
 template <class PathOf>
 UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pathOf, QString* path, QString* error)
 {
-    for (int attempt = 0; attempt < NameTries; ++attempt) {
+    int failure = EEXIST;
+    for (int attempt = 0; attempt < NameTries && failure == EEXIST; ++attempt) {
         const QString candidate = pathOf(name);
         if (attempt == 0)
             *path = candidate;
@@ -70,12 +71,12 @@ UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pa
             *path = candidate;
             return fd;
         }
-        if (errno != EEXIST)
-            break;
-        NextName(name, options);
+        failure = errno;
+        if (failure == EEXIST)
+            NextName(name, options);
     }
     if (error)
-        *error = FailureText();
+        *error = FailureText(failure);
     return {};
 }
 } // namespace
@@ -115,16 +116,17 @@ bool CreateRecordingFile(const OptionsValues& options, QString* path, QString* e
 QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipName name, QString* error)
 {
     const QByteArray from = QFile::encodeName(temp);
-    for (int attempt = 0; attempt < NameTries; ++attempt) {
+    int failure = EEXIST;
+    for (int attempt = 0; attempt < NameTries && failure == EEXIST; ++attempt) {
         const QString target = options.VideoDir.str() + name.base + QStringLiteral(".avi");
         if (RenameNoReplace(from, QFile::encodeName(target)))
             return target;
-        if (errno != EEXIST)
-            break;
-        NextName(name, options);
+        failure = errno;
+        if (failure == EEXIST)
+            NextName(name, options);
     }
     if (error)
-        *error = FailureText();
+        *error = FailureText(failure);
     return QString();
 }
 
