@@ -102,9 +102,15 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     // Saved pictures reach the keeper on this thread: the frame thread never reads a folder.
     connect(
         engine_.get(), &AutoCaptureEngine::fileSaved, this,
-        [this](const QString& path) { RunHandler(senderPrefix + "FileSaved", [&] { storage_->NoteNewFile(path); }); },
+        [this](const QString& path) {
+            RunHandler(senderPrefix + "FileSaved", [&] {
+                liveView_->Status().NoteFileSaved(path);
+                storage_->NoteNewFile(path);
+            });
+        },
         Qt::QueuedConnection);
     liveView_ = std::make_unique<LiveView>(LiveFrames());
+    storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
     StartupChk.setInterval(10000);

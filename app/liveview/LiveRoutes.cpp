@@ -148,8 +148,10 @@ LiveAnswer LiveRoutes::Status() const
 LiveAnswer LiveRoutes::Recent(const QByteArray& name) const
 {
     const QString file = status_.FindFile(QString::fromUtf8(name));
-    // O_NOFOLLOW: a link put in place of the file after the check is not followed.
-    const int fd = file.isEmpty() ? -1 : ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Whatever was put in place of the file after the check: a link is not followed, and a FIFO's
+    // open does not wait for a writer (which would hold this thread and the server's stop).
+    const int fd = file.isEmpty() ? -1
+                                  : ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (fd >= 0)

@@ -2,6 +2,7 @@
 
 #include "app/liveview/LiveAuth.h"
 #include "app/liveview/LiveRoutes.h"
+#include "common/EventLog.h"
 
 #include <QHostAddress>
 #include <arpa/inet.h>
@@ -18,10 +19,14 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 // Room above the served connections for answering the surplus with 503 instead of dropping them.
 constexpr int Surplus = 32;
 
-QString ClientAddress(MHD_Connection* c)
+// TLS 1.2 and 1.3, and only key exchanges with forward secrecy: a recorded session cannot be read
+// later with the server's key.
+constexpr char TlsPriorities[] = "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA:+DHE-RSA";
+
+QHostAddress ClientAddress(MHD_Connection* c)
 {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    return info && info->client_addr ? QHostAddress(info->client_addr).toString() : QString();
+    return info && info->client_addr ? QHostAddress(info->client_addr) : QHostAddress();
 }
 
 // Whether the request names this server by an address or as "localhost". Without a password only
@@ -96,18 +101,20 @@ bool LiveServer::Start(const LiveServerConfig& config, QString& error)
         stopping_ = false;
     }
     routes_.stopping = false;
+    warnedClearPassword_ = false;
     const QByteArray cert = config.certPem + '\0';
     const QByteArray key = config.keyPem + '\0';
     std::vector<MHD_OptionItem> options = {
         {MHD_OPTION_SOCK_ADDR, 0, &storage},
         {MHD_OPTION_CONNECTION_LIMIT, config.maxConnections + Surplus, nullptr},
+        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, config.perAddressConnections, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, intptr_t(config.idleTime.count()), nullptr},
         {MHD_OPTION_CONNECTION_MEMORY_LIMIT, intptr_t(LiveServerConfig::HeaderBytes), nullptr},
         {MHD_OPTION_NOTIFY_CONNECTION, intptr_t(&LiveServer::OnConnection), this},
         {MHD_OPTION_NOTIFY_COMPLETED, intptr_t(&LiveServer::OnCompleted), this},
-        {MHD_OPTION_LISTENING_ADDRESS_REUSE, 1, nullptr},
     };
     if (tls_) {
+        options.push_back({MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(TlsPriorities)});
         options.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(cert.constData())});
         options.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key.constData())});
     }
@@ -133,11 +140,23 @@ void LiveServer::Stop()
         stopping_ = true;
     }
     wake_.notify_all();
+    auth_.Abort();
     watchdog_.join();
     // Streams waiting for their next frame see `stopping` within one wait; the hub's stop wakes them
     // at once.
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
+}
+
+bool LiveServer::BeyondLoopback(const QString& listen)
+{
+    const QHostAddress address(listen.trimmed());
+    return address.isNull() || !address.isLoopback();
+}
+
+bool LiveServer::PasswordsInTheClear(const LiveServerConfig& config)
+{
+    return BeyondLoopback(config.listen) && (config.certPem.isEmpty() || config.keyPem.isEmpty());
 }
 
 int LiveServer::Port() const
@@ -220,20 +239,20 @@ int LiveServer::Handle(MHD_Connection* c, const char* url, const char* method)
     if (auth_.Required()) {
         char* password = nullptr;
         char* user = MHD_basic_auth_get_username_password(c, &password);
-        const bool ok = user && password && auth_.Check(QByteArray(user), QByteArray(password));
+        if (user && PasswordsInTheClear(config_) && !warnedClearPassword_.exchange(true))
+            ProgramLog().WriteLog(QStringLiteral("Live view: a password came over plain HTTP, readable on the network. "
+                                                 "Set a certificate and key to have it encrypted."),
+                                  true, QStringLiteral("LiveView"));
+        // A browser first asks without credentials: that costs no check and no wait.
+        const bool ok = user && password && auth_.Check(ClientAddress(c), QByteArray(user), QByteArray(password));
         MHD_free(user);
         MHD_free(password);
-        const QString address = ClientAddress(c);
         if (!ok) {
-            // A browser first asks without credentials: that costs no wait. A wrong password does.
-            if (user)
-                Hold(auth_.NoteFailure(address));
             MHD_Response* r = LiveRoutes::TextResponse("A user name and password are needed.");
             const MHD_Result result = MHD_queue_basic_auth_fail_response(c, Realm, r);
             MHD_destroy_response(r);
             return result;
         }
-        auth_.NoteSuccess(address);
     }
     const LiveAnswer answer = routes_.Answer(url);
     if (answer.response) {
@@ -256,12 +275,6 @@ void LiveServer::Watch()
             }
         }
     }
-}
-
-void LiveServer::Hold(std::chrono::milliseconds delay)
-{
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, delay, [this] { return stopping_; });
 }
 
 } // namespace tarvo

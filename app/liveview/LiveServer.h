@@ -1,12 +1,15 @@
 #pragma once
 // The live view's HTTP server on libmicrohttpd: one thread per connection (so a viewer's stream or a
 // held-back failed login never stalls another), at most MaxConnections served at once (the next
-// ones get 503), a limit on the request header's size and on the time to send it (a client that
-// trickles its request is closed), an idle limit, HTTP Basic authentication, optional TLS.
+// ones get 503) and a few per address (so one stranger cannot take every slot), a limit on the
+// request header's size and on the time to send it (a client that trickles its request is closed),
+// an idle limit, HTTP Basic authentication, optional TLS (1.2 and 1.3 with forward secrecy only).
+// The port is never shared: a second server on it fails to start.
 //
 // Threads: Start and Stop on the GUI thread; everything else on the server's own threads.
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -28,6 +31,8 @@ struct LiveServerConfig {
     QByteArray certPem;                            // both set: HTTPS
     QByteArray keyPem;
     int maxConnections = 32;
+    int perAddressConnections = 8; // a browser opens about six to one server
+    int rememberedAddresses = 1024; // addresses whose failed logins are kept (see LiveAuth)
     std::chrono::milliseconds headerTime{10000}; // to send a request's header, from connecting or the last answer
     std::chrono::seconds idleTime{30};            // without any traffic
     static constexpr std::size_t HeaderBytes = 16 * 1024;
@@ -48,6 +53,11 @@ public:
     int Port() const;
     bool Tls() const { return tls_; }
 
+    // Whether listening on this address reaches beyond this computer.
+    static bool BeyondLoopback(const QString& listen);
+    // Whether a password sent to this server can be read on the network on its way.
+    static bool PasswordsInTheClear(const LiveServerConfig& config);
+
     static constexpr const char* Realm = "Tarvo live view";
 
 private:
@@ -59,14 +69,13 @@ private:
     int Handle(MHD_Connection* c, const char* url, const char* method);
     // Closes connections that took too long over their request's header.
     void Watch();
-    // Waits up to `delay`, less when the server stops.
-    void Hold(std::chrono::milliseconds delay);
 
     LiveRoutes& routes_;
     LiveAuth& auth_;
     LiveServerConfig config_;
     MHD_Daemon* daemon_ = nullptr;
     bool tls_ = false;
+    std::atomic<bool> warnedClearPassword_{false};
 
     std::mutex mutex_;
     std::condition_variable wake_;

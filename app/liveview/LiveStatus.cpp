@@ -1,7 +1,7 @@
 #include "app/liveview/LiveStatus.h"
 
 #include "common/Clock.h"
-#include "common/SafeFileWrite.h"
+#include "common/UniqueFd.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -10,11 +10,18 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
-#include <vector>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvo {
 
 namespace {
+// The newest part of an alarms file is read; a file that grew past this was not written by Tarvo.
+constexpr qint64 MaxReadBytes = 1024 * 1024;
+
 // A line of the alarms file: the time as ms since the epoch, a tab, the picture's bare name.
 QByteArray AlarmLine(const QDateTime& time, const QString& file)
 {
@@ -22,31 +29,229 @@ QByteArray AlarmLine(const QDateTime& time, const QString& file)
 }
 
 QJsonValue Ms(const QDateTime& t) { return t.isValid() ? QJsonValue(double(t.toMSecsSinceEpoch())) : QJsonValue(); }
+
+// The folder is the user's: a link or a FIFO planted under the file's name is neither followed nor
+// waited on, and a new file is made only where no name is.
+UniqueFd OpenOwnFile(const QString& path, int flags)
+{
+    const QByteArray name = QFile::encodeName(path);
+    flags |= O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    UniqueFd fd(::open(name.constData(), flags));
+    if (!fd.Valid() && errno == ENOENT && (flags & O_WRONLY))
+        fd.Reset(::open(name.constData(), flags | O_CREAT | O_EXCL, 0600));
+    struct stat st {};
+    if (fd.Valid() && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)))
+        fd.Reset();
+    return fd;
+}
+
+bool WriteAll(int fd, const QByteArray& bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+QString BareName(const QString& path) { return path.mid(path.lastIndexOf('/') + 1); }
 } // namespace
+
+LiveStatus::LiveStatus() : thread_([this] { Run(); }) {}
+
+LiveStatus::~LiveStatus()
+{
+    {
+        std::lock_guard lock(jobsMutex_);
+        quit_ = true;
+    }
+    jobsChanged_.notify_all();
+    thread_.join();
+}
+
+void LiveStatus::Post(std::function<void()> job)
+{
+    {
+        std::lock_guard lock(jobsMutex_);
+        jobs_.push_back(std::move(job));
+    }
+    jobsChanged_.notify_all();
+}
+
+void LiveStatus::Run()
+{
+    std::unique_lock lock(jobsMutex_);
+    for (;;) {
+        jobsChanged_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
+        // At the end the alarms handed over are still written; only a listing is cut short.
+        if (jobs_.empty())
+            return;
+        std::function<void()> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        running_ = true;
+        lock.unlock();
+        job();
+        lock.lock();
+        running_ = false;
+        jobsChanged_.notify_all();
+    }
+}
+
+void LiveStatus::Flush()
+{
+    std::unique_lock lock(jobsMutex_);
+    jobsChanged_.wait(lock, [this] { return jobs_.empty() && !running_; });
+}
+
+bool LiveStatus::Keep(Alarms& alarms, Alarm alarm)
+{
+    if (!alarms.empty()) {
+        const qint64 since = alarms.back().time.msecsTo(alarm.time);
+        if (since >= 0 && since < AlarmSpacingMs)
+            return false;
+    }
+    const QDateTime now = alarm.time;
+    alarms.push_back(std::move(alarm));
+    while (alarms.size() > MaxAlarms || alarms.front().time.msecsTo(now) > StripMs)
+        alarms.pop_front();
+    return true;
+}
 
 void LiveStatus::Configure(const OptionsValues& options)
 {
-    auto files = std::make_shared<const OwnFiles>(options);
     const QString alarmsFile = options.LogfileDir.str() + QStringLiteral("LiveViewAlarms.txt");
-    std::deque<Alarm> alarms;
-    QFile in(alarmsFile);
-    if (in.open(QIODevice::ReadOnly)) {
-        // A damaged line is skipped; the file is small and rewritten at the next alarm.
-        for (const QByteArray& line : in.readAll().split('\n')) {
-            const qsizetype tab = line.indexOf('\t');
-            bool ok = false;
-            const qint64 ms = line.left(tab).toLongLong(&ok);
-            if (ok && tab > 0)
-                alarms.push_back({QDateTime::fromMSecsSinceEpoch(ms), QString::fromUtf8(line.mid(tab + 1))});
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(mutex_);
+        alarmsFile_ = alarmsFile;
+        alarms_.clear();
+        generation = ++configured_;
+    }
+    Post([this, options, alarmsFile, generation] {
+        auto files = std::make_shared<const OwnFiles>(options);
+        LoadAlarms(alarmsFile);
+        ListFolders(files);
+        std::lock_guard lock(mutex_);
+        files_ = std::move(files);
+        // Alarms noted since the activation come after the ones read.
+        Alarms alarms = written_;
+        for (Alarm& a : alarms_)
+            Keep(alarms, std::move(a));
+        alarms_ = std::move(alarms);
+        if (!alarms_.empty())
+            lastMotion_ = std::max(lastMotion_, alarms_.back().time);
+        loaded_ = generation;
+        loadedChanged_.notify_all();
+    });
+}
+
+void LiveStatus::LoadAlarms(const QString& file)
+{
+    written_.clear();
+    fileLines_ = 0;
+    const UniqueFd fd = OpenOwnFile(file, O_RDONLY);
+    struct stat st {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0)
+        return;
+    const qint64 from = std::max<qint64>(0, st.st_size - MaxReadBytes);
+    QByteArray text(st.st_size - from, Qt::Uninitialized);
+    const ssize_t n = ::pread(fd.Get(), text.data(), std::size_t(text.size()), from);
+    text.truncate(std::max<ssize_t>(n, 0));
+    const QList<QByteArray> lines = text.split('\n');
+    // A damaged line is skipped, and so is a line cut by where the reading began.
+    for (qsizetype i = from > 0 ? 1 : 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        const qsizetype tab = line.indexOf('\t');
+        bool ok = false;
+        const qint64 ms = line.left(tab).toLongLong(&ok);
+        if (ok && tab > 0)
+            Keep(written_, {QDateTime::fromMSecsSinceEpoch(ms), QString::fromUtf8(line.mid(tab + 1))});
+        fileLines_ += !line.isEmpty();
+    }
+    const QDateTime now = ProgramClock().now();
+    while (!written_.empty() && written_.front().time.msecsTo(now) > StripMs)
+        written_.pop_front();
+}
+
+void LiveStatus::AppendAlarm(const QString& file, const Alarm& alarm)
+{
+    written_.push_back(alarm);
+    while (written_.size() > MaxAlarms || written_.front().time.msecsTo(alarm.time) > StripMs)
+        written_.pop_front();
+    // The strip is a convenience: a folder that cannot be written loses it at the next restart only.
+    const UniqueFd fd = OpenOwnFile(file, O_WRONLY | O_APPEND);
+    if (!fd.Valid() || !WriteAll(fd.Get(), AlarmLine(alarm.time, alarm.file)))
+        return;
+    if (++fileLines_ <= qsizetype(2 * MaxAlarms))
+        return;
+    // Grown to twice what is kept: written afresh under a new name that then replaces it.
+    QByteArray temp = QFile::encodeName(file + QStringLiteral(".XXXXXX"));
+    const UniqueFd out(::mkostemp(temp.data(), O_CLOEXEC));
+    QByteArray text;
+    for (const Alarm& a : written_)
+        text += AlarmLine(a.time, a.file);
+    if (out.Valid() && WriteAll(out.Get(), text) && ::rename(temp.constData(), QFile::encodeName(file).constData()) == 0)
+        fileLines_ = qsizetype(written_.size());
+    else if (out.Valid())
+        ::unlink(temp.constData());
+}
+
+void LiveStatus::ListFolders(const std::shared_ptr<const OwnFiles>& files)
+{
+    std::set<std::pair<qint64, QString>> recent;
+    QHash<QString, qint64> times;
+    for (const QString& dir : files->Dirs()) {
+        QDirIterator it(dir, QDir::Files | QDir::NoSymLinks);
+        while (it.hasNext()) {
+            const QFileInfo info = it.nextFileInfo();
+            if (!files->IsOwn(dir, info.fileName()))
+                continue;
+            const QString path = dir + '/' + info.fileName();
+            const qint64 ms = info.lastModified().toMSecsSinceEpoch();
+            recent.emplace(ms, path);
+            times.insert(path, ms);
+            if (quit_)
+                return;
         }
     }
     std::lock_guard lock(mutex_);
-    files_ = std::move(files);
-    alarmsFile_ = alarmsFile;
-    alarms_ = std::move(alarms);
-    DropOld(ProgramClock().now());
-    if (!alarms_.empty())
-        lastMotion_ = std::max(lastMotion_, alarms_.back().time);
+    recent_ = std::move(recent);
+    recentTimes_ = std::move(times);
+}
+
+void LiveStatus::AddFile(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString dir = CanonicalDir(info.absolutePath());
+    if (!files_ || dir.isEmpty() || !files_->IsOwn(dir, info.fileName()) || info.isSymLink() || !info.isFile())
+        return;
+    const QString key = dir + '/' + info.fileName();
+    const qint64 ms = info.lastModified().toMSecsSinceEpoch();
+    std::lock_guard lock(mutex_);
+    if (const auto known = recentTimes_.constFind(key); known != recentTimes_.cend())
+        recent_.erase({*known, key});
+    recent_.emplace(ms, key);
+    recentTimes_.insert(key, ms);
+}
+
+void LiveStatus::NoteFileSaved(const QString& path)
+{
+    Post([this, path] { AddFile(path); });
+}
+
+void LiveStatus::NoteFileRemoved(const QString& path)
+{
+    Post([this, path] {
+        std::lock_guard lock(mutex_);
+        if (const auto known = recentTimes_.constFind(path); known != recentTimes_.cend()) {
+            recent_.erase({*known, path});
+            recentTimes_.erase(known);
+        }
+    });
 }
 
 void LiveStatus::NoteAutoCapturing(bool on)
@@ -63,26 +268,17 @@ void LiveStatus::NoteMotion(const QDateTime& when)
 
 void LiveStatus::NoteAlarm(const QDateTime& when, const QString& pictureFile)
 {
-    std::lock_guard lock(mutex_);
-    lastMotion_ = std::max(lastMotion_, when);
-    alarms_.push_back({when, pictureFile.isEmpty() ? QString() : QFileInfo(pictureFile).fileName()});
-    DropOld(when);
-    SaveAlarms();
-}
-
-void LiveStatus::DropOld(const QDateTime& now)
-{
-    while (!alarms_.empty() && alarms_.front().time.msecsTo(now) > StripMs)
-        alarms_.pop_front();
-}
-
-void LiveStatus::SaveAlarms() const
-{
-    QByteArray text;
-    for (const Alarm& a : alarms_)
-        text += AlarmLine(a.time, a.file);
-    // The strip is a convenience: a folder that cannot be written loses it at the next restart only.
-    WriteFileReplacing(alarmsFile_, text);
+    Alarm alarm{when, pictureFile.isEmpty() ? QString() : BareName(pictureFile)};
+    QString file;
+    {
+        std::lock_guard lock(mutex_);
+        lastMotion_ = std::max(lastMotion_, when);
+        if (!Keep(alarms_, alarm))
+            return;
+        file = alarmsFile_;
+    }
+    if (!file.isEmpty())
+        Post([this, file, alarm] { AppendAlarm(file, alarm); });
 }
 
 QString LiveStatus::AlarmsFile() const
@@ -94,43 +290,27 @@ QString LiveStatus::AlarmsFile() const
 QByteArray LiveStatus::Json() const
 {
     const QDateTime now = ProgramClock().now();
-    std::shared_ptr<const OwnFiles> files;
     QJsonObject o;
-    {
-        std::lock_guard lock(mutex_);
-        files = files_;
-        o["autoCapturing"] = autoCapturing_;
-        o["lastMotion"] = Ms(lastMotion_);
-        QJsonArray alarms;
-        for (const Alarm& a : alarms_) {
-            if (a.time.msecsTo(now) <= StripMs)
-                alarms.append(QJsonObject{{"time", Ms(a.time)}, {"file", a.file}});
-        }
-        o["alarms"] = alarms;
+    std::unique_lock lock(mutex_);
+    // Just after an activation the folders and the file are being read: a moment's wait shows them.
+    loadedChanged_.wait_for(lock, std::chrono::seconds(2), [this] { return loaded_ == configured_; });
+    o["autoCapturing"] = autoCapturing_;
+    o["lastMotion"] = Ms(lastMotion_);
+    QJsonArray alarms;
+    for (const Alarm& a : alarms_) {
+        if (a.time.msecsTo(now) <= StripMs)
+            alarms.append(QJsonObject{{"time", Ms(a.time)}, {"file", a.file}});
     }
-    o["now"] = Ms(now);
-    struct Entry {
-        QDateTime modified;
-        QString name;
-    };
-    std::vector<Entry> entries;
-    if (files) {
-        for (const QString& dir : files->Dirs()) {
-            QDirIterator it(dir, QDir::Files | QDir::NoSymLinks);
-            while (it.hasNext()) {
-                const QFileInfo info = it.nextFileInfo();
-                if (files->IsOwn(dir, info.fileName()))
-                    entries.push_back({info.lastModified(), info.fileName()});
-            }
-        }
-    }
-    const auto shown = std::min<std::size_t>(entries.size(), RecentCount);
-    std::partial_sort(entries.begin(), entries.begin() + shown, entries.end(),
-                      [](const Entry& a, const Entry& b) { return a.modified > b.modified; });
+    o["alarms"] = alarms;
     QJsonArray recent;
-    for (std::size_t i = 0; i < shown; ++i)
-        recent.append(QJsonObject{{"name", entries[i].name}, {"video", OwnFiles::IsVideo(entries[i].name)}, {"time", Ms(entries[i].modified)}});
+    for (auto it = recent_.rbegin(); it != recent_.rend() && recent.size() < RecentCount; ++it) {
+        const QString name = BareName(it->second);
+        recent.append(QJsonObject{{"name", name}, {"video", OwnFiles::IsVideo(name)},
+                                  {"time", Ms(QDateTime::fromMSecsSinceEpoch(it->first))}});
+    }
+    lock.unlock();
     o["recent"] = recent;
+    o["now"] = Ms(now);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

@@ -56,12 +56,6 @@ LiveView::LiveView(LiveFrameHub& frames) : frames_(frames), routes_(frames, stat
 
 LiveView::~LiveView() { Stop(); }
 
-bool LiveView::BeyondLoopback(const QString& listen)
-{
-    const QHostAddress address(listen.trimmed());
-    return address.isNull() || !address.isLoopback();
-}
-
 void LiveView::Stop()
 {
     const bool wasRunning = Running();
@@ -91,7 +85,7 @@ void LiveView::Apply(const OptionsValues& options, const LiveViewOptions& settin
             return;
         }
     }
-    if (!hash && BeyondLoopback(settings.Listen)) {
+    if (!hash && LiveServer::BeyondLoopback(settings.Listen)) {
         Log(QStringLiteral("Live view not started: it would be open to the network without a password. Set a password or listen on 127.0.0.1."));
         return;
     }
@@ -103,7 +97,7 @@ void LiveView::Apply(const OptionsValues& options, const LiveViewOptions& settin
         return;
     }
     routes_.SetPlaceholder(Placeholder());
-    auth_ = std::make_unique<LiveAuth>(settings.User, hash);
+    auth_ = std::make_unique<LiveAuth>(settings.User, hash, limits.rememberedAddresses);
     server_ = std::make_unique<LiveServer>(routes_, *auth_);
     QString error;
     if (!server_->Start(limits, error)) {

@@ -34,9 +34,6 @@ public:
     int Port() const { return Running() ? server_->Port() : 0; }
     LiveStatus& Status() { return status_; }
 
-    // Whether listening on this address reaches beyond this computer.
-    static bool BeyondLoopback(const QString& listen);
-
 private:
     LiveFrameHub& frames_;
     LiveStatus status_;

@@ -115,6 +115,8 @@ void StorageKeeper::Trim()
         if (QFile::remove(oldest.path)) {
             ++removed;
             freed += oldest.size;
+            if (Removed)
+                Removed(oldest.path);
         }
     }
     if (removed > 0)

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTimer>
 #include <deque>
+#include <functional>
 
 namespace tarvo {
 
@@ -36,6 +37,8 @@ public:
 
     // Runs Keep once an hour while a limit is set; its owner connects it.
     QTimer Hourly;
+    // Told each file removed, by its path (canonical folder + '/' + file name).
+    std::function<void(const QString& path)> Removed;
 
 private:
     struct Entry {

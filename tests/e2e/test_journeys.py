@@ -9,6 +9,8 @@ import re
 import signal
 import subprocess
 import time
+import urllib.error
+import urllib.parse
 import urllib.request
 
 from e2e_support import TarvoCase, main, wait_for
@@ -114,7 +116,8 @@ class Journeys(TarvoCase):
         wait_for(lambda: status(url)["alarms"], what="the alarm on the live view's strip")
         state = status(url)
         self.assertTrue(state["autoCapturing"])
-        picture = os.path.basename(self.saved_pictures()[0])
+        saved = self.saved_pictures()[0]
+        picture = os.path.basename(saved)
         self.assertEqual(state["alarms"][0]["file"], picture)
         with urllib.request.urlopen(url + "current.jpg", timeout=30) as reply:
             self.assertEqual(reply.read(2), b"\xff\xd8")
@@ -124,6 +127,12 @@ class Journeys(TarvoCase):
         url = address(run)
         self.assertEqual(status(url)["alarms"][0]["file"], picture, "the strip outlives a restart")
         self.assertFalse(status(url)["autoCapturing"])
+        # A FIFO swapped in for the picture is no picture, and holds up neither an answer nor the end.
+        os.rename(saved, saved + ".kept")
+        os.mkfifo(saved)
+        with self.assertRaises(urllib.error.HTTPError) as refused:
+            urllib.request.urlopen(url + "recent/" + urllib.parse.quote(picture), timeout=30)
+        self.assertEqual(refused.exception.code, 404)
         self.assertEqual(run.terminate()[0], 0)
 
     def motion_samples(self, run):

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,6 +19,7 @@
 #include <QStandardPaths>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace tarvo {
@@ -96,7 +98,6 @@ protected:
     // Starts the live view; the header time is short so a trickling client is seen soon.
     void Start()
     {
-        LiveServerConfig limits;
         limits.headerTime = std::chrono::milliseconds(1500);
         live.Apply(options, settings, limits);
         ASSERT_TRUE(live.Running()) << log.messages().join('\n').toStdString();
@@ -126,10 +127,24 @@ protected:
     ScratchProgram program;
     OptionsValues options = DefaultOptions();
     LiveViewOptions settings;
+    LiveServerConfig limits;
     LiveFrameHub hub;
     LiveView live{hub};
     QString base;
 };
+
+// The names of the recent pictures and clips, newest first.
+QStringList RecentNames(const LiveStatus& status)
+{
+    QStringList names;
+    for (const QJsonValue& r : QJsonDocument::fromJson(status.Json()).object()["recent"].toArray())
+        names.append(r.toObject()["name"].toString());
+    return names;
+}
+
+int AlarmCount(const LiveStatus& status) { return int(QJsonDocument::fromJson(status.Json()).object()["alarms"].toArray().size()); }
+
+int LinesOf(const QString& path) { return int(ReadFileBytes(path).count('\n')); }
 
 TEST_F(LiveViewTest, OnlyTheRightUserAndPasswordGetIn)
 {
@@ -149,6 +164,32 @@ TEST_F(LiveViewTest, OnlyTheRightUserAndPasswordGetIn)
     for (const Case& c : cases)
         EXPECT_EQ(Curl(c.args + QStringList{base + "/status.json"}), c.code) << c.args.join(' ').toStdString();
     Clients("auth");
+
+    // Only where the server listens beyond this computer does a password sent in the clear matter;
+    // the log says so once.
+    const QString clear = "Live view: a password came over plain HTTP";
+    EXPECT_FALSE(log.messages().join('\n').contains(clear));
+    settings.Listen = "0.0.0.0";
+    Start();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Curl({"-u", "tarvo:correct horse", base + "/status.json"}), "200");
+    EXPECT_EQ(log.messages().filter(clear).size(), 1) << log.messages().join('\n').toStdString();
+}
+
+TEST_F(LiveViewTest, AGuesserWaitsItsTurnAndAStrangerLocksNoOneOut)
+{
+    limits.rememberedAddresses = 4;
+    Start();
+    Clients("guessing");
+    const QStringList failed = log.messages().filter("failed logins");
+    EXPECT_EQ(failed.filter("127.0.0.2").size(), 1) << "once a minute: " << failed.join('\n').toStdString();
+    EXPECT_TRUE(failed.contains("Live view: 1 failed logins from 127.0.1.3")) << failed.join('\n').toStdString();
+    live.Stop();
+    EXPECT_TRUE(log.contains("Live view: 2 failed logins from 127.0.0.2")) << "the rest are counted at the stop";
+    Start();
+    EXPECT_EQ(LiveAuth::AddressGroup(QHostAddress("2001:db8:1:2:aaaa::1")), "2001:db8:1:2::/64");
+    EXPECT_EQ(LiveAuth::AddressGroup(QHostAddress("::ffff:192.0.2.7")), "192.0.2.7");
+    Clients("flood");
 }
 
 TEST_F(LiveViewTest, EachAddressAnswersAndNothingOutsideTarvosOwnFiles)
@@ -173,7 +214,7 @@ TEST_F(LiveViewTest, ACrowdGetsBusyAnswersAndATricklingClientIsClosed)
 {
     FakeCamera camera(hub);
     Start();
-    Clients("crowd", {"40", "32"});
+    Clients("crowd", {"40", "32", QString::number(limits.perAddressConnections)});
     Clients("trickle");
 }
 
@@ -223,6 +264,29 @@ TEST_F(LiveViewTest, UnsafeOrBrokenSettingsLeaveTheServerOff)
     settings.PasswordHash = "pbkdf2-sha256$10$c2FsdHNhbHRzYWx0c2FsdA==$" + QByteArray(32, 'k').toBase64();
     live.Apply(options, settings);
     EXPECT_FALSE(live.Running()) << "too few iterations are no password";
+
+    // A second server never shares the port of one running.
+    settings.PasswordHash = hash;
+    Start();
+    LiveFrameHub otherHub;
+    LiveView other{otherHub};
+    settings.Port = live.Port();
+    log.clear();
+    other.Apply(options, settings);
+    EXPECT_FALSE(other.Running());
+    EXPECT_TRUE(log.contains(QStringLiteral("Live view not started: port %1 cannot be taken").arg(live.Port())))
+        << log.messages().join('\n').toStdString();
+}
+
+TEST_F(LiveViewTest, AFifoAmongThePicturesIsNoPictureAndHoldsNothingUp)
+{
+    const QString fifo = "12-08  10.00.01.jpg";
+    ASSERT_EQ(mkfifo(QFile::encodeName(program.dir() + "pics/" + fifo).constData(), 0600), 0);
+    Start();
+    Clients("fifo", {program.dir() + "pics", fifo, "12-08  10.00.00.jpg"});
+    const auto stopping = std::chrono::steady_clock::now();
+    live.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, TestTime(std::chrono::seconds(5)));
 }
 
 TEST_F(LiveViewTest, TheAlarmStripOutlivesARestartAndForgetsTheDayBefore)
@@ -235,6 +299,7 @@ TEST_F(LiveViewTest, TheAlarmStripOutlivesARestartAndForgetsTheDayBefore)
     first.NoteAlarm(now, QString());
     EXPECT_TRUE(QFileInfo(first.AlarmsFile()).absolutePath() == QFileInfo(program.dir() + "Log.txt").absolutePath());
 
+    first.Flush();
     LiveStatus second;
     second.Configure(options);
     const QJsonArray alarms = QJsonDocument::fromJson(second.Json()).object()["alarms"].toArray();
@@ -242,6 +307,69 @@ TEST_F(LiveViewTest, TheAlarmStripOutlivesARestartAndForgetsTheDayBefore)
     EXPECT_EQ(alarms[0].toObject()["file"].toString(), "12-08  10.00.00.jpg");
     EXPECT_EQ(alarms[1].toObject()["file"].toString(), "");
     EXPECT_EQ(qint64(alarms[1].toObject()["time"].toDouble()), now.toMSecsSinceEpoch());
+}
+
+TEST_F(LiveViewTest, TheAlarmListStaysSmallAtAnyAlarmRate)
+{
+    // An alarm at every second for two hours: the strip keeps one a minute.
+    const QDateTime now = QDateTime::currentDateTime();
+    LiveStatus status;
+    status.Configure(options);
+    for (int s = 2 * 3600; s > 0; --s)
+        status.NoteAlarm(now.addSecs(-s), program.dir() + "pics/12-08  10.00.00.jpg");
+    EXPECT_EQ(AlarmCount(status), 2 * 60);
+    // A clock that keeps going back defeats the spacing; the count still stays bounded.
+    for (int ms = 0; ms < 3500; ++ms)
+        status.NoteAlarm(now.addMSecs(-ms), QString());
+    EXPECT_EQ(AlarmCount(status), int(LiveStatus::MaxAlarms));
+    status.Flush();
+    EXPECT_LE(LinesOf(status.AlarmsFile()), int(2 * LiveStatus::MaxAlarms)) << "the file is written afresh when it grows";
+    LiveStatus restarted;
+    restarted.Configure(options);
+    EXPECT_EQ(AlarmCount(restarted), int(LiveStatus::MaxAlarms));
+}
+
+TEST_F(LiveViewTest, APlantedAlarmsFileIsNeitherFollowedNorWaitedOn)
+{
+    const QString alarms = program.dir() + "LiveViewAlarms.txt";
+    const QString target = program.dir() + "elsewhere.txt";
+    const QByteArray planted = QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + "\tplanted.jpg\n";
+    WriteFileBytes(target, planted);
+    ASSERT_TRUE(QFile::link(target, alarms));
+    {
+        LiveStatus status;
+        status.Configure(options);
+        status.NoteAlarm(QDateTime::currentDateTime(), QString());
+        EXPECT_EQ(AlarmCount(status), 1) << "nothing is read through the link";
+    }
+    EXPECT_EQ(ReadFileBytes(target), planted) << "nothing is written through the link";
+    ASSERT_TRUE(QFile::remove(alarms));
+    ASSERT_EQ(mkfifo(QFile::encodeName(alarms).constData(), 0600), 0);
+    LiveStatus status;
+    status.Configure(options);
+    status.NoteAlarm(QDateTime::currentDateTime(), QString());
+    status.Flush(); // returns: the FIFO is neither read nor written
+    EXPECT_EQ(AlarmCount(status), 1);
+}
+
+TEST_F(LiveViewTest, RecentFilesAreThoseTarvoSavedLessThoseItRemoved)
+{
+    LiveStatus status;
+    status.Configure(options);
+    status.Flush();
+    const QString later = "12-08  10.00.05.jpg";
+    WriteFileBytes(program.dir() + "pics/" + later, "later");
+    QFile newest(program.dir() + "pics/" + later);
+    ASSERT_TRUE(newest.open(QIODevice::ReadWrite) && newest.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    newest.close();
+    EXPECT_EQ(RecentNames(status).size(), 2) << "the folders are not listed for each request";
+    status.NoteFileSaved(program.dir() + "pics/" + later);
+    status.Flush();
+    EXPECT_EQ(RecentNames(status).first(), later);
+    ASSERT_TRUE(QFile::remove(program.dir() + "pics/" + later));
+    status.NoteFileRemoved(CanonicalDir(program.dir() + "pics") + '/' + later);
+    status.Flush();
+    EXPECT_EQ(RecentNames(status).size(), 2);
 }
 
 TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripAndWithoutAPasswordOnlyByAddress)

@@ -4,8 +4,10 @@ live_clients.py GROUP BASE_URL USER PASSWORD [ARGS...]; exits 1 with the reason 
 import base64
 import http.client
 import json
+import os
 import socket
 import ssl
+import subprocess
 import sys
 import threading
 import time
@@ -29,11 +31,13 @@ def check(condition, why):
         fail(why)
 
 
-def get(path, headers=AUTH, method="GET", context=None):
+def get(path, headers=AUTH, method="GET", context=None, source=None):
+    """source: the loopback address to send from (127.0.0.2 and so on act as other machines)."""
+    source_address = (source, 0) if source else None
     if context:
-        conn = http.client.HTTPSConnection(host, port, timeout=DEADLINE, context=context)
+        conn = http.client.HTTPSConnection(host, port, timeout=DEADLINE, context=context, source_address=source_address)
     else:
-        conn = http.client.HTTPConnection(host, port, timeout=DEADLINE)
+        conn = http.client.HTTPConnection(host, port, timeout=DEADLINE, source_address=source_address)
     conn.request(method, path, headers=headers)
     reply = conn.getresponse()
     body = reply.read()
@@ -78,29 +82,75 @@ def read_parts(reply, count_until):
     return pictures
 
 
+GUESS = {"Authorization": "Basic " + base64.b64encode(b"tarvo:guess").decode()}
+
+
 def auth():
     reply, _ = get("/", headers={})
     check(reply.status == 401, f"no credentials: {reply.status}")
     check('realm="Tarvo live view"' in (reply.getheader("WWW-Authenticate") or ""), "the realm is named")
-    # Failed attempts are held back, more the more there are; a viewer with the right password is
-    # answered meanwhile.
+    # Failed attempts are held back, more the more there are.
     started = time.monotonic()
     for _ in range(3):
-        reply, _ = get("/status.json", headers={"Authorization": "Basic " + base64.b64encode(b"tarvo:guess").decode()})
+        reply, _ = get("/status.json", headers=GUESS)
         check(reply.status == 401, f"wrong password: {reply.status}")
     check(time.monotonic() - started >= 0.25 + 0.5 + 1.0 - 0.1, "failed attempts are slowed down")
-    held = {}
+
+
+def timed_guesses(source, count):
+    """Sends count wrong passwords from source at once; returns when each was answered, in order."""
+    started, answered = time.monotonic(), []
 
     def guess():
-        reply, _ = get("/status.json", headers={"Authorization": "Basic " + base64.b64encode(b"tarvo:guess").decode()})
-        held["status"] = reply.status
+        reply, _ = get("/status.json", headers=GUESS, source=source)
+        check(reply.status == 401, f"a guess: {reply.status}")
+        answered.append(time.monotonic() - started)
 
-    guesser = threading.Thread(target=guess)
-    guesser.start()  # the fourth failure is held for two seconds
-    reply, _ = get("/status.json")
-    check(reply.status == 200 and "status" not in held, "a right password is answered while a guess is held")
-    guesser.join()
-    check(held["status"] == 401, "the held guess is refused")
+    threads = [threading.Thread(target=guess) for _ in range(count)]
+    for t in threads:
+        t.start()
+    return threads, answered
+
+
+def guessing():
+    """One address guessing over parallel connections waits for each check in turn, while another
+    address with the right password is answered at once."""
+    # Strangers failing from more addresses than are remembered (four here) push out the quiet
+    # ones only: the guesser keeps its delay as long as it goes on.
+    for others in ([], ["127.0.1.1", "127.0.1.2"], ["127.0.1.3", "127.0.1.4"]):
+        for t in sum((timed_guesses(a, 1)[0] for a in others), []):
+            t.join()
+        threads, answered = timed_guesses("127.0.0.2", 1)
+        threads[0].join()
+    check(answered[0] >= 1.0 - 0.1, f"the guesser's third failure is held as long: {answered}")
+    threads, answered = timed_guesses("127.0.0.4", 4)
+    reply, _ = get("/status.json", source="127.0.0.3")
+    check(reply.status == 200 and len(answered) < 4, "the owner is answered while the guesses wait")
+    for t in threads:
+        t.join()
+    # Checked one at a time, each after the delay of the failures before it: 0.25, 0.5, 1 and 2 s.
+    check(len(answered) == 4 and sorted(answered)[3] >= 0.25 + 0.5 + 1.0 + 2.0 - 0.1, f"answered after {answered}")
+
+
+def flood():
+    """A stranger opens as many half-sent requests as the whole server takes; the owner still gets in."""
+    held = []
+    for _ in range(64):
+        try:
+            s = socket.create_connection((host, port), timeout=DEADLINE, source_address=("127.0.0.2", 0))
+            held.append(s)
+            s.sendall(b"GET /status.json HTTP/1.1\r\nHost: x\r\n")
+        except OSError:
+            pass  # the server closed it at once
+    served = 0
+    for _ in range(10):
+        try:
+            served += get("/status.json", source="127.0.0.3")[0].status == 200
+        except OSError:
+            pass
+    for s in held:
+        s.close()
+    check(served == 10, f"the owner was served {served} of 10 times")
 
 
 def routes():
@@ -164,11 +214,12 @@ def stream():
 
 
 def crowd():
-    clients, served = int(args[0]), int(args[1])
+    clients, served, per_address = int(args[0]), int(args[1]), int(args[2])
     socks = []
     request = f"GET /stream.mjpg HTTP/1.1\r\nHost: x\r\nAuthorization: {AUTH['Authorization']}\r\n\r\n".encode()
-    for _ in range(clients):
-        s = socket.create_connection((host, port), timeout=DEADLINE)
+    for i in range(clients):
+        # As many machines as it takes, each with as many connections as one may have.
+        s = socket.create_connection((host, port), timeout=DEADLINE, source_address=(f"127.0.2.{i // per_address + 1}", 0))
         socks.append(s)
         # Each is let in or turned away before the next arrives, so which ones are served is fixed.
         s.sendall(request)
@@ -220,6 +271,44 @@ def tls():
         code = 0
     check(code == 0, "plain HTTP gets no answer on the TLS port")
 
+    def handshake(*options):
+        done = subprocess.run(["openssl", "s_client", "-connect", f"{host}:{port}", *options],
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=DEADLINE)
+        return done.returncode == 0
 
-{"auth": auth, "routes": routes, "traversal": traversal, "stream": stream, "crowd": crowd, "trickle": trickle,
- "tls": tls}[group]()
+    # The client's own floor is lowered, so that a refusal is the server's.
+    check(not handshake("-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"), "TLS 1.1 is refused")
+    check(not handshake("-tls1_2", "-cipher", "AES128-GCM-SHA256"), "a suite without forward secrecy is refused")
+    check(handshake("-tls1_2", "-cipher", "ECDHE-RSA-AES128-GCM-SHA256"), "TLS 1.2 with ECDHE is taken")
+    check(handshake("-tls1_3"), "TLS 1.3 is taken")
+
+
+def fifo():
+    """A FIFO under an own picture's name is no picture: 404 at once, also when it is swapped in
+    between the server's look at the name and its open."""
+    folder, name, swapped = args
+    reply, _ = get("/recent/" + urllib.parse.quote(name))
+    check(reply.status == 404, f"a FIFO: {reply.status}")
+    path, stop = os.path.join(folder, swapped), threading.Event()
+    aside, pipe = path + ".aside", os.path.join(folder, "swap.fifo")
+    os.mkfifo(pipe)
+
+    def swap():
+        while not stop.is_set():
+            os.rename(path, aside)
+            os.rename(pipe, path)
+            os.rename(path, pipe)
+            os.rename(aside, path)
+
+    swapper = threading.Thread(target=swap)
+    swapper.start()
+    try:
+        codes = {get("/recent/" + urllib.parse.quote(swapped))[0].status for _ in range(300)}
+    finally:
+        stop.set()
+        swapper.join()
+    check(codes <= {200, 404}, f"answers {codes}")
+
+
+{"auth": auth, "guessing": guessing, "flood": flood, "routes": routes, "traversal": traversal, "stream": stream,
+ "crowd": crowd, "trickle": trickle, "tls": tls, "fifo": fifo}[group]()
