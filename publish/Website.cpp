@@ -9,8 +9,11 @@
 #include "publish/ProxySettings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <cstdio>
 #include <exception>
+#include <fcntl.h>
 
 namespace tarvo {
 
@@ -73,6 +76,17 @@ bool CopyReplacing(const QString& from, const QString& to)
 {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
+        return false;
+    return WriteFileReplacing(to, in.readAll());
+}
+
+// The current website picture copied to a history name. Read only as the regular file Tarvo
+// wrote: a link planted under its name would otherwise publish whatever it points to.
+bool CopyCurrentPicture(const QString& from, const QString& to)
+{
+    const UniqueFd fd = OpenRegularFile(from, O_RDONLY);
+    QFile in;
+    if (!fd.Valid() || !in.open(fd.Get(), QIODevice::ReadOnly))
         return false;
     return WriteFileReplacing(to, in.readAll());
 }
@@ -155,11 +169,18 @@ bool Upload(FtpClient& ftp, const QString& local, const QString& remoteName, con
 
 void RotateLocalHistory(const QString& folder, const OptionsValues& options)
 {
+    // Every step replaces its target in one rename, and the current picture is copied rather than
+    // moved: whenever the rotation stops, the website still has a complete current picture, which
+    // the new one then replaces by a rename of its own.
+    const QString current = options.WPicFixed.str() + ".jpg";
     ForEachHistoryMove(options, [&](const QString& source, const QString& target) {
-        if (QFile::exists(folder + target))
-            QFile::remove(folder + target);
-        if (QFile::exists(folder + source))
-            QFile::rename(folder + source, folder + target);
+        const QString from = folder + source;
+        const QString to = folder + target;
+        const bool moved = source == current ? CopyCurrentPicture(from, to)
+                                             : ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+        // Without a picture to move up, the older one under the target's number is dropped.
+        if (!moved && !QFileInfo::exists(from))
+            QFile::remove(to);
         return true;
     });
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Publishing the website picture: into the local website folder and onto the FTP server, with the
 // history of earlier pictures under numbered names and the temporary upload name. Runs on the
-// frame thread for captures and on the GUI thread for the offline picture at stop; the FTP client
-// passed in is used by one of them at a time.
+// frame thread for captures and, for the offline picture, on a network task thread after a stop
+// or on the GUI thread at exit; the FTP client passed in is used by one of them at a time.
 #include "net/FtpClient.h"
 #include "settings/OptionsValues.h"
 

@@ -1,10 +1,10 @@
 #include "app/core/LogWriter.h"
 
 #include "common/Clock.h"
+#include "common/SafeFileWrite.h"
 #include "common/ThreadHandOver.h"
 #include "common/UniqueFd.h"
 
-#include <QFile>
 #include <QLocale>
 #include <QThread>
 #include <fcntl.h>
@@ -16,10 +16,9 @@ namespace {
 constexpr int clearAfterMs = 10000;
 const QString hyphenLine = QString(38, QChar('-'));
 
-UniqueFd openForAppend(const QString& path)
-{
-    return UniqueFd(::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-}
+// The log folder is the user's choice: a link or FIFO put there under the log's name is not
+// written through, and a FIFO does not hold the thread that logs.
+UniqueFd openForAppend(const QString& path) { return OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, 0644); }
 
 // One write() per text, so lines from the GUI and the frame thread never interleave.
 bool appendWhole(const UniqueFd& fd, const QString& text)

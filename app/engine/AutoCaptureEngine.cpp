@@ -13,6 +13,7 @@
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/SoundPlayer.h"
+#include "net/NetworkTask.h"
 #include "settings/ActiveOptions.h"
 
 #include <QApplication>
@@ -148,6 +149,8 @@ void AutoCaptureEngine::StartAutoCap()
         Log("Error: Could not initialize video stream!", true, "TForm1.StartAutoCap");
         return;
     }
+    // The new run's pictures replace an offline picture still on its way.
+    CancelFtpSessionEnd();
     ConfigureFtpClient(options);
     BeginStreamRun();
 

@@ -23,6 +23,7 @@ class QImage;
 namespace tarvo {
 
 class AlarmHooks;
+class NetworkTask;
 class TVideoCap;
 struct VIDEOHDR;
 struct MainMenuActions;
@@ -134,8 +135,11 @@ private:
     void ConfigureFtpClient(const OptionsValues& options);
     void AbortFtpTransfer();
     void ClearFtpAbort();
-    // The FTP end of StopAutoCap: the offline picture, then the connection is closed.
+    // The FTP end of StopAutoCap: the offline picture, then the connection is closed; on the
+    // network worker, except at exit.
     void EndFtpSession(const OptionsValues& options);
+    // A start takes the FTP client back: the end of the previous session is cut short.
+    void CancelFtpSessionEnd();
     // The website picture of one capture: the local folder, then the FTP server. Frame thread.
     void PublishFrame(QImage& frame, const OptionsValues& options);
     // After each armed motion trigger. Frame thread.
@@ -168,6 +172,8 @@ private:
     std::unique_ptr<ManualCommands> commands_;
     std::unique_ptr<FrameState> frame_;
     std::unique_ptr<AlarmHooks> alarmHooks_;
+    // Ends an FTP session after a stop: the offline picture and the closing of the connection.
+    std::unique_ptr<NetworkTask> ftpSessionEnd_;
 
     // Flags shared with the frame handler.
     std::atomic<bool> captureRequest_{false};

@@ -43,9 +43,13 @@ void EngineMode::Apply()
 {
     const Enablement e = EnablementFor(State(), Recording());
     EnableItem(menus_.preview, e.preview);
-    EnableItem(menus_.driverDisplay, e.driverDialogs && video_.HasDisplayDialog());
-    EnableItem(menus_.driverFormat, e.driverDialogs && video_.HasFormatDialog());
-    EnableItem(menus_.driverSource, e.driverDialogs && video_.HasSourceDialog());
+    // Only a connected driver is asked for its dialogs: asking an unconnected one would try to
+    // connect it here, on the GUI thread, and a camera that is not there would fail the command
+    // that changed the mode.
+    const bool dialogs = e.driverDialogs && video_.DriverOpen();
+    EnableItem(menus_.driverDisplay, dialogs && video_.HasDisplayDialog());
+    EnableItem(menus_.driverFormat, dialogs && video_.HasFormatDialog());
+    EnableItem(menus_.driverSource, dialogs && video_.HasSourceDialog());
     EnableItem(menus_.captureVideo, e.captureVideo);
     EnableItem(menus_.captureNow, e.captureNow);
     for (QAction* item : {menus_.setup, menus_.profiles, menus_.trayProfiles})

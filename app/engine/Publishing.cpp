@@ -3,6 +3,7 @@
 // short, publishes the offline picture and closes the connection left open for the next upload.
 #include "app/engine/AutoCaptureEngine.h"
 
+#include "net/NetworkTask.h"
 #include "publish/Website.h"
 
 #include <algorithm>
@@ -19,24 +20,42 @@ void AutoCaptureEngine::AbortFtpTransfer() { MainFtpClient().Abort(); }
 
 void AutoCaptureEngine::ClearFtpAbort() { MainFtpClient().ClearAbort(); }
 
+namespace {
+void FinishFtpSession(FtpClient& ftp, const OptionsValues& options)
+{
+    if (options.OfflinePic && options.UpPic)
+        UploadOfflinePic(ftp, options);
+    CloseFtpAfterRun(ftp);
+}
+} // namespace
+
 void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
 {
     FtpClient& ftp = MainFtpClient();
     // The abort that cut the frame thread's upload short must not fail the offline picture.
     ftp.ClearAbort();
-    if (options.OfflinePic && options.UpPic) {
-        // At exit no server may hold the program: the offline picture gets a few seconds in all.
-        const FtpTimeouts usual = ftp.Timeouts();
-        if (exiting_) {
-            FtpTimeouts& limits = ftp.Timeouts();
-            for (std::chrono::milliseconds* limit : {&limits.connect, &limits.reply, &limits.dataAccept,
-                                                     &limits.transferStall, &limits.upload})
-                *limit = std::min(*limit, ExitUploadLimit);
-        }
-        UploadOfflinePic(ftp, options);
-        ftp.Timeouts() = usual;
+    if (!exiting_) {
+        // The stream has stopped, so the client is free: the server is waited for on the network
+        // worker, with the usual limits, while the menus answer.
+        if (!ftpSessionEnd_)
+            ftpSessionEnd_ = std::make_unique<NetworkTask>(ftp.SharedAbort());
+        ftpSessionEnd_->Start([options = options](const NetworkTask::Poster&) { FinishFtpSession(MainFtpClient(), options); });
+        return;
     }
-    CloseFtpAfterRun(ftp);
+    // At exit no server may hold the program: the offline picture gets a few seconds in all.
+    const FtpTimeouts usual = ftp.Timeouts();
+    FtpTimeouts& limits = ftp.Timeouts();
+    for (std::chrono::milliseconds* limit :
+         {&limits.connect, &limits.reply, &limits.dataAccept, &limits.transferStall, &limits.upload})
+        *limit = std::min(*limit, ExitUploadLimit);
+    FinishFtpSession(ftp, options);
+    ftp.Timeouts() = usual;
+}
+
+void AutoCaptureEngine::CancelFtpSessionEnd()
+{
+    if (ftpSessionEnd_)
+        ftpSessionEnd_->Stop();
 }
 
 void AutoCaptureEngine::PublishFrame(QImage& frame, const OptionsValues& options)

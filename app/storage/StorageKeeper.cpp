@@ -120,7 +120,8 @@ void StorageKeeper::Trim()
         }
     }
     if (removed > 0)
-        ProgramLog().WriteLog(QStringLiteral("Removed %1 old pictures and clips (%2 MB)")
+        ProgramLog().WriteLog((removed == 1 ? QStringLiteral("Removed %1 old picture or clip (%2 MB)")
+                                            : QStringLiteral("Removed %1 old pictures and clips (%2 MB)"))
                                   .arg(removed)
                                   .arg(double(freed) / Megabyte, 0, 'f', 1),
                               true, QStringLiteral("TForm1.KeepStorage"));

@@ -3,8 +3,11 @@
 #include "support/TestSupport.h"
 #include "common/Clock.h"
 #include "support/FixedClock.h"
+#include "common/UniqueFd.h"
 
 #include <QDir>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QLocale>
 #include <gtest/gtest.h>
 #include <thread>
@@ -147,6 +150,26 @@ TEST_F(LogWriterTest, LineThatCannotBeWrittenIsReportedAndTheCallerGoesOn)
     writer.SetLogSettings(true, program.dir());
     writer.WriteLog("again", true, "s");
     EXPECT_EQ(logText(), timeText() + ": again\r\n");
+}
+
+TEST_F(LogWriterTest, ALinkOrFifoPutUnderTheLogsNameIsNeverWrittenTo)
+{
+    const QString logFile = logDir + "Log.txt";
+    const QString elsewhere = program.dir() + "elsewhere.txt";
+    WriteFileBytes(elsewhere, "not the log");
+    ASSERT_TRUE(QFile::link(elsewhere, logFile));
+    writer.WriteLog("Motion detected", true, "s");
+    EXPECT_EQ(ReadFileBytes(elsewhere), "not the log");
+    EXPECT_EQ(sink.current(), "Could not open the logfile " + logFile);
+
+    ASSERT_TRUE(QFile::remove(logFile));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(logFile).constData(), 0600), 0);
+    const UniqueFd reader(::open(QFile::encodeName(logFile).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(reader.Valid());
+    writer.WriteLog("Motion detected", true, "s");
+    char byte = 0;
+    EXPECT_LE(::read(reader.Get(), &byte, 1), 0) << "a line went into the FIFO";
+    EXPECT_EQ(sink.current(), "Could not open the logfile " + logFile);
 }
 
 TEST_F(LogWriterTest, StatusTextClearsAfterTheMostRecentMessage)

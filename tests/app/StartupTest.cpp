@@ -317,7 +317,7 @@ TEST_F(StartupTest, TheProfilesStorageLimitsAreKeptFromTheStartAndForEachSavedFi
     MainWindow& f = start();
     EXPECT_FALSE(QFile::exists(folder + "02-01  10.00.00.jpg"));
     EXPECT_TRUE(QFile::exists(folder + "mine.jpg"));
-    EXPECT_TRUE(logHas("Removed 1 old pictures and clips (0.0 MB)"));
+    EXPECT_TRUE(logHas("Removed 1 old picture or clip (0.0 MB)"));
 
     // A file the engine reports reaches the keeper on this thread, with no round of its own.
     put("02-02  10.00.00.jpg", 2);

@@ -115,7 +115,7 @@ TEST_F(StorageKeeperTest, MaxDaysRemovesByAgeButTheNewestStays)
     keeper.Configure(options, {0, 30});
     EXPECT_FALSE(QFileInfo::exists(old));
     EXPECT_TRUE(QFileInfo::exists(younger));
-    EXPECT_EQ(log.messages(), QStringList{"Removed 1 old pictures and clips (0.0 MB)"});
+    EXPECT_EQ(log.messages(), QStringList{"Removed 1 old picture or clip (0.0 MB)"});
 
     // Left alone for months: the last picture is still there to see.
     const QString onlyOne = Put(Dir("pics") + "Tarvo picture 000.jpg", 1, 90 * 24 * 60);
@@ -145,7 +145,7 @@ TEST_F(StorageKeeperTest, ANewFileCountsOnTheRunningTotalWithoutReadingTheFolder
     keeper.NoteNewFile(third);
     EXPECT_FALSE(QFileInfo::exists(first));
     EXPECT_TRUE(QFileInfo::exists(unseen)) << "no folder was read";
-    EXPECT_EQ(log.messages(), QStringList{"Removed 1 old pictures and clips (0.4 MB)"});
+    EXPECT_EQ(log.messages(), QStringList{"Removed 1 old picture or clip (0.4 MB)"});
 
     keeper.Keep(); // the hourly round finds it
     EXPECT_FALSE(QFileInfo::exists(unseen));

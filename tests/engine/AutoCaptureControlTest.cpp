@@ -2,8 +2,11 @@
 // timers, the start from "-m", and the picture flash.
 #include "EngineFixture.h"
 
+#include "publish/Website.h"
 #include "settings/ActiveOptions.h"
 
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <functional>
 
 namespace tarvo {
@@ -108,8 +111,9 @@ TEST_F(AutoCaptureControlTest, AStreamThatCannotStartChangesNothing)
 
 TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
 {
-    video->SetDriverOpen(false);
-    menus.actions.autoCapturing->setChecked(true); // as a click on a checkable item leaves it
+    NoCameraConnects();
+    for (QAction* toggle : {menus.actions.autoCapturing, menus.actions.trayAutoCapturing})
+        toggle->setChecked(true); // as a click on a checkable item leaves it
     engine->ToggleAutoCapturing();
     engine->ToggleAutoCapturingFromTray();
     ASSERT_EQ(log.lines().size(), 2u);
@@ -121,6 +125,8 @@ TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
     }
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+    EXPECT_FALSE(menus.actions.trayAutoCapturing->isChecked());
+    EXPECT_FALSE(backend.take().join(' ').contains("DriverConnect")) << "the toggles tried to connect the camera";
 }
 
 TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
@@ -251,10 +257,38 @@ TEST_F(AutoCaptureControlTest, StoppingWithTheOfflinePictureAnnouncesItAfterAuto
     ActiveOptions.OfflinePicName = program.dir() + "missing-offline.jpg";
     StartWith(TriggerTimed);
     engine->StopAutoCap();
+    ASSERT_TRUE(WaitFor([&] { return log.contains("Could not save file: " + program.dir() + "Tarvo.jpg"); }));
     const QStringList messages = log.messages();
     const auto off = messages.indexOf("Autocapturing off");
     ASSERT_GE(off, 0);
     EXPECT_EQ(messages.indexOf("Uploading offline picture"), off + 1);
+}
+
+// After a stop by hand the offline picture goes out on the network worker with the usual limits: a
+// server that never answers holds neither the stop nor the next start, which cuts the upload short.
+TEST_F(AutoCaptureControlTest, AnOfflinePictureForAServerThatNeverAnswersHoldsNothing)
+{
+    ActiveOptions.OfflinePic = true;
+    ActiveOptions.UpPic = true;
+    ActiveOptions.WebsiteFTP = true;
+    ActiveOptions.FTPAddress = "127.0.0.1";
+    ActiveOptions.Port = SilentTcpPort();
+    ASSERT_NE(ActiveOptions.Port, 0);
+    FtpTimeouts& limits = MainFtpClient().Timeouts();
+    const auto restore = qScopeGuard([&limits, usual = limits] { limits = usual; });
+    limits.connect = limits.reply = std::chrono::milliseconds(60000);
+    StartWith(TriggerTimed);
+
+    QElapsedTimer held;
+    held.start();
+    engine->StopAutoCap();
+    EXPECT_LT(held.elapsed(), TestTime(std::chrono::milliseconds(10000)).count()) << "the stop waited for the server";
+    ASSERT_TRUE(WaitFor([&] { return log.contains("Uploading offline picture"); }));
+    held.restart();
+    engine->StartAutoCap();
+    EXPECT_LT(held.elapsed(), TestTime(std::chrono::milliseconds(10000)).count()) << "the start waited for the server";
+    EXPECT_TRUE(log.contains("Error: Not connected. Could not upload picture."));
+    EXPECT_TRUE(engine->AutoCapturing());
 }
 
 TEST_F(AutoCaptureControlTest, AnEmptyFtpPasswordIsReportedAtEveryStart)

@@ -145,4 +145,13 @@ void EngineTest::StartAndMove(int movingSamples)
 
 int EngineTest::Count(const QString& message) const { return int(log.messages().count(message)); }
 
+void EngineTest::NoCameraConnects()
+{
+    // Choosing the driver again forgets what the connected one said it offers.
+    video->SetDriverIndex(-1);
+    backend.answers.connect = false;
+    video->SetDriverIndex(0);
+    backend.take();
+}
+
 } // namespace tarvo

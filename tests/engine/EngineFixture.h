@@ -88,6 +88,8 @@ protected:
     // Starts with the motion trigger, settles on five still samples, then delivers moving ones.
     void StartAndMove(int movingSamples = 1);
     int Count(const QString& message) const;
+    // The driver is chosen but its camera is gone: nothing is connected and a connection fails.
+    void NoCameraConnects();
 
     RecordingCaptureBackend backend;
     std::unique_ptr<TVideoCap> video;

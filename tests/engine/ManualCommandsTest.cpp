@@ -106,7 +106,8 @@ TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
 
 TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
 {
-    video->SetDriverOpen(false);
+    NoCameraConnects();
+    menus.actions.captureVideo->setChecked(true); // as a click on a checkable item leaves it
     engine->Commands().TogglePreview();
     engine->Commands().CapturePicture();
     engine->Commands().ToggleVideoRecording();
@@ -114,6 +115,7 @@ TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
     EXPECT_FALSE(menus.actions.preview->isChecked());
     EXPECT_FALSE(menus.actions.captureVideo->isChecked());
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
+    EXPECT_FALSE(backend.take().join(' ').contains("DriverConnect")) << "a command tried to connect the camera";
 }
 
 TEST_F(ManualCommandsTest, PreviewTogglesWithItsCheckMark)

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace tarvo {
 
@@ -160,6 +161,29 @@ TEST_F(SavePicTest, FullDiskKeepsTheEarlierPictureWhole)
                                                   "Could not save file: " + PictureDir() + "Tarvo.jpg"}));
     EXPECT_EQ(ReadFileBytes(PictureDir() + "Tarvo.bmp"), earlier);
     EXPECT_EQ(FileNamesIn(PictureDir()), QStringList{"Tarvo.bmp"}); // no half-written leftovers
+}
+
+TEST_F(SavePicTest, ALinkPutUnderThePicturesNameIsReplacedNotWrittenThrough)
+{
+    options.LPicNaming = NamingFixed;
+    const QString picture = PictureDir() + "Tarvo.jpg";
+    const QString elsewhere = program.dir() + "elsewhere.txt";
+    WriteFileBytes(elsewhere, "not a picture");
+    ASSERT_TRUE(QFile::link(elsewhere, picture));
+    QImage frame = TestPattern(16, 16);
+    SavePic(frame, options);
+    EXPECT_EQ(ReadFileBytes(elsewhere), "not a picture");
+    EXPECT_FALSE(QFileInfo(picture).isSymLink());
+    EXPECT_TRUE(InspectJpeg(ReadFileBytes(picture)).decoded);
+
+    // A picture replaced keeps the mode its owner gave it.
+    const QByteArray path = QFile::encodeName(picture);
+    ASSERT_EQ(::chmod(path.constData(), 0640), 0);
+    SavePic(frame, options);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(FileNamesIn(PictureDir()), QStringList{"Tarvo.jpg"});
 }
 
 TEST_F(SavePicTest, UnknownSchemeSavesUnderTheExtensionAlone)

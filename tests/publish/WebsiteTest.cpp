@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <limits>
@@ -163,6 +164,24 @@ TEST_F(Publishing, LocalFolderKeepsTheSameHistory)
     EXPECT_EQ(FileLines().count("SaveLocalWebsite|Picture saved as: " + site + "Tarvo.jpg"), 3);
 }
 
+TEST_F(Publishing, ALinkPutUnderTheCurrentNameIsReplacedNeitherWrittenThroughNorPublished)
+{
+    const QString site = options.LocalSiteDir.str();
+    const QString elsewhere = program.dir() + "elsewhere.txt";
+    WriteFileBytes(elsewhere, "private");
+    QImage red = Frame(qRgb(255, 0, 0));
+    for (int history : {1, 3}) {
+        ASSERT_TRUE(QFile::link(elsewhere, site + "Tarvo.jpg"));
+        options.FileNumber = history;
+        SaveLocalWebsite("", red, options);
+        EXPECT_EQ(ReadFileBytes(elsewhere), "private") << history;
+        EXPECT_FALSE(QFileInfo(site + "Tarvo.jpg").isSymLink()) << history;
+        EXPECT_EQ(ColourOf(site + "Tarvo.jpg"), 'r') << history;
+        EXPECT_NE(ReadFileBytes(site + "Tarvo02.jpg"), "private") << history;
+        ASSERT_TRUE(QFile::remove(site + "Tarvo.jpg"));
+    }
+}
+
 TEST_F(Publishing, HistoryNumbersAndWhenThereIsNone)
 {
     const QString site = options.LocalSiteDir.str();
@@ -177,8 +196,8 @@ TEST_F(Publishing, HistoryNumbersAndWhenThereIsNone)
     EXPECT_EQ(ReadFileBytes(site + "Tarvo03.jpg"), "Tarvo02.jpg");
     EXPECT_EQ(ReadFileBytes(site + "Tarvo10.jpg"), "Tarvo09.jpg");
     EXPECT_EQ(ReadFileBytes(site + "Tarvo12.jpg"), "Tarvo11.jpg");
-    EXPECT_FALSE(QFile::exists(site + "Tarvo.jpg"));
-    EXPECT_EQ(QDir(site).entryList(QDir::Files).size(), 4) << "the oldest was dropped";
+    EXPECT_EQ(ReadFileBytes(site + "Tarvo.jpg"), "Tarvo.jpg") << "the current picture stays until the new one replaces it";
+    EXPECT_EQ(QDir(site).entryList(QDir::Files | QDir::Hidden).size(), 5) << "the oldest was dropped, nothing left over";
 
     for (auto [number, naming] : {std::pair{1, int(NamingFixed)}, std::pair{3, int(NamingTimed)},
                                   std::pair{3, int(NamingIncrementing)}}) {

@@ -137,6 +137,13 @@ int ClosedTcpPort()
     return port;
 }
 
+int SilentTcpPort()
+{
+    int port = 0;
+    const int fd = BindLoopback(port); // held open until the program ends
+    return fd >= 0 && ::listen(fd, 16) == 0 ? port : 0;
+}
+
 QString BuildDir() { return qEnvironmentVariable("TARVO_BUILD_DIR") + "/"; }
 QString SourceDir() { return qEnvironmentVariable("TARVO_SOURCE_DIR") + "/"; }
 

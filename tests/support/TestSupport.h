@@ -61,6 +61,8 @@ int ListeningTcpPort(qint64 pid);
 // A TCP port on 127.0.0.1 that refuses connections for the rest of the test program: it stays
 // bound without listening, so no other program can take it in the meantime.
 int ClosedTcpPort();
+// A TCP port on 127.0.0.1 whose connections are taken and then never answered nor accepted.
+int SilentTcpPort();
 
 // A time limit that a working program meets on an idle machine, scaled by TARVO_TEST_TIME_FACTOR
 // (the sanitizer builds' test registration raises it: their programs run several times slower).

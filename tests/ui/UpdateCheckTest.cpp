@@ -87,6 +87,18 @@ TEST_F(UpdateCheckTest, ANewerVersionOpensTheAboutWindowWithTheRelease)
     EXPECT_TRUE(about.CheckResult().startsWith("New version available since "));
     EXPECT_TRUE(about.CheckResult().endsWith(": 1.27. Visit the Tarvo website for more information."));
     ExpectLogged({kChecking, "New version found: 1.27"});
+
+    // The automatic check of a first start, with the About window open: closing the window while
+    // the check runs does not end it.
+    log.clear();
+    about.AboutWindow::ShowResult(QString());
+    about.CheckForUpdate();
+    about.findChild<QPushButton*>("Button1")->click();
+    ASSERT_FALSE(about.isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !about.CheckRunning(); }, 60000));
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(about.CheckResult(), NewVersionMessage({127, "1.27", QDate(2003, 5, 1)}));
+    ExpectLogged({kChecking, "New version found: 1.27"});
 }
 
 TEST_F(UpdateCheckTest, AnEqualOrOlderVersionIsTheLatest)

@@ -87,7 +87,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::MSW
 
     connect(siteLink_, &ClickableLabel::clicked, this, &AboutWindow::OpenProductPage);
     connect(okButton_, &QPushButton::clicked, this, &QWidget::hide);
-    connect(checkButton_, &QPushButton::clicked, this, &AboutWindow::CheckForUpdate);
+    connect(checkButton_, &QPushButton::clicked, this, &AboutWindow::CheckAtUsersRequest);
 }
 
 void AboutWindow::showEvent(QShowEvent* event)
@@ -100,7 +100,9 @@ void AboutWindow::showEvent(QShowEvent* event)
 void AboutWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
+    // Closing the window takes back the user's own question; the automatic check still has to
+    // announce a newer version, which opens the window again.
+    if (!event->spontaneous() && userCheck_)
         check_.Stop();
 }
 
@@ -134,7 +136,15 @@ void AboutWindow::SetUpdateCheckConfig(const UpdateCheckConfig& config)
 
 void AboutWindow::OpenProductPage() { QDesktopServices::openUrl(ProductPageUrl(config_.site)); }
 
-void AboutWindow::CheckForUpdate() { check_.Start(config_, ProgramLog()); }
+void AboutWindow::CheckForUpdate() { StartCheck(false); }
+
+void AboutWindow::CheckAtUsersRequest() { StartCheck(true); }
+
+void AboutWindow::StartCheck(bool byUser)
+{
+    userCheck_ = byUser;
+    check_.Start(config_, ProgramLog());
+}
 
 bool AboutWindow::AboutVisible() const { return isVisible(); }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The About window (form TForm4): title and version, a notice, the product web site as a clickable address,
 // and the new-version check with its result. Created at start-up and only shown and hidden;
-// hiding it abandons a check that is running.
+// hiding it abandons a check the user started with its button, not the automatic one.
 #include "ui/UpdateCheck.h"
 
 #include <QWidget>
@@ -19,7 +19,8 @@ public:
     // parent: the main window, over whose centre the About window opens.
     explicit AboutWindow(QWidget* parent = nullptr);
 
-    // The check against the configured site; the program's own unless a test sets another.
+    // The automatic check against the configured site (the program's own unless a test sets
+    // another): it runs to its end whether the window is open or not.
     void CheckForUpdate();
     bool CheckRunning() const { return check_.Running(); }
     void SetUpdateCheckConfig(const UpdateCheckConfig& config);
@@ -43,6 +44,9 @@ protected:
 
 private:
     void RefreshForShowing();
+    // "Check for new version": the window's own check, abandoned when the window is closed.
+    void CheckAtUsersRequest();
+    void StartCheck(bool byUser);
     void OpenProductPage();
     void CentreOverOwner();
 
@@ -54,6 +58,7 @@ private:
 
     UpdateCheckConfig config_;
     UpdateCheck check_{*this};
+    bool userCheck_ = false; // the latest check was started with the button
 };
 
 } // namespace tarvo
