@@ -35,6 +35,17 @@ mode_t NewFileMode()
     return mode;
 }
 
+// The temporary name: hidden, in the target's folder (so the rename stays on one file system),
+// after the target's name, cut so that it stays a valid name for a long target.
+QByteArray TemporaryPattern(const QByteArray& target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(slash + 1);
+    return folder + '.' + target.mid(slash + 1).left(200) + ".XXXXXX";
+}
+
+} // namespace
+
 bool WriteAll(int fd, const QByteArray& bytes)
 {
     const char* data = bytes.constData();
@@ -53,17 +64,6 @@ bool WriteAll(int fd, const QByteArray& bytes)
     }
     return true;
 }
-
-// The temporary name: hidden, in the target's folder (so the rename stays on one file system),
-// after the target's name, cut so that it stays a valid name for a long target.
-QByteArray TemporaryPattern(const QByteArray& target)
-{
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = target.left(slash + 1);
-    return folder + '.' + target.mid(slash + 1).left(200) + ".XXXXXX";
-}
-
-} // namespace
 
 bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QString* error)
 {

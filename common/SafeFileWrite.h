@@ -18,6 +18,10 @@ namespace tarvo {
 // error is given, sets it to the system's text.
 bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QString* error = nullptr);
 
+// Writes all of bytes to fd, going on after interruptions and partial writes; a write that stops
+// short without an error fails with errno EIO.
+bool WriteAll(int fd, const QByteArray& bytes);
+
 // Opens fileName with flags (O_RDONLY, or O_WRONLY|O_APPEND|O_CREAT with the mode of a new file)
 // only when it is a regular file: fails (errno ELOOP for a link, EINVAL for anything else that is
 // not a regular file) instead of opening a link, a FIFO or a device, and never blocks on a FIFO.

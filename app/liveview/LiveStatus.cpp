@@ -1,6 +1,7 @@
 #include "app/liveview/LiveStatus.h"
 
 #include "common/Clock.h"
+#include "common/SafeFileWrite.h"
 #include "common/UniqueFd.h"
 
 #include <QDirIterator>
@@ -30,33 +31,6 @@ QByteArray AlarmLine(const QDateTime& time, const QString& file)
 
 QJsonValue Ms(const QDateTime& t) { return t.isValid() ? QJsonValue(double(t.toMSecsSinceEpoch())) : QJsonValue(); }
 
-// The folder is the user's: a link or a FIFO planted under the file's name is neither followed nor
-// waited on, and a new file is made only where no name is.
-UniqueFd OpenOwnFile(const QString& path, int flags)
-{
-    const QByteArray name = QFile::encodeName(path);
-    flags |= O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-    UniqueFd fd(::open(name.constData(), flags));
-    if (!fd.Valid() && errno == ENOENT && (flags & O_WRONLY))
-        fd.Reset(::open(name.constData(), flags | O_CREAT | O_EXCL, 0600));
-    struct stat st {};
-    if (fd.Valid() && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)))
-        fd.Reset();
-    return fd;
-}
-
-bool WriteAll(int fd, const QByteArray& bytes)
-{
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
 
 QString BareName(const QString& path) { return path.mid(path.lastIndexOf('/') + 1); }
 } // namespace
@@ -153,7 +127,7 @@ void LiveStatus::LoadAlarms(const QString& file)
 {
     written_.clear();
     fileLines_ = 0;
-    const UniqueFd fd = OpenOwnFile(file, O_RDONLY);
+    const UniqueFd fd = OpenRegularFile(file, O_RDONLY);
     struct stat st {};
     if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0)
         return;
@@ -183,21 +157,17 @@ void LiveStatus::AppendAlarm(const QString& file, const Alarm& alarm)
     while (written_.size() > MaxAlarms || written_.front().time.msecsTo(alarm.time) > StripMs)
         written_.pop_front();
     // The strip is a convenience: a folder that cannot be written loses it at the next restart only.
-    const UniqueFd fd = OpenOwnFile(file, O_WRONLY | O_APPEND);
+    const UniqueFd fd = OpenRegularFile(file, O_WRONLY | O_APPEND | O_CREAT, 0600);
     if (!fd.Valid() || !WriteAll(fd.Get(), AlarmLine(alarm.time, alarm.file)))
         return;
     if (++fileLines_ <= qsizetype(2 * MaxAlarms))
         return;
     // Grown to twice what is kept: written afresh under a new name that then replaces it.
-    QByteArray temp = QFile::encodeName(file + QStringLiteral(".XXXXXX"));
-    const UniqueFd out(::mkostemp(temp.data(), O_CLOEXEC));
     QByteArray text;
     for (const Alarm& a : written_)
         text += AlarmLine(a.time, a.file);
-    if (out.Valid() && WriteAll(out.Get(), text) && ::rename(temp.constData(), QFile::encodeName(file).constData()) == 0)
+    if (WriteFileReplacing(file, text))
         fileLines_ = qsizetype(written_.size());
-    else if (out.Valid())
-        ::unlink(temp.constData());
 }
 
 void LiveStatus::ListFolders(const std::shared_ptr<const OwnFiles>& files)
