@@ -3,6 +3,7 @@
 #include "app/alarms/ExecLine.h"
 #include "common/EventLog.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <signal.h>
@@ -26,10 +27,11 @@ void ContainCommand()
     // there already, so it still tells whether exec failed.
     if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
         return;
+    // Older kernels: one descriptor at a time, up to the process's limit.
     rlimit limit{};
-    const int top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY ? int(limit.rlim_cur) : 65536;
-    for (int fd = 3; fd < top; ++fd)
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    const rlim_t top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? std::min<rlim_t>(limit.rlim_cur, 1 << 20) : 1 << 16;
+    for (rlim_t fd = 3; fd < top; ++fd)
+        ::fcntl(int(fd), F_SETFD, FD_CLOEXEC);
 }
 } // namespace
 
