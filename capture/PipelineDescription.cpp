@@ -81,7 +81,7 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
              .arg(std::max(1, recording->maxFps)) +
          RecordedVideo(EffectiveMode(device, settings), settings) + " ! mux.";
     if (recording->audio) {
-        d += " " + SoundSource(recording->microphone);
+        d += " " + SoundSource(recording->microphone) + " name=sound";
         d += QString(" ! audioconvert ! audioresample ! audio/x-raw,format=%1,rate=%2,channels=%3,layout=interleaved"
                      " ! queue ! mux.")
                  .arg(recording->bitsPerSample == 8 ? "U8" : "S16LE")

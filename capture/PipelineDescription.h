@@ -1,8 +1,9 @@
 #pragma once
 // The GStreamer pipelines of the capture back-end, as launch descriptions. Every pipeline has
 // the source "src" (its device or file is set on the element, never written into the text),
-// the tee "t" and the frame sink "frames"; a recording adds the muxer "mux" and the file sink
-// "sink". Frames reach "frames" in a format the frame decoder reads: YUY2, I420 or JPEG.
+// the tee "t" and the frame sink "frames"; a recording adds the muxer "mux", the file sink
+// "sink" and, with sound, the sound source "sound". Frames reach "frames" in a format the frame
+// decoder reads: YUY2, I420 or JPEG.
 #include "capture/CaptureDevices.h"
 
 #include <QSize>

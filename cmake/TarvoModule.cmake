@@ -51,4 +51,6 @@ function(tarvo_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
     ENVIRONMENT "TARVO_TEST_TIME_FACTOR=${time_factor};QT_QPA_PLATFORM=offscreen;TARVO_BUILD_DIR=${CMAKE_BINARY_DIR};TARVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;TSAN_OPTIONS=second_deadlock_stack=1")
+  # A critical of GStreamer or GLib is a fault in how we use them: it ends the test program.
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT G_DEBUG=fatal-criticals)
 endfunction()

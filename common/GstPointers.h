@@ -34,9 +34,11 @@ struct GFree {
 using GstElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
 using GstPipelinePtr = std::unique_ptr<GstElement, GstPipelineRelease>;
 using GstBusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
+using GstPadPtr = std::unique_ptr<GstPad, GstObjectUnref>;
 using GstDevicePtr = std::unique_ptr<GstDevice, GstObjectUnref>;
 using GstDeviceMonitorPtr = std::unique_ptr<GstDeviceMonitor, GstObjectUnref>;
 using GstSamplePtr = std::unique_ptr<GstSample, GstMiniObjectUnref>;
+using GstBufferPtr = std::unique_ptr<GstBuffer, GstMiniObjectUnref>;
 using GstCapsPtr = std::unique_ptr<GstCaps, GstMiniObjectUnref>;
 using GstMessagePtr = std::unique_ptr<GstMessage, GstMiniObjectUnref>;
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;

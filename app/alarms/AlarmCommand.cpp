@@ -3,11 +3,36 @@
 #include "app/alarms/ExecLine.h"
 #include "common/EventLog.h"
 
+#include <algorithm>
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace tarvo {
 
 namespace {
 const QString Sender = QStringLiteral("AlarmCommand");
 void Log(const QString& text) { ProgramLog().WriteLog(text, true, Sender); }
+
+// In the command's process, between fork and exec: only calls that are safe there.
+void ContainCommand()
+{
+    // A session and process group of its own, so that what the command starts in the background
+    // ends with it.
+    ::setsid();
+    // Only standard input, output and error reach the command: whatever else Tarvo holds open
+    // (sockets of the capture pipeline, files) closes at exec. Qt's own report pipe is closed
+    // there already, so it still tells whether exec failed.
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
+        return;
+    // Older kernels: one descriptor at a time, up to the process's limit.
+    rlimit limit{};
+    const rlim_t top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? std::min<rlim_t>(limit.rlim_cur, 1 << 20) : 1 << 16;
+    for (rlim_t fd = 3; fd < top; ++fd)
+        ::fcntl(int(fd), F_SETFD, FD_CLOEXEC);
+}
 } // namespace
 
 AlarmCommand::AlarmCommand(int timeLimitMs, QObject* parent) : QObject(parent), timeLimitMs_(timeLimitMs)
@@ -17,7 +42,7 @@ AlarmCommand::AlarmCommand(int timeLimitMs, QObject* parent) : QObject(parent), 
         if (!process_)
             return;
         timedOut_ = true;
-        process_->kill();
+        killGroup();
     });
 }
 
@@ -25,9 +50,17 @@ AlarmCommand::~AlarmCommand()
 {
     if (process_) {
         process_->disconnect(this);
-        process_->kill();
+        killGroup();
         process_->waitForFinished(1000);
     }
+}
+
+void AlarmCommand::killGroup()
+{
+    // The command leads its own group; 0 (not started) would name Tarvo's group instead.
+    if (const qint64 pid = process_->processId(); pid > 0)
+        ::kill(-pid_t(pid), SIGKILL);
+    process_->kill(); // also before the command has made its group
 }
 
 void AlarmCommand::Run(const QString& commandLine, const QString& pictureFile, const QDateTime& alarmTime)
@@ -50,6 +83,7 @@ void AlarmCommand::Run(const QString& commandLine, const QString& pictureFile, c
     process_->setStandardInputFile(QProcess::nullDevice());
     process_->setStandardOutputFile(QProcess::nullDevice());
     process_->setStandardErrorFile(QProcess::nullDevice());
+    process_->setChildProcessModifier(&ContainCommand);
     timedOut_ = false;
     connect(process_.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)

@@ -1,6 +1,8 @@
 #pragma once
 // Runs the user's alarm command, one at a time, within a time limit. GUI thread only: the process
-// runs on its own and reports through the event loop, so an alarm never waits for it.
+// runs on its own and reports through the event loop, so an alarm never waits for it. The command
+// runs in a session of its own with only standard input, output and error; the limit and Tarvo's
+// end stop its whole process group.
 #include <QDateTime>
 #include <QObject>
 #include <QProcess>
@@ -14,7 +16,7 @@ class AlarmCommand : public QObject {
 public:
     static constexpr int DefaultTimeLimitMs = 30000;
     explicit AlarmCommand(int timeLimitMs = DefaultTimeLimitMs, QObject* parent = nullptr);
-    // A command still running when Tarvo ends is ended with it.
+    // A command still running when Tarvo ends is ended with it, with what it started.
     ~AlarmCommand() override;
 
     // Starts the command line for one alarm; an alarm while the previous command runs is skipped
@@ -28,6 +30,8 @@ signals:
 
 private:
     void end();
+    // Ends the command and everything it started.
+    void killGroup();
 
     int timeLimitMs_;
     std::unique_ptr<QProcess> process_;

@@ -177,7 +177,7 @@ void AutoCaptureEngine::BeginStreamRun()
         options, ActiveExtras.Alarms,
         MakeMotionSetup(f.format.width(), f.format.height(), options, MotionThreshold())});
     const ClipOptions& clips = ActiveExtras.Clips;
-    f.clips.Start(clips, options, f.format, [this](const QString& file) { emit fileSaved(file); },
+    f.clips.Start(clips, options, f.format, [this](const QString& file) { AnnounceSaved(file); },
                   clips.Enabled && clips.Audio && options.Trigger == TriggerMotion ? ClipRecorder::SoundSourceFor(video_.DriverName()) : QString());
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
@@ -190,6 +190,11 @@ void AutoCaptureEngine::BeginStreamRun()
     }
     WatchEscape();
     mode_.SetState(EngineState::Running);
+}
+
+void AutoCaptureEngine::AnnounceSaved(const QString& path)
+{
+    PostQueued(this, [this, path] { emit fileSaved(path); });
 }
 
 void AutoCaptureEngine::StopAutoCap()

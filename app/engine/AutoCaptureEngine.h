@@ -114,8 +114,8 @@ public:
     const QTimer& Timer(TimerId which) const;
 
 signals:
-    // A picture or video was written into the picture or video folder. Emitted on the frame
-    // thread for captures: connect it queued to the GUI thread.
+    // A picture or video was written into the picture or video folder. Emitted on the GUI thread,
+    // also for the files of the frame thread and the clip writer.
     void fileSaved(const QString& path);
 
 private:
@@ -158,6 +158,9 @@ private:
     void PostAlarmHooks(const QString& pictureFile);
     // Posts fn to the GUI thread; it runs only if the auto-capturing run that posted it is still on.
     template <class Fn> void PostToGui(Fn fn);
+    // Any thread: fileSaved, from the GUI thread. Also after the run that saved the file ended:
+    // the file is there all the same (a clip is finished after the stop).
+    void AnnounceSaved(const QString& path);
 
     // The engine's timers; single-shot where a tick switches them off.
     QTimer timedTimer_;

@@ -158,7 +158,7 @@ QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMa
     if (options.CapPic)
         picture = SavePic(f.current, options);
     if (!picture.isEmpty())
-        emit fileSaved(picture);
+        AnnounceSaved(picture);
     PublishFrame(f.current, options);
     return picture;
 }

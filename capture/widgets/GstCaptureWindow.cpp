@@ -77,6 +77,14 @@ FrameFormat FormatFromCaps(GstCaps* caps)
     return f;
 }
 
+// Streaming thread: the frame about to pass `pad` is replaced by end-of-stream.
+GstPadProbeReturn EndStreamAtNextFrame(GstPad* pad, GstPadProbeInfo* info, gpointer)
+{
+    gst_pad_remove_probe(pad, GST_PAD_PROBE_INFO_ID(info));
+    gst_pad_push_event(pad, gst_event_new_eos());
+    return GST_PAD_PROBE_DROP;
+}
+
 } // namespace
 
 GstCaptureWindow::GstCaptureWindow(GstCaptureBackend& backend, const QString& windowName, QWidget* parent, int width,
@@ -150,7 +158,7 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
             return false;
     }
     std::optional<QSize> fileJpegSize;
-    if (device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty())
+    if (PlaysFile())
         fileJpegSize = JpegAviFrameSize(device_->path);
     const QString description = PipelineDescription(*device_, settings_, recording, fileJpegSize);
     GError* rawError = nullptr;
@@ -199,11 +207,17 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
         StopPipeline();
         return false;
     }
-    if (device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty())
-        gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME,
-                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0);
+    // A played file loops by segments. Without a flush: a flush would reset a recording's muxer
+    // after it began its file.
+    if (PlaysFile())
+        gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_SEGMENT, 0);
     ApplyColourBalance();
     return true;
+}
+
+bool GstCaptureWindow::PlaysFile() const
+{
+    return device_ && device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty();
 }
 
 void GstCaptureWindow::StopPipeline()
@@ -239,13 +253,14 @@ GstFlowReturn GstCaptureWindow::OnNewSample(GstAppSink* sink, gpointer self)
 void GstCaptureWindow::DeliverFrame(GstSample* sample)
 {
     GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
     {
         std::lock_guard lock(frameMutex_);
         if (caps && (!latestCaps_ || !gst_caps_is_equal(caps, latestCaps_.get()))) {
             latestCaps_.reset(gst_caps_ref(caps));
             format_ = FormatFromCaps(caps);
         }
-        latest_.reset(gst_sample_ref(sample));
+        latest_.reset(buffer ? gst_buffer_ref(buffer) : nullptr);
         ++frameCount_;
     }
     frameCv_.notify_all();
@@ -256,7 +271,6 @@ void GstCaptureWindow::DeliverFrame(GstSample* sample)
         // Frames faster than the requested rate are skipped (a quarter period of jitter allowed).
         const std::int64_t sinceLast = now - lastDeliveredUs_.load();
         const bool due = !streaming || sinceLast >= frameIntervalUs_.load() * 3 / 4;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
         GstMapInfo map;
         if (due && buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
             VIDEOHDR header;
@@ -452,25 +466,24 @@ void GstCaptureWindow::SetOverlay(bool) {}
 
 bool GstCaptureWindow::DecodeLatest(QImage& out, QSize bound)
 {
-    GstSamplePtr sample;
+    GstBufferPtr buffer;
     FrameFormat format;
-    if (!SnapshotLatest(sample, format))
+    if (!SnapshotLatest(buffer, format))
         return false;
-    GstBuffer* buffer = gst_sample_get_buffer(sample.get());
     GstMapInfo map;
-    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+    if (!gst_buffer_map(buffer.get(), &map, GST_MAP_READ))
         return false;
     const bool ok = guiDecoder_.DrawForView(format, map.data, map.size, bound, out);
-    gst_buffer_unmap(buffer, &map);
+    gst_buffer_unmap(buffer.get(), &map);
     return ok;
 }
 
-bool GstCaptureWindow::SnapshotLatest(GstSamplePtr& sample, FrameFormat& format)
+bool GstCaptureWindow::SnapshotLatest(GstBufferPtr& buffer, FrameFormat& format)
 {
     std::lock_guard lock(frameMutex_);
     if (!latest_)
         return false;
-    sample.reset(gst_sample_ref(latest_.get()));
+    buffer.reset(gst_buffer_ref(latest_.get()));
     format = format_;
     return true;
 }
@@ -657,7 +670,7 @@ bool GstCaptureWindow::FinishFile(std::chrono::milliseconds limit)
     if (!recording_ || !pipeline_)
         return true;
     recording_ = false;
-    gst_element_send_event(pipeline_.get(), gst_event_new_eos());
+    SendEndOfStream();
     bool finished;
     {
         std::unique_lock lock(frameMutex_);
@@ -666,6 +679,22 @@ bool GstCaptureWindow::FinishFile(std::chrono::milliseconds limit)
     if (!finished)
         ProgramLog().WriteLog("Recording did not finish in time: " + captureFile_, true, "TVideoCap");
     return finished;
+}
+
+void GstCaptureWindow::SendEndOfStream()
+{
+    if (!PlaysFile()) {
+        gst_element_send_event(pipeline_.get(), gst_event_new_eos()); // to every source
+        return;
+    }
+    // A played file's demuxer takes an end-of-stream from its file for the end of one round of
+    // the loop, and the next round starts: the stream is ended behind it, at the next frame.
+    GstElementPtr tee(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "t"));
+    GstPadPtr teeInput(gst_element_get_static_pad(tee.get(), "sink"));
+    if (GstPadPtr frames{gst_pad_get_peer(teeInput.get())})
+        gst_pad_add_probe(frames.get(), GST_PAD_PROBE_TYPE_BUFFER, &EndStreamAtNextFrame, nullptr, nullptr);
+    if (GstElementPtr sound{gst_bin_get_by_name(GST_BIN(pipeline_.get()), "sound")})
+        gst_element_send_event(sound.get(), gst_event_new_eos());
 }
 
 void GstCaptureWindow::EndPipeline()

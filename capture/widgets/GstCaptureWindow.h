@@ -96,13 +96,16 @@ private:
     bool StartPipeline(const std::optional<RecordingPlan>& recording);
     void StopPipeline();
     bool WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout);
-    bool SnapshotLatest(GstSamplePtr& sample, FrameFormat& format);
+    bool SnapshotLatest(GstBufferPtr& buffer, FrameFormat& format);
     void BeginSequence();
     void EndStreaming();
     bool FinishRecording();
     // Ends the recording's file with end-of-stream, waiting at most `limit` for it, so the AVI
     // gets its index whatever tears the pipeline down. True when the file was finished.
     bool FinishFile(std::chrono::milliseconds limit);
+    void SendEndOfStream();
+    // The test device plays a file in a loop.
+    bool PlaysFile() const;
     // Teardown of the pipeline: the recording's file first.
     void EndPipeline();
     void HandleBusMessage(GstMessage* message, unsigned generation);
@@ -139,7 +142,9 @@ private:
     // Shared with the streaming thread.
     std::mutex frameMutex_;
     std::condition_variable frameCv_;
-    GstSamplePtr latest_;
+    // The latest frame's buffer, not its sample: the frame sink reuses its one sample object and
+    // must be able to change it, which a reference kept here would forbid.
+    GstBufferPtr latest_;
     GstCapsPtr latestCaps_;
     FrameFormat format_;
     std::uint64_t frameCount_ = 0;

@@ -13,8 +13,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tarvo {
 
@@ -109,6 +112,47 @@ TEST_F(AlarmCommandTest, FailuresAreLoggedAndNeverOverlap)
     command.Run("cmd \"open", "", time);
     EXPECT_FALSE(command.Running());
     EXPECT_TRUE(log.contains("Alarm command could not be started: unbalanced quotes or no program"));
+}
+
+// Running, and not a zombie that no one has reaped yet.
+bool ProcessAlive(const QByteArray& pid)
+{
+    const QByteArray stat = ReadFileBytes("/proc/" + pid.trimmed() + "/stat");
+    return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
+}
+
+TEST_F(AlarmCommandTest, TheCommandGetsOnlyItsStandardFilesAndEndsWithWhatItStarted)
+{
+    // A descriptor left open across exec, as a library's socket is.
+    int sockets[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    const auto closeSockets = qScopeGuard([&] { ::close(sockets[0]), ::close(sockets[1]); });
+    const QString script = Script("background.sh", "sleep 300 &\n"
+                                                   "echo $! > \"$1.pid\"\n"
+                                                   "ls /proc/self/fd > \"$1.fds\"\n"
+                                                   "exec sleep 300");
+    struct Ending {
+        const char* name;
+        int limitMs;
+    };
+    // Ended at its limit, and by Tarvo's end while it runs.
+    const int shortLimit = int(TestTime(std::chrono::seconds(2)).count());
+    for (const Ending& e : {Ending{"limit", shortLimit}, Ending{"exit", AlarmCommand::DefaultTimeLimitMs}}) {
+        const QString out = dir.filePath(e.name);
+        QByteArray child;
+        {
+            AlarmCommand command(e.limitMs);
+            command.Run("\"" + script + "\" \"" + out + "\"", "", time);
+            ASSERT_TRUE(WaitFor([&] { return QFileInfo(out + ".fds").size() > 0; }, 20000)) << e.name;
+            child = ReadFileBytes(out + ".pid");
+            // ls holds one more: the folder it lists.
+            EXPECT_EQ(ReadFileBytes(out + ".fds").toStdString(), "0\n1\n2\n3\n") << e.name;
+            if (e.limitMs < AlarmCommand::DefaultTimeLimitMs) {
+                ASSERT_TRUE(WaitUntilIdle(command)) << e.name;
+            }
+        }
+        EXPECT_TRUE(WaitFor([&] { return !ProcessAlive(child); }, 20000)) << e.name << " " << child.toStdString();
+    }
 }
 
 // A private D-Bus daemon for one test, and a notification service on it that records each call.

@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QFile>
+#include <QProcess>
 #include <QUrl>
 #include <QtEndian>
 #include <gst/app/gstappsink.h>
@@ -500,6 +501,31 @@ TEST_F(GstDeviceTest, AnMjpegFileInAnMjpegModeOfItsSizeDeliversItsOwnJpegFrames)
     const auto& times = player.played.times;
     const double frameMs = double(length / GST_MSECOND) / double(fileFrames.size());
     EXPECT_GE(double(times.back() - times.front()), 0.5 * frameMs * double(times.size() - 1));
+}
+
+TEST_F(GstDeviceTest, RecordingWhileAFileIsPlayedEndsAtOnceAsAFinishedFile)
+{
+    const QString clip = dir.filePath("played.avi");
+    ASSERT_EQ(QProcess::execute("gst-launch-1.0", {"-q", "videotestsrc", "num-buffers=30", "!",
+                                                   "video/x-raw,width=640,height=480,framerate=30/1", "!", "jpegenc",
+                                                   "!", "avimux", "!", "filesink", "location=" + clip}),
+              0);
+    // The file decoded into a raw mode, and its own JPEG frames in the MJPEG mode of their size.
+    for (const char* format : {"YUY2", "MJPG"}) {
+        SetTestDeviceMode(format, 640, 480);
+        FilePlayer player(clip);
+        const QString file = dir.filePath(QString(format) + ".avi");
+        player.cap->SetVideoFileName(file);
+        player.cap->SetCapToFile(true);
+        player.cap->SetCapAudio(true);
+        ASSERT_TRUE(player.cap->StartSequence()) << format;
+        ASSERT_TRUE(WaitFor([&] { return player.played.count() >= 10; }, 20000)) << format;
+        // False only once the wait for the file's end ran out.
+        EXPECT_TRUE(player.cap->StopSequence()) << format;
+        const Discovered d = Discover(file);
+        EXPECT_TRUE(d.ok) << format;
+        EXPECT_EQ(d.audioStreams, 1) << format;
+    }
 }
 
 TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)

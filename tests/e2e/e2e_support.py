@@ -316,7 +316,9 @@ class TarvoCase(unittest.TestCase):
         self.display = Display()
         self.env = dict(os.environ, DISPLAY=self.display.name, QT_QPA_PLATFORM="xcb",
                         TARVO_HOME=self.home, XDG_CONFIG_HOME=self.config, HOME=self.tmp,
-                        TARVO_UPDATE_HOST="127.0.0.1:%d" % closed_port())
+                        TARVO_UPDATE_HOST="127.0.0.1:%d" % closed_port(),
+                        # A critical of GStreamer or GLib ends the run: it is a fault of the program.
+                        G_DEBUG="fatal-criticals")
         self.env.pop("TARVO_TEST_SOURCE", None)
         self.log_start = 0
 

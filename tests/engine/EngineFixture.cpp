@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThread>
 #include <thread>
 
 namespace tarvo {
@@ -35,6 +36,18 @@ EngineSurroundings::~EngineSurroundings()
     SetProgramLog(nullptr);
 }
 
+void EngineSurroundings::RecordSavedFiles(AutoCaptureEngine& e, QStringList& into)
+{
+    // Direct: a receiver needs no queue of its own, whichever thread wrote the file.
+    QObject::connect(
+        &e, &AutoCaptureEngine::fileSaved, &e,
+        [&into](const QString& path) {
+            EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread()) << path.toStdString();
+            into << path;
+        },
+        Qt::DirectConnection);
+}
+
 EngineTest::EngineTest()
 {
     ActiveOptions.CapPic = false;
@@ -61,10 +74,7 @@ EngineTest::EngineTest()
 
     video = std::make_unique<TVideoCap>(nullptr, &backend);
     engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
-    // Queued as the main window connects it: the frame thread's files arrive on this thread.
-    QObject::connect(
-        engine.get(), &AutoCaptureEngine::fileSaved, engine.get(), [this](const QString& path) { savedFiles << path; },
-        Qt::QueuedConnection);
+    RecordSavedFiles(*engine, savedFiles);
     video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
     video->SetDriverIndex(0);

@@ -57,6 +57,9 @@ protected:
     EngineSurroundings();
     ~EngineSurroundings() override;
 
+    // Each file the engine reports as written, in order; every report must come on the GUI thread.
+    static void RecordSavedFiles(AutoCaptureEngine& e, QStringList& into);
+
     ScratchProgram program;
     RecordingEventLog log;
     RecordingSoundPlayer sound;

@@ -214,7 +214,7 @@ protected:
         ActiveExtras.Clips.Audio = true;
         ActiveOptions.CapPic = false; // videos in <program>/videos/ from the surroundings
         ActiveOptions.Trigger = TriggerMotion;
-        Watch(*engine);
+        RecordSavedFiles(*engine, reported);
         cap.SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
         // The device's threads start after the settings above are made, as in a program that
         // activates a profile before it connects the camera.
@@ -223,11 +223,6 @@ protected:
     }
     ~DeviceClipsTest() override { ActiveExtras = ExtraOptions{}; }
 
-    void Watch(AutoCaptureEngine& e)
-    {
-        QObject::connect(&e, &AutoCaptureEngine::fileSaved, &e, [this](const QString& file) { reported << file; },
-                         Qt::QueuedConnection);
-    }
     QStringList Clips() const { return log.messages().filter("Motion clip saved as: "); }
     QString ClipFile(const QString& line) const { return line.mid(QString("Motion clip saved as: ").size()); }
     // Every file in the video folder, the hidden ones too.
@@ -253,7 +248,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     GstCaptureBackend backend;
     TVideoCap room(nullptr, &backend);
     AutoCaptureEngine roomEngine(room, menus.actions, host);
-    Watch(roomEngine);
+    RecordSavedFiles(roomEngine, reported);
     room.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) { roomEngine.ProcessFrame(s, h); });
     room.SetDriverName(TestPatternDeviceName);
     room.SetDriverOpen(true);
