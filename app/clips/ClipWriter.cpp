@@ -94,10 +94,12 @@ bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
         return false;
     }
     // The buffer shares the picture's bytes; the last owner frees them on whichever thread.
+    // Everything this thread reads of it is read before it is handed over.
     auto* owned = new QByteArray(jpeg);
+    auto* bytes = const_cast<char*>(owned->constData());
+    const auto size = gsize(owned->size());
     HandOverRelease(owned);
-    GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, const_cast<char*>(owned->constData()),
-                                                    gsize(owned->size()), 0, gsize(owned->size()), owned, FreeByteArray);
+    GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, bytes, size, 0, size, owned, FreeByteArray);
     // Times must rise for the muxer; two pictures of one millisecond are kept a nanosecond apart.
     std::uint64_t pts = std::uint64_t(sinceStartMs) * GST_MSECOND;
     if (wrote_ && pts <= lastPts_)

@@ -247,7 +247,10 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     const auto unset = qScopeGuard([] { qunsetenv("TARVO_TEST_SOURCE"); });
     GstCaptureBackend backend;
     TVideoCap room(nullptr, &backend);
-    AutoCaptureEngine roomEngine(room, menus.actions, host);
+    // On the heap, as the program keeps it: ThreadSanitizer keeps what a library wrote to a stack
+    // slot in an earlier test, and this engine's frame thread would be checked against it.
+    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host);
+    AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
     room.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) { roomEngine.ProcessFrame(s, h); });
     room.SetDriverName(TestPatternDeviceName);
