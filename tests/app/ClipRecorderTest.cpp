@@ -4,7 +4,7 @@
 #include "app/clips/ClipFiles.h"
 #include "app/clips/ClipRecorder.h"
 #include "capture/CaptureDevices.h"
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 
