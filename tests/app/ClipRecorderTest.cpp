@@ -4,8 +4,8 @@
 #include "app/clips/ClipFiles.h"
 #include "app/clips/ClipRecorder.h"
 #include "capture/CaptureDevices.h"
-#include "common/GstPointers.h"
 #include "common/SafeFileWrite.h"
+#include "gst/GstPointers.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 
