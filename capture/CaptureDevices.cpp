@@ -1,7 +1,6 @@
 #include "capture/CaptureDevices.h"
 
 #include "gst/GstPointers.h"
-#include "settings/PerUserStore.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -133,10 +132,9 @@ QStringList TestPatterns()
     return {"ball", "smpte", "snow", "pinwheel", "spokes", "circular", "gradient", "colors", "checkers-8"};
 }
 
-DeviceSettings DeviceSettings::Load(const CaptureDevice& device)
+DeviceSettings DeviceSettings::Load(const CaptureDevice& device, const KeyValueStore& store)
 {
     DeviceSettings s;
-    PerUserStore& store = ProgramStore();
     const QString k = "Capture-" + device.key() + "/";
     const QString format = store.ReadString(k + "Format", "");
     if (format == "YUY2" || format == "I420" || format == "MJPG") {
@@ -157,9 +155,8 @@ DeviceSettings DeviceSettings::Load(const CaptureDevice& device)
     return s;
 }
 
-void DeviceSettings::Save(const CaptureDevice& device) const
+void DeviceSettings::Save(const CaptureDevice& device, KeyValueStore& store) const
 {
-    PerUserStore& store = ProgramStore();
     const QString k = "Capture-" + device.key() + "/";
     if (modeChosen) {
         store.WriteString(k + "Format", mode.format);

@@ -1,6 +1,8 @@
 #pragma once
 // The capture devices the GStreamer back-end offers as driver slots, and the choices the driver
-// dialogs make for each of them (kept in the per-user store, as a driver would keep them).
+// dialogs make for each of them (kept in the store the caller gives, as a driver would keep them).
+#include "common/KeyValueStore.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -13,7 +15,7 @@ struct CaptureDevice {
     QString name;    // what ListCaptureDrivers shows
     QString version; // second half of the description
     QString path;    // /dev/videoN; for the test device the looped file of TARVO_TEST_SOURCE, if any
-    QString key() const; // stable name for the per-user store
+    QString key() const; // stable name in the store of the device settings
 };
 
 constexpr const char* TestPatternDeviceName = "Test pattern";
@@ -39,8 +41,9 @@ struct DeviceSettings {
     int mjpegQuality = 85;         // 1..100
     QStringList colourBalance;     // "NAME=value" entries of the camera's controls
 
-    static DeviceSettings Load(const CaptureDevice& device);
-    void Save(const CaptureDevice& device) const;
+    // Under "Capture-<device key>/" in store.
+    static DeviceSettings Load(const CaptureDevice& device, const KeyValueStore& store);
+    void Save(const CaptureDevice& device, KeyValueStore& store) const;
 };
 
 // The modes a device offers in the format dialog.

@@ -150,4 +150,21 @@ bool IsMadeFileName(FileKind kind, const QString& base, const OptionsValues& opt
     return kind != FileKind::VideoFile && IsFixedFileName(base, FixedNameOf(kind, options).str());
 }
 
+// A history copy of the website picture: the fixed name followed by TwoDigits(n), n from 2 to the
+// longest history.
+static bool IsHistoryName(const QString& base, const QString& fixed)
+{
+    if (fixed.isEmpty() || !base.startsWith(fixed))
+        return false;
+    const QString digits = base.mid(fixed.size());
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    return ok && n >= 2 && n <= MaxHistory && TwoDigits(n) == digits;
+}
+
+bool IsWebsiteFileName(const QString& base, const OptionsValues& options)
+{
+    return IsMadeFileName(FileKind::WebsitePicture, base, options) || IsHistoryName(base, options.WPicFixed.str());
+}
+
 } // namespace tarvo

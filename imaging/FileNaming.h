@@ -25,6 +25,14 @@ bool IsTimedFileName(const QString& base);
 bool IsIncrementingFileName(const QString& base, const QString& prefix);
 bool IsFixedFileName(const QString& base, const QString& fixed);
 
+// The longest history of website pictures. A profile read from a file is not range-checked; a
+// damaged history length must not keep the frame thread renaming for hours.
+inline constexpr int MaxHistory = 1000;
+// Whether base (without folder and ".jpg") names a picture of the local website folder: the
+// current picture under any naming scheme, or a history copy of the fixed name, whatever history
+// length is set now.
+bool IsWebsiteFileName(const QString& base, const OptionsValues& options);
+
 // "MM-dd  HH.mm.ss" (two blanks) of ProgramClock()'s local time, or of the given moment.
 QString TimedFileName();
 QString TimedFileName(const QDateTime& moment);

@@ -25,10 +25,6 @@ const QString SenderTmp = QStringLiteral("SaveFTPWebsite - TmpUpload");
 
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 
-// A profile read from a file is not range-checked; a damaged history length must not keep the
-// frame thread renaming for hours.
-constexpr int MaxHistory = 1000;
-
 // Calls move(source, target) for each step of the history rotation, oldest picture first.
 template <typename Move> void ForEachHistoryMove(const OptionsValues& options, Move&& move)
 {
@@ -41,17 +37,6 @@ template <typename Move> void ForEachHistoryMove(const OptionsValues& options, M
         if (!move(source, target))
             return;
     }
-}
-
-// A history copy's name: the fixed name followed by TwoDigits(n), n from 2 to the longest history.
-bool IsHistoryName(const QString& base, const QString& fixed)
-{
-    if (fixed.isEmpty() || !base.startsWith(fixed))
-        return false;
-    const QString digits = base.mid(fixed.size());
-    bool ok = false;
-    const int n = digits.toInt(&ok);
-    return ok && n >= 2 && n <= MaxHistory && TwoDigits(n) == digits;
 }
 
 // The frame as the website picture: caption first when asked for, then the JPEG file. False
@@ -198,11 +183,6 @@ void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
         }
         return ftp.IsOpen(); // once the connection is gone, every further step would fail too
     });
-}
-
-bool IsWebsiteFileName(const QString& base, const OptionsValues& options)
-{
-    return IsMadeFileName(FileKind::WebsitePicture, base, options) || IsHistoryName(base, options.WPicFixed.str());
 }
 
 void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options)

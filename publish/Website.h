@@ -22,11 +22,6 @@ void RotateLocalHistory(const QString& folder, const OptionsValues& options);
 // The same in the server's current directory; every failure is ignored.
 void RotateServerHistory(FtpClient& ftp, const OptionsValues& options);
 
-// Whether base (without folder and ".jpg") names a picture of the local website folder: the
-// current picture under any naming scheme, or a history copy of the fixed name, whatever history
-// length is set now.
-bool IsWebsiteFileName(const QString& base, const OptionsValues& options);
-
 // Writes the website picture into LocalSiteDir: a copy of offlineFileName when that is not empty,
 // else frame (with the caption drawn in when CaptionWebsite is on).
 void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options);

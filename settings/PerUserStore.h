@@ -4,6 +4,8 @@
 // decimal digits, Booleans as "0"/"1". A missing or malformed value reads as the caller's default.
 // Written on the GUI thread only (a file-name counter drawn on another thread is posted there);
 // the lock keeps a read from another thread whole.
+#include "common/KeyValueStore.h"
+
 #include <QString>
 #include <memory>
 #include <mutex>
@@ -12,22 +14,22 @@ class QSettings;
 
 namespace tarvo {
 
-class PerUserStore {
+class PerUserStore final : public KeyValueStore {
 public:
     // $XDG_CONFIG_HOME/Tarvo/Tarvo.conf (default ~/.config).
     static QString DefaultPath();
     explicit PerUserStore(const QString& path = DefaultPath());
-    ~PerUserStore();
+    ~PerUserStore() override;
     PerUserStore(const PerUserStore&) = delete;
     PerUserStore& operator=(const PerUserStore&) = delete;
 
-    QString ReadString(const QString& name, const QString& fallback) const;
-    int ReadInteger(const QString& name, int fallback) const;
-    bool ReadBool(const QString& name, bool fallback) const;
+    QString ReadString(const QString& name, const QString& fallback) const override;
+    int ReadInteger(const QString& name, int fallback) const override;
+    bool ReadBool(const QString& name, bool fallback) const override;
 
-    void WriteString(const QString& name, const QString& value);
-    void WriteInteger(const QString& name, int value);
-    void WriteBool(const QString& name, bool value);
+    void WriteString(const QString& name, const QString& value) override;
+    void WriteInteger(const QString& name, int value) override;
+    void WriteBool(const QString& name, bool value) override;
 
     QString path() const { return path_; }
 

@@ -1,7 +1,6 @@
 #include "app/storage/OwnFiles.h"
 
 #include "app/core/Housekeeping.h"
-#include "publish/Website.h"
 
 #include <QFileInfo>
 #include <algorithm>

@@ -6,6 +6,7 @@
 #include "capture/widgets/GstCaptureBackend.h"
 #include "common/EventLog.h"
 #include "common/ThreadHandOver.h"
+#include "settings/PerUserStore.h"
 
 #include <QFile>
 #include <gst/app/gstappsink.h>
@@ -396,7 +397,7 @@ bool GstCaptureWindow::DriverConnect(int index)
     device_ = backend_.Device(index);
     if (!device_)
         return false;
-    settings_ = DeviceSettings::Load(*device_);
+    settings_ = DeviceSettings::Load(*device_, ProgramStore());
     return StartPipeline(std::nullopt);
 }
 
@@ -492,7 +493,7 @@ bool GstCaptureWindow::SnapshotLatest(GstBufferPtr& buffer, FrameFormat& format)
 
 void GstCaptureWindow::RestartAfterSettingsChange()
 {
-    settings_.Save(*device_);
+    settings_.Save(*device_, ProgramStore());
     if (pipeline_ && !capturing_)
         StartPipeline(std::nullopt);
 }
@@ -517,7 +518,7 @@ bool GstCaptureWindow::DlgVideoSource()
     if (settings_.pattern != pattern)
         RestartAfterSettingsChange();
     else
-        settings_.Save(*device_);
+        settings_.Save(*device_, ProgramStore());
     return true;
 }
 
@@ -527,7 +528,7 @@ bool GstCaptureWindow::DlgVideoCompression()
 {
     if (!device_ || !RunCompressionDialog(view_ ? view_->window() : nullptr, settings_))
         return false;
-    settings_.Save(*device_);
+    settings_.Save(*device_, ProgramStore());
     return true;
 }
 

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(!previewNumeric || store.ReadBool("Preview", true) == store.ReadBool("Preview", false));
 
     const CaptureDevice device{CaptureDevice::Kind::TestPattern, TestPatternDeviceName, "(GStreamer)", {}};
-    const DeviceSettings s = DeviceSettings::Load(device);
+    const DeviceSettings s = DeviceSettings::Load(device, store);
     if (s.modeChosen) {
         Require(s.mode.format == "YUY2" || s.mode.format == "I420" || s.mode.format == "MJPG");
         Require(s.mode.width >= 16 && s.mode.width <= 8192 && s.mode.height >= 16 && s.mode.height <= 8192);
