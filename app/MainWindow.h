@@ -2,6 +2,7 @@
 // The main window (form TForm1): the live picture, the menus and tray menu, the status bar, start-up,
 // the deferred driver connection, hiding to and restoring from the notification area, and the
 // orderly shutdown. It wires the program's parts together; the work itself is done by them.
+#include "app/core/Activation.h"
 #include "app/core/LogWriter.h"
 #include "app/MainMenuActions.h"
 #include "app/core/StatusSink.h"

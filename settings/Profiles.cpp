@@ -4,9 +4,6 @@
 
 #include "common/EventLog.h"
 #include "common/UniqueFd.h"
-#include "settings/ActiveOptions.h"
-#include "settings/IntegerText.h"
-#include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
 #include "settings/SecretStore.h"
 
@@ -24,8 +21,6 @@
 namespace tarvo {
 
 namespace {
-const QString SetActiveSender = QStringLiteral("Options - SetActive");
-
 [[noreturn]] void ThrowSystemError(int error, const QString& path)
 {
     throw EInOutError(std::strerror(error), path);
@@ -85,16 +80,6 @@ bool WriteFully(int fd, const char* buffer, std::size_t size)
     return written == static_cast<ssize_t>(size);
 }
 
-// One level only: a folder whose parent is missing stays missing.
-bool EnsureFolder(const QString& path)
-{
-    if (path.isEmpty())
-        return false;
-    if (QFileInfo(path).isDir())
-        return true;
-    return QDir().mkdir(path);
-}
-
 // Passwords of this run, for profiles whose password the secret store could not take: they last
 // until the program ends. GUI thread only.
 QHash<QString, QString>& RunPasswords()
@@ -136,10 +121,6 @@ void RestorePassword(OptionsValues& options, const QString& profileName)
         options.Password = RunPasswords().value(key);
 }
 
-int MinutesSecondsToMs(std::int32_t minutes, std::int32_t seconds)
-{
-    return std::max(0, SaturateToInt(std::int64_t{minutes} * 60000 + std::int64_t{seconds} * 1000));
-}
 } // namespace
 
 QString ProfileFolder() { return ProgramDir() + QStringLiteral("Profiles/"); }
@@ -230,76 +211,6 @@ void ListProfiles(ProfileBox& box)
     box.setItems(names);
     box.setDeleteEnabled(names.size() != 1);
     box.setText(shown);
-}
-
-void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets)
-{
-    OptionsValues working = options;
-    ReplaceActiveOptions(working);
-    ActiveExtras = LoadExtras(box.text());
-
-    for (ShortString* folder : {&working.PictureDir, &working.VideoDir, &working.LogfileDir, &working.LocalSiteDir}) {
-        if (!EnsureFolder(folder->str()))
-            *folder = QString();
-    }
-
-    targets.ApplyStartupShortcut(working.LoadAtStartup);
-    targets.SetTimedTriggerInterval(MinutesSecondsToMs(working.TimedMin, working.TimedSec));
-    targets.SetJpegQuality(working.PicQual);
-    if (targets.CaptureDriverIndex() != working.DriverIndex)
-        targets.SetCaptureDriverIndex(working.DriverIndex);
-    if (!targets.DriverConnected()) {
-        ProgramLog().WriteLog(QStringLiteral("Loading driver..."), false, SetActiveSender);
-        if (targets.PreviewChecked())
-            targets.RunPreviewCommand();
-        targets.EnableDriverTimer();
-    }
-    const auto rate = static_cast<std::uint16_t>(working.FrameRate);
-    targets.SetFrameRates(rate, rate);
-    targets.SetMotionThreshold(std::int64_t{working.Sensitivity} * 90000 + 1000000);
-    targets.SetFuseSeconds(SaturateToInt(std::int64_t{working.FuseMin} * 60 + working.FuseSec));
-    targets.SetRearmInterval(MinutesSecondsToMs(working.RearmMin, working.RearmSec));
-    targets.ShowInDialog(working);
-    targets.ShowExtrasInDialog(ActiveExtras);
-    ProgramLog().WriteLog(QStringLiteral("Loaded profile: ") + box.text(), true, SetActiveSender);
-    targets.ApplyStorageLimits(working, ActiveExtras.Storage);
-    targets.ApplyLiveView(working, ActiveExtras.LiveView);
-}
-
-void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
-{
-    QDir().mkdir(ProfileFolder());
-    QString name = ProgramStore().ReadString(QStringLiteral("CurrentProfile"), CreateDefaultSentinel);
-    if (!ProfileExists(name))
-        name = CreateDefaultSentinel;
-
-    if (name != CreateDefaultSentinel) {
-        box.setText(name);
-        OptionsValues options;
-        try {
-            options = LoadProfile(name);
-        } catch (const EInOutError& e) {
-            ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
-                                  true, QStringLiteral("InitMainWindow"));
-            options = DefaultOptions();
-        }
-        SetActive(options, box, targets);
-        return;
-    }
-
-    box.setText(DefaultProfileName);
-    ProgramStore().WriteString(QStringLiteral("CurrentProfile"), DefaultProfileName);
-    ProgramStore().WriteInteger(QStringLiteral("LoadCount"), 0);
-    const OptionsValues defaults = DefaultOptions();
-    try {
-        SaveProfile(defaults, DefaultProfileName);
-        if (!DeleteExtras(DefaultProfileName))
-            ThrowSystemError(EACCES, ExtrasPath(DefaultProfileName));
-    } catch (const EInOutError& e) {
-        ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be saved: %2").arg(DefaultProfileName, QString::fromLocal8Bit(e.what())),
-                              true, QStringLiteral("InitMainWindow"));
-    }
-    SetActive(defaults, box, targets);
 }
 
 } // namespace tarvo

@@ -6,6 +6,7 @@
 #include "publish/widgets/FtpTestWindow.h"
 #include "settings/ActiveOptions.h"
 #include "settings/ProgramDir.h"
+#include "settings/Profiles.h"
 #include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/ProxyWindow.h"

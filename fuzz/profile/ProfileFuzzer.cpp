@@ -1,6 +1,7 @@
 // Any file content as a profile: Load must give either the file's record or, for a short file, the
 // defaults; activating it must stay clear of undefined behaviour whatever the numbers are; and a
 // save followed by a load must give back every text as it was read.
+#include "app/core/Activation.h"
 #include "settings/OptionsValues.h"
 #include "settings/ProfileBox.h"
 #include "settings/ProgramDir.h"

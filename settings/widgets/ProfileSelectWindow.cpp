@@ -1,6 +1,7 @@
 #include "settings/widgets/ProfileSelectWindow.h"
 
 #include "settings/PerUserStore.h"
+#include "settings/ProfileActivation.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"
@@ -15,7 +16,7 @@
 
 namespace tarvo {
 
-ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent)
+ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfileActivation& targets, QWidget* parent)
     : QDialog(parent), profileBox_(profileBox), targets_(targets)
 {
     setObjectName(QStringLiteral("TForm8"));
@@ -114,7 +115,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
     const QString name = profileBox_.text();
     ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);
     try {
-        SetActive(LoadProfile(name), profileBox_, targets_);
+        targets_.Activate(LoadProfile(name), profileBox_);
     } catch (const EInOutError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
         return;

@@ -9,13 +9,13 @@ class QPushButton;
 
 namespace tarvo {
 
-class ActivationTargets;
+class ProfileActivation;
 class ProfileBox;
 
 class ProfileSelectWindow : public QDialog {
     Q_OBJECT
 public:
-    ProfileSelectWindow(ProfileBox& profileBox, ActivationTargets& targets, QWidget* parent = nullptr);
+    ProfileSelectWindow(ProfileBox& profileBox, ProfileActivation& targets, QWidget* parent = nullptr);
 
     // "OK": makes the picked profile current and activates it; refused while OK is disabled.
     void ActivatePickedProfile();
@@ -37,7 +37,7 @@ private:
     void showRecord();
 
     ProfileBox& profileBox_;
-    ActivationTargets& targets_;
+    ProfileActivation& targets_;
     QComboBox* profilesBox_; // editable; its list is kept sorted by ListProfiles
     QPushButton* newButton_;
     QPushButton* deleteButton_;

@@ -3,6 +3,7 @@
 #include "settings/widgets/PlainText.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
+#include "settings/ProfileActivation.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/CaptionWithEdits.h"
 #include "settings/widgets/ColorSwatch.h"
@@ -160,7 +161,7 @@ void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
 }
 } // namespace
 
-SetupDialog::SetupDialog(ProfileBox& profileBox, ActivationTargets& targets, ProxyWindow& proxyWindow, QWidget* parent)
+SetupDialog::SetupDialog(ProfileBox& profileBox, ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent)
     : QDialog(parent), profileBox_(profileBox), targets_(targets), proxy_(proxyWindow)
 {
     setObjectName(QStringLiteral("TForm3"));
@@ -638,7 +639,7 @@ void SetupDialog::Accept()
         morePage_->Read(extras);
         const bool passwordKept = SaveProfile(record, name);
         SaveExtras(extras, name);
-        SetActive(record, profileBox_, targets_);
+        targets_.Activate(record, profileBox_);
         hide();
         if (!passwordKept && !toldPasswordIsForgotten_) {
             toldPasswordIsForgotten_ = true;

@@ -30,7 +30,7 @@ class QTabWidget;
 
 namespace tarvo {
 
-class ActivationTargets;
+class ProfileActivation;
 class ColorSwatch;
 class MoreSettingsPage;
 class ProfileBox;
@@ -54,7 +54,7 @@ struct SetupDialogHooks {
 class SetupDialog : public QDialog {
     Q_OBJECT
 public:
-    SetupDialog(ProfileBox& profileBox, ActivationTargets& targets, ProxyWindow& proxyWindow, QWidget* parent = nullptr);
+    SetupDialog(ProfileBox& profileBox, ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent = nullptr);
 
     SetupDialogHooks hooks;
 
@@ -130,7 +130,7 @@ private:
     void redrawExample();
 
     ProfileBox& profileBox_;
-    ActivationTargets& targets_;
+    ProfileActivation& targets_;
     ProxyWindow& proxy_;
     QButtonGroup* triggerGroup_;
     QButtonGroup* lpicGroup_;

@@ -1,7 +1,6 @@
 // The settings kept beside the record: what a hand-edited, damaged or missing file gives, and that
 // activation and a fresh Default carry them.
 #include "ProfileFolderFixture.h"
-#include "RecordingTargets.h"
 #include "settings/ActiveOptions.h"
 #include "settings/ExtraOptions.h"
 #include "settings/Profiles.h"
@@ -87,24 +86,6 @@ TEST_F(ExtraOptionsTest, ADamagedOrUnreadableFileGivesTheDefaultsAndOneLine)
     EXPECT_THROW(SaveExtras(ExtraOptions{}, "Folder"), EInOutError);
 }
 
-TEST_F(ExtraOptionsTest, ActivationCarriesTheProfilesExtrasAndAFreshDefaultDropsOldOnes)
-{
-    ExtraOptions extras;
-    extras.Alarms.MinChangedPoints = 9;
-    SaveExtras(extras, "Cam");
-    RecordingTargets targets;
-    ProfileBox box;
-    box.setText("Cam");
-    SetActive(DefaultOptions(), box, targets);
-    EXPECT_EQ(ActiveExtras, extras);
-
-    SaveExtras(extras, DefaultProfileName); // left from an earlier Default
-    ProfileBox fresh;
-    ActivateStartupProfile(fresh, targets);
-    EXPECT_EQ(fresh.text(), DefaultProfileName);
-    EXPECT_EQ(ActiveExtras, ExtraOptions{});
-    EXPECT_FALSE(QFileInfo::exists(ExtrasPath(DefaultProfileName)));
-}
 } // namespace
 
 } // namespace tarvo

@@ -1,7 +1,6 @@
-// Profile files are shared with other copies of the program and hold passwords; activation drives
-// the whole running program. These tests use the real file system in a scratch program folder.
+// Profile files are shared with other copies of the program and hold passwords. These tests use the
+// real file system in a scratch program folder.
 #include "ProfileFolderFixture.h"
-#include "RecordingTargets.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
 #include "settings/PerUserStore.h"
@@ -25,40 +24,8 @@ class ProfilesTest : public ProfileFolderFixture {
 protected:
     QByteArray fileOf(const QString& name) { return ReadFileBytes(ProfilePath(name)); }
 
-    RecordingTargets targets;
     ProfileBox box;
 };
-
-OptionsValues Record(std::int32_t limit)
-{
-    OptionsValues o = DefaultOptions();
-    o.Limit = limit;
-    return o;
-}
-
-// A log line as "text | file or screen | sender".
-QString Written(const RecordingEventLog::Line& line)
-{
-    return line.msg + (line.toFile ? " | file | " : " | screen | ") + line.sender;
-}
-
-// Binds a Unix socket at path and leaves it there.
-void MakeSocketAt(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray local = QFile::encodeName(path);
-    ASSERT_LT(static_cast<std::size_t>(local.size()), sizeof address.sun_path);
-    std::memcpy(address.sun_path, local.constData(), static_cast<std::size_t>(local.size()));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-}
-
-bool SameValues(const OptionsValues& a, const OptionsValues& b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 } // namespace
 
 TEST_F(ProfilesTest, LoadingAMissingProfileCreatesItWithTheDefaults)
@@ -192,123 +159,6 @@ TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
     EXPECT_EQ(box.items(), QStringList({"a.b", "b", "C"}));
     EXPECT_TRUE(box.deleteEnabled());
     EXPECT_EQ(box.text(), "typed") << "the shown text survives the refill";
-}
-
-TEST_F(ProfilesTest, ActivationPushesEveryDerivedValueInOrder)
-{
-    OptionsValues o = DefaultOptions();
-    o.TimedMin = 1;
-    o.TimedSec = 30;
-    o.RearmMin = 0;
-    o.RearmSec = 5;
-    o.FuseMin = 2;
-    o.FuseSec = 3;
-    o.Sensitivity = 51;
-    o.PicQual = 70;
-    o.FrameRate = 65536 + 12; // taken as 16 bits
-    o.LoadAtStartup = true;
-    box.setText("day");
-    SetActive(o, box, targets);
-
-    EXPECT_TRUE(SameValues(ActiveOptions, o));
-    EXPECT_EQ(targets.calls, QStringList({"shortcut", "timer1", "jpeg", "rates", "threshold", "fuse", "rearm", "show"}));
-    EXPECT_TRUE(targets.shortcut);
-    EXPECT_EQ(targets.timedInterval, 90000);
-    EXPECT_EQ(targets.rearmInterval, 5000);
-    EXPECT_EQ(targets.fuseSeconds, 123);
-    EXPECT_EQ(targets.motionThreshold, 5590000);
-    EXPECT_EQ(targets.jpegQuality, 70);
-    EXPECT_EQ(targets.frameRate, 12);
-    EXPECT_EQ(targets.previewRate, 12);
-    ASSERT_EQ(log.lines().size(), 1u) << "connected driver, same index: only the profile line";
-    EXPECT_EQ(Written(log.lines()[0]), "Loaded profile: day | file | Options - SetActive");
-}
-
-TEST_F(ProfilesTest, ActivationWithoutADriverSchedulesTheConnection)
-{
-    OptionsValues o = DefaultOptions();
-    o.DriverIndex = 2;
-    targets.driverConnected = false;
-    targets.previewChecked = true;
-    SetActive(o, box, targets);
-    EXPECT_EQ(targets.calls.mid(3, 3), QStringList({"driverIndex", "preview", "driverTimer"}));
-    EXPECT_EQ(targets.driverIndex, 2);
-    ASSERT_EQ(log.lines().size(), 2u);
-    EXPECT_EQ(Written(log.lines()[0]), "Loading driver... | screen | Options - SetActive");
-}
-
-TEST_F(ProfilesTest, RecordsFromFilesCannotOverflowTheDerivedValues)
-{
-    OptionsValues o = DefaultOptions();
-    o.TimedMin = 0x7fffffff;
-    o.RearmSec = -10;
-    o.Sensitivity = 0x7fffffff;
-    SetActive(o, box, targets);
-    EXPECT_EQ(targets.timedInterval, 0x7fffffff);
-    EXPECT_EQ(targets.rearmInterval, 0);
-    EXPECT_EQ(targets.motionThreshold, std::int64_t{0x7fffffff} * 90000 + 1000000);
-}
-
-TEST_F(ProfilesTest, FolderThatCannotBeCreatedShowsEmptyButStaysActive)
-{
-    OptionsValues o = DefaultOptions();
-    o.PictureDir = program.dir() + "missing/parent/";
-    o.VideoDir = program.dir() + "videos/";
-    SetActive(o, box, targets);
-    EXPECT_EQ(ActiveOptions.PictureDir.str(), program.dir() + "missing/parent/");
-    EXPECT_EQ(targets.lastShown.PictureDir.str(), "");
-    EXPECT_EQ(targets.lastShown.VideoDir.str(), program.dir() + "videos/");
-    EXPECT_TRUE(QFileInfo(program.dir() + "videos").isDir());
-}
-
-TEST_F(ProfilesTest, FirstStartCreatesDefault)
-{
-    SaveProfile(Record(999), "Default"); // an old Default is replaced
-    ActivateStartupProfile(box, targets);
-    EXPECT_EQ(box.text(), "Default");
-    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
-    EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 0);
-    EXPECT_EQ(LoadProfile("Default").Limit, 30);
-    EXPECT_EQ(ActiveOptions.Limit, 30);
-    EXPECT_TRUE(log.contains("Loaded profile: Default"));
-}
-
-TEST_F(ProfilesTest, StartupFollowsTheCurrentProfileOrFallsBack)
-{
-    SaveProfile(Record(42), "work");
-    program.store().WriteString("CurrentProfile", "work");
-    program.store().WriteInteger("LoadCount", 7);
-    ActivateStartupProfile(box, targets);
-    EXPECT_EQ(box.text(), "work");
-    EXPECT_EQ(ActiveOptions.Limit, 42);
-    EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 7);
-
-    // Its file is gone: a fresh Default, even over an existing Default with other settings.
-    SaveProfile(Record(43), "Default");
-    QFile::remove(ProfilePath("work"));
-    ActivateStartupProfile(box, targets);
-    EXPECT_EQ(box.text(), "Default");
-    EXPECT_EQ(ActiveOptions.Limit, 30);
-    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
-
-    // A profile really named after the sentinel is never taken at start-up.
-    SaveProfile(Record(44), CreateDefaultSentinel);
-    program.store().WriteString("CurrentProfile", CreateDefaultSentinel);
-    ActivateStartupProfile(box, targets);
-    EXPECT_EQ(box.text(), "Default");
-}
-
-TEST_F(ProfilesTest, StartupRunsOnDefaultsWhenTheCurrentProfileCannotBeOpened)
-{
-    MakeSocketAt(ProfilePath("work"));
-    program.store().WriteString("CurrentProfile", "work");
-    ActivateStartupProfile(box, targets);
-    EXPECT_EQ(ActiveOptions.Limit, 30);
-    EXPECT_EQ(box.text(), "work");
-    EXPECT_EQ(log.messages().filter("Profile work could not be loaded").size(), 1);
-    EXPECT_TRUE(log.contains("Loaded profile: work"));
-    EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "work");
-    EXPECT_FALSE(QFileInfo(ProfilePath("work")).isFile()) << "left alone, not replaced";
 }
 
 TEST(IntegerText, StrictConversion)

@@ -1,6 +1,6 @@
 #pragma once
 // Stands in for the main window during activation: answers as told and records every call.
-#include "settings/Profiles.h"
+#include "app/core/Activation.h"
 
 #include <QStringList>
 
