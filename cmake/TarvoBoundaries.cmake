@@ -56,8 +56,9 @@ function(tarvo_check_widget_includes)
   endif()
 endfunction()
 
-# Libraries that must not pull in heavier ones: net depends on common alone, and common on Qt Core
-# and threads, so neither may reach Qt Gui, Qt Widgets, GStreamer or libjpeg through any link.
+# Libraries that must not pull in heavier ones or ones above them: net depends on common alone, and
+# common on Qt Core and threads, so neither may reach Qt Gui, Qt Widgets, GStreamer or libjpeg
+# through any link; settings reach no capture, publishing or app library; storage no publishing.
 function(tarvo_collect_links target out)
   set(seen ${${out}})
   get_target_property(type ${target} TYPE)
@@ -82,15 +83,25 @@ function(tarvo_collect_links target out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
+# Fails when lib reaches any of the forbidden targets through its links; why says what lib is for.
+function(tarvo_forbid_links lib why)
+  set(all "")
+  tarvo_collect_links(${lib} all)
+  foreach(f ${ARGN})
+    if(f IN_LIST all)
+      message(FATAL_ERROR "${lib} links ${f} (directly or through another library); it must not: ${why}")
+    endif()
+  endforeach()
+endfunction()
+
 function(tarvo_check_light_libraries)
   set(heavy Qt6::Gui Qt::Gui Qt6::Widgets Qt::Widgets PkgConfig::GST JPEG::JPEG)
   foreach(lib tarvo_common tarvo_net)
-    set(all "")
-    tarvo_collect_links(${lib} all)
-    foreach(h ${heavy})
-      if(h IN_LIST all)
-        message(FATAL_ERROR "${lib} links ${h} (directly or through another library); it must not")
-      endif()
-    endforeach()
+    tarvo_forbid_links(${lib} "it stays on Qt Core and threads" ${heavy})
   endforeach()
+  # Settings load, save and list; what the settings drive (camera, publishing, the program) is
+  # above them. Storage tells its own files by imaging's names and never reaches publishing.
+  tarvo_forbid_links(tarvo_settings "settings are below the modules that use them"
+    tarvo_capture tarvo_publish tarvo_app tarvo_app_core tarvo_storage tarvo_liveview tarvo_clips)
+  tarvo_forbid_links(tarvo_storage "storage knows file names, not publishing" tarvo_publish)
 endfunction()
