@@ -1,6 +1,6 @@
 #pragma once
 // Profiles: named settings records kept as files "<ProgramDir>Profiles/<name>.pfl", each exactly one
-// OptionsValues image. Making one the active settings is the program's (app/core/Activation.h).
+// OptionsValues image.
 #include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 #include "settings/ProfileBox.h"
@@ -23,6 +23,20 @@ public:
 
 private:
     QString path_;
+};
+
+// What the profile windows ask of the program around them: to show a record in the setup windows,
+// and to make a record the active settings. What activation starts and stops is the program's
+// business (app/core/Activation.h), not the settings module's.
+class ProfileActivation {
+public:
+    virtual ~ProfileActivation() = default;
+    // Puts the record into the setup dialog and the firewall/proxy window.
+    virtual void ShowInDialog(const OptionsValues& options) = 0;
+    // Puts the settings kept beside the record into the setup dialog.
+    virtual void ShowExtrasInDialog(const ExtraOptions&) {}
+    // Makes the record the active settings, together with the extras of the profile the box names.
+    virtual void Activate(const OptionsValues& options, const ProfileBox& box) = 0;
 };
 
 // Name used at start-up for "no usable current profile"; never taken as a real profile there.

@@ -3,7 +3,7 @@
 // record go to their owners (timers, the driver, the preview, the live view, the storage limits).
 #include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
-#include "settings/ProfileActivation.h"
+#include "settings/Profiles.h"
 #include "settings/ProfileBox.h"
 
 #include <cstdint>

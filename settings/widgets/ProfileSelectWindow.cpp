@@ -1,7 +1,6 @@
 #include "settings/widgets/ProfileSelectWindow.h"
 
 #include "settings/PerUserStore.h"
-#include "settings/ProfileActivation.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/DialogKeys.h"
 #include "settings/widgets/DialogMessages.h"

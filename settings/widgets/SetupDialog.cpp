@@ -3,7 +3,6 @@
 #include "settings/widgets/PlainText.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
-#include "settings/ProfileActivation.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/CaptionWithEdits.h"
 #include "settings/widgets/ColorSwatch.h"
