@@ -172,7 +172,7 @@ void MainWindow::ConfigureVideo()
     v.CapAudioFormat().Frequency = TFrequency::f44100Hz;
     v.SetBufferFileSize(0);
     v.SetOnStatus([this](TVideoCap&) { FollowCaptureStatus(); });
-    v.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& header) { engine_->ProcessFrame(s, header); });
+    v.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& header) { engine_->ProcessFrame(s, header); });
     v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->CaptureDeviceFailed(); });
 }
 
@@ -645,7 +645,7 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
     menus_.liveView->setEnabled(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
     if (running != video1_->OnFrameCallbackSet())
-        video1_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const VIDEOHDR& header) { LiveFrames().Offer(header); })
+        video1_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const FrameBuffer& header) { LiveFrames().Offer(header); })
                                             : TVideoStream());
     NoteShownFormat();
 }

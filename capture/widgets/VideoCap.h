@@ -24,8 +24,8 @@ class TVideoCap;
 
 using TCapStatusProc = std::function<void(TVideoCap& Sender)>;
 using TCapStatusCallback = std::function<void(TVideoCap& Sender, int nID, const QString& status)>;
-using TVideoStream = std::function<void(TVideoCap& sender, const VIDEOHDR& lpVhdr)>;
-using TAudioStream = std::function<void(TVideoCap& sender, const WAVEHDR& lpWHdr)>;
+using TVideoStream = std::function<void(TVideoCap& sender, const FrameBuffer& frame)>;
+using TAudioStream = std::function<void(TVideoCap& sender, const SoundBuffer& sound)>;
 using TError = std::function<void(TVideoCap& sender, int nID, const QString& errorstr)>;
 
 // The control's failures: a type each, so a caller catches exactly the one it handles, each with
@@ -156,8 +156,8 @@ private:
     int driverIndex_ = -1;
     QString driverName_;
     std::unique_ptr<CaptureWindow> window_;
-    std::optional<CAPDRIVERCAPS> caps_;
-    std::optional<CAPSTATUS> status_;
+    std::optional<DriverCapabilities> caps_;
+    std::optional<CaptureStatus> status_;
     bool scaleToWindow_ = false;
     bool scaleProportional_ = false;
     std::uint16_t previewRate_ = 30;

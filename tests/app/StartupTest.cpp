@@ -41,10 +41,10 @@ protected:
     {
         // The recording back-end as a 320x240 camera offering its source and format dialogs.
         camera.answers.drivers = {{0, "Test camera"}};
-        camera.answers.status.uiImageWidth = 320;
-        camera.answers.status.uiImageHeight = 240;
-        camera.answers.caps.fHasDlgVideoSource = 1;
-        camera.answers.caps.fHasDlgVideoFormat = 1;
+        camera.answers.status.imageWidth = 320;
+        camera.answers.status.imageHeight = 240;
+        camera.answers.caps.hasSourceDialog = 1;
+        camera.answers.caps.hasFormatDialog = 1;
         qputenv("XDG_CONFIG_HOME", (program.dir() + "xdg").toUtf8());
         // The version check must never leave this machine: a closed local port.
         qputenv("TARVO_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(ClosedTcpPort()));
