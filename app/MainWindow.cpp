@@ -346,7 +346,7 @@ void MainWindow::ConnectDriver()
     if (v.DriverIndex() >= 0) {
         try {
             v.SetDriverOpen(true);
-        } catch (const ENoDriverException&) {
+        } catch (const NoDriverError&) {
             Report("No video driver found", true, "DriverTimerTimer");
             return;
         } catch (const std::exception&) {
@@ -438,7 +438,7 @@ void MainWindow::ShowMainWindow()
     activateWindow();
     try {
         trayIcon_->SetVisible(false);
-    } catch (const ETrayIconError& e) {
+    } catch (const TrayIconError& e) {
         Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
     }
     if (video1_->SequenceRunning() && engine_->MotionDetecting())
@@ -465,7 +465,7 @@ bool MainWindow::ShowTrayIcon()
     try {
         trayIcon_->SetVisible(true);
         return true;
-    } catch (const ETrayIconError& e) {
+    } catch (const TrayIconError& e) {
         // Said once: the desktop is asked again at every minimise, as a panel may come up later.
         if (!trayRefusalReported_)
             Report("No notification area: Tarvo minimises to the task bar (" + QString::fromUtf8(e.what()) + ")", true,
@@ -658,7 +658,7 @@ void MainWindow::NoteShownFormat()
     try {
         if (video1_->ReadVideoFormat(format))
             LiveFrames().SetPreviewFormat(format);
-    } catch (const ENotOpen&) {
+    } catch (const DriverNotOpenError&) {
         // Connecting again reports the format then.
     }
 }

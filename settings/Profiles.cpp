@@ -28,7 +28,7 @@ const QString SetActiveSender = QStringLiteral("Options - SetActive");
 
 [[noreturn]] void ThrowSystemError(int error, const QString& path)
 {
-    throw EInOutError(std::strerror(error), path);
+    throw SettingsFileError(std::strerror(error), path);
 }
 
 QByteArray LocalPath(const QString& path) { return QFile::encodeName(path); }
@@ -278,7 +278,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
         OptionsValues options;
         try {
             options = LoadProfile(name);
-        } catch (const EInOutError& e) {
+        } catch (const SettingsFileError& e) {
             ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
                                   true, QStringLiteral("InitMainWindow"));
             options = DefaultOptions();
@@ -295,7 +295,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
         SaveProfile(defaults, DefaultProfileName);
         if (!DeleteExtras(DefaultProfileName))
             ThrowSystemError(EACCES, ExtrasPath(DefaultProfileName));
-    } catch (const EInOutError& e) {
+    } catch (const SettingsFileError& e) {
         ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be saved: %2").arg(DefaultProfileName, QString::fromLocal8Bit(e.what())),
                               true, QStringLiteral("InitMainWindow"));
     }

@@ -83,12 +83,12 @@ bool TVideoCap::OpenDriver()
         return true;
     if (driverIndex_ == -1) {
         RefreshStatus(true);
-        throw ENoDriverException();
+        throw NoDriverError();
     }
     window_ = backend().CreateCaptureWindow(objectName(), this, width(), height());
     if (!window_) {
         RefreshStatus(true);
-        throw ENoCapWindowException();
+        throw NoCaptureWindowError();
     }
     window_->SetStoppedHandler([this](const QString& error) { OnPlatformStopped(error); });
     window_->SetMouseForwarding(true);
@@ -96,7 +96,7 @@ bool TVideoCap::OpenDriver()
     if (!window_->DriverConnect(driverIndex_)) {
         CloseDriver();
         RefreshStatus(true);
-        throw ENotConnectException();
+        throw ConnectError();
     }
     ApplyBufferFile(true);
     window_->SetScale(scaleToWindow_);
@@ -134,7 +134,7 @@ void TVideoCap::ApplyBufferFile(bool enable)
     if (bufferFileName_.isEmpty()) {
         bufferFileName_ = CreateBufferFile();
         if (bufferFileName_.isEmpty())
-            throw EBufferFileError();
+            throw BufferFileError();
     }
     if (megabytes != 0) {
         window_->FileSetCaptureFile(bufferFileName_);
@@ -142,7 +142,7 @@ void TVideoCap::ApplyBufferFile(bool enable)
         // rather than letting the size wrap to a tiny file.
         const std::uint64_t bytes = std::uint64_t(megabytes) << 20;
         if (!window_->FileAllocate(std::uint32_t(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu))))
-            throw EBufferFileError();
+            throw BufferFileError();
     } else {
         window_->FileSetCaptureFile(videoFileName_);
         QFile::remove(bufferFileName_);
@@ -301,7 +301,7 @@ void TVideoCap::SetVideoOverlay(bool on)
     if (on == VideoOverlay())
         return;
     if (!HasOverlay())
-        throw ENoOverlayException();
+        throw NoOverlayError();
     if (on) {
         if (!window_)
             OpenDriver();
@@ -477,7 +477,7 @@ bool TVideoCap::ReadVideoFormat(FrameFormat& buf)
 {
     if (!window_) {
         std::memset(static_cast<void*>(&buf), 0, sizeof buf);
-        throw ENotOpen();
+        throw DriverNotOpenError();
     }
     return window_->GetVideoFormat(buf);
 }

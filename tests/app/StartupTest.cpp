@@ -258,7 +258,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     };
     for (const Case& c : cases) {
         c.click();
-        const QString message = QString::fromLatin1(ENotConnectException().what());
+        const QString message = QString::fromLatin1(ConnectError().what());
         EXPECT_TRUE(logHas(message + " (Sender : " + c.handler + ")")) << c.handler;
         EXPECT_TRUE(f.StatusText().startsWith(message)) << c.handler;
     }

@@ -98,30 +98,30 @@ TEST_F(VideoCapTest, ConnectFailuresRaiseAfterOnStatus)
         {
             try {
                 cap.SetDriverOpen(true);
-            } catch (const ENoDriverException& e) {
+            } catch (const NoDriverError& e) {
                 EXPECT_STREQ(e.what(), "No capture driver selected");
                 throw;
             }
         },
-        ENoDriverException);
+        NoDriverError);
     EXPECT_EQ(statusEvents, 1);
 
     cap.SetDriverIndex(0);
     backend.answers.createWindow = false;
-    EXPECT_THROW(cap.SetDriverOpen(true), ENoCapWindowException);
+    EXPECT_THROW(cap.SetDriverOpen(true), NoCaptureWindowError);
     EXPECT_EQ(statusEvents, 2);
 
     backend.answers.createWindow = true;
     backend.answers.connect = false;
     backend.take();
-    EXPECT_THROW(cap.SetDriverOpen(true), ENotConnectException);
+    EXPECT_THROW(cap.SetDriverOpen(true), ConnectError);
     EXPECT_EQ(statusEvents, 3);
     EXPECT_FALSE(cap.DriverOpen());
     EXPECT_EQ(backend.log.windowsAlive, 0);
     EXPECT_TRUE(backend.take().endsWith("DestroyWindow"));
 
-    EXPECT_EQ(ENotConnectException().what(), std::string("Can not connect capture driver with capture window"));
-    EXPECT_EQ(ENoCapWindowException().what(), std::string("Can not create capture window"));
+    EXPECT_EQ(ConnectError().what(), std::string("Can not connect capture driver with capture window"));
+    EXPECT_EQ(NoCaptureWindowError().what(), std::string("Can not create capture window"));
 }
 
 TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
@@ -132,7 +132,7 @@ TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
     try {
         cap.SetVideoOverlay(true);
         FAIL() << "no exception";
-    } catch (const ENoOverlayException& e) {
+    } catch (const NoOverlayError& e) {
         EXPECT_STREQ(e.what(), "Driver has no overlay mode");
     }
     EXPECT_FALSE(cap.DriverOpen()) << "the caps query connected and closed again";
@@ -192,10 +192,10 @@ TEST_F(VideoCapTest, ClosedDriverOperationsAnswerFalseAndSendNothing)
 
     FrameFormat format;
     std::memset(static_cast<void*>(&format), 0xAB, sizeof format);
-    EXPECT_THROW(cap.ReadVideoFormat(format), ENotOpen);
+    EXPECT_THROW(cap.ReadVideoFormat(format), DriverNotOpenError);
     const auto* bytes = reinterpret_cast<const unsigned char*>(&format);
     EXPECT_TRUE(std::all_of(bytes, bytes + sizeof format, [](unsigned char b) { return b == 0; }));
-    EXPECT_STREQ(ENotOpen().what(), "Driver not Open");
+    EXPECT_STREQ(DriverNotOpenError().what(), "Driver not Open");
 }
 
 TEST_F(VideoCapTest, DialogsConnectForTheirDurationOnly)

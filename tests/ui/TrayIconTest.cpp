@@ -245,7 +245,7 @@ TEST_F(TrayIconTest, RefusalsRaiseTheirErrorsAndKeepTheStateTheDesktopHas)
         try {
             tray->SetVisible(true);
             ADD_FAILURE() << r.name << " refusal raised nothing";
-        } catch (const ETrayIconError& e) {
+        } catch (const TrayIconError& e) {
             EXPECT_STREQ(e.what(), r.message) << r.name;
         }
         EXPECT_FALSE(tray->Visible()) << r.name;
@@ -259,8 +259,8 @@ TEST_F(TrayIconTest, RefusalsRaiseTheirErrorsAndKeepTheStateTheDesktopHas)
     try {
         tray->SetVisible(false);
         ADD_FAILURE() << "a refused delete raised nothing";
-    } catch (const ETrayIconError& e) {
-        EXPECT_EQ(e.code(), ETrayIconError::DeleteFailed);
+    } catch (const TrayIconError& e) {
+        EXPECT_EQ(e.code(), TrayIconError::DeleteFailed);
         EXPECT_STREQ(e.what(), "TRAY003: Error deleteing tray icon");
     }
     EXPECT_TRUE(tray->Visible());
@@ -275,7 +275,7 @@ TEST_F(TrayIconTest, ARefusedModifyRaisesTRAY004)
     try {
         tray->SetIcon(FakeTrayHost::Picture(Qt::blue));
         ADD_FAILURE() << "a refused modify raised nothing";
-    } catch (const ETrayIconError& e) {
+    } catch (const TrayIconError& e) {
         EXPECT_STREQ(e.what(), "TRAY004: Could not modify tray icon");
     }
 }
@@ -322,8 +322,8 @@ TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaRefusesTheIconAndItStay
         try {
             tray.SetVisible(true);
             ADD_FAILURE() << "the icon was shown without a notification area";
-        } catch (const ETrayIconError& e) {
-            EXPECT_EQ(e.code(), ETrayIconError::AddFailed);
+        } catch (const TrayIconError& e) {
+            EXPECT_EQ(e.code(), TrayIconError::AddFailed);
         }
         EXPECT_FALSE(tray.Visible());
         EXPECT_NO_THROW(tray.SetTip("still usable"));

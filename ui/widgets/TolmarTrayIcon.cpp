@@ -4,9 +4,9 @@
 
 namespace tarvo {
 
-ETrayIconError::ETrayIconError(Code code) : std::runtime_error(MessageFor(code)), code_(code) {}
+TrayIconError::TrayIconError(Code code) : std::runtime_error(MessageFor(code)), code_(code) {}
 
-const char* ETrayIconError::MessageFor(Code code)
+const char* TrayIconError::MessageFor(Code code)
 {
     switch (code) {
     case CreateWindowFailed: return "TRAY001: Error creating window";
@@ -26,7 +26,7 @@ TTolmarTrayIcon::~TTolmarTrayIcon()
 {
     try {
         HideIcon();
-    } catch (const ETrayIconError&) {
+    } catch (const TrayIconError&) {
         // Nothing left to report to: the icon goes with its receiver.
     }
     if (receiverExists_)
@@ -77,14 +77,14 @@ void TTolmarTrayIcon::ShowIcon()
     if (receiverExists_)
         return;
     if (!host_->CreateReceiver([this](unsigned message, long lParam) { return HandleMessage(message, lParam); }))
-        throw ETrayIconError(ETrayIconError::CreateWindowFailed);
+        throw TrayIconError(TrayIconError::CreateWindowFailed);
     receiverExists_ = true;
     notifyData_ = TrayNotifyData{};
     FillNotifyData(kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip);
     if (!host_->NotifyIcon(TrayNotifyAction::Add, notifyData_)) {
         host_->DestroyReceiver();
         receiverExists_ = false;
-        throw ETrayIconError(ETrayIconError::AddFailed);
+        throw TrayIconError(TrayIconError::AddFailed);
     }
 }
 
@@ -94,7 +94,7 @@ void TTolmarTrayIcon::HideIcon()
         return;
     // A refused delete keeps the receiver: the icon still counts as shown.
     if (!host_->NotifyIcon(TrayNotifyAction::Delete, notifyData_))
-        throw ETrayIconError(ETrayIconError::DeleteFailed);
+        throw TrayIconError(TrayIconError::DeleteFailed);
     host_->DestroyReceiver();
     receiverExists_ = false;
 }
@@ -107,7 +107,7 @@ void TTolmarTrayIcon::UpdateIcon()
     FillNotifyData(kTrayFlagIcon | kTrayFlagTip);
     if (!host_->NotifyIcon(TrayNotifyAction::Modify, notifyData_)) {
         notifyData_ = previous;
-        throw ETrayIconError(ETrayIconError::ModifyFailed);
+        throw TrayIconError(TrayIconError::ModifyFailed);
     }
 }
 

@@ -15,10 +15,10 @@ namespace tarvo {
 class TTolmarTrayIcon;
 
 // A refusal of the desktop to create, add, delete or modify the icon.
-class ETrayIconError : public std::runtime_error {
+class TrayIconError : public std::runtime_error {
 public:
     enum Code { CreateWindowFailed = 14920, AddFailed = 14921, DeleteFailed = 14922, ModifyFailed = 14923 };
-    explicit ETrayIconError(Code code);
+    explicit TrayIconError(Code code);
     Code code() const { return code_; }
     static const char* MessageFor(Code code);
 
@@ -38,7 +38,7 @@ public:
 
     // True exactly while the receiver of the icon's notifications exists.
     bool Visible() const { return receiverExists_; }
-    // Shows or hides the icon; raises ETrayIconError when the desktop refuses.
+    // Shows or hides the icon; raises TrayIconError when the desktop refuses.
     void SetVisible(bool visible);
 
     const QIcon& Icon() const { return icon_; }
