@@ -28,7 +28,7 @@
 #include "settings/widgets/ProxyWindow.h"
 #include "settings/widgets/SetupDialog.h"
 #include "ui/widgets/QtTrayIconHost.h"
-#include "ui/widgets/TolmarTrayIcon.h"
+#include "ui/widgets/TrayIcon.h"
 #include "ui/widgets/PopupWarning.h"
 #include "ui/widgets/PopupManager.h"
 #include "ui/widgets/AboutWindow.h"
@@ -85,12 +85,12 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     BuildStatusBar();
 
     popups_ = std::make_unique<PopupManager>();
-    trayIcon_ = std::make_unique<TTolmarTrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
+    trayIcon_ = std::make_unique<TrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
     engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
-    trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) {
+    trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
 

@@ -32,7 +32,7 @@ class CaptionAndAreaWindow;
 class FtpTestWindow;
 class ProfileSelectWindow;
 class ProxyWindow;
-class TTolmarTrayIcon;
+class TrayIcon;
 class TVideoCap;
 class SceneChangeMeter;
 class StorageKeeper;
@@ -88,7 +88,7 @@ public:
     AutoCaptureEngine& Engine() { return *engine_; }
     StorageKeeper& Storage() { return *storage_; }
     PopupManager& Popups() { return *popups_; }
-    TTolmarTrayIcon& TrayIcon() { return *trayIcon_; }
+    TrayIcon& Tray() { return *trayIcon_; }
     ProfileBox& Profile() { return profileBox_; }
     QMenu& TrayMenu() { return *trayMenu_; }
     QString StatusText() const;
@@ -167,7 +167,7 @@ private:
     std::array<QIcon, 3> stateIcons_;
     std::array<QPixmap, 2> indicatorImages_;
     std::unique_ptr<PopupManager> popups_;
-    std::unique_ptr<TTolmarTrayIcon> trayIcon_;
+    std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<AutoCaptureEngine> engine_;
     std::unique_ptr<TerminationSignals> terminationSignals_;
     std::vector<std::unique_ptr<SignalWatcher>> testHooks_;

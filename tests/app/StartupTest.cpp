@@ -13,7 +13,7 @@
 #include "support/TestSupport.h"
 #include "ui/widgets/PopupManager.h"
 #include "ui/widgets/PopupWarning.h"
-#include "ui/widgets/TolmarTrayIcon.h"
+#include "ui/widgets/TrayIcon.h"
 #include "ui/widgets/AboutWindow.h"
 
 #include <QAction>
