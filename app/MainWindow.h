@@ -82,7 +82,7 @@ public:
     void CheckLogSize();
 
     // Parts, for the program's own wiring and for tests.
-    TVideoCap& Video1() { return *video1_; }
+    TVideoCap& Video() { return *video_; }
     LogWriter& Log() { return logWriter_; }
     MainMenuActions& Menus() { return menus_; }
     AutoCaptureEngine& Engine() { return *engine_; }
@@ -161,7 +161,7 @@ private:
     ProfileBox profileBox_;
     MainMenuActions menus_;
     std::unique_ptr<QMenu> trayMenu_;
-    TVideoCap* video1_ = nullptr; // owned as the central widget
+    TVideoCap* video_ = nullptr; // owned as the central widget
     QLabel* indicatorPanel_ = nullptr;
     QLabel* textPanel_ = nullptr;
     std::array<QIcon, 3> stateIcons_;

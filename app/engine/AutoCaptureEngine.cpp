@@ -185,7 +185,7 @@ void AutoCaptureEngine::BeginStreamRun()
     if (options.Trigger == TriggerTimed)
         timedTimer_.start();
     if (options.Trigger == TriggerMotion) {
-        mdFrameCount_ = 0;
+        motionSamples_ = 0;
         mdActive_ = true;
     }
     WatchEscape();

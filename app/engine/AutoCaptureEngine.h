@@ -56,7 +56,7 @@ public:
 
     void StartAutoCap();
     void StopAutoCap();
-    // Step 7 of the driver connection: with "-m", AutoCapAtStart, the first driver load and a
+    // The last part of connecting a driver: with "-m", AutoCapAtStart, the first driver load and a
     // connected driver, auto-capturing starts by itself.
     void AutoStartAfterDriverLoad(bool firstDriverLoad);
     EngineState State() const { return mode_.State(); }
@@ -98,8 +98,8 @@ public:
     bool Armed() const { return armed_.load(); }
     bool MotionDetecting() const { return mdActive_.load(); }
 
-    // Motion samples taken since the motion trigger started (MDFrameCount). Any thread.
-    int MotionSamples() const { return mdFrameCount_.load(); }
+    // Motion samples taken since the motion trigger started. Any thread.
+    int MotionSamples() const { return motionSamples_.load(); }
 
     // The notification and the user's command of each armed alarm.
     AlarmHooks& Alarms() { return *alarmHooks_; }
@@ -182,8 +182,8 @@ private:
     std::atomic<bool> captureRequest_{false};
     std::atomic<bool> armed_{true};
     std::atomic<bool> mdActive_{false};
-    // MDFrameCount, written by the frame handler only.
-    std::atomic<int> mdFrameCount_{0};
+    // Written by the frame handler only.
+    std::atomic<int> motionSamples_{0};
 
     int fuseSeconds_ = 0;
     int fuseCountdown_ = 0;

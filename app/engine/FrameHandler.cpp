@@ -52,7 +52,7 @@ void AutoCaptureEngine::ProcessFrame(TVideoCap&, const FrameBuffer& header)
         picture = RunActions(header, frameBitmapMade, frameUsable);
     if (frame_->alarmTime.isValid())
         PostAlarmHooks(picture);
-    // CurrentFrame keeps its memory for the next conversion; nothing of this frame outlives the call
+    // The current frame keeps its memory for the next conversion; nothing of this frame outlives the call
     // but those pixels.
 }
 
@@ -60,7 +60,7 @@ bool AutoCaptureEngine::TakeMotionSample(const FrameBuffer& header, bool& frameB
 {
     FrameState& f = *frame_;
     f.lastSampleTime = header.capturedMs;
-    const int sample = ++mdFrameCount_;
+    const int sample = ++motionSamples_;
 
     if (sample == 1) {
         Log("Motion Detection starting... ", false, "TForm1.Video1VideoStream - MD");
