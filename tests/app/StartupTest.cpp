@@ -10,6 +10,7 @@
 #include "settings/Profiles.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/SetupDialog.h"
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 #include "ui/widgets/PopupManager.h"
 #include "ui/widgets/PopupWarning.h"
@@ -254,7 +255,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     const Case cases[] = {
         {"TForm1.Source1Click", [&] { f.Menus().driverSource->trigger(); }},
         {"TForm1.Format1Click", [&] { f.Menus().driverFormat->trigger(); }},
-        {"TForm3.Button9Click", [&] { f.SetupWindow()->findChild<QPushButton*>("Button9")->click(); }},
+        {"TForm3.Button9Click", [&] { f.SetupWindow()->findChild<QPushButton*>(kSetupCompressionButton)->click(); }},
     };
     for (const Case& c : cases) {
         c.click();
@@ -431,7 +432,7 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     f.ProfilesWindow()->findChild<QComboBox*>("ProfilesBox")->setEditText("Night");
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Engine().AutoCapturing());
-    EXPECT_FALSE(f.SetupWindow()->findChild<QPushButton*>("Button1")->isEnabled());
+    EXPECT_FALSE(f.SetupWindow()->findChild<QPushButton*>(kSetupOkButton)->isEnabled());
     EXPECT_FALSE(f.ProfilesWindow()->OkEnabled());
     f.ProfilesWindow()->ActivatePickedProfile();
     f.SetupWindow()->Accept();
@@ -462,7 +463,7 @@ TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
 
     f.RaisePopup("<b>Folder</b> full");
     ASSERT_TRUE(WaitFor([&] { return f.Popups().LatestPopup() != nullptr; }));
-    EXPECT_EQ(f.Popups().LatestPopup()->findChild<QLabel*>("Label1")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(f.Popups().LatestPopup()->findChild<QLabel*>(kPopupText)->textFormat(), Qt::PlainText);
 
     // A profile named with the modified mark keeps it in the setup window's title.
     f.Profile().setText("a[*]b");
