@@ -1,6 +1,7 @@
 #pragma once
 // What TrayIcon asks of the desktop: a receiver for the icon's mouse events, adding, modifying
-// and deleting the icon, the mouse position and showing a popup menu there. The program uses QtTrayIconHost; tests use a fake that answers as told.
+// and deleting the icon, the mouse position and showing a popup menu there. The program uses
+// QtTrayIconHost; tests use a fake that answers as told.
 #include <QIcon>
 #include <QPoint>
 #include <QString>

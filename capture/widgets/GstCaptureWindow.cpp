@@ -602,9 +602,7 @@ bool GstCaptureWindow::SetAudioFormat(const SoundFormat& format)
 std::optional<RecordingPlan> GstCaptureWindow::RecordingFromSetup()
 {
     RecordingPlan plan;
-    plan.maxFps = parms_.usPerFrame ? int((1000000 + parms_.usPerFrame / 2) /
-                                                         parms_.usPerFrame)
-                                                   : 30;
+    plan.maxFps = parms_.usPerFrame ? int((1000000 + parms_.usPerFrame / 2) / parms_.usPerFrame) : 30;
     plan.audio = parms_.captureSound != 0;
     plan.microphone = device_->kind == CaptureDevice::Kind::V4l2;
     if (plan.audio && plan.microphone && !MicrophoneAvailable()) {
