@@ -14,7 +14,7 @@
 #include "app/liveview/LiveView.h"
 #include "capture/widgets/VideoCap.h"
 #include "common/Clock.h"
-#include "common/PlainText.h"
+#include "settings/widgets/PlainText.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/MotionDetection.h"

@@ -1,6 +1,6 @@
 #include "capture/BmpFile.h"
 
-#include "common/BmpWriter.h"
+#include "imaging/BmpWriter.h"
 #include "common/SafeFileWrite.h"
 
 namespace tarvo {

@@ -1,6 +1,6 @@
 #include "capture/CaptureDevices.h"
 
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 #include "settings/PerUserStore.h"
 
 #include <QRegularExpression>

@@ -1,5 +1,5 @@
 #include "capture/FrameDecoder.h"
-#include "common/JpegErrors.h"
+#include "imaging/JpegErrors.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "capture/PipelineDescription.h"
 
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -13,6 +13,18 @@ namespace tarvo {
 
 namespace {
 
+
+// The temporary name: hidden, in the target's folder (so the rename stays on one file system),
+// after the target's name, cut so that it stays a valid name for a long target.
+QByteArray TemporaryPattern(const QByteArray& target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(slash + 1);
+    return folder + '.' + target.mid(slash + 1).left(200) + ".XXXXXX";
+}
+
+} // namespace
+
 // The mode a file made with 0666 gets under this process's umask. The umask is read from the
 // kernel's report rather than set and reset, which would race with files other threads create.
 mode_t NewFileMode()
@@ -34,17 +46,6 @@ mode_t NewFileMode()
     }();
     return mode;
 }
-
-// The temporary name: hidden, in the target's folder (so the rename stays on one file system),
-// after the target's name, cut so that it stays a valid name for a long target.
-QByteArray TemporaryPattern(const QByteArray& target)
-{
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = target.left(slash + 1);
-    return folder + '.' + target.mid(slash + 1).left(200) + ".XXXXXX";
-}
-
-} // namespace
 
 bool WriteAll(int fd, const QByteArray& bytes)
 {

@@ -18,6 +18,10 @@ namespace tarvo {
 // error is given, sets it to the system's text.
 bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QString* error = nullptr);
 
+// The mode a file made with 0666 gets under this process's umask: what a finished file that was
+// written under a private temporary name is given before it takes its final name.
+mode_t NewFileMode();
+
 // Writes all of bytes to fd, going on after interruptions and partial writes; a write that stops
 // short without an error fails with errno EIO.
 bool WriteAll(int fd, const QByteArray& bytes);

@@ -1,5 +1,5 @@
 #include "imaging/JpegWriter.h"
-#include "common/JpegErrors.h"
+#include "imaging/JpegErrors.h"
 #include "common/SafeFileWrite.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "imaging/PictureSaving.h"
 #include "common/EventLog.h"
-#include "common/BmpWriter.h"
+#include "imaging/BmpWriter.h"
 #include "imaging/Caption.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"

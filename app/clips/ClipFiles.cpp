@@ -55,10 +55,11 @@ void NextName(ClipName& name, const OptionsValues& options)
     name.base = TimedFileName(name.moment);
 }
 
-// Creates pathOf(name) exclusively, never through a link, going on with the scheme's next names
-// while the name is taken. *path is the file made, or the first name tried.
+// Creates pathOf(name) exclusively with mode (less the umask), never through a link, going on with
+// the scheme's next names while the name is taken. *path is the file made, or the first name tried.
 template <class PathOf>
-UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pathOf, QString* path, QString* error)
+UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pathOf, mode_t mode, QString* path,
+                         QString* error)
 {
     int failure = EEXIST;
     for (int attempt = 0; attempt < NameTries && failure == EEXIST; ++attempt) {
@@ -66,7 +67,7 @@ UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pa
         if (attempt == 0)
             *path = candidate;
         UniqueFd fd(::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                           0600));
+                           mode));
         if (fd.Valid()) {
             *path = candidate;
             return fd;
@@ -97,7 +98,7 @@ QString ClipTempPath(const OptionsValues& options, const ClipName& name)
 UniqueFd CreateClipTemp(const OptionsValues& options, ClipName& name, QString* path, QString* error)
 {
     UniqueFd fd = CreateFirstFree(
-        options, name, [&options](const ClipName& n) { return ClipTempPath(options, n); }, path, error);
+        options, name, [&options](const ClipName& n) { return ClipTempPath(options, n); }, 0600, path, error);
     // A new file nobody else has open: the lock is always had.
     if (fd.Valid())
         ::flock(fd.Get(), LOCK_EX | LOCK_NB);
@@ -109,7 +110,7 @@ bool CreateRecordingFile(const OptionsValues& options, QString* path, QString* e
     ClipName name{MakeFileName(FileKind::VideoFile, options), ProgramClock().now().toLocalTime()};
     return CreateFirstFree(
                options, name, [&options](const ClipName& n) { return options.VideoDir.str() + n.base + QStringLiteral(".avi"); },
-               path, error)
+               0666, path, error)
         .Valid();
 }
 

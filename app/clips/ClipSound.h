@@ -3,7 +3,7 @@
 // source hands 16-bit mono PCM chunks, each stamped on arrival with the steady clock the clip
 // recorder stamps its frames with, to a bounded store the clip writer's thread takes them from.
 // GStreamer's thread never waits for the writer: chunks beyond the bound are dropped and noted.
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 
 #include <QByteArray>
 #include <QString>

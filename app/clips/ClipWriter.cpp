@@ -1,11 +1,13 @@
 #include "app/clips/ClipWriter.h"
 
+#include "common/SafeFileWrite.h"
 #include "common/ThreadHandOver.h"
 
 #include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <gst/app/gstappsrc.h>
+#include <sys/stat.h>
 #include <utility>
 
 namespace tarvo {
@@ -208,7 +210,8 @@ bool ClipWriter::Finish()
     bus_.reset();
     pipeline_.reset();
     // The close reports a write the disk failed late.
-    if (!file_.Reset()) {
+    // Private while unfinished; a finished clip may be read like any file the user saves.
+    if (::fchmod(file_.Get(), NewFileMode()) != 0 || !file_.Reset()) {
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(path_);
         return false;

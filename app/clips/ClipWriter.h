@@ -9,7 +9,7 @@
 // megabytes, so a slow disk holds the caller, never memory. Every wait has a limit: an error of
 // the pipeline (a full disk) ends it at once, a pipeline that takes nothing for StallLimit ends
 // it, and so does the caller's wait hook; the clip then fails and its file is removed.
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 #include "common/UniqueFd.h"
 
 #include <QByteArray>

@@ -12,7 +12,7 @@
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
-#include "imaging/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 #include "net/NetworkTask.h"
 #include "settings/ActiveOptions.h"
 

@@ -11,7 +11,7 @@
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/PictureSaving.h"
-#include "imaging/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 
 #include <utility>
 

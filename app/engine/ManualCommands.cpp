@@ -7,7 +7,7 @@
 #include "app/engine/MenuSwitch.h"
 #include "capture/widgets/VideoCap.h"
 #include "common/EventLog.h"
-#include "common/BmpWriter.h"
+#include "imaging/BmpWriter.h"
 #include "imaging/Caption.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"

@@ -1,7 +1,7 @@
 #include "capture/widgets/GstCaptureBackend.h"
 
 #include "capture/widgets/GstCaptureWindow.h"
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 
 namespace tarvo {
 

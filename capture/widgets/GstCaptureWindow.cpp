@@ -40,7 +40,7 @@ std::int64_t NowUs()
 // symbolic link, and only a regular file (a FIFO planted under its name is refused, not waited on).
 UniqueFd OpenCaptureFile(const QString& name)
 {
-    UniqueFd fd(::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
     struct stat st {};
     if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd.Get(), 0) != 0)
         return {};

@@ -7,7 +7,7 @@
 #include "capture/CaptureBackend.h"
 #include "capture/CaptureDevices.h"
 #include "capture/FrameDecoder.h"
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 #include "common/UniqueFd.h"
 #include "capture/PipelineDescription.h"
 

@@ -1,6 +1,6 @@
 #include "settings/widgets/DialogMessages.h"
 
-#include "common/PlainText.h"
+#include "settings/widgets/PlainText.h"
 
 #include <QApplication>
 #include <QMessageBox>

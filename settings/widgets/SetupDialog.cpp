@@ -1,6 +1,6 @@
 #include "settings/widgets/SetupDialog.h"
 
-#include "common/PlainText.h"
+#include "settings/widgets/PlainText.h"
 #include "settings/ActiveOptions.h"
 #include "settings/IntegerText.h"
 #include "settings/Profiles.h"

@@ -4,7 +4,8 @@
 #include "app/clips/ClipFiles.h"
 #include "app/clips/ClipRecorder.h"
 #include "capture/CaptureDevices.h"
-#include "common/GstPointers.h"
+#include "common/SafeFileWrite.h"
+#include "gst/GstPointers.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 
@@ -25,6 +26,7 @@
 #include <utility>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace tarvo {
 
@@ -367,7 +369,11 @@ TEST_F(ClipRecorderTest, ALinkPlantedAtTheNextClipsTemporaryNameLeavesItsTargetA
     recorder.Stop();
     EXPECT_EQ(ReadFileBytes(target), "not a clip");
     ASSERT_EQ(saved.size(), 1) << log.messages().join("\n").toStdString();
-    EXPECT_FALSE(QFileInfo(saved.front()).isSymLink()) << saved.front().toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(saved.front()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << saved.front().toStdString();
+    // Private while written, then readable like every file the user saves.
+    EXPECT_EQ(st.st_mode & 0777, NewFileMode());
     EXPECT_TRUE(ProbeVideo(saved.front()).ok) << saved.front().toStdString();
 }
 

@@ -5,7 +5,7 @@
 #include "capture/widgets/CaptureView.h"
 #include "capture/FrameDecoder.h"
 #include "capture/widgets/GstCaptureBackend.h"
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 #include "capture/widgets/VideoCap.h"
 #include "settings/PerUserStore.h"
 

@@ -10,7 +10,7 @@
 #include "app/engine/EngineHost.h"
 #include "app/engine/ManualCommands.h"
 #include "capture/widgets/VideoCap.h"
-#include "imaging/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
 
 #include <QAction>

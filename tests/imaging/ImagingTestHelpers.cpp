@@ -1,5 +1,5 @@
 #include "ImagingTestHelpers.h"
-#include "common/JpegErrors.h"
+#include "imaging/JpegErrors.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,6 +1,6 @@
 // The files themselves: baseline JPEG at the set quality, and bitmaps other decoders read.
 #include "ImagingTestHelpers.h"
-#include "common/BmpWriter.h"
+#include "imaging/BmpWriter.h"
 #include "imaging/JpegWriter.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A sound player that plays nothing and remembers every request, set as the program's player by
 // tests that check which sound an action asks for.
-#include "imaging/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 
 #include <QStringList>
 #include <mutex>

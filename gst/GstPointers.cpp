@@ -1,4 +1,4 @@
-#include "common/GstPointers.h"
+#include "gst/GstPointers.h"
 
 namespace tarvo {
 

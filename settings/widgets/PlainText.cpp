@@ -1,4 +1,4 @@
-#include "common/PlainText.h"
+#include "settings/widgets/PlainText.h"
 
 #include <QTextDocument>
 

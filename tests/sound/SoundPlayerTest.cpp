@@ -1,6 +1,6 @@
 // The sound player plays for real through GStreamer (into a fake audio sink, or whatever output the
 // machine has), returns at once, skips sounds while one plays and falls back to the alarm sound.
-#include "imaging/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/TestSupport.h"
 

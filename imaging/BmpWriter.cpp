@@ -1,4 +1,4 @@
-#include "common/BmpWriter.h"
+#include "imaging/BmpWriter.h"
 
 #include <QtEndian>
 

@@ -1,5 +1,5 @@
-#include "imaging/SoundPlayer.h"
-#include "common/GstPointers.h"
+#include "sound/SoundPlayer.h"
+#include "gst/GstPointers.h"
 #include "settings/ProgramDir.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "common/JpegErrors.h"
+#include "imaging/JpegErrors.h"
 
 namespace tarvo {
 
