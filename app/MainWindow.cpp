@@ -28,7 +28,7 @@
 #include "settings/widgets/ProxyWindow.h"
 #include "settings/widgets/SetupDialog.h"
 #include "ui/widgets/QtTrayIconHost.h"
-#include "ui/widgets/TolmarTrayIcon.h"
+#include "ui/widgets/TrayIcon.h"
 #include "ui/widgets/PopupWarning.h"
 #include "ui/widgets/PopupManager.h"
 #include "ui/widgets/AboutWindow.h"
@@ -79,18 +79,18 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     trayMenu_ = std::make_unique<QMenu>();
     BuildTrayMenu(*trayMenu_, menus_);
 
-    video1_ = new TVideoCap(this, setup.captureBackend);
-    setCentralWidget(video1_);
+    video_ = new TVideoCap(this, setup.captureBackend);
+    setCentralWidget(video_);
     ConfigureVideo();
     BuildStatusBar();
 
     popups_ = std::make_unique<PopupManager>();
-    trayIcon_ = std::make_unique<TTolmarTrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
+    trayIcon_ = std::make_unique<TrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    engine_ = std::make_unique<AutoCaptureEngine>(*video1_, menus_, *this);
-    trayIcon_->OnMouseLBtnDblClk = [this](TTolmarTrayIcon&) {
+    engine_ = std::make_unique<AutoCaptureEngine>(*video_, menus_, *this);
+    trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
 
@@ -127,7 +127,7 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     // unplugged one would; SIGUSR2 logs how many motion samples the run has taken, so a test can
     // tell that the program watched the scene, however slowly the machine runs.
     if (qEnvironmentVariable("TARVO_TEST_HOOKS") == "1") {
-        testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video1_->SimulateDeviceLost(); }));
+        testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR1}, [this] { video_->SimulateDeviceLost(); }));
         testHooks_.push_back(std::make_unique<SignalWatcher>(std::vector<int>{SIGUSR2}, [this] {
             Report("Motion samples: " + QString::number(engine_->MotionSamples()), true, "TestHook");
         }));
@@ -140,8 +140,8 @@ MainWindow::~MainWindow()
     // capture component (which joins the frame thread) before the engine its frames call.
     liveView_->Stop();
     testHooks_.clear();
-    delete video1_;
-    video1_ = nullptr;
+    delete video_;
+    video_ = nullptr;
     engine_.reset();
     ftpTestDialog_.reset();
     profilesWindow_.reset();
@@ -154,7 +154,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::ConfigureVideo()
 {
-    TVideoCap& v = *video1_;
+    TVideoCap& v = *video_;
     QPalette black = v.palette();
     black.setColor(QPalette::Window, Qt::black);
     v.setPalette(black);
@@ -172,7 +172,7 @@ void MainWindow::ConfigureVideo()
     v.CapAudioFormat().Frequency = TFrequency::f44100Hz;
     v.SetBufferFileSize(0);
     v.SetOnStatus([this](TVideoCap&) { FollowCaptureStatus(); });
-    v.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& header) { engine_->ProcessFrame(s, header); });
+    v.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& header) { engine_->ProcessFrame(s, header); });
     v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->CaptureDeviceFailed(); });
 }
 
@@ -231,8 +231,8 @@ void MainWindow::CreateWindows()
     aboutBox_ = std::make_unique<AboutWindow>(this);
 
     CaptionAndAreaWindow::Hooks exampleHooks;
-    exampleHooks.saveSingleImage = [this] { video1_->SaveSingleImage(); };
-    exampleHooks.singleImageFile = [this] { return video1_->SingleImageFile(); };
+    exampleHooks.saveSingleImage = [this] { video_->SaveSingleImage(); };
+    exampleHooks.singleImageFile = [this] { return video_->SingleImageFile(); };
     exampleHooks.captionSettings = [this] {
         OptionsValues options = ActiveOptions;
         setupWindow_->ReadCaptionSettings(options);
@@ -255,8 +255,8 @@ void MainWindow::CreateWindows()
 void MainWindow::WireSetupDialog()
 {
     SetupDialogHooks& h = setupWindow_->hooks;
-    h.currentDriverIndex = [this] { return video1_->DriverIndex(); };
-    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { video1_->ShowCompressionDialog(); }); };
+    h.currentDriverIndex = [this] { return video_->DriverIndex(); };
+    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { video_->ShowCompressionDialog(); }); };
     h.showExampleWindow = [this](bool defineArea) {
         exampleWindow_->DefineAreaMode = defineArea;
         ShowWindowOnTop(*exampleWindow_);
@@ -280,7 +280,7 @@ void MainWindow::WireSetupDialog()
 
     SceneChangeMeter::Hooks meter;
     meter.watching = [this] { return exampleWindow_->isVisible() && exampleWindow_->DefineAreaMode; };
-    meter.grab = [this] { return video1_->SaveSingleImage() ? QImage(video1_->SingleImageFile()) : QImage(); };
+    meter.grab = [this] { return video_->SaveSingleImage() ? QImage(video_->SingleImageFile()) : QImage(); };
     meter.grid = [this](int width, int height) {
         OptionsValues options = ActiveOptions;
         setupWindow_->ReadShownArea(options);
@@ -339,14 +339,14 @@ void MainWindow::ConnectDriver()
 {
     DriverTimer.stop();
     DriverTimer.setInterval(1);
-    TVideoCap& v = *video1_;
+    TVideoCap& v = *video_;
     if (v.DriverOpen())
         v.SetDriverOpen(false);
     v.SetDriverIndex(ActiveOptions.DriverIndex);
     if (v.DriverIndex() >= 0) {
         try {
             v.SetDriverOpen(true);
-        } catch (const ENoDriverException&) {
+        } catch (const NoDriverError&) {
             Report("No video driver found", true, "DriverTimerTimer");
             return;
         } catch (const std::exception&) {
@@ -374,7 +374,7 @@ void MainWindow::ConnectDriver()
 
 void MainWindow::ApplyDriverDialogMenus()
 {
-    TVideoCap& v = *video1_;
+    TVideoCap& v = *video_;
     const std::pair<QAction*, bool> dialogs[] = {
         {menus_.driverDisplay, v.HasDisplayDialog()},
         {menus_.driverSource, v.HasSourceDialog()},
@@ -399,7 +399,7 @@ void MainWindow::FollowCaptureStatus()
 
 void MainWindow::FitToVideo()
 {
-    const TVideoCap& v = *video1_;
+    const TVideoCap& v = *video_;
     if (!v.DriverOpen()) {
         setMinimumSize(50, 100);
         return;
@@ -438,10 +438,10 @@ void MainWindow::ShowMainWindow()
     activateWindow();
     try {
         trayIcon_->SetVisible(false);
-    } catch (const ETrayIconError& e) {
+    } catch (const TrayIconError& e) {
         Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
     }
-    if (video1_->SequenceRunning() && engine_->MotionDetecting())
+    if (video_->SequenceRunning() && engine_->MotionDetecting())
         SetIndicatorPanelWidth(IndicatorPanelWidth);
 }
 
@@ -465,7 +465,7 @@ bool MainWindow::ShowTrayIcon()
     try {
         trayIcon_->SetVisible(true);
         return true;
-    } catch (const ETrayIconError& e) {
+    } catch (const TrayIconError& e) {
         // Said once: the desktop is asked again at every minimise, as a panel may come up later.
         if (!trayRefusalReported_)
             Report("No notification area: Tarvo minimises to the task bar (" + QString::fromUtf8(e.what()) + ")", true,
@@ -480,7 +480,7 @@ void MainWindow::PrepareExit()
     if (exitPrepared_)
         return;
     exitPrepared_ = true;
-    ProgramStore().WriteBool("Preview", video1_->VideoPreview());
+    ProgramStore().WriteBool("Preview", video_->VideoPreview());
     engine_->StopForExit();
 }
 
@@ -592,11 +592,11 @@ void MainWindow::SetTimedTriggerInterval(int ms) { engine_->SetTimedInterval(ms)
 
 void MainWindow::SetJpegQuality(int quality) { ProgramJpegWriter().SetQuality(quality); }
 
-int MainWindow::CaptureDriverIndex() const { return video1_->DriverIndex(); }
+int MainWindow::CaptureDriverIndex() const { return video_->DriverIndex(); }
 
-void MainWindow::SetCaptureDriverIndex(int index) { video1_->SetDriverIndex(index); }
+void MainWindow::SetCaptureDriverIndex(int index) { video_->SetDriverIndex(index); }
 
-bool MainWindow::DriverConnected() const { return video1_->DriverOpen(); }
+bool MainWindow::DriverConnected() const { return video_->DriverOpen(); }
 
 bool MainWindow::PreviewChecked() const { return menus_.preview->isChecked(); }
 
@@ -606,8 +606,8 @@ void MainWindow::EnableDriverTimer() { DriverTimer.start(); }
 
 void MainWindow::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
 {
-    video1_->SetFrameRate(frameRate);
-    video1_->SetPreviewRate(previewRate);
+    video_->SetFrameRate(frameRate);
+    video_->SetPreviewRate(previewRate);
 }
 
 void MainWindow::SetMotionThreshold(std::int64_t threshold)
@@ -644,21 +644,21 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
     const bool running = liveView_->Running();
     menus_.liveView->setEnabled(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
-    if (running != video1_->OnFrameCallbackSet())
-        video1_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const VIDEOHDR& header) { LiveFrames().Offer(header); })
+    if (running != video_->OnFrameCallbackSet())
+        video_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const FrameBuffer& header) { LiveFrames().Offer(header); })
                                             : TVideoStream());
     NoteShownFormat();
 }
 
 void MainWindow::NoteShownFormat()
 {
-    if (!liveView_->Running() || !video1_->DriverOpen())
+    if (!liveView_->Running() || !video_->DriverOpen())
         return;
     FrameFormat format{};
     try {
-        if (video1_->ReadVideoFormat(format))
+        if (video_->ReadVideoFormat(format))
             LiveFrames().SetPreviewFormat(format);
-    } catch (const ENotOpen&) {
+    } catch (const DriverNotOpenError&) {
         // Connecting again reports the format then.
     }
 }

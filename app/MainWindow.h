@@ -33,7 +33,7 @@ class CaptionAndAreaWindow;
 class FtpTestWindow;
 class ProfileSelectWindow;
 class ProxyWindow;
-class TTolmarTrayIcon;
+class TrayIcon;
 class TVideoCap;
 class SceneChangeMeter;
 class StorageKeeper;
@@ -83,13 +83,13 @@ public:
     void CheckLogSize();
 
     // Parts, for the program's own wiring and for tests.
-    TVideoCap& Video1() { return *video1_; }
+    TVideoCap& Video() { return *video_; }
     LogWriter& Log() { return logWriter_; }
     MainMenuActions& Menus() { return menus_; }
     AutoCaptureEngine& Engine() { return *engine_; }
     StorageKeeper& Storage() { return *storage_; }
     PopupManager& Popups() { return *popups_; }
-    TTolmarTrayIcon& TrayIcon() { return *trayIcon_; }
+    TrayIcon& Tray() { return *trayIcon_; }
     ProfileBox& Profile() { return profileBox_; }
     QMenu& TrayMenu() { return *trayMenu_; }
     QString StatusText() const;
@@ -162,13 +162,13 @@ private:
     ProfileBox profileBox_;
     MainMenuActions menus_;
     std::unique_ptr<QMenu> trayMenu_;
-    TVideoCap* video1_ = nullptr; // owned as the central widget
+    TVideoCap* video_ = nullptr; // owned as the central widget
     QLabel* indicatorPanel_ = nullptr;
     QLabel* textPanel_ = nullptr;
     std::array<QIcon, 3> stateIcons_;
     std::array<QPixmap, 2> indicatorImages_;
     std::unique_ptr<PopupManager> popups_;
-    std::unique_ptr<TTolmarTrayIcon> trayIcon_;
+    std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<AutoCaptureEngine> engine_;
     std::unique_ptr<TerminationSignals> terminationSignals_;
     std::vector<std::unique_ptr<SignalWatcher>> testHooks_;

@@ -19,8 +19,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     InitProgramDir(QCoreApplication::applicationDirPath());
 
-    MainWindow form1({QCoreApplication::arguments().mid(1), nullptr, nullptr});
-    form1.CreateWindows();
-    form1.InitMainWindow();
+    MainWindow window({QCoreApplication::arguments().mid(1), nullptr, nullptr});
+    window.CreateWindows();
+    window.InitMainWindow();
     return QApplication::exec();
 }

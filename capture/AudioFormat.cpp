@@ -15,13 +15,13 @@ std::uint32_t TAudioFormat::SamplesPerSec(TFrequency f)
     return 8000;
 }
 
-WAVEFORMATEX TAudioFormat::ToWaveFormat(WAVEFORMATEX base) const
+SoundFormat TAudioFormat::ToSoundFormat(SoundFormat base) const
 {
-    base.nSamplesPerSec = SamplesPerSec(Frequency);
-    base.nChannels = Channels == TChannel::Mono ? 1 : 2;
-    base.wBitsPerSample = Resolution == TResolution::r8Bit ? 8 : 16;
-    base.nBlockAlign = std::uint16_t(base.nChannels * base.wBitsPerSample / 8);
-    base.nAvgBytesPerSec = base.nSamplesPerSec * base.nBlockAlign;
+    base.samplesPerSec = SamplesPerSec(Frequency);
+    base.channels = Channels == TChannel::Mono ? 1 : 2;
+    base.bitsPerSample = Resolution == TResolution::r8Bit ? 8 : 16;
+    base.blockAlign = std::uint16_t(base.channels * base.bitsPerSample / 8);
+    base.bytesPerSec = base.samplesPerSec * base.blockAlign;
     return base;
 }
 
@@ -29,9 +29,9 @@ void TAudioFormat::ApplyTo(CaptureWindow* window) const
 {
     if (!window)
         return;
-    WAVEFORMATEX format;
+    SoundFormat format;
     window->GetAudioFormat(format);
-    window->SetAudioFormat(ToWaveFormat(format));
+    window->SetAudioFormat(ToSoundFormat(format));
 }
 
 TAudioFormat TAudioFormat::FromSettings(int channels, int sampleRate, int resolution)

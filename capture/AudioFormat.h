@@ -24,7 +24,7 @@ public:
     void ApplyTo(CaptureWindow* window) const;
 
     // The format fields as ApplyTo writes them over `base`.
-    WAVEFORMATEX ToWaveFormat(WAVEFORMATEX base = {}) const;
+    SoundFormat ToSoundFormat(SoundFormat base = {}) const;
 
     // From the settings' CapAudChannels (0 Mono, 1 Stereo), CapAudSampleRate (0..3) and
     // CapAudResolution (0 8-bit, other 16-bit); an out-of-range rate falls back to 8000 Hz.

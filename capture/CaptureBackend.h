@@ -17,8 +17,8 @@ namespace tarvo {
 class CaptureWindow {
 public:
     // Called on the streaming thread; the header and its data are valid only during the call.
-    using VideoCallback = std::function<void(const VIDEOHDR& header)>;
-    using WaveCallback = std::function<void(const WAVEHDR& header)>;
+    using VideoCallback = std::function<void(const FrameBuffer& header)>;
+    using WaveCallback = std::function<void(const SoundBuffer& header)>;
     // Called on any thread the back-end reports from.
     using TextCallback = std::function<void(int id, const QString& text)>;
     // Called on the GUI thread when the back-end ended a sequence or lost the device by itself
@@ -41,8 +41,8 @@ public:
 
     virtual bool DriverConnect(int index) = 0;
     virtual void DriverDisconnect() = 0;
-    virtual bool DriverGetCaps(CAPDRIVERCAPS& caps) = 0;
-    virtual bool GetStatus(CAPSTATUS& status) = 0;
+    virtual bool DriverGetCaps(DriverCapabilities& caps) = 0;
+    virtual bool GetStatus(CaptureStatus& status) = 0;
 
     virtual void SetScale(bool scale) = 0;
     virtual void SetPreviewRate(int milliseconds) = 0;
@@ -60,10 +60,10 @@ public:
     virtual bool FileAllocate(std::uint32_t bytes) = 0;
     virtual bool GetVideoFormat(FrameFormat& format) = 0;
 
-    virtual bool GetSequenceSetup(CAPTUREPARMS& parms) = 0;
-    virtual bool SetSequenceSetup(const CAPTUREPARMS& parms) = 0;
-    virtual bool GetAudioFormat(WAVEFORMATEX& format) = 0;
-    virtual bool SetAudioFormat(const WAVEFORMATEX& format) = 0;
+    virtual bool GetSequenceSetup(SequenceSettings& parms) = 0;
+    virtual bool SetSequenceSetup(const SequenceSettings& parms) = 0;
+    virtual bool GetAudioFormat(SoundFormat& format) = 0;
+    virtual bool SetAudioFormat(const SoundFormat& format) = 0;
 
     virtual bool Sequence() = 0;       // record to the capture file
     virtual bool SequenceNoFile() = 0; // frames reach only the callbacks

@@ -27,9 +27,9 @@ bool PrepareImage(QImage& out, int w, int h)
 bool DrawRgb(const FrameFormat& f, const std::uint8_t* data, QImage& out)
 {
     const int w = f.width(), h = f.height();
-    const int bytesPerPixel = f.bmiHeader.biBitCount / 8;
+    const int bytesPerPixel = f.header.bitCount / 8;
     const std::size_t stride = Stride(std::size_t(w) * bytesPerPixel);
-    const bool bottomUp = f.bmiHeader.biHeight > 0;
+    const bool bottomUp = f.header.height > 0;
     if (bytesPerPixel == 3) // a negative height makes libyuv read the rows from the last up
         return libyuv::RGB24ToARGB(data, int(stride), out.bits(), int(out.bytesPerLine()), w, bottomUp ? -h : h) == 0;
     // 32-bit DIBs leave their fourth byte undefined; the picture's must be opaque.
@@ -147,11 +147,11 @@ std::size_t FrameDecoder::ExpectedSize(const FrameFormat& format)
 {
     const std::size_t w = std::size_t(format.width());
     const std::size_t h = std::size_t(format.height());
-    switch (format.bmiHeader.biCompression) {
+    switch (format.header.compression) {
     case BI_RGB:
-        if (format.bmiHeader.biBitCount != 24 && format.bmiHeader.biBitCount != 32)
+        if (format.header.bitCount != 24 && format.header.bitCount != 32)
             return 0;
-        return Stride(w * (format.bmiHeader.biBitCount / 8)) * h;
+        return Stride(w * (format.header.bitCount / 8)) * h;
     case FOURCC_YUY2: return Stride(w * 2) * h;
     case FOURCC_I420:
     case FOURCC_IYUV: return Stride(w) * ((h + 1) & ~std::size_t(1)) + 2 * Stride((w + 1) / 2) * ((h + 1) / 2);
@@ -164,7 +164,7 @@ bool FrameDecoder::Draw(const FrameFormat& format, const std::uint8_t* data, std
     const int w = format.width(), h = format.height();
     if (!data || w <= 0 || h <= 0 || w > MaxDimension || h > MaxDimension)
         return false;
-    const std::uint32_t compression = format.bmiHeader.biCompression;
+    const std::uint32_t compression = format.header.compression;
     if (compression == FOURCC_MJPG)
         return size != 0 && jpeg_->Decode(data, size, w, h, 0, out);
     const std::size_t expected = ExpectedSize(format);
@@ -195,7 +195,7 @@ bool FrameDecoder::DrawForView(const FrameFormat& format, const std::uint8_t* da
                          (bound.width() < frame.width() || bound.height() < frame.height());
     if (!smaller)
         return Draw(format, data, size, out);
-    if (format.bmiHeader.biCompression == FOURCC_MJPG) {
+    if (format.header.compression == FOURCC_MJPG) {
         if (!data || size == 0 || frame.width() > MaxDimension || frame.height() > MaxDimension)
             return false;
         return jpeg_->Decode(data, size, frame.width(), frame.height(), JpegScaleDenominator(frame, bound), out);

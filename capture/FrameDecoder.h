@@ -3,7 +3,7 @@
 // working state between frames so that decoding a stream allocates nothing per frame.
 //
 // Layouts (rows padded to 4 bytes, as the back-end delivers them):
-//  - BI_RGB, 24 or 32 bits: a DIB, bottom-up when biHeight > 0, top-down when negative;
+//  - BI_RGB, 24 or 32 bits: a DIB, bottom-up when height > 0, top-down when negative;
 //  - YUY2: packed 4:2:2; I420/IYUV: three planes Y, U, V, the luma plane with an even number of
 //    rows, the chroma planes of (width+1)/2 x (height+1)/2;
 //  - MJPG: one JPEG picture, which must have the format's size. Warnings about bytes outside the

@@ -134,7 +134,7 @@ std::uint32_t Le32(const char* p)
 }
 
 // Walks the chunks of [begin, end) and the lists inside them, up to the frame data: the video
-// stream's header ("strh" of type "vids") is followed by its format, a BITMAPINFOHEADER.
+// stream's header ("strh" of type "vids") is followed by its format, a BitmapHeader.
 std::optional<QSize> FindVideoFormat(const QByteArray& data, std::size_t begin, std::size_t end, bool& video)
 {
     std::size_t at = begin;

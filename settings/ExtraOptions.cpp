@@ -60,7 +60,7 @@ private:
 
 [[noreturn]] void ThrowSystemError(int error, const QString& path)
 {
-    throw EInOutError(std::strerror(error), path);
+    throw SettingsFileError(std::strerror(error), path);
 }
 } // namespace
 

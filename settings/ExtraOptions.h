@@ -110,7 +110,7 @@ QString ExtrasPath(const QString& profileName); // ProfileFolder() + name + ".in
 ExtraOptions LoadExtras(const QString& profileName);
 
 // Writes the extras of the named profile, replacing them: to a temporary file in the same folder,
-// mode 0600, renamed into place. Throws EInOutError.
+// mode 0600, renamed into place. Throws SettingsFileError.
 void SaveExtras(const ExtraOptions& extras, const QString& profileName);
 
 // Removes the profile's extras file; true when none is left.

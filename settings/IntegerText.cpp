@@ -4,7 +4,7 @@
 
 namespace tarvo {
 
-EConvertError::EConvertError(const QString& text)
+ConvertError::ConvertError(const QString& text)
     : std::runtime_error(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString())
 {
 }
@@ -45,7 +45,7 @@ std::int32_t StrToInt(const QString& text)
 {
     const auto value = WholeNumber(text);
     if (!value || *value != SaturateToInt(*value))
-        throw EConvertError(text);
+        throw ConvertError(text);
     return static_cast<std::int32_t>(*value);
 }
 

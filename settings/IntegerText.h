@@ -9,13 +9,13 @@ namespace tarvo {
 
 // A text that is not a whole number where one is required. what() is
 // "'<text>' is not a valid integer value".
-class EConvertError : public std::runtime_error {
+class ConvertError : public std::runtime_error {
 public:
-    explicit EConvertError(const QString& text);
+    explicit ConvertError(const QString& text);
 };
 
 // Decimal digits with an optional sign, surrounding blanks allowed, within 32 bits; anything else
-// (an empty text included) throws EConvertError.
+// (an empty text included) throws ConvertError.
 std::int32_t StrToInt(const QString& text);
 
 // The value of a whole-number text of any length, saturated to 64 bits, so an exit check can

@@ -23,7 +23,7 @@ namespace tarvo {
 namespace {
 [[noreturn]] void ThrowSystemError(int error, const QString& path)
 {
-    throw EInOutError(std::strerror(error), path);
+    throw SettingsFileError(std::strerror(error), path);
 }
 
 QByteArray LocalPath(const QString& path) { return QFile::encodeName(path); }

@@ -15,9 +15,9 @@ namespace tarvo {
 
 // A profile file could not be created, written, renamed or opened. what() is the system's text
 // ("Permission denied", "No space left on device"), which the windows show the user as it is.
-class EInOutError : public std::runtime_error {
+class SettingsFileError : public std::runtime_error {
 public:
-    EInOutError(const std::string& systemText, QString path)
+    SettingsFileError(const std::string& systemText, QString path)
         : std::runtime_error(systemText), path_(std::move(path)) {}
     const QString& path() const { return path_; }
 
@@ -51,14 +51,14 @@ bool ProfileExists(const QString& name);
 // store (or from this run, when the store did not take it). A missing file is created with the
 // defaults, which are returned. A file shorter than one record (or unreadable after opening) logs
 // "Profile <name> could not be loaded.", stays untouched, and yields the defaults.
-// Throws EInOutError when an existing file cannot be opened, or when creating the missing one fails.
+// Throws SettingsFileError when an existing file cannot be opened, or when creating the missing one fails.
 OptionsValues LoadProfile(const QString& profileName);
 
 // Writes the record as the named profile, replacing it: to a temporary file in the same folder,
 // mode 0600, renamed into place, so a failure never leaves a half-written profile. Padding and the
 // bytes after string texts are written as zeros. With SavePassword off the FTP password is left out
 // of the file and kept in the secret store instead; false when no store took it, so it lasts only
-// until the program ends. Throws EInOutError (names with '/' are refused: they are not file names).
+// until the program ends. Throws SettingsFileError (names with '/' are refused: they are not file names).
 bool SaveProfile(const OptionsValues& options, const QString& profileName);
 
 // Deletes the profile's files (the record and the settings beside it) and its stored password;

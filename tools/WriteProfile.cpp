@@ -129,7 +129,7 @@ int main(int argc, char** argv)
     }
     try {
         SaveProfile(options, profile);
-    } catch (const EInOutError& e) {
+    } catch (const SettingsFileError& e) {
         std::fprintf(stderr, "profile not saved: %s\n", e.what());
         return 1;
     }

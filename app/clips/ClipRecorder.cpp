@@ -73,7 +73,7 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     clips_ = clips;
     options_ = options;
     format_ = format;
-    compressed_ = format.bmiHeader.biCompression == FOURCC_MJPG;
+    compressed_ = format.header.compression == FOURCC_MJPG;
     saved_ = std::move(saved);
     if (clips.Audio) {
         const QString why = soundSource.isEmpty() ? QStringLiteral("no microphone found")
@@ -107,19 +107,19 @@ void ClipRecorder::Stop()
     sound_.Stop();
 }
 
-void ClipRecorder::AddFrame(const VIDEOHDR& header)
+void ClipRecorder::AddFrame(const FrameBuffer& header)
 {
-    if (!active_ || !header.lpData)
+    if (!active_ || !header.data)
         return;
-    const std::size_t size = header.dwBytesUsed ? header.dwBytesUsed : header.dwBufferLength;
+    const std::size_t size = header.bytesUsed ? header.bytesUsed : header.capacity;
     // The frame is copied only when the writer thread will take it: a full queue costs nothing.
     const bool taken = size > 0 && queue_.HasRoom(size) &&
-                       queue_.TryPush(Item{Item::Kind::Frame, QByteArray(reinterpret_cast<const char*>(header.lpData), qsizetype(size)),
-                                           header.dwTimeCaptured, false, SteadyMs()},
+                       queue_.TryPush(Item{Item::Kind::Frame, QByteArray(reinterpret_cast<const char*>(header.data), qsizetype(size)),
+                                           header.capturedMs, false, SteadyMs()},
                                       size);
     // One note stands for a run of dropped frames, so notes never fill the queue.
     if (!taken && !dropNoted_)
-        queue_.TryPush(Item{Item::Kind::Dropped, {}, header.dwTimeCaptured}, 0);
+        queue_.TryPush(Item{Item::Kind::Dropped, {}, header.capturedMs}, 0);
     dropNoted_ = !taken;
 }
 

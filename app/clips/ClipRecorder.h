@@ -75,7 +75,7 @@ public:
     static QString SoundSourceFor(const QString& deviceName);
 
     // Frame thread: every frame of the run.
-    void AddFrame(const VIDEOHDR& header);
+    void AddFrame(const FrameBuffer& header);
     // Frame thread: a motion sample that saw motion; armedAlarm when it raised an alarm.
     void NoteMotion(std::uint32_t timeMs, bool armedAlarm);
 

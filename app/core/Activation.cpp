@@ -81,7 +81,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
         OptionsValues options;
         try {
             options = LoadProfile(name);
-        } catch (const EInOutError& e) {
+        } catch (const SettingsFileError& e) {
             ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
                                   true, QStringLiteral("InitMainWindow"));
             options = DefaultOptions();
@@ -97,8 +97,8 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
     try {
         SaveProfile(defaults, DefaultProfileName);
         if (!DeleteExtras(DefaultProfileName))
-            throw EInOutError(std::strerror(EACCES), ExtrasPath(DefaultProfileName));
-    } catch (const EInOutError& e) {
+            throw SettingsFileError(std::strerror(EACCES), ExtrasPath(DefaultProfileName));
+    } catch (const SettingsFileError& e) {
         ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be saved: %2").arg(DefaultProfileName, QString::fromLocal8Bit(e.what())),
                               true, QStringLiteral("InitMainWindow"));
     }

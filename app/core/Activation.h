@@ -18,7 +18,7 @@ public:
 
     // Creates the start-at-login entry when true, removes it when false.
     virtual void ApplyStartupShortcut(bool enabled) = 0;
-    // Interval of the timed trigger (Timer1), ms.
+    // Interval of the timed trigger's timer, ms.
     virtual void SetTimedTriggerInterval(int ms) = 0;
     virtual void SetJpegQuality(int quality) = 0;
     virtual int CaptureDriverIndex() const = 0;

@@ -167,7 +167,7 @@ void AutoCaptureEngine::BeginStreamRun()
     f.format = FrameFormat{};
     try {
         video_.ReadVideoFormat(f.format);
-    } catch (const ENotOpen&) {
+    } catch (const DriverNotOpenError&) {
         // The driver went away between the start and now; the frames then cannot be decoded,
         // and each conversion reports it.
     }
@@ -185,7 +185,7 @@ void AutoCaptureEngine::BeginStreamRun()
     if (options.Trigger == TriggerTimed)
         timedTimer_.start();
     if (options.Trigger == TriggerMotion) {
-        mdFrameCount_ = 0;
+        motionSamples_ = 0;
         mdActive_ = true;
     }
     WatchEscape();

@@ -25,7 +25,7 @@ namespace tarvo {
 class AlarmHooks;
 class NetworkTask;
 class TVideoCap;
-struct VIDEOHDR;
+struct FrameBuffer;
 struct MainMenuActions;
 class EngineHost;
 class ManualCommands;
@@ -56,7 +56,7 @@ public:
 
     void StartAutoCap();
     void StopAutoCap();
-    // Step 7 of the driver connection: with "-m", AutoCapAtStart, the first driver load and a
+    // The last part of connecting a driver: with "-m", AutoCapAtStart, the first driver load and a
     // connected driver, auto-capturing starts by itself.
     void AutoStartAfterDriverLoad(bool firstDriverLoad);
     EngineState State() const { return mode_.State(); }
@@ -91,15 +91,15 @@ public:
     void TryReconnect();
 
     // The per-frame event of the capture component. Streaming thread.
-    void ProcessFrame(TVideoCap& sender, const VIDEOHDR& header);
+    void ProcessFrame(TVideoCap& sender, const FrameBuffer& header);
 
     // Flags shared with the frame handler.
     bool CaptureRequested() const { return captureRequest_.load(); }
     bool Armed() const { return armed_.load(); }
     bool MotionDetecting() const { return mdActive_.load(); }
 
-    // Motion samples taken since the motion trigger started (MDFrameCount). Any thread.
-    int MotionSamples() const { return mdFrameCount_.load(); }
+    // Motion samples taken since the motion trigger started. Any thread.
+    int MotionSamples() const { return motionSamples_.load(); }
 
     // The notification and the user's command of each armed alarm.
     AlarmHooks& Alarms() { return *alarmHooks_; }
@@ -149,11 +149,11 @@ private:
     void NoteLightChange();
     // "Frame to bitmap": Failed when no bitmap could be made, DrawFailed when the decoder refused
     // the frame's bytes (logged; the bitmap is then blank or partial).
-    Conversion ConvertFrame(const VIDEOHDR& header, QImage& into);
+    Conversion ConvertFrame(const FrameBuffer& header, QImage& into);
     // One motion sample; false when the call must end here ("MD Error #2").
-    bool TakeMotionSample(const VIDEOHDR& header, bool& frameBitmapMade, bool& frameUsable);
+    bool TakeMotionSample(const FrameBuffer& header, bool& frameBitmapMade, bool& frameUsable);
     // The configured actions; returns the name of the picture saved, empty when none was.
-    QString RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable);
+    QString RunActions(const FrameBuffer& header, bool frameBitmapMade, bool frameUsable);
     // Hands an alarm of this call, with the picture saved for it, to the alarm hooks.
     void PostAlarmHooks(const QString& pictureFile);
     // Posts fn to the GUI thread; it runs only if the auto-capturing run that posted it is still on.
@@ -182,8 +182,8 @@ private:
     std::atomic<bool> captureRequest_{false};
     std::atomic<bool> armed_{true};
     std::atomic<bool> mdActive_{false};
-    // MDFrameCount, written by the frame handler only.
-    std::atomic<int> mdFrameCount_{0};
+    // Written by the frame handler only.
+    std::atomic<int> motionSamples_{0};
 
     int fuseSeconds_ = 0;
     int fuseCountdown_ = 0;

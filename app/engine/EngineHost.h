@@ -19,7 +19,7 @@ public:
     // Shows image 0 (auto-capturing on), 1 (off) or 2 (flash) on the application and the tray icon.
     virtual void SetIconImage(int image) = 0;
 
-    // The popup deferral: PopupMessage := message, then enable MsgBoxTimer.
+    // Queues the message for the popup warnings; their timer shows it on the GUI thread.
     virtual void RaisePopup(const QString& message) = 0;
 
     virtual bool MainWindowVisible() const = 0;

@@ -22,8 +22,8 @@ namespace tarvo {
 struct AutoCaptureEngine::FrameState {
     FrameFormat format;                   // the capture format, read when the stream starts
     std::unique_ptr<FrameDecoder> decoder; // open while auto-capturing runs
-    QImage current;                       // CurrentFrame: the newest frame of this call
-    QImage previous;                      // PreviousFrame: the reference of the last sample
+    QImage current;                       // the newest frame of this call
+    QImage previous;                      // the reference of the last sample
     QImage spare;                         // the buffer the reference gave up, decoded into next
     std::uint32_t lastSampleTime = 0;     // capture time of the last sample; never reset
     bool indicatorState = false;          // what the status-bar indicator shows

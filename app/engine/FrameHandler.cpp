@@ -28,7 +28,7 @@ constexpr qint64 LightChangeLogSpacingMs = 60000;
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-void AutoCaptureEngine::ProcessFrame(TVideoCap&, const VIDEOHDR& header)
+void AutoCaptureEngine::ProcessFrame(TVideoCap&, const FrameBuffer& header)
 {
     // A manual recording owns the frames; before the start is complete and after a posted stop,
     // the frame state is not the handler's to use.
@@ -41,7 +41,7 @@ void AutoCaptureEngine::ProcessFrame(TVideoCap&, const VIDEOHDR& header)
     bool frameBitmapMade = false;
     bool frameUsable = false;
     // Unsigned difference: a new stream's small times after a long earlier run are sampled at once.
-    if (mdActive_.load() && std::uint32_t(header.dwTimeCaptured - frame_->lastSampleTime) > SampleSpacingMs) {
+    if (mdActive_.load() && std::uint32_t(header.capturedMs - frame_->lastSampleTime) > SampleSpacingMs) {
         if (!TakeMotionSample(header, frameBitmapMade, frameUsable))
             return;
     }
@@ -52,15 +52,15 @@ void AutoCaptureEngine::ProcessFrame(TVideoCap&, const VIDEOHDR& header)
         picture = RunActions(header, frameBitmapMade, frameUsable);
     if (frame_->alarmTime.isValid())
         PostAlarmHooks(picture);
-    // CurrentFrame keeps its memory for the next conversion; nothing of this frame outlives the call
+    // The current frame keeps its memory for the next conversion; nothing of this frame outlives the call
     // but those pixels.
 }
 
-bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitmapMade, bool& frameUsable)
+bool AutoCaptureEngine::TakeMotionSample(const FrameBuffer& header, bool& frameBitmapMade, bool& frameUsable)
 {
     FrameState& f = *frame_;
-    f.lastSampleTime = header.dwTimeCaptured;
-    const int sample = ++mdFrameCount_;
+    f.lastSampleTime = header.capturedMs;
+    const int sample = ++motionSamples_;
 
     if (sample == 1) {
         Log("Motion Detection starting... ", false, "TForm1.Video1VideoStream - MD");
@@ -109,7 +109,7 @@ bool AutoCaptureEngine::TakeMotionSample(const VIDEOHDR& header, bool& frameBitm
         ShowMotionIndicator(motion);
         const bool alarm = motion && armed_.load();
         if (motion)
-            f.clips.NoteMotion(header.dwTimeCaptured, alarm);
+            f.clips.NoteMotion(header.capturedMs, alarm);
         if (alarm) {
             const OptionsValues& options = f.run->options;
             Log("Motion detected", true, "TForm1.Video1VideoStream");
@@ -134,7 +134,7 @@ void AutoCaptureEngine::DisarmAfterTrigger()
     PostToGui([this] { rearmTimer_.start(); });
 }
 
-QString AutoCaptureEngine::RunActions(const VIDEOHDR& header, bool frameBitmapMade, bool frameUsable)
+QString AutoCaptureEngine::RunActions(const FrameBuffer& header, bool frameBitmapMade, bool frameUsable)
 {
     FrameState& f = *frame_;
     const OptionsValues& options = f.run->options;
@@ -172,13 +172,13 @@ void AutoCaptureEngine::PostAlarmHooks(const QString& pictureFile)
     PostToGui([this, alarms, time, pictureFile] { alarmHooks_->Raise(alarms, time, pictureFile); });
 }
 
-AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& header, QImage& into)
+AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const FrameBuffer& header, QImage& into)
 {
     const FrameFormat& format = frame_->format;
     const int width = format.width();
     const int height = format.height();
     if (width <= 0 || height <= 0 || width > FrameDecoder::MaxDimension || height > FrameDecoder::MaxDimension ||
-        !header.lpData || !frame_->decoder) {
+        !header.data || !frame_->decoder) {
         into = QImage();
         return Conversion::Failed;
     }
@@ -190,8 +190,8 @@ AutoCaptureEngine::Conversion AutoCaptureEngine::ConvertFrame(const VIDEOHDR& he
         into = QImage(width, height, QImage::Format_RGB32);
     if (into.isNull())
         return Conversion::Failed;
-    const std::size_t size = header.dwBytesUsed ? header.dwBytesUsed : header.dwBufferLength;
-    if (!frame_->decoder->Draw(format, header.lpData, size, into)) {
+    const std::size_t size = header.bytesUsed ? header.bytesUsed : header.capacity;
+    if (!frame_->decoder->Draw(format, header.data, size, into)) {
         Log("DrawDibDraw error - Frame", true, "GetBitmap");
         return Conversion::DrawFailed;
     }

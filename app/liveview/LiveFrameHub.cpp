@@ -14,7 +14,7 @@ std::int64_t SteadyNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-std::size_t FrameBytes(const VIDEOHDR& header) { return header.dwBytesUsed ? header.dwBytesUsed : header.dwBufferLength; }
+std::size_t FrameBytes(const FrameBuffer& header) { return header.bytesUsed ? header.bytesUsed : header.capacity; }
 } // namespace
 
 LiveFrameHub::~LiveFrameHub() { Stop(); }
@@ -65,9 +65,9 @@ void LiveFrameHub::SetPreviewFormat(const FrameFormat& format)
     previewFormatKnown_ = format.width() > 0 && format.height() > 0;
 }
 
-void LiveFrameHub::Offer(const VIDEOHDR& header, const FrameFormat& format)
+void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
 {
-    if (!active_.load(std::memory_order_relaxed) || !header.lpData)
+    if (!active_.load(std::memory_order_relaxed) || !header.data)
         return;
     // Frames are taken on a fixed beat, so a camera's rate that is no multiple of the stream's still
     // gives the stream's rate on average; after a pause the beat starts again.
@@ -81,7 +81,7 @@ void LiveFrameHub::Offer(const VIDEOHDR& header, const FrameFormat& format)
         std::unique_lock lock(rawMutex_, std::try_to_lock);
         if (!lock.owns_lock())
             return;
-        raw_.assign(header.lpData, header.lpData + FrameBytes(header));
+        raw_.assign(header.data, header.data + FrameBytes(header));
         rawFormat_ = format;
         rawPending_ = true;
     }
@@ -90,7 +90,7 @@ void LiveFrameHub::Offer(const VIDEOHDR& header, const FrameFormat& format)
     rawReady_.notify_one();
 }
 
-void LiveFrameHub::Offer(const VIDEOHDR& header)
+void LiveFrameHub::Offer(const FrameBuffer& header)
 {
     if (!active_.load(std::memory_order_relaxed))
         return;
@@ -147,7 +147,7 @@ void LiveFrameHub::Encode()
         }
         QByteArray jpeg;
         // An MJPEG camera's picture is a JPEG already: it goes out as it came when nothing is drawn in.
-        if (format.bmiHeader.biCompression == FOURCC_MJPG && !options_.CaptionWebsite) {
+        if (format.header.compression == FOURCC_MJPG && !options_.CaptionWebsite) {
             jpeg = QByteArray(reinterpret_cast<const char*>(raw.data()), qsizetype(raw.size()));
         } else {
             QImage picture;

@@ -50,9 +50,9 @@ public:
     void SetPreviewFormat(const FrameFormat& format);
 
     // One call per captured frame: the frame is copied into the slot when one is due.
-    void Offer(const VIDEOHDR& header, const FrameFormat& format);
+    void Offer(const FrameBuffer& header, const FrameFormat& format);
     // A shown frame outside auto-capturing, in the format SetPreviewFormat gave.
-    void Offer(const VIDEOHDR& header);
+    void Offer(const FrameBuffer& header);
 
     Frame Latest() const;
     // The newest frame for a single picture: when the one there is older than a stream interval or

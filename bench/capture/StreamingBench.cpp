@@ -75,7 +75,7 @@ void BM_Stream640x480At30(benchmark::State& state)
     const int seconds = StreamSeconds();
     std::atomic<long> frames{0};
     TVideoCap cap;
-    cap.SetOnVideoStream([&frames](TVideoCap&, const VIDEOHDR&) { ++frames; });
+    cap.SetOnVideoStream([&frames](TVideoCap&, const FrameBuffer&) { ++frames; });
     cap.SetDriverName(TestPatternDeviceName);
     cap.SetDriverOpen(true);
     cap.SetCapToFile(false);
@@ -111,7 +111,7 @@ void BM_PreviewClip(benchmark::State& state)
     cap.setGeometry(0, 0, 960, 540);
     window.show();
     std::atomic<long> frames{0};
-    cap.SetOnVideoStream([&frames](TVideoCap&, const VIDEOHDR&) { ++frames; });
+    cap.SetOnVideoStream([&frames](TVideoCap&, const FrameBuffer&) { ++frames; });
     cap.SetPreviewScaleToWindow(true);
     cap.SetDriverName(TestPatternDeviceName);
     cap.SetDriverOpen(true);

@@ -20,10 +20,10 @@ const char* const KindNames[] = {"YUY2", "I420", "MJPG"};
 FrameFormat Format(Kind kind, int w, int h)
 {
     FrameFormat f;
-    f.bmiHeader.biWidth = w;
-    f.bmiHeader.biHeight = h;
-    f.bmiHeader.biCompression = kind == YUY2 ? FOURCC_YUY2 : kind == I420 ? FOURCC_I420 : FOURCC_MJPG;
-    f.bmiHeader.biBitCount = kind == YUY2 ? 16 : kind == I420 ? 12 : 24;
+    f.header.width = w;
+    f.header.height = h;
+    f.header.compression = kind == YUY2 ? FOURCC_YUY2 : kind == I420 ? FOURCC_I420 : FOURCC_MJPG;
+    f.header.bitCount = kind == YUY2 ? 16 : kind == I420 ? 12 : 24;
     return f;
 }
 

@@ -67,10 +67,10 @@ void BM_MotionRunWithViewers(benchmark::State& state)
 {
     const int viewers = int(state.range(0));
     FrameFormat format;
-    format.bmiHeader.biWidth = Width;
-    format.bmiHeader.biHeight = Height;
-    format.bmiHeader.biCompression = FOURCC_YUY2;
-    format.bmiHeader.biBitCount = 16;
+    format.header.width = Width;
+    format.header.height = Height;
+    format.header.compression = FOURCC_YUY2;
+    format.header.bitCount = 16;
     std::vector<std::uint8_t> frame(FrameDecoder::ExpectedSize(format));
     OptionsValues options = DefaultOptions();
     options.CaptionWebsite = true; // the encoder's full work: decode, caption, JPEG
@@ -109,15 +109,15 @@ void BM_MotionRunWithViewers(benchmark::State& state)
             std::this_thread::sleep_until(due);
             for (std::size_t i = 0; i < frame.size(); i += 2)
                 frame[i] = std::uint8_t(i / 1280 + n);
-            VIDEOHDR header;
-            header.lpData = frame.data();
-            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(frame.size());
-            header.dwTimeCaptured = std::uint32_t(n * 1000 / CameraFps);
+            FrameBuffer header;
+            header.data = frame.data();
+            header.capacity = header.bytesUsed = std::uint32_t(frame.size());
+            header.capturedMs = std::uint32_t(n * 1000 / CameraFps);
             const auto t0 = Clock::now();
             hub.Offer(header, format);
             offerUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-            if (header.dwTimeCaptured - lastSampleMs > 200) {
-                lastSampleMs = header.dwTimeCaptured;
+            if (header.capturedMs - lastSampleMs > 200) {
+                lastSampleMs = header.capturedMs;
                 const auto now = Clock::now();
                 if (lastSample)
                     spacing.push_back(std::chrono::duration<double, std::milli>(now - *lastSample).count());

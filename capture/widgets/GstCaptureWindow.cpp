@@ -57,24 +57,24 @@ FrameFormat FormatFromCaps(GstCaps* caps)
     int w = 0, h = 0;
     gst_structure_get_int(s, "width", &w);
     gst_structure_get_int(s, "height", &h);
-    f.bmiHeader.biWidth = w;
-    f.bmiHeader.biHeight = h;
+    f.header.width = w;
+    f.header.height = h;
     const QString media = gst_structure_get_name(s);
     const QString format = gst_structure_get_string(s, "format");
     const std::uint32_t pixels = std::uint32_t(w) * std::uint32_t(h);
     if (media == "image/jpeg") {
-        f.bmiHeader.biCompression = FOURCC_MJPG;
-        f.bmiHeader.biBitCount = 24;
-        f.bmiHeader.biSizeImage = pixels * 3;
+        f.header.compression = FOURCC_MJPG;
+        f.header.bitCount = 24;
+        f.header.imageSize = pixels * 3;
     } else if (format == "YUY2") {
-        f.bmiHeader.biCompression = FOURCC_YUY2;
-        f.bmiHeader.biBitCount = 16;
+        f.header.compression = FOURCC_YUY2;
+        f.header.bitCount = 16;
     } else if (format == "I420") {
-        f.bmiHeader.biCompression = FOURCC_I420;
-        f.bmiHeader.biBitCount = 12;
+        f.header.compression = FOURCC_I420;
+        f.header.bitCount = 12;
     }
-    if (f.bmiHeader.biSizeImage == 0)
-        f.bmiHeader.biSizeImage = std::uint32_t(FrameDecoder::ExpectedSize(f));
+    if (f.header.imageSize == 0)
+        f.header.imageSize = std::uint32_t(FrameDecoder::ExpectedSize(f));
     return f;
 }
 
@@ -274,16 +274,16 @@ void GstCaptureWindow::DeliverFrame(GstSample* sample)
         const bool due = !streaming || sinceLast >= frameIntervalUs_.load() * 3 / 4;
         GstMapInfo map;
         if (due && buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            VIDEOHDR header;
-            header.lpData = map.data;
-            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(map.size);
+            FrameBuffer header;
+            header.data = map.data;
+            header.capacity = header.bytesUsed = std::uint32_t(map.size);
             {
                 std::lock_guard lock(callbackMutex_);
                 // Checked under the lock: after Stop() no frame of the old sequence gets through.
                 if (streaming && streaming_.load() && videoCallback_) {
                     lastDeliveredUs_ = now;
                     ++sequenceFrames_;
-                    header.dwTimeCaptured = std::uint32_t((now - sequenceStartUs_.load()) / 1000);
+                    header.capturedMs = std::uint32_t((now - sequenceStartUs_.load()) / 1000);
                     videoCallback_(header);
                 } else if (!streaming && frameCallback_) {
                     frameCallback_(header);
@@ -411,35 +411,35 @@ void GstCaptureWindow::DriverDisconnect()
     device_.reset();
 }
 
-bool GstCaptureWindow::DriverGetCaps(CAPDRIVERCAPS& caps)
+bool GstCaptureWindow::DriverGetCaps(DriverCapabilities& caps)
 {
     if (!device_)
         return false;
-    caps = CAPDRIVERCAPS{};
-    caps.fHasOverlay = 0;
-    caps.fHasDlgVideoSource = 1;
-    caps.fHasDlgVideoFormat = 1;
-    caps.fHasDlgVideoDisplay = 0;
-    caps.fCaptureInitialized = pipeline_ ? 1 : 0;
+    caps = DriverCapabilities{};
+    caps.hasOverlay = 0;
+    caps.hasSourceDialog = 1;
+    caps.hasFormatDialog = 1;
+    caps.hasDisplayDialog = 0;
+    caps.initialized = pipeline_ ? 1 : 0;
     return true;
 }
 
-bool GstCaptureWindow::GetStatus(CAPSTATUS& status)
+bool GstCaptureWindow::GetStatus(CaptureStatus& status)
 {
-    status = CAPSTATUS{};
+    status = CaptureStatus{};
     {
         std::lock_guard lock(frameMutex_);
-        status.uiImageWidth = std::uint32_t(format_.width());
-        status.uiImageHeight = std::uint32_t(format_.height());
+        status.imageWidth = std::uint32_t(format_.width());
+        status.imageHeight = std::uint32_t(format_.height());
     }
-    status.fLiveWindow = preview_ ? 1 : 0;
-    status.fScale = scale_ ? 1 : 0;
-    status.fAudioHardware = 1;
-    status.fCapFileExists = !captureFile_.isEmpty() && QFile::exists(captureFile_);
-    status.fCapturingNow = capturing_ ? 1 : 0;
+    status.previewing = preview_ ? 1 : 0;
+    status.scaling = scale_ ? 1 : 0;
+    status.hasAudio = 1;
+    status.captureFileExists = !captureFile_.isEmpty() && QFile::exists(captureFile_);
+    status.capturing = capturing_ ? 1 : 0;
     if (capturing_) {
-        status.dwCurrentVideoFrame = sequenceFrames_.load();
-        status.dwCurrentTimeElapsedMS = std::uint32_t((NowUs() - sequenceStartUs_.load()) / 1000);
+        status.framesCaptured = sequenceFrames_.load();
+        status.elapsedMs = std::uint32_t((NowUs() - sequenceStartUs_.load()) / 1000);
     }
     return device_.has_value();
 }
@@ -571,28 +571,28 @@ bool GstCaptureWindow::GetVideoFormat(FrameFormat& format)
     return latest_ != nullptr;
 }
 
-bool GstCaptureWindow::GetSequenceSetup(CAPTUREPARMS& parms)
+bool GstCaptureWindow::GetSequenceSetup(SequenceSettings& parms)
 {
     parms = parms_;
     return true;
 }
 
-bool GstCaptureWindow::SetSequenceSetup(const CAPTUREPARMS& parms)
+bool GstCaptureWindow::SetSequenceSetup(const SequenceSettings& parms)
 {
     parms_ = parms;
     return true;
 }
 
-bool GstCaptureWindow::GetAudioFormat(WAVEFORMATEX& format)
+bool GstCaptureWindow::GetAudioFormat(SoundFormat& format)
 {
     format = wave_;
     return true;
 }
 
-bool GstCaptureWindow::SetAudioFormat(const WAVEFORMATEX& format)
+bool GstCaptureWindow::SetAudioFormat(const SoundFormat& format)
 {
-    if (format.nChannels < 1 || format.nChannels > 2 ||
-        (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) || format.nSamplesPerSec == 0)
+    if (format.channels < 1 || format.channels > 2 ||
+        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.samplesPerSec == 0)
         return false;
     wave_ = format;
     return true;
@@ -603,18 +603,16 @@ bool GstCaptureWindow::SetAudioFormat(const WAVEFORMATEX& format)
 std::optional<RecordingPlan> GstCaptureWindow::RecordingFromSetup()
 {
     RecordingPlan plan;
-    plan.maxFps = parms_.dwRequestMicroSecPerFrame ? int((1000000 + parms_.dwRequestMicroSecPerFrame / 2) /
-                                                         parms_.dwRequestMicroSecPerFrame)
-                                                   : 30;
-    plan.audio = parms_.fCaptureAudio != 0;
+    plan.maxFps = parms_.usPerFrame ? int((1000000 + parms_.usPerFrame / 2) / parms_.usPerFrame) : 30;
+    plan.audio = parms_.captureSound != 0;
     plan.microphone = device_->kind == CaptureDevice::Kind::V4l2;
     if (plan.audio && plan.microphone && !MicrophoneAvailable()) {
         ProgramLog().WriteLog("No microphone found: recording without sound", true, "TVideoCap");
         plan.audio = false;
     }
-    plan.sampleRate = int(wave_.nSamplesPerSec);
-    plan.channels = wave_.nChannels;
-    plan.bitsPerSample = wave_.wBitsPerSample;
+    plan.sampleRate = int(wave_.samplesPerSec);
+    plan.channels = wave_.channels;
+    plan.bitsPerSample = wave_.bitsPerSample;
     return plan;
 }
 
@@ -623,13 +621,13 @@ void GstCaptureWindow::BeginSequence()
     capturing_ = true;
     endedInOrder_ = false;
     sequenceFrames_ = 0;
-    const std::int64_t us = std::int64_t(parms_.dwRequestMicroSecPerFrame);
+    const std::int64_t us = std::int64_t(parms_.usPerFrame);
     frameIntervalUs_ = us;
     sequenceStartUs_ = NowUs();
     lastDeliveredUs_ = NowUs() - 10 * us - 1000000;
     streaming_ = true;
-    if (parms_.fLimitEnabled && parms_.wTimeLimit > 0)
-        limitTimer_.start(int(parms_.wTimeLimit) * 1000);
+    if (parms_.timeLimited && parms_.timeLimitSec > 0)
+        limitTimer_.start(int(parms_.timeLimitSec) * 1000);
     std::lock_guard lock(callbackMutex_);
     if (statusCallback_)
         statusCallback_(StatusIdStarted, "Capture started");

@@ -43,8 +43,8 @@ public:
 
     bool DriverConnect(int index) override;
     void DriverDisconnect() override;
-    bool DriverGetCaps(CAPDRIVERCAPS& caps) override;
-    bool GetStatus(CAPSTATUS& status) override;
+    bool DriverGetCaps(DriverCapabilities& caps) override;
+    bool GetStatus(CaptureStatus& status) override;
 
     void SetScale(bool scale) override;
     void SetPreviewRate(int milliseconds) override;
@@ -62,10 +62,10 @@ public:
     bool FileAllocate(std::uint32_t bytes) override;
     bool GetVideoFormat(FrameFormat& format) override;
 
-    bool GetSequenceSetup(CAPTUREPARMS& parms) override;
-    bool SetSequenceSetup(const CAPTUREPARMS& parms) override;
-    bool GetAudioFormat(WAVEFORMATEX& format) override;
-    bool SetAudioFormat(const WAVEFORMATEX& format) override;
+    bool GetSequenceSetup(SequenceSettings& parms) override;
+    bool SetSequenceSetup(const SequenceSettings& parms) override;
+    bool GetAudioFormat(SoundFormat& format) override;
+    bool SetAudioFormat(const SoundFormat& format) override;
 
     bool Sequence() override;
     bool SequenceNoFile() override;
@@ -133,8 +133,8 @@ private:
     bool endedInOrder_ = false; // the last sequence reached its time limit; no stop has asked since
     QString captureFile_;
     UniqueFd captureFd_; // the file a recording's pipeline writes; closed after the pipeline
-    CAPTUREPARMS parms_;
-    WAVEFORMATEX wave_;
+    SequenceSettings parms_;
+    SoundFormat wave_;
     QTimer limitTimer_;
     StoppedHandler stoppedHandler_;
     Clock::time_point sequenceStart_;

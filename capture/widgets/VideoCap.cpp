@@ -83,12 +83,12 @@ bool TVideoCap::OpenDriver()
         return true;
     if (driverIndex_ == -1) {
         RefreshStatus(true);
-        throw ENoDriverException();
+        throw NoDriverError();
     }
     window_ = backend().CreateCaptureWindow(objectName(), this, width(), height());
     if (!window_) {
         RefreshStatus(true);
-        throw ENoCapWindowException();
+        throw NoCaptureWindowError();
     }
     window_->SetStoppedHandler([this](const QString& error) { OnPlatformStopped(error); });
     window_->SetMouseForwarding(true);
@@ -96,7 +96,7 @@ bool TVideoCap::OpenDriver()
     if (!window_->DriverConnect(driverIndex_)) {
         CloseDriver();
         RefreshStatus(true);
-        throw ENotConnectException();
+        throw ConnectError();
     }
     ApplyBufferFile(true);
     window_->SetScale(scaleToWindow_);
@@ -134,7 +134,7 @@ void TVideoCap::ApplyBufferFile(bool enable)
     if (bufferFileName_.isEmpty()) {
         bufferFileName_ = CreateBufferFile();
         if (bufferFileName_.isEmpty())
-            throw EBufferFileError();
+            throw BufferFileError();
     }
     if (megabytes != 0) {
         window_->FileSetCaptureFile(bufferFileName_);
@@ -142,7 +142,7 @@ void TVideoCap::ApplyBufferFile(bool enable)
         // rather than letting the size wrap to a tiny file.
         const std::uint64_t bytes = std::uint64_t(megabytes) << 20;
         if (!window_->FileAllocate(std::uint32_t(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu))))
-            throw EBufferFileError();
+            throw BufferFileError();
     } else {
         window_->FileSetCaptureFile(videoFileName_);
         QFile::remove(bufferFileName_);
@@ -249,7 +249,7 @@ bool TVideoCap::ReadDriverCaps()
         OpenDriver();
     if (!window_)
         return false;
-    CAPDRIVERCAPS caps;
+    DriverCapabilities caps;
     const bool ok = window_->DriverGetCaps(caps);
     if (ok)
         caps_ = caps;
@@ -258,10 +258,10 @@ bool TVideoCap::ReadDriverCaps()
     return ok;
 }
 
-bool TVideoCap::HasOverlay() { return ReadDriverCaps() && caps_->fHasOverlay != 0; }
-bool TVideoCap::HasSourceDialog() { return ReadDriverCaps() && caps_->fHasDlgVideoSource != 0; }
-bool TVideoCap::HasFormatDialog() { return ReadDriverCaps() && caps_->fHasDlgVideoFormat != 0; }
-bool TVideoCap::HasDisplayDialog() { return ReadDriverCaps() && caps_->fHasDlgVideoDisplay != 0; }
+bool TVideoCap::HasOverlay() { return ReadDriverCaps() && caps_->hasOverlay != 0; }
+bool TVideoCap::HasSourceDialog() { return ReadDriverCaps() && caps_->hasSourceDialog != 0; }
+bool TVideoCap::HasFormatDialog() { return ReadDriverCaps() && caps_->hasFormatDialog != 0; }
+bool TVideoCap::HasDisplayDialog() { return ReadDriverCaps() && caps_->hasDisplayDialog != 0; }
 
 bool TVideoCap::RefreshStatus(bool fireEvent)
 {
@@ -276,12 +276,12 @@ bool TVideoCap::RefreshStatus(bool fireEvent)
     return result;
 }
 
-std::uint16_t TVideoCap::ImageWidth() const { return status_ ? std::uint16_t(status_->uiImageWidth) : 0; }
-std::uint16_t TVideoCap::ImageHeight() const { return status_ ? std::uint16_t(status_->uiImageHeight) : 0; }
+std::uint16_t TVideoCap::ImageWidth() const { return status_ ? std::uint16_t(status_->imageWidth) : 0; }
+std::uint16_t TVideoCap::ImageHeight() const { return status_ ? std::uint16_t(status_->imageHeight) : 0; }
 
 // ---- preview, overlay, scaling ----
 
-bool TVideoCap::VideoPreview() const { return window_ && status_ && status_->fLiveWindow != 0; }
+bool TVideoCap::VideoPreview() const { return window_ && status_ && status_->previewing != 0; }
 
 void TVideoCap::SetVideoPreview(bool on)
 {
@@ -294,14 +294,14 @@ void TVideoCap::SetVideoPreview(bool on)
     update();
 }
 
-bool TVideoCap::VideoOverlay() const { return window_ && status_ && status_->fOverlayWindow != 0; }
+bool TVideoCap::VideoOverlay() const { return window_ && status_ && status_->overlaying != 0; }
 
 void TVideoCap::SetVideoOverlay(bool on)
 {
     if (on == VideoOverlay())
         return;
     if (!HasOverlay())
-        throw ENoOverlayException();
+        throw NoOverlayError();
     if (on) {
         if (!window_)
             OpenDriver();
@@ -477,7 +477,7 @@ bool TVideoCap::ReadVideoFormat(FrameFormat& buf)
 {
     if (!window_) {
         std::memset(static_cast<void*>(&buf), 0, sizeof buf);
-        throw ENotOpen();
+        throw DriverNotOpenError();
     }
     return window_->GetVideoFormat(buf);
 }
@@ -489,25 +489,25 @@ bool TVideoCap::StartSequence()
     // A longer name would reach the platform cut short, i.e. as another file's name.
     if (capToFile_ && FileNameTooLong(videoFileName_))
         return false;
-    CAPTUREPARMS parms;
+    SequenceSettings parms;
     window_->GetSequenceSetup(parms);
     if (bufferFileName_.isEmpty())
         window_->FileSetCaptureFile(videoFileName_);
-    parms.dwRequestMicroSecPerFrame = microSecPerFrame_;
-    parms.fLimitEnabled = capTimeLimit_ != 0 ? AllBits : 0;
-    parms.wTimeLimit = capTimeLimit_;
-    parms.fCaptureAudio = capAudio_ ? AllBits : 0;
-    parms.fMCIControl = 0;
-    parms.fYield = AllBits;
-    parms.vKeyAbort = EscapeKey;
-    parms.fAbortLeftMouse = 0;
-    parms.fAbortRightMouse = 0;
+    parms.usPerFrame = microSecPerFrame_;
+    parms.timeLimited = capTimeLimit_ != 0 ? AllBits : 0;
+    parms.timeLimitSec = capTimeLimit_;
+    parms.captureSound = capAudio_ ? AllBits : 0;
+    parms.mediaControl = 0;
+    parms.runInBackground = AllBits;
+    parms.abortKey = EscapeKey;
+    parms.abortOnLeftClick = 0;
+    parms.abortOnRightClick = 0;
     std::uint64_t index;
     if (capTimeLimit_ != 0)
         index = std::uint64_t(FrameRate()) * capTimeLimit_ + (capAudio_ ? 5ull * capTimeLimit_ : 0);
     else
         index = capIndexSize_ != 0 ? capIndexSize_ : FallbackIndexSize;
-    parms.dwIndexSize = ClampIndexSize(index);
+    parms.indexSize = ClampIndexSize(index);
     window_->SetSequenceSetup(parms);
     if (capAudio_)
         audioFormat_.ApplyTo(window_.get());
@@ -538,7 +538,7 @@ bool TVideoCap::SequenceRunning()
     if (!window_)
         return false;
     RefreshStatus(false);
-    return status_ && status_->fCapturingNow != 0;
+    return status_ && status_->capturing != 0;
 }
 
 // The Escape key ends a running sequence, but only when pressed in the window that shows this

@@ -24,8 +24,8 @@ class TVideoCap;
 
 using TCapStatusProc = std::function<void(TVideoCap& Sender)>;
 using TCapStatusCallback = std::function<void(TVideoCap& Sender, int nID, const QString& status)>;
-using TVideoStream = std::function<void(TVideoCap& sender, const VIDEOHDR& lpVhdr)>;
-using TAudioStream = std::function<void(TVideoCap& sender, const WAVEHDR& lpWHdr)>;
+using TVideoStream = std::function<void(TVideoCap& sender, const FrameBuffer& frame)>;
+using TAudioStream = std::function<void(TVideoCap& sender, const SoundBuffer& sound)>;
 using TError = std::function<void(TVideoCap& sender, int nID, const QString& errorstr)>;
 
 // The control's failures: a type each, so a caller catches exactly the one it handles, each with
@@ -34,16 +34,16 @@ template <std::size_t N> struct FailureText {
     constexpr FailureText(const char (&text)[N]) { std::copy_n(text, N, chars); }
     char chars[N];
 };
-template <FailureText Text> class ECaptureFailure : public std::runtime_error {
+template <FailureText Text> class CaptureError : public std::runtime_error {
 public:
-    ECaptureFailure() : std::runtime_error(Text.chars) {}
+    CaptureError() : std::runtime_error(Text.chars) {}
 };
-using ENoDriverException = ECaptureFailure<"No capture driver selected">;
-using ENoCapWindowException = ECaptureFailure<"Can not create capture window">;
-using ENotConnectException = ECaptureFailure<"Can not connect capture driver with capture window">;
-using ENoOverlayException = ECaptureFailure<"Driver has no overlay mode">;
-using ENotOpen = ECaptureFailure<"Driver not Open">;
-using EBufferFileError = ECaptureFailure<"Could not create tmp file">;
+using NoDriverError = CaptureError<"No capture driver selected">;
+using NoCaptureWindowError = CaptureError<"Can not create capture window">;
+using ConnectError = CaptureError<"Can not connect capture driver with capture window">;
+using NoOverlayError = CaptureError<"Driver has no overlay mode">;
+using DriverNotOpenError = CaptureError<"Driver not Open">;
+using BufferFileError = CaptureError<"Could not create tmp file">;
 
 constexpr int MaxCaptureDrivers = 10;
 
@@ -60,15 +60,15 @@ public:
     ~TVideoCap() override;
 
     bool DriverOpen() const { return window_ != nullptr; }
-    void SetDriverOpen(bool open); // connecting raises ENoDriverException, ENoCapWindowException,
-                                   // ENotConnectException or EBufferFileError
+    void SetDriverOpen(bool open); // connecting raises NoDriverError, NoCaptureWindowError,
+                                   // ConnectError or BufferFileError
     int DriverIndex() const { return driverIndex_; }
     void SetDriverIndex(int index);
     QString DriverName() const { return driverName_; }
     void SetDriverName(const QString& name);
 
     bool VideoOverlay() const;
-    void SetVideoOverlay(bool on); // raises ENoOverlayException without overlay
+    void SetVideoOverlay(bool on); // raises NoOverlayError without overlay
     bool VideoPreview() const;
     void SetVideoPreview(bool on);
     bool PreviewScaleToWindow() const { return scaleToWindow_; }
@@ -122,7 +122,7 @@ public:
     bool RefreshStatus(bool fireEvent);
     bool GrabOneFrame();
     bool SaveSingleImage();                // false also for a name over 259 characters
-    bool ReadVideoFormat(FrameFormat& buf); // raises ENotOpen (buffer zeroed) when not connected
+    bool ReadVideoFormat(FrameFormat& buf); // raises DriverNotOpenError (buffer zeroed) when not connected
     bool StartSequence();                  // false also for a VideoFileName over 259 characters
     bool StopSequence();
     bool SequenceRunning();
@@ -156,8 +156,8 @@ private:
     int driverIndex_ = -1;
     QString driverName_;
     std::unique_ptr<CaptureWindow> window_;
-    std::optional<CAPDRIVERCAPS> caps_;
-    std::optional<CAPSTATUS> status_;
+    std::optional<DriverCapabilities> caps_;
+    std::optional<CaptureStatus> status_;
     bool scaleToWindow_ = false;
     bool scaleProportional_ = false;
     std::uint16_t previewRate_ = 30;

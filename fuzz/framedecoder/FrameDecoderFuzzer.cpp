@@ -12,14 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static const std::uint32_t kinds[] = {BI_RGB, BI_RGB, FOURCC_YUY2, FOURCC_I420, FOURCC_MJPG, 0x12345678};
     FrameFormat format;
-    format.bmiHeader.biCompression = kinds[data[0] % 6];
-    format.bmiHeader.biBitCount = data[0] % 6 == 0 ? 24 : 32;
+    format.header.compression = kinds[data[0] % 6];
+    format.header.bitCount = data[0] % 6 == 0 ? 24 : 32;
     std::uint16_t w, h;
     std::memcpy(&w, data + 2, 2);
     std::memcpy(&h, data + 4, 2);
     // Keep pictures small enough that the fuzzer spends its time on parsing, not on allocation.
-    format.bmiHeader.biWidth = int(w % 1024) - (data[1] == 0xFF ? 1024 : 0);
-    format.bmiHeader.biHeight = (data[1] & 1) ? -int(h % 1024) : int(h % 1024);
+    format.header.width = int(w % 1024) - (data[1] == 0xFF ? 1024 : 0);
+    format.header.height = (data[1] & 1) ? -int(h % 1024) : int(h % 1024);
     static FrameDecoder decoder;
     QImage out;
     if (data[1] & 2)

@@ -15,7 +15,7 @@ inline constexpr const char* FtpTestFileText = "Tarvo FTP settings test file.\r\
 
 // Runs the test on ftp with settings, writing the test file into localFolder (which ends with
 // '/') for the duration of the upload. Each report line goes to addLine as soon as it is known.
-// A port text that is not a whole number throws EConvertError before anything is sent; every
+// A port text that is not a whole number throws ConvertError before anything is sent; every
 // failure of an FTP step is reported as a line instead.
 void RunFtpTest(FtpClient& ftp, const FtpTestSettings& settings, const QString& localFolder,
                 const std::function<void(const QString&)>& addLine);

@@ -57,8 +57,8 @@ void ProfileNameWindow::CreateProfile()
         SaveProfile(DefaultOptions(), name);
         // A new profile starts with every extra at its default, whatever an old file of the name held.
         if (!DeleteExtras(name))
-            throw EInOutError("Permission denied", ExtrasPath(name));
-    } catch (const EInOutError& e) {
+            throw SettingsFileError("Permission denied", ExtrasPath(name));
+    } catch (const SettingsFileError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
     }

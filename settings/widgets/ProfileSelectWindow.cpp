@@ -91,7 +91,7 @@ void ProfileSelectWindow::ShowProfileInDialog(const QString& name)
     try {
         targets_.ShowInDialog(LoadProfile(name));
         targets_.ShowExtrasInDialog(LoadExtras(name));
-    } catch (const EInOutError& e) {
+    } catch (const SettingsFileError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
     }
 }
@@ -115,7 +115,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
     ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);
     try {
         targets_.Activate(LoadProfile(name), profileBox_);
-    } catch (const EInOutError& e) {
+    } catch (const SettingsFileError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
     }

@@ -21,7 +21,7 @@ public:
 
     // The SOCKS fields of the record.
     void ShowSettings(const OptionsValues& options);
-    // Throws EConvertError when the port holds no whole number.
+    // Throws ConvertError when the port holds no whole number.
     void ReadSettings(OptionsValues& options) const;
     // The proxy part of the FTP test's settings, as typed; the FTP part stays empty.
     FtpTestSettings TypedSettings() const;

@@ -67,7 +67,7 @@ public:
     // The page "More": the settings kept beside the record.
     void ShowExtrasInDialog(const ExtraOptions& extras);
     // Builds a record from the controls over the given one (fields no control shows stay as they
-    // are). Throws EConvertError for a number field holding no whole number.
+    // are). Throws ConvertError for a number field holding no whole number.
     void ReadFromDialog(OptionsValues& options) const;
     // The caption page alone (text, font, colours, transparency, position), for the caption example.
     void ReadCaptionSettings(OptionsValues& options) const;

@@ -44,7 +44,7 @@ QString WithSlash(QString folder)
 } // namespace
 
 // One control showing one record field. A number edit shows the decimal value and reads it back
-// strictly (EConvertError for anything but a whole number); a folder is read back ending in '/';
+// strictly (ConvertError for anything but a whole number); a folder is read back ending in '/';
 // a choice group shows the button whose id is the value and, with none checked, leaves the field.
 struct DialogField {
     enum Kind { Text, Folder, Number, Check, Choice, Index, Slider, Color };

@@ -105,10 +105,10 @@ protected:
     {
         std::uint32_t t = from;
         for (int i = 0; i < frames && !stop(); ++i, t += 66) {
-            VIDEOHDR header;
-            header.lpData = bytes.data();
-            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(bytes.size());
-            header.dwTimeCaptured = t;
+            FrameBuffer header;
+            header.data = bytes.data();
+            header.capacity = header.bytesUsed = std::uint32_t(bytes.size());
+            header.capturedMs = t;
             recorder.AddFrame(header);
             recorder.NoteMotion(t, i == 0);
         }
@@ -184,7 +184,7 @@ TEST_F(ClipRecorderTest, AnArmedAlarmBeginsAClipThatMotionLengthensUpToItsLonges
         Start(recorder, FOURCC_MJPG);
         std::size_t next = 0;
         for (std::uint32_t t = 0; t <= 12000; t += 66) {
-            VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+            FrameBuffer header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
             recorder.AddFrame(header);
             for (; next < c.marks.size() && c.marks[next].timeMs <= t; ++next)
                 recorder.NoteMotion(t, c.marks[next].armed);
@@ -227,7 +227,7 @@ TEST_F(ClipRecorderTest, ClipsCarryTheSourcesSoundInStepWithThePicturesAndGoOnWi
         std::uint32_t alarmMs = 0;
         const auto clipSaved = [&] { return !log.messages().filter("Motion clip saved as: ").isEmpty(); };
         for (std::uint32_t t = 0; t < 4000 && !clipSaved(); t = std::uint32_t(clock.elapsed())) {
-            VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+            FrameBuffer header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
             recorder.AddFrame(header);
             if (t >= 1500 && alarmMs == 0)
                 recorder.NoteMotion(alarmMs = t, true);
@@ -262,7 +262,7 @@ TEST_F(ClipRecorderTest, AWriterThatCannotKeepUpDropsFramesAndSaysSoOncePerClip)
     // Quiet frames past PostSeconds end the first clip; the second alarm begins another.
     const auto firstSaved = [&] { return log.messages().filter("Motion clip saved as: ").size() == 1; };
     ASSERT_TRUE(WaitFor([&] {
-        VIDEOHDR header{yuy2.data(), std::uint32_t(yuy2.size()), std::uint32_t(yuy2.size()), t += 66, 0, 0};
+        FrameBuffer header{yuy2.data(), std::uint32_t(yuy2.size()), std::uint32_t(yuy2.size()), t += 66, 0, 0};
         recorder.AddFrame(header);
         return firstSaved();
     }, 60000)) << log.messages().join("\n").toStdString();
@@ -333,7 +333,7 @@ TEST_F(ClipRecorderTest, ASourceThatFallsSilentUnderLargePicturesHoldsNeitherThe
     clock.start();
     bool alarmed = false;
     for (std::uint32_t t = 0; t < 30000 && !ended(); t = std::uint32_t(clock.elapsed())) {
-        VIDEOHDR header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
+        FrameBuffer header{bytes.data(), std::uint32_t(bytes.size()), std::uint32_t(bytes.size()), t, 0, 0};
         recorder.AddFrame(header);
         if (t >= 500)
             recorder.NoteMotion(t, !std::exchange(alarmed, true));

@@ -15,7 +15,7 @@ struct FakeTrayState {
 class FakeTrayHost final : public TrayIconHost {
 public:
     explicit FakeTrayHost(std::shared_ptr<FakeTrayState> state) : state_(std::move(state)) {}
-    bool CreateReceiver(MessageHandler) override { return true; }
+    bool CreateReceiver(EventHandler) override { return true; }
     void DestroyReceiver() override {}
     bool NotifyIcon(TrayNotifyAction action, const TrayNotifyData&) override
     {
@@ -28,7 +28,6 @@ public:
         }
         return true;
     }
-    long DefaultWindowProc(unsigned, long) override { return 0; }
     QPoint CursorPos() const override { return {}; }
     void PopupMenu(QMenu&, QPoint) override {}
     QIcon StandardApplicationIcon() const override { return {}; }

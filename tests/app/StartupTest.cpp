@@ -10,10 +10,11 @@
 #include "settings/Profiles.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/SetupDialog.h"
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 #include "ui/widgets/PopupManager.h"
 #include "ui/widgets/PopupWarning.h"
-#include "ui/widgets/TolmarTrayIcon.h"
+#include "ui/widgets/TrayIcon.h"
 #include "ui/widgets/AboutWindow.h"
 
 #include <QAction>
@@ -41,10 +42,10 @@ protected:
     {
         // The recording back-end as a 320x240 camera offering its source and format dialogs.
         camera.answers.drivers = {{0, "Test camera"}};
-        camera.answers.status.uiImageWidth = 320;
-        camera.answers.status.uiImageHeight = 240;
-        camera.answers.caps.fHasDlgVideoSource = 1;
-        camera.answers.caps.fHasDlgVideoFormat = 1;
+        camera.answers.status.imageWidth = 320;
+        camera.answers.status.imageHeight = 240;
+        camera.answers.caps.hasSourceDialog = 1;
+        camera.answers.caps.hasFormatDialog = 1;
         qputenv("XDG_CONFIG_HOME", (program.dir() + "xdg").toUtf8());
         // The version check must never leave this machine: a closed local port.
         qputenv("TARVO_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(ClosedTcpPort()));
@@ -227,13 +228,13 @@ TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
         tray->acceptIcon = notificationArea;
         MainWindow& f = start({"-m"}, &camera);
         ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
-        ASSERT_TRUE(f.Video1().DriverOpen());
+        ASSERT_TRUE(f.Video().DriverOpen());
         // Every status change fits the window again, before it was ever laid out.
         for (int i = 0; i < 3; ++i)
-            f.Video1().RefreshStatus(true);
+            f.Video().RefreshStatus(true);
         f.Menus().trayOpen->trigger();
-        ASSERT_TRUE(WaitFor([&] { return f.Video1().size() == QSize(320, 240); }))
-            << "tray " << notificationArea << ": video " << f.Video1().width() << "x" << f.Video1().height();
+        ASSERT_TRUE(WaitFor([&] { return f.Video().size() == QSize(320, 240); }))
+            << "tray " << notificationArea << ": video " << f.Video().width() << "x" << f.Video().height();
         const QSize framed(320, f.menuBar()->height() + 240 + f.statusBar()->height());
         EXPECT_EQ(f.size(), framed) << "tray " << notificationArea;
         EXPECT_EQ(f.minimumSize(), framed) << "tray " << notificationArea << ": no larger than the video needs";
@@ -246,7 +247,7 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
     // The camera went away (busy, unplugged) while the menus still offer its dialogs.
     camera.answers.connect = false;
-    f.Video1().SetDriverOpen(false);
+    f.Video().SetDriverOpen(false);
     struct Case {
         const char* handler;
         std::function<void()> click;
@@ -254,15 +255,15 @@ TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsI
     const Case cases[] = {
         {"TForm1.Source1Click", [&] { f.Menus().driverSource->trigger(); }},
         {"TForm1.Format1Click", [&] { f.Menus().driverFormat->trigger(); }},
-        {"TForm3.Button9Click", [&] { f.SetupWindow()->findChild<QPushButton*>("Button9")->click(); }},
+        {"TForm3.Button9Click", [&] { f.SetupWindow()->findChild<QPushButton*>(kSetupCompressionButton)->click(); }},
     };
     for (const Case& c : cases) {
         c.click();
-        const QString message = QString::fromLatin1(ENotConnectException().what());
+        const QString message = QString::fromLatin1(ConnectError().what());
         EXPECT_TRUE(logHas(message + " (Sender : " + c.handler + ")")) << c.handler;
         EXPECT_TRUE(f.StatusText().startsWith(message)) << c.handler;
     }
-    EXPECT_FALSE(f.Video1().DriverOpen());
+    EXPECT_FALSE(f.Video().DriverOpen());
     f.Menus().capturePicture->trigger();
     EXPECT_TRUE(logHas("Driver not loaded")) << "the program goes on";
 }
@@ -369,7 +370,7 @@ TEST_F(StartupTest, NoDriverSelectedLeavesTheStoredPreviewOff)
     MainWindow& f = start({"-d"});
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
     EXPECT_FALSE(f.Menus().preview->isChecked());
-    EXPECT_FALSE(f.Video1().VideoPreview());
+    EXPECT_FALSE(f.Video().VideoPreview());
     EXPECT_FALSE(logHas("driver found"));
     EXPECT_FALSE(logHas("Could not load video driver"));
     EXPECT_FALSE(f.Menus().driverSource->isEnabled());
@@ -380,22 +381,22 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     program.store().WriteBool("Preview", true);
     MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
-    ASSERT_TRUE(f.Video1().DriverOpen()) << logText().toStdString();
-    EXPECT_TRUE(logHas(": Loaded driver: " + f.Video1().DriverName() + "\r\n"));
+    ASSERT_TRUE(f.Video().DriverOpen()) << logText().toStdString();
+    EXPECT_TRUE(logHas(": Loaded driver: " + f.Video().DriverName() + "\r\n"));
     QTextDocument tip;
-    tip.setHtml(f.Video1().toolTip());
-    EXPECT_EQ(tip.toPlainText(), f.Video1().DriverName());
-    EXPECT_TRUE(f.Video1().VideoPreview());
+    tip.setHtml(f.Video().toolTip());
+    EXPECT_EQ(tip.toPlainText(), f.Video().DriverName());
+    EXPECT_TRUE(f.Video().VideoPreview());
     EXPECT_TRUE(f.Menus().preview->isChecked());
     for (QAction* dialog : {f.Menus().driverSource, f.Menus().driverDisplay, f.Menus().driverFormat})
         EXPECT_EQ(dialog->isEnabled(), dialog->isVisible());
 
     // The window frames the video: menu bar above, status bar below, never narrower than 180.
-    const int width = f.Video1().ImageWidth();
-    const int height = f.Video1().ImageHeight();
+    const int width = f.Video().ImageWidth();
+    const int height = f.Video().ImageHeight();
     ASSERT_GT(width, 0);
-    ASSERT_TRUE(WaitFor([&] { return f.Video1().height() == height; }));
-    EXPECT_EQ(f.Video1().width(), std::max(width, 180));
+    ASSERT_TRUE(WaitFor([&] { return f.Video().height() == height; }));
+    EXPECT_EQ(f.Video().width(), std::max(width, 180));
     EXPECT_EQ(f.statusBar()->height(), 20);
     const QRect screen = f.screen()->availableGeometry();
     if (f.frameGeometry().width() <= screen.width() && f.frameGeometry().height() <= screen.height()) {
@@ -411,7 +412,7 @@ TEST_F(StartupTest, ClosingWhileAutoCapturingStopsItAndStoresThePreview)
     storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
     MainWindow& f = start();
     ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
-    ASSERT_TRUE(f.Video1().DriverOpen());
+    ASSERT_TRUE(f.Video().DriverOpen());
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Menus().trayAutoCapturing->isChecked());
     EXPECT_TRUE(logHas("Autocapturing on"));
@@ -431,7 +432,7 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     f.ProfilesWindow()->findChild<QComboBox*>("ProfilesBox")->setEditText("Night");
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Engine().AutoCapturing());
-    EXPECT_FALSE(f.SetupWindow()->findChild<QPushButton*>("Button1")->isEnabled());
+    EXPECT_FALSE(f.SetupWindow()->findChild<QPushButton*>(kSetupOkButton)->isEnabled());
     EXPECT_FALSE(f.ProfilesWindow()->OkEnabled());
     f.ProfilesWindow()->ActivatePickedProfile();
     f.SetupWindow()->Accept();
@@ -462,7 +463,7 @@ TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
 
     f.RaisePopup("<b>Folder</b> full");
     ASSERT_TRUE(WaitFor([&] { return f.Popups().LatestPopup() != nullptr; }));
-    EXPECT_EQ(f.Popups().LatestPopup()->findChild<QLabel*>("Label1")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(f.Popups().LatestPopup()->findChild<QLabel*>(kPopupText)->textFormat(), Qt::PlainText);
 
     // A profile named with the modified mark keeps it in the setup window's title.
     f.Profile().setText("a[*]b");

@@ -276,7 +276,7 @@ TEST(FrameDecoder, ViewsGetTheFrameScaledOnceToFillThem)
         EXPECT_EQ(out.size(), c.expected) << c.what;
         // The scaled picture shows the frame.
         QImage expected(out.size(), QImage::Format_RGB32);
-        if (c.format.bmiHeader.biCompression == FOURCC_MJPG)
+        if (c.format.header.compression == FOURCC_MJPG)
             expected = img.scaled(out.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         else
             expected.fill(White.rgb);

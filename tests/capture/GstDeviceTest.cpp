@@ -131,13 +131,13 @@ protected:
     void ConnectTestDevice(bool decodeFrames = false)
     {
         cap.SetOnVideoStream([this, decodeFrames, decoder = std::make_shared<FrameDecoder>(),
-                              format = std::make_shared<FrameFormat>()](TVideoCap&, const VIDEOHDR& h) {
+                              format = std::make_shared<FrameFormat>()](TVideoCap&, const FrameBuffer& h) {
             std::lock_guard lock(frames.mutex);
-            frames.times.push_back(h.dwTimeCaptured);
-            frames.sizes.push_back(h.dwBytesUsed);
+            frames.times.push_back(h.capturedMs);
+            frames.sizes.push_back(h.bytesUsed);
             if (decodeFrames) {
                 QImage picture;
-                (decoder->Draw(*videoFormat, h.lpData, h.dwBytesUsed, picture) ? frames.decoded : frames.undecodable)++;
+                (decoder->Draw(*videoFormat, h.data, h.bytesUsed, picture) ? frames.decoded : frames.undecodable)++;
             }
         });
         cap.SetDriverName(TestPatternDeviceName);
@@ -179,10 +179,10 @@ protected:
             qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file));
             backend = std::make_unique<GstCaptureBackend>();
             cap = std::make_unique<TVideoCap>(nullptr, backend.get());
-            cap->SetOnVideoStream([this](TVideoCap&, const VIDEOHDR& h) {
+            cap->SetOnVideoStream([this](TVideoCap&, const FrameBuffer& h) {
                 std::lock_guard lock(played.mutex);
-                played.times.push_back(h.dwTimeCaptured);
-                played.bytes.emplace_back(reinterpret_cast<const char*>(h.lpData), qsizetype(h.dwBytesUsed));
+                played.times.push_back(h.capturedMs);
+                played.bytes.emplace_back(reinterpret_cast<const char*>(h.data), qsizetype(h.bytesUsed));
             });
             cap->SetDriverName(TestPatternDeviceName);
             cap->SetDriverOpen(true);
@@ -216,7 +216,7 @@ TEST_F(GstDeviceTest, StreamingDeliversEveryFrameWithRisingTimes)
     ConnectTestDevice();
     EXPECT_EQ(videoFormat->width(), 640);
     EXPECT_EQ(videoFormat->height(), 480);
-    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_YUY2);
+    EXPECT_EQ(videoFormat->header.compression, FOURCC_YUY2);
     EXPECT_EQ(cap.ImageWidth(), 640);
 
     cap.SetCapToFile(false);
@@ -251,7 +251,7 @@ TEST_F(GstDeviceTest, FramesOfEveryDeviceFormatReachTheHandlerUndecodedAndDecoda
         program.store().WriteInteger("Capture-TestPattern/Fps", 30);
         cap.SetDriverOpen(false);
         ConnectTestDevice(true);
-        EXPECT_EQ(videoFormat->bmiHeader.biCompression, c.fourcc) << c.format;
+        EXPECT_EQ(videoFormat->header.compression, c.fourcc) << c.format;
         EXPECT_EQ(videoFormat->width(), c.width) << c.format;
         EXPECT_EQ(videoFormat->height(), c.height) << c.format;
         {
@@ -432,7 +432,7 @@ TEST_F(GstDeviceTest, DriverDialogsChangeTheDeviceAndAreRemembered)
     });
     ASSERT_TRUE(cap.ShowFormatDialog());
     ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
-    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_I420);
+    EXPECT_EQ(videoFormat->header.compression, FOURCC_I420);
     EXPECT_EQ(cap.ImageWidth(), 320);
     EXPECT_EQ(program.store().ReadString("Capture-TestPattern/Format", ""), "I420");
 
@@ -445,7 +445,7 @@ TEST_F(GstDeviceTest, DriverDialogsChangeTheDeviceAndAreRemembered)
     cap.SetDriverOpen(true);
     ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
     EXPECT_EQ(videoFormat->width(), 320);
-    EXPECT_EQ(videoFormat->bmiHeader.biCompression, FOURCC_I420);
+    EXPECT_EQ(videoFormat->header.compression, FOURCC_I420);
 }
 
 TEST_F(GstDeviceTest, TestDevicePlaysAVideoFileInALoop)
@@ -457,7 +457,7 @@ TEST_F(GstDeviceTest, TestDevicePlaysAVideoFileInALoop)
     FilePlayer player(file); // in the device's default mode, YUY2: the file is decoded
     FrameFormat format;
     ASSERT_TRUE(player.cap->ReadVideoFormat(format));
-    EXPECT_EQ(format.bmiHeader.biCompression, FOURCC_YUY2);
+    EXPECT_EQ(format.header.compression, FOURCC_YUY2);
     ASSERT_TRUE(player.cap->StartSequence());
     // Twice the file's length of frames can only come from playing it again.
     const std::uint32_t twice = std::uint32_t(2 * length / GST_MSECOND);
@@ -481,7 +481,7 @@ TEST_F(GstDeviceTest, AnMjpegFileInAnMjpegModeOfItsSizeDeliversItsOwnJpegFrames)
     FilePlayer player(file);
     FrameFormat format;
     ASSERT_TRUE(player.cap->ReadVideoFormat(format));
-    EXPECT_EQ(format.bmiHeader.biCompression, FOURCC_MJPG);
+    EXPECT_EQ(format.header.compression, FOURCC_MJPG);
     ASSERT_TRUE(player.cap->StartSequence());
     // Twice as many frames as the file holds: the file is looped.
     const std::size_t wanted = 2 * fileFrames.size();

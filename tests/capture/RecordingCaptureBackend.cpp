@@ -26,18 +26,18 @@ public:
     void SetCallbackWaveStream(WaveCallback cb) override { Log(Named("SetCallbackWaveStream", bool(cb))); }
     bool DriverConnect(int index) override { return Log("DriverConnect " + QString::number(index), a_.connect); }
     void DriverDisconnect() override { Log("DriverDisconnect"); }
-    bool DriverGetCaps(CAPDRIVERCAPS& caps) override { return Copy(a_.caps, caps, "DriverGetCaps", a_.getCaps); }
-    bool GetStatus(CAPSTATUS& status) override { return Copy(a_.status, status, "GetStatus"); }
+    bool DriverGetCaps(DriverCapabilities& caps) override { return Copy(a_.caps, caps, "DriverGetCaps", a_.getCaps); }
+    bool GetStatus(CaptureStatus& status) override { return Copy(a_.status, status, "GetStatus"); }
     void SetScale(bool s) override { Log(Named("SetScale", s)); }
     void SetPreviewRate(int ms) override { Log("SetPreviewRate " + QString::number(ms)); }
     void SetPreview(bool on) override
     {
-        a_.status.fLiveWindow = on;
+        a_.status.previewing = on;
         Log(Named("SetPreview", on));
     }
     void SetOverlay(bool on) override
     {
-        a_.status.fOverlayWindow = on;
+        a_.status.overlaying = on;
         Log(Named("SetOverlay", on));
     }
     bool DlgVideoFormat() override { return Log("DlgVideoFormat", a_.dialogs); }
@@ -53,21 +53,21 @@ public:
         return Log("FileAllocate " + QString::number(bytes), true);
     }
     bool GetVideoFormat(FrameFormat& f) override { return Copy(a_.videoFormat, f, "GetVideoFormat"); }
-    bool GetSequenceSetup(CAPTUREPARMS& p) override { return Copy(a_.parms, p, "GetSequenceSetup"); }
-    bool SetSequenceSetup(const CAPTUREPARMS& p) override { return Copy(p, l_.sentParms, "SetSequenceSetup"); }
-    bool GetAudioFormat(WAVEFORMATEX& f) override { return Copy(a_.waveFormat, f, "GetAudioFormat"); }
-    bool SetAudioFormat(const WAVEFORMATEX& f) override { return Copy(f, l_.sentWave, "SetAudioFormat"); }
+    bool GetSequenceSetup(SequenceSettings& p) override { return Copy(a_.parms, p, "GetSequenceSetup"); }
+    bool SetSequenceSetup(const SequenceSettings& p) override { return Copy(p, l_.sentParms, "SetSequenceSetup"); }
+    bool GetAudioFormat(SoundFormat& f) override { return Copy(a_.waveFormat, f, "GetAudioFormat"); }
+    bool SetAudioFormat(const SoundFormat& f) override { return Copy(f, l_.sentWave, "SetAudioFormat"); }
     bool Sequence() override { return Begin("Sequence"); }
     bool SequenceNoFile() override { return Begin("SequenceNoFile"); }
     bool Stop() override
     {
-        a_.status.fCapturingNow = 0;
+        a_.status.capturing = 0;
         return Log("Stop", a_.stop);
     }
     void SetStoppedHandler(StoppedHandler h) override { l_.stopped = std::move(h); }
     void SimulateDeviceLost() override
     {
-        a_.status.fCapturingNow = 0;
+        a_.status.capturing = 0;
         if (l_.stopped)
             l_.stopped("device lost");
     }
@@ -88,7 +88,7 @@ private:
     bool Begin(const QString& request)
     {
         if (a_.sequence)
-            a_.status.fCapturingNow = 1;
+            a_.status.capturing = 1;
         return Log(request, a_.sequence);
     }
     FakeCaptureAnswers& a_;

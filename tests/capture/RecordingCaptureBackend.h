@@ -14,22 +14,22 @@ struct FakeCaptureAnswers {
     bool createWindow = true;
     bool connect = true;
     bool getCaps = true;
-    CAPDRIVERCAPS caps;
-    CAPSTATUS status;
+    DriverCapabilities caps;
+    CaptureStatus status;
     bool dialogs = true;
     bool grab = true;
     bool saveDib = true;
     bool sequence = true;
     bool stop = true;
     FrameFormat videoFormat;
-    CAPTUREPARMS parms;       // what GetSequenceSetup reports
-    WAVEFORMATEX waveFormat;  // what GetAudioFormat reports
+    SequenceSettings parms;       // what GetSequenceSetup reports
+    SoundFormat waveFormat;  // what GetAudioFormat reports
 };
 
 struct FakeCaptureLog {
     QStringList requests;
-    CAPTUREPARMS sentParms;
-    WAVEFORMATEX sentWave;
+    SequenceSettings sentParms;
+    SoundFormat sentWave;
     std::uint32_t allocated = 0;
     CaptureWindow::VideoCallback videoStream;
     CaptureWindow::StoppedHandler stopped;

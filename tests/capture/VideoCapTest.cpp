@@ -17,14 +17,14 @@ protected:
     void SetUp() override
     {
         backend.answers.drivers = {{0, "Cam A"}, {2, "Cam C"}};
-        backend.answers.status.uiImageWidth = 320;
-        backend.answers.status.uiImageHeight = 240;
+        backend.answers.status.imageWidth = 320;
+        backend.answers.status.imageHeight = 240;
         cap.SetOnStatus([this](TVideoCap&) { ++statusEvents; });
     }
     // Selected and connected, with only OnVideoStream assigned, as the program uses it.
     void Connect()
     {
-        cap.SetOnVideoStream([](TVideoCap&, const VIDEOHDR&) {});
+        cap.SetOnVideoStream([](TVideoCap&, const FrameBuffer&) {});
         cap.SetPreviewScaleToWindow(true);
         cap.SetDriverIndex(0);
         cap.SetDriverOpen(true);
@@ -39,7 +39,7 @@ protected:
 
 TEST_F(VideoCapTest, DriverLoadingPreviewAndClosingSendTheRequestsInOrder)
 {
-    cap.SetOnVideoStream([](TVideoCap&, const VIDEOHDR&) {});
+    cap.SetOnVideoStream([](TVideoCap&, const FrameBuffer&) {});
     cap.SetPreviewScaleToWindow(true);
     cap.SetPreviewScaleProportional(true);
     cap.resize(640, 480);
@@ -98,30 +98,30 @@ TEST_F(VideoCapTest, ConnectFailuresRaiseAfterOnStatus)
         {
             try {
                 cap.SetDriverOpen(true);
-            } catch (const ENoDriverException& e) {
+            } catch (const NoDriverError& e) {
                 EXPECT_STREQ(e.what(), "No capture driver selected");
                 throw;
             }
         },
-        ENoDriverException);
+        NoDriverError);
     EXPECT_EQ(statusEvents, 1);
 
     cap.SetDriverIndex(0);
     backend.answers.createWindow = false;
-    EXPECT_THROW(cap.SetDriverOpen(true), ENoCapWindowException);
+    EXPECT_THROW(cap.SetDriverOpen(true), NoCaptureWindowError);
     EXPECT_EQ(statusEvents, 2);
 
     backend.answers.createWindow = true;
     backend.answers.connect = false;
     backend.take();
-    EXPECT_THROW(cap.SetDriverOpen(true), ENotConnectException);
+    EXPECT_THROW(cap.SetDriverOpen(true), ConnectError);
     EXPECT_EQ(statusEvents, 3);
     EXPECT_FALSE(cap.DriverOpen());
     EXPECT_EQ(backend.log.windowsAlive, 0);
     EXPECT_TRUE(backend.take().endsWith("DestroyWindow"));
 
-    EXPECT_EQ(ENotConnectException().what(), std::string("Can not connect capture driver with capture window"));
-    EXPECT_EQ(ENoCapWindowException().what(), std::string("Can not create capture window"));
+    EXPECT_EQ(ConnectError().what(), std::string("Can not connect capture driver with capture window"));
+    EXPECT_EQ(NoCaptureWindowError().what(), std::string("Can not create capture window"));
 }
 
 TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
@@ -132,14 +132,14 @@ TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
     try {
         cap.SetVideoOverlay(true);
         FAIL() << "no exception";
-    } catch (const ENoOverlayException& e) {
+    } catch (const NoOverlayError& e) {
         EXPECT_STREQ(e.what(), "Driver has no overlay mode");
     }
     EXPECT_FALSE(cap.DriverOpen()) << "the caps query connected and closed again";
 
     RecordingCaptureBackend withOverlay;
     withOverlay.answers.drivers = {{0, "Cam"}};
-    withOverlay.answers.caps.fHasOverlay = 1;
+    withOverlay.answers.caps.hasOverlay = 1;
     TVideoCap other(nullptr, &withOverlay);
     other.SetDriverIndex(0);
     other.SetVideoOverlay(true);
@@ -192,10 +192,10 @@ TEST_F(VideoCapTest, ClosedDriverOperationsAnswerFalseAndSendNothing)
 
     FrameFormat format;
     std::memset(static_cast<void*>(&format), 0xAB, sizeof format);
-    EXPECT_THROW(cap.ReadVideoFormat(format), ENotOpen);
+    EXPECT_THROW(cap.ReadVideoFormat(format), DriverNotOpenError);
     const auto* bytes = reinterpret_cast<const unsigned char*>(&format);
     EXPECT_TRUE(std::all_of(bytes, bytes + sizeof format, [](unsigned char b) { return b == 0; }));
-    EXPECT_STREQ(ENotOpen().what(), "Driver not Open");
+    EXPECT_STREQ(DriverNotOpenError().what(), "Driver not Open");
 }
 
 TEST_F(VideoCapTest, DialogsConnectForTheirDurationOnly)
@@ -243,23 +243,23 @@ TEST_F(VideoCapTest, AutoCaptureSequenceAndStop)
     Connect();
     cap.SetCapToFile(false);
     cap.SetFrameRate(30);
-    backend.answers.parms.wChunkGranularity = 77;
+    backend.answers.parms.chunkGranularity = 77;
     ASSERT_TRUE(cap.StartSequence());
     EXPECT_EQ(backend.take(), QStringList({"GetSequenceSetup", "FileSetCaptureFile Video.avi", "SetSequenceSetup",
                                            "SequenceNoFile", "GetStatus"}));
     EXPECT_EQ(statusEvents, 1);
-    const CAPTUREPARMS& p = backend.log.sentParms;
-    EXPECT_EQ(p.dwRequestMicroSecPerFrame, 33333u);
-    EXPECT_EQ(p.fYield, 0xFFFFFFFFu);
-    EXPECT_EQ(p.vKeyAbort, 27u);
-    EXPECT_EQ(p.fCaptureAudio, 0u);
-    EXPECT_EQ(p.fLimitEnabled, 0u);
-    EXPECT_EQ(p.dwIndexSize, 100000u);
-    EXPECT_EQ(p.wChunkGranularity, 77u) << "fields not named keep the driver's values";
+    const SequenceSettings& p = backend.log.sentParms;
+    EXPECT_EQ(p.usPerFrame, 33333u);
+    EXPECT_EQ(p.runInBackground, 0xFFFFFFFFu);
+    EXPECT_EQ(p.abortKey, 27u);
+    EXPECT_EQ(p.captureSound, 0u);
+    EXPECT_EQ(p.timeLimited, 0u);
+    EXPECT_EQ(p.indexSize, 100000u);
+    EXPECT_EQ(p.chunkGranularity, 77u) << "fields not named keep the driver's values";
     EXPECT_TRUE(cap.SequenceRunning());
 
     FrameFormat format;
-    backend.answers.videoFormat.bmiHeader.biWidth = 320;
+    backend.answers.videoFormat.header.width = 320;
     EXPECT_TRUE(cap.ReadVideoFormat(format));
     EXPECT_EQ(format.width(), 320);
     backend.take();
@@ -275,18 +275,18 @@ TEST_F(VideoCapTest, ManualRecordingWithAudioAndIndexSizes)
     cap.SetCapAudio(true);
     cap.SetVideoFileName("/tmp/rec.avi");
     cap.CapAudioFormat() = TAudioFormat::FromSettings(1, 3, 1);
-    backend.answers.waveFormat.wFormatTag = 0x55;
+    backend.answers.waveFormat.formatTag = 0x55;
     ASSERT_TRUE(cap.StartSequence());
     EXPECT_EQ(backend.take(), QStringList({"GetSequenceSetup", "FileSetCaptureFile /tmp/rec.avi", "SetSequenceSetup",
                                            "GetAudioFormat", "SetAudioFormat", "Sequence", "GetStatus"}));
-    const WAVEFORMATEX& w = backend.log.sentWave;
-    EXPECT_EQ(w.nSamplesPerSec, 44100u);
-    EXPECT_EQ(w.nChannels, 2);
-    EXPECT_EQ(w.wBitsPerSample, 16);
-    EXPECT_EQ(w.nBlockAlign, 4);
-    EXPECT_EQ(w.nAvgBytesPerSec, 176400u);
-    EXPECT_EQ(w.wFormatTag, 0x55) << "the tag keeps the value read";
-    EXPECT_EQ(backend.log.sentParms.fCaptureAudio, 0xFFFFFFFFu);
+    const SoundFormat& w = backend.log.sentWave;
+    EXPECT_EQ(w.samplesPerSec, 44100u);
+    EXPECT_EQ(w.channels, 2);
+    EXPECT_EQ(w.bitsPerSample, 16);
+    EXPECT_EQ(w.blockAlign, 4);
+    EXPECT_EQ(w.bytesPerSec, 176400u);
+    EXPECT_EQ(w.formatTag, 0x55) << "the tag keeps the value read";
+    EXPECT_EQ(backend.log.sentParms.captureSound, 0xFFFFFFFFu);
     cap.StopSequence();
 
     struct Case {
@@ -299,9 +299,9 @@ TEST_F(VideoCapTest, ManualRecordingWithAudioAndIndexSizes)
         cap.SetCapTimeLimit(c.limit);
         cap.SetCapAudio(c.audio);
         ASSERT_TRUE(cap.StartSequence());
-        EXPECT_EQ(backend.log.sentParms.dwIndexSize, c.index) << c.limit << " " << c.audio;
-        EXPECT_EQ(backend.log.sentParms.wTimeLimit, c.limit);
-        EXPECT_NE(backend.log.sentParms.fLimitEnabled, 0u);
+        EXPECT_EQ(backend.log.sentParms.indexSize, c.index) << c.limit << " " << c.audio;
+        EXPECT_EQ(backend.log.sentParms.timeLimitSec, c.limit);
+        EXPECT_NE(backend.log.sentParms.timeLimited, 0u);
         cap.StopSequence();
     }
 }
@@ -309,12 +309,12 @@ TEST_F(VideoCapTest, ManualRecordingWithAudioAndIndexSizes)
 TEST_F(VideoCapTest, AudioFormatFromSettings)
 {
     const TAudioFormat mono = TAudioFormat::FromSettings(0, 0, 0);
-    const WAVEFORMATEX w = mono.ToWaveFormat();
-    EXPECT_EQ(w.nChannels, 1);
-    EXPECT_EQ(w.nSamplesPerSec, 8000u);
-    EXPECT_EQ(w.wBitsPerSample, 8);
-    EXPECT_EQ(w.nBlockAlign, 1);
-    EXPECT_EQ(TAudioFormat::FromSettings(1, 2, 7).ToWaveFormat().nAvgBytesPerSec, 22050u * 4);
+    const SoundFormat w = mono.ToSoundFormat();
+    EXPECT_EQ(w.channels, 1);
+    EXPECT_EQ(w.samplesPerSec, 8000u);
+    EXPECT_EQ(w.bitsPerSample, 8);
+    EXPECT_EQ(w.blockAlign, 1);
+    EXPECT_EQ(TAudioFormat::FromSettings(1, 2, 7).ToSoundFormat().bytesPerSec, 22050u * 4);
     EXPECT_EQ(TAudioFormat::FromSettings(0, 9, 0).Frequency, TFrequency::f8000Hz);
 }
 

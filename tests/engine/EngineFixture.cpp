@@ -60,22 +60,22 @@ EngineTest::EngineTest()
     ActiveOptions.Mark = false;
 
     backend.answers.drivers = {{0, "Test camera"}};
-    backend.answers.status.uiImageWidth = FrameWidth;
-    backend.answers.status.uiImageHeight = FrameHeight;
-    backend.answers.caps.fHasDlgVideoSource = 1;
-    backend.answers.caps.fHasDlgVideoDisplay = 1;
-    backend.answers.caps.fHasDlgVideoFormat = 0;
+    backend.answers.status.imageWidth = FrameWidth;
+    backend.answers.status.imageHeight = FrameHeight;
+    backend.answers.caps.hasSourceDialog = 1;
+    backend.answers.caps.hasDisplayDialog = 1;
+    backend.answers.caps.hasFormatDialog = 0;
     FrameFormat& f = backend.answers.videoFormat;
-    f.bmiHeader.biWidth = FrameWidth;
-    f.bmiHeader.biHeight = FrameHeight;
-    f.bmiHeader.biBitCount = 32;
-    f.bmiHeader.biCompression = BI_RGB;
-    f.bmiHeader.biSizeImage = FrameWidth * FrameHeight * 4;
+    f.header.width = FrameWidth;
+    f.header.height = FrameHeight;
+    f.header.bitCount = 32;
+    f.header.compression = BI_RGB;
+    f.header.imageSize = FrameWidth * FrameHeight * 4;
 
     video = std::make_unique<TVideoCap>(nullptr, &backend);
     engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
     RecordSavedFiles(*engine, savedFiles);
-    video->SetOnVideoStream([this](TVideoCap& sender, const VIDEOHDR& h) { engine->ProcessFrame(sender, h); });
+    video->SetOnVideoStream([this](TVideoCap& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
     video->SetDriverIndex(0);
     video->SetDriverOpen(true);
@@ -104,11 +104,11 @@ std::vector<std::uint8_t> EngineTest::MakeFrame(std::uint8_t blue)
 void EngineTest::Deliver(std::uint32_t timeMs, std::uint8_t blue, std::uint32_t bytes)
 {
     std::vector<std::uint8_t> data = MakeFrame(blue);
-    VIDEOHDR header;
-    header.lpData = data.data();
-    header.dwBufferLength = std::uint32_t(data.size());
-    header.dwBytesUsed = bytes ? bytes : std::uint32_t(data.size());
-    header.dwTimeCaptured = timeMs;
+    FrameBuffer header;
+    header.data = data.data();
+    header.capacity = std::uint32_t(data.size());
+    header.bytesUsed = bytes ? bytes : std::uint32_t(data.size());
+    header.capturedMs = timeMs;
     ASSERT_TRUE(backend.log.videoStream);
     std::thread streaming([&] { backend.log.videoStream(header); });
     streaming.join();

@@ -263,7 +263,7 @@ TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)
 
 TEST_F(FrameHandlerTest, AFormatWithoutPicturesEndsAutoCapturingWithMdError2)
 {
-    backend.answers.videoFormat.bmiHeader.biWidth = 0;
+    backend.answers.videoFormat.header.width = 0;
     StartWith(TriggerMotion);
     DeliverMovingSamples(1);
     EXPECT_EQ(Count("GetBitmap error"), 1);

@@ -36,7 +36,7 @@ protected:
 
         cap.resize(640, 480);
         engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host);
-        cap.SetOnVideoStream([this](TVideoCap& s, const VIDEOHDR& h) { engine->ProcessFrame(s, h); });
+        cap.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
         cap.SetDriverName(TestPatternDeviceName);
@@ -144,7 +144,7 @@ protected:
     {
         handled = 0;
         AutoCaptureEngine runEngine(video, menus.actions, host);
-        video.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) {
+        video.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) {
             runEngine.ProcessFrame(s, h);
             ++handled;
         });
@@ -252,7 +252,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host);
     AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
-    room.SetOnVideoStream([&](TVideoCap& s, const VIDEOHDR& h) { roomEngine.ProcessFrame(s, h); });
+    room.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
     room.SetDriverName(TestPatternDeviceName);
     room.SetDriverOpen(true);
     ASSERT_TRUE(room.DriverOpen());

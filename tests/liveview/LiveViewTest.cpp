@@ -35,10 +35,10 @@ class FakeCamera {
 public:
     explicit FakeCamera(LiveFrameHub& hub) : hub_(hub)
     {
-        format_.bmiHeader.biCompression = FOURCC_YUY2;
-        format_.bmiHeader.biWidth = 320;
-        format_.bmiHeader.biHeight = 240;
-        format_.bmiHeader.biBitCount = 16;
+        format_.header.compression = FOURCC_YUY2;
+        format_.header.width = 320;
+        format_.header.height = 240;
+        format_.header.bitCount = 16;
         thread_ = std::thread([this] { Run(); });
     }
     ~FakeCamera()
@@ -56,9 +56,9 @@ private:
                 bytes[i] = std::uint8_t(16 + (n + i / 640) % 200);
                 bytes[i + 1] = 128;
             }
-            VIDEOHDR header;
-            header.lpData = bytes.data();
-            header.dwBufferLength = header.dwBytesUsed = std::uint32_t(bytes.size());
+            FrameBuffer header;
+            header.data = bytes.data();
+            header.capacity = header.bytesUsed = std::uint32_t(bytes.size());
             hub_.Offer(header, format_);
             std::this_thread::sleep_for(std::chrono::milliseconds(33));
         }

@@ -7,6 +7,7 @@
 #include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/ProxyWindow.h"
 #include "settings/widgets/SetupDialog.h"
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

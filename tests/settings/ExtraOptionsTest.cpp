@@ -33,7 +33,7 @@ TEST_F(ExtraOptionsTest, SavedValuesLoadBackFromAPrivateFile)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_TRUE(ReadFileBytes(ExtrasPath("Cam")).contains("[Alarms]"));
     EXPECT_TRUE(QDir(ProfileFolder()).entryList(QDir::Hidden | QDir::Files).filter(".saving").isEmpty());
-    EXPECT_THROW(SaveExtras(extras, "a/b"), EInOutError);
+    EXPECT_THROW(SaveExtras(extras, "a/b"), SettingsFileError);
     EXPECT_TRUE(DeleteExtras("Cam"));
     EXPECT_FALSE(QFileInfo::exists(ExtrasPath("Cam")));
 }
@@ -83,7 +83,7 @@ TEST_F(ExtraOptionsTest, ADamagedOrUnreadableFileGivesTheDefaultsAndOneLine)
     QDir().mkpath(ExtrasPath("Folder")); // even root cannot read a folder as a file
     EXPECT_EQ(LoadExtras("Folder"), ExtraOptions{});
     EXPECT_EQ(log.messages().size(), 1);
-    EXPECT_THROW(SaveExtras(ExtraOptions{}, "Folder"), EInOutError);
+    EXPECT_THROW(SaveExtras(ExtraOptions{}, "Folder"), SettingsFileError);
 }
 
 } // namespace

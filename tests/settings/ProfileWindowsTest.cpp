@@ -48,7 +48,7 @@ TEST_F(ProfileWindowsTest, BoxMirrorsTheRecord)
     EXPECT_EQ(profilesBox()->count(), 4);
     EXPECT_EQ(profilesBox()->currentText(), "Default");
     EXPECT_EQ(select.windowTitle(), "Select setup profile:");
-    EXPECT_TRUE(button("Button10")->isEnabled());
+    EXPECT_TRUE(button(kProfileSelectDeleteButton)->isEnabled());
 }
 
 TEST_F(ProfileWindowsTest, TypingShowsAProfileOnlyOnAnExactMatch)
@@ -105,11 +105,11 @@ TEST_F(ProfileWindowsTest, EnterIsOkAndEscapeClosesAsTheCloseBoxDoes)
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b") << "Escape confirms nothing";
     EXPECT_EQ(box.text(), "night");
 
-    button("Button11")->click();
+    button(kProfileSelectNewButton)->click();
     QPointer<ProfileNameWindow> window = nameWindow();
     ASSERT_FALSE(window.isNull());
-    QTest::keyClicks(window->findChild<QLineEdit*>("Edit1"), "dusk");
-    QTest::keyClick(window->findChild<QLineEdit*>("Edit1"), Qt::Key_Escape);
+    QTest::keyClicks(window->findChild<QLineEdit*>(kProfileNameEdit), "dusk");
+    QTest::keyClick(window->findChild<QLineEdit*>(kProfileNameEdit), Qt::Key_Escape);
     EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
     EXPECT_FALSE(QFileInfo::exists(ProfilePath("dusk")));
 }
@@ -117,7 +117,7 @@ TEST_F(ProfileWindowsTest, EnterIsOkAndEscapeClosesAsTheCloseBoxDoes)
 TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)
 {
     profilesBox()->setCurrentText("b");
-    button("Button1")->click();
+    button(kProfileSelectOkButton)->click();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b");
     EXPECT_EQ(ActiveOptions.Limit, 200);
     EXPECT_TRUE(log.contains("Loaded profile: b"));
@@ -131,13 +131,13 @@ TEST_F(ProfileWindowsTest, DeleteShowsTheFirstRemainingProfileOnly)
     ListProfiles(box);
     profilesBox()->setCurrentText("a");
     targets.shown = 0;
-    button("Button10")->click();
+    button(kProfileSelectDeleteButton)->click();
     EXPECT_FALSE(QFileInfo::exists(ProfilePath("a")));
     EXPECT_EQ(box.text(), "b");
     EXPECT_EQ(profilesBox()->currentText(), "b");
     EXPECT_EQ(targets.shown, 1);
     EXPECT_EQ(targets.lastShown.Limit, 200);
-    EXPECT_FALSE(button("Button10")->isEnabled()) << "one profile left";
+    EXPECT_FALSE(button(kProfileSelectDeleteButton)->isEnabled()) << "one profile left";
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
     EXPECT_EQ(ActiveOptions.Limit, 30);
 }
@@ -148,7 +148,7 @@ TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
         QFile::remove(ProfilePath(name));
     ListProfiles(box);
     box.setText("");
-    button("Button10")->click();
+    button(kProfileSelectDeleteButton)->click();
     EXPECT_TRUE(ProfileNames().isEmpty());
     EXPECT_EQ(box.text(), "");
 }
@@ -156,13 +156,13 @@ TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
 TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 {
     SaveProfile(WithLimit(999), "night");
-    button("Button11")->click();
+    button(kProfileSelectNewButton)->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
     QPointer<ProfileNameWindow> alive(window);
     EXPECT_EQ(window->windowTitle(), "Profile name:");
-    QTest::keyClicks(window->findChild<QLineEdit*>("Edit1"), "night");
-    QTest::keyClick(window->findChild<QLineEdit*>("Edit1"), Qt::Key_Return); // Enter is "OK"
+    QTest::keyClicks(window->findChild<QLineEdit*>(kProfileNameEdit), "night");
+    QTest::keyClick(window->findChild<QLineEdit*>(kProfileNameEdit), Qt::Key_Return); // Enter is "OK"
     EXPECT_TRUE(WaitFor([&] { return alive.isNull(); })) << "the window closes and goes away";
 
     EXPECT_EQ(LoadProfile("night").Limit, 30) << "an existing profile of that name starts over";
@@ -172,26 +172,26 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     EXPECT_EQ(ActiveOptions.Limit, 30);
     EXPECT_TRUE(messages.errors.isEmpty());
 
-    button("Button11")->click();
+    button(kProfileSelectNewButton)->click();
     window = nameWindow();
     ASSERT_NE(window, nullptr);
-    window->findChild<QLineEdit*>("Edit1")->setText("day");
-    window->findChild<QPushButton*>("Button1")->click();
+    window->findChild<QLineEdit*>(kProfileNameEdit)->setText("day");
+    window->findChild<QPushButton*>(kProfileNameOkButton)->click();
     EXPECT_EQ(ReadFileBytes(ProfilePath("day")).size(), 5532);
     EXPECT_TRUE(box.isListed("day"));
 }
 
 TEST_F(ProfileWindowsTest, NameTheFileSystemRejectsKeepsTheNameWindowOpen)
 {
-    button("Button11")->click();
+    button(kProfileSelectNewButton)->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
-    window->findChild<QLineEdit*>("Edit1")->setText("a/b");
-    window->findChild<QPushButton*>("Button1")->click();
+    window->findChild<QLineEdit*>(kProfileNameEdit)->setText("a/b");
+    window->findChild<QPushButton*>(kProfileNameOkButton)->click();
     EXPECT_EQ(messages.errors.size(), 1);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(box.isListed("a/b"));
-    window->findChild<QPushButton*>("Button2")->click();
+    window->findChild<QPushButton*>(kProfileNameCancelButton)->click();
 }
 
 } // namespace tarvo

@@ -75,7 +75,7 @@ TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
     try {
         LoadProfile("socket");
         FAIL() << "a profile that cannot be opened must not load silently";
-    } catch (const EInOutError& e) {
+    } catch (const SettingsFileError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENXIO));
         EXPECT_EQ(e.path(), ProfilePath("socket"));
     }
@@ -87,15 +87,15 @@ TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
     try {
         SaveProfile(Record(6), "new");
         FAIL() << "a failed save must reach the caller";
-    } catch (const EInOutError& e) {
+    } catch (const SettingsFileError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENOTDIR));
     }
-    EXPECT_THROW(LoadProfile("missing"), EInOutError) << "creating a missing profile can fail too";
+    EXPECT_THROW(LoadProfile("missing"), SettingsFileError) << "creating a missing profile can fail too";
 }
 
 TEST_F(ProfilesTest, NamesThatAreNoFileNamesAreRefused)
 {
-    EXPECT_THROW(SaveProfile(Record(1), "../escape"), EInOutError);
+    EXPECT_THROW(SaveProfile(Record(1), "../escape"), SettingsFileError);
     EXPECT_FALSE(QFileInfo::exists(program.dir() + "escape.pfl"));
     SaveProfile(Record(1), ""); // the empty name is a profile called ".pfl"
     EXPECT_TRUE(QFileInfo::exists(ProfileFolder() + ".pfl"));
@@ -177,7 +177,7 @@ TEST(IntegerText, StrictConversion)
             try {
                 StrToInt(c.text);
                 ADD_FAILURE() << "accepted " << c.text;
-            } catch (const EConvertError& e) {
+            } catch (const ConvertError& e) {
                 EXPECT_EQ(std::string(e.what()), std::string("'") + c.text + "' is not a valid integer value");
             }
         }

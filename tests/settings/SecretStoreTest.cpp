@@ -44,7 +44,7 @@ protected:
 TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
 {
     Control<QLineEdit>("PasswordEdit")->setText("hunter2");
-    Control<QCheckBox>("CheckBox3")->setChecked(false);
+    Control<QCheckBox>(kSetupSavePassword)->setChecked(false);
     dialog.Accept();
     EXPECT_TRUE(messages.notes.isEmpty()) << "the store took the password: nothing to tell";
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
@@ -54,7 +54,7 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     EXPECT_EQ(RunChild("DISABLED_LoadsThePassword", env), 0);
 
     // "Save Password" on: the file holds it, and the store keeps no second copy.
-    Control<QCheckBox>("CheckBox3")->setChecked(true);
+    Control<QCheckBox>(kSetupSavePassword)->setChecked(true);
     dialog.Accept();
     EXPECT_TRUE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
     QString secret;

@@ -125,9 +125,9 @@ TEST_F(SetupDialogTest, ShowsTheDriverInUseNotTheRecordsAndOddValuesAsTheyAre)
     o.Trigger = 7;
     targets.driverIndex = 1;
     dialog.ShowInDialog(o);
-    EXPECT_EQ(Control<QComboBox>("ComboBox2")->currentText(), "Camera two");
-    EXPECT_FALSE(Control<QRadioButton>("RadioButton1")->isChecked());
-    EXPECT_FALSE(Control<QRadioButton>("RadioButton2")->isChecked());
+    EXPECT_EQ(Control<QComboBox>(kSetupVideoDevice)->currentText(), "Camera two");
+    EXPECT_FALSE(Control<QRadioButton>(kSetupTimedTrigger)->isChecked());
+    EXPECT_FALSE(Control<QRadioButton>(kSetupMotionTrigger)->isChecked());
     OptionsValues back = o;
     dialog.ReadFromDialog(back);
     EXPECT_EQ(back.Trigger, 7) << "neither trigger checked leaves the field alone";
@@ -137,22 +137,22 @@ TEST_F(SetupDialogTest, ShowsTheDriverInUseNotTheRecordsAndOddValuesAsTheyAre)
 TEST_F(SetupDialogTest, PagesCaptionsAndTitle)
 {
     QStringList pages;
-    for (int i = 0; i < Control<QTabWidget>("PageControl1")->count(); ++i)
-        pages << Control<QTabWidget>("PageControl1")->tabText(i);
+    for (int i = 0; i < Control<QTabWidget>(kSetupPages)->count(); ++i)
+        pages << Control<QTabWidget>(kSetupPages)->tabText(i);
     EXPECT_EQ(pages, QStringList({"Auto capture", "Capture options", "Filenames", "General", "Motion detection",
                                   "Picture caption", "Website", "More"}));
-    EXPECT_EQ(Control<QRadioButton>("RadioButton1")->text(), "Timed capturing every           min.          sec.");
-    EXPECT_EQ(Control<QPushButton>("Button7")->text(), "Backgound color...");
-    EXPECT_EQ(Control<QGroupBox>("GroupBox9")->title(), "Motion detection sensitivity 50%") << "default sensitivity 51";
+    EXPECT_EQ(Control<QRadioButton>(kSetupTimedTrigger)->text(), "Timed capturing every           min.          sec.");
+    EXPECT_EQ(Control<QPushButton>(kSetupBackColourButton)->text(), "Backgound color...");
+    EXPECT_EQ(Control<QGroupBox>(kSetupSensitivityGroup)->title(), "Motion detection sensitivity 50%") << "default sensitivity 51";
 
     box.setText("night");
-    Control<QTabWidget>("PageControl1")->setCurrentIndex(5);
+    Control<QTabWidget>(kSetupPages)->setCurrentIndex(5);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Setup: night");
-    EXPECT_EQ(Control<QTabWidget>("PageControl1")->currentIndex(), 0);
+    EXPECT_EQ(Control<QTabWidget>(kSetupPages)->currentIndex(), 0);
     // The edits sit inside the caption's blanks, clear of its words.
     const QRect min = Control<QLineEdit>("MinEdit")->geometry();
-    const QFontMetrics fm(Control<QRadioButton>("RadioButton1")->font());
+    const QFontMetrics fm(Control<QRadioButton>(kSetupTimedTrigger)->font());
     EXPECT_GT(min.left(), fm.horizontalAdvance("Timed capturing every"));
     EXPECT_LT(min.right(), Control<QLineEdit>("SecEdit")->geometry().left());
 }
@@ -168,8 +168,8 @@ TEST_F(SetupDialogTest, NumericEditsCorrectThemselvesOnExit)
         {"MinEdit", "75", "60"}, {"MinEdit", "-3", "0"}, {"MinEdit", "abc", "0"}, {"MinEdit", "99999999999", "60"},
         {"MinEdit", " 007", "7"}, {"SecEdit", "60", "59"}, {"FuseSec", "60", "59"}, {"RearmSec", "", "0"},
         {"FuseMin", "6", "5"}, {"RearmMin", "-1", "0"}, {"PortEdit", "100000", "99999"},
-        {"PortEdit", "65536", "65536"}, {"PortEdit", "x", "0"}, {"Edit3", "letters", "30"}, {"Edit3", "0", "1"},
-        {"Edit3", "31", "30"}, {"Limit", "0", "1"}, {"Limit", "", "1"}, {"Limit", "5000", "5000"},
+        {"PortEdit", "65536", "65536"}, {"PortEdit", "x", "0"}, {kSetupFrameRate, "letters", "30"}, {kSetupFrameRate, "0", "1"},
+        {kSetupFrameRate, "31", "30"}, {"Limit", "0", "1"}, {"Limit", "", "1"}, {"Limit", "5000", "5000"},
         {"FileNumber", "no", "1"}, {"FileNumber", "0", "1"}
     };
     for (const Case& c : cases) {
@@ -183,26 +183,26 @@ TEST_F(SetupDialogTest, QualityEditAndSliderFollowEachOther)
 {
     Control<QLineEdit>("picqual")->setText("");
     EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "90");
-    EXPECT_EQ(Control<QSlider>("TrackBar1")->value(), 90);
+    EXPECT_EQ(Control<QSlider>(kSetupQualitySlider)->value(), 90);
     Control<QLineEdit>("picqual")->setText("150");
     EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "100");
     Control<QLineEdit>("picqual")->setText("0");
     EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "1");
     Control<QLineEdit>("picqual")->setText("42");
-    EXPECT_EQ(Control<QSlider>("TrackBar1")->value(), 42);
-    Control<QSlider>("TrackBar1")->setValue(77);
+    EXPECT_EQ(Control<QSlider>(kSetupQualitySlider)->value(), 42);
+    Control<QSlider>(kSetupQualitySlider)->setValue(77);
     EXPECT_EQ(Control<QLineEdit>("picqual")->text(), "77");
 
-    Control<QSlider>("TrackBar2")->setValue(1);
-    EXPECT_EQ(Control<QGroupBox>("GroupBox9")->title(), "Motion detection sensitivity 100%");
-    Control<QSlider>("TrackBar2")->setValue(100);
-    EXPECT_EQ(Control<QGroupBox>("GroupBox9")->title(), "Motion detection sensitivity 1%");
+    Control<QSlider>(kSetupSensitivitySlider)->setValue(1);
+    EXPECT_EQ(Control<QGroupBox>(kSetupSensitivityGroup)->title(), "Motion detection sensitivity 100%");
+    Control<QSlider>(kSetupSensitivitySlider)->setValue(100);
+    EXPECT_EQ(Control<QGroupBox>(kSetupSensitivityGroup)->title(), "Motion detection sensitivity 1%");
 }
 
 TEST_F(SetupDialogTest, HistoryNamesFollowTheFixedName)
 {
     Control<QLineEdit>("WPicFixed")->setText("cam");
-    EXPECT_EQ(Control<QLabel>("Label31")->text(), "Files will be named: cam.jpg, cam02.jpg, cam03.jpg, etc.");
+    EXPECT_EQ(Control<QLabel>(kSetupHistoryNames)->text(), "Files will be named: cam.jpg, cam02.jpg, cam03.jpg, etc.");
 }
 
 TEST_F(SetupDialogTest, LongHistoryNoteOnlyWhileTheActiveHistoryIsShort)
@@ -225,12 +225,12 @@ TEST_F(SetupDialogTest, EnablingRulesFollowTheGoverningControls)
     o.CapAudio = false;
     o.TransparentBack = true;
     dialog.ShowInDialog(o);
-    EXPECT_FALSE(Control<QCheckBox>("CheckBox10")->isEnabled());
-    EXPECT_TRUE(Control<QCheckBox>("CheckBox10")->isChecked()) << "disabled controls keep their values";
-    EXPECT_FALSE(Control<QLineEdit>("Edit6")->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(kSetupPlaySound)->isEnabled());
+    EXPECT_TRUE(Control<QCheckBox>(kSetupPlaySound)->isChecked()) << "disabled controls keep their values";
+    EXPECT_FALSE(Control<QLineEdit>(kSetupSoundFile)->isEnabled());
     EXPECT_FALSE(Control<QComboBox>("CapAudSampleRate")->isEnabled());
     EXPECT_FALSE(Control<QLabel>("ResolutionLabel")->isEnabled());
-    EXPECT_FALSE(Control<QPushButton>("Button7")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(kSetupBackColourButton)->isEnabled());
     EXPECT_FALSE(Control<QLineEdit>("LPicPrefix")->isEnabled());
     EXPECT_TRUE(Control<QLineEdit>("FileNumber")->isEnabled()) << "website pictures default to the fixed name";
     EXPECT_FALSE(Control<QLineEdit>("WPicPrefix")->isEnabled());
@@ -247,9 +247,10 @@ TEST_F(SetupDialogTest, EnablingRulesFollowTheGoverningControls)
         const char* control;
         bool enabled;
     };
-    for (const Step& step : {Step{"RadioButton2", "Button5", true}, Step{"CheckBox9", "CapAudChannels", true},
-                             Step{"CheckBox6", "Button7", true}, Step{"WPicIncR", "WPicPrefix", true},
-                             Step{nullptr, "FileNumber", false}, Step{nullptr, "Label31", false},
+    for (const Step& step : {Step{kSetupMotionTrigger, kSetupBrowseSoundButton, true},
+                             Step{kSetupCaptureAudio, "CapAudChannels", true},
+                             Step{kSetupTransparentBack, kSetupBackColourButton, true}, Step{"WPicIncR", "WPicPrefix", true},
+                             Step{nullptr, "FileNumber", false}, Step{nullptr, kSetupHistoryNames, false},
                              Step{"VidIncR", "VidPrefix", true}, Step{"LPicIncR", "LPicPrefix", true},
                              Step{"LPicFixedR", "LPicPrefix", true}, Step{"LPicTimedR", "LPicPrefix", false},
                              Step{"LPicFixedR", "LPicPrefix", false}, Step{nullptr, "LPicFixed", true}}) {
@@ -264,8 +265,8 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
 {
     box.setText("garden");
     dialog.show();
-    Control<QLineEdit>("Edit1")->setText("");
-    Control<QPlainTextEdit>("Memo1")->setPlainText("one\ntwo");
+    Control<QLineEdit>(kSetupPictureFolder)->setText("");
+    Control<QPlainTextEdit>(kSetupCaptionText)->setPlainText("one\ntwo");
     dialog.Accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.errors.isEmpty());
@@ -345,12 +346,12 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     EXPECT_TRUE(LoadExtras("garden").LiveView.PasswordHash.isEmpty());
 
     dialog.show();
-    Control<QPushButton>("Button10")->click();
+    Control<QPushButton>(kSetupDefaultsButton)->click();
     EXPECT_EQ(points->value(), 1) << "the defaults are shown";
     EXPECT_EQ(megabytes->value(), 0);
     EXPECT_FALSE(clips->isChecked());
     EXPECT_FALSE(pre->isEnabled());
-    Control<QPushButton>("Button4")->click();
+    Control<QPushButton>(kSetupCancelButton)->click();
     EXPECT_EQ(points->value(), 40) << "the active settings are shown again";
     EXPECT_EQ(megabytes->value(), 2500);
     EXPECT_EQ(days->value(), 14);
@@ -363,7 +364,7 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 {
     // No secret store answers here: the password lasts for the run, and the user is told once.
     Control<QLineEdit>("PasswordEdit")->setText("hunter2");
-    Control<QCheckBox>("CheckBox3")->setChecked(false);
+    Control<QCheckBox>(kSetupSavePassword)->setChecked(false);
     dialog.Accept();
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
     EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2") << "kept for this run";
@@ -374,7 +375,7 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
     dialog.Accept();
     EXPECT_EQ(messages.notes.size(), 1) << "said once";
 
-    Control<QCheckBox>("CheckBox3")->setChecked(true);
+    Control<QCheckBox>(kSetupSavePassword)->setChecked(true);
     dialog.Accept();
     EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2");
 }
@@ -387,9 +388,9 @@ TEST_F(SetupDialogTest, DefaultsThenCancelChangesNothing)
     SetActive(active, box, targets);
     const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
     dialog.show();
-    Control<QPushButton>("Button10")->click();
+    Control<QPushButton>(kSetupDefaultsButton)->click();
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "5") << "the defaults are shown";
-    Control<QPushButton>("Button4")->click();
+    Control<QPushButton>(kSetupCancelButton)->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
     EXPECT_EQ(std::memcmp(&ActiveOptions, &active, sizeof active), 0);
@@ -439,10 +440,10 @@ TEST_F(SetupDialogTest, OkIsOffWhileAutoCapturingButCancelStillRestores)
     dialog.Accept();
     EXPECT_EQ(ActiveOptions.TimedMin, 5);
     EXPECT_TRUE(dialog.isVisible());
-    Control<QPushButton>("Button4")->click();
+    Control<QPushButton>(kSetupCancelButton)->click();
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "5");
     dialog.SetOkEnabled(true);
-    EXPECT_TRUE(Control<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(kSetupOkButton)->isEnabled());
 }
 
 TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
@@ -451,11 +452,11 @@ TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
     dialog.hooks.hideExampleIfVisible = [&] { ++exampleHidden; };
     dialog.hooks.hideFtpTestIfVisible = [&] { ++ftpHidden; };
     dialog.show();
-    Control<QTabWidget>("PageControl1")->setCurrentIndex(4);
+    Control<QTabWidget>(kSetupPages)->setCurrentIndex(4);
     EXPECT_EQ(exampleHidden, 0) << "the area window belongs to the motion page";
-    Control<QTabWidget>("PageControl1")->setCurrentIndex(7);
+    Control<QTabWidget>(kSetupPages)->setCurrentIndex(7);
     EXPECT_EQ(exampleHidden, 0) << "the page More shows how much the area window's scene changes";
-    Control<QTabWidget>("PageControl1")->setCurrentIndex(5);
+    Control<QTabWidget>(kSetupPages)->setCurrentIndex(5);
     EXPECT_EQ(exampleHidden, 1);
     dialog.hide();
     EXPECT_EQ(exampleHidden, 2);
@@ -464,27 +465,27 @@ TEST_F(SetupDialogTest, HidingTakesTheHelperWindowsAlong)
 
 TEST_F(SetupDialogTest, CaptionMemoHoldsAtMost255Characters)
 {
-    Control<QPlainTextEdit>("Memo1")->setPlainText(QString(300, 'c'));
-    EXPECT_EQ(Control<QPlainTextEdit>("Memo1")->toPlainText().size(), 255);
+    Control<QPlainTextEdit>(kSetupCaptionText)->setPlainText(QString(300, 'c'));
+    EXPECT_EQ(Control<QPlainTextEdit>(kSetupCaptionText)->toPlainText().size(), 255);
 }
 
 TEST_F(SetupDialogTest, ProxyWindowSwitchesAServerlessProxyOff)
 {
     proxy.show();
-    ProxyControl<QCheckBox>("CheckBox1")->click();
-    EXPECT_TRUE(ProxyControl<QGroupBox>("GroupBox1")->isEnabled());
+    ProxyControl<QCheckBox>(kProxyEnabled)->click();
+    EXPECT_TRUE(ProxyControl<QGroupBox>(kProxyServerGroup)->isEnabled());
     EXPECT_TRUE(ProxyControl<QComboBox>("SocksType")->isEnabled());
-    ProxyControl<QPushButton>("Button1")->click();
+    ProxyControl<QPushButton>(kProxyCloseButton)->click();
     EXPECT_FALSE(proxy.isVisible());
-    EXPECT_FALSE(ProxyControl<QCheckBox>("CheckBox1")->isChecked());
-    EXPECT_FALSE(ProxyControl<QGroupBox>("GroupBox1")->isEnabled());
+    EXPECT_FALSE(ProxyControl<QCheckBox>(kProxyEnabled)->isChecked());
+    EXPECT_FALSE(ProxyControl<QGroupBox>(kProxyServerGroup)->isEnabled());
     EXPECT_FALSE(ProxyControl<QLineEdit>("SocksHostEdit")->isEnabled());
 
     proxy.show();
-    ProxyControl<QCheckBox>("CheckBox1")->click();
+    ProxyControl<QCheckBox>(kProxyEnabled)->click();
     ProxyControl<QLineEdit>("SocksHostEdit")->setText("gate");
     proxy.close();
-    EXPECT_TRUE(ProxyControl<QCheckBox>("CheckBox1")->isChecked()) << "a proxy with a server stays on";
+    EXPECT_TRUE(ProxyControl<QCheckBox>(kProxyEnabled)->isChecked()) << "a proxy with a server stays on";
     EXPECT_EQ(ProxyControl<QComboBox>("SocksType")->count(), 4);
 }
 
@@ -496,7 +497,7 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         QPalette::ColorRole role;
     };
     for (const Case& c : {Case{Control<QPushButton>("FontColorButton"), &OptionsValues::FontColor, QPalette::Text},
-                          Case{Control<QPushButton>("Button7"), &OptionsValues::BackColor, QPalette::Base}}) {
+                          Case{Control<QPushButton>(kSetupBackColourButton), &OptionsValues::BackColor, QPalette::Base}}) {
         // The user picks rgb(0x12, 0x34, 0x56) in the colour dialog and confirms it.
         QTimer pick;
         QObject::connect(&pick, &QTimer::timeout, [&] {
@@ -507,7 +508,7 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         });
         pick.start(20);
         dialog.show();
-        Control<QCheckBox>("CheckBox6")->setChecked(false); // a transparent caption has no background to choose
+        Control<QCheckBox>(kSetupTransparentBack)->setChecked(false); // a transparent caption has no background to choose
         c.button->click();
         pick.stop();
         dialog.Accept();
@@ -515,19 +516,19 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         EXPECT_EQ(LoadProfile("Default").*c.field, 0x00563412u);
 
         dialog.ShowInDialog(DefaultOptions());
-        EXPECT_NE(Control<QPlainTextEdit>("Memo1")->palette().color(c.role), QColor(0x12, 0x34, 0x56));
+        EXPECT_NE(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
         dialog.ShowInDialog(ActiveOptions);
-        EXPECT_EQ(Control<QPlainTextEdit>("Memo1")->palette().color(c.role), QColor(0x12, 0x34, 0x56));
+        EXPECT_EQ(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
     }
 }
 
 TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
 {
     Type(Control<QLineEdit>("Limit"), "77");
-    FocusIn(Control<QPlainTextEdit>("Memo1"));
-    QTest::keyClick(Control<QPlainTextEdit>("Memo1"), Qt::Key_Return);
+    FocusIn(Control<QPlainTextEdit>(kSetupCaptionText));
+    QTest::keyClick(Control<QPlainTextEdit>(kSetupCaptionText), Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible()) << "Enter in the caption text starts a new line";
-    EXPECT_EQ(Control<QPlainTextEdit>("Memo1")->toPlainText().count('\n'), 1);
+    EXPECT_EQ(Control<QPlainTextEdit>(kSetupCaptionText)->toPlainText().count('\n'), 1);
     FocusIn(Control<QLineEdit>("MinEdit"));
     Control<QLineEdit>("MinEdit")->setText("75");
     QTest::keyClick(Control<QLineEdit>("MinEdit"), Qt::Key_Enter);
@@ -542,8 +543,8 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     EXPECT_EQ(Control<QLineEdit>("Limit")->text(), "77") << "Cancel shows the active settings again";
 
     // Enter on a focused button presses that button, not "OK".
-    FocusIn(Control<QPushButton>("Button10"));
-    QTest::keyClick(Control<QPushButton>("Button10"), Qt::Key_Return);
+    FocusIn(Control<QPushButton>(kSetupDefaultsButton));
+    QTest::keyClick(Control<QPushButton>(kSetupDefaultsButton), Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(Control<QLineEdit>("Limit")->text(), "30") << "Defaults";
 
@@ -554,8 +555,8 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     EXPECT_EQ(ActiveOptions.Limit, 77);
 
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        FocusIn(ProxyControl<QCheckBox>("CheckBox1"));
-        QTest::keyClick(ProxyControl<QCheckBox>("CheckBox1"), key);
+        FocusIn(ProxyControl<QCheckBox>(kProxyEnabled));
+        QTest::keyClick(ProxyControl<QCheckBox>(kProxyEnabled), key);
         EXPECT_FALSE(proxy.isVisible()) << "Enter and Escape are \"Close\"";
     }
 }
@@ -588,14 +589,14 @@ TEST_F(SetupDialogTest, OtherWindowsGetTheTypedValues)
     dialog.ReadShownArea(grid);
     EXPECT_TRUE(grid.MDUserDefinedArea);
     EXPECT_EQ(grid.MDbeginY, 4);
-    Control<QSlider>("TrackBar2")->setValue(23);
+    Control<QSlider>(kSetupSensitivitySlider)->setValue(23);
     EXPECT_EQ(dialog.ShownSensitivity(), 23);
 
     // The FTP test takes the texts as typed, ports unconverted.
     Control<QLineEdit>("FTPAddressEdit")->setText("ftp.test");
     Control<QLineEdit>("PortEdit")->setText("21x");
     Control<QCheckBox>("PASVCheck")->setChecked(true);
-    ProxyControl<QCheckBox>("CheckBox1")->setChecked(true);
+    ProxyControl<QCheckBox>(kProxyEnabled)->setChecked(true);
     ProxyControl<QLineEdit>("SocksPortEdit")->setText(" 1080");
     ProxyControl<QComboBox>("SocksType")->setEditText("SOCKS 5");
     const FtpTestSettings typed = dialog.TypedFtpSettings();

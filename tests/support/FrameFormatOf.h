@@ -8,10 +8,10 @@ namespace tarvo {
 inline FrameFormat FrameFormatOf(std::uint32_t compression, int width, int height, int bitsPerPixel = 0)
 {
     FrameFormat f;
-    f.bmiHeader.biCompression = compression;
-    f.bmiHeader.biWidth = width;
-    f.bmiHeader.biHeight = height;
-    f.bmiHeader.biBitCount = std::uint16_t(bitsPerPixel);
+    f.header.compression = compression;
+    f.header.width = width;
+    f.header.height = height;
+    f.header.bitCount = std::uint16_t(bitsPerPixel);
     return f;
 }
 

@@ -1,4 +1,5 @@
 // Popup warnings: geometry, the same-text rule, OK and close, and raising from another thread.
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 #include "ui/PopupGeometry.h"
 #include "ui/widgets/PopupManager.h"
@@ -60,8 +61,8 @@ TEST_F(PopupManagerTest, APopupIsLaidOutAroundItsText)
     for (const QString& text : {QString("Motion Detected"), QString(80, 'W')}) {
         PopupWarning* p = popups.ShowPopup(text);
         ASSERT_NE(p, nullptr);
-        const auto* label = p->findChild<QLabel*>("Label1");
-        const auto* ok = p->findChild<QPushButton*>("Button1");
+        const auto* label = p->findChild<QLabel*>(kPopupText);
+        const auto* ok = p->findChild<QPushButton*>(kPopupOkButton);
         ASSERT_TRUE(label && ok);
         EXPECT_TRUE(p->isVisible());
         EXPECT_EQ(p->windowTitle(), "Tarvo");
@@ -97,7 +98,7 @@ TEST_F(PopupManagerTest, OkHidesAndFreesThePopupAndTheNextWarningOpensAFreshOne)
 {
     QPointer<PopupWarning> first = popups.ShowPopup("Motion Detected");
     ASSERT_TRUE(first);
-    first->findChild<QPushButton*>("Button1")->click();
+    first->findChild<QPushButton*>(kPopupOkButton)->click();
     EXPECT_FALSE(popups.PopupShowing());
     EXPECT_FALSE(first->isVisible());
     // Deferred deletions run when control returns to an event loop; the test has none running.

@@ -1,7 +1,7 @@
 // The tray icon component against a fake desktop that records every request and refuses when told.
 #include "support/TestSupport.h"
 #include "ui/widgets/QtTrayIconHost.h"
-#include "ui/widgets/TolmarTrayIcon.h"
+#include "ui/widgets/TrayIcon.h"
 
 #include <QMenu>
 #include <QPixmap>
@@ -22,13 +22,12 @@ struct FakeTrayHost final : TrayIconHost {
     bool refuseDelete = false;
     bool refuseModify = false;
     bool receiverExists = false;
-    MessageHandler handler;
+    EventHandler handler;
     std::vector<Request> requests;
     std::vector<std::pair<QMenu*, QPoint>> menusShown;
-    std::vector<std::pair<unsigned, long>> defaultProcCalls;
     QPoint cursor{640, 700};
 
-    bool CreateReceiver(MessageHandler h) override
+    bool CreateReceiver(EventHandler h) override
     {
         if (refuseReceiver)
             return false;
@@ -47,11 +46,6 @@ struct FakeTrayHost final : TrayIconHost {
         return !(action == TrayNotifyAction::Add && refuseAdd) && !(action == TrayNotifyAction::Delete && refuseDelete)
             && !(action == TrayNotifyAction::Modify && refuseModify);
     }
-    long DefaultWindowProc(unsigned message, long lParam) override
-    {
-        defaultProcCalls.emplace_back(message, lParam);
-        return 42;
-    }
     QPoint CursorPos() const override { return cursor; }
     void PopupMenu(QMenu& menu, QPoint at) override { menusShown.emplace_back(&menu, at); }
     QIcon StandardApplicationIcon() const override { return Picture(Qt::gray); }
@@ -62,7 +56,7 @@ struct FakeTrayHost final : TrayIconHost {
         p.fill(colour);
         return QIcon(p);
     }
-    long Send(long mouseMessage) { return handler(kTrayNotifyMessage, mouseMessage); }
+    void Send(TrayEvent event) { handler(event); }
     int Count(TrayNotifyAction action) const
     {
         return static_cast<int>(std::count_if(requests.begin(), requests.end(), [&](const Request& r) { return r.action == action; }));
@@ -77,22 +71,22 @@ protected:
     {
         auto h = std::make_unique<FakeTrayHost>();
         host = h.get();
-        tray = std::make_unique<TTolmarTrayIcon>(std::move(h));
-        tray->OnChange = [this](TTolmarTrayIcon&) { events.push_back("Change"); };
-        tray->OnMouseMove = [this](TTolmarTrayIcon&) { events.push_back("Move"); };
-        tray->OnMouseLBtnDown = [this](TTolmarTrayIcon&) { events.push_back("LDown"); };
-        tray->OnMouseLBtnUp = [this](TTolmarTrayIcon&) { events.push_back("LUp"); };
-        tray->OnMouseLBtnDblClk = [this](TTolmarTrayIcon& sender) {
+        tray = std::make_unique<TrayIcon>(std::move(h));
+        tray->OnChange = [this](TrayIcon&) { events.push_back("Change"); };
+        tray->OnMouseMove = [this](TrayIcon&) { events.push_back("Move"); };
+        tray->OnMouseLBtnDown = [this](TrayIcon&) { events.push_back("LDown"); };
+        tray->OnMouseLBtnUp = [this](TrayIcon&) { events.push_back("LUp"); };
+        tray->OnMouseLBtnDblClk = [this](TrayIcon& sender) {
             EXPECT_EQ(&sender, tray.get());
             events.push_back("LDbl");
         };
-        tray->OnRBtnDown = [this](TTolmarTrayIcon&) { events.push_back("RDown"); };
-        tray->OnMouseRBtnUp = [this](TTolmarTrayIcon&) { events.push_back("RUp"); };
-        tray->OnMouseRBtnDblClk = [this](TTolmarTrayIcon&) { events.push_back("RDbl"); };
+        tray->OnRBtnDown = [this](TrayIcon&) { events.push_back("RDown"); };
+        tray->OnMouseRBtnUp = [this](TrayIcon&) { events.push_back("RUp"); };
+        tray->OnMouseRBtnDblClk = [this](TrayIcon&) { events.push_back("RDbl"); };
     }
 
     FakeTrayHost* host;
-    std::unique_ptr<TTolmarTrayIcon> tray;
+    std::unique_ptr<TrayIcon> tray;
     std::vector<std::string> events;
 };
 
@@ -113,7 +107,6 @@ TEST_F(TrayIconTest, ShowingAddsOnceAndHidingDeletesOnce)
     ASSERT_EQ(host->Count(TrayNotifyAction::Add), 1);
     const TrayNotifyData& added = host->requests.front().data;
     EXPECT_EQ(added.flags, 7u);
-    EXPECT_EQ(added.callbackMessage, 0x0500u);
     EXPECT_EQ(added.tip, "Tarvo");
     EXPECT_TRUE(tray->Visible());
     EXPECT_EQ(events, std::vector<std::string>{"Change"});
@@ -162,38 +155,26 @@ TEST_F(TrayIconTest, TipIsShortenedToWhatTheNotificationAreaHolds)
     EXPECT_EQ(tray->Tip(), QString(62, 'y'));
 }
 
-TEST_F(TrayIconTest, MouseMessagesRaiseTheirEvents)
+TEST_F(TrayIconTest, MouseEventsRaiseTheirEventsAndAMiddleClickNone)
 {
     tray->SetVisible(true);
-    events.clear();
-    const std::vector<std::pair<long, std::string>> table = {
-        {0x0200, "Move"}, {0x0201, "LDown"}, {0x0202, "LUp"}, {0x0203, "LDbl"},
-        {0x0204, "RDown"}, {0x0205, "RUp"}, {0x0206, "RDbl"},
+    const std::vector<std::pair<TrayEvent, std::vector<std::string>>> table = {
+        {TrayEvent::MouseMove, {"Move"}}, {TrayEvent::LeftDown, {"LDown"}}, {TrayEvent::LeftUp, {"LUp"}},
+        {TrayEvent::LeftDoubleClick, {"LDbl"}}, {TrayEvent::RightDown, {"RDown"}}, {TrayEvent::RightUp, {"RUp"}},
+        {TrayEvent::RightDoubleClick, {"RDbl"}}, {TrayEvent::MiddleDown, {}},
     };
-    for (const auto& [message, event] : table) {
+    for (const auto& [event, raised] : table) {
         events.clear();
-        EXPECT_EQ(host->Send(message), 0) << message;
-        EXPECT_EQ(events, std::vector<std::string>{event}) << message;
+        host->Send(event);
+        EXPECT_EQ(events, raised) << int(event);
     }
-    EXPECT_TRUE(host->defaultProcCalls.empty());
-}
-
-TEST_F(TrayIconTest, OtherMessagesGoToTheDefaultProcedureAndRaiseNothing)
-{
-    tray->SetVisible(true);
-    events.clear();
-    EXPECT_EQ(host->Send(0x0207), 42);
-    EXPECT_EQ(host->Send(0x01FF), 42);
-    EXPECT_EQ(host->handler(0x0010, 0x0201), 42); // not the icon's notification
-    EXPECT_TRUE(events.empty());
-    EXPECT_EQ(host->defaultProcCalls.size(), 3u);
 }
 
 TEST_F(TrayIconTest, UnassignedEventsAreSkipped)
 {
-    TTolmarTrayIcon bare(std::make_unique<FakeTrayHost>());
+    TrayIcon bare(std::make_unique<FakeTrayHost>());
     EXPECT_NO_THROW(bare.SetVisible(true));
-    EXPECT_EQ(bare.HandleMessage(kTrayNotifyMessage, kTrayLButtonDblClk), 0);
+    EXPECT_NO_THROW(bare.HandleEvent(TrayEvent::LeftDoubleClick));
 }
 
 TEST_F(TrayIconTest, AMenuReplacesItsButtonsReleaseEventOnly)
@@ -204,8 +185,9 @@ TEST_F(TrayIconTest, AMenuReplacesItsButtonsReleaseEventOnly)
     tray->SetVisible(true);
     events.clear();
 
-    for (long m : {0x0204L, 0x0205L, 0x0206L, 0x0201L, 0x0202L, 0x0203L})
-        host->Send(m);
+    for (TrayEvent e : {TrayEvent::RightDown, TrayEvent::RightUp, TrayEvent::RightDoubleClick, TrayEvent::LeftDown,
+             TrayEvent::LeftUp, TrayEvent::LeftDoubleClick})
+        host->Send(e);
     EXPECT_EQ(events, (std::vector<std::string>{"RDown", "RDbl", "LDown", "LDbl"}));
     ASSERT_EQ(host->menusShown.size(), 2u);
     EXPECT_EQ(host->menusShown[0].first, &right);
@@ -223,8 +205,8 @@ TEST_F(TrayIconTest, ADestroyedMenuReadsAsNone)
     EXPECT_EQ(tray->LeftMenu(), nullptr);
     tray->SetVisible(true);
     events.clear();
-    host->Send(kTrayRButtonUp);
-    host->Send(kTrayLButtonUp);
+    host->Send(TrayEvent::RightUp);
+    host->Send(TrayEvent::LeftUp);
     EXPECT_EQ(events, (std::vector<std::string>{"RUp", "LUp"}));
     EXPECT_TRUE(host->menusShown.empty());
 }
@@ -245,7 +227,7 @@ TEST_F(TrayIconTest, RefusalsRaiseTheirErrorsAndKeepTheStateTheDesktopHas)
         try {
             tray->SetVisible(true);
             ADD_FAILURE() << r.name << " refusal raised nothing";
-        } catch (const ETrayIconError& e) {
+        } catch (const TrayIconError& e) {
             EXPECT_STREQ(e.what(), r.message) << r.name;
         }
         EXPECT_FALSE(tray->Visible()) << r.name;
@@ -259,8 +241,8 @@ TEST_F(TrayIconTest, RefusalsRaiseTheirErrorsAndKeepTheStateTheDesktopHas)
     try {
         tray->SetVisible(false);
         ADD_FAILURE() << "a refused delete raised nothing";
-    } catch (const ETrayIconError& e) {
-        EXPECT_EQ(e.code(), ETrayIconError::DeleteFailed);
+    } catch (const TrayIconError& e) {
+        EXPECT_EQ(e.code(), TrayIconError::DeleteFailed);
         EXPECT_STREQ(e.what(), "TRAY003: Error deleteing tray icon");
     }
     EXPECT_TRUE(tray->Visible());
@@ -275,7 +257,7 @@ TEST_F(TrayIconTest, ARefusedModifyRaisesTRAY004)
     try {
         tray->SetIcon(FakeTrayHost::Picture(Qt::blue));
         ADD_FAILURE() << "a refused modify raised nothing";
-    } catch (const ETrayIconError& e) {
+    } catch (const TrayIconError& e) {
         EXPECT_STREQ(e.what(), "TRAY004: Could not modify tray icon");
     }
 }
@@ -283,10 +265,9 @@ TEST_F(TrayIconTest, ARefusedModifyRaisesTRAY004)
 // Lets a test keep watching the fake after the component that owns its host is gone.
 struct ForwardingHost final : TrayIconHost {
     explicit ForwardingHost(FakeTrayHost& to) : to(to) {}
-    bool CreateReceiver(MessageHandler h) override { return to.CreateReceiver(std::move(h)); }
+    bool CreateReceiver(EventHandler h) override { return to.CreateReceiver(std::move(h)); }
     void DestroyReceiver() override { to.DestroyReceiver(); }
     bool NotifyIcon(TrayNotifyAction a, const TrayNotifyData& d) override { return to.NotifyIcon(a, d); }
-    long DefaultWindowProc(unsigned m, long l) override { return to.DefaultWindowProc(m, l); }
     QPoint CursorPos() const override { return to.CursorPos(); }
     void PopupMenu(QMenu& menu, QPoint at) override { to.PopupMenu(menu, at); }
     QIcon StandardApplicationIcon() const override { return to.StandardApplicationIcon(); }
@@ -298,7 +279,7 @@ TEST(TrayIconLifetime, DestructionRemovesAShownIconEvenWhenTheDesktopRefuses)
     for (bool refuse : {false, true}) {
         FakeTrayHost host;
         {
-            TTolmarTrayIcon tray(std::make_unique<ForwardingHost>(host));
+            TrayIcon tray(std::make_unique<ForwardingHost>(host));
             tray.SetVisible(true);
             host.refuseDelete = refuse;
         }
@@ -317,13 +298,13 @@ TEST(QtTrayIconHostTest, ADesktopWithoutANotificationAreaRefusesTheIconAndItStay
     RecordingEventLog log;
     SetProgramLog(&log);
     {
-        TTolmarTrayIcon tray(std::make_unique<QtTrayIconHost>());
+        TrayIcon tray(std::make_unique<QtTrayIconHost>());
         EXPECT_FALSE(tray.Icon().isNull());
         try {
             tray.SetVisible(true);
             ADD_FAILURE() << "the icon was shown without a notification area";
-        } catch (const ETrayIconError& e) {
-            EXPECT_EQ(e.code(), ETrayIconError::AddFailed);
+        } catch (const TrayIconError& e) {
+            EXPECT_EQ(e.code(), TrayIconError::AddFailed);
         }
         EXPECT_FALSE(tray.Visible());
         EXPECT_NO_THROW(tray.SetTip("still usable"));

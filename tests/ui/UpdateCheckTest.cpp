@@ -2,6 +2,7 @@
 #include "HttpTestServers.h"
 #include "common/Clock.h"
 #include "support/FixedClock.h"
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 #include "ui/VersionFile.h"
 #include "ui/widgets/ClickableLabel.h"
@@ -93,7 +94,7 @@ TEST_F(UpdateCheckTest, ANewerVersionOpensTheAboutWindowWithTheRelease)
     log.clear();
     about.AboutWindow::ShowResult(QString());
     about.CheckForUpdate();
-    about.findChild<QPushButton*>("Button1")->click();
+    about.findChild<QPushButton*>(kAboutOkButton)->click();
     ASSERT_FALSE(about.isVisible());
     ASSERT_TRUE(WaitFor([&] { return !about.CheckRunning(); }, 60000));
     EXPECT_TRUE(about.isVisible());
@@ -139,7 +140,7 @@ TEST_F(UpdateCheckTest, TheButtonRunsTheCheckShowingProgressInTheWindow)
     ASSERT_TRUE(site.Started());
     PointAt(site.port());
     about.show();
-    about.findChild<QPushButton*>("Button2")->click();
+    about.findChild<QPushButton*>(kAboutCheckButton)->click();
     ASSERT_TRUE(WaitFor([&] { return !about.CheckRunning(); }, 60000));
     EXPECT_EQ(about.results.value(0), kChecking);
     EXPECT_EQ(about.CheckResult(), NewVersionMessage({200, "2.00", QDate(2010, 12, 31)}));
@@ -230,7 +231,7 @@ TEST_F(UpdateCheckTest, TheWindowStaysResponsiveAndClosingItAbandonsTheCheck)
     ASSERT_TRUE(silent.Started());
     PointAt(silent.port(), std::chrono::milliseconds(60000));
     about.show();
-    about.findChild<QPushButton*>("Button2")->click();
+    about.findChild<QPushButton*>(kAboutCheckButton)->click();
     EXPECT_EQ(about.CheckResult(), kChecking);
     ASSERT_TRUE(WaitFor([&] { return silent.Requests().contains("GET /tarvo/ver.txt"); }, 30000));
     // The event loop goes on while the check waits on the site.
@@ -243,7 +244,7 @@ TEST_F(UpdateCheckTest, TheWindowStaysResponsiveAndClosingItAbandonsTheCheck)
 
     QElapsedTimer closing;
     closing.start();
-    about.findChild<QPushButton*>("Button1")->click();
+    about.findChild<QPushButton*>(kAboutOkButton)->click();
     EXPECT_FALSE(about.CheckRunning()) << "the fetch's thread has ended when the window is closed";
     EXPECT_LT(closing.elapsed(), 30000) << "closing aborted the fetch instead of waiting out its limit";
     QCoreApplication::processEvents();
@@ -274,7 +275,7 @@ TEST_F(AboutWindowTest, ShowsTheVersionAndGreetsOnHolidaysOnly)
     about.show();
     EXPECT_EQ(about.TitleLine(), "Tarvo v. 1.26");
     EXPECT_EQ(about.windowTitle(), "About...");
-    EXPECT_EQ(about.findChild<QPushButton*>("Button2")->text(), "Check for new version");
+    EXPECT_EQ(about.findChild<QPushButton*>(kAboutCheckButton)->text(), "Check for new version");
     EXPECT_EQ(about.CheckResult(), QString());
 
     struct Visit {
@@ -285,7 +286,7 @@ TEST_F(AboutWindowTest, ShowsTheVersionAndGreetsOnHolidaysOnly)
     for (const Visit& v : {Visit{QDate(2024, 12, 24), "Merry Christmas!"}, Visit{QDate(2024, 12, 28), "Merry Christmas!"},
              Visit{QDate(2025, 1, 1), "Happy New Year!"}, Visit{QDate(2025, 1, 2), "Happy New Year!"},
              Visit{QDate(2025, 12, 25), "Merry Christmas!"}}) {
-        about.findChild<QPushButton*>("Button1")->click();
+        about.findChild<QPushButton*>(kAboutOkButton)->click();
         EXPECT_FALSE(about.isVisible());
         clock.set(QDateTime(v.day, QTime(23, 59, 59)));
         about.show();
@@ -311,7 +312,7 @@ TEST_F(AboutWindowTest, TheSiteAddressOpensTheProductPage)
     about.SetUpdateCheckConfig(config);
     about.show();
     EXPECT_EQ(about.SiteAddress(), "http://127.0.0.1:8123/tarvo");
-    auto* link = about.findChild<ClickableLabel*>("Label10");
+    auto* link = about.findChild<ClickableLabel*>(kAboutSiteLink);
     ASSERT_NE(link, nullptr);
     const QPointF at(2, 2);
     QMouseEvent press(QEvent::MouseButtonPress, at, link->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

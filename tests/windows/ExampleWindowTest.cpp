@@ -3,6 +3,7 @@
 #include "imaging/widgets/PictureView.h"
 #include "imaging/widgets/CaptionAndAreaWindow.h"
 #include "settings/ActiveOptions.h"
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -51,7 +52,7 @@ struct AreaWindow {
                             Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(view(), &release);
     }
-    PictureView* view() const { return window->findChild<PictureView*>("Image1"); }
+    PictureView* view() const { return window->findChild<PictureView*>(kCaptionWindowPicture); }
     QRgb pixel(int x, int y) const { return window->ShownPicture().pixel(x, y) & 0xFFFFFF; }
 
     DetectionArea shown{50, 50, 100, 100};

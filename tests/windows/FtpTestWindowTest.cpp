@@ -3,6 +3,7 @@
 #include "net/FtpClient.h"
 #include "publish/widgets/FtpSettingsTest.h"
 #include "publish/widgets/FtpTestWindow.h"
+#include "support/ControlNames.h"
 #include "support/TestSupport.h"
 #include "publish/PublishPeers.h"
 
@@ -153,18 +154,18 @@ TEST_F(FtpTestWindowTest, WindowRunsTheTestOnEveryShowing)
     FtpTestWindow window(hooks);
     window.Client().Timeouts() = shortLimits();
     EXPECT_EQ(window.windowTitle(), "Testing FTP settings...");
-    EXPECT_EQ(window.findChild<QPushButton*>("Button1")->text(), "OK");
+    EXPECT_EQ(window.findChild<QPushButton*>(kFtpTestOkButton)->text(), "OK");
 
     window.show();
     window.hide();
     EXPECT_FALSE(window.TestPending()) << "closed before it began, the test does not run";
 
     window.show();
-    EXPECT_TRUE(window.findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
+    EXPECT_TRUE(window.findChild<QPlainTextEdit*>(kFtpTestReport)->isReadOnly());
     ASSERT_TRUE(WaitFor([&] { return window.ReportLines().size() == 8; }, 60000))
         << window.ReportLines().join('\n').toStdString();
     EXPECT_EQ(window.ReportLines(), AllOk);
-    window.findChild<QPushButton*>("Button1")->click();
+    window.findChild<QPushButton*>(kFtpTestOkButton)->click();
     EXPECT_FALSE(window.isVisible());
 
     // The settings are read anew at each showing, and the list starts empty.
@@ -209,7 +210,7 @@ TEST_F(FtpTestWindowTest, StaysResponsiveDuringTheTestAndClosesAtOnce)
 
     QElapsedTimer closing;
     closing.start();
-    window->findChild<QPushButton*>("Button1")->click();
+    window->findChild<QPushButton*>(kFtpTestOkButton)->click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->TestRunning()) << "the test's thread has ended when the window is closed";
     EXPECT_LT(closing.elapsed(), 30000) << "closing aborted the test instead of waiting out its limit";

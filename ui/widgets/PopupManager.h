@@ -38,7 +38,7 @@ public:
 private:
     QTimer msgBoxTimer_;
     std::mutex pendingMutex_;
-    QStringList pending_; // PopupMessage, one per distinct text raised since the last tick
+    QStringList pending_; // the texts waiting for the next tick, one per distinct text raised
     bool popupShowing_ = false;
     QPointer<PopupWarning> latest_;
     std::vector<QPointer<PopupWarning>> popups_;

@@ -11,28 +11,28 @@ namespace tarvo {
 QtTrayIconHost::QtTrayIconHost() = default;
 QtTrayIconHost::~QtTrayIconHost() = default;
 
-bool QtTrayIconHost::CreateReceiver(MessageHandler handler)
+bool QtTrayIconHost::CreateReceiver(EventHandler handler)
 {
     handler_ = std::move(handler);
     receiver_ = std::make_unique<QSystemTrayIcon>();
-    // The desktop reports clicks, not button transitions: each becomes the messages a click makes.
+    // The desktop reports clicks, not button transitions: each becomes the events a click makes.
     QObject::connect(receiver_.get(), &QSystemTrayIcon::activated, receiver_.get(),
         [this](QSystemTrayIcon::ActivationReason reason) {
-            auto send = [this](long mouseMessage) {
+            auto send = [this](TrayEvent event) {
                 if (handler_)
-                    handler_(kTrayNotifyMessage, mouseMessage);
+                    handler_(event);
             };
             switch (reason) {
             case QSystemTrayIcon::Trigger:
-                send(kTrayLButtonDown);
-                send(kTrayLButtonUp);
+                send(TrayEvent::LeftDown);
+                send(TrayEvent::LeftUp);
                 break;
-            case QSystemTrayIcon::DoubleClick: send(kTrayLButtonDblClk); break;
+            case QSystemTrayIcon::DoubleClick: send(TrayEvent::LeftDoubleClick); break;
             case QSystemTrayIcon::Context:
-                send(kTrayRButtonDown);
-                send(kTrayRButtonUp);
+                send(TrayEvent::RightDown);
+                send(TrayEvent::RightUp);
                 break;
-            case QSystemTrayIcon::MiddleClick: send(kTrayMButtonDown); break;
+            case QSystemTrayIcon::MiddleClick: send(TrayEvent::MiddleDown); break;
             case QSystemTrayIcon::Unknown: break;
             }
         });
@@ -69,8 +69,6 @@ bool QtTrayIconHost::NotifyIcon(TrayNotifyAction action, const TrayNotifyData& d
     }
     return false;
 }
-
-long QtTrayIconHost::DefaultWindowProc(unsigned, long) { return 0; }
 
 QPoint QtTrayIconHost::CursorPos() const { return QCursor::pos(); }
 

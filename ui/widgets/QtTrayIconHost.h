@@ -1,6 +1,6 @@
 #pragma once
-// TTolmarTrayIcon's host on a real desktop: a QSystemTrayIcon whose activations are translated
-// into the icon's mouse messages. A desktop without a notification area refuses the icon; the main
+// TrayIcon's host on a real desktop: a QSystemTrayIcon whose activations are translated into
+// the icon's mouse events. A desktop without a notification area refuses the icon; the main
 // window then stays in the task bar.
 #include "ui/TrayIconHost.h"
 
@@ -15,17 +15,16 @@ public:
     QtTrayIconHost();
     ~QtTrayIconHost() override;
 
-    bool CreateReceiver(MessageHandler handler) override;
+    bool CreateReceiver(EventHandler handler) override;
     void DestroyReceiver() override;
     bool NotifyIcon(TrayNotifyAction action, const TrayNotifyData& data) override;
-    long DefaultWindowProc(unsigned message, long lParam) override;
     QPoint CursorPos() const override;
     void PopupMenu(QMenu& menu, QPoint screenPos) override;
     QIcon StandardApplicationIcon() const override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> receiver_;
-    MessageHandler handler_;
+    EventHandler handler_;
 };
 
 } // namespace tarvo

@@ -12,13 +12,13 @@ class QMenu;
 
 namespace tarvo {
 
-class TTolmarTrayIcon;
+class TrayIcon;
 
 // A refusal of the desktop to create, add, delete or modify the icon.
-class ETrayIconError : public std::runtime_error {
+class TrayIconError : public std::runtime_error {
 public:
     enum Code { CreateWindowFailed = 14920, AddFailed = 14921, DeleteFailed = 14922, ModifyFailed = 14923 };
-    explicit ETrayIconError(Code code);
+    explicit TrayIconError(Code code);
     Code code() const { return code_; }
     static const char* MessageFor(Code code);
 
@@ -26,19 +26,19 @@ private:
     Code code_;
 };
 
-using TNotifyEvent = std::function<void(TTolmarTrayIcon& sender)>;
+using TNotifyEvent = std::function<void(TrayIcon& sender)>;
 
-class TTolmarTrayIcon {
+class TrayIcon {
 public:
     // The icon starts hidden, with the host's standard application picture.
-    explicit TTolmarTrayIcon(std::unique_ptr<TrayIconHost> host);
-    ~TTolmarTrayIcon(); // hides the icon when shown; a refusal then is swallowed
-    TTolmarTrayIcon(const TTolmarTrayIcon&) = delete;
-    TTolmarTrayIcon& operator=(const TTolmarTrayIcon&) = delete;
+    explicit TrayIcon(std::unique_ptr<TrayIconHost> host);
+    ~TrayIcon(); // hides the icon when shown; a refusal then is swallowed
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
 
     // True exactly while the receiver of the icon's notifications exists.
     bool Visible() const { return receiverExists_; }
-    // Shows or hides the icon; raises ETrayIconError when the desktop refuses.
+    // Shows or hides the icon; raises TrayIconError when the desktop refuses.
     void SetVisible(bool visible);
 
     const QIcon& Icon() const { return icon_; }
@@ -66,8 +66,8 @@ public:
     TNotifyEvent OnMouseLBtnDblClk;
     TNotifyEvent OnMouseRBtnDblClk;
 
-    // The receiver's message handler; the host calls it with every message it receives.
-    long HandleMessage(unsigned message, long lParam);
+    // The host calls this with every mouse event on the icon.
+    void HandleEvent(TrayEvent event);
 
 protected:
     virtual void DoMouseMove();

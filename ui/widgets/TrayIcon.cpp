@@ -1,12 +1,12 @@
-#include "ui/widgets/TolmarTrayIcon.h"
+#include "ui/widgets/TrayIcon.h"
 
 #include <QMenu>
 
 namespace tarvo {
 
-ETrayIconError::ETrayIconError(Code code) : std::runtime_error(MessageFor(code)), code_(code) {}
+TrayIconError::TrayIconError(Code code) : std::runtime_error(MessageFor(code)), code_(code) {}
 
-const char* ETrayIconError::MessageFor(Code code)
+const char* TrayIconError::MessageFor(Code code)
 {
     switch (code) {
     case CreateWindowFailed: return "TRAY001: Error creating window";
@@ -17,23 +17,23 @@ const char* ETrayIconError::MessageFor(Code code)
     return "TRAY000: Unknown tray icon error";
 }
 
-TTolmarTrayIcon::TTolmarTrayIcon(std::unique_ptr<TrayIconHost> host)
+TrayIcon::TrayIcon(std::unique_ptr<TrayIconHost> host)
     : host_(std::move(host)), icon_(host_->StandardApplicationIcon())
 {
 }
 
-TTolmarTrayIcon::~TTolmarTrayIcon()
+TrayIcon::~TrayIcon()
 {
     try {
         HideIcon();
-    } catch (const ETrayIconError&) {
+    } catch (const TrayIconError&) {
         // Nothing left to report to: the icon goes with its receiver.
     }
     if (receiverExists_)
         host_->DestroyReceiver();
 }
 
-void TTolmarTrayIcon::SetVisible(bool visible)
+void TrayIcon::SetVisible(bool visible)
 {
     if (visible == Visible())
         return;
@@ -44,14 +44,14 @@ void TTolmarTrayIcon::SetVisible(bool visible)
     DoChange();
 }
 
-void TTolmarTrayIcon::SetIcon(const QIcon& picture)
+void TrayIcon::SetIcon(const QIcon& picture)
 {
     icon_ = picture;
     if (Visible())
         UpdateIcon();
 }
 
-void TTolmarTrayIcon::SetTip(const QString& text)
+void TrayIcon::SetTip(const QString& text)
 {
     QString tip = text.left(kTrayTipMaxChars);
     if (tip.size() == kTrayTipMaxChars && tip.back().isHighSurrogate())
@@ -64,42 +64,41 @@ void TTolmarTrayIcon::SetTip(const QString& text)
     DoChange();
 }
 
-void TTolmarTrayIcon::FillNotifyData(unsigned flags)
+void TrayIcon::FillNotifyData(unsigned flags)
 {
     notifyData_.flags = flags;
-    notifyData_.callbackMessage = kTrayNotifyMessage;
     notifyData_.icon = icon_;
     notifyData_.tip = tip_;
 }
 
-void TTolmarTrayIcon::ShowIcon()
+void TrayIcon::ShowIcon()
 {
     if (receiverExists_)
         return;
-    if (!host_->CreateReceiver([this](unsigned message, long lParam) { return HandleMessage(message, lParam); }))
-        throw ETrayIconError(ETrayIconError::CreateWindowFailed);
+    if (!host_->CreateReceiver([this](TrayEvent event) { HandleEvent(event); }))
+        throw TrayIconError(TrayIconError::CreateWindowFailed);
     receiverExists_ = true;
     notifyData_ = TrayNotifyData{};
-    FillNotifyData(kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip);
+    FillNotifyData(kTrayFlagEvents | kTrayFlagIcon | kTrayFlagTip);
     if (!host_->NotifyIcon(TrayNotifyAction::Add, notifyData_)) {
         host_->DestroyReceiver();
         receiverExists_ = false;
-        throw ETrayIconError(ETrayIconError::AddFailed);
+        throw TrayIconError(TrayIconError::AddFailed);
     }
 }
 
-void TTolmarTrayIcon::HideIcon()
+void TrayIcon::HideIcon()
 {
     if (!receiverExists_)
         return;
     // A refused delete keeps the receiver: the icon still counts as shown.
     if (!host_->NotifyIcon(TrayNotifyAction::Delete, notifyData_))
-        throw ETrayIconError(ETrayIconError::DeleteFailed);
+        throw TrayIconError(TrayIconError::DeleteFailed);
     host_->DestroyReceiver();
     receiverExists_ = false;
 }
 
-void TTolmarTrayIcon::UpdateIcon()
+void TrayIcon::UpdateIcon()
 {
     // Only the fields a modification names are rewritten, so a refused one keeps the old picture
     // in the notification area while the new one waits in icon_ for the next show.
@@ -107,43 +106,40 @@ void TTolmarTrayIcon::UpdateIcon()
     FillNotifyData(kTrayFlagIcon | kTrayFlagTip);
     if (!host_->NotifyIcon(TrayNotifyAction::Modify, notifyData_)) {
         notifyData_ = previous;
-        throw ETrayIconError(ETrayIconError::ModifyFailed);
+        throw TrayIconError(TrayIconError::ModifyFailed);
     }
 }
 
-long TTolmarTrayIcon::HandleMessage(unsigned message, long lParam)
+void TrayIcon::HandleEvent(TrayEvent event)
 {
-    if (message != kTrayNotifyMessage)
-        return host_->DefaultWindowProc(message, lParam);
-    switch (lParam) {
-    case kTrayMouseMove: DoMouseMove(); break;
-    case kTrayLButtonDown: DoMouseLBtnDown(); break;
-    case kTrayLButtonUp: DoMouseLBtnUp(); break;
-    case kTrayLButtonDblClk: DoMouseLBtnDblClk(); break;
-    case kTrayRButtonDown: DoRBtnDown(); break;
-    case kTrayRButtonUp: DoMouseRBtnUp(); break;
-    case kTrayRButtonDblClk: DoMouseRBtnDblClk(); break;
-    default: return host_->DefaultWindowProc(message, lParam);
+    switch (event) {
+    case TrayEvent::MouseMove: DoMouseMove(); break;
+    case TrayEvent::LeftDown: DoMouseLBtnDown(); break;
+    case TrayEvent::LeftUp: DoMouseLBtnUp(); break;
+    case TrayEvent::LeftDoubleClick: DoMouseLBtnDblClk(); break;
+    case TrayEvent::RightDown: DoRBtnDown(); break;
+    case TrayEvent::RightUp: DoMouseRBtnUp(); break;
+    case TrayEvent::RightDoubleClick: DoMouseRBtnDblClk(); break;
+    case TrayEvent::MiddleDown: break;
     }
-    return 0;
 }
 
-void TTolmarTrayIcon::Raise(const TNotifyEvent& event)
+void TrayIcon::Raise(const TNotifyEvent& event)
 {
     if (event)
         event(*this);
 }
 
-void TTolmarTrayIcon::ShowMenuAtCursor(QMenu& menu) { host_->PopupMenu(menu, host_->CursorPos()); }
+void TrayIcon::ShowMenuAtCursor(QMenu& menu) { host_->PopupMenu(menu, host_->CursorPos()); }
 
-void TTolmarTrayIcon::DoMouseMove() { Raise(OnMouseMove); }
-void TTolmarTrayIcon::DoMouseLBtnDown() { Raise(OnMouseLBtnDown); }
-void TTolmarTrayIcon::DoRBtnDown() { Raise(OnRBtnDown); }
-void TTolmarTrayIcon::DoMouseLBtnDblClk() { Raise(OnMouseLBtnDblClk); }
-void TTolmarTrayIcon::DoMouseRBtnDblClk() { Raise(OnMouseRBtnDblClk); }
-void TTolmarTrayIcon::DoChange() { Raise(OnChange); }
+void TrayIcon::DoMouseMove() { Raise(OnMouseMove); }
+void TrayIcon::DoMouseLBtnDown() { Raise(OnMouseLBtnDown); }
+void TrayIcon::DoRBtnDown() { Raise(OnRBtnDown); }
+void TrayIcon::DoMouseLBtnDblClk() { Raise(OnMouseLBtnDblClk); }
+void TrayIcon::DoMouseRBtnDblClk() { Raise(OnMouseRBtnDblClk); }
+void TrayIcon::DoChange() { Raise(OnChange); }
 
-void TTolmarTrayIcon::DoMouseLBtnUp()
+void TrayIcon::DoMouseLBtnUp()
 {
     if (leftMenu_)
         ShowMenuAtCursor(*leftMenu_);
@@ -151,7 +147,7 @@ void TTolmarTrayIcon::DoMouseLBtnUp()
         Raise(OnMouseLBtnUp);
 }
 
-void TTolmarTrayIcon::DoMouseRBtnUp()
+void TrayIcon::DoMouseRBtnUp()
 {
     if (rightMenu_)
         ShowMenuAtCursor(*rightMenu_);
