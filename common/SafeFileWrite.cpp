@@ -94,7 +94,7 @@ bool WriteFileReplacing(const QString& fileName, const QByteArray& bytes, QStrin
     return failure == 0;
 }
 
-UniqueFd OpenRegularFile(const QString& fileName, int flags, mode_t mode)
+UniqueFd OpenRegularFile(const QString& fileName, int flags, mode_t mode, struct stat* info)
 {
     // O_NONBLOCK: opening a FIFO would otherwise wait for the other end.
     UniqueFd fd(::open(QFile::encodeName(fileName).constData(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode));
@@ -103,6 +103,8 @@ UniqueFd OpenRegularFile(const QString& fileName, int flags, mode_t mode)
         fd.Reset();
         errno = EINVAL;
     }
+    if (fd.Valid() && info)
+        *info = st;
     return fd;
 }
 

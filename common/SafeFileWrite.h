@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace tarvo {
@@ -29,6 +30,7 @@ bool WriteAll(int fd, const QByteArray& bytes);
 // Opens fileName with flags (O_RDONLY, or O_WRONLY|O_APPEND|O_CREAT with the mode of a new file)
 // only when it is a regular file: fails (errno ELOOP for a link, EINVAL for anything else that is
 // not a regular file) instead of opening a link, a FIFO or a device, and never blocks on a FIFO.
-UniqueFd OpenRegularFile(const QString& fileName, int flags, mode_t mode = 0);
+// When info is given, it receives what fstat said of the file opened.
+UniqueFd OpenRegularFile(const QString& fileName, int flags, mode_t mode = 0, struct stat* info = nullptr);
 
 } // namespace tarvo

@@ -2,6 +2,7 @@
 
 #include "app/core/Housekeeping.h"
 #include "common/Clock.h"
+#include "common/SafeFileWrite.h"
 #include "imaging/FileNaming.h"
 
 #include <QDir>
@@ -144,11 +145,10 @@ int RemoveStaleClipFiles(const OptionsValues& options)
             continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         // A clip being written holds the lock on its file; the name must still be the file opened.
-        const UniqueFd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat opened {};
         struct stat named {};
-        if (fd.Valid() && ::fstat(fd.Get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
-            ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0 &&
+        const UniqueFd fd = OpenRegularFile(dir.filePath(name), O_RDONLY, 0, &opened);
+        if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0 &&
             named.st_ino == opened.st_ino && named.st_dev == opened.st_dev && ::unlink(path.constData()) == 0)
             ++removed;
     }

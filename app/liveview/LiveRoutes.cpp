@@ -2,6 +2,7 @@
 
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveStatus.h"
+#include "common/SafeFileWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -150,19 +151,14 @@ LiveAnswer LiveRoutes::Recent(const QByteArray& name) const
     const QString file = status_.FindFile(QString::fromUtf8(name));
     // Whatever was put in place of the file after the check: a link is not followed, and a FIFO's
     // open does not wait for a writer (which would hold this thread and the server's stop).
-    const int fd = file.isEmpty() ? -1
-                                  : ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
+    UniqueFd fd = file.isEmpty() ? UniqueFd() : OpenRegularFile(file, O_RDONLY, 0, &st);
+    if (!fd.Valid())
         return {MHD_HTTP_NOT_FOUND, TextResponse("Not found")};
-    }
-    MHD_Response* r = MHD_create_response_from_fd(std::uint64_t(st.st_size), fd);
-    if (!r) {
-        ::close(fd);
+    MHD_Response* r = MHD_create_response_from_fd(std::uint64_t(st.st_size), fd.Get());
+    if (!r)
         return {MHD_HTTP_SERVICE_UNAVAILABLE, TextResponse("Busy")};
-    }
+    fd.Release(); // the response closes it
     MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, TypeOf(file));
     return {MHD_HTTP_OK, r};
 }

@@ -5,6 +5,7 @@
 #include "capture/widgets/CaptureView.h"
 #include "capture/widgets/GstCaptureBackend.h"
 #include "common/EventLog.h"
+#include "common/SafeFileWrite.h"
 #include "common/ThreadHandOver.h"
 #include "settings/PerUserStore.h"
 
@@ -41,9 +42,8 @@ std::int64_t NowUs()
 // symbolic link, and only a regular file (a FIFO planted under its name is refused, not waited on).
 UniqueFd OpenCaptureFile(const QString& name)
 {
-    UniqueFd fd(::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
-    struct stat st {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd.Get(), 0) != 0)
+    UniqueFd fd = OpenRegularFile(name, O_WRONLY | O_CREAT, 0666);
+    if (!fd.Valid() || ::ftruncate(fd.Get(), 0) != 0)
         return {};
     return fd;
 }
