@@ -16,11 +16,11 @@
 #include "common/Clock.h"
 #include "settings/widgets/PlainText.h"
 #include "imaging/FileNaming.h"
-#include "imaging/JpegWriter.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/widgets/CaptionAndAreaWindow.h"
 #include "publish/widgets/FtpTestWindow.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
+#include "sound/SoundPlayer.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
 #include "settings/widgets/ProfileSelectWindow.h"
@@ -61,7 +61,9 @@ constexpr int statusBarHeight = 20;
 const QString senderPrefix = QStringLiteral("TForm1.");
 } // namespace
 
-MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), logWriter_(*this)
+MainWindow::MainWindow(Setup setup)
+    : arguments_(std::move(setup.arguments)), liveFrames_(std::make_unique<LiveFrameHub>()),
+      sound_(std::make_unique<GstSoundPlayer>()), logWriter_(*this)
 {
     setObjectName(QStringLiteral("TForm1"));
     SetProgramLog(&logWriter_);
@@ -89,7 +91,7 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    engine_ = std::make_unique<AutoCaptureEngine>(*video_, menus_, *this);
+    engine_ = std::make_unique<AutoCaptureEngine>(*video_, menus_, *this, settings_, *liveFrames_, *sound_);
     trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
@@ -109,7 +111,7 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
             });
         },
         Qt::QueuedConnection);
-    liveView_ = std::make_unique<LiveView>(LiveFrames());
+    liveView_ = std::make_unique<LiveView>(*liveFrames_);
     storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
@@ -227,20 +229,20 @@ void MainWindow::CreateWindows()
 {
     // The setup dialog shows the proxy window's controls, so that window exists first.
     proxyWindow_ = std::make_unique<ProxyWindow>(this);
-    setupWindow_ = std::make_unique<SetupDialog>(profileBox_, *this, *proxyWindow_, this);
+    setupWindow_ = std::make_unique<SetupDialog>(profileBox_, settings_, *this, *proxyWindow_, this);
     aboutBox_ = std::make_unique<AboutWindow>(this);
 
     CaptionAndAreaWindow::Hooks exampleHooks;
     exampleHooks.saveSingleImage = [this] { video_->SaveSingleImage(); };
     exampleHooks.singleImageFile = [this] { return video_->SingleImageFile(); };
     exampleHooks.captionSettings = [this] {
-        OptionsValues options = ActiveOptions;
+        OptionsValues options = settings_.options;
         setupWindow_->ReadCaptionSettings(options);
         return options;
     };
     exampleHooks.shownArea = [this] { return setupWindow_->ShownArea(); };
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
-    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(std::move(exampleHooks), this);
+    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(settings_, std::move(exampleHooks), this);
 
     profilesWindow_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
 
@@ -282,7 +284,7 @@ void MainWindow::WireSetupDialog()
     meter.watching = [this] { return exampleWindow_->isVisible() && exampleWindow_->DefineAreaMode; };
     meter.grab = [this] { return video_->SaveSingleImage() ? QImage(video_->SingleImageFile()) : QImage(); };
     meter.grid = [this](int width, int height) {
-        OptionsValues options = ActiveOptions;
+        OptionsValues options = settings_.options;
         setupWindow_->ReadShownArea(options);
         return MakeDetectionGrid(width, height, options);
     };
@@ -306,7 +308,7 @@ void MainWindow::InitMainWindow()
 {
     FirstDriverLoad = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
-    ReplaceActiveOptions(DefaultOptions());
+    settings_.Replace(DefaultOptions());
     ActivateStartupProfile(profileBox_, *this);
 
     LoadCount = CountProgramStart(ProgramStore());
@@ -323,9 +325,9 @@ void MainWindow::InitMainWindow()
         StartupChk.start();
         aboutBox_->ShowAbout();
     }
-    if (LoadCount % 10 == 0 && ActiveOptions.AutoUpdCheck)
+    if (LoadCount % 10 == 0 && settings_.options.AutoUpdCheck)
         StartupChk.start();
-    if (ActiveOptions.WarnLimit)
+    if (settings_.options.WarnLimit)
         CheckLogSize();
 }
 
@@ -342,7 +344,7 @@ void MainWindow::ConnectDriver()
     TVideoCap& v = *video_;
     if (v.DriverOpen())
         v.SetDriverOpen(false);
-    v.SetDriverIndex(ActiveOptions.DriverIndex);
+    v.SetDriverIndex(settings_.options.DriverIndex);
     if (v.DriverIndex() >= 0) {
         try {
             v.SetDriverOpen(true);
@@ -509,7 +511,7 @@ void MainWindow::changeEvent(QEvent* event)
         QMetaObject::invokeMethod(this, &MainWindow::FitToVideo, Qt::QueuedConnection);
 }
 
-void MainWindow::RememberViewerFolders() { StoreViewerFolders(ProgramStore(), ActiveOptions); }
+void MainWindow::RememberViewerFolders() { StoreViewerFolders(ProgramStore(), settings_.options); }
 
 void MainWindow::RestoreFromTray() { ShowMainWindow(); }
 
@@ -521,20 +523,20 @@ void MainWindow::OpenProfiles() { ShowWindowOnTop(*profilesWindow_); }
 
 void MainWindow::BrowsePictures()
 {
-    StoreViewerFolders(ProgramStore(), ActiveOptions);
+    StoreViewerFolders(ProgramStore(), settings_.options);
     const QString viewer = ProgramDir() + "viewer";
     const QFileInfo info(viewer);
     if (info.isFile() && info.isExecutable() && QProcess::startDetached(viewer, {}))
         return;
     // No viewer installed: the desktop's file manager shows the pictures instead.
-    const QString pictures = ActiveOptions.PictureDir.str();
+    const QString pictures = settings_.options.PictureDir.str();
     QDesktopServices::openUrl(QUrl::fromLocalFile(pictures));
     logWriter_.ShowStatusText("No picture viewer found; opening the picture folder " + pictures);
 }
 
 void MainWindow::CheckLogSize()
 {
-    const QString warning = LogSizeWarning(MeasureLogFolders(ActiveOptions.PictureDir.str(), ActiveOptions.VideoDir.str()), ActiveOptions.Limit);
+    const QString warning = LogSizeWarning(MeasureLogFolders(settings_.options.PictureDir.str(), settings_.options.VideoDir.str()), settings_.options.Limit);
     if (!warning.isEmpty())
         RaisePopup(warning);
 }
@@ -590,7 +592,7 @@ void MainWindow::ApplyStartupShortcut(bool enabled) { StartMenu(enabled, logWrit
 
 void MainWindow::SetTimedTriggerInterval(int ms) { engine_->SetTimedInterval(ms); }
 
-void MainWindow::SetJpegQuality(int quality) { ProgramJpegWriter().SetQuality(quality); }
+void MainWindow::SetJpegQuality(int quality) { engine_->SetJpegQuality(quality); }
 
 int MainWindow::CaptureDriverIndex() const { return video_->DriverIndex(); }
 
@@ -614,7 +616,7 @@ void MainWindow::SetMotionThreshold(std::int64_t threshold)
 {
     constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
     constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
-    tarvo::SetMotionThreshold(static_cast<std::int32_t>(std::clamp(threshold, lowest, highest)));
+    engine_->SetMotionThreshold(static_cast<std::int32_t>(std::clamp(threshold, lowest, highest)));
 }
 
 void MainWindow::SetFuseSeconds(int seconds) { engine_->SetFuseSeconds(seconds); }
@@ -645,7 +647,7 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
     menus_.liveView->setEnabled(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
     if (running != video_->OnFrameCallbackSet())
-        video_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const FrameBuffer& header) { LiveFrames().Offer(header); })
+        video_->SetOnFrameCallback(running ? TVideoStream([this](TVideoCap&, const FrameBuffer& header) { liveFrames_->Offer(header); })
                                             : TVideoStream());
     NoteShownFormat();
 }
@@ -657,7 +659,7 @@ void MainWindow::NoteShownFormat()
     FrameFormat format{};
     try {
         if (video_->ReadVideoFormat(format))
-            LiveFrames().SetPreviewFormat(format);
+            liveFrames_->SetPreviewFormat(format);
     } catch (const DriverNotOpenError&) {
         // Connecting again reports the format then.
     }

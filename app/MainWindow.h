@@ -38,6 +38,8 @@ class TVideoCap;
 class SceneChangeMeter;
 class StorageKeeper;
 class LiveView;
+class LiveFrameHub;
+class SoundPlayer;
 class SignalWatcher;
 class TerminationSignals;
 
@@ -119,6 +121,7 @@ public:
     void SetActivationEnabled(bool enabled) override;
 
     // ActivationTargets
+    ActiveSettings& Settings() override { return settings_; }
     void ApplyStartupShortcut(bool enabled) override;
     void SetTimedTriggerInterval(int ms) override;
     void SetJpegQuality(int quality) override;
@@ -158,6 +161,11 @@ private:
     static void ShowWindowOnTop(QWidget& window);
 
     QStringList arguments_;
+    // The settings in force, read by the engine and the windows; outlives them all.
+    ActiveSettings settings_;
+    // The frames the live view serves: offered by the engine's runs and by the shown video.
+    std::unique_ptr<LiveFrameHub> liveFrames_;
+    std::unique_ptr<SoundPlayer> sound_;
     LogWriter logWriter_;
     ProfileBox profileBox_;
     MainMenuActions menus_;

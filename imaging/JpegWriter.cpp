@@ -111,10 +111,4 @@ bool JpegWriter::WriteFile(const QImage& image, const QString& fileName, QString
     return !bytes.isEmpty() && WriteFileReplacing(fileName, bytes, error);
 }
 
-JpegWriter& ProgramJpegWriter()
-{
-    static JpegWriter writer;
-    return writer;
-}
-
 } // namespace tarvo

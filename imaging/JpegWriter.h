@@ -27,7 +27,4 @@ private:
     std::atomic<int> quality_{DefaultQuality};
 };
 
-// The main window's encoder.
-JpegWriter& ProgramJpegWriter();
-
 } // namespace tarvo

@@ -4,14 +4,12 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstdlib>
-#include <atomic>
 #include <optional>
 #include <vector>
 
 namespace tarvo {
 
 namespace {
-std::atomic<std::int32_t> threshold{ThresholdForSensitivity(51)};
 
 // An unreadable pixel answers the invalid colour, the same in both frames, so it never counts.
 constexpr std::int32_t InvalidColour = -1;
@@ -67,10 +65,6 @@ MotionSetup MakeMotionSetup(int frameWidth, int frameHeight, const OptionsValues
     const MotionMarks marks{bool(options.Mark), bool(options.Mark) && bool(options.MDUserDefinedArea), options.MarkColor};
     return {MakeDetectionGrid(frameWidth, frameHeight, options), limit, marks};
 }
-
-void SetMotionThreshold(std::int32_t value) { threshold.store(value, std::memory_order_relaxed); }
-
-std::int32_t MotionThreshold() { return threshold.load(std::memory_order_relaxed); }
 
 namespace {
 // Calls visit(x, y, difference) for each grid point inside the current frame.

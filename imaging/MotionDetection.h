@@ -38,9 +38,6 @@ constexpr std::int32_t ThresholdForSensitivity(std::int32_t sensitivity)
 {
     return sensitivity * 90000 + 1000000;
 }
-// The active profile's threshold; set on every profile activation, read when a run starts.
-void SetMotionThreshold(std::int32_t threshold);
-std::int32_t MotionThreshold();
 
 // What a comparison marks into the current frame.
 struct MotionMarks {

@@ -11,7 +11,7 @@
 namespace tarvo {
 
 namespace {
-bool WritePicture(QImage& frame, const QString& fileName, const OptionsValues& options)
+bool WritePicture(QImage& frame, const QString& fileName, const OptionsValues& options, const JpegWriter& jpeg)
 {
     if (options.CaptionLocal)
         DrawCaption(frame, options);
@@ -19,11 +19,11 @@ bool WritePicture(QImage& frame, const QString& fileName, const OptionsValues& o
         const QByteArray bmp = EncodeBmp(frame);
         return !bmp.isEmpty() && WriteFileReplacing(fileName, bmp);
     }
-    return ProgramJpegWriter().WriteFile(frame, fileName);
+    return jpeg.WriteFile(frame, fileName);
 }
 } // namespace
 
-QString SavePic(QImage& frame, const OptionsValues& options)
+QString SavePic(QImage& frame, const OptionsValues& options, const JpegWriter& jpeg)
 {
     const bool bitmap = options.SaveAsBitmap;
     const QString fileName = options.PictureDir.str() + MakeFileName(FileKind::LocalPicture, options)
@@ -32,7 +32,7 @@ QString SavePic(QImage& frame, const OptionsValues& options)
     // older file is not deleted beforehand: a failed save leaves it as it was.
     bool saved = false;
     try {
-        saved = WritePicture(frame, fileName, options);
+        saved = WritePicture(frame, fileName, options, jpeg);
     } catch (const std::exception&) {
         saved = false; // e.g. no memory for a huge frame: reported like any other failed save
     }

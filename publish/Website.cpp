@@ -41,7 +41,8 @@ template <typename Move> void ForEachHistoryMove(const OptionsValues& options, M
 
 // The frame as the website picture: caption first when asked for, then the JPEG file. False
 // with error set when either step fails.
-bool WriteFramePicture(QImage& frame, const QString& fileName, const OptionsValues& options, QString& error)
+bool WriteFramePicture(QImage& frame, const QString& fileName, const OptionsValues& options, const JpegWriter& jpeg,
+                       QString& error)
 {
     if (frame.isNull()) {
         error = QStringLiteral("No picture to save.");
@@ -50,7 +51,7 @@ bool WriteFramePicture(QImage& frame, const QString& fileName, const OptionsValu
     try {
         if (options.CaptionWebsite)
             DrawCaption(frame, options);
-        return ProgramJpegWriter().WriteFile(frame, fileName, &error);
+        return jpeg.WriteFile(frame, fileName, &error);
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
         return false;
@@ -185,7 +186,8 @@ void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
     });
 }
 
-void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options)
+void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options,
+                      const JpegWriter& jpeg)
 {
     const QString folder = options.LocalSiteDir.str();
     RotateLocalHistory(folder, options);
@@ -197,7 +199,7 @@ void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const Optio
         saved = CopyReplacing(offlineFileName, fileName);
     } else {
         QString error;
-        saved = WriteFramePicture(frame, fileName, options, error);
+        saved = WriteFramePicture(frame, fileName, options, jpeg, error);
     }
     if (saved && QFile::exists(fileName))
         Log("Picture saved as: " + fileName, true, SenderLocal);
@@ -205,7 +207,8 @@ void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const Optio
         Log("Could not save file: " + fileName, true, SenderLocal);
 }
 
-void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options)
+void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options,
+                    const JpegWriter& jpeg)
 {
     CallDeadline deadline(ftp);
     if (!EnsureConnected(ftp, options))
@@ -219,7 +222,7 @@ void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& fram
     const QString local = offlineFileName.isEmpty() ? upPic : offlineFileName;
     bool uploaded = false;
     QString error;
-    if (!offlineFileName.isEmpty() || WriteFramePicture(frame, upPic, options, error))
+    if (!offlineFileName.isEmpty() || WriteFramePicture(frame, upPic, options, jpeg, error))
         uploaded = Upload(ftp, local, remoteName, options);
     else
         Log("Could not upload " + remoteName + ". Error: " + error, true, SenderFtp);
@@ -240,10 +243,11 @@ void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options)
         Log("Uploading offline picture", true, QStringLiteral("TForm1.UploadOfflinePic"));
     const QString offline = options.OfflinePicName.str();
     QImage noFrame;
+    const JpegWriter unused; // the offline picture is copied as it is, never encoded
     if (options.WebsiteFTP)
-        SaveFTPWebsite(ftp, offline, noFrame, options);
+        SaveFTPWebsite(ftp, offline, noFrame, options, unused);
     if (options.WebsiteLocal)
-        SaveLocalWebsite(offline, noFrame, options);
+        SaveLocalWebsite(offline, noFrame, options, unused);
 }
 
 void ConfigureFtpForRun(FtpClient& ftp, const OptionsValues& options)
@@ -264,12 +268,6 @@ void CloseFtpAfterRun(FtpClient& ftp)
 {
     if (ftp.IsOpen())
         ftp.Close();
-}
-
-FtpClient& MainFtpClient()
-{
-    static FtpClient client;
-    return client;
 }
 
 } // namespace tarvo

@@ -11,6 +11,8 @@
 
 namespace tarvo {
 
+class JpegWriter;
+
 // Temporary name of an upload on the server, renamed to the picture's name once complete.
 inline constexpr const char* TemporaryUploadName = "TarvoUp.tmp";
 // The local JPEG made of the frame for one upload, in ProgramDir().
@@ -23,13 +25,15 @@ void RotateLocalHistory(const QString& folder, const OptionsValues& options);
 void RotateServerHistory(FtpClient& ftp, const OptionsValues& options);
 
 // Writes the website picture into LocalSiteDir: a copy of offlineFileName when that is not empty,
-// else frame (with the caption drawn in when CaptionWebsite is on).
-void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options);
+// else frame made a JPEG by jpeg (with the caption drawn in when CaptionWebsite is on).
+void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options,
+                      const JpegWriter& jpeg);
 
 // Uploads the website picture with ftp, connecting and entering UpDir first when it is not
-// connected, and closing afterwards for long timed intervals.
-void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame,
-                    const OptionsValues& options);
+// connected, and closing afterwards for long timed intervals. The picture is made as by
+// SaveLocalWebsite.
+void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options,
+                    const JpegWriter& jpeg);
 
 // At the stop of auto-capturing: the offline picture, FTP first, then the local folder.
 void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options);
@@ -39,8 +43,5 @@ void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options);
 void ConfigureFtpForRun(FtpClient& ftp, const OptionsValues& options);
 // The FTP step of stopping: a connection left open for the next upload is closed.
 void CloseFtpAfterRun(FtpClient& ftp);
-
-// The main window's client for website uploads.
-FtpClient& MainFtpClient();
 
 } // namespace tarvo

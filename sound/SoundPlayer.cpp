@@ -131,20 +131,6 @@ bool GstSoundPlayer::Playing() const { return worker_->playing; }
 
 int GstSoundPlayer::SoundsStarted() const { return worker_->started; }
 
-namespace {
-std::atomic<SoundPlayer*> overridePlayer{nullptr};
-}
-
-SoundPlayer& ProgramSoundPlayer()
-{
-    if (SoundPlayer* p = overridePlayer.load(std::memory_order_acquire))
-        return *p;
-    static GstSoundPlayer player;
-    return player;
-}
-
-void SetProgramSoundPlayer(SoundPlayer* player) { overridePlayer.store(player, std::memory_order_release); }
-
-void PlayWave(const QString& file) { ProgramSoundPlayer().Play(SoundPath(file)); }
+void PlayWave(SoundPlayer& player, const QString& file) { player.Play(SoundPath(file)); }
 
 } // namespace tarvo

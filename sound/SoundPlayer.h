@@ -40,11 +40,7 @@ private:
     std::unique_ptr<Worker> worker_;
 };
 
-// The program's player: a GstSoundPlayer created on first use; tests may replace it.
-SoundPlayer& ProgramSoundPlayer();
-void SetProgramSoundPlayer(SoundPlayer* player); // nullptr: back to the default one
-
-// Plays a wave file through ProgramSoundPlayer(), a relative name from the program folder.
-void PlayWave(const QString& file);
+// Plays a wave file through the player, a relative name from the program folder.
+void PlayWave(SoundPlayer& player, const QString& file);
 
 } // namespace tarvo

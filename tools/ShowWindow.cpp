@@ -4,7 +4,7 @@
 #include "imaging/widgets/CaptionAndAreaWindow.h"
 #include "imaging/widgets/PictureView.h"
 #include "publish/widgets/FtpTestWindow.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 #include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/MoreSettingsPage.h"
@@ -46,7 +46,7 @@ int ShowSettingsWindow(const QString& what, int page)
     box.setText("Default");
     ListProfiles(box);
     ProxyWindow proxy;
-    SetupDialog setup(box, targets, proxy);
+    SetupDialog setup(box, targets.settings, targets, proxy);
     setup.SetCaptureDrivers({"Test pattern"});
     setup.ShowInDialog(DefaultOptions());
     ProfileSelectWindow profiles(box, targets);
@@ -73,7 +73,8 @@ int ShowSettingsWindow(const QString& what, int page)
 int ShowExampleWindow(bool defineArea)
 {
     SetProgramDir(QCoreApplication::applicationDirPath() + "/..");
-    ActiveOptions = DefaultOptions();
+    ActiveSettings settings;
+    settings.options = DefaultOptions();
     CaptionAndAreaWindow::Hooks hooks;
     hooks.captionSettings = [] {
         OptionsValues o = DefaultOptions();
@@ -93,7 +94,7 @@ int ShowExampleWindow(bool defineArea)
     if (defineArea)
         QImage(ProgramDir() + "example.bmp").scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(still);
     hooks.singleImageFile = [still] { return still; };
-    CaptionAndAreaWindow window(hooks);
+    CaptionAndAreaWindow window(settings, hooks);
     window.DefineAreaMode = defineArea;
     window.show();
     if (defineArea) {

@@ -62,8 +62,8 @@ QString ClipRecorder::SoundSourceFor(const QString& deviceName)
     return microphone && !MicrophoneAvailable() ? QString() : SoundSource(microphone);
 }
 
-void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format, SavedFn saved,
-                         const QString& soundSource)
+void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format,
+                         const JpegWriter& jpeg, SavedFn saved, const QString& soundSource)
 {
     Stop();
     RemoveStaleClipFiles(options);
@@ -73,6 +73,7 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     clips_ = clips;
     options_ = options;
     format_ = format;
+    jpeg_ = &jpeg;
     compressed_ = format.header.compression == FOURCC_MJPG;
     saved_ = std::move(saved);
     if (clips.Audio) {
@@ -162,7 +163,7 @@ void ClipRecorder::HandleFrame(Item& item)
         if (!decoder_.Draw(format_, reinterpret_cast<const std::uint8_t*>(frame.jpeg.constData()),
                            std::size_t(frame.jpeg.size()), picture_))
             return;
-        frame.jpeg = ProgramJpegWriter().Compress(picture_);
+        frame.jpeg = jpeg_->Compress(picture_);
         if (frame.jpeg.isEmpty())
             return;
     }

@@ -1,7 +1,7 @@
 #include "app/core/Activation.h"
 
 #include "common/EventLog.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 #include "settings/IntegerText.h"
 #include "settings/PerUserStore.h"
 #include "settings/Profiles.h"
@@ -38,8 +38,9 @@ void ActivationTargets::Activate(const OptionsValues& options, const ProfileBox&
 void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets)
 {
     OptionsValues working = options;
-    ReplaceActiveOptions(working);
-    ActiveExtras = LoadExtras(box.text());
+    ActiveSettings& active = targets.Settings();
+    active.Replace(working);
+    active.extras = LoadExtras(box.text());
 
     for (ShortString* folder : {&working.PictureDir, &working.VideoDir, &working.LogfileDir, &working.LocalSiteDir}) {
         if (!EnsureFolder(folder->str()))
@@ -63,10 +64,10 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
     targets.SetFuseSeconds(SaturateToInt(std::int64_t{working.FuseMin} * 60 + working.FuseSec));
     targets.SetRearmInterval(MinutesSecondsToMs(working.RearmMin, working.RearmSec));
     targets.ShowInDialog(working);
-    targets.ShowExtrasInDialog(ActiveExtras);
+    targets.ShowExtrasInDialog(active.extras);
     ProgramLog().WriteLog(QStringLiteral("Loaded profile: ") + box.text(), true, SetActiveSender);
-    targets.ApplyStorageLimits(working, ActiveExtras.Storage);
-    targets.ApplyLiveView(working, ActiveExtras.LiveView);
+    targets.ApplyStorageLimits(working, active.extras.Storage);
+    targets.ApplyLiveView(working, active.extras.LiveView);
 }
 
 void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)

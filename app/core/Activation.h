@@ -1,8 +1,7 @@
 #pragma once
 // Activation: a profile's record becomes the active settings, and the values that live outside the
 // record go to their owners (timers, the driver, the preview, the live view, the storage limits).
-#include "settings/ExtraOptions.h"
-#include "settings/OptionsValues.h"
+#include "settings/ActiveSettings.h"
 #include "settings/Profiles.h"
 #include "settings/ProfileBox.h"
 
@@ -15,6 +14,9 @@ namespace tarvo {
 class ActivationTargets : public ProfileActivation {
 public:
     void Activate(const OptionsValues& options, const ProfileBox& box) override;
+
+    // The settings in force, which activation replaces.
+    virtual ActiveSettings& Settings() = 0;
 
     // Creates the start-at-login entry when true, removes it when false.
     virtual void ApplyStartupShortcut(bool enabled) = 0;
@@ -42,10 +44,10 @@ public:
     virtual void ApplyLiveView(const OptionsValues&, const LiveViewOptions&) {}
 };
 
-// Makes the record the active settings, together with the extras of the profile the box names, and
+// Makes the record targets.Settings(), together with the extras of the profile the box names, and
 // applies them, logging "Loaded profile: " + box text.
 // Folders that do not exist are created (one level); one that cannot be created is shown empty in
-// the setup dialog while ActiveOptions keeps the path.
+// the setup dialog while the settings in force keep the path.
 void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets);
 
 // Start-up choice of the current profile: the stored "CurrentProfile" when its file exists,

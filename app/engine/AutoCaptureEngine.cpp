@@ -13,8 +13,9 @@
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "sound/SoundPlayer.h"
+#include "net/FtpClient.h"
 #include "net/NetworkTask.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 
 #include <QApplication>
 
@@ -24,10 +25,12 @@ namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
-    : QObject(parent), video_(video), host_(host), mode_(menus, host, video),
+AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host,
+                                     const ActiveSettings& settings, LiveFrameHub& liveFrames, SoundPlayer& sound,
+                                     QObject* parent)
+    : QObject(parent), video_(video), host_(host), settings_(settings), liveFrames_(liveFrames), sound_(sound), mode_(menus, host, video),
       commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
-      alarmHooks_(std::make_unique<AlarmHooks>())
+      alarmHooks_(std::make_unique<AlarmHooks>()), ftp_(std::make_unique<FtpClient>())
 {
     timedTimer_.setInterval(5000);
     fuseTimer_.setInterval(1000);
@@ -89,7 +92,7 @@ void AutoCaptureEngine::ToggleAutoCapturing()
         Log("Driver not loaded", false, "TForm1.Startautocapturing1Click");
     } else if (AutoCapturing()) {
         StopAutoCap();
-    } else if (ActiveOptions.FuseEnabled && ActiveOptions.Trigger == TriggerMotion) {
+    } else if (settings_.options.FuseEnabled && settings_.options.Trigger == TriggerMotion) {
         if (FuseBurning()) {
             PutOutFuse();
             StopAutoCap();
@@ -142,7 +145,7 @@ void AutoCaptureEngine::PutOutFuse()
 
 void AutoCaptureEngine::StartAutoCap()
 {
-    const OptionsValues& options = ActiveOptions;
+    const OptionsValues& options = settings_.options;
 
     video_.SetCapToFile(false);
     if (!video_.StartSequence()) {
@@ -160,7 +163,7 @@ void AutoCaptureEngine::StartAutoCap()
 
 void AutoCaptureEngine::BeginStreamRun()
 {
-    const OptionsValues& options = ActiveOptions;
+    const OptionsValues& options = settings_.options;
     ++run_;
     stopPosted_ = false;
     FrameState& f = *frame_;
@@ -174,10 +177,10 @@ void AutoCaptureEngine::BeginStreamRun()
     f.decoder = std::make_unique<FrameDecoder>();
 
     f.run = std::make_unique<const RunSnapshot>(RunSnapshot{
-        options, ActiveExtras.Alarms,
-        MakeMotionSetup(f.format.width(), f.format.height(), options, MotionThreshold())});
-    const ClipOptions& clips = ActiveExtras.Clips;
-    f.clips.Start(clips, options, f.format, [this](const QString& file) { AnnounceSaved(file); },
+        options, settings_.extras.Alarms,
+        MakeMotionSetup(f.format.width(), f.format.height(), options, motionThreshold_)});
+    const ClipOptions& clips = settings_.extras.Clips;
+    f.clips.Start(clips, options, f.format, jpeg_, [this](const QString& file) { AnnounceSaved(file); },
                   clips.Enabled && clips.Audio && options.Trigger == TriggerMotion ? ClipRecorder::SoundSourceFor(video_.DriverName()) : QString());
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
@@ -222,12 +225,12 @@ void AutoCaptureEngine::StopAutoCap()
     Log("Autocapturing off", true, "TForm1.StopAutoCap");
     host_.SetIconImage(IconAutoOff);
 
-    EndFtpSession(ActiveOptions);
+    EndFtpSession(settings_.options);
 }
 
 void AutoCaptureEngine::AutoStartAfterDriverLoad(bool firstDriverLoad)
 {
-    if (host_.StartedInTray() && ActiveOptions.AutoCapAtStart && firstDriverLoad && video_.DriverOpen())
+    if (host_.StartedInTray() && settings_.options.AutoCapAtStart && firstDriverLoad && video_.DriverOpen())
         StartAutoCap();
 }
 
@@ -251,8 +254,8 @@ void AutoCaptureEngine::BlinkTrayIcon()
     const auto normalIcon = [this] { return video_.SequenceRunning() ? IconAutoOn : IconAutoOff; };
     switch (blinkStep_) {
     case 0:
-        if (ActiveOptions.ClickSound)
-            PlayWave("click.wav");
+        if (settings_.options.ClickSound)
+            PlayWave(sound_, "click.wav");
         host_.SetIconImage(IconFlash);
         break;
     case 1:

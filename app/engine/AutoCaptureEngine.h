@@ -11,6 +11,8 @@
 // window, timer or icon is posted to the GUI thread, and it never waits for it. docs/threads.md
 // has the whole picture.
 #include "app/engine/EngineMode.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/MotionDetection.h"
 
 #include <QObject>
 #include <QTimer>
@@ -22,7 +24,11 @@ class QImage;
 
 namespace tarvo {
 
+class ActiveSettings;
 class AlarmHooks;
+class FtpClient;
+class LiveFrameHub;
+class SoundPlayer;
 class NetworkTask;
 class TVideoCap;
 struct FrameBuffer;
@@ -34,13 +40,20 @@ struct OptionsValues;
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
 public:
-    AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent = nullptr);
+    // Every frame of a run is offered to liveFrames; the alarm and click sounds play through sound.
+    AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, const ActiveSettings& settings,
+                      LiveFrameHub& liveFrames, SoundPlayer& sound, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
     void SetTimedInterval(int ms);  // timed trigger: TimedMin * 60000 + TimedSec * 1000
     void SetRearmInterval(int ms);  // re-arm delay: RearmMin * 60000 + RearmSec * 1000
     void SetFuseSeconds(int seconds); // FuseMin * 60 + FuseSec
+    // Largest colour difference that counts as no motion; a run uses the value in force at its start.
+    void SetMotionThreshold(std::int32_t threshold) { motionThreshold_ = threshold; }
+    // Of every JPEG the engine writes: pictures, website pictures, clip frames.
+    void SetJpegQuality(int quality) { jpeg_.SetQuality(quality); }
+    const JpegWriter& Jpeg() const { return jpeg_; }
 
     // The auto-capturing toggles.
     void ToggleAutoCapturing();         // "&Auto capturing", Ctrl+A
@@ -48,6 +61,10 @@ public:
 
     // Preview, picture, video, "Capture &now" and the driver's dialogs.
     ManualCommands& Commands() { return *commands_; }
+    // The settings in force; a run reads the snapshot it took at its start instead.
+    const ActiveSettings& Settings() const { return settings_; }
+    // The client for the website uploads of the runs.
+    FtpClient& Ftp() { return *ftp_; }
     // A picture of the running stream: taken by the frame handler at its next frame; arm also
     // ends a re-arm delay.
     void RequestCapture(bool arm);
@@ -171,10 +188,15 @@ private:
 
     TVideoCap& video_;
     EngineHost& host_;
+    const ActiveSettings& settings_;
+    LiveFrameHub& liveFrames_;
+    SoundPlayer& sound_;
+    JpegWriter jpeg_;
     EngineMode mode_;
     std::unique_ptr<ManualCommands> commands_;
     std::unique_ptr<FrameState> frame_;
     std::unique_ptr<AlarmHooks> alarmHooks_;
+    std::unique_ptr<FtpClient> ftp_;
     // Ends an FTP session after a stop: the offline picture and the closing of the connection.
     std::unique_ptr<NetworkTask> ftpSessionEnd_;
 
@@ -186,6 +208,7 @@ private:
     std::atomic<int> motionSamples_{0};
 
     int fuseSeconds_ = 0;
+    std::int32_t motionThreshold_ = ThresholdForSensitivity(51);
     int fuseCountdown_ = 0;
     int blinkStep_ = 0;
     // Counts auto-capturing runs, so effects posted by one run's frames are dropped once it ended.

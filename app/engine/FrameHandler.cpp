@@ -35,7 +35,7 @@ void AutoCaptureEngine::ProcessFrame(TVideoCap&, const FrameBuffer& header)
     if (mode_.Recording() || mode_.State() != EngineState::Running || stopPosted_.load())
         return;
     // Every frame, not only the samples: the live view and the clip's seconds before an alarm.
-    LiveFrames().Offer(header, frame_->format);
+    liveFrames_.Offer(header, frame_->format);
     frame_->clips.AddFrame(header);
 
     bool frameBitmapMade = false;
@@ -115,7 +115,7 @@ bool AutoCaptureEngine::TakeMotionSample(const FrameBuffer& header, bool& frameB
             Log("Motion detected", true, "TForm1.Video1VideoStream");
             f.alarmTime = ProgramClock().now();
             if (options.PlaySound)
-                PlayWave(options.SoundFile.str());
+                PlayWave(sound_, options.SoundFile.str());
             if (options.ShowPopup)
                 PostToGui([this] { host_.RaisePopup("Motion Detected"); });
             captureRequest_ = true;
@@ -156,7 +156,7 @@ QString AutoCaptureEngine::RunActions(const FrameBuffer& header, bool frameBitma
 
     QString picture;
     if (options.CapPic)
-        picture = SavePic(f.current, options);
+        picture = SavePic(f.current, options, jpeg_);
     if (!picture.isEmpty())
         AnnounceSaved(picture);
     PublishFrame(f.current, options);

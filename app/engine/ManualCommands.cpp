@@ -12,7 +12,7 @@
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "common/SafeFileWrite.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 
 #include <QFile>
 #include <QImage>
@@ -98,7 +98,7 @@ void ManualCommands::CapturePicture()
 
 bool ManualCommands::SaveStillPicture(const QString& singleFile, QString& target)
 {
-    const OptionsValues& options = ActiveOptions;
+    const OptionsValues& options = engine_.Settings().options;
     const QString folder = options.PictureDir.str();
     if (options.SaveAsBitmap) {
         target = folder + MakeFileName(FileKind::LocalPicture, options) + ".bmp";
@@ -115,12 +115,12 @@ bool ManualCommands::SaveStillPicture(const QString& singleFile, QString& target
         DrawCaption(still, options);
     if (options.SaveAsBitmap)
         return WriteFileReplacing(target, EncodeBmp(still));
-    return ProgramJpegWriter().WriteFile(still, target);
+    return engine_.Jpeg().WriteFile(still, target);
 }
 
 void ManualCommands::ToggleVideoRecording()
 {
-    const OptionsValues& options = ActiveOptions;
+    const OptionsValues& options = engine_.Settings().options;
     inRecordingCommand_ = true;
     const auto commandDone = qScopeGuard([this] { inRecordingCommand_ = false; });
     if (!mode_.Recording()) {

@@ -14,11 +14,11 @@ namespace {
 constexpr std::chrono::milliseconds ExitUploadLimit{3000};
 } // namespace
 
-void AutoCaptureEngine::ConfigureFtpClient(const OptionsValues& options) { ConfigureFtpForRun(MainFtpClient(), options); }
+void AutoCaptureEngine::ConfigureFtpClient(const OptionsValues& options) { ConfigureFtpForRun(*ftp_, options); }
 
-void AutoCaptureEngine::AbortFtpTransfer() { MainFtpClient().Abort(); }
+void AutoCaptureEngine::AbortFtpTransfer() { ftp_->Abort(); }
 
-void AutoCaptureEngine::ClearFtpAbort() { MainFtpClient().ClearAbort(); }
+void AutoCaptureEngine::ClearFtpAbort() { ftp_->ClearAbort(); }
 
 namespace {
 void FinishFtpSession(FtpClient& ftp, const OptionsValues& options)
@@ -31,7 +31,7 @@ void FinishFtpSession(FtpClient& ftp, const OptionsValues& options)
 
 void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
 {
-    FtpClient& ftp = MainFtpClient();
+    FtpClient& ftp = *ftp_;
     // The abort that cut the frame thread's upload short must not fail the offline picture.
     ftp.ClearAbort();
     if (!exiting_) {
@@ -39,7 +39,7 @@ void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
         // worker, with the usual limits, while the menus answer.
         if (!ftpSessionEnd_)
             ftpSessionEnd_ = std::make_unique<NetworkTask>(ftp.SharedAbort());
-        ftpSessionEnd_->Start([options = options](const NetworkTask::Poster&) { FinishFtpSession(MainFtpClient(), options); });
+        ftpSessionEnd_->Start([&ftp, options = options](const NetworkTask::Poster&) { FinishFtpSession(ftp, options); });
         return;
     }
     // At exit no server may hold the program: the offline picture gets a few seconds in all.
@@ -61,9 +61,9 @@ void AutoCaptureEngine::CancelFtpSessionEnd()
 void AutoCaptureEngine::PublishFrame(QImage& frame, const OptionsValues& options)
 {
     if (options.WebsiteLocal && options.UpPic)
-        SaveLocalWebsite(QString(), frame, options);
+        SaveLocalWebsite(QString(), frame, options, jpeg_);
     if (options.WebsiteFTP && options.UpPic)
-        SaveFTPWebsite(MainFtpClient(), QString(), frame, options);
+        SaveFTPWebsite(*ftp_, QString(), frame, options, jpeg_);
 }
 
 } // namespace tarvo

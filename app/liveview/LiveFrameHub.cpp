@@ -173,10 +173,4 @@ void LiveFrameHub::Encode()
     }
 }
 
-LiveFrameHub& LiveFrames()
-{
-    static LiveFrameHub hub;
-    return hub;
-}
-
 } // namespace tarvo

@@ -93,7 +93,4 @@ private:
     std::thread encoder_;
 };
 
-// The program's hub, fed by the frame handler.
-LiveFrameHub& LiveFrames();
-
 } // namespace tarvo

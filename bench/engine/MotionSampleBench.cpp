@@ -4,7 +4,7 @@
 #include "capture/FrameDecoder.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/MotionDetection.h"
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 
 #include <QImage>
 #include <benchmark/benchmark.h>

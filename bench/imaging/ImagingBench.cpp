@@ -59,12 +59,13 @@ void LocalPicture(benchmark::State& state)
     OptionsValues o = DefaultOptions(); // caption on, JPEG
     o.PictureDir = dir.path() + "/";
     o.LPicNaming = NamingFixed;
-    ProgramJpegWriter().SetQuality(90);
+    JpegWriter jpeg;
+    jpeg.SetQuality(90);
     const QImage frame = CameraFrame(int(state.range(0)), int(state.range(1)), 3);
     for (auto _ : state) {
         QImage copy = frame;
         copy.detach(); // the frame handler hands over a fresh frame each time
-        SavePic(copy, o);
+        SavePic(copy, o, jpeg);
     }
 }
 

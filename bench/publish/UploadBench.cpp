@@ -81,7 +81,7 @@ struct Setup {
         options.FileNumber = 1;
         options.Trigger = TriggerMotion;
         jpegFile = programDir.path() + "/frame.jpg";
-        ProgramJpegWriter().WriteFile(frame, jpegFile);
+        JpegWriter().WriteFile(frame, jpegFile);
     }
 };
 
@@ -95,16 +95,17 @@ void BM_WebsiteUploadKeptOpen(benchmark::State& state)
 {
     Setup& s = Shared();
     FtpClient ftp;
+    const JpegWriter jpeg;
     ConfigureFtpForRun(ftp, s.options);
     QImage frame = s.frame;
-    SaveFTPWebsite(ftp, "", frame, s.options); // connects, logs in, enters www
+    SaveFTPWebsite(ftp, "", frame, s.options, jpeg); // connects, logs in, enters www
     if (!ftp.IsOpen()) {
         state.SkipWithError("no FTP server");
         return;
     }
     for (auto _ : state) {
         QImage f = s.frame;
-        SaveFTPWebsite(ftp, "", f, s.options);
+        SaveFTPWebsite(ftp, "", f, s.options, jpeg);
     }
     state.counters["jpeg_bytes"] = QFile(s.jpegFile).size();
 }

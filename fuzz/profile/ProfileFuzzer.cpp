@@ -22,6 +22,7 @@ namespace {
 
 class IgnoringTargets : public ActivationTargets {
 public:
+    ActiveSettings& Settings() override { return settings; }
     void ApplyStartupShortcut(bool) override {}
     void SetTimedTriggerInterval(int) override {}
     void SetJpegQuality(int) override {}
@@ -36,6 +37,8 @@ public:
     void SetFuseSeconds(int) override {}
     void SetRearmInterval(int) override {}
     void ShowInDialog(const OptionsValues&) override {}
+
+    ActiveSettings settings;
 };
 
 const QTemporaryDir& Folder()

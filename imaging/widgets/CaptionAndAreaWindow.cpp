@@ -3,7 +3,7 @@
 #include "imaging/Caption.h"
 #include "imaging/widgets/AreaOutline.h"
 #include "imaging/widgets/PictureView.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 #include "settings/ProgramDir.h"
 
 #include <QFile>
@@ -18,8 +18,8 @@ namespace {
 constexpr QSize DesignPictureSize(560, 420);
 }
 
-CaptionAndAreaWindow::CaptionAndAreaWindow(Hooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Tool), picture_(new PictureView(this)), hooks_(std::move(hooks))
+CaptionAndAreaWindow::CaptionAndAreaWindow(const ActiveSettings& settings, Hooks hooks, QWidget* parent)
+    : QWidget(parent, Qt::Tool), picture_(new PictureView(this)), settings_(settings), hooks_(std::move(hooks))
 {
     setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("Caption example"));
@@ -68,7 +68,7 @@ void CaptionAndAreaWindow::PrepareShowing()
         const DetectionArea shown = hooks_.shownArea();
         QImage picture = picture_->picture();
         DrawAreaOutline(picture, {shown.beginX, shown.beginY}, {shown.endX, shown.endY},
-                        ActiveOptions.MarkColor);
+                        settings_.options.MarkColor);
         ShowPicture(picture);
     }
 }
@@ -97,7 +97,7 @@ void CaptionAndAreaWindow::TrackPointer(QPoint pos)
         QImage picture = picture_->picture();
         if (picture.isNull())
             return;
-        DrawAreaOutline(picture, band->first, band->second, ActiveOptions.MarkColor);
+        DrawAreaOutline(picture, band->first, band->second, settings_.options.MarkColor);
         ShowPicture(picture);
     }
 }
@@ -116,7 +116,7 @@ void CaptionAndAreaWindow::DrawCaptionExample()
     QImage picture = picture_->picture();
     if (picture.isNull())
         return;
-    const OptionsValues settings = hooks_.captionSettings ? hooks_.captionSettings() : ActiveOptions;
+    const OptionsValues settings = hooks_.captionSettings ? hooks_.captionSettings() : settings_.options;
     DrawCaption(picture, settings);
     ShowPicture(picture);
 }

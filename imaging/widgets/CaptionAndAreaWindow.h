@@ -12,6 +12,7 @@
 
 namespace tarvo {
 
+class ActiveSettings;
 class PictureView;
 
 class CaptionAndAreaWindow final : public QWidget {
@@ -34,7 +35,8 @@ public:
         std::function<void(const QString& text)> showError;
     };
 
-    explicit CaptionAndAreaWindow(Hooks hooks, QWidget* parent = nullptr);
+    // The settings in force give the mark colour, and the caption when no hook gives it.
+    CaptionAndAreaWindow(const ActiveSettings& settings, Hooks hooks, QWidget* parent = nullptr);
     ~CaptionAndAreaWindow() override;
 
     // Set by the setup dialog right before it shows the window: true for the detection area,
@@ -71,6 +73,7 @@ private:
     void ShowPicture(const QImage& picture);
 
     PictureView* picture_;
+    const ActiveSettings& settings_;
     Hooks hooks_;
     DetectionAreaPicker picker_;
     std::optional<std::optional<QImage>> loaded_; // outer: read this showing; inner: succeeded

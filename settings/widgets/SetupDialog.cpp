@@ -1,7 +1,7 @@
 #include "settings/widgets/SetupDialog.h"
 
 #include "settings/widgets/PlainText.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 #include "settings/IntegerText.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/CaptionWithEdits.h"
@@ -160,8 +160,9 @@ void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
 }
 } // namespace
 
-SetupDialog::SetupDialog(ProfileBox& profileBox, ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), targets_(targets), proxy_(proxyWindow)
+SetupDialog::SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfileActivation& targets,
+                         ProxyWindow& proxyWindow, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), settings_(settings), targets_(targets), proxy_(proxyWindow)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -632,9 +633,9 @@ void SetupDialog::Accept()
         return;
     const QString name = profileBox_.text();
     try {
-        OptionsValues record = ActiveOptions;
+        OptionsValues record = settings_.options;
         ReadFromDialog(record);
-        ExtraOptions extras = ActiveExtras;
+        ExtraOptions extras = settings_.extras;
         morePage_->Read(extras);
         const bool passwordKept = SaveProfile(record, name);
         SaveExtras(extras, name);
@@ -654,8 +655,8 @@ void SetupDialog::Accept()
 
 void SetupDialog::Cancel()
 {
-    ShowInDialog(ActiveOptions);
-    ShowExtrasInDialog(ActiveExtras);
+    ShowInDialog(settings_.options);
+    ShowExtrasInDialog(settings_.extras);
     hide();
 }
 
@@ -670,7 +671,7 @@ void SetupDialog::ShowExtrasInDialog(const ExtraOptions& extras) { morePage_->Sh
 void SetupDialog::CheckHistoryCount()
 {
     ClampEdit(historyCount_, QStringLiteral("1"), 1);
-    if (historyCount_->text().toInt() > 10 && ActiveOptions.FileNumber < 11)
+    if (historyCount_->text().toInt() > 10 && settings_.options.FileNumber < 11)
         SettingsMessages().ShowNote(this, QStringLiteral("Note"),
                                     QStringLiteral("If you are using FTP for your wesite pictures, it is not recommended\n\r"
                                                    "to keep a history of more than 10 pictures because of the speed."));

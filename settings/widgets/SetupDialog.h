@@ -30,6 +30,7 @@ class QTabWidget;
 
 namespace tarvo {
 
+class ActiveSettings;
 class ProfileActivation;
 class ColorSwatch;
 class MoreSettingsPage;
@@ -54,7 +55,8 @@ struct SetupDialogHooks {
 class SetupDialog : public QDialog {
     Q_OBJECT
 public:
-    SetupDialog(ProfileBox& profileBox, ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent = nullptr);
+    SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfileActivation& targets, ProxyWindow& proxyWindow,
+                QWidget* parent = nullptr);
 
     SetupDialogHooks hooks;
 
@@ -130,6 +132,7 @@ private:
     void redrawExample();
 
     ProfileBox& profileBox_;
+    const ActiveSettings& settings_;
     ProfileActivation& targets_;
     ProxyWindow& proxy_;
     QButtonGroup* triggerGroup_;

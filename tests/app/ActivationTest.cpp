@@ -3,7 +3,6 @@
 #include "ProfileFolderFixture.h"
 #include "RecordingTargets.h"
 #include "app/core/Activation.h"
-#include "settings/ActiveOptions.h"
 #include "settings/ExtraOptions.h"
 #include "settings/PerUserStore.h"
 #include "support/TestSupport.h"
@@ -39,7 +38,7 @@ TEST_F(ActivationTest, ActivationPushesEveryDerivedValueInOrder)
     box.setText("day");
     SetActive(o, box, targets);
 
-    EXPECT_TRUE(SameValues(ActiveOptions, o));
+    EXPECT_TRUE(SameValues(targets.settings.options, o));
     EXPECT_EQ(targets.calls, QStringList({"shortcut", "timer1", "jpeg", "rates", "threshold", "fuse", "rearm", "show"}));
     EXPECT_TRUE(targets.shortcut);
     EXPECT_EQ(targets.timedInterval, 90000);
@@ -84,7 +83,7 @@ TEST_F(ActivationTest, FolderThatCannotBeCreatedShowsEmptyButStaysActive)
     o.PictureDir = program.dir() + "missing/parent/";
     o.VideoDir = program.dir() + "videos/";
     SetActive(o, box, targets);
-    EXPECT_EQ(ActiveOptions.PictureDir.str(), program.dir() + "missing/parent/");
+    EXPECT_EQ(targets.settings.options.PictureDir.str(), program.dir() + "missing/parent/");
     EXPECT_EQ(targets.lastShown.PictureDir.str(), "");
     EXPECT_EQ(targets.lastShown.VideoDir.str(), program.dir() + "videos/");
     EXPECT_TRUE(QFileInfo(program.dir() + "videos").isDir());
@@ -98,7 +97,7 @@ TEST_F(ActivationTest, FirstStartCreatesDefault)
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 0);
     EXPECT_EQ(LoadProfile("Default").Limit, 30);
-    EXPECT_EQ(ActiveOptions.Limit, 30);
+    EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_TRUE(log.contains("Loaded profile: Default"));
 }
 
@@ -109,7 +108,7 @@ TEST_F(ActivationTest, StartupFollowsTheCurrentProfileOrFallsBack)
     program.store().WriteInteger("LoadCount", 7);
     ActivateStartupProfile(box, targets);
     EXPECT_EQ(box.text(), "work");
-    EXPECT_EQ(ActiveOptions.Limit, 42);
+    EXPECT_EQ(targets.settings.options.Limit, 42);
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 7);
 
     // Its file is gone: a fresh Default, even over an existing Default with other settings.
@@ -117,7 +116,7 @@ TEST_F(ActivationTest, StartupFollowsTheCurrentProfileOrFallsBack)
     QFile::remove(ProfilePath("work"));
     ActivateStartupProfile(box, targets);
     EXPECT_EQ(box.text(), "Default");
-    EXPECT_EQ(ActiveOptions.Limit, 30);
+    EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
 
     // A profile really named after the sentinel is never taken at start-up.
@@ -132,7 +131,7 @@ TEST_F(ActivationTest, StartupRunsOnDefaultsWhenTheCurrentProfileCannotBeOpened)
     MakeSocketAt(ProfilePath("work"));
     program.store().WriteString("CurrentProfile", "work");
     ActivateStartupProfile(box, targets);
-    EXPECT_EQ(ActiveOptions.Limit, 30);
+    EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_EQ(box.text(), "work");
     EXPECT_EQ(log.messages().filter("Profile work could not be loaded").size(), 1);
     EXPECT_TRUE(log.contains("Loaded profile: work"));
@@ -147,13 +146,13 @@ TEST_F(ActivationTest, ActivationCarriesTheProfilesExtrasAndAFreshDefaultDropsOl
     SaveExtras(extras, "Cam");
     box.setText("Cam");
     SetActive(DefaultOptions(), box, targets);
-    EXPECT_EQ(ActiveExtras, extras);
+    EXPECT_EQ(targets.settings.extras, extras);
 
     SaveExtras(extras, DefaultProfileName); // left from an earlier Default
     ProfileBox fresh;
     ActivateStartupProfile(fresh, targets);
     EXPECT_EQ(fresh.text(), DefaultProfileName);
-    EXPECT_EQ(ActiveExtras, ExtraOptions{});
+    EXPECT_EQ(targets.settings.extras, ExtraOptions{});
     EXPECT_FALSE(QFileInfo::exists(ExtrasPath(DefaultProfileName)));
 }
 

@@ -8,6 +8,7 @@
 #include "gst/GstPointers.h"
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
+#include "imaging/JpegWriter.h"
 
 #include "support/FixedClock.h"
 #include "support/FrameFormatOf.h"
@@ -95,7 +96,7 @@ protected:
     void Start(ClipRecorder& recorder, std::uint32_t compression, const QString& soundSource = {})
     {
         recorder.Start(
-            clips, options, FrameFormatOf(compression, Width, Height, 16),
+            clips, options, FrameFormatOf(compression, Width, Height, 16), jpeg,
             [this](const QString& file) { saved << file; }, soundSource);
     }
     // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
@@ -143,6 +144,7 @@ protected:
     RecordingEventLog log;
     OptionsValues options;
     ClipOptions clips;
+    JpegWriter jpeg;
     QStringList saved; // the writer thread reports while the test thread waits in Stop
     std::unique_ptr<ClipRecorder> recorder_; // last, so it goes before what it reports to
 };
@@ -322,7 +324,7 @@ TEST_F(ClipRecorderTest, ASourceThatFallsSilentUnderLargePicturesHoldsNeitherThe
     clips.MaxSeconds = 5;
     ClipRecorder& recorder = NewRecorder();
     recorder.Start(
-        clips, options, FrameFormatOf(FOURCC_MJPG, Wide, High, 16), [this](const QString& file) { saved << file; },
+        clips, options, FrameFormatOf(FOURCC_MJPG, Wide, High, 16), jpeg, [this](const QString& file) { saved << file; },
         "audiotestsrc is-live=true num-buffers=4");
     const auto ended = [&] {
         const QStringList lines = log.messages();

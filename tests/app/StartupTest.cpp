@@ -5,7 +5,6 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "capture/widgets/VideoCap.h"
 #include "imaging/FileNaming.h"
-#include "settings/ActiveOptions.h"
 #include "settings/PerUserStore.h"
 #include "settings/Profiles.h"
 #include "settings/widgets/ProfileSelectWindow.h"
@@ -137,7 +136,7 @@ TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)
     EXPECT_TRUE(logHas("Profile Short could not be loaded."));
     EXPECT_EQ(QFileInfo(program.dir() + "Profiles/Short.pfl").size(), 100);
     EXPECT_EQ(f.Profile().text(), "Short");
-    EXPECT_EQ(ActiveOptions.PicQual, DefaultOptions().PicQual);
+    EXPECT_EQ(f.Settings().options.PicQual, DefaultOptions().PicQual);
 }
 
 TEST_F(StartupTest, NonNumericStoredValuesReadAsTheirDefaults)
@@ -347,11 +346,11 @@ TEST_F(StartupTest, BrowseHandsTheFoldersToTheViewerOrOpensThePictureFolder)
     UrlCatcher desktop;
     MainWindow& f = start();
     f.Menus().browse->trigger();
-    EXPECT_EQ(program.store().ReadString("PictureDir", {}), ActiveOptions.PictureDir.str());
-    EXPECT_EQ(program.store().ReadString("VideoDir", {}), ActiveOptions.VideoDir.str());
-    EXPECT_EQ(program.store().ReadString("LogfileDir", {}), ActiveOptions.LogfileDir.str());
+    EXPECT_EQ(program.store().ReadString("PictureDir", {}), f.Settings().options.PictureDir.str());
+    EXPECT_EQ(program.store().ReadString("VideoDir", {}), f.Settings().options.VideoDir.str());
+    EXPECT_EQ(program.store().ReadString("LogfileDir", {}), f.Settings().options.LogfileDir.str());
     ASSERT_EQ(desktop.opened.size(), 1);
-    EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(ActiveOptions.PictureDir.str()));
+    EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(f.Settings().options.PictureDir.str()));
     EXPECT_TRUE(f.StatusText().startsWith("No picture viewer found")) << f.StatusText().toStdString();
 
     // An installed viewer is started instead; it finds the folders in the per-user store.
@@ -436,14 +435,14 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     EXPECT_FALSE(f.ProfilesWindow()->OkEnabled());
     f.ProfilesWindow()->ActivatePickedProfile();
     f.SetupWindow()->Accept();
-    EXPECT_EQ(ActiveOptions.Trigger, TriggerTimed);
+    EXPECT_EQ(f.Settings().options.Trigger, TriggerTimed);
     EXPECT_EQ(logText().count("Loaded profile: "), 1);
 
     f.Menus().autoCapturing->trigger();
     ASSERT_FALSE(f.Engine().AutoCapturing());
     ASSERT_TRUE(f.ProfilesWindow()->OkEnabled());
     f.ProfilesWindow()->ActivatePickedProfile();
-    EXPECT_EQ(ActiveOptions.CaptionText.str(), "night");
+    EXPECT_EQ(f.Settings().options.CaptionText.str(), "night");
     EXPECT_TRUE(logHas("Loaded profile: Night"));
 }
 

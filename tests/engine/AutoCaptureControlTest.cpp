@@ -3,7 +3,6 @@
 #include "EngineFixture.h"
 
 #include "publish/Website.h"
-#include "settings/ActiveOptions.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -40,8 +39,8 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
          "xxx.x.xxxxxx", "..."},
         {"fuse burning",
          [this] {
-             ActiveOptions.Trigger = TriggerMotion;
-             ActiveOptions.FuseEnabled = true;
+             options.Trigger = TriggerMotion;
+             options.FuseEnabled = true;
              engine->SetFuseSeconds(5);
              engine->ToggleAutoCapturing();
          },
@@ -64,7 +63,7 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
         return s;
     };
     for (const Mode& mode : modes) {
-        ActiveOptions.FuseEnabled = false;
+        options.FuseEnabled = false;
         mode.enter();
         EXPECT_EQ(engine->State(), mode.state) << mode.name;
         EXPECT_EQ(engine->Recording(), mode.recording) << mode.name;
@@ -80,7 +79,7 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
 
 TEST_F(AutoCaptureControlTest, StartingAndStoppingSetEveryMenuAndIcon)
 {
-    ActiveOptions.Trigger = TriggerMotion;
+    options.Trigger = TriggerMotion;
     const auto toggleAndExpect = [this](bool on) {
         engine->ToggleAutoCapturing();
         EXPECT_EQ(engine->AutoCapturing(), on);
@@ -131,8 +130,8 @@ TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
 
 TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
 {
-    ActiveOptions.Trigger = TriggerMotion;
-    ActiveOptions.FuseEnabled = true;
+    options.Trigger = TriggerMotion;
+    options.FuseEnabled = true;
     engine->SetFuseSeconds(3);
     engine->ToggleAutoCapturing();
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
@@ -151,8 +150,8 @@ TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
 
 TEST_F(AutoCaptureControlTest, ClickingDuringTheCountdownCancelsIt)
 {
-    ActiveOptions.Trigger = TriggerMotion;
-    ActiveOptions.FuseEnabled = true;
+    options.Trigger = TriggerMotion;
+    options.FuseEnabled = true;
     engine->SetFuseSeconds(5);
     engine->ToggleAutoCapturing();
     engine->CountDownFuse();
@@ -171,8 +170,8 @@ TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStar
         int fuseSeconds;
     };
     for (const Case c : {Case{TriggerTimed, 5}, Case{TriggerMotion, 0}}) {
-        ActiveOptions.Trigger = c.trigger;
-        ActiveOptions.FuseEnabled = true;
+        options.Trigger = c.trigger;
+        options.FuseEnabled = true;
         engine->SetFuseSeconds(c.fuseSeconds);
         engine->ToggleAutoCapturing();
         EXPECT_TRUE(engine->AutoCapturing()) << c.trigger << "/" << c.fuseSeconds;
@@ -183,7 +182,7 @@ TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStar
 
 TEST_F(AutoCaptureControlTest, StoppingDuringTheReArmDelayStartsTheNextRunArmed)
 {
-    ActiveOptions.RearmEnabled = true;
+    options.RearmEnabled = true;
     StartAndMove();
     ASSERT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Rearm).isActive());
     ASSERT_FALSE(engine->Armed());
@@ -215,7 +214,7 @@ TEST_F(AutoCaptureControlTest, StartsByItselfOnlyWithMinusMAutoCapAtStartAndTheF
                           {true, true, false, false}};
     for (const Case& c : cases) {
         host.startedInTray = c.startedInTray;
-        ActiveOptions.AutoCapAtStart = c.autoCapAtStart;
+        options.AutoCapAtStart = c.autoCapAtStart;
         engine->AutoStartAfterDriverLoad(c.firstLoad);
         EXPECT_EQ(engine->AutoCapturing(), c.starts);
         if (engine->AutoCapturing())
@@ -225,7 +224,7 @@ TEST_F(AutoCaptureControlTest, StartsByItselfOnlyWithMinusMAutoCapAtStartAndTheF
 
 TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
 {
-    ActiveOptions.ClickSound = true;
+    options.ClickSound = true;
     StartWith(TriggerTimed);
     engine->Commands().CapturePicture(); // during auto-capturing: a request for the frame handler
     EXPECT_TRUE(engine->CaptureRequested());
@@ -240,7 +239,7 @@ TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
 
     engine->StopAutoCap();
     host.iconImages.clear();
-    ActiveOptions.ClickSound = false;
+    options.ClickSound = false;
     for (int i = 0; i < 4; ++i)
         engine->BlinkTrayIcon();
     EXPECT_EQ(host.iconImages, (std::vector<int>{IconFlash, IconAutoOff, IconFlash, IconAutoOff}));
@@ -249,12 +248,12 @@ TEST_F(AutoCaptureControlTest, OnePictureFlashTakesFourTicksWithTheClickFirst)
 
 TEST_F(AutoCaptureControlTest, StoppingWithTheOfflinePictureAnnouncesItAfterAutocapturingOff)
 {
-    ActiveOptions.OfflinePic = true;
-    ActiveOptions.UpPic = true;
-    ActiveOptions.WebsiteLocal = true;
-    ActiveOptions.WebsiteFTP = false;
-    ActiveOptions.LocalSiteDir = program.dir();
-    ActiveOptions.OfflinePicName = program.dir() + "missing-offline.jpg";
+    options.OfflinePic = true;
+    options.UpPic = true;
+    options.WebsiteLocal = true;
+    options.WebsiteFTP = false;
+    options.LocalSiteDir = program.dir();
+    options.OfflinePicName = program.dir() + "missing-offline.jpg";
     StartWith(TriggerTimed);
     engine->StopAutoCap();
     ASSERT_TRUE(WaitFor([&] { return log.contains("Could not save file: " + program.dir() + "Tarvo.jpg"); }));
@@ -268,13 +267,13 @@ TEST_F(AutoCaptureControlTest, StoppingWithTheOfflinePictureAnnouncesItAfterAuto
 // server that never answers holds neither the stop nor the next start, which cuts the upload short.
 TEST_F(AutoCaptureControlTest, AnOfflinePictureForAServerThatNeverAnswersHoldsNothing)
 {
-    ActiveOptions.OfflinePic = true;
-    ActiveOptions.UpPic = true;
-    ActiveOptions.WebsiteFTP = true;
-    ActiveOptions.FTPAddress = "127.0.0.1";
-    ActiveOptions.Port = SilentTcpPort();
-    ASSERT_NE(ActiveOptions.Port, 0);
-    FtpTimeouts& limits = MainFtpClient().Timeouts();
+    options.OfflinePic = true;
+    options.UpPic = true;
+    options.WebsiteFTP = true;
+    options.FTPAddress = "127.0.0.1";
+    options.Port = SilentTcpPort();
+    ASSERT_NE(options.Port, 0);
+    FtpTimeouts& limits = engine->Ftp().Timeouts();
     const auto restore = qScopeGuard([&limits, usual = limits] { limits = usual; });
     limits.connect = limits.reply = std::chrono::milliseconds(60000);
     StartWith(TriggerTimed);
@@ -293,8 +292,8 @@ TEST_F(AutoCaptureControlTest, AnOfflinePictureForAServerThatNeverAnswersHoldsNo
 
 TEST_F(AutoCaptureControlTest, AnEmptyFtpPasswordIsReportedAtEveryStart)
 {
-    ActiveOptions.Password = "";
-    ActiveOptions.Trigger = TriggerTimed;
+    options.Password = "";
+    options.Trigger = TriggerTimed;
     for (int run = 0; run < 2; ++run) {
         engine->StartAutoCap();
         engine->StopAutoCap();
@@ -313,11 +312,11 @@ TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
     const auto click = [this] { engine->ToggleAutoCapturing(); };
     const auto record = [this] { engine->Commands().ToggleVideoRecording(); };
     const Case cases[] = {
-        {"timed run", [this, click] { ActiveOptions.Trigger = TriggerTimed; click(); }, click, "Autocapturing off"},
+        {"timed run", [this, click] { options.Trigger = TriggerTimed; click(); }, click, "Autocapturing off"},
         {"fuse burning",
          [this, click] {
-             ActiveOptions.Trigger = TriggerMotion;
-             ActiveOptions.FuseEnabled = true;
+             options.Trigger = TriggerMotion;
+             options.FuseEnabled = true;
              engine->SetFuseSeconds(5);
              click();
          },
@@ -340,7 +339,7 @@ TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
         {"run at exit", [this] { StartWith(TriggerMotion); }, [this] { engine->StopForExit(); }, "Autocapturing off"},
     };
     for (const Case& c : cases) {
-        ActiveOptions.FuseEnabled = false;
+        options.FuseEnabled = false;
         c.begin();
         EXPECT_TRUE(engine->SettingsLocked()) << c.name;
         EXPECT_FALSE(host.activationEnabled) << c.name;

@@ -3,7 +3,6 @@
 #include "EngineFixture.h"
 
 #include "app/engine/EngineIntervals.h"
-#include "settings/ActiveOptions.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,7 +3,6 @@
 #include "app/MainMenus.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
-#include "settings/ActiveOptions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,22 +16,19 @@ TestMenus::TestMenus() : actions(BuildMainMenu(bar)) { BuildTrayMenu(tray, actio
 EngineSurroundings::EngineSurroundings()
 {
     SetProgramLog(&log);
-    SetProgramSoundPlayer(&sound);
-    ActiveOptions = DefaultOptions();
-    ActiveOptions.PictureDir = program.dir() + "pictures/";
-    ActiveOptions.VideoDir = program.dir() + "videos/";
+    options = DefaultOptions();
+    options.PictureDir = program.dir() + "pictures/";
+    options.VideoDir = program.dir() + "videos/";
     QDir().mkpath(program.dir() + "pictures");
     QDir().mkpath(program.dir() + "videos");
-    ActiveOptions.UpPic = false;
-    ActiveOptions.FuseEnabled = false;
-    ActiveOptions.Password = "secret";
-    SetMotionThreshold(ThresholdForSensitivity(ActiveOptions.Sensitivity));
+    options.UpPic = false;
+    options.FuseEnabled = false;
+    options.Password = "secret";
     LoadFileCounters();
 }
 
 EngineSurroundings::~EngineSurroundings()
 {
-    SetProgramSoundPlayer(nullptr);
     SetProgramLog(nullptr);
 }
 
@@ -50,14 +46,14 @@ void EngineSurroundings::RecordSavedFiles(AutoCaptureEngine& e, QStringList& int
 
 EngineTest::EngineTest()
 {
-    ActiveOptions.CapPic = false;
-    ActiveOptions.PlaySound = false;
-    ActiveOptions.ShowPopup = false;
-    ActiveOptions.ClickSound = false;
-    ActiveOptions.RearmEnabled = false;
-    ActiveOptions.OfflinePic = false;
-    ActiveOptions.MDUserDefinedArea = false;
-    ActiveOptions.Mark = false;
+    options.CapPic = false;
+    options.PlaySound = false;
+    options.ShowPopup = false;
+    options.ClickSound = false;
+    options.RearmEnabled = false;
+    options.OfflinePic = false;
+    options.MDUserDefinedArea = false;
+    options.Mark = false;
 
     backend.answers.drivers = {{0, "Test camera"}};
     backend.answers.status.imageWidth = FrameWidth;
@@ -73,7 +69,7 @@ EngineTest::EngineTest()
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
     video = std::make_unique<TVideoCap>(nullptr, &backend);
-    engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
+    engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host, settings, liveFrames, sound);
     RecordSavedFiles(*engine, savedFiles);
     video->SetOnVideoStream([this](TVideoCap& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
@@ -140,7 +136,7 @@ void EngineTest::RunPosted()
 
 void EngineTest::StartWith(int trigger)
 {
-    ActiveOptions.Trigger = trigger;
+    options.Trigger = trigger;
     engine->StartAutoCap();
     ASSERT_TRUE(engine->AutoCapturing());
     log.clear();

@@ -9,7 +9,9 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/ManualCommands.h"
+#include "app/liveview/LiveFrameHub.h"
 #include "capture/widgets/VideoCap.h"
+#include "settings/ActiveSettings.h"
 #include "sound/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
 
@@ -61,6 +63,11 @@ protected:
     static void RecordSavedFiles(AutoCaptureEngine& e, QStringList& into);
 
     ScratchProgram program;
+    // The settings in force the engine reads.
+    ActiveSettings settings;
+    OptionsValues& options = settings.options;
+    ExtraOptions& extras = settings.extras;
+    LiveFrameHub liveFrames;
     RecordingEventLog log;
     RecordingSoundPlayer sound;
     TestMenus menus;

@@ -7,7 +7,6 @@
 #include "support/FixedClock.h"
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
-#include "settings/ActiveOptions.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,10 +84,10 @@ TEST_F(FrameHandlerTest, AStillSceneNeverRaisesTheAlarm)
 
 TEST_F(FrameHandlerTest, TheAlarmLogsPlaysRaisesThePopupAndDisarmsInThatOrder)
 {
-    ActiveOptions.PlaySound = true;
-    ActiveOptions.SoundFile = "alarm-test.wav";
-    ActiveOptions.ShowPopup = true;
-    ActiveOptions.RearmEnabled = true;
+    options.PlaySound = true;
+    options.SoundFile = "alarm-test.wav";
+    options.ShowPopup = true;
+    options.RearmEnabled = true;
     StartWith(TriggerMotion);
     DeliverStillSamples(5);
     EXPECT_TRUE(sound.played().isEmpty());
@@ -104,13 +103,13 @@ TEST_F(FrameHandlerTest, TheAlarmLogsPlaysRaisesThePopupAndDisarmsInThatOrder)
 
 TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
 {
-    ActiveOptions.PlaySound = true;
-    ActiveOptions.ShowPopup = true;
-    ActiveOptions.CapPic = true;
-    ActiveOptions.RearmEnabled = true;
+    options.PlaySound = true;
+    options.ShowPopup = true;
+    options.CapPic = true;
+    options.RearmEnabled = true;
     StartAndMove();
     ASSERT_EQ(Count("Motion detected"), 1);
-    const auto pictures = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
+    const auto pictures = QDir(options.PictureDir.str()).entryList(QDir::Files).size();
 
     host.indicatorImages.clear();
     DeliverStillSamples(1);
@@ -118,7 +117,7 @@ TEST_F(FrameHandlerTest, MotionWhileDisarmedOnlyMovesTheIndicator)
     EXPECT_EQ(Count("Motion detected"), 1);
     EXPECT_EQ(sound.played().size(), 1);
     EXPECT_EQ(host.popups.size(), 1);
-    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), pictures);
+    EXPECT_EQ(QDir(options.PictureDir.str()).entryList(QDir::Files).size(), pictures);
     // drawn on each change only
     EXPECT_EQ(host.indicatorImages, (std::vector<int>{IndicatorIdle, IndicatorMotion}));
 
@@ -140,7 +139,7 @@ TEST_F(FrameHandlerTest, WithoutReArmingEveryMovingSampleTriggersAgain)
 
 TEST_F(FrameHandlerTest, AZeroReArmDelayReArmsOncePerTriggerWithoutLosingIt)
 {
-    ActiveOptions.RearmEnabled = true;
+    options.RearmEnabled = true;
     engine->SetRearmInterval(0);
     StartAndMove();
     ASSERT_TRUE(WaitFor([&] { return engine->Armed(); }));
@@ -153,53 +152,53 @@ TEST_F(FrameHandlerTest, AZeroReArmDelayReArmsOncePerTriggerWithoutLosingIt)
 
 TEST_F(FrameHandlerTest, ATriggerWithoutPictureOrWebsiteActionsNeitherConvertsNorFlashes)
 {
-    ActiveOptions.PlaySound = true;
-    ActiveOptions.UpPic = true; // but neither website kind
-    ActiveOptions.WebsiteFTP = false;
-    ActiveOptions.WebsiteLocal = false;
+    options.PlaySound = true;
+    options.UpPic = true; // but neither website kind
+    options.WebsiteFTP = false;
+    options.WebsiteLocal = false;
     StartAndMove();
     EXPECT_EQ(Count("Motion detected"), 1);
     EXPECT_EQ(sound.played().size(), 1);
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
-    EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(options.PictureDir.str()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(FrameHandlerTest, ATriggerWithSavePictureFlashesAndSavesTheFrame)
 {
-    ActiveOptions.CapPic = true;
-    ActiveOptions.CaptionLocal = false;
+    options.CapPic = true;
+    options.CaptionLocal = false;
     StartAndMove();
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
-    const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
+    const QStringList files = QDir(options.PictureDir.str()).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
     const QStringList messages = log.messages();
     const auto alarm = messages.indexOf("Motion detected");
-    const auto saved = messages.indexOf("Picture saved as: " + ActiveOptions.PictureDir.str() + files[0]);
+    const auto saved = messages.indexOf("Picture saved as: " + options.PictureDir.str() + files[0]);
     ASSERT_GE(alarm, 0);
     EXPECT_GT(saved, alarm);
-    EXPECT_EQ(savedFiles, QStringList{ActiveOptions.PictureDir.str() + files[0]});
-    const QImage picture(ActiveOptions.PictureDir.str() + files[0]);
+    EXPECT_EQ(savedFiles, QStringList{options.PictureDir.str() + files[0]});
+    const QImage picture(options.PictureDir.str() + files[0]);
     ASSERT_EQ(picture.size(), QSize(FrameWidth, FrameHeight));
     EXPECT_EQ(qBlue(picture.pixel(20, 15)), 255) << "the frame of the trigger is saved, not the reference";
 }
 
 TEST_F(FrameHandlerTest, TheTimedTriggerSavesTheNextFrameAfterEachTick)
 {
-    ActiveOptions.CapPic = true;
-    ActiveOptions.LPicNaming = NamingIncrementing;
+    options.CapPic = true;
+    options.LPicNaming = NamingIncrementing;
     StartWith(TriggerTimed);
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Timed).isActive());
     EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Timed).interval(), 5000);
     Deliver(100, 0);
     EXPECT_EQ(Count("Motion Detection starting... "), 0) << "no sampling with the timed trigger";
-    EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(options.PictureDir.str()).entryList(QDir::Files).isEmpty());
 
     for (int tick = 0; tick < 3; ++tick) {
         engine->TimedTrigger();
         Deliver(200 + tick * 40, 0);
         Deliver(220 + tick * 40, 0); // the request is served once
     }
-    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(QDir(options.PictureDir.str()).entryList(QDir::Files).size(), 3);
     EXPECT_EQ(Count("Motion detected"), 0);
     EXPECT_TRUE(sound.played().isEmpty());
     EXPECT_TRUE(host.popups.isEmpty());
@@ -225,8 +224,8 @@ TEST_F(FrameHandlerTest, ARequestArrivingWhileTheActionsRunIsServedByTheNextFram
         std::atomic<bool> ticked_{false};
     } tickWhileSaving(log, *engine);
 
-    ActiveOptions.CapPic = true;
-    ActiveOptions.LPicNaming = NamingIncrementing;
+    options.CapPic = true;
+    options.LPicNaming = NamingIncrementing;
     StartWith(TriggerTimed);
     SetProgramLog(&tickWhileSaving);
     engine->TimedTrigger();
@@ -235,13 +234,13 @@ TEST_F(FrameHandlerTest, ARequestArrivingWhileTheActionsRunIsServedByTheNextFram
     Deliver(140, 0);
     Deliver(180, 0);
     SetProgramLog(&log);
-    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(QDir(options.PictureDir.str()).entryList(QDir::Files).size(), 2);
     EXPECT_FALSE(engine->CaptureRequested());
 }
 
 TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)
 {
-    ActiveOptions.CapPic = true;
+    options.CapPic = true;
     StartWith(TriggerMotion);
     DeliverStillSamples(5);
     nextTime += 250;
@@ -252,7 +251,7 @@ TEST_F(FrameHandlerTest, AFrameThatCannotBeDecodedIsNeitherComparedNorSaved)
     engine->TimedTrigger(); // a request served on a broken frame: skipped, nothing blank is saved
     Deliver(nextTime + 10, 255, 100);
     EXPECT_EQ(Count("DrawDibDraw error - Frame"), 2);
-    EXPECT_TRUE(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(options.PictureDir.str()).entryList(QDir::Files).isEmpty());
     EXPECT_EQ(Count("Picture saved as: "), 0);
 
     DeliverStillSamples(1); // the reference was kept: the next good frame compares with it
@@ -277,17 +276,13 @@ TEST_F(FrameHandlerTest, AFormatWithoutPicturesEndsAutoCapturingWithMdError2)
 } // namespace
 
 namespace {
-class AlarmSettingsTest : public EngineTest {
-protected:
-    AlarmSettingsTest() { ActiveExtras = ExtraOptions{}; }
-    ~AlarmSettingsTest() override { ActiveExtras = ExtraOptions{}; }
-};
+class AlarmSettingsTest : public EngineTest {};
 
 TEST_F(AlarmSettingsTest, ALightChangeIsLoggedOnceAMinuteAndRaisesNoAlarm)
 {
     FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(12, 0)));
     SetProgramClock(&clock);
-    ActiveExtras.Alarms.IgnoreLightChange = true; // every grid point of these frames changes
+    extras.Alarms.IgnoreLightChange = true; // every grid point of these frames changes
     StartAndMove(3);
     EXPECT_EQ(Count("Light change ignored"), 1);
     EXPECT_EQ(Count("Motion detected"), 0);
@@ -298,7 +293,7 @@ TEST_F(AlarmSettingsTest, ALightChangeIsLoggedOnceAMinuteAndRaisesNoAlarm)
 
     // Switched off, the same frames are an alarm, as they always were.
     engine->StopAutoCap();
-    ActiveExtras.Alarms.IgnoreLightChange = false;
+    extras.Alarms.IgnoreLightChange = false;
     StartAndMove();
     EXPECT_EQ(Count("Motion detected"), 1);
     SetProgramClock(nullptr);
@@ -310,27 +305,27 @@ TEST_F(AlarmSettingsTest, ARunKeepsTheSettingsItStartedWithAndItsAlarmCommandGet
     const QString script = program.dir() + "hook.sh";
     WriteFileBytes(script, ("#!/bin/sh\necho \"$1|$2\" > \"" + out + "\"\n").toUtf8());
     QFile(script).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ActiveOptions.CapPic = true;
-    ActiveOptions.LPicNaming = NamingFixed;
-    ActiveOptions.LPicFixed = "at start";
-    ActiveExtras.Alarms.Command = "\"" + script + "\" %f %t";
+    options.CapPic = true;
+    options.LPicNaming = NamingFixed;
+    options.LPicFixed = "at start";
+    extras.Alarms.Command = "\"" + script + "\" %f %t";
     StartWith(TriggerMotion);
     // Settings activated while the run is on: no picture, another name, a threshold no change can
     // pass, no command. The run goes on with those it started with.
-    OptionsValues later = ActiveOptions;
+    OptionsValues later = options;
     later.CapPic = false;
     later.LPicFixed = "activated later";
-    ReplaceActiveOptions(later);
-    SetMotionThreshold(std::numeric_limits<std::int32_t>::max());
-    ActiveExtras.Alarms.Command.clear();
+    settings.Replace(later);
+    engine->SetMotionThreshold(std::numeric_limits<std::int32_t>::max());
+    extras.Alarms.Command.clear();
     DeliverStillSamples(5);
     DeliverMovingSamples(1);
     ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(out).isEmpty() && !engine->Alarms().Command().Running(); }));
-    const QStringList files = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files);
+    const QStringList files = QDir(options.PictureDir.str()).entryList(QDir::Files);
     ASSERT_EQ(files, QStringList{"at start.jpg"});
     const QList<QByteArray> args = ReadFileBytes(out).trimmed().split('|');
     ASSERT_EQ(args.size(), 2);
-    EXPECT_EQ(args[0], (ActiveOptions.PictureDir.str() + files[0]).toUtf8());
+    EXPECT_EQ(args[0], (options.PictureDir.str() + files[0]).toUtf8());
     EXPECT_TRUE(QDateTime::fromString(QString::fromUtf8(args[1]), Qt::ISODate).isValid()) << args[1].toStdString();
 }
 } // namespace

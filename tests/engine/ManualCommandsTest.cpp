@@ -2,7 +2,6 @@
 // sound, "Capture &now", the preview and the menus a recording switches.
 #include "EngineFixture.h"
 
-#include "settings/ActiveOptions.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,8 +19,8 @@ protected:
         // The capture service writes the frame buffer to SingleImageFile; here the test does.
         singleFile = program.dir() + "Capture.bmp";
         video->SetSingleImageFile(singleFile);
-        ActiveOptions.LPicNaming = NamingFixed;
-        ActiveOptions.LPicFixed = "Still";
+        options.LPicNaming = NamingFixed;
+        options.LPicFixed = "Still";
     }
     void GrabbedFrame(QRgb colour)
     {
@@ -29,15 +28,15 @@ protected:
         frame.fill(colour);
         ASSERT_TRUE(frame.save(singleFile, "BMP"));
     }
-    QString Target(const char* extension) const { return ActiveOptions.PictureDir.str() + "Still" + extension; }
+    QString Target(const char* extension) const { return options.PictureDir.str() + "Still" + extension; }
 
     QString singleFile;
 };
 
 TEST_F(ManualCommandsTest, ABitmapWithoutCaptionReplacesAnOlderFileOfTheSameName)
 {
-    ActiveOptions.SaveAsBitmap = true;
-    ActiveOptions.CaptionLocal = false;
+    options.SaveAsBitmap = true;
+    options.CaptionLocal = false;
     WriteFileBytes(Target(".bmp"), "an older picture");
     GrabbedFrame(qRgb(10, 20, 200));
     engine->Commands().CapturePicture();
@@ -50,12 +49,12 @@ TEST_F(ManualCommandsTest, ABitmapWithoutCaptionReplacesAnOlderFileOfTheSameName
 
 TEST_F(ManualCommandsTest, CaptionedPicturesAreWrittenAnewAndTheGrabbedFileIsDeleted)
 {
-    ActiveOptions.CaptionLocal = true;
-    ActiveOptions.CaptionText = "XXXXXXXX";
-    ActiveOptions.FontColor = 0x000000FF; // red text
-    ActiveOptions.TransparentBack = true;
+    options.CaptionLocal = true;
+    options.CaptionText = "XXXXXXXX";
+    options.FontColor = 0x000000FF; // red text
+    options.TransparentBack = true;
     for (bool bitmap : {true, false}) {
-        ActiveOptions.SaveAsBitmap = bitmap;
+        options.SaveAsBitmap = bitmap;
         GrabbedFrame(qRgb(0, 0, 0));
         engine->Commands().CapturePicture();
         const QString target = Target(bitmap ? ".bmp" : ".jpg");
@@ -75,10 +74,10 @@ TEST_F(ManualCommandsTest, CaptionedPicturesAreWrittenAnewAndTheGrabbedFileIsDel
 
 TEST_F(ManualCommandsTest, AFailedSaveEndsSilentlyAndKeepsTheGrabbedFile)
 {
-    ActiveOptions.PictureDir = program.dir() + "no such folder/";
+    options.PictureDir = program.dir() + "no such folder/";
     for (bool bitmap : {true, false}) {
-        ActiveOptions.SaveAsBitmap = bitmap;
-        ActiveOptions.CaptionLocal = !bitmap;
+        options.SaveAsBitmap = bitmap;
+        options.CaptionLocal = !bitmap;
         GrabbedFrame(qRgb(1, 2, 3));
         log.clear();
         engine->Commands().CapturePicture();
@@ -133,11 +132,11 @@ TEST_F(ManualCommandsTest, ARecordingThatCannotStartIsUndoneByTheSecondClick)
 {
     backend.answers.sequence = false;
     backend.answers.stop = false;
-    ActiveOptions.VidNaming = NamingIncrementing;
-    ActiveOptions.VidPrefix = "clip ";
+    options.VidNaming = NamingIncrementing;
+    options.VidPrefix = "clip ";
     const MainMenuActions& m = menus.actions;
     engine->Commands().ToggleVideoRecording();
-    const QString file = ActiveOptions.VideoDir.str() + "clip 000.avi";
+    const QString file = options.VideoDir.str() + "clip 000.avi";
     EXPECT_EQ(log.messages(), QStringList{"Could not record video: " + file});
     EXPECT_TRUE(m.captureVideo->isChecked());
     EXPECT_TRUE(engine->Recording());
@@ -152,10 +151,10 @@ TEST_F(ManualCommandsTest, ARecordingThatCannotStartIsUndoneByTheSecondClick)
 
 TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCapAudio)
 {
-    ActiveOptions.CapAudio = true;
-    ActiveOptions.CapAudChannels = 1;
-    ActiveOptions.CapAudSampleRate = 2;
-    ActiveOptions.CapAudResolution = 1;
+    options.CapAudio = true;
+    options.CapAudChannels = 1;
+    options.CapAudSampleRate = 2;
+    options.CapAudResolution = 1;
     engine->Commands().ToggleVideoRecording();
     EXPECT_EQ(log.messages().back().left(12), "Recording...");
     EXPECT_TRUE(video->CapAudio());
@@ -163,11 +162,11 @@ TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCa
     EXPECT_EQ(video->CapAudioFormat().Frequency, TFrequency::f22050Hz);
     EXPECT_EQ(video->CapAudioFormat().Resolution, TResolution::r16Bit);
     engine->Commands().ToggleVideoRecording();
-    EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + ActiveOptions.VideoDir.str()));
+    EXPECT_TRUE(log.messages().back().startsWith("Recorded video: " + options.VideoDir.str()));
     RunPosted();
     EXPECT_EQ(savedFiles, QStringList{video->VideoFileName()});
 
-    ActiveOptions.CapAudio = false;
+    options.CapAudio = false;
     engine->Commands().ToggleVideoRecording();
     EXPECT_FALSE(video->CapAudio());
     engine->Commands().ToggleVideoRecording();
@@ -175,25 +174,25 @@ TEST_F(ManualCommandsTest, RecordingsTakeTheAudioSettingsAndHaveNoSoundWithoutCa
 
 TEST_F(ManualCommandsTest, CaptureNowDuringTheReArmDelayCapturesAndArms)
 {
-    ActiveOptions.RearmEnabled = true;
-    ActiveOptions.CapPic = true;
-    ActiveOptions.LPicNaming = NamingIncrementing;
+    options.RearmEnabled = true;
+    options.CapPic = true;
+    options.LPicNaming = NamingIncrementing;
     StartAndMove();
     ASSERT_FALSE(engine->Armed());
-    const auto before = QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size();
+    const auto before = QDir(options.PictureDir.str()).entryList(QDir::Files).size();
 
     engine->Commands().CaptureNow();
     EXPECT_TRUE(engine->Armed());
     EXPECT_TRUE(engine->CaptureRequested());
     DeliverStillSamples(1);
-    EXPECT_EQ(QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files).size(), before + 1);
+    EXPECT_EQ(QDir(options.PictureDir.str()).entryList(QDir::Files).size(), before + 1);
     DeliverMovingSamples(1);
     EXPECT_EQ(Count("Motion detected"), 2);
 }
 
 TEST_F(ManualCommandsTest, TheClickSoundComesFromTheProgramFolderWhateverTheCurrentFolder)
 {
-    ActiveOptions.ClickSound = true;
+    options.ClickSound = true;
     GrabbedFrame(qRgb(5, 5, 5));
     const QString started = QDir::currentPath();
     QTemporaryDir elsewhere; // the folder a desktop entry or a shell happens to start in

@@ -7,7 +7,6 @@
 #include "capture/widgets/GstCaptureBackend.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
-#include "settings/ActiveOptions.h"
 #include "support/FixedClock.h"
 #include "support/VideoProbe.h"
 
@@ -29,13 +28,13 @@ class TestDeviceEngineTest : public EngineSurroundings {
 protected:
     TestDeviceEngineTest()
     {
-        ActiveOptions.CapPic = true;
-        ActiveOptions.CaptionLocal = true;
-        ActiveOptions.LPicNaming = NamingIncrementing;
-        ActiveOptions.RearmEnabled = true;
+        options.CapPic = true;
+        options.CaptionLocal = true;
+        options.LPicNaming = NamingIncrementing;
+        options.RearmEnabled = true;
 
         cap.resize(640, 480);
-        engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host);
+        engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host, settings, liveFrames, sound);
         cap.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
@@ -48,7 +47,7 @@ protected:
             engine->StopAutoCap();
         engine.reset();
     }
-    QStringList Pictures() const { return QDir(ActiveOptions.PictureDir.str()).entryList(QDir::Files); }
+    QStringList Pictures() const { return QDir(options.PictureDir.str()).entryList(QDir::Files); }
 
     TVideoCap cap;
 };
@@ -56,7 +55,7 @@ protected:
 TEST_F(TestDeviceEngineTest, TheMovingBallRaisesAlarmsAndTheirPicturesAreSaved)
 {
     ASSERT_TRUE(cap.DriverOpen());
-    ActiveOptions.Trigger = TriggerMotion;
+    options.Trigger = TriggerMotion;
     engine->ToggleAutoCapturing();
     ASSERT_TRUE(engine->AutoCapturing());
     ASSERT_TRUE(WaitFor([&] { return log.contains("Motion detected"); }, 60000)) << log.messages().join("\n").toStdString();
@@ -68,14 +67,14 @@ TEST_F(TestDeviceEngineTest, TheMovingBallRaisesAlarmsAndTheirPicturesAreSaved)
 
     const QStringList messages = log.messages();
     EXPECT_LT(messages.indexOf("Motion Detection started"), messages.indexOf("Motion detected"));
-    const QImage picture(ActiveOptions.PictureDir.str() + Pictures().first());
+    const QImage picture(options.PictureDir.str() + Pictures().first());
     EXPECT_EQ(picture.size(), QSize(640, 480));
 }
 
 TEST_F(TestDeviceEngineTest, TheTimedTriggerSavesAPicturePerTick)
 {
     ASSERT_TRUE(cap.DriverOpen());
-    ActiveOptions.Trigger = TriggerTimed;
+    options.Trigger = TriggerTimed;
     engine->StartAutoCap();
     ASSERT_TRUE(WaitFor([&] { return Pictures().size() >= 2; }, 60000));
     engine->StopAutoCap();
@@ -88,7 +87,7 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
     ASSERT_TRUE(cap.DriverOpen());
     WriteFileBytes(program.dir() + "plain file", "not a folder");
     for (const QString& folder : {program.dir() + "no such folder/", program.dir() + "plain file/"}) {
-        ActiveOptions.VideoDir = folder;
+        options.VideoDir = folder;
         log.clear();
         engine->Commands().ToggleVideoRecording();
         ASSERT_EQ(log.messages().filter("Could not record video: " + folder).size(), 1)
@@ -99,7 +98,7 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
         EXPECT_FALSE(menus.actions.captureVideo->isChecked());
     }
     // The device records again once the folder is there.
-    ActiveOptions.VideoDir = program.dir();
+    options.VideoDir = program.dir();
     engine->Commands().ToggleVideoRecording();
     ASSERT_EQ(log.messages().back(), "Recording...");
     engine->Commands().ToggleVideoRecording();
@@ -113,8 +112,8 @@ TEST_F(TestDeviceEngineTest, ARecordingTakesTheNextFreeNameOverAClipOfItsSecondA
     FixedClock clock(now);
     SetProgramClock(&clock);
     const auto restore = qScopeGuard([] { SetProgramClock(nullptr); });
-    ActiveOptions.VidNaming = NamingTimed;
-    const QString dir = ActiveOptions.VideoDir.str();
+    options.VidNaming = NamingTimed;
+    const QString dir = options.VideoDir.str();
     const QString clip = dir + TimedFileName(now) + ".avi";
     WriteFileBytes(clip, "a clip of this second");
     const QString target = program.dir() + "target";
@@ -136,19 +135,16 @@ TEST_F(TestDeviceEngineTest, ARecordingTakesTheNextFreeNameOverAClipOfItsSecondA
 // or off changes all of them.
 class DeviceAlarmSettingsTest : public TestDeviceEngineTest {
 protected:
-    DeviceAlarmSettingsTest() { ActiveExtras = ExtraOptions{}; }
-    ~DeviceAlarmSettingsTest() override { ActiveExtras = ExtraOptions{}; }
-
     // Runs motion auto-capturing on video until stop() is true, counting the frames handled.
     void RunUntil(TVideoCap& video, const std::function<bool()>& stop)
     {
         handled = 0;
-        AutoCaptureEngine runEngine(video, menus.actions, host);
+        AutoCaptureEngine runEngine(video, menus.actions, host, settings, liveFrames, sound);
         video.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) {
             runEngine.ProcessFrame(s, h);
             ++handled;
         });
-        ActiveOptions.Trigger = TriggerMotion;
+        options.Trigger = TriggerMotion;
         runEngine.StartAutoCap();
         EXPECT_TRUE(runEngine.AutoCapturing());
         EXPECT_TRUE(WaitFor(stop, 60000)) << log.messages().join("\n").toStdString();
@@ -161,13 +157,13 @@ protected:
 
 TEST_F(DeviceAlarmSettingsTest, TheBallIsTooSmallForAHighPointCount)
 {
-    ActiveExtras.Alarms.MinChangedPoints = 1000; // of 64 x 48 points; the ball covers a few dozen
+    extras.Alarms.MinChangedPoints = 1000; // of 64 x 48 points; the ball covers a few dozen
     // 150 frames are at least 25 samples, every one after the fifth compared: none is an alarm.
     RunUntil(cap, [&] { return handled.load() >= 150; });
     EXPECT_TRUE(log.contains("Motion Detection started"));
     EXPECT_FALSE(log.contains("Motion detected"));
 
-    ActiveExtras.Alarms.MinChangedPoints = 1;
+    extras.Alarms.MinChangedPoints = 1;
     RunUntil(cap, [&] { return log.contains("Motion detected"); });
 }
 
@@ -191,13 +187,13 @@ TEST_F(DeviceAlarmSettingsTest, ALampSwitchedOnOrOffIsIgnoredOnlyWhenAsked)
     lamp.SetDriverOpen(true);
     ASSERT_TRUE(lamp.DriverOpen());
 
-    ActiveExtras.Alarms.IgnoreLightChange = true;
+    extras.Alarms.IgnoreLightChange = true;
     // Sixty frames are six seconds of the clip: three switches of the lamp, none an alarm.
     RunUntil(lamp, [&] { return log.contains("Light change ignored") && handled.load() >= 60; });
     EXPECT_TRUE(log.contains("Light change ignored"));
     EXPECT_FALSE(log.contains("Motion detected"));
 
-    ActiveExtras.Alarms.IgnoreLightChange = false;
+    extras.Alarms.IgnoreLightChange = false;
     RunUntil(lamp, [&] { return log.contains("Motion detected"); });
 }
 
@@ -207,13 +203,12 @@ class DeviceClipsTest : public TestDeviceEngineTest {
 protected:
     DeviceClipsTest()
     {
-        ActiveExtras = ExtraOptions{};
-        ActiveExtras.Clips.Enabled = true;
-        ActiveExtras.Clips.PreSeconds = 2;
-        ActiveExtras.Clips.PostSeconds = 2;
-        ActiveExtras.Clips.Audio = true;
-        ActiveOptions.CapPic = false; // videos in <program>/videos/ from the surroundings
-        ActiveOptions.Trigger = TriggerMotion;
+        extras.Clips.Enabled = true;
+        extras.Clips.PreSeconds = 2;
+        extras.Clips.PostSeconds = 2;
+        extras.Clips.Audio = true;
+        options.CapPic = false; // videos in <program>/videos/ from the surroundings
+        options.Trigger = TriggerMotion;
         RecordSavedFiles(*engine, reported);
         cap.SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
         // The device's threads start after the settings above are made, as in a program that
@@ -221,14 +216,13 @@ protected:
         cap.SetDriverOpen(false);
         cap.SetDriverOpen(true);
     }
-    ~DeviceClipsTest() override { ActiveExtras = ExtraOptions{}; }
 
     QStringList Clips() const { return log.messages().filter("Motion clip saved as: "); }
     QString ClipFile(const QString& line) const { return line.mid(QString("Motion clip saved as: ").size()); }
     // Every file in the video folder, the hidden ones too.
     QStringList VideoFolder() const
     {
-        return QDir(ActiveOptions.VideoDir.str()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        return QDir(options.VideoDir.str()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
     QStringList reported; // fileSaved
@@ -249,7 +243,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     TVideoCap room(nullptr, &backend);
     // On the heap, as the program keeps it: ThreadSanitizer keeps what a library wrote to a stack
     // slot in an earlier test, and this engine's frame thread would be checked against it.
-    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host);
+    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host, settings, liveFrames, sound);
     AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
     room.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
@@ -257,7 +251,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     room.SetDriverOpen(true);
     ASSERT_TRUE(room.DriverOpen());
     // Every motion sample is an alarm, so the log shows the first and the last motion.
-    ActiveOptions.RearmEnabled = false;
+    options.RearmEnabled = false;
 
     roomEngine.StartAutoCap();
     ASSERT_TRUE(WaitFor([&] { return Clips().size() == 1; }, 90000)) << log.messages().join("\n").toStdString();
@@ -275,7 +269,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     const ProbedVideo video = ProbeVideo(ClipFile(Clips().first()));
     ASSERT_TRUE(video.ok);
     EXPECT_NEAR(video.durationSeconds, 2 + motionSeconds + 2, 1.0) << "motion for " << motionSeconds << " s";
-    const double step = 1.0 / ActiveOptions.FrameRate;
+    const double step = 1.0 / options.FrameRate;
     for (std::size_t i = 1; i < video.frameTimes.size(); ++i)
         ASSERT_NEAR(video.frameTimes[i] - video.frameTimes[i - 1], step, 0.002) << "frame " << i;
     EXPECT_EQ(video.soundCodec, "pcm_s16le");
@@ -307,7 +301,7 @@ TEST_F(DeviceClipsTest, ARunEndedDuringAClipLeavesItPlayable)
         // The clip's temporary file grows while the clip is written.
         ASSERT_TRUE(WaitFor([&] {
             const QStringList temp = VideoFolder().filter(".part");
-            return !temp.isEmpty() && QFileInfo(ActiveOptions.VideoDir.str() + temp.first()).size() > 100000;
+            return !temp.isEmpty() && QFileInfo(options.VideoDir.str() + temp.first()).size() > 100000;
         }, 90000)) << c.how << log.messages().join("\n").toStdString();
         c.end();
         // A lost camera's run waits for it to come back; nothing more is wanted of it here.

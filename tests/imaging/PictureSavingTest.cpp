@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "support/FixedClock.h"
 #include "imaging/FileNaming.h"
+#include "imaging/JpegWriter.h"
 #include "imaging/PictureSaving.h"
 #include "support/TestSupport.h"
 
@@ -37,6 +38,7 @@ protected:
     RecordingEventLog log;
     FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(15, 7, 9))};
     OptionsValues options;
+    JpegWriter jpeg;
 };
 } // namespace
 
@@ -44,7 +46,7 @@ TEST_F(SavePicTest, JpegWithCaptionUnderATimedName)
 {
     QImage frame = TestPattern(320, 240);
     const QImage original = frame;
-    SavePic(frame, options);
+    SavePic(frame, options, jpeg);
 
     const QString file = PictureDir() + "12-06  15.07.09.jpg";
     ASSERT_EQ(log.lines().size(), 1u);
@@ -67,7 +69,7 @@ TEST_F(SavePicTest, BitmapWithoutCaption)
     options.PicQual = 1; // no bearing on bitmaps
     QImage frame = TestPattern(64, 48);
     const QImage original = frame;
-    SavePic(frame, options);
+    SavePic(frame, options, jpeg);
 
     const QString file = PictureDir() + "12-06  15.07.09.bmp";
     ASSERT_EQ(log.messages(), QStringList{"Picture saved as: " + file});
@@ -88,8 +90,8 @@ TEST_F(SavePicTest, SameNameReplacesTheEarlierPicture)
     options.SaveAsBitmap = true;
     for (std::int32_t scheme : {NamingTimed, NamingFixed}) {
         options.LPicNaming = scheme;
-        SavePic(first, options);
-        SavePic(second, options);
+        SavePic(first, options, jpeg);
+        SavePic(second, options, jpeg);
         const QString name = scheme == NamingTimed ? "12-06  15.07.09.bmp" : "Tarvo.bmp";
         EXPECT_EQ(QImage(PictureDir() + name).convertToFormat(QImage::Format_RGB32), second) << scheme;
     }
@@ -103,8 +105,8 @@ TEST_F(SavePicTest, CounterWrapsAndAnOlderPictureOfThatNumberIsReplaced)
     SetFileCounter(FileKind::LocalPicture, 999);
     WriteFileBytes(PictureDir() + "Tarvo picture 000.jpg", "old picture");
     QImage frame = TestPattern(16, 16);
-    SavePic(frame, options);
-    SavePic(frame, options);
+    SavePic(frame, options, jpeg);
+    SavePic(frame, options, jpeg);
     EXPECT_EQ(log.messages(), (QStringList{"Picture saved as: " + PictureDir() + "Tarvo picture 999.jpg",
                                            "Picture saved as: " + PictureDir() + "Tarvo picture 000.jpg"}));
     EXPECT_TRUE(InspectJpeg(ReadFileBytes(PictureDir() + "Tarvo picture 000.jpg")).decoded);
@@ -119,7 +121,7 @@ TEST_F(SavePicTest, MissingFolderIsOneLogLineAndTheCounterStillAdvances)
         log.clear();
         options.CaptionLocal = caption;
         QImage frame = TestPattern(16, 16);
-        SavePic(frame, options);
+        SavePic(frame, options, jpeg);
         ASSERT_EQ(log.lines().size(), 1u);
         const QString number = caption ? "005" : "006";
         EXPECT_EQ(log.lines()[0].msg, "Could not save file: " + program.dir() + "gone/Tarvo picture " + number + ".jpg");
@@ -135,7 +137,7 @@ TEST_F(SavePicTest, FullDiskKeepsTheEarlierPictureWhole)
     options.SaveAsBitmap = true;
     options.CaptionLocal = false;
     QImage small = TestPattern(8, 8);
-    SavePic(small, options);
+    SavePic(small, options, jpeg);
     const QByteArray earlier = ReadFileBytes(PictureDir() + "Tarvo.bmp");
     ASSERT_FALSE(earlier.isEmpty());
 
@@ -151,9 +153,9 @@ TEST_F(SavePicTest, FullDiskKeepsTheEarlierPictureWhole)
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x)
             large.setPixel(x, y, noise.generate() | 0xFF000000u);
-    SavePic(large, options);
+    SavePic(large, options, jpeg);
     options.SaveAsBitmap = false;
-    SavePic(large, options);
+    SavePic(large, options, jpeg);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -171,7 +173,7 @@ TEST_F(SavePicTest, ALinkPutUnderThePicturesNameIsReplacedNotWrittenThrough)
     WriteFileBytes(elsewhere, "not a picture");
     ASSERT_TRUE(QFile::link(elsewhere, picture));
     QImage frame = TestPattern(16, 16);
-    SavePic(frame, options);
+    SavePic(frame, options, jpeg);
     EXPECT_EQ(ReadFileBytes(elsewhere), "not a picture");
     EXPECT_FALSE(QFileInfo(picture).isSymLink());
     EXPECT_TRUE(InspectJpeg(ReadFileBytes(picture)).decoded);
@@ -179,7 +181,7 @@ TEST_F(SavePicTest, ALinkPutUnderThePicturesNameIsReplacedNotWrittenThrough)
     // A picture replaced keeps the mode its owner gave it.
     const QByteArray path = QFile::encodeName(picture);
     ASSERT_EQ(::chmod(path.constData(), 0640), 0);
-    SavePic(frame, options);
+    SavePic(frame, options, jpeg);
     struct stat st {};
     ASSERT_EQ(::stat(path.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -190,14 +192,14 @@ TEST_F(SavePicTest, UnknownSchemeSavesUnderTheExtensionAlone)
 {
     options.LPicNaming = 9;
     QImage frame = TestPattern(16, 16);
-    SavePic(frame, options);
+    SavePic(frame, options, jpeg);
     EXPECT_EQ(log.messages(), QStringList{"Picture saved as: " + PictureDir() + ".jpg"});
 }
 
 TEST_F(SavePicTest, EmptyFrameIsAFailedSave)
 {
     QImage empty;
-    SavePic(empty, options);
+    SavePic(empty, options, jpeg);
     EXPECT_EQ(log.messages(), QStringList{"Could not save file: " + PictureDir() + "12-06  15.07.09.jpg"});
 }
 

@@ -3,7 +3,6 @@
 // boxes recorded instead of shown.
 #include "ProfileFolderFixture.h"
 #include "RecordingTargets.h"
-#include "settings/ActiveOptions.h"
 #include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/ProxyWindow.h"
 #include "settings/widgets/SetupDialog.h"
@@ -76,7 +75,7 @@ public:
 
 class DialogFixture : public ProfileFolderFixture {
 protected:
-    DialogFixture() : dialog(box, targets, proxy)
+    DialogFixture() : dialog(box, targets.settings, targets, proxy)
     {
         SetSettingsMessages(&messages);
         targets.dialog = &dialog;
@@ -84,7 +83,7 @@ protected:
         dialog.hooks.currentDriverIndex = [this] { return targets.driverIndex; };
         box.setText("Default");
         SetActive(DefaultOptions(), box, targets);
-        SaveProfile(ActiveOptions, "Default");
+        SaveProfile(options, "Default");
         log.clear();
         targets.calls.clear();
         targets.shown = 0;
@@ -98,6 +97,9 @@ protected:
 
     RecordingMessages messages;
     DialogTargets targets;
+    // The settings in force, which activation replaces.
+    OptionsValues& options = targets.settings.options;
+    ExtraOptions& extras = targets.settings.extras;
     ProfileBox box;
     ProxyWindow proxy;
     SetupDialog dialog;

@@ -1,7 +1,6 @@
 // The settings kept beside the record: what a hand-edited, damaged or missing file gives, and that
 // activation and a fresh Default carry them.
 #include "ProfileFolderFixture.h"
-#include "settings/ActiveOptions.h"
 #include "settings/ExtraOptions.h"
 #include "settings/Profiles.h"
 #include "support/TestSupport.h"

@@ -61,7 +61,7 @@ TEST_F(ProfileWindowsTest, TypingShowsAProfileOnlyOnAnExactMatch)
     ASSERT_EQ(targets.shown, 1);
     EXPECT_EQ(targets.lastShown.Limit, 300);
     EXPECT_EQ(Control<QLineEdit>("Limit")->text(), "300") << "the setup dialog shows it";
-    EXPECT_EQ(ActiveOptions.Limit, 30) << "nothing is activated";
+    EXPECT_EQ(options.Limit, 30) << "nothing is activated";
     EXPECT_EQ(box.text(), "night");
 
     profilesBox()->lineEdit()->setText("Night");
@@ -119,7 +119,7 @@ TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)
     profilesBox()->setCurrentText("b");
     button(kProfileSelectOkButton)->click();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "b");
-    EXPECT_EQ(ActiveOptions.Limit, 200);
+    EXPECT_EQ(options.Limit, 200);
     EXPECT_TRUE(log.contains("Loaded profile: b"));
     EXPECT_FALSE(select.isVisible());
 }
@@ -139,7 +139,7 @@ TEST_F(ProfileWindowsTest, DeleteShowsTheFirstRemainingProfileOnly)
     EXPECT_EQ(targets.lastShown.Limit, 200);
     EXPECT_FALSE(button(kProfileSelectDeleteButton)->isEnabled()) << "one profile left";
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
-    EXPECT_EQ(ActiveOptions.Limit, 30);
+    EXPECT_EQ(options.Limit, 30);
 }
 
 TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
@@ -169,7 +169,7 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     EXPECT_EQ(box.text(), "night");
     EXPECT_TRUE(box.isListed("night"));
     EXPECT_EQ(targets.shown, 0) << "naming it does not load it";
-    EXPECT_EQ(ActiveOptions.Limit, 30);
+    EXPECT_EQ(options.Limit, 30);
     EXPECT_TRUE(messages.errors.isEmpty());
 
     button(kProfileSelectNewButton)->click();

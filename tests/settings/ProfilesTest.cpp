@@ -1,7 +1,7 @@
 // Profile files are shared with other copies of the program and hold passwords. These tests use the
 // real file system in a scratch program folder.
 #include "ProfileFolderFixture.h"
-#include "settings/ActiveOptions.h"
+#include "settings/OptionsValues.h"
 #include "settings/IntegerText.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"

@@ -1,5 +1,6 @@
 #pragma once
-// Stands in for the main window during activation: answers as told and records every call.
+// Stands in for the main window during activation: answers as told, records every call and holds
+// the settings in force.
 #include "app/core/Activation.h"
 
 #include <QStringList>
@@ -24,6 +25,10 @@ public:
     int rearmInterval = -1;
     int shown = 0;
     OptionsValues lastShown{};
+    // The settings activation replaces.
+    ActiveSettings settings;
+
+    ActiveSettings& Settings() override { return settings; }
 
     void ApplyStartupShortcut(bool enabled) override { calls << "shortcut"; shortcut = enabled; }
     void SetTimedTriggerInterval(int ms) override { calls << "timer1"; timedInterval = ms; }

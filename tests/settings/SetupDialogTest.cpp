@@ -213,7 +213,7 @@ TEST_F(SetupDialogTest, LongHistoryNoteOnlyWhileTheActiveHistoryIsShort)
                                  "to keep a history of more than 10 pictures because of the speed.");
     EXPECT_EQ(Control<QLineEdit>("FileNumber")->text(), "12") << "the value is kept";
     dialog.Accept();
-    ASSERT_EQ(ActiveOptions.FileNumber, 12);
+    ASSERT_EQ(options.FileNumber, 12);
     Type(Control<QLineEdit>("FileNumber"), "15");
     EXPECT_EQ(messages.notes.size(), 1);
 }
@@ -273,7 +273,7 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
     const OptionsValues saved = LoadProfile("garden");
     EXPECT_EQ(saved.PictureDir.str(), "/") << "an empty folder is saved as the separator";
     EXPECT_EQ(saved.CaptionText.str(), "one\r\ntwo");
-    EXPECT_EQ(ActiveOptions.CaptionText.str(), "one\r\ntwo");
+    EXPECT_EQ(options.CaptionText.str(), "one\r\ntwo");
     EXPECT_TRUE(log.contains("Loaded profile: garden"));
 }
 
@@ -313,11 +313,11 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     EXPECT_EQ(saved.MinChangedPoints, 40);
     EXPECT_TRUE(saved.IgnoreLightChange);
     EXPECT_EQ(saved.Command, "hook %f");
-    EXPECT_EQ(ActiveExtras.Alarms, saved);
+    EXPECT_EQ(extras.Alarms, saved);
     EXPECT_EQ(LoadExtras("garden").Storage, (StorageOptions{2500, 14}));
-    EXPECT_EQ(ActiveExtras.Storage, (StorageOptions{2500, 14}));
+    EXPECT_EQ(extras.Storage, (StorageOptions{2500, 14}));
     EXPECT_EQ(LoadExtras("garden").Clips, (ClipOptions{true, 0, 300, 3600, true}));
-    EXPECT_EQ(ActiveExtras.Clips, LoadExtras("garden").Clips);
+    EXPECT_EQ(extras.Clips, LoadExtras("garden").Clips);
 
     // The live view's password field keeps only a hash of what was typed, and keeps it until removed.
     auto* live = dialog.findChild<QCheckBox*>("LiveViewEnabled");
@@ -335,7 +335,7 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     ASSERT_TRUE(hash) << liveSaved.PasswordHash.toStdString();
     EXPECT_TRUE(hash->Matches("s3cret pass"));
     EXPECT_FALSE(ReadFileBytes(ExtrasPath("garden")).contains("s3cret"));
-    dialog.ShowExtrasInDialog(ActiveExtras); // as the activation's target does
+    dialog.ShowExtrasInDialog(extras); // as the activation's target does
     dialog.show();
     EXPECT_TRUE(password->text().isEmpty());
     dialog.Accept();
@@ -368,7 +368,7 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
     dialog.Accept();
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
     EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2") << "kept for this run";
-    EXPECT_EQ(ActiveOptions.Password.str(), "hunter2");
+    EXPECT_EQ(options.Password.str(), "hunter2");
     EXPECT_EQ(Control<QLineEdit>("PasswordEdit")->text(), "hunter2");
     ASSERT_EQ(messages.notes.size(), 1);
     EXPECT_TRUE(messages.notes[0].contains("will be forgotten when Tarvo ends"));
@@ -393,14 +393,14 @@ TEST_F(SetupDialogTest, DefaultsThenCancelChangesNothing)
     Control<QPushButton>(kSetupCancelButton)->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
-    EXPECT_EQ(std::memcmp(&ActiveOptions, &active, sizeof active), 0);
+    EXPECT_EQ(std::memcmp(&options, &active, sizeof active), 0);
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "7") << "the active settings are shown again";
 }
 
 TEST_F(SetupDialogTest, BadProxyPortKeepsTheDialogOpenAndSavesNothing)
 {
     const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
-    const OptionsValues before = ActiveOptions;
+    const OptionsValues before = options;
     dialog.show();
     for (const char* port : {"", "10 80", "1080x"}) {
         Control<QLineEdit>("MinEdit")->setText("9");
@@ -412,13 +412,13 @@ TEST_F(SetupDialogTest, BadProxyPortKeepsTheDialogOpenAndSavesNothing)
         EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "9") << "the user's edits stay";
     }
     EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
-    EXPECT_EQ(std::memcmp(&ActiveOptions, &before, sizeof before), 0);
+    EXPECT_EQ(std::memcmp(&options, &before, sizeof before), 0);
     EXPECT_FALSE(targets.calls.contains("show"));
 }
 
 TEST_F(SetupDialogTest, FailingSaveActivatesNothing)
 {
-    const OptionsValues before = ActiveOptions;
+    const OptionsValues before = options;
     dialog.show();
     Control<QLineEdit>("MinEdit")->setText("9");
     QDir(ProfileFolder()).removeRecursively();
@@ -428,7 +428,7 @@ TEST_F(SetupDialogTest, FailingSaveActivatesNothing)
     EXPECT_EQ(messages.errors[0], QString::fromLocal8Bit(std::strerror(ENOTDIR)));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "9");
-    EXPECT_EQ(std::memcmp(&ActiveOptions, &before, sizeof before), 0);
+    EXPECT_EQ(std::memcmp(&options, &before, sizeof before), 0);
     EXPECT_FALSE(targets.calls.contains("show"));
 }
 
@@ -438,7 +438,7 @@ TEST_F(SetupDialogTest, OkIsOffWhileAutoCapturingButCancelStillRestores)
     dialog.SetOkEnabled(false);
     Control<QLineEdit>("MinEdit")->setText("9");
     dialog.Accept();
-    EXPECT_EQ(ActiveOptions.TimedMin, 5);
+    EXPECT_EQ(options.TimedMin, 5);
     EXPECT_TRUE(dialog.isVisible());
     Control<QPushButton>(kSetupCancelButton)->click();
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "5");
@@ -512,12 +512,12 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         c.button->click();
         pick.stop();
         dialog.Accept();
-        EXPECT_EQ(ActiveOptions.*c.field, 0x00563412u) << "red in the low byte";
+        EXPECT_EQ(options.*c.field, 0x00563412u) << "red in the low byte";
         EXPECT_EQ(LoadProfile("Default").*c.field, 0x00563412u);
 
         dialog.ShowInDialog(DefaultOptions());
         EXPECT_NE(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
-        dialog.ShowInDialog(ActiveOptions);
+        dialog.ShowInDialog(options);
         EXPECT_EQ(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
     }
 }
@@ -533,9 +533,9 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     Control<QLineEdit>("MinEdit")->setText("75");
     QTest::keyClick(Control<QLineEdit>("MinEdit"), Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(ActiveOptions.Limit, 77);
+    EXPECT_EQ(options.Limit, 77);
     EXPECT_EQ(LoadProfile("Default").Limit, 77);
-    EXPECT_EQ(ActiveOptions.TimedMin, 60) << "the edit left by Enter corrects itself first";
+    EXPECT_EQ(options.TimedMin, 60) << "the edit left by Enter corrects itself first";
 
     Type(Control<QLineEdit>("Limit"), "5");
     QTest::keyClick(Control<QLineEdit>("Limit"), Qt::Key_Escape);
@@ -552,7 +552,7 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     FocusIn(Control<QLineEdit>("Limit"));
     QTest::keyClick(Control<QLineEdit>("Limit"), Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible()) << "no OK while auto-capturing";
-    EXPECT_EQ(ActiveOptions.Limit, 77);
+    EXPECT_EQ(options.Limit, 77);
 
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
         FocusIn(ProxyControl<QCheckBox>(kProxyEnabled));

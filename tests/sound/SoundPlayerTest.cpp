@@ -114,14 +114,12 @@ TEST(GstSoundPlayer, DefaultOutputNeverBlocks)
     EXPECT_TRUE(WaitFor([&] { return !player.Playing(); }, 120000));
 }
 
-TEST(PlayWave, GoesThroughTheProgramPlayerWithRelativeNamesFromTheProgramFolder)
+TEST(PlayWave, TakesRelativeNamesFromTheProgramFolder)
 {
     ScratchProgram program;
     RecordingSoundPlayer recording;
-    SetProgramSoundPlayer(&recording);
-    PlayWave("click.wav");
-    PlayWave("/x/alarm.wav");
-    SetProgramSoundPlayer(nullptr);
+    PlayWave(recording, "click.wav");
+    PlayWave(recording, "/x/alarm.wav");
     EXPECT_EQ(recording.played(), (QStringList{program.dir() + "click.wav", "/x/alarm.wav"}));
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// A sound player that plays nothing and remembers every request, set as the program's player by
+// A sound player that plays nothing and remembers every request, handed to the part under test by
 // tests that check which sound an action asks for.
 #include "sound/SoundPlayer.h"
 

@@ -2,7 +2,7 @@
 #include "imaging/widgets/DetectionAreaPicker.h"
 #include "imaging/widgets/PictureView.h"
 #include "imaging/widgets/CaptionAndAreaWindow.h"
-#include "settings/ActiveOptions.h"
+#include "settings/ActiveSettings.h"
 #include "support/ControlNames.h"
 #include "support/TestSupport.h"
 
@@ -28,7 +28,8 @@ struct AreaWindow {
         hooks.storeArea = [this](const DetectionArea& a) { stored = a; ++stores; };
         hooks.showError = [this](const QString& text) { errors << text; };
         hooks.captionSettings = [this] { return caption; };
-        window = std::make_unique<CaptionAndAreaWindow>(std::move(hooks));
+        settings.options.MarkColor = Lime;
+        window = std::make_unique<CaptionAndAreaWindow>(settings, std::move(hooks));
         caption = DefaultOptions();
     }
     void openForArea()
@@ -60,6 +61,7 @@ struct AreaWindow {
     int stores = 0;
     QStringList errors;
     OptionsValues caption;
+    ActiveSettings settings;
     std::unique_ptr<CaptionAndAreaWindow> window;
 };
 
@@ -69,10 +71,7 @@ protected:
     {
         // The bundled 320 x 240 example picture lies beside the program.
         QFile::copy(SourceDir() + "/assets/example.bmp", program.dir() + "example.bmp");
-        saved = ActiveOptions;
-        ActiveOptions.MarkColor = Lime;
     }
-    void TearDown() override { ActiveOptions = saved; }
 
     // A plain white still picture, as if the camera had written one.
     QString writeStill(QSize size)
@@ -85,7 +84,6 @@ protected:
     }
 
     ScratchProgram program;
-    OptionsValues saved{};
 };
 
 } // namespace
