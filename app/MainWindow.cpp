@@ -23,6 +23,7 @@
 #include "sound/SoundPlayer.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
+#include "settings/SecretStore.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProxyWindow.h"
@@ -67,6 +68,12 @@ MainWindow::MainWindow(Setup setup)
 {
     setObjectName(QStringLiteral("TForm1"));
     SetProgramLog(&logWriter_);
+    passwords_ = setup.passwords;
+    if (!passwords_) {
+        secretStore_ = std::make_unique<KeychainSecretStore>();
+        ownPasswords_ = std::make_unique<ProfilePasswords>(*secretStore_);
+        passwords_ = ownPasswords_.get();
+    }
     setWindowTitle("Tarvo");
     setWindowIcon(QIcon(":/icons/tarvo.png"));
     resize(328, 314);
@@ -229,7 +236,7 @@ void MainWindow::CreateWindows()
 {
     // The setup dialog shows the proxy window's controls, so that window exists first.
     proxyWindow_ = std::make_unique<ProxyWindow>(this);
-    setupWindow_ = std::make_unique<SetupDialog>(profileBox_, settings_, *this, *proxyWindow_, this);
+    setupWindow_ = std::make_unique<SetupDialog>(profileBox_, settings_, *passwords_, *this, *proxyWindow_, this);
     aboutBox_ = std::make_unique<AboutWindow>(this);
 
     CaptionAndAreaWindow::Hooks exampleHooks;
@@ -244,7 +251,7 @@ void MainWindow::CreateWindows()
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
     exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(settings_, std::move(exampleHooks), this);
 
-    profilesWindow_ = std::make_unique<ProfileSelectWindow>(profileBox_, *this, this);
+    profilesWindow_ = std::make_unique<ProfileSelectWindow>(profileBox_, *passwords_, *this, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
     ftpTestHooks.settings = [this] { return setupWindow_->TypedFtpSettings(); };
@@ -309,7 +316,7 @@ void MainWindow::InitMainWindow()
     FirstDriverLoad = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
     settings_.Replace(DefaultOptions());
-    ActivateStartupProfile(profileBox_, *this);
+    ActivateStartupProfile(profileBox_, *passwords_, *this);
 
     LoadCount = CountProgramStart(ProgramStore());
     LoadFileCounters();

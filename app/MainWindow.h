@@ -39,6 +39,8 @@ class SceneChangeMeter;
 class StorageKeeper;
 class LiveView;
 class LiveFrameHub;
+class ProfilePasswords;
+class SecretStore;
 class SoundPlayer;
 class SignalWatcher;
 class TerminationSignals;
@@ -50,6 +52,7 @@ public:
         QStringList arguments;                  // the command line without the program name
         std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
         CaptureBackend* captureBackend = nullptr; // nullptr: the program's capture service
+        ProfilePasswords* passwords = nullptr;    // nullptr: the window's own, in the desktop's secret store
     };
     explicit MainWindow(Setup setup);
     ~MainWindow() override;
@@ -166,6 +169,10 @@ private:
     // The frames the live view serves: offered by the engine's runs and by the shown video.
     std::unique_ptr<LiveFrameHub> liveFrames_;
     std::unique_ptr<SoundPlayer> sound_;
+    // The passwords profiles keep out of their files, unless the setup hands others in.
+    std::unique_ptr<SecretStore> secretStore_;
+    std::unique_ptr<ProfilePasswords> ownPasswords_;
+    ProfilePasswords* passwords_ = nullptr;
     LogWriter logWriter_;
     ProfileBox profileBox_;
     MainMenuActions menus_;

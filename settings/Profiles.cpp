@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -80,48 +79,42 @@ bool WriteFully(int fd, const char* buffer, std::size_t size)
     return written == static_cast<ssize_t>(size);
 }
 
-// Passwords of this run, for profiles whose password the secret store could not take: they last
-// until the program ends. GUI thread only.
-QHash<QString, QString>& RunPasswords()
-{
-    static QHash<QString, QString> passwords;
-    return passwords;
-}
-
 // Secrets are kept under the profile file's path, so two program folders with a profile of the
 // same name never share or overwrite one password.
 QString SecretKey(const QString& profileName) { return ProfilePath(profileName); }
 
-// The password a profile file leaves out goes to the secret store; a saved or empty one takes any
-// stored copy away. False when the password lasts only for this run.
-bool KeepPassword(const OptionsValues& options, const QString& profileName)
+} // namespace
+
+bool ProfilePasswords::Keep(const OptionsValues& options, const QString& profileName)
 {
     const QString key = SecretKey(profileName);
     const QString password = options.Password.str();
     if (options.SavePassword || password.isEmpty()) {
-        RunPasswords().remove(key);
-        ProgramSecretStore().Remove(key);
+        run_.remove(key);
+        store_.Remove(key);
         return true;
     }
-    RunPasswords().insert(key, password);
-    return ProgramSecretStore().Write(key, password) == SecretStore::Result::Done;
+    run_.insert(key, password);
+    return store_.Write(key, password) == SecretStore::Result::Done;
 }
 
-// A profile that keeps its password out of the file takes it from the secret store, or else from
-// this run; a password the file holds stays (files of earlier copies hold it whatever the box said).
-void RestorePassword(OptionsValues& options, const QString& profileName)
+void ProfilePasswords::Restore(OptionsValues& options, const QString& profileName)
 {
     if (options.SavePassword)
         return;
     const QString key = SecretKey(profileName);
     QString secret;
-    if (ProgramSecretStore().Read(key, secret) == SecretStore::Result::Done)
+    if (store_.Read(key, secret) == SecretStore::Result::Done)
         options.Password = secret;
-    else if (RunPasswords().contains(key))
-        options.Password = RunPasswords().value(key);
+    else if (run_.contains(key))
+        options.Password = run_.value(key);
 }
 
-} // namespace
+void ProfilePasswords::Forget(const QString& profileName)
+{
+    run_.remove(SecretKey(profileName));
+    store_.Remove(SecretKey(profileName));
+}
 
 QString ProfileFolder() { return ProgramDir() + QStringLiteral("Profiles/"); }
 
@@ -129,12 +122,12 @@ QString ProfilePath(const QString& name) { return ProfileFolder() + name + QStri
 
 bool ProfileExists(const QString& name) { return QFileInfo::exists(ProfilePath(name)); }
 
-OptionsValues LoadProfile(const QString& profileName)
+OptionsValues LoadProfile(const QString& profileName, ProfilePasswords& passwords)
 {
     const QString path = ProfilePath(profileName);
     if (!QFileInfo::exists(path)) {
         const OptionsValues defaults = DefaultOptions();
-        SaveProfile(defaults, profileName);
+        SaveProfile(defaults, profileName, passwords);
         return defaults;
     }
     UniqueFd fd(::open(LocalPath(path).constData(), O_RDONLY | O_CLOEXEC));
@@ -147,11 +140,11 @@ OptionsValues LoadProfile(const QString& profileName)
                               QStringLiteral("function Load(ProfileName : string) : OptionsValues;"));
         return DefaultOptions();
     }
-    RestorePassword(options, profileName);
+    passwords.Restore(options, profileName);
     return options;
 }
 
-bool SaveProfile(const OptionsValues& options, const QString& profileName)
+bool SaveProfile(const OptionsValues& options, const QString& profileName, ProfilePasswords& passwords)
 {
     const QString path = ProfilePath(profileName);
     if (profileName.contains('/') || profileName.contains(QChar(0)))
@@ -175,16 +168,15 @@ bool SaveProfile(const OptionsValues& options, const QString& profileName)
         ::unlink(temp.constData());
         ThrowSystemError(error, path);
     }
-    return KeepPassword(options, profileName);
+    return passwords.Keep(options, profileName);
 }
 
-bool DeleteProfile(const QString& profileName)
+bool DeleteProfile(const QString& profileName, ProfilePasswords& passwords)
 {
     const QString path = ProfilePath(profileName);
     if (QFile::exists(path) && !QFile::remove(path))
         return false;
-    RunPasswords().remove(SecretKey(profileName));
-    ProgramSecretStore().Remove(SecretKey(profileName));
+    passwords.Forget(profileName);
     return DeleteExtras(profileName);
 }
 

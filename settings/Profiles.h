@@ -5,6 +5,7 @@
 #include "settings/OptionsValues.h"
 #include "settings/ProfileBox.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -43,27 +44,47 @@ public:
 inline const QString CreateDefaultSentinel = QStringLiteral("%CreateDefault%");
 inline const QString DefaultProfileName = QStringLiteral("Default");
 
+class SecretStore;
+
+// The FTP passwords that profiles keep out of their files ("Save Password" off): in the secret
+// store, or, for a password the store does not take, until the program ends. GUI thread only.
+class ProfilePasswords {
+public:
+    explicit ProfilePasswords(SecretStore& store) : store_(store) {}
+
+    // The password of the record goes to the store; a saved or empty one takes any stored copy
+    // away. False when the password lasts only for this run.
+    bool Keep(const OptionsValues& options, const QString& profileName);
+    // A record that keeps its password out of the file takes it from the store, or else from this
+    // run; a password the file holds stays (files of earlier copies hold it whatever the box said).
+    void Restore(OptionsValues& options, const QString& profileName);
+    void Forget(const QString& profileName);
+
+private:
+    SecretStore& store_;
+    QHash<QString, QString> run_; // by secret key
+};
+
 QString ProfileFolder();                    // ProgramDir() + "Profiles/"
 QString ProfilePath(const QString& name);   // ProfileFolder() + name + ".pfl"
 bool ProfileExists(const QString& name);
 
-// The settings of the named profile. With SavePassword off, the FTP password comes from the secret
-// store (or from this run, when the store did not take it). A missing file is created with the
+// The settings of the named profile. With SavePassword off, the FTP password comes from passwords. A missing file is created with the
 // defaults, which are returned. A file shorter than one record (or unreadable after opening) logs
 // "Profile <name> could not be loaded.", stays untouched, and yields the defaults.
 // Throws SettingsFileError when an existing file cannot be opened, or when creating the missing one fails.
-OptionsValues LoadProfile(const QString& profileName);
+OptionsValues LoadProfile(const QString& profileName, ProfilePasswords& passwords);
 
 // Writes the record as the named profile, replacing it: to a temporary file in the same folder,
 // mode 0600, renamed into place, so a failure never leaves a half-written profile. Padding and the
 // bytes after string texts are written as zeros. With SavePassword off the FTP password is left out
-// of the file and kept in the secret store instead; false when no store took it, so it lasts only
-// until the program ends. Throws SettingsFileError (names with '/' are refused: they are not file names).
-bool SaveProfile(const OptionsValues& options, const QString& profileName);
+// of the file and kept in passwords instead; false when no store took it, so it lasts only until the
+// program ends. Throws SettingsFileError (names with '/' are refused: they are not file names).
+bool SaveProfile(const OptionsValues& options, const QString& profileName, ProfilePasswords& passwords);
 
 // Deletes the profile's files (the record and the settings beside it) and its stored password;
 // false when a file exists and stays.
-bool DeleteProfile(const QString& profileName);
+bool DeleteProfile(const QString& profileName, ProfilePasswords& passwords);
 
 // Names of the *.pfl files of the profile folder, without the extension, sorted as the profile
 // list shows them (case-insensitive, then exact).

@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <atomic>
 #include <qt6keychain/keychain.h>
 
 namespace tarvo {
@@ -77,19 +76,5 @@ SecretStore::Result KeychainSecretStore::Remove(const QString& key)
 {
     return Run(new QKeychain::DeletePasswordJob(service_), key);
 }
-
-namespace {
-std::atomic<SecretStore*> replacement{nullptr};
-}
-
-SecretStore& ProgramSecretStore()
-{
-    if (SecretStore* s = replacement.load())
-        return *s;
-    static KeychainSecretStore store;
-    return store;
-}
-
-void SetProgramSecretStore(SecretStore* store) { replacement.store(store); }
 
 } // namespace tarvo

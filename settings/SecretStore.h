@@ -47,8 +47,4 @@ private:
     bool unresponsive_ = false;
 };
 
-// The program's store: a KeychainSecretStore created on first use; tests may replace it.
-SecretStore& ProgramSecretStore();
-void SetProgramSecretStore(SecretStore* store); // nullptr: back to the default one
-
 } // namespace tarvo

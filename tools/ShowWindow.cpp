@@ -7,6 +7,7 @@
 #include "settings/ActiveSettings.h"
 #include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
+#include "settings/SecretStore.h"
 #include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/ProxyWindow.h"
@@ -38,18 +39,20 @@ int ShowSettingsWindow(const QString& what, int page)
     QTemporaryDir home;
     SetProgramDir(home.path());
     QDir().mkpath(ProfileFolder());
-    SaveProfile(DefaultOptions(), "Default");
-    SaveProfile(DefaultOptions(), "Night");
+    KeychainSecretStore secrets;
+    ProfilePasswords passwords(secrets);
+    SaveProfile(DefaultOptions(), "Default", passwords);
+    SaveProfile(DefaultOptions(), "Night", passwords);
 
     RecordingTargets targets;
     ProfileBox box;
     box.setText("Default");
     ListProfiles(box);
     ProxyWindow proxy;
-    SetupDialog setup(box, targets.settings, targets, proxy);
+    SetupDialog setup(box, targets.settings, passwords, targets, proxy);
     setup.SetCaptureDrivers({"Test pattern"});
     setup.ShowInDialog(DefaultOptions());
-    ProfileSelectWindow profiles(box, targets);
+    ProfileSelectWindow profiles(box, passwords, targets);
 
     QWidget* shown = &proxy;
     if (what == "setup") {

@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     // An unattended run keeps no password outside the file, and this tool runs no event loop for
     // the desktop's secret store to answer in.
     NoSecretStore noSecrets;
-    SetProgramSecretStore(&noSecrets);
+    ProfilePasswords passwords(noSecrets);
 
     QString profile = DefaultProfileName;
     std::unique_ptr<PerUserStore> store;
@@ -128,7 +128,7 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        SaveProfile(options, profile);
+        SaveProfile(options, profile, passwords);
     } catch (const SettingsFileError& e) {
         std::fprintf(stderr, "profile not saved: %s\n", e.what());
         return 1;
@@ -143,6 +143,5 @@ int main(int argc, char** argv)
             store->WriteString(value.section('=', 0, 0), value.section('=', 1));
         store->WriteString("CurrentProfile", profile);
     }
-    SetProgramSecretStore(nullptr);
     return 0;
 }

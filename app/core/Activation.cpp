@@ -70,7 +70,7 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
     targets.ApplyLiveView(working, active.extras.LiveView);
 }
 
-void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
+void ActivateStartupProfile(ProfileBox& box, ProfilePasswords& passwords, ActivationTargets& targets)
 {
     QDir().mkdir(ProfileFolder());
     QString name = ProgramStore().ReadString(QStringLiteral("CurrentProfile"), CreateDefaultSentinel);
@@ -81,7 +81,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
         box.setText(name);
         OptionsValues options;
         try {
-            options = LoadProfile(name);
+            options = LoadProfile(name, passwords);
         } catch (const SettingsFileError& e) {
             ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
                                   true, QStringLiteral("InitMainWindow"));
@@ -96,7 +96,7 @@ void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets)
     ProgramStore().WriteInteger(QStringLiteral("LoadCount"), 0);
     const OptionsValues defaults = DefaultOptions();
     try {
-        SaveProfile(defaults, DefaultProfileName);
+        SaveProfile(defaults, DefaultProfileName, passwords);
         if (!DeleteExtras(DefaultProfileName))
             throw SettingsFileError(std::strerror(EACCES), ExtrasPath(DefaultProfileName));
     } catch (const SettingsFileError& e) {

@@ -55,6 +55,6 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
 // An existing current profile that cannot be opened is reported in the log and the program runs on
 // the defaults, its file left alone. Puts the name into the box and activates. The caller runs
 // ListProfiles after reading the counters.
-void ActivateStartupProfile(ProfileBox& box, ActivationTargets& targets);
+void ActivateStartupProfile(ProfileBox& box, ProfilePasswords& passwords, ActivationTargets& targets);
 
 } // namespace tarvo

@@ -41,6 +41,14 @@ public:
     ActiveSettings settings;
 };
 
+// No desktop secret store answers here; asking one would wait for an event loop.
+ProfilePasswords& Passwords()
+{
+    static NoSecretStore noStore;
+    static ProfilePasswords passwords(noStore);
+    return passwords;
+}
+
 const QTemporaryDir& Folder()
 {
     static QTemporaryDir dir(QDir::tempPath() + "/tarvo-fuzz-profile-XXXXXX");
@@ -56,9 +64,6 @@ using namespace tarvo;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const bool ready = [] {
-        // No desktop secret store answers here; asking one would wait for an event loop.
-        static NoSecretStore noStore;
-        SetProgramSecretStore(&noStore);
         SetProgramDir(Folder().path());
         return QDir().mkpath(ProfileFolder());
     }();
@@ -70,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    const OptionsValues loaded = LoadProfile("F");
+    const OptionsValues loaded = LoadProfile("F", Passwords());
     OptionsValues expected = size >= sizeof(OptionsValues) ? [&] {
         OptionsValues v;
         std::memcpy(&v, data, sizeof v);
@@ -87,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     IgnoringTargets targets;
     SetActive(loaded, box, targets);
 
-    SaveProfile(loaded, "F");
-    const OptionsValues again = LoadProfile("F");
+    SaveProfile(loaded, "F", Passwords());
+    const OptionsValues again = LoadProfile("F", Passwords());
     const ShortString OptionsValues::* texts[] = {
         &OptionsValues::PictureDir, &OptionsValues::FTPAddress, &OptionsValues::UpDir,
         &OptionsValues::CaptionText, &OptionsValues::LPicPrefix, &OptionsValues::WPicFixed};

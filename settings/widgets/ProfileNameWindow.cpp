@@ -11,7 +11,8 @@
 
 namespace tarvo {
 
-ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, QWidget* parent) : QDialog(parent), profileBox_(profileBox)
+ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), passwords_(passwords)
 {
     setObjectName(QStringLiteral("TForm6"));
     setWindowTitle(QStringLiteral("Profile name:"));
@@ -54,7 +55,7 @@ void ProfileNameWindow::CreateProfile()
     ListProfiles(profileBox_);
     const QString name = nameEdit_->text();
     try {
-        SaveProfile(DefaultOptions(), name);
+        SaveProfile(DefaultOptions(), name, passwords_);
         // A new profile starts with every extra at its default, whatever an old file of the name held.
         if (!DeleteExtras(name))
             throw SettingsFileError("Permission denied", ExtrasPath(name));

@@ -9,11 +9,12 @@ class QPushButton;
 namespace tarvo {
 
 class ProfileBox;
+class ProfilePasswords;
 
 class ProfileNameWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ProfileNameWindow(ProfileBox& profileBox, QWidget* parent = nullptr);
+    ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -24,6 +25,7 @@ private:
     void CreateProfile();
 
     ProfileBox& profileBox_;
+    ProfilePasswords& passwords_;
     QLineEdit* nameEdit_;
     QPushButton* cancelButton_;
     QPushButton* okButton_;

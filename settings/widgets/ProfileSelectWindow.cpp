@@ -15,8 +15,9 @@
 
 namespace tarvo {
 
-ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfileActivation& targets, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), targets_(targets)
+ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, ProfileActivation& targets,
+                                         QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), targets_(targets)
 {
     setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("Select setup profile:"));
@@ -89,7 +90,7 @@ void ProfileSelectWindow::ShowPickedProfile()
 void ProfileSelectWindow::ShowProfileInDialog(const QString& name)
 {
     try {
-        targets_.ShowInDialog(LoadProfile(name));
+        targets_.ShowInDialog(LoadProfile(name, passwords_));
         targets_.ShowExtrasInDialog(LoadExtras(name));
     } catch (const SettingsFileError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
@@ -114,7 +115,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
     const QString name = profileBox_.text();
     ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);
     try {
-        targets_.Activate(LoadProfile(name), profileBox_);
+        targets_.Activate(LoadProfile(name, passwords_), profileBox_);
     } catch (const SettingsFileError& e) {
         SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
@@ -125,7 +126,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
 void ProfileSelectWindow::DeletePickedProfile()
 {
     SettleOnListedName();
-    if (!DeleteProfile(profileBox_.text()))
+    if (!DeleteProfile(profileBox_.text(), passwords_))
         SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(profileBox_.text())));
     ListProfiles(profileBox_);
     const QString first = profileBox_.firstItem();
@@ -138,7 +139,7 @@ void ProfileSelectWindow::DeletePickedProfile()
 
 void ProfileSelectWindow::AskForNewProfile()
 {
-    auto* window = new ProfileNameWindow(profileBox_, this);
+    auto* window = new ProfileNameWindow(profileBox_, passwords_, this);
     window->show();
 }
 

@@ -11,11 +11,13 @@ namespace tarvo {
 
 class ProfileActivation;
 class ProfileBox;
+class ProfilePasswords;
 
 class ProfileSelectWindow : public QDialog {
     Q_OBJECT
 public:
-    ProfileSelectWindow(ProfileBox& profileBox, ProfileActivation& targets, QWidget* parent = nullptr);
+    ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, ProfileActivation& targets,
+                        QWidget* parent = nullptr);
 
     // "OK": makes the picked profile current and activates it; refused while OK is disabled.
     void ActivatePickedProfile();
@@ -37,6 +39,7 @@ private:
     void showRecord();
 
     ProfileBox& profileBox_;
+    ProfilePasswords& passwords_;
     ProfileActivation& targets_;
     QComboBox* profilesBox_; // editable; its list is kept sorted by ListProfiles
     QPushButton* newButton_;

@@ -160,9 +160,9 @@ void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
 }
 } // namespace
 
-SetupDialog::SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfileActivation& targets,
-                         ProxyWindow& proxyWindow, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), settings_(settings), targets_(targets), proxy_(proxyWindow)
+SetupDialog::SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
+                         ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), settings_(settings), passwords_(passwords), targets_(targets), proxy_(proxyWindow)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -637,7 +637,7 @@ void SetupDialog::Accept()
         ReadFromDialog(record);
         ExtraOptions extras = settings_.extras;
         morePage_->Read(extras);
-        const bool passwordKept = SaveProfile(record, name);
+        const bool passwordKept = SaveProfile(record, name, passwords_);
         SaveExtras(extras, name);
         targets_.Activate(record, profileBox_);
         hide();

@@ -32,6 +32,7 @@ namespace tarvo {
 
 class ActiveSettings;
 class ProfileActivation;
+class ProfilePasswords;
 class ColorSwatch;
 class MoreSettingsPage;
 class ProfileBox;
@@ -55,8 +56,8 @@ struct SetupDialogHooks {
 class SetupDialog : public QDialog {
     Q_OBJECT
 public:
-    SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfileActivation& targets, ProxyWindow& proxyWindow,
-                QWidget* parent = nullptr);
+    SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
+                ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent = nullptr);
 
     SetupDialogHooks hooks;
 
@@ -133,6 +134,7 @@ private:
 
     ProfileBox& profileBox_;
     const ActiveSettings& settings_;
+    ProfilePasswords& passwords_;
     ProfileActivation& targets_;
     ProxyWindow& proxy_;
     QButtonGroup* triggerGroup_;

@@ -91,38 +91,38 @@ TEST_F(ActivationTest, FolderThatCannotBeCreatedShowsEmptyButStaysActive)
 
 TEST_F(ActivationTest, FirstStartCreatesDefault)
 {
-    SaveProfile(Record(999), "Default"); // an old Default is replaced
-    ActivateStartupProfile(box, targets);
+    SaveProfile(Record(999), "Default", passwords); // an old Default is replaced
+    ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "Default");
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 0);
-    EXPECT_EQ(LoadProfile("Default").Limit, 30);
+    EXPECT_EQ(LoadProfile("Default", passwords).Limit, 30);
     EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_TRUE(log.contains("Loaded profile: Default"));
 }
 
 TEST_F(ActivationTest, StartupFollowsTheCurrentProfileOrFallsBack)
 {
-    SaveProfile(Record(42), "work");
+    SaveProfile(Record(42), "work", passwords);
     program.store().WriteString("CurrentProfile", "work");
     program.store().WriteInteger("LoadCount", 7);
-    ActivateStartupProfile(box, targets);
+    ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "work");
     EXPECT_EQ(targets.settings.options.Limit, 42);
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 7);
 
     // Its file is gone: a fresh Default, even over an existing Default with other settings.
-    SaveProfile(Record(43), "Default");
+    SaveProfile(Record(43), "Default", passwords);
     QFile::remove(ProfilePath("work"));
-    ActivateStartupProfile(box, targets);
+    ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "Default");
     EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
 
     // A profile really named after the sentinel is never taken at start-up.
-    SaveProfile(Record(44), CreateDefaultSentinel);
+    SaveProfile(Record(44), CreateDefaultSentinel, passwords);
     program.store().WriteString("CurrentProfile", CreateDefaultSentinel);
-    ActivateStartupProfile(box, targets);
+    ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "Default");
 }
 
@@ -130,7 +130,7 @@ TEST_F(ActivationTest, StartupRunsOnDefaultsWhenTheCurrentProfileCannotBeOpened)
 {
     MakeSocketAt(ProfilePath("work"));
     program.store().WriteString("CurrentProfile", "work");
-    ActivateStartupProfile(box, targets);
+    ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_EQ(box.text(), "work");
     EXPECT_EQ(log.messages().filter("Profile work could not be loaded").size(), 1);
@@ -150,7 +150,7 @@ TEST_F(ActivationTest, ActivationCarriesTheProfilesExtrasAndAFreshDefaultDropsOl
 
     SaveExtras(extras, DefaultProfileName); // left from an earlier Default
     ProfileBox fresh;
-    ActivateStartupProfile(fresh, targets);
+    ActivateStartupProfile(fresh, passwords, targets);
     EXPECT_EQ(fresh.text(), DefaultProfileName);
     EXPECT_EQ(targets.settings.extras, ExtraOptions{});
     EXPECT_FALSE(QFileInfo::exists(ExtrasPath(DefaultProfileName)));

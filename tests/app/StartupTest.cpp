@@ -55,7 +55,8 @@ protected:
     MainWindow& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
     {
         stop();
-        form = std::make_unique<MainWindow>(MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray), capture});
+        form = std::make_unique<MainWindow>(
+            MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray), capture, &program.passwords()});
         form->CreateWindows();
         form->InitMainWindow();
         return *form;
@@ -73,7 +74,7 @@ protected:
         QDir().mkpath(program.dir() + "Profiles");
         OptionsValues o = DefaultOptions();
         change(o);
-        SaveProfile(o, name);
+        SaveProfile(o, name, program.passwords());
         program.store().WriteString("CurrentProfile", name);
     }
     QString logText() const { return QString::fromUtf8(ReadFileBytes(program.dir() + "Log/Log.txt")); }
@@ -123,7 +124,7 @@ TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheC
     MainWindow& f = start();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
     EXPECT_EQ(f.LoadCount, 1);
-    EXPECT_EQ(LoadProfile("Default").PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
+    EXPECT_EQ(LoadProfile("Default", program.passwords()).PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
 }
 
 TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)

@@ -75,7 +75,9 @@ public:
 
 class DialogFixture : public ProfileFolderFixture {
 protected:
-    DialogFixture() : dialog(box, targets.settings, targets, proxy)
+    // own: the profile passwords to use instead of the scratch program's.
+    explicit DialogFixture(ProfilePasswords* own = nullptr)
+        : ProfileFolderFixture(own), dialog(box, targets.settings, passwords, targets, proxy)
     {
         SetSettingsMessages(&messages);
         targets.dialog = &dialog;
@@ -83,7 +85,7 @@ protected:
         dialog.hooks.currentDriverIndex = [this] { return targets.driverIndex; };
         box.setText("Default");
         SetActive(DefaultOptions(), box, targets);
-        SaveProfile(options, "Default");
+        SaveProfile(options, "Default", passwords);
         log.clear();
         targets.calls.clear();
         targets.shown = 0;

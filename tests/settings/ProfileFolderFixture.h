@@ -16,7 +16,8 @@ namespace tarvo {
 
 class ProfileFolderFixture : public ::testing::Test {
 protected:
-    ProfileFolderFixture()
+    // own: the profile passwords to use instead of the scratch program's.
+    explicit ProfileFolderFixture(ProfilePasswords* own = nullptr) : passwords(own ? *own : program.passwords())
     {
         QDir().mkpath(ProfileFolder());
         SetProgramLog(&log);
@@ -24,6 +25,7 @@ protected:
     ~ProfileFolderFixture() override { SetProgramLog(nullptr); }
 
     ScratchProgram program;
+    ProfilePasswords& passwords;
     RecordingEventLog log;
 };
 

@@ -24,11 +24,11 @@ OptionsValues WithLimit(std::int32_t limit)
 
 class ProfileWindowsTest : public DialogFixture {
 protected:
-    ProfileWindowsTest() : select(box, targets)
+    ProfileWindowsTest() : select(box, passwords, targets)
     {
-        SaveProfile(WithLimit(100), "a");
-        SaveProfile(WithLimit(200), "b");
-        SaveProfile(WithLimit(300), "night");
+        SaveProfile(WithLimit(100), "a", passwords);
+        SaveProfile(WithLimit(200), "b", passwords);
+        SaveProfile(WithLimit(300), "night", passwords);
         program.store().WriteString("CurrentProfile", "Default");
         ListProfiles(box);
         select.show();
@@ -155,7 +155,7 @@ TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
 
 TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 {
-    SaveProfile(WithLimit(999), "night");
+    SaveProfile(WithLimit(999), "night", passwords);
     button(kProfileSelectNewButton)->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
@@ -165,7 +165,7 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     QTest::keyClick(window->findChild<QLineEdit*>(kProfileNameEdit), Qt::Key_Return); // Enter is "OK"
     EXPECT_TRUE(WaitFor([&] { return alive.isNull(); })) << "the window closes and goes away";
 
-    EXPECT_EQ(LoadProfile("night").Limit, 30) << "an existing profile of that name starts over";
+    EXPECT_EQ(LoadProfile("night", passwords).Limit, 30) << "an existing profile of that name starts over";
     EXPECT_EQ(box.text(), "night");
     EXPECT_TRUE(box.isListed("night"));
     EXPECT_EQ(targets.shown, 0) << "naming it does not load it";

@@ -30,7 +30,7 @@ protected:
 
 TEST_F(ProfilesTest, LoadingAMissingProfileCreatesItWithTheDefaults)
 {
-    const OptionsValues o = LoadProfile("night");
+    const OptionsValues o = LoadProfile("night", passwords);
     EXPECT_TRUE(SameValues(o, DefaultOptions()));
     EXPECT_EQ(fileOf("night").size(), 5532);
     EXPECT_TRUE(log.lines().empty());
@@ -38,21 +38,21 @@ TEST_F(ProfilesTest, LoadingAMissingProfileCreatesItWithTheDefaults)
 
 TEST_F(ProfilesTest, SavedRecordLoadsBackAndIsPrivateToItsOwner)
 {
-    SaveProfile(Record(77), "a");
+    SaveProfile(Record(77), "a", passwords);
     struct stat st{};
     ASSERT_EQ(::stat(QFile::encodeName(ProfilePath("a")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(LoadProfile("a").Limit, 77);
+    EXPECT_EQ(LoadProfile("a", passwords).Limit, 77);
 
-    SaveProfile(Record(78), "a"); // replaces
-    EXPECT_EQ(LoadProfile("a").Limit, 78);
+    SaveProfile(Record(78), "a", passwords); // replaces
+    EXPECT_EQ(LoadProfile("a", passwords).Limit, 78);
     EXPECT_EQ(QDir(ProfileFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary left";
 }
 
 TEST_F(ProfilesTest, ShortFileLoadsAsDefaultsAndStaysUntouched)
 {
     WriteFileBytes(ProfilePath("broken"), QByteArray(100, 'x'));
-    EXPECT_TRUE(SameValues(LoadProfile("broken"), DefaultOptions()));
+    EXPECT_TRUE(SameValues(LoadProfile("broken", passwords), DefaultOptions()));
     EXPECT_EQ(fileOf("broken"), QByteArray(100, 'x'));
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(Written(log.lines()[0]),
@@ -65,7 +65,7 @@ TEST_F(ProfilesTest, BytesAfterTheRecordAreIgnored)
     QByteArray bytes(reinterpret_cast<const char*>(&o), sizeof o);
     bytes += QByteArray(6000 - bytes.size(), '\x7f');
     WriteFileBytes(ProfilePath("long"), bytes);
-    EXPECT_TRUE(SameValues(LoadProfile("long"), o));
+    EXPECT_TRUE(SameValues(LoadProfile("long", passwords), o));
 }
 
 TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
@@ -73,7 +73,7 @@ TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
     // A socket under a profile's name exists but cannot be opened as a file, even by root.
     MakeSocketAt(ProfilePath("socket"));
     try {
-        LoadProfile("socket");
+        LoadProfile("socket", passwords);
         FAIL() << "a profile that cannot be opened must not load silently";
     } catch (const SettingsFileError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENXIO));
@@ -81,23 +81,23 @@ TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
     }
 
     // The profile folder is gone and a file has its name.
-    SaveProfile(Record(5), "kept");
+    SaveProfile(Record(5), "kept", passwords);
     QDir(ProfileFolder()).removeRecursively();
     WriteFileBytes(program.dir() + "Profiles", "not a folder");
     try {
-        SaveProfile(Record(6), "new");
+        SaveProfile(Record(6), "new", passwords);
         FAIL() << "a failed save must reach the caller";
     } catch (const SettingsFileError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENOTDIR));
     }
-    EXPECT_THROW(LoadProfile("missing"), SettingsFileError) << "creating a missing profile can fail too";
+    EXPECT_THROW(LoadProfile("missing", passwords), SettingsFileError) << "creating a missing profile can fail too";
 }
 
 TEST_F(ProfilesTest, NamesThatAreNoFileNamesAreRefused)
 {
-    EXPECT_THROW(SaveProfile(Record(1), "../escape"), SettingsFileError);
+    EXPECT_THROW(SaveProfile(Record(1), "../escape", passwords), SettingsFileError);
     EXPECT_FALSE(QFileInfo::exists(program.dir() + "escape.pfl"));
-    SaveProfile(Record(1), ""); // the empty name is a profile called ".pfl"
+    SaveProfile(Record(1), "", passwords); // the empty name is a profile called ".pfl"
     EXPECT_TRUE(QFileInfo::exists(ProfileFolder() + ".pfl"));
 }
 
@@ -108,14 +108,14 @@ TEST_F(ProfilesTest, FileHoldsNoStaleBytesAndNoPasswordUnlessAsked)
     o.Password = "longsecretpassword";
     o.Password = "short"; // the old text still lies after the new one in memory
     o.SavePassword = true;
-    SaveProfile(o, "p");
+    SaveProfile(o, "p", passwords);
     QByteArray file = fileOf("p");
     EXPECT_EQ(file.mid(1846, 6), QByteArray("\x05short"));
     EXPECT_FALSE(file.contains("secretpassword"));
     EXPECT_EQ(file.mid(774, 2), QByteArray(2, '\0'));
 
     o.SavePassword = false;
-    SaveProfile(o, "p");
+    SaveProfile(o, "p", passwords);
     file = fileOf("p");
     EXPECT_EQ(file.mid(1846, 256), QByteArray(256, '\0'));
     EXPECT_EQ(o.Password.str(), "short") << "the record in memory keeps it";
@@ -125,19 +125,19 @@ TEST_F(ProfilesTest, PasswordOutsideTheFileLastsForTheRunWithoutAStore)
 {
     OptionsValues o = DefaultOptions();
     o.Password = "run only";
-    EXPECT_FALSE(SaveProfile(o, "p")) << "no secret store took it";
-    EXPECT_EQ(LoadProfile("p").Password.str(), "run only");
-    ASSERT_TRUE(DeleteProfile("p"));
-    EXPECT_EQ(LoadProfile("p").Password.str(), "") << "a new profile of that name starts without it";
+    EXPECT_FALSE(SaveProfile(o, "p", passwords)) << "no secret store took it";
+    EXPECT_EQ(LoadProfile("p", passwords).Password.str(), "run only");
+    ASSERT_TRUE(DeleteProfile("p", passwords));
+    EXPECT_EQ(LoadProfile("p", passwords).Password.str(), "") << "a new profile of that name starts without it";
 
     // A file written by a copy that kept the password whatever the box said still gives it.
     o.Password = "in the file";
     o.SavePassword = true;
-    SaveProfile(o, "old");
+    SaveProfile(o, "old", passwords);
     QByteArray file = fileOf("old");
     file[3638] = 0; // SavePassword off
     WriteFileBytes(ProfilePath("old"), file);
-    EXPECT_EQ(LoadProfile("old").Password.str(), "in the file");
+    EXPECT_EQ(LoadProfile("old", passwords).Password.str(), "in the file");
 }
 
 TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
@@ -147,12 +147,12 @@ TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
     EXPECT_TRUE(box.items().isEmpty());
     EXPECT_TRUE(box.deleteEnabled()) << "with none";
 
-    SaveProfile(Record(1), "b");
+    SaveProfile(Record(1), "b", passwords);
     ListProfiles(box);
     EXPECT_FALSE(box.deleteEnabled()) << "with exactly one";
 
-    SaveProfile(Record(1), "a.b");
-    SaveProfile(Record(1), "C");
+    SaveProfile(Record(1), "a.b", passwords);
+    SaveProfile(Record(1), "C", passwords);
     WriteFileBytes(ProfileFolder() + "upper.PFL", "x");
     WriteFileBytes(ProfileFolder() + "notes.txt", "x");
     ListProfiles(box);

@@ -33,12 +33,16 @@ int RunChild(const QString& test, const QProcessEnvironment& env, QStringList co
 }
 } // namespace
 
-class SecretStoreTest : public DialogFixture {
-protected:
-    SecretStoreTest() { SetProgramSecretStore(&keychain); }
-    ~SecretStoreTest() override { SetProgramSecretStore(nullptr); }
-
+// The desktop's store, made before the dialogs that keep passwords in it.
+struct KeychainPasswords {
     KeychainSecretStore keychain{QStringLiteral("Tarvo"), 60000};
+    ProfilePasswords keychainPasswords{keychain};
+};
+
+class SecretStoreTest : private KeychainPasswords, public DialogFixture {
+protected:
+    SecretStoreTest() : DialogFixture(&keychainPasswords) {}
+    using KeychainPasswords::keychain;
 };
 
 TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
@@ -63,9 +67,9 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     // Deleting a profile deletes its secret.
     OptionsValues kept = DefaultOptions();
     kept.Password = "gone";
-    SaveProfile(kept, "old");
+    SaveProfile(kept, "old", passwords);
     ASSERT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::Done);
-    ASSERT_TRUE(DeleteProfile("old"));
+    ASSERT_TRUE(DeleteProfile("old", passwords));
     EXPECT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::NotFound);
 }
 
@@ -88,7 +92,9 @@ TEST_F(SecretStoreTest, AStoreThatIsAbsentOrSilentIsNoStore)
 TEST(SecretStoreChild, DISABLED_LoadsThePassword)
 {
     SetProgramDir(qEnvironmentVariable(ChildDirVariable));
-    const OptionsValues loaded = LoadProfile("Default");
+    KeychainSecretStore keychain;
+    ProfilePasswords passwords(keychain);
+    const OptionsValues loaded = LoadProfile("Default", passwords);
     EXPECT_FALSE(loaded.SavePassword);
     EXPECT_EQ(loaded.Password.str(), "hunter2");
 }

@@ -101,7 +101,7 @@ protected:
     // The record as a profile file holds it: padding and unused string bytes do not count.
     QByteArray FileImageOf(const OptionsValues& o)
     {
-        SaveProfile(o, "image");
+        SaveProfile(o, "image", passwords);
         return ReadFileBytes(ProfilePath("image"));
     }
 };
@@ -270,7 +270,7 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
     dialog.Accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.errors.isEmpty());
-    const OptionsValues saved = LoadProfile("garden");
+    const OptionsValues saved = LoadProfile("garden", passwords);
     EXPECT_EQ(saved.PictureDir.str(), "/") << "an empty folder is saved as the separator";
     EXPECT_EQ(saved.CaptionText.str(), "one\r\ntwo");
     EXPECT_EQ(options.CaptionText.str(), "one\r\ntwo");
@@ -367,7 +367,7 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
     Control<QCheckBox>(kSetupSavePassword)->setChecked(false);
     dialog.Accept();
     EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
-    EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2") << "kept for this run";
+    EXPECT_EQ(LoadProfile("Default", passwords).Password.str(), "hunter2") << "kept for this run";
     EXPECT_EQ(options.Password.str(), "hunter2");
     EXPECT_EQ(Control<QLineEdit>("PasswordEdit")->text(), "hunter2");
     ASSERT_EQ(messages.notes.size(), 1);
@@ -377,14 +377,14 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 
     Control<QCheckBox>(kSetupSavePassword)->setChecked(true);
     dialog.Accept();
-    EXPECT_EQ(LoadProfile("Default").Password.str(), "hunter2");
+    EXPECT_EQ(LoadProfile("Default", passwords).Password.str(), "hunter2");
 }
 
 TEST_F(SetupDialogTest, DefaultsThenCancelChangesNothing)
 {
     OptionsValues active = Unusual(program.dir());
     targets.driverIndex = active.DriverIndex;
-    SaveProfile(active, "Default");
+    SaveProfile(active, "Default", passwords);
     SetActive(active, box, targets);
     const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
     dialog.show();
@@ -513,7 +513,7 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         pick.stop();
         dialog.Accept();
         EXPECT_EQ(options.*c.field, 0x00563412u) << "red in the low byte";
-        EXPECT_EQ(LoadProfile("Default").*c.field, 0x00563412u);
+        EXPECT_EQ(LoadProfile("Default", passwords).*c.field, 0x00563412u);
 
         dialog.ShowInDialog(DefaultOptions());
         EXPECT_NE(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
@@ -534,7 +534,7 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     QTest::keyClick(Control<QLineEdit>("MinEdit"), Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(options.Limit, 77);
-    EXPECT_EQ(LoadProfile("Default").Limit, 77);
+    EXPECT_EQ(LoadProfile("Default", passwords).Limit, 77);
     EXPECT_EQ(options.TimedMin, 60) << "the edit left by Enter corrects itself first";
 
     Type(Control<QLineEdit>("Limit"), "5");

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "settings/PerUserStore.h"
+#include "settings/Profiles.h"
 #include "settings/ProgramDir.h"
 #include "settings/SecretStore.h"
 
@@ -52,12 +53,11 @@ ScratchProgram::ScratchProgram()
     store_ = std::make_unique<PerUserStore>(tmp_.path() + "/config/Tarvo/Tarvo.conf");
     SetProgramStore(store_.get());
     noSecrets_ = std::make_unique<NoSecretStore>();
-    SetProgramSecretStore(noSecrets_.get());
+    passwords_ = std::make_unique<ProfilePasswords>(*noSecrets_);
 }
 
 ScratchProgram::~ScratchProgram()
 {
-    SetProgramSecretStore(nullptr);
     SetProgramStore(nullptr);
 }
 

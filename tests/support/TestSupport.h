@@ -14,6 +14,7 @@
 namespace tarvo {
 
 class PerUserStore;
+class ProfilePasswords;
 class SecretStore;
 
 // Records every WriteLog call; safe to call from any thread.
@@ -36,20 +37,23 @@ private:
     std::vector<Line> lines_;
 };
 
-// A scratch program folder and per-user store for one test: sets ProgramDir() and
-// ProgramStore(), takes the desktop's secret store away (a test never touches the user's keyring;
-// the secret store tests bring their own), and restores them on destruction.
+// A scratch program folder and per-user store for one test: sets ProgramDir() and ProgramStore()
+// and restores them on destruction. Its profile passwords use no secret store (a test never
+// touches the user's keyring; the secret store tests bring their own).
 class ScratchProgram {
 public:
     ScratchProgram();
     ~ScratchProgram();
     QString dir() const; // with trailing '/'
     PerUserStore& store();
+    // The profiles' passwords, with no secret store: a password kept out of a file lasts for the run.
+    ProfilePasswords& passwords() { return *passwords_; }
 
 private:
     QTemporaryDir tmp_;
     std::unique_ptr<PerUserStore> store_;
     std::unique_ptr<SecretStore> noSecrets_;
+    std::unique_ptr<ProfilePasswords> passwords_;
 };
 
 // Pumps the Qt event loop until cond() is true or timeoutMs passes; returns cond().
