@@ -12,7 +12,10 @@
 #include "app/engine/ManualCommands.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveView.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/CaptureDialogs.h"
+#include "capture/widgets/VideoView.h"
 #include "common/Clock.h"
 #include "settings/widgets/PlainText.h"
 #include "imaging/FileNaming.h"
@@ -79,8 +82,14 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     trayMenu_ = std::make_unique<QMenu>();
     BuildTrayMenu(*trayMenu_, menus_);
 
-    video_ = new TVideoCap(this, setup.captureBackend);
-    setCentralWidget(video_);
+    if (!setup.captureBackend) {
+        ownBackend_ = std::make_unique<GstCaptureBackend>(ProgramStore());
+        setup.captureBackend = ownBackend_.get();
+    }
+    captureBackend_ = setup.captureBackend;
+    video_ = std::make_unique<CaptureDevice>(*captureBackend_);
+    view_ = new VideoView(*video_, this);
+    setCentralWidget(view_);
     ConfigureVideo();
     BuildStatusBar();
 
@@ -137,11 +146,13 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
 MainWindow::~MainWindow()
 {
     // The frame thread and every window that reports must be gone before the log writer, and the
-    // capture component (which joins the frame thread) before the engine its frames call.
+    // capture device (which joins the frame thread) before the engine its frames call; the view
+    // of the device before the device.
     liveView_->Stop();
     testHooks_.clear();
-    delete video_;
-    video_ = nullptr;
+    delete view_;
+    view_ = nullptr;
+    video_.reset();
     engine_.reset();
     ftpTestDialog_.reset();
     profilesWindow_.reset();
@@ -154,11 +165,11 @@ MainWindow::~MainWindow()
 
 void MainWindow::ConfigureVideo()
 {
-    TVideoCap& v = *video_;
-    QPalette black = v.palette();
+    QPalette black = view_->palette();
     black.setColor(QPalette::Window, Qt::black);
-    v.setPalette(black);
-    v.setAutoFillBackground(true);
+    view_->setPalette(black);
+    view_->setAutoFillBackground(true);
+    CaptureDevice& v = *video_;
     v.SetPreviewScaleToWindow(true);
     v.SetPreviewScaleProportional(true);
     v.SetPreviewRate(30);
@@ -171,9 +182,9 @@ void MainWindow::ConfigureVideo()
     v.SetCapToFile(false);
     v.CapAudioFormat().Frequency = TFrequency::f44100Hz;
     v.SetBufferFileSize(0);
-    v.SetOnStatus([this](TVideoCap&) { FollowCaptureStatus(); });
-    v.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& header) { engine_->ProcessFrame(s, header); });
-    v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->CaptureDeviceFailed(); });
+    v.SetOnStatus([this](CaptureDevice&) { FollowCaptureStatus(); });
+    v.SetOnVideoStream([this](CaptureDevice& s, const FrameBuffer& header) { engine_->ProcessFrame(s, header); });
+    v.SetOnError([this](CaptureDevice&, int, const QString&) { engine_->CaptureDeviceFailed(); });
 }
 
 void MainWindow::BuildStatusBar()
@@ -218,9 +229,9 @@ void MainWindow::ConnectMenus()
     on(m.autoCapturing, "Startautocapturing1Click", [e] { e->ToggleAutoCapturing(); });
     on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->ToggleAutoCapturingFromTray(); });
     on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [c] { c->CaptureNow(); });
-    on(m.driverSource, "Source1Click", [c] { c->ShowSourceDialog(); });
-    on(m.driverDisplay, "Display1Click", [c] { c->ShowDisplayDialog(); });
-    on(m.driverFormat, "Format1Click", [c] { c->ShowFormatDialog(); });
+    on(m.driverSource, "Source1Click", [this] { ShowDriverDialog(&CaptureDevice::ShowSourceDialog); });
+    on(m.driverDisplay, "Display1Click", [this] { ShowDriverDialog(&CaptureDevice::ShowDisplayDialog); });
+    on(m.driverFormat, "Format1Click", [this] { ShowDriverDialog(&CaptureDevice::ShowFormatDialog); });
 }
 
 void MainWindow::CreateWindows()
@@ -256,7 +267,7 @@ void MainWindow::WireSetupDialog()
 {
     SetupDialogHooks& h = setupWindow_->hooks;
     h.currentDriverIndex = [this] { return video_->DriverIndex(); };
-    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { video_->ShowCompressionDialog(); }); };
+    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { ShowDriverDialog(&CaptureDevice::ShowCompressionDialog); }); };
     h.showExampleWindow = [this](bool defineArea) {
         exampleWindow_->DefineAreaMode = defineArea;
         ShowWindowOnTop(*exampleWindow_);
@@ -276,7 +287,7 @@ void MainWindow::WireSetupDialog()
         if (ftpTestDialog_->isVisible())
             ftpTestDialog_->hide();
     };
-    setupWindow_->SetCaptureDrivers(ListCaptureDrivers());
+    setupWindow_->SetCaptureDrivers(ListCaptureDrivers(*captureBackend_));
 
     SceneChangeMeter::Hooks meter;
     meter.watching = [this] { return exampleWindow_->isVisible() && exampleWindow_->DefineAreaMode; };
@@ -339,7 +350,7 @@ void MainWindow::ConnectDriver()
 {
     DriverTimer.stop();
     DriverTimer.setInterval(1);
-    TVideoCap& v = *video_;
+    CaptureDevice& v = *video_;
     if (v.DriverOpen())
         v.SetDriverOpen(false);
     v.SetDriverIndex(ActiveOptions.DriverIndex);
@@ -355,7 +366,7 @@ void MainWindow::ConnectDriver()
         }
         ApplyDriverDialogMenus();
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
-        v.setToolTip(PlainToolTip(v.DriverName()));
+        view_->setToolTip(PlainToolTip(v.DriverName()));
     }
     if (FirstDriverLoad) {
         // With no driver selected the stored preview simply stays off.
@@ -372,9 +383,15 @@ void MainWindow::ConnectDriver()
     FirstDriverLoad = false;
 }
 
+void MainWindow::ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&))
+{
+    WindowDriverDialogs dialogs(this);
+    ((*video_).*show)(dialogs);
+}
+
 void MainWindow::ApplyDriverDialogMenus()
 {
-    TVideoCap& v = *video_;
+    CaptureDevice& v = *video_;
     const std::pair<QAction*, bool> dialogs[] = {
         {menus_.driverDisplay, v.HasDisplayDialog()},
         {menus_.driverSource, v.HasSourceDialog()},
@@ -399,7 +416,7 @@ void MainWindow::FollowCaptureStatus()
 
 void MainWindow::FitToVideo()
 {
-    const TVideoCap& v = *video_;
+    const CaptureDevice& v = *video_;
     if (!v.DriverOpen()) {
         setMinimumSize(50, 100);
         return;
@@ -645,7 +662,7 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
     menus_.liveView->setEnabled(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
     if (running != video_->OnFrameCallbackSet())
-        video_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const FrameBuffer& header) { LiveFrames().Offer(header); })
+        video_->SetOnFrameCallback(running ? TVideoStream([](CaptureDevice&, const FrameBuffer& header) { LiveFrames().Offer(header); })
                                             : TVideoStream());
     NoteShownFormat();
 }

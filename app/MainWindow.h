@@ -34,7 +34,9 @@ class FtpTestWindow;
 class ProfileSelectWindow;
 class ProxyWindow;
 class TrayIcon;
-class TVideoCap;
+class CaptureDevice;
+class DriverDialogs;
+class VideoView;
 class SceneChangeMeter;
 class StorageKeeper;
 class LiveView;
@@ -47,7 +49,7 @@ public:
     struct Setup {
         QStringList arguments;                  // the command line without the program name
         std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
-        CaptureBackend* captureBackend = nullptr; // nullptr: the program's capture service
+        CaptureBackend* captureBackend = nullptr; // nullptr: GStreamer's, made by the window
     };
     explicit MainWindow(Setup setup);
     ~MainWindow() override;
@@ -83,7 +85,8 @@ public:
     void CheckLogSize();
 
     // Parts, for the program's own wiring and for tests.
-    TVideoCap& Video() { return *video_; }
+    CaptureDevice& Video() { return *video_; }
+    VideoView& View() { return *view_; }
     LogWriter& Log() { return logWriter_; }
     MainMenuActions& Menus() { return menus_; }
     AutoCaptureEngine& Engine() { return *engine_; }
@@ -147,6 +150,8 @@ private:
     void ConnectMenus();
     void WireSetupDialog();
     void ApplyDriverDialogMenus();
+    // One of the device's driver dialogs, over this window.
+    void ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&));
     // FollowCaptureStatus's fitting of the window to the video.
     void FitToVideo();
     // Tells the live view the format of the frames shown outside auto-capturing.
@@ -162,7 +167,10 @@ private:
     ProfileBox profileBox_;
     MainMenuActions menus_;
     std::unique_ptr<QMenu> trayMenu_;
-    TVideoCap* video_ = nullptr; // owned as the central widget
+    std::unique_ptr<CaptureBackend> ownBackend_; // when the setup brought none
+    CaptureBackend* captureBackend_ = nullptr;
+    std::unique_ptr<CaptureDevice> video_;
+    VideoView* view_ = nullptr; // owned as the central widget
     QLabel* indicatorPanel_ = nullptr;
     QLabel* textPanel_ = nullptr;
     std::array<QIcon, 3> stateIcons_;

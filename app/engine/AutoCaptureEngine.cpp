@@ -8,7 +8,7 @@
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
 #include "app/engine/MenuSwitch.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
@@ -16,15 +16,13 @@
 #include "net/NetworkTask.h"
 #include "settings/ActiveOptions.h"
 
-#include <QApplication>
-
 namespace tarvo {
 
 namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
+AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
     : QObject(parent), video_(video), host_(host), mode_(menus, host, video),
       commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
       alarmHooks_(std::make_unique<AlarmHooks>())
@@ -203,7 +201,7 @@ void AutoCaptureEngine::StopAutoCap()
     AbortFtpTransfer();
     mode_.SetState(EngineState::Idle);
     reconnectTimer_.stop();
-    qApp->removeEventFilter(this);
+    disconnect(&video_, &CaptureDevice::escapePressed, this, &AutoCaptureEngine::EscapePressed);
     video_.StopSequence();
     frame_->clips.Stop();
 

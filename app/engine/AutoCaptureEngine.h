@@ -24,7 +24,7 @@ namespace tarvo {
 
 class AlarmHooks;
 class NetworkTask;
-class TVideoCap;
+class CaptureDevice;
 struct FrameBuffer;
 struct MainMenuActions;
 class EngineHost;
@@ -34,7 +34,7 @@ struct OptionsValues;
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
 public:
-    AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent = nullptr);
+    AutoCaptureEngine(CaptureDevice& video, MainMenuActions& menus, EngineHost& host, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
@@ -91,7 +91,7 @@ public:
     void TryReconnect();
 
     // The per-frame event of the capture component. Streaming thread.
-    void ProcessFrame(TVideoCap& sender, const FrameBuffer& header);
+    void ProcessFrame(CaptureDevice& sender, const FrameBuffer& header);
 
     // Flags shared with the frame handler.
     bool CaptureRequested() const { return captureRequest_.load(); }
@@ -129,9 +129,9 @@ private:
     // frame state, the trigger, then frames are accepted.
     void BeginStreamRun();
     void DeviceLost();
-    // Escape presses in the video's window, noted ahead of the component's own Escape handling.
+    // Escape presses in the video's window, noted ahead of the device's own Escape handling.
     void WatchEscape();
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void EscapePressed();
     void ConfigureFtpClient(const OptionsValues& options);
     void AbortFtpTransfer();
     void ClearFtpAbort();
@@ -169,7 +169,7 @@ private:
     QTimer blinkTimer_;
     QTimer reconnectTimer_;
 
-    TVideoCap& video_;
+    CaptureDevice& video_;
     EngineHost& host_;
     EngineMode mode_;
     std::unique_ptr<ManualCommands> commands_;

@@ -3,7 +3,7 @@
 #include "app/MainMenuActions.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/MenuSwitch.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 
 namespace tarvo {
 

@@ -8,7 +8,7 @@ namespace tarvo {
 
 struct MainMenuActions;
 class EngineHost;
-class TVideoCap;
+class CaptureDevice;
 
 enum class EngineState {
     Idle,         // auto-capturing is off
@@ -33,7 +33,7 @@ Enablement EnablementFor(EngineState state, bool recording);
 
 class EngineMode {
 public:
-    EngineMode(MainMenuActions& menus, EngineHost& host, TVideoCap& video)
+    EngineMode(MainMenuActions& menus, EngineHost& host, CaptureDevice& video)
         : menus_(menus), host_(host), video_(video)
     {
     }
@@ -58,7 +58,7 @@ public:
 private:
     MainMenuActions& menus_;
     EngineHost& host_;
-    TVideoCap& video_;
+    CaptureDevice& video_;
     std::atomic<EngineState> state_{EngineState::Idle};
     std::atomic<bool> recording_{false};
 };

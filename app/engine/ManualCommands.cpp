@@ -5,7 +5,7 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineMode.h"
 #include "app/engine/MenuSwitch.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
 #include "imaging/BmpWriter.h"
 #include "imaging/Caption.h"
@@ -42,7 +42,7 @@ bool MoveReplacing(const QString& source, const QString& target)
 }
 } // namespace
 
-ManualCommands::ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine)
+ManualCommands::ManualCommands(CaptureDevice& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine)
     : video_(video), menus_(menus), mode_(mode), engine_(engine)
 {
 }
@@ -190,8 +190,5 @@ void ManualCommands::CaptureNow()
     }
 }
 
-void ManualCommands::ShowSourceDialog() { video_.ShowSourceDialog(); }
-void ManualCommands::ShowDisplayDialog() { video_.ShowDisplayDialog(); }
-void ManualCommands::ShowFormatDialog() { video_.ShowFormatDialog(); }
 
 } // namespace tarvo

@@ -1,6 +1,6 @@
 #pragma once
-// The commands a user gives by hand: preview, one picture, a video recording, "Capture &now" and
-// the driver's dialogs. They work on the capture component directly while auto-capturing is off
+// The commands a user gives by hand: preview, one picture, a video recording and "Capture &now".
+// They work on the capture device directly while auto-capturing is off
 // and hand the work to the frame handler while it runs. GUI thread only.
 #include <QString>
 
@@ -8,20 +8,17 @@ namespace tarvo {
 
 class AutoCaptureEngine;
 class EngineMode;
-class TVideoCap;
+class CaptureDevice;
 struct MainMenuActions;
 
 class ManualCommands {
 public:
-    ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
+    ManualCommands(CaptureDevice& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
 
     void TogglePreview();        // "&Preview", Ctrl+P
     void CapturePicture();       // "Capture &picture", Ctrl+I
     void ToggleVideoRecording(); // "Capture &video", Ctrl+R
     void CaptureNow();           // "Capture &now", Ctrl+N, tray double-click
-    void ShowSourceDialog();     // "S&ource..."
-    void ShowDisplayDialog();    // "&Display..."
-    void ShowFormatDialog();     // "&Format..."
 
     // The capture component's status changed: a recording whose stream ended by itself (the camera
     // is gone) is finished with what was recorded so far. True when that happened.
@@ -32,7 +29,7 @@ private:
     void EndRecording(bool stopped);
     bool SaveStillPicture(const QString& singleFile, QString& target);
 
-    TVideoCap& video_;
+    CaptureDevice& video_;
     MainMenuActions& menus_;
     EngineMode& mode_;
     AutoCaptureEngine& engine_;

@@ -3,7 +3,8 @@
 #include "FakeTrayHost.h"
 #include "RecordingCaptureBackend.h"
 #include "app/engine/AutoCaptureEngine.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/widgets/VideoView.h"
 #include "imaging/FileNaming.h"
 #include "settings/ActiveOptions.h"
 #include "settings/PerUserStore.h"
@@ -233,8 +234,8 @@ TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
         for (int i = 0; i < 3; ++i)
             f.Video().RefreshStatus(true);
         f.Menus().trayOpen->trigger();
-        ASSERT_TRUE(WaitFor([&] { return f.Video().size() == QSize(320, 240); }))
-            << "tray " << notificationArea << ": video " << f.Video().width() << "x" << f.Video().height();
+        ASSERT_TRUE(WaitFor([&] { return f.View().size() == QSize(320, 240); }))
+            << "tray " << notificationArea << ": video " << f.View().width() << "x" << f.View().height();
         const QSize framed(320, f.menuBar()->height() + 240 + f.statusBar()->height());
         EXPECT_EQ(f.size(), framed) << "tray " << notificationArea;
         EXPECT_EQ(f.minimumSize(), framed) << "tray " << notificationArea << ": no larger than the video needs";
@@ -384,7 +385,7 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     ASSERT_TRUE(f.Video().DriverOpen()) << logText().toStdString();
     EXPECT_TRUE(logHas(": Loaded driver: " + f.Video().DriverName() + "\r\n"));
     QTextDocument tip;
-    tip.setHtml(f.Video().toolTip());
+    tip.setHtml(f.View().toolTip());
     EXPECT_EQ(tip.toPlainText(), f.Video().DriverName());
     EXPECT_TRUE(f.Video().VideoPreview());
     EXPECT_TRUE(f.Menus().preview->isChecked());
@@ -395,8 +396,8 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     const int width = f.Video().ImageWidth();
     const int height = f.Video().ImageHeight();
     ASSERT_GT(width, 0);
-    ASSERT_TRUE(WaitFor([&] { return f.Video().height() == height; }));
-    EXPECT_EQ(f.Video().width(), std::max(width, 180));
+    ASSERT_TRUE(WaitFor([&] { return f.View().height() == height; }));
+    EXPECT_EQ(f.View().width(), std::max(width, 180));
     EXPECT_EQ(f.statusBar()->height(), 20);
     const QRect screen = f.screen()->availableGeometry();
     if (f.frameGeometry().width() <= screen.width() && f.frameGeometry().height() <= screen.height()) {

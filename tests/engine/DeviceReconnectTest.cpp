@@ -5,9 +5,6 @@
 #include "app/engine/EngineIntervals.h"
 #include "settings/ActiveOptions.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-
 namespace tarvo {
 
 namespace {
@@ -121,8 +118,7 @@ TEST_F(DeviceReconnectTest, OutsideAutoCapturingALossIsOnlyLogged)
 TEST_F(DeviceReconnectTest, EscapeInTheVideoWindowEndsAutoCapturingInsteadOfReconnecting)
 {
     StartWith(TriggerMotion);
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(video.get(), &press);
+    video->AbortSequenceByKey(); // what the video's view does on the key
     RunPosted();
     EXPECT_FALSE(video->SequenceRunning());
     EXPECT_FALSE(engine->AutoCapturing());

@@ -72,11 +72,11 @@ EngineTest::EngineTest()
     f.header.compression = BI_RGB;
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
-    video = std::make_unique<TVideoCap>(nullptr, &backend);
+    video = std::make_unique<CaptureDevice>(backend);
     engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
     RecordSavedFiles(*engine, savedFiles);
-    video->SetOnVideoStream([this](TVideoCap& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
-    video->SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
+    video->SetOnVideoStream([this](CaptureDevice& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
+    video->SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });
     video->SetDriverIndex(0);
     video->SetDriverOpen(true);
     engine->SetFuseSeconds(0);

@@ -9,7 +9,7 @@
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/ManualCommands.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "sound/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
 
@@ -95,7 +95,7 @@ protected:
     void NoCameraConnects();
 
     RecordingCaptureBackend backend;
-    std::unique_ptr<TVideoCap> video;
+    std::unique_ptr<CaptureDevice> video;
     std::uint32_t nextTime = 0;
     bool nextBlue = false;
     // Every file the engine reported as written, in order.
