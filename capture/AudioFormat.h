@@ -1,5 +1,5 @@
 #pragma once
-// The sound format of a recording, kept by the capture component and written to the capture
+// The sound format of a recording, kept by the capture device and written to the capture
 // session before a sequence with audio starts.
 #include "capture/CaptureTypes.h"
 

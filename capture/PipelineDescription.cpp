@@ -88,7 +88,7 @@ QString PipelineDescription(const DeviceEntry& device, const DeviceSettings& set
                  .arg(recording->sampleRate)
                  .arg(recording->channels);
     }
-    // The capture window opens the file itself and hands its descriptor to the sink.
+    // The capture session opens the file itself and hands its descriptor to the sink.
     d += " avimux name=mux ! fdsink name=sink";
     return d;
 }

@@ -10,7 +10,6 @@
 #include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
 
-
 namespace tarvo {
 
 namespace {

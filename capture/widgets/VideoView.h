@@ -16,8 +16,6 @@ public:
     explicit VideoView(CaptureDevice& device, QWidget* parent = nullptr);
     ~VideoView() override;
 
-    CaptureDevice& Device() const { return device_; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
