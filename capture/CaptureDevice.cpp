@@ -430,10 +430,25 @@ bool CaptureDevice::ShowDriverDialog(bool (CaptureSession::*request)(DriverDialo
     return result;
 }
 
-bool CaptureDevice::ShowFormatDialog(DriverDialogs& d) { return ShowDriverDialog(&CaptureSession::DlgVideoFormat, d, true); }
-bool CaptureDevice::ShowSourceDialog(DriverDialogs& d) { return ShowDriverDialog(&CaptureSession::DlgVideoSource, d, true); }
-bool CaptureDevice::ShowDisplayDialog(DriverDialogs& d) { return ShowDriverDialog(&CaptureSession::DlgVideoDisplay, d, true); }
-bool CaptureDevice::ShowCompressionDialog(DriverDialogs& d) { return ShowDriverDialog(&CaptureSession::DlgVideoCompression, d, false); }
+bool CaptureDevice::ShowFormatDialog(DriverDialogs& d)
+{
+    return ShowDriverDialog(&CaptureSession::DlgVideoFormat, d, true);
+}
+
+bool CaptureDevice::ShowSourceDialog(DriverDialogs& d)
+{
+    return ShowDriverDialog(&CaptureSession::DlgVideoSource, d, true);
+}
+
+bool CaptureDevice::ShowDisplayDialog(DriverDialogs& d)
+{
+    return ShowDriverDialog(&CaptureSession::DlgVideoDisplay, d, true);
+}
+
+bool CaptureDevice::ShowCompressionDialog(DriverDialogs& d)
+{
+    return ShowDriverDialog(&CaptureSession::DlgVideoCompression, d, false);
+}
 
 // ---- frames and sequences ----
 

@@ -38,6 +38,9 @@ bool GstCaptureBackend::GetDriverDescription(int index, QString& name, QString& 
     return true;
 }
 
-std::unique_ptr<CaptureSession> GstCaptureBackend::CreateSession() { return std::make_unique<GstCaptureSession>(*this); }
+std::unique_ptr<CaptureSession> GstCaptureBackend::CreateSession()
+{
+    return std::make_unique<GstCaptureSession>(*this);
+}
 
 } // namespace tarvo

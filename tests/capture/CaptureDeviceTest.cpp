@@ -226,7 +226,8 @@ TEST_F(CaptureDeviceTest, PictureRectKeepsTheAspectRatio)
     Connect();
     cap.SetPreviewScaleProportional(true);
     for (const auto& [area, rect] : {std::pair{QSize(400, 240), QRect(0, 0, 320, 240)},
-                                     {QSize(320, 400), QRect(0, 0, 320, 240)}, {QSize(640, 480), QRect(0, 0, 640, 480)}})
+                                     {QSize(320, 400), QRect(0, 0, 320, 240)},
+                                     {QSize(640, 480), QRect(0, 0, 640, 480)}})
         EXPECT_EQ(cap.PictureRect(area), rect) << area.width() << "x" << area.height();
     cap.SetPreviewScaleProportional(false);
     EXPECT_EQ(cap.PictureRect(QSize(400, 240)), QRect(0, 0, 400, 240));
