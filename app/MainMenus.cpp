@@ -1,8 +1,11 @@
 #include "app/MainMenus.h"
 
+#include "app/engine/MenuState.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <utility>
 
 namespace tarvo {
 
@@ -26,7 +29,6 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     a.preview = item(view, "&Preview", QKeySequence("Ctrl+P"), true);
     a.browse = item(view, "&Browse...");
     a.liveView = item(view, "&Live view in browser");
-    a.liveView->setEnabled(false);
     view.addSeparator();
     a.about = item(view, "&About...");
 
@@ -38,9 +40,6 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     a.driverSource = item(driver, "S&ource...");
     a.driverDisplay = item(driver, "&Display...");
     a.driverFormat = item(driver, "&Format...");
-    // Usable once a connected driver says it offers the dialog.
-    for (QAction* dialog : {a.driverSource, a.driverDisplay, a.driverFormat})
-        dialog->setEnabled(false);
 
     QMenu& capture = *bar.addMenu("&Capture");
     a.capturePicture = item(capture, "Capture &picture", QKeySequence("Ctrl+I"));
@@ -48,7 +47,6 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     capture.addSeparator();
     a.autoCapturing = item(capture, "&Auto capturing", QKeySequence("Ctrl+A"), true);
     a.captureNow = item(capture, "Capture &now", QKeySequence("Ctrl+N"));
-    a.captureNow->setEnabled(false);
     return a;
 }
 
@@ -60,6 +58,33 @@ void BuildTrayMenu(QMenu& menu, MainMenuActions& a)
     a.trayProfiles = item(menu, "Profiles...");
     menu.addSeparator();
     a.trayClose = item(menu, "Close");
+}
+
+void ApplyToMenus(const MainMenuActions& a, const MenuState& state)
+{
+    const std::pair<QAction*, MenuItemState> checkable[] = {
+        {a.preview, state.preview},
+        {a.captureVideo, state.captureVideo},
+        {a.autoCapturing, state.autoCapturing},
+        {a.trayAutoCapturing, state.autoCapturing},
+    };
+    for (const auto& [action, s] : checkable) {
+        action->setEnabled(s.enabled);
+        action->setChecked(s.checked);
+    }
+    const std::pair<QAction*, DriverDialogItem> dialogs[] = {
+        {a.driverSource, state.driverSource},
+        {a.driverDisplay, state.driverDisplay},
+        {a.driverFormat, state.driverFormat},
+    };
+    for (const auto& [action, d] : dialogs) {
+        action->setVisible(d.shown);
+        action->setEnabled(d.enabled);
+    }
+    a.captureNow->setEnabled(state.captureNow);
+    for (QAction* action : {a.setup, a.profiles, a.trayProfiles})
+        action->setEnabled(state.settings);
+    a.liveView->setEnabled(state.liveView);
 }
 
 } // namespace tarvo

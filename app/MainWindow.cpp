@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include "app/HandlerBoundary.h"
+#include "app/core/HandlerBoundary.h"
 #include "app/core/Housekeeping.h"
 #include "app/storage/StorageKeeper.h"
 #include "app/MainMenus.h"
@@ -89,7 +89,7 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    engine_ = std::make_unique<AutoCaptureEngine>(*video_, menus_, *this);
+    engine_ = std::make_unique<AutoCaptureEngine>(*video_, *this);
     trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
@@ -353,7 +353,6 @@ void MainWindow::ConnectDriver()
             Report("Could not load video driver", true, "DriverTimerTimer");
             return;
         }
-        ApplyDriverDialogMenus();
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
         v.setToolTip(PlainToolTip(v.DriverName()));
     }
@@ -366,24 +365,11 @@ void MainWindow::ConnectDriver()
                 Report(QString::fromLocal8Bit(e.what()), true, "DriverTimerTimer");
             }
         }
-        menus_.preview->setChecked(v.VideoPreview());
     }
+    // The menus follow what the driver offers and whether its preview came on.
+    engine_->RefreshMenus();
     engine_->AutoStartAfterDriverLoad(FirstDriverLoad);
     FirstDriverLoad = false;
-}
-
-void MainWindow::ApplyDriverDialogMenus()
-{
-    TVideoCap& v = *video_;
-    const std::pair<QAction*, bool> dialogs[] = {
-        {menus_.driverDisplay, v.HasDisplayDialog()},
-        {menus_.driverSource, v.HasSourceDialog()},
-        {menus_.driverFormat, v.HasFormatDialog()},
-    };
-    for (const auto& [action, offered] : dialogs) {
-        action->setEnabled(offered);
-        action->setVisible(offered);
-    }
 }
 
 void MainWindow::FollowCaptureStatus()
@@ -576,12 +562,14 @@ bool MainWindow::MainWindowVisible() const { return isVisible(); }
 
 bool MainWindow::StartedInTray() const { return FirstArgument() == "-m"; }
 
-void MainWindow::SetActivationEnabled(bool enabled)
+void MainWindow::ApplyMenuState(const MenuState& state)
 {
+    ApplyToMenus(menus_, state);
+    // The other windows come later than the engine's first menus; they start with "OK" usable.
     if (setupWindow_)
-        setupWindow_->SetOkEnabled(enabled);
+        setupWindow_->SetOkEnabled(state.activation);
     if (profilesWindow_)
-        profilesWindow_->SetOkEnabled(enabled);
+        profilesWindow_->SetOkEnabled(state.activation);
 }
 
 // ActivationTargets
@@ -642,7 +630,7 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
 {
     liveView_->Apply(options, settings);
     const bool running = liveView_->Running();
-    menus_.liveView->setEnabled(running);
+    engine_->SetLiveViewRunning(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
     if (running != video_->OnFrameCallbackSet())
         video_->SetOnFrameCallback(running ? TVideoStream([](TVideoCap&, const FrameBuffer& header) { LiveFrames().Offer(header); })

@@ -116,7 +116,7 @@ public:
     void RaisePopup(const QString& message) override;
     bool MainWindowVisible() const override;
     bool StartedInTray() const override;
-    void SetActivationEnabled(bool enabled) override;
+    void ApplyMenuState(const MenuState& state) override;
 
     // ActivationTargets
     void ApplyStartupShortcut(bool enabled) override;
@@ -146,7 +146,6 @@ private:
     void ConfigureVideo();
     void ConnectMenus();
     void WireSetupDialog();
-    void ApplyDriverDialogMenus();
     // FollowCaptureStatus's fitting of the window to the video.
     void FitToVideo();
     // Tells the live view the format of the frames shown outside auto-capturing.

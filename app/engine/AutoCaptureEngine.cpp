@@ -1,13 +1,11 @@
 #include "app/engine/AutoCaptureEngine.h"
 
-#include "app/HandlerBoundary.h"
-#include "app/MainMenuActions.h"
+#include "app/core/HandlerBoundary.h"
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
-#include "app/engine/MenuSwitch.h"
 #include "capture/widgets/VideoCap.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
@@ -16,7 +14,7 @@
 #include "net/NetworkTask.h"
 #include "settings/ActiveOptions.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
 namespace tarvo {
 
@@ -24,9 +22,9 @@ namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
-    : QObject(parent), video_(video), host_(host), mode_(menus, host, video),
-      commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
+AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, EngineHost& host, QObject* parent)
+    : QObject(parent), video_(video), host_(host), mode_(host, video),
+      commands_(std::make_unique<ManualCommands>(video, mode_, *this)), frame_(std::make_unique<FrameState>()),
       alarmHooks_(std::make_unique<AlarmHooks>())
 {
     timedTimer_.setInterval(5000);
@@ -51,6 +49,7 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
     for (const TimerHandler& t : handlers)
         ConnectHandler(t.timer, &QTimer::timeout, this, QStringLiteral("TForm1.") + t.name,
                        [this, handler = t.handler] { (this->*handler)(); });
+    mode_.Apply();
 }
 
 AutoCaptureEngine::~AutoCaptureEngine() = default;
@@ -203,7 +202,7 @@ void AutoCaptureEngine::StopAutoCap()
     AbortFtpTransfer();
     mode_.SetState(EngineState::Idle);
     reconnectTimer_.stop();
-    qApp->removeEventFilter(this);
+    QCoreApplication::instance()->removeEventFilter(this);
     video_.StopSequence();
     frame_->clips.Stop();
 

@@ -10,9 +10,8 @@
 #include "capture/widgets/VideoCap.h"
 #include "common/EventLog.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
-#include <QWidget>
 
 namespace tarvo {
 
@@ -85,8 +84,8 @@ void AutoCaptureEngine::WatchEscape()
 {
     // Filters run newest first: installing again puts this one ahead of the component's, which
     // ends the stream on the same key press.
-    qApp->removeEventFilter(this);
-    qApp->installEventFilter(this);
+    QCoreApplication::instance()->removeEventFilter(this);
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 bool AutoCaptureEngine::eventFilter(QObject* watched, QEvent* event)

@@ -9,11 +9,10 @@ namespace tarvo {
 class AutoCaptureEngine;
 class EngineMode;
 class TVideoCap;
-struct MainMenuActions;
 
 class ManualCommands {
 public:
-    ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
+    ManualCommands(TVideoCap& video, EngineMode& mode, AutoCaptureEngine& engine);
 
     void TogglePreview();        // "&Preview", Ctrl+P
     void CapturePicture();       // "Capture &picture", Ctrl+I
@@ -33,7 +32,6 @@ private:
     bool SaveStillPicture(const QString& singleFile, QString& target);
 
     TVideoCap& video_;
-    MainMenuActions& menus_;
     EngineMode& mode_;
     AutoCaptureEngine& engine_;
     // The "Capture video" command is running (its own status events are not a lost device), and

@@ -35,7 +35,7 @@ protected:
         ActiveOptions.RearmEnabled = true;
 
         cap.resize(640, 480);
-        engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host);
+        engine = std::make_unique<AutoCaptureEngine>(cap, host);
         cap.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
@@ -96,7 +96,7 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
         engine->Commands().ToggleVideoRecording();
         EXPECT_EQ(log.messages().back(), "Error") << folder.toStdString();
         EXPECT_TRUE(log.messages().filter("Recorded video: ").isEmpty()) << log.messages().join("\n").toStdString();
-        EXPECT_FALSE(menus.actions.captureVideo->isChecked());
+        EXPECT_FALSE(host.menus.captureVideo.checked);
     }
     // The device records again once the folder is there.
     ActiveOptions.VideoDir = program.dir();
@@ -143,7 +143,7 @@ protected:
     void RunUntil(TVideoCap& video, const std::function<bool()>& stop)
     {
         handled = 0;
-        AutoCaptureEngine runEngine(video, menus.actions, host);
+        AutoCaptureEngine runEngine(video, host);
         video.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) {
             runEngine.ProcessFrame(s, h);
             ++handled;
@@ -249,7 +249,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     TVideoCap room(nullptr, &backend);
     // On the heap, as the program keeps it: ThreadSanitizer keeps what a library wrote to a stack
     // slot in an earlier test, and this engine's frame thread would be checked against it.
-    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host);
+    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, host);
     AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
     room.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
