@@ -94,9 +94,9 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
 
-    DriverTimer.setInterval(1);
-    DriverTimer.setSingleShot(true);
-    ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
+    driverTimer_.setInterval(1);
+    driverTimer_.setSingleShot(true);
+    ConnectHandler(&driverTimer_, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
     storage_ = std::make_unique<StorageKeeper>();
     ConnectHandler(&storage_->Hourly, &QTimer::timeout, this, senderPrefix + "StorageTimer", [this] { storage_->Keep(); });
     // Saved pictures reach the keeper on this thread: the frame thread never reads a folder.
@@ -113,9 +113,9 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
-    StartupChk.setInterval(10000);
-    StartupChk.setSingleShot(true);
-    ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
+    startupChk_.setInterval(10000);
+    startupChk_.setSingleShot(true);
+    ConnectHandler(&startupChk_, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
 
     ConnectMenus();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -304,12 +304,12 @@ void MainWindow::ShowWindowOnTop(QWidget& window)
 
 void MainWindow::InitMainWindow()
 {
-    FirstDriverLoad = true;
+    firstDriverLoad_ = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
     ReplaceActiveOptions(DefaultOptions());
     ActivateStartupProfile(profileBox_, *this);
 
-    LoadCount = CountProgramStart(ProgramStore());
+    loadCount_ = CountProgramStart(ProgramStore());
     LoadFileCounters();
     ListProfiles(profileBox_);
 
@@ -319,26 +319,26 @@ void MainWindow::InitMainWindow()
     else
         ShowMainWindow();
 
-    if (LoadCount == 1) {
-        StartupChk.start();
+    if (loadCount_ == 1) {
+        startupChk_.start();
         aboutBox_->ShowAbout();
     }
-    if (LoadCount % 10 == 0 && ActiveOptions.AutoUpdCheck)
-        StartupChk.start();
+    if (loadCount_ % 10 == 0 && ActiveOptions.AutoUpdCheck)
+        startupChk_.start();
     if (ActiveOptions.WarnLimit)
         CheckLogSize();
 }
 
 void MainWindow::StartupUpdateCheck()
 {
-    StartupChk.stop();
+    startupChk_.stop();
     aboutBox_->CheckForUpdate();
 }
 
 void MainWindow::ConnectDriver()
 {
-    DriverTimer.stop();
-    DriverTimer.setInterval(1);
+    driverTimer_.stop();
+    driverTimer_.setInterval(1);
     TVideoCap& v = *video_;
     if (v.DriverOpen())
         v.SetDriverOpen(false);
@@ -356,7 +356,7 @@ void MainWindow::ConnectDriver()
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
         v.setToolTip(PlainToolTip(v.DriverName()));
     }
-    if (FirstDriverLoad) {
+    if (firstDriverLoad_) {
         // With no driver selected the stored preview simply stays off.
         if (ProgramStore().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
             try {
@@ -368,8 +368,8 @@ void MainWindow::ConnectDriver()
     }
     // The menus follow what the driver offers and whether its preview came on.
     engine_->RefreshMenus();
-    engine_->AutoStartAfterDriverLoad(FirstDriverLoad);
-    FirstDriverLoad = false;
+    engine_->AutoStartAfterDriverLoad(firstDriverLoad_);
+    firstDriverLoad_ = false;
 }
 
 void MainWindow::FollowCaptureStatus()
@@ -590,7 +590,7 @@ bool MainWindow::PreviewChecked() const { return menus_.preview->isChecked(); }
 
 void MainWindow::RunPreviewCommand() { engine_->Commands().TogglePreview(); }
 
-void MainWindow::EnableDriverTimer() { DriverTimer.start(); }
+void MainWindow::EnableDriverTimer() { driverTimer_.start(); }
 
 void MainWindow::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
 {

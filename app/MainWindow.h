@@ -101,10 +101,12 @@ public:
     ProfileSelectWindow* ProfilesWindow() const { return profilesWindow_.get(); }
     ProxyWindow* ProxySettingsWindow() const { return proxyWindow_.get(); }
 
-    QTimer DriverTimer;
-    QTimer StartupChk;
-    int LoadCount = 0;
-    bool FirstDriverLoad = true;
+    // The program starts counted so far, this one included.
+    int StartCount() const { return loadCount_; }
+    // The first connection of a driver has run, whether or not a driver came up.
+    bool FirstDriverLoadDone() const { return !firstDriverLoad_; }
+    // The version check a while after start-up, to look at.
+    const QTimer& StartupCheck() const { return startupChk_; }
 
     // StatusSink
     void SetStatusText(const QString& text) override;
@@ -180,6 +182,10 @@ private:
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     std::unique_ptr<StorageKeeper> storage_;
     std::unique_ptr<LiveView> liveView_;
+    QTimer driverTimer_;
+    QTimer startupChk_;
+    int loadCount_ = 0;
+    bool firstDriverLoad_ = true;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised
