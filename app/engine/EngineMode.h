@@ -52,13 +52,14 @@ public:
     void SetState(EngineState state);
     void SetRecording(bool recording);
     void SetLiveViewRunning(bool running);
-    // The menus as the mode, the driver and the preview are now.
-    MenuState Menus();
-    // Hands Menus() to the window, also when nothing changed: a checkable item flips its own mark
-    // when clicked, and the mark must show the real state again.
+    // Hands the window the menus as the mode, the driver, the preview and the live view are now,
+    // also when nothing changed: a checkable item flips its own mark when clicked, and the mark
+    // must show the real state again.
     void Apply();
 
 private:
+    MenuState Menus();
+
     EngineHost& host_;
     TVideoCap& video_;
     bool liveViewRunning_ = false;

@@ -8,7 +8,6 @@ namespace tarvo {
 struct MenuItemState {
     bool enabled = false;
     bool checked = false;
-    bool operator==(const MenuItemState&) const = default;
 };
 
 // One of the driver's own dialogs: shown while the driver last connected offers it (all are shown
@@ -16,21 +15,19 @@ struct MenuItemState {
 struct DriverDialogItem {
     bool shown = true;
     bool enabled = false;
-    bool operator==(const DriverDialogItem&) const = default;
 };
 
 struct MenuState {
-    MenuItemState preview;         // "&Preview": the mark says whether the preview really is on
-    DriverDialogItem driverSource; // "S&ource..."
+    MenuItemState preview;          // "&Preview": the mark says whether the preview really is on
+    DriverDialogItem driverSource;  // "S&ource..."
     DriverDialogItem driverDisplay; // "&Display..."
-    DriverDialogItem driverFormat; // "&Format..."
-    MenuItemState captureVideo;    // "Capture &video": marked while a recording runs
-    bool captureNow = false;       // "Capture &now"
-    bool settings = false;         // "&Setup...", "&Profiles..." and the tray's "Profiles..."
-    MenuItemState autoCapturing;   // "&Auto capturing" and the tray's "Auto-capturing"
-    bool liveView = false;         // "&Live view in browser": while the live view runs
-    bool activation = false;       // the "OK" of the setup dialog and of the profile window
-    bool operator==(const MenuState&) const = default;
+    DriverDialogItem driverFormat;  // "&Format..."
+    MenuItemState captureVideo;     // "Capture &video": marked while a recording runs
+    bool captureNow = false;        // "Capture &now"
+    bool settings = false;          // "&Setup...", "&Profiles..." and the tray's "Profiles..."
+    MenuItemState autoCapturing;    // "&Auto capturing" and the tray's "Auto-capturing"
+    bool liveView = false;          // "&Live view in browser": while the live view runs
+    bool activation = false;        // the "OK" of the setup dialog and of the profile window
 };
 
 } // namespace tarvo
