@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <utility>
 
 namespace tarvo {
 
@@ -62,29 +61,31 @@ void BuildTrayMenu(QMenu& menu, MainMenuActions& a)
 
 void ApplyToMenus(const MainMenuActions& a, const MenuState& state)
 {
-    const std::pair<QAction*, MenuItemState> checkable[] = {
-        {a.preview, state.preview},
-        {a.captureVideo, state.captureVideo},
-        {a.autoCapturing, state.autoCapturing},
-        {a.trayAutoCapturing, state.autoCapturing},
+    struct Item {
+        QAction* action;
+        bool enabled;
+        bool checked = false;
+        bool shown = true;
     };
-    for (const auto& [action, s] : checkable) {
-        action->setEnabled(s.enabled);
-        action->setChecked(s.checked);
-    }
-    const std::pair<QAction*, DriverDialogItem> dialogs[] = {
-        {a.driverSource, state.driverSource},
-        {a.driverDisplay, state.driverDisplay},
-        {a.driverFormat, state.driverFormat},
+    const Item items[] = {
+        {a.preview, state.preview.enabled, state.preview.checked},
+        {a.driverSource, state.driverSource.enabled, false, state.driverSource.shown},
+        {a.driverDisplay, state.driverDisplay.enabled, false, state.driverDisplay.shown},
+        {a.driverFormat, state.driverFormat.enabled, false, state.driverFormat.shown},
+        {a.captureVideo, state.captureVideo.enabled, state.captureVideo.checked},
+        {a.captureNow, state.captureNow},
+        {a.setup, state.settings},
+        {a.profiles, state.settings},
+        {a.trayProfiles, state.settings},
+        {a.autoCapturing, state.autoCapturing.enabled, state.autoCapturing.checked},
+        {a.trayAutoCapturing, state.autoCapturing.enabled, state.autoCapturing.checked},
+        {a.liveView, state.liveView},
     };
-    for (const auto& [action, d] : dialogs) {
-        action->setVisible(d.shown);
-        action->setEnabled(d.enabled);
+    for (const Item& item : items) {
+        item.action->setEnabled(item.enabled);
+        item.action->setChecked(item.checked);
+        item.action->setVisible(item.shown);
     }
-    a.captureNow->setEnabled(state.captureNow);
-    for (QAction* action : {a.setup, a.profiles, a.trayProfiles})
-        action->setEnabled(state.settings);
-    a.liveView->setEnabled(state.liveView);
 }
 
 } // namespace tarvo
