@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include "app/HandlerBoundary.h"
+#include "app/core/HandlerBoundary.h"
 #include "app/core/Housekeeping.h"
 #include "app/storage/StorageKeeper.h"
 #include "app/MainMenus.h"
@@ -98,14 +98,14 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    engine_ = std::make_unique<AutoCaptureEngine>(*video_, menus_, *this);
+    engine_ = std::make_unique<AutoCaptureEngine>(*video_, *this);
     trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
 
-    DriverTimer.setInterval(1);
-    DriverTimer.setSingleShot(true);
-    ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
+    driverTimer_.setInterval(1);
+    driverTimer_.setSingleShot(true);
+    ConnectHandler(&driverTimer_, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
     storage_ = std::make_unique<StorageKeeper>();
     ConnectHandler(&storage_->Hourly, &QTimer::timeout, this, senderPrefix + "StorageTimer", [this] { storage_->Keep(); });
     // Saved pictures reach the keeper on this thread: the frame thread never reads a folder.
@@ -122,9 +122,9 @@ MainWindow::MainWindow(Setup setup) : arguments_(std::move(setup.arguments)), lo
     storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
-    StartupChk.setInterval(10000);
-    StartupChk.setSingleShot(true);
-    ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
+    startupChk_.setInterval(10000);
+    startupChk_.setSingleShot(true);
+    ConnectHandler(&startupChk_, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
 
     ConnectMenus();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -315,12 +315,12 @@ void MainWindow::ShowWindowOnTop(QWidget& window)
 
 void MainWindow::InitMainWindow()
 {
-    FirstDriverLoad = true;
+    firstDriverLoad_ = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
     ReplaceActiveOptions(DefaultOptions());
     ActivateStartupProfile(profileBox_, *this);
 
-    LoadCount = CountProgramStart(ProgramStore());
+    loadCount_ = CountProgramStart(ProgramStore());
     LoadFileCounters();
     ListProfiles(profileBox_);
 
@@ -330,26 +330,26 @@ void MainWindow::InitMainWindow()
     else
         ShowMainWindow();
 
-    if (LoadCount == 1) {
-        StartupChk.start();
+    if (loadCount_ == 1) {
+        startupChk_.start();
         aboutBox_->ShowAbout();
     }
-    if (LoadCount % 10 == 0 && ActiveOptions.AutoUpdCheck)
-        StartupChk.start();
+    if (loadCount_ % 10 == 0 && ActiveOptions.AutoUpdCheck)
+        startupChk_.start();
     if (ActiveOptions.WarnLimit)
         CheckLogSize();
 }
 
 void MainWindow::StartupUpdateCheck()
 {
-    StartupChk.stop();
+    startupChk_.stop();
     aboutBox_->CheckForUpdate();
 }
 
 void MainWindow::ConnectDriver()
 {
-    DriverTimer.stop();
-    DriverTimer.setInterval(1);
+    driverTimer_.stop();
+    driverTimer_.setInterval(1);
     CaptureDevice& v = *video_;
     if (v.DriverOpen())
         v.SetDriverOpen(false);
@@ -364,11 +364,10 @@ void MainWindow::ConnectDriver()
             Report("Could not load video driver", true, "DriverTimerTimer");
             return;
         }
-        ApplyDriverDialogMenus();
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
         view_->setToolTip(PlainToolTip(v.DriverName()));
     }
-    if (FirstDriverLoad) {
+    if (firstDriverLoad_) {
         // With no driver selected the stored preview simply stays off.
         if (ProgramStore().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
             try {
@@ -377,30 +376,17 @@ void MainWindow::ConnectDriver()
                 Report(QString::fromLocal8Bit(e.what()), true, "DriverTimerTimer");
             }
         }
-        menus_.preview->setChecked(v.VideoPreview());
     }
-    engine_->AutoStartAfterDriverLoad(FirstDriverLoad);
-    FirstDriverLoad = false;
+    // The menus follow what the driver offers and whether its preview came on.
+    engine_->RefreshMenus();
+    engine_->AutoStartAfterDriverLoad(firstDriverLoad_);
+    firstDriverLoad_ = false;
 }
 
 void MainWindow::ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&))
 {
     WindowDriverDialogs dialogs(this);
     ((*video_).*show)(dialogs);
-}
-
-void MainWindow::ApplyDriverDialogMenus()
-{
-    CaptureDevice& v = *video_;
-    const std::pair<QAction*, bool> dialogs[] = {
-        {menus_.driverDisplay, v.HasDisplayDialog()},
-        {menus_.driverSource, v.HasSourceDialog()},
-        {menus_.driverFormat, v.HasFormatDialog()},
-    };
-    for (const auto& [action, offered] : dialogs) {
-        action->setEnabled(offered);
-        action->setVisible(offered);
-    }
 }
 
 void MainWindow::FollowCaptureStatus()
@@ -593,12 +579,14 @@ bool MainWindow::MainWindowVisible() const { return isVisible(); }
 
 bool MainWindow::StartedInTray() const { return FirstArgument() == "-m"; }
 
-void MainWindow::SetActivationEnabled(bool enabled)
+void MainWindow::ApplyMenuState(const MenuState& state)
 {
+    ApplyToMenus(menus_, state);
+    // The other windows come later than the engine's first menus; they start with "OK" usable.
     if (setupWindow_)
-        setupWindow_->SetOkEnabled(enabled);
+        setupWindow_->SetOkEnabled(state.activation);
     if (profilesWindow_)
-        profilesWindow_->SetOkEnabled(enabled);
+        profilesWindow_->SetOkEnabled(state.activation);
 }
 
 // ActivationTargets
@@ -619,7 +607,7 @@ bool MainWindow::PreviewChecked() const { return menus_.preview->isChecked(); }
 
 void MainWindow::RunPreviewCommand() { engine_->Commands().TogglePreview(); }
 
-void MainWindow::EnableDriverTimer() { DriverTimer.start(); }
+void MainWindow::EnableDriverTimer() { driverTimer_.start(); }
 
 void MainWindow::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
 {
@@ -659,7 +647,7 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
 {
     liveView_->Apply(options, settings);
     const bool running = liveView_->Running();
-    menus_.liveView->setEnabled(running);
+    engine_->SetLiveViewRunning(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
     if (running != video_->OnFrameCallbackSet())
         video_->SetOnFrameCallback(running ? TVideoStream([](CaptureDevice&, const FrameBuffer& header) { LiveFrames().Offer(header); })

@@ -104,10 +104,12 @@ public:
     ProfileSelectWindow* ProfilesWindow() const { return profilesWindow_.get(); }
     ProxyWindow* ProxySettingsWindow() const { return proxyWindow_.get(); }
 
-    QTimer DriverTimer;
-    QTimer StartupChk;
-    int LoadCount = 0;
-    bool FirstDriverLoad = true;
+    // The program starts counted so far, this one included.
+    int StartCount() const { return loadCount_; }
+    // The first connection of a driver has run, whether or not a driver came up.
+    bool FirstDriverLoadDone() const { return !firstDriverLoad_; }
+    // The version check a while after start-up, to look at.
+    const QTimer& StartupCheck() const { return startupChk_; }
 
     // StatusSink
     void SetStatusText(const QString& text) override;
@@ -119,7 +121,7 @@ public:
     void RaisePopup(const QString& message) override;
     bool MainWindowVisible() const override;
     bool StartedInTray() const override;
-    void SetActivationEnabled(bool enabled) override;
+    void ApplyMenuState(const MenuState& state) override;
 
     // ActivationTargets
     void ApplyStartupShortcut(bool enabled) override;
@@ -149,7 +151,6 @@ private:
     void ConfigureVideo();
     void ConnectMenus();
     void WireSetupDialog();
-    void ApplyDriverDialogMenus();
     // One of the device's driver dialogs, over this window.
     void ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&));
     // FollowCaptureStatus's fitting of the window to the video.
@@ -189,6 +190,10 @@ private:
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     std::unique_ptr<StorageKeeper> storage_;
     std::unique_ptr<LiveView> liveView_;
+    QTimer driverTimer_;
+    QTimer startupChk_;
+    int loadCount_ = 0;
+    bool firstDriverLoad_ = true;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised

@@ -1,13 +1,11 @@
 #include "app/engine/AutoCaptureEngine.h"
 
-#include "app/HandlerBoundary.h"
-#include "app/MainMenuActions.h"
+#include "app/core/HandlerBoundary.h"
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
-#include "app/engine/MenuSwitch.h"
 #include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
@@ -22,9 +20,9 @@ namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, MainMenuActions& menus, EngineHost& host, QObject* parent)
-    : QObject(parent), video_(video), host_(host), mode_(menus, host, video),
-      commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
+AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, EngineHost& host, QObject* parent)
+    : QObject(parent), video_(video), host_(host), mode_(host, video),
+      commands_(std::make_unique<ManualCommands>(video, mode_, *this)), frame_(std::make_unique<FrameState>()),
       alarmHooks_(std::make_unique<AlarmHooks>())
 {
     timedTimer_.setInterval(5000);
@@ -49,6 +47,7 @@ AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, MainMenuActions& menu
     for (const TimerHandler& t : handlers)
         ConnectHandler(t.timer, &QTimer::timeout, this, QStringLiteral("TForm1.") + t.name,
                        [this, handler = t.handler] { (this->*handler)(); });
+    mode_.Apply();
 }
 
 AutoCaptureEngine::~AutoCaptureEngine() = default;

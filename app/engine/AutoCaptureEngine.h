@@ -26,7 +26,6 @@ class AlarmHooks;
 class NetworkTask;
 class CaptureDevice;
 struct FrameBuffer;
-struct MainMenuActions;
 class EngineHost;
 class ManualCommands;
 struct OptionsValues;
@@ -34,7 +33,8 @@ struct OptionsValues;
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
 public:
-    AutoCaptureEngine(CaptureDevice& video, MainMenuActions& menus, EngineHost& host, QObject* parent = nullptr);
+    // Hands the window the menus of the idle mode at once.
+    AutoCaptureEngine(CaptureDevice& video, EngineHost& host, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
@@ -53,6 +53,11 @@ public:
     void RequestCapture(bool arm);
     // The tray icon's picture flash; enabling it while it runs does not restart it.
     void FlashIcon();
+
+    // The window connected a driver or started or stopped the live view: the menus follow what
+    // the driver offers and whether the live view runs.
+    void RefreshMenus() { mode_.Apply(); }
+    void SetLiveViewRunning(bool running) { mode_.SetLiveViewRunning(running); }
 
     void StartAutoCap();
     void StopAutoCap();

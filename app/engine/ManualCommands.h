@@ -9,11 +9,10 @@ namespace tarvo {
 class AutoCaptureEngine;
 class EngineMode;
 class CaptureDevice;
-struct MainMenuActions;
 
 class ManualCommands {
 public:
-    ManualCommands(CaptureDevice& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
+    ManualCommands(CaptureDevice& video, EngineMode& mode, AutoCaptureEngine& engine);
 
     void TogglePreview();        // "&Preview", Ctrl+P
     void CapturePicture();       // "Capture &picture", Ctrl+I
@@ -30,7 +29,6 @@ private:
     bool SaveStillPicture(const QString& singleFile, QString& target);
 
     CaptureDevice& video_;
-    MainMenuActions& menus_;
     EngineMode& mode_;
     AutoCaptureEngine& engine_;
     // The "Capture video" command is running (its own status events are not a lost device), and

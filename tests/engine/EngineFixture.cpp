@@ -1,6 +1,5 @@
 #include "EngineFixture.h"
 
-#include "app/MainMenus.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 #include "settings/ActiveOptions.h"
@@ -11,8 +10,6 @@
 #include <thread>
 
 namespace tarvo {
-
-TestMenus::TestMenus() : actions(BuildMainMenu(bar)) { BuildTrayMenu(tray, actions); }
 
 EngineSurroundings::EngineSurroundings()
 {
@@ -73,7 +70,7 @@ EngineTest::EngineTest()
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
     video = std::make_unique<CaptureDevice>(backend);
-    engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host);
+    engine = std::make_unique<AutoCaptureEngine>(*video, host);
     RecordSavedFiles(*engine, savedFiles);
     video->SetOnVideoStream([this](CaptureDevice& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });

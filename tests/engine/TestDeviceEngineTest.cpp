@@ -35,7 +35,7 @@ protected:
         ActiveOptions.LPicNaming = NamingIncrementing;
         ActiveOptions.RearmEnabled = true;
 
-        engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host);
+        engine = std::make_unique<AutoCaptureEngine>(cap, host);
         cap.SetOnVideoStream([this](CaptureDevice& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
@@ -97,7 +97,7 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
         engine->Commands().ToggleVideoRecording();
         EXPECT_EQ(log.messages().back(), "Error") << folder.toStdString();
         EXPECT_TRUE(log.messages().filter("Recorded video: ").isEmpty()) << log.messages().join("\n").toStdString();
-        EXPECT_FALSE(menus.actions.captureVideo->isChecked());
+        EXPECT_FALSE(host.menus.captureVideo.checked);
     }
     // The device records again once the folder is there.
     ActiveOptions.VideoDir = program.dir();
@@ -144,7 +144,7 @@ protected:
     void RunUntil(CaptureDevice& video, const std::function<bool()>& stop)
     {
         handled = 0;
-        AutoCaptureEngine runEngine(video, menus.actions, host);
+        AutoCaptureEngine runEngine(video, host);
         video.SetOnVideoStream([&](CaptureDevice& s, const FrameBuffer& h) {
             runEngine.ProcessFrame(s, h);
             ++handled;
@@ -250,7 +250,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     CaptureDevice room(backend);
     // On the heap, as the program keeps it: ThreadSanitizer keeps what a library wrote to a stack
     // slot in an earlier test, and this engine's frame thread would be checked against it.
-    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host);
+    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, host);
     AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
     room.SetOnVideoStream([&](CaptureDevice& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
