@@ -4,8 +4,8 @@ class QAction;
 
 namespace tarvo {
 
-// The main window's menu commands, shared by the window (which builds and connects them) and the
-// auto-capture engine (which enables, disables and checks them to keep modes apart).
+// The main window's menu commands. The window builds and connects them, and sets them as the
+// auto-capture engine's menu state says (MainMenus.h).
 
 struct MainMenuActions {
     // Main menu

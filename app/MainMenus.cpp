@@ -1,5 +1,7 @@
 #include "app/MainMenus.h"
 
+#include "app/engine/MenuState.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,7 +28,6 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     a.preview = item(view, "&Preview", QKeySequence("Ctrl+P"), true);
     a.browse = item(view, "&Browse...");
     a.liveView = item(view, "&Live view in browser");
-    a.liveView->setEnabled(false);
     view.addSeparator();
     a.about = item(view, "&About...");
 
@@ -38,9 +39,6 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     a.driverSource = item(driver, "S&ource...");
     a.driverDisplay = item(driver, "&Display...");
     a.driverFormat = item(driver, "&Format...");
-    // Usable once a connected driver says it offers the dialog.
-    for (QAction* dialog : {a.driverSource, a.driverDisplay, a.driverFormat})
-        dialog->setEnabled(false);
 
     QMenu& capture = *bar.addMenu("&Capture");
     a.capturePicture = item(capture, "Capture &picture", QKeySequence("Ctrl+I"));
@@ -48,7 +46,6 @@ MainMenuActions BuildMainMenu(QMenuBar& bar)
     capture.addSeparator();
     a.autoCapturing = item(capture, "&Auto capturing", QKeySequence("Ctrl+A"), true);
     a.captureNow = item(capture, "Capture &now", QKeySequence("Ctrl+N"));
-    a.captureNow->setEnabled(false);
     return a;
 }
 
@@ -60,6 +57,35 @@ void BuildTrayMenu(QMenu& menu, MainMenuActions& a)
     a.trayProfiles = item(menu, "Profiles...");
     menu.addSeparator();
     a.trayClose = item(menu, "Close");
+}
+
+void ApplyToMenus(const MainMenuActions& a, const MenuState& state)
+{
+    struct Item {
+        QAction* action;
+        bool enabled;
+        bool checked = false;
+        bool shown = true;
+    };
+    const Item items[] = {
+        {a.preview, state.preview.enabled, state.preview.checked},
+        {a.driverSource, state.driverSource.enabled, false, state.driverSource.shown},
+        {a.driverDisplay, state.driverDisplay.enabled, false, state.driverDisplay.shown},
+        {a.driverFormat, state.driverFormat.enabled, false, state.driverFormat.shown},
+        {a.captureVideo, state.captureVideo.enabled, state.captureVideo.checked},
+        {a.captureNow, state.captureNow},
+        {a.setup, state.settings},
+        {a.profiles, state.settings},
+        {a.trayProfiles, state.settings},
+        {a.autoCapturing, state.autoCapturing.enabled, state.autoCapturing.checked},
+        {a.trayAutoCapturing, state.autoCapturing.enabled, state.autoCapturing.checked},
+        {a.liveView, state.liveView},
+    };
+    for (const Item& item : items) {
+        item.action->setEnabled(item.enabled);
+        item.action->setChecked(item.checked);
+        item.action->setVisible(item.shown);
+    }
 }
 
 } // namespace tarvo

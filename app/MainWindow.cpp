@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include "app/HandlerBoundary.h"
+#include "app/core/HandlerBoundary.h"
 #include "app/core/Housekeeping.h"
 #include "app/storage/StorageKeeper.h"
 #include "app/MainMenus.h"
@@ -12,7 +12,10 @@
 #include "app/engine/ManualCommands.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveView.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/CaptureDialogs.h"
+#include "capture/widgets/VideoView.h"
 #include "common/Clock.h"
 #include "settings/widgets/PlainText.h"
 #include "imaging/FileNaming.h"
@@ -88,8 +91,14 @@ MainWindow::MainWindow(Setup setup)
     trayMenu_ = std::make_unique<QMenu>();
     BuildTrayMenu(*trayMenu_, menus_);
 
-    video_ = new TVideoCap(this, setup.captureBackend);
-    setCentralWidget(video_);
+    if (!setup.captureBackend) {
+        ownBackend_ = std::make_unique<GstCaptureBackend>(ProgramStore());
+        setup.captureBackend = ownBackend_.get();
+    }
+    captureBackend_ = setup.captureBackend;
+    video_ = std::make_unique<CaptureDevice>(*captureBackend_);
+    view_ = new VideoView(*video_, this);
+    setCentralWidget(view_);
     ConfigureVideo();
     BuildStatusBar();
 
@@ -98,14 +107,14 @@ MainWindow::MainWindow(Setup setup)
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    engine_ = std::make_unique<AutoCaptureEngine>(*video_, menus_, *this, settings_, *liveFrames_, *sound_);
+    engine_ = std::make_unique<AutoCaptureEngine>(*video_, *this, settings_, *liveFrames_, *sound_);
     trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { engine_->Commands().CaptureNow(); });
     };
 
-    DriverTimer.setInterval(1);
-    DriverTimer.setSingleShot(true);
-    ConnectHandler(&DriverTimer, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
+    driverTimer_.setInterval(1);
+    driverTimer_.setSingleShot(true);
+    ConnectHandler(&driverTimer_, &QTimer::timeout, this, senderPrefix + "DriverTimerTimer", [this] { ConnectDriver(); });
     storage_ = std::make_unique<StorageKeeper>();
     ConnectHandler(&storage_->Hourly, &QTimer::timeout, this, senderPrefix + "StorageTimer", [this] { storage_->Keep(); });
     // Saved pictures reach the keeper on this thread: the frame thread never reads a folder.
@@ -122,9 +131,9 @@ MainWindow::MainWindow(Setup setup)
     storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
-    StartupChk.setInterval(10000);
-    StartupChk.setSingleShot(true);
-    ConnectHandler(&StartupChk, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
+    startupChk_.setInterval(10000);
+    startupChk_.setSingleShot(true);
+    ConnectHandler(&startupChk_, &QTimer::timeout, this, senderPrefix + "StartupChkTimer", [this] { StartupUpdateCheck(); });
 
     ConnectMenus();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -146,11 +155,13 @@ MainWindow::MainWindow(Setup setup)
 MainWindow::~MainWindow()
 {
     // The frame thread and every window that reports must be gone before the log writer, and the
-    // capture component (which joins the frame thread) before the engine its frames call.
+    // capture device (which joins the frame thread) before the engine its frames call; the view
+    // of the device before the device.
     liveView_->Stop();
     testHooks_.clear();
-    delete video_;
-    video_ = nullptr;
+    delete view_;
+    view_ = nullptr;
+    video_.reset();
     engine_.reset();
     ftpTestDialog_.reset();
     profilesWindow_.reset();
@@ -163,11 +174,11 @@ MainWindow::~MainWindow()
 
 void MainWindow::ConfigureVideo()
 {
-    TVideoCap& v = *video_;
-    QPalette black = v.palette();
+    QPalette black = view_->palette();
     black.setColor(QPalette::Window, Qt::black);
-    v.setPalette(black);
-    v.setAutoFillBackground(true);
+    view_->setPalette(black);
+    view_->setAutoFillBackground(true);
+    CaptureDevice& v = *video_;
     v.SetPreviewScaleToWindow(true);
     v.SetPreviewScaleProportional(true);
     v.SetPreviewRate(30);
@@ -180,9 +191,9 @@ void MainWindow::ConfigureVideo()
     v.SetCapToFile(false);
     v.CapAudioFormat().Frequency = TFrequency::f44100Hz;
     v.SetBufferFileSize(0);
-    v.SetOnStatus([this](TVideoCap&) { FollowCaptureStatus(); });
-    v.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& header) { engine_->ProcessFrame(s, header); });
-    v.SetOnError([this](TVideoCap&, int, const QString&) { engine_->CaptureDeviceFailed(); });
+    v.SetOnStatus([this](CaptureDevice&) { FollowCaptureStatus(); });
+    v.SetOnVideoStream([this](CaptureDevice& s, const FrameBuffer& header) { engine_->ProcessFrame(s, header); });
+    v.SetOnError([this](CaptureDevice&, int, const QString&) { engine_->CaptureDeviceFailed(); });
 }
 
 void MainWindow::BuildStatusBar()
@@ -227,9 +238,9 @@ void MainWindow::ConnectMenus()
     on(m.autoCapturing, "Startautocapturing1Click", [e] { e->ToggleAutoCapturing(); });
     on(m.trayAutoCapturing, "Autocapturing1Click", [e] { e->ToggleAutoCapturingFromTray(); });
     on(m.captureNow, "TolmarTrayIcon1MouseLBtnDblClk", [c] { c->CaptureNow(); });
-    on(m.driverSource, "Source1Click", [c] { c->ShowSourceDialog(); });
-    on(m.driverDisplay, "Display1Click", [c] { c->ShowDisplayDialog(); });
-    on(m.driverFormat, "Format1Click", [c] { c->ShowFormatDialog(); });
+    on(m.driverSource, "Source1Click", [this] { ShowDriverDialog(&CaptureDevice::ShowSourceDialog); });
+    on(m.driverDisplay, "Display1Click", [this] { ShowDriverDialog(&CaptureDevice::ShowDisplayDialog); });
+    on(m.driverFormat, "Format1Click", [this] { ShowDriverDialog(&CaptureDevice::ShowFormatDialog); });
 }
 
 void MainWindow::CreateWindows()
@@ -265,7 +276,7 @@ void MainWindow::WireSetupDialog()
 {
     SetupDialogHooks& h = setupWindow_->hooks;
     h.currentDriverIndex = [this] { return video_->DriverIndex(); };
-    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { video_->ShowCompressionDialog(); }); };
+    h.showCompressionDialog = [this] { RunHandler("TForm3.Button9Click", [this] { ShowDriverDialog(&CaptureDevice::ShowCompressionDialog); }); };
     h.showExampleWindow = [this](bool defineArea) {
         exampleWindow_->DefineAreaMode = defineArea;
         ShowWindowOnTop(*exampleWindow_);
@@ -285,7 +296,7 @@ void MainWindow::WireSetupDialog()
         if (ftpTestDialog_->isVisible())
             ftpTestDialog_->hide();
     };
-    setupWindow_->SetCaptureDrivers(ListCaptureDrivers());
+    setupWindow_->SetCaptureDrivers(ListCaptureDrivers(*captureBackend_));
 
     SceneChangeMeter::Hooks meter;
     meter.watching = [this] { return exampleWindow_->isVisible() && exampleWindow_->DefineAreaMode; };
@@ -313,12 +324,12 @@ void MainWindow::ShowWindowOnTop(QWidget& window)
 
 void MainWindow::InitMainWindow()
 {
-    FirstDriverLoad = true;
+    firstDriverLoad_ = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
     settings_.Replace(DefaultOptions());
     ActivateStartupProfile(profileBox_, *passwords_, *this);
 
-    LoadCount = CountProgramStart(ProgramStore());
+    loadCount_ = CountProgramStart(ProgramStore());
     LoadFileCounters();
     ListProfiles(profileBox_);
 
@@ -328,27 +339,27 @@ void MainWindow::InitMainWindow()
     else
         ShowMainWindow();
 
-    if (LoadCount == 1) {
-        StartupChk.start();
+    if (loadCount_ == 1) {
+        startupChk_.start();
         aboutBox_->ShowAbout();
     }
-    if (LoadCount % 10 == 0 && settings_.options.AutoUpdCheck)
-        StartupChk.start();
+    if (loadCount_ % 10 == 0 && settings_.options.AutoUpdCheck)
+        startupChk_.start();
     if (settings_.options.WarnLimit)
         CheckLogSize();
 }
 
 void MainWindow::StartupUpdateCheck()
 {
-    StartupChk.stop();
+    startupChk_.stop();
     aboutBox_->CheckForUpdate();
 }
 
 void MainWindow::ConnectDriver()
 {
-    DriverTimer.stop();
-    DriverTimer.setInterval(1);
-    TVideoCap& v = *video_;
+    driverTimer_.stop();
+    driverTimer_.setInterval(1);
+    CaptureDevice& v = *video_;
     if (v.DriverOpen())
         v.SetDriverOpen(false);
     v.SetDriverIndex(settings_.options.DriverIndex);
@@ -362,11 +373,10 @@ void MainWindow::ConnectDriver()
             Report("Could not load video driver", true, "DriverTimerTimer");
             return;
         }
-        ApplyDriverDialogMenus();
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
-        v.setToolTip(PlainToolTip(v.DriverName()));
+        view_->setToolTip(PlainToolTip(v.DriverName()));
     }
-    if (FirstDriverLoad) {
+    if (firstDriverLoad_) {
         // With no driver selected the stored preview simply stays off.
         if (ProgramStore().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
             try {
@@ -375,24 +385,17 @@ void MainWindow::ConnectDriver()
                 Report(QString::fromLocal8Bit(e.what()), true, "DriverTimerTimer");
             }
         }
-        menus_.preview->setChecked(v.VideoPreview());
     }
-    engine_->AutoStartAfterDriverLoad(FirstDriverLoad);
-    FirstDriverLoad = false;
+    // The menus follow what the driver offers and whether its preview came on.
+    engine_->RefreshMenus();
+    engine_->AutoStartAfterDriverLoad(firstDriverLoad_);
+    firstDriverLoad_ = false;
 }
 
-void MainWindow::ApplyDriverDialogMenus()
+void MainWindow::ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&))
 {
-    TVideoCap& v = *video_;
-    const std::pair<QAction*, bool> dialogs[] = {
-        {menus_.driverDisplay, v.HasDisplayDialog()},
-        {menus_.driverSource, v.HasSourceDialog()},
-        {menus_.driverFormat, v.HasFormatDialog()},
-    };
-    for (const auto& [action, offered] : dialogs) {
-        action->setEnabled(offered);
-        action->setVisible(offered);
-    }
+    WindowDriverDialogs dialogs(this);
+    ((*video_).*show)(dialogs);
 }
 
 void MainWindow::FollowCaptureStatus()
@@ -408,7 +411,7 @@ void MainWindow::FollowCaptureStatus()
 
 void MainWindow::FitToVideo()
 {
-    const TVideoCap& v = *video_;
+    const CaptureDevice& v = *video_;
     if (!v.DriverOpen()) {
         setMinimumSize(50, 100);
         return;
@@ -585,12 +588,14 @@ bool MainWindow::MainWindowVisible() const { return isVisible(); }
 
 bool MainWindow::StartedInTray() const { return FirstArgument() == "-m"; }
 
-void MainWindow::SetActivationEnabled(bool enabled)
+void MainWindow::ApplyMenuState(const MenuState& state)
 {
+    ApplyToMenus(menus_, state);
+    // The other windows come later than the engine's first menus; they start with "OK" usable.
     if (setupWindow_)
-        setupWindow_->SetOkEnabled(enabled);
+        setupWindow_->SetOkEnabled(state.activation);
     if (profilesWindow_)
-        profilesWindow_->SetOkEnabled(enabled);
+        profilesWindow_->SetOkEnabled(state.activation);
 }
 
 // ActivationTargets
@@ -611,7 +616,7 @@ bool MainWindow::PreviewChecked() const { return menus_.preview->isChecked(); }
 
 void MainWindow::RunPreviewCommand() { engine_->Commands().TogglePreview(); }
 
-void MainWindow::EnableDriverTimer() { DriverTimer.start(); }
+void MainWindow::EnableDriverTimer() { driverTimer_.start(); }
 
 void MainWindow::SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate)
 {
@@ -651,10 +656,10 @@ void MainWindow::ApplyLiveView(const OptionsValues& options, const LiveViewOptio
 {
     liveView_->Apply(options, settings);
     const bool running = liveView_->Running();
-    menus_.liveView->setEnabled(running);
+    engine_->SetLiveViewRunning(running);
     // Frames shown outside auto-capturing reach the live view only while it runs.
     if (running != video_->OnFrameCallbackSet())
-        video_->SetOnFrameCallback(running ? TVideoStream([this](TVideoCap&, const FrameBuffer& header) { liveFrames_->Offer(header); })
+        video_->SetOnFrameCallback(running ? TVideoStream([this](CaptureDevice&, const FrameBuffer& header) { liveFrames_->Offer(header); })
                                             : TVideoStream());
     NoteShownFormat();
 }

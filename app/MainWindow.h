@@ -34,7 +34,9 @@ class FtpTestWindow;
 class ProfileSelectWindow;
 class ProxyWindow;
 class TrayIcon;
-class TVideoCap;
+class CaptureDevice;
+class DriverDialogs;
+class VideoView;
 class SceneChangeMeter;
 class StorageKeeper;
 class LiveView;
@@ -51,7 +53,7 @@ public:
     struct Setup {
         QStringList arguments;                  // the command line without the program name
         std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
-        CaptureBackend* captureBackend = nullptr; // nullptr: the program's capture service
+        CaptureBackend* captureBackend = nullptr; // nullptr: GStreamer's, made by the window
         ProfilePasswords* passwords = nullptr;    // nullptr: the window's own, in the desktop's secret store
     };
     explicit MainWindow(Setup setup);
@@ -88,7 +90,8 @@ public:
     void CheckLogSize();
 
     // Parts, for the program's own wiring and for tests.
-    TVideoCap& Video() { return *video_; }
+    CaptureDevice& Video() { return *video_; }
+    VideoView& View() { return *view_; }
     LogWriter& Log() { return logWriter_; }
     MainMenuActions& Menus() { return menus_; }
     AutoCaptureEngine& Engine() { return *engine_; }
@@ -106,10 +109,12 @@ public:
     ProfileSelectWindow* ProfilesWindow() const { return profilesWindow_.get(); }
     ProxyWindow* ProxySettingsWindow() const { return proxyWindow_.get(); }
 
-    QTimer DriverTimer;
-    QTimer StartupChk;
-    int LoadCount = 0;
-    bool FirstDriverLoad = true;
+    // The program starts counted so far, this one included.
+    int StartCount() const { return loadCount_; }
+    // The first connection of a driver has run, whether or not a driver came up.
+    bool FirstDriverLoadDone() const { return !firstDriverLoad_; }
+    // The version check a while after start-up, to look at.
+    const QTimer& StartupCheck() const { return startupChk_; }
 
     // StatusSink
     void SetStatusText(const QString& text) override;
@@ -121,7 +126,7 @@ public:
     void RaisePopup(const QString& message) override;
     bool MainWindowVisible() const override;
     bool StartedInTray() const override;
-    void SetActivationEnabled(bool enabled) override;
+    void ApplyMenuState(const MenuState& state) override;
 
     // ActivationTargets
     ActiveSettings& Settings() override { return settings_; }
@@ -152,7 +157,8 @@ private:
     void ConfigureVideo();
     void ConnectMenus();
     void WireSetupDialog();
-    void ApplyDriverDialogMenus();
+    // One of the device's driver dialogs, over this window.
+    void ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&));
     // FollowCaptureStatus's fitting of the window to the video.
     void FitToVideo();
     // Tells the live view the format of the frames shown outside auto-capturing.
@@ -177,7 +183,10 @@ private:
     ProfileBox profileBox_;
     MainMenuActions menus_;
     std::unique_ptr<QMenu> trayMenu_;
-    TVideoCap* video_ = nullptr; // owned as the central widget
+    std::unique_ptr<CaptureBackend> ownBackend_; // when the setup brought none
+    CaptureBackend* captureBackend_ = nullptr;
+    std::unique_ptr<CaptureDevice> video_;
+    VideoView* view_ = nullptr; // owned as the central widget
     QLabel* indicatorPanel_ = nullptr;
     QLabel* textPanel_ = nullptr;
     std::array<QIcon, 3> stateIcons_;
@@ -196,6 +205,10 @@ private:
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     std::unique_ptr<StorageKeeper> storage_;
     std::unique_ptr<LiveView> liveView_;
+    QTimer driverTimer_;
+    QTimer startupChk_;
+    int loadCount_ = 0;
+    bool firstDriverLoad_ = true;
     bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised

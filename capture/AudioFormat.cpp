@@ -25,13 +25,13 @@ SoundFormat TAudioFormat::ToSoundFormat(SoundFormat base) const
     return base;
 }
 
-void TAudioFormat::ApplyTo(CaptureWindow* window) const
+void TAudioFormat::ApplyTo(CaptureSession* session) const
 {
-    if (!window)
+    if (!session)
         return;
     SoundFormat format;
-    window->GetAudioFormat(format);
-    window->SetAudioFormat(ToSoundFormat(format));
+    session->GetAudioFormat(format);
+    session->SetAudioFormat(ToSoundFormat(format));
 }
 
 TAudioFormat TAudioFormat::FromSettings(int channels, int sampleRate, int resolution)

@@ -1,13 +1,13 @@
 #pragma once
-// The sound format of a recording, kept by the capture component and written to the capture
-// window before a sequence with audio starts.
+// The sound format of a recording, kept by the capture device and written to the capture
+// session before a sequence with audio starts.
 #include "capture/CaptureTypes.h"
 
 #include <cstdint>
 
 namespace tarvo {
 
-class CaptureWindow;
+class CaptureSession;
 
 enum class TChannel : std::uint8_t { Stereo, Mono };
 enum class TFrequency : std::uint8_t { f8000Hz, f11025Hz, f22050Hz, f44100Hz };
@@ -19,9 +19,9 @@ public:
     TFrequency Frequency = TFrequency::f8000Hz;
     TResolution Resolution = TResolution::r8Bit;
 
-    // Reads the window's current format, replaces rate, channels and sample size (tag and extra
-    // size stay as read) and sends it back; the answer is not examined. No window: nothing.
-    void ApplyTo(CaptureWindow* window) const;
+    // Reads the session's current format, replaces rate, channels and sample size (tag and extra
+    // size stay as read) and sends it back; the answer is not examined. No session: nothing.
+    void ApplyTo(CaptureSession* session) const;
 
     // The format fields as ApplyTo writes them over `base`.
     SoundFormat ToSoundFormat(SoundFormat base = {}) const;

@@ -1,36 +1,54 @@
 #pragma once
-// The capture service the capture component talks to. A CaptureBackend lists the drivers and
-// creates capture windows; a CaptureWindow answers the capture requests sent to one window.
-// The component's rules (clamps, request order) live in TVideoCap; a back-end only answers.
+// The capture service the capture device talks to. A CaptureBackend lists the drivers and
+// opens capture sessions; a CaptureSession answers the capture requests of one connection.
+// The device's rules (clamps, request order) live in CaptureDevice; a back-end only answers.
 // Every request is made on the GUI thread; callbacks come as each method says.
+#include "capture/CaptureDevices.h"
 #include "capture/CaptureTypes.h"
 
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QWidget;
+typedef struct _GstElement GstElement;
 
 namespace tarvo {
 
-class CaptureWindow {
+// The log's sender name for the capture device's lines, whichever part writes them.
+inline constexpr char CaptureLogSender[] = "TVideoCap";
+
+// The driver dialogs, shown by the window side. A session asks them to edit its device's settings;
+// each answers true when the user confirmed a choice, which the session then stores and applies.
+class DriverDialogs {
+public:
+    virtual ~DriverDialogs() = default;
+    // source: the running source element whose picture controls change at once, or nullptr.
+    virtual bool Source(const DeviceEntry& device, DeviceSettings& settings, GstElement* source) = 0;
+    virtual bool Format(const std::vector<CaptureMode>& modes, DeviceSettings& settings) = 0;
+    virtual bool Compression(DeviceSettings& settings) = 0;
+};
+
+class CaptureSession {
 public:
     // Called on the streaming thread; the header and its data are valid only during the call.
     using VideoCallback = std::function<void(const FrameBuffer& header)>;
     using WaveCallback = std::function<void(const SoundBuffer& header)>;
     // Called on any thread the back-end reports from.
     using TextCallback = std::function<void(int id, const QString& text)>;
-    // Called on the GUI thread when the back-end ended a sequence or lost the device by itself
+    // Called on the GUI thread, from the event loop, when the back-end ended a sequence or lost the device by itself
     // (time limit, device unplugged, pipeline error). error is empty for an orderly end.
     using StoppedHandler = std::function<void(const QString& error)>;
 
-    // Destroying the object destroys the capture window.
-    virtual ~CaptureWindow() = default;
+    // Called on the GUI thread from the event loop, at most at the preview rate and one at a time
+    // while previewing: a newer frame is there to show. PresentTaken() allows the next one.
+    using PresentHandler = std::function<void()>;
 
-    // Window-system requests.
-    virtual void SetMouseForwarding(bool forward) = 0; // mouse on the video goes to the parent
-    virtual void Move(int x, int y, int width, int height) = 0;
+    // Destroying the object ends the session.
+    virtual ~CaptureSession() = default;
 
     // Callback registration; an empty function removes the callback.
     virtual void SetCallbackStatus(TextCallback cb) = 0;
@@ -49,10 +67,16 @@ public:
     virtual void SetPreview(bool on) = 0;
     virtual void SetOverlay(bool on) = 0;
 
-    virtual bool DlgVideoFormat() = 0;
-    virtual bool DlgVideoSource() = 0;
-    virtual bool DlgVideoDisplay() = 0;
-    virtual bool DlgVideoCompression() = 0;
+    virtual bool DlgVideoFormat(DriverDialogs& dialogs) = 0;
+    virtual bool DlgVideoSource(DriverDialogs& dialogs) = 0;
+    virtual bool DlgVideoDisplay(DriverDialogs& dialogs) = 0;
+    virtual bool DlgVideoCompression(DriverDialogs& dialogs) = 0;
+
+    // The preview's pictures. DecodeLatest: the latest frame as a picture; with a bound smaller
+    // than the frame, scaled down at the cheapest stage to about that size.
+    virtual void SetPresentHandler(PresentHandler handler) = 0;
+    virtual void PresentTaken() = 0;
+    virtual bool DecodeLatest(QImage& out, QSize bound) = 0;
 
     virtual bool GrabFrame() = 0;
     virtual bool FileSaveDib(const QString& fileName) = 0;
@@ -82,13 +106,8 @@ public:
     // Driver slot 0..9: true and name/version filled when a driver occupies the slot.
     virtual bool GetDriverDescription(int index, QString& name, QString& version) = 0;
 
-    // A child window of parent at 0,0 with the given size; nullptr when none can be made.
-    virtual std::unique_ptr<CaptureWindow> CreateCaptureWindow(const QString& windowName, QWidget* parent,
-                                                               int width, int height) = 0;
+    // A new, unconnected session; nullptr when none can be made.
+    virtual std::unique_ptr<CaptureSession> CreateSession() = 0;
 };
-
-// The program's capture service: the GStreamer back-end, made on first use. Tests may replace it.
-CaptureBackend& ProgramCaptureBackend();
-void SetProgramCaptureBackend(CaptureBackend* backend); // nullptr: back to the GStreamer one
 
 } // namespace tarvo

@@ -79,7 +79,7 @@ void AddModes(const GstStructure* s, const QString& format, std::vector<CaptureM
 
 } // namespace
 
-QString CaptureDevice::key() const
+QString DeviceEntry::key() const
 {
     QString k = kind == Kind::TestPattern ? QString("TestPattern") : name + "@" + path;
     return k.replace(QRegularExpression("[^A-Za-z0-9@._-]"), "_");
@@ -87,24 +87,24 @@ QString CaptureDevice::key() const
 
 QString CaptureMode::label() const { return QString("%1 %2x%3, %4 fps").arg(format).arg(width).arg(height).arg(fps); }
 
-std::vector<CaptureDevice> EnumerateCaptureDevices()
+std::vector<DeviceEntry> EnumerateCaptureDevices()
 {
-    std::vector<CaptureDevice> devices;
+    std::vector<DeviceEntry> devices;
     for (auto& cam : FindCameras()) {
         if (devices.size() == 9)
             break;
-        devices.push_back({CaptureDevice::Kind::V4l2, cam.name, "(V4L2 " + cam.path + ")", cam.path});
+        devices.push_back({DeviceEntry::Kind::V4l2, cam.name, "(V4L2 " + cam.path + ")", cam.path});
     }
-    CaptureDevice test{CaptureDevice::Kind::TestPattern, TestPatternDeviceName, "(GStreamer)", {}};
+    DeviceEntry test{DeviceEntry::Kind::TestPattern, TestPatternDeviceName, "(GStreamer)", {}};
     test.path = qEnvironmentVariable("TARVO_TEST_SOURCE");
     devices.push_back(test);
     return devices;
 }
 
-std::vector<CaptureMode> AvailableModes(const CaptureDevice& device)
+std::vector<CaptureMode> AvailableModes(const DeviceEntry& device)
 {
     std::vector<CaptureMode> modes;
-    if (device.kind == CaptureDevice::Kind::TestPattern) {
+    if (device.kind == DeviceEntry::Kind::TestPattern) {
         for (const char* format : {"YUY2", "I420", "MJPG"})
             for (auto [w, h] : {std::pair{320, 240}, {640, 480}, {1280, 720}, {1920, 1080}})
                 for (int fps : {15, 30})
@@ -132,7 +132,7 @@ QStringList TestPatterns()
     return {"ball", "smpte", "snow", "pinwheel", "spokes", "circular", "gradient", "colors", "checkers-8"};
 }
 
-DeviceSettings DeviceSettings::Load(const CaptureDevice& device, const KeyValueStore& store)
+DeviceSettings DeviceSettings::Load(const DeviceEntry& device, const KeyValueStore& store)
 {
     DeviceSettings s;
     const QString k = "Capture-" + device.key() + "/";
@@ -155,7 +155,7 @@ DeviceSettings DeviceSettings::Load(const CaptureDevice& device, const KeyValueS
     return s;
 }
 
-void DeviceSettings::Save(const CaptureDevice& device, KeyValueStore& store) const
+void DeviceSettings::Save(const DeviceEntry& device, KeyValueStore& store) const
 {
     const QString k = "Capture-" + device.key() + "/";
     if (modeChosen) {

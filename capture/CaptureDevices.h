@@ -9,7 +9,7 @@
 
 namespace tarvo {
 
-struct CaptureDevice {
+struct DeviceEntry {
     enum class Kind { V4l2, TestPattern };
     Kind kind = Kind::TestPattern;
     QString name;    // what ListCaptureDrivers shows
@@ -21,7 +21,7 @@ struct CaptureDevice {
 constexpr const char* TestPatternDeviceName = "Test pattern";
 
 // V4L2 cameras ordered by device node, then the test device; at most ten.
-std::vector<CaptureDevice> EnumerateCaptureDevices();
+std::vector<DeviceEntry> EnumerateCaptureDevices();
 
 // One mode a device can deliver: a frame format the decoder reads, size and rate.
 struct CaptureMode {
@@ -42,12 +42,12 @@ struct DeviceSettings {
     QStringList colourBalance;     // "NAME=value" entries of the camera's controls
 
     // Under "Capture-<device key>/" in store.
-    static DeviceSettings Load(const CaptureDevice& device, const KeyValueStore& store);
-    void Save(const CaptureDevice& device, KeyValueStore& store) const;
+    static DeviceSettings Load(const DeviceEntry& device, const KeyValueStore& store);
+    void Save(const DeviceEntry& device, KeyValueStore& store) const;
 };
 
 // The modes a device offers in the format dialog.
-std::vector<CaptureMode> AvailableModes(const CaptureDevice& device);
+std::vector<CaptureMode> AvailableModes(const DeviceEntry& device);
 
 // The test device's patterns (the names videotestsrc knows).
 QStringList TestPatterns();

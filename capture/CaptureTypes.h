@@ -1,5 +1,5 @@
 #pragma once
-// The records the capture component exchanges with its back-end. Their sizes and layouts are
+// The records the capture device exchanges with its back-end. Their sizes and layouts are
 // fixed (the bitmap header is the one BMP and AVI files carry), so they are checked below.
 #include <cstddef>
 #include <cstdint>

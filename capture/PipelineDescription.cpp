@@ -31,10 +31,10 @@ QString ToMode(const CaptureMode& m, int quality)
     return RawCaps(m.format, m);
 }
 
-QString Source(const CaptureDevice& device, const DeviceSettings& settings, const std::optional<QSize>& fileJpegSize)
+QString Source(const DeviceEntry& device, const DeviceSettings& settings, const std::optional<QSize>& fileJpegSize)
 {
     const auto mode = EffectiveMode(device, settings);
-    if (device.kind == CaptureDevice::Kind::V4l2) {
+    if (device.kind == DeviceEntry::Kind::V4l2) {
         if (mode)
             return "v4l2src name=src ! " + ModeCaps(*mode);
         // Let the camera choose among what the decoder reads.
@@ -60,14 +60,14 @@ QString RecordedVideo(const std::optional<CaptureMode>& mode, const DeviceSettin
 
 } // namespace
 
-std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const DeviceSettings& settings)
+std::optional<CaptureMode> EffectiveMode(const DeviceEntry& device, const DeviceSettings& settings)
 {
-    if (settings.modeChosen || device.kind == CaptureDevice::Kind::TestPattern)
+    if (settings.modeChosen || device.kind == DeviceEntry::Kind::TestPattern)
         return settings.mode;
     return std::nullopt;
 }
 
-QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
+QString PipelineDescription(const DeviceEntry& device, const DeviceSettings& settings,
                             const std::optional<RecordingPlan>& recording, const std::optional<QSize>& fileJpegSize)
 {
     QString d = Source(device, settings, fileJpegSize) +
@@ -88,7 +88,7 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
                  .arg(recording->sampleRate)
                  .arg(recording->channels);
     }
-    // The capture window opens the file itself and hands its descriptor to the sink.
+    // The capture session opens the file itself and hands its descriptor to the sink.
     d += " avimux name=mux ! fdsink name=sink";
     return d;
 }

@@ -29,7 +29,7 @@ bool MicrophoneAvailable();
 
 // fileJpegSize: the size of the JPEG frames in the test device's file, when it is an AVI of them.
 // Played in an MJPG mode of that size, the file's frames go out as they are, like a camera's.
-QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& settings,
+QString PipelineDescription(const DeviceEntry& device, const DeviceSettings& settings,
                             const std::optional<RecordingPlan>& recording,
                             const std::optional<QSize>& fileJpegSize = std::nullopt);
 
@@ -38,6 +38,6 @@ QString PipelineDescription(const CaptureDevice& device, const DeviceSettings& s
 std::optional<QSize> JpegAviFrameSize(const QString& path);
 
 // The mode a device is run in: the chosen one, or for the test device its default.
-std::optional<CaptureMode> EffectiveMode(const CaptureDevice& device, const DeviceSettings& settings);
+std::optional<CaptureMode> EffectiveMode(const DeviceEntry& device, const DeviceSettings& settings);
 
 } // namespace tarvo

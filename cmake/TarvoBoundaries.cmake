@@ -3,10 +3,8 @@
 
 # Windows live in widgets/ folders. Any other source file that includes a Qt Widgets header or a
 # header from a widgets/ folder fails the configuration.
-# Exempt: tests/, tools/, bench/ and fuzz/ (they may build windows), and for now all of app/: its
-# top level (main window, menus, entry) is where windows are put together, and app/engine still
-# includes the capture component's widget until the capture device stops being one. Once it has,
-# only app/'s top level stays exempt.
+# Exempt: tests/, tools/, bench/ and fuzz/ (they may build windows), and the files at app/'s top
+# level (main window, menus, entry), where windows are put together; app/'s folders are checked.
 function(tarvo_check_widget_includes)
   get_target_property(qt_dirs Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
   set(widgets_dir "")
@@ -21,7 +19,7 @@ function(tarvo_check_widget_includes)
   # Every header Qt Widgets installs, by its class name (QDialog) and its file name (qdialog.h).
   file(GLOB qt_widget_headers RELATIVE ${widgets_dir} ${widgets_dir}/*)
 
-  set(exempt_top app tests tools bench fuzz)
+  set(exempt_top tests tools bench fuzz)
   file(GLOB top RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/*)
   set(sources "")
   foreach(t ${top})
@@ -37,7 +35,7 @@ function(tarvo_check_widget_includes)
   set(breaches "")
   foreach(f ${sources})
     file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${f})
-    if(rel MATCHES "(^|/)widgets/")
+    if(rel MATCHES "(^|/)widgets/" OR rel MATCHES "^app/[^/]+$")
       continue()
     endif()
     file(STRINGS ${f} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
@@ -104,4 +102,5 @@ function(tarvo_check_light_libraries)
   tarvo_forbid_links(tarvo_settings "settings are below the modules that use them"
     tarvo_capture tarvo_publish tarvo_app tarvo_app_core tarvo_storage tarvo_liveview tarvo_clips)
   tarvo_forbid_links(tarvo_storage "storage knows file names, not publishing" tarvo_publish)
+  tarvo_forbid_links(tarvo_capture "the capture device captures without windows" Qt6::Widgets Qt::Widgets)
 endfunction()

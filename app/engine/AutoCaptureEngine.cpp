@@ -1,14 +1,12 @@
 #include "app/engine/AutoCaptureEngine.h"
 
-#include "app/HandlerBoundary.h"
-#include "app/MainMenuActions.h"
+#include "app/core/HandlerBoundary.h"
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
-#include "app/engine/MenuSwitch.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
@@ -17,20 +15,18 @@
 #include "net/NetworkTask.h"
 #include "settings/ActiveSettings.h"
 
-#include <QApplication>
-
 namespace tarvo {
 
 namespace {
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host,
-                                     const ActiveSettings& settings, LiveFrameHub& liveFrames, SoundPlayer& sound,
-                                     QObject* parent)
-    : QObject(parent), video_(video), host_(host), settings_(settings), liveFrames_(liveFrames), sound_(sound), mode_(menus, host, video),
-      commands_(std::make_unique<ManualCommands>(video, menus, mode_, *this)), frame_(std::make_unique<FrameState>()),
-      alarmHooks_(std::make_unique<AlarmHooks>()), ftp_(std::make_unique<FtpClient>())
+AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings,
+                                     LiveFrameHub& liveFrames, SoundPlayer& sound, QObject* parent)
+    : QObject(parent), video_(video), host_(host), settings_(settings), liveFrames_(liveFrames), sound_(sound),
+      mode_(host, video), commands_(std::make_unique<ManualCommands>(video, mode_, *this)),
+      frame_(std::make_unique<FrameState>()), alarmHooks_(std::make_unique<AlarmHooks>()),
+      ftp_(std::make_unique<FtpClient>())
 {
     timedTimer_.setInterval(5000);
     fuseTimer_.setInterval(1000);
@@ -54,6 +50,7 @@ AutoCaptureEngine::AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, E
     for (const TimerHandler& t : handlers)
         ConnectHandler(t.timer, &QTimer::timeout, this, QStringLiteral("TForm1.") + t.name,
                        [this, handler = t.handler] { (this->*handler)(); });
+    mode_.Apply();
 }
 
 AutoCaptureEngine::~AutoCaptureEngine() = default;
@@ -206,7 +203,7 @@ void AutoCaptureEngine::StopAutoCap()
     AbortFtpTransfer();
     mode_.SetState(EngineState::Idle);
     reconnectTimer_.stop();
-    qApp->removeEventFilter(this);
+    disconnect(&video_, &CaptureDevice::escapePressed, this, &AutoCaptureEngine::EscapePressed);
     video_.StopSequence();
     frame_->clips.Stop();
 

@@ -30,9 +30,8 @@ class FtpClient;
 class LiveFrameHub;
 class SoundPlayer;
 class NetworkTask;
-class TVideoCap;
+class CaptureDevice;
 struct FrameBuffer;
-struct MainMenuActions;
 class EngineHost;
 class ManualCommands;
 struct OptionsValues;
@@ -40,9 +39,10 @@ struct OptionsValues;
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
 public:
-    // Every frame of a run is offered to liveFrames; the alarm and click sounds play through sound.
-    AutoCaptureEngine(TVideoCap& video, MainMenuActions& menus, EngineHost& host, const ActiveSettings& settings,
-                      LiveFrameHub& liveFrames, SoundPlayer& sound, QObject* parent = nullptr);
+    // Hands the window the menus of the idle mode at once. Every frame of a run is offered to
+    // liveFrames; the alarm and click sounds play through sound.
+    AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings, LiveFrameHub& liveFrames,
+                      SoundPlayer& sound, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
@@ -70,6 +70,11 @@ public:
     void RequestCapture(bool arm);
     // The tray icon's picture flash; enabling it while it runs does not restart it.
     void FlashIcon();
+
+    // The window connected a driver or started or stopped the live view: the menus follow what
+    // the driver offers and whether the live view runs.
+    void RefreshMenus() { mode_.Apply(); }
+    void SetLiveViewRunning(bool running) { mode_.SetLiveViewRunning(running); }
 
     void StartAutoCap();
     void StopAutoCap();
@@ -108,7 +113,7 @@ public:
     void TryReconnect();
 
     // The per-frame event of the capture component. Streaming thread.
-    void ProcessFrame(TVideoCap& sender, const FrameBuffer& header);
+    void ProcessFrame(CaptureDevice& sender, const FrameBuffer& header);
 
     // Flags shared with the frame handler.
     bool CaptureRequested() const { return captureRequest_.load(); }
@@ -146,9 +151,9 @@ private:
     // frame state, the trigger, then frames are accepted.
     void BeginStreamRun();
     void DeviceLost();
-    // Escape presses in the video's window, noted ahead of the component's own Escape handling.
+    // Escape presses in the video's window, noted ahead of the device's own Escape handling.
     void WatchEscape();
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void EscapePressed();
     void ConfigureFtpClient(const OptionsValues& options);
     void AbortFtpTransfer();
     void ClearFtpAbort();
@@ -186,7 +191,7 @@ private:
     QTimer blinkTimer_;
     QTimer reconnectTimer_;
 
-    TVideoCap& video_;
+    CaptureDevice& video_;
     EngineHost& host_;
     const ActiveSettings& settings_;
     LiveFrameHub& liveFrames_;

@@ -7,12 +7,8 @@
 #include "app/engine/EngineIntervals.h"
 #include "app/engine/EngineInternals.h"
 #include "app/engine/ManualCommands.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
-
-#include <QApplication>
-#include <QKeyEvent>
-#include <QWidget>
 
 namespace tarvo {
 
@@ -83,32 +79,24 @@ void AutoCaptureEngine::TryReconnect()
 
 void AutoCaptureEngine::WatchEscape()
 {
-    // Filters run newest first: installing again puts this one ahead of the component's, which
-    // ends the stream on the same key press.
-    qApp->removeEventFilter(this);
-    qApp->installEventFilter(this);
+    // The device tells of the key before it ends the stream on it.
+    connect(&video_, &CaptureDevice::escapePressed, this, &AutoCaptureEngine::EscapePressed, Qt::UniqueConnection);
 }
 
-bool AutoCaptureEngine::eventFilter(QObject* watched, QEvent* event)
+void AutoCaptureEngine::EscapePressed()
 {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        auto* target = qobject_cast<QWidget*>(watched);
-        if (target && target->window() == video_.window()) {
-            escapePressed_ = true;
-            // The component ends the stream on this key press and waits for the frame handler
-            // first; an upload in progress must not hold it.
-            if (State() == EngineState::Running)
-                AbortFtpTransfer();
-            // Only the handling of this key press counts as the user's stop; a run that goes on
-            // anyway uploads again.
-            QMetaObject::invokeMethod(this, [this] {
-                escapePressed_ = false;
-                if (State() == EngineState::Running)
-                    ClearFtpAbort();
-            }, Qt::QueuedConnection);
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    escapePressed_ = true;
+    // The device ends the stream on this key press and waits for the frame handler first; an
+    // upload in progress must not hold it.
+    if (State() == EngineState::Running)
+        AbortFtpTransfer();
+    // Only the handling of this key press counts as the user's stop; a run that goes on anyway
+    // uploads again.
+    QMetaObject::invokeMethod(this, [this] {
+        escapePressed_ = false;
+        if (State() == EngineState::Running)
+            ClearFtpAbort();
+    }, Qt::QueuedConnection);
 }
 
 } // namespace tarvo

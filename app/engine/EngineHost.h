@@ -6,6 +6,8 @@
 
 namespace tarvo {
 
+struct MenuState;
+
 class EngineHost {
 public:
     virtual ~EngineHost() = default;
@@ -27,9 +29,10 @@ public:
     // The program was started with "-m" as its first argument.
     virtual bool StartedInTray() const = 0;
 
-    // Every way to activate settings (the setup dialog's and the profile window's "OK"): disabled
-    // while auto-capturing runs, burns its fuse or waits for its camera, and while a recording runs.
-    virtual void SetActivationEnabled(bool enabled) = 0;
+    // Sets the menu items, the tray menu items and every way to activate settings (the setup
+    // dialog's and the profile window's "OK") as the engine's mode table says. Called at the
+    // engine's start and after every change of its mode, the driver, the preview or the live view.
+    virtual void ApplyMenuState(const MenuState& menus) = 0;
 };
 
 // Icon images of the application and tray icon.

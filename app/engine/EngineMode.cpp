@@ -1,9 +1,7 @@
 #include "app/engine/EngineMode.h"
 
-#include "app/MainMenuActions.h"
 #include "app/engine/EngineHost.h"
-#include "app/engine/MenuSwitch.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 
 namespace tarvo {
 
@@ -39,28 +37,38 @@ void EngineMode::SetRecording(bool recording)
     Apply();
 }
 
-void EngineMode::Apply()
+void EngineMode::SetLiveViewRunning(bool running)
+{
+    liveViewRunning_ = running;
+    Apply();
+}
+
+MenuState EngineMode::Menus()
 {
     const Enablement e = EnablementFor(State(), Recording());
-    EnableItem(menus_.preview, e.preview);
+    MenuState m;
+    m.preview = {e.preview, video_.DriverOpen() && video_.VideoPreview()};
     // Only a connected driver is asked for its dialogs: asking an unconnected one would try to
     // connect it here, on the GUI thread, and a camera that is not there would fail the command
     // that changed the mode.
-    const bool dialogs = e.driverDialogs && video_.DriverOpen();
-    EnableItem(menus_.driverDisplay, dialogs && video_.HasDisplayDialog());
-    EnableItem(menus_.driverFormat, dialogs && video_.HasFormatDialog());
-    EnableItem(menus_.driverSource, dialogs && video_.HasSourceDialog());
-    EnableItem(menus_.captureVideo, e.captureVideo);
-    EnableItem(menus_.captureNow, e.captureNow);
-    for (QAction* item : {menus_.setup, menus_.profiles, menus_.trayProfiles})
-        EnableItem(item, e.settings);
-    for (QAction* item : {menus_.autoCapturing, menus_.trayAutoCapturing}) {
-        EnableItem(item, e.autoCapturing);
-        // A checkable item flips its own mark when clicked; the marks always show the real state.
-        CheckItem(item, AutoCapturing());
-    }
-    CheckItem(menus_.captureVideo, Recording());
-    host_.SetActivationEnabled(e.activation);
+    const bool ask = e.driverDialogs && video_.DriverOpen();
+    const auto dialog = [&](bool (CaptureDevice::*offers)(), bool& offered) {
+        if (ask)
+            offered = (video_.*offers)();
+        return DriverDialogItem{offered, ask && offered};
+    };
+    m.driverDisplay = dialog(&CaptureDevice::HasDisplayDialog, displayOffered_);
+    m.driverFormat = dialog(&CaptureDevice::HasFormatDialog, formatOffered_);
+    m.driverSource = dialog(&CaptureDevice::HasSourceDialog, sourceOffered_);
+    m.captureVideo = {e.captureVideo, Recording()};
+    m.captureNow = e.captureNow;
+    m.settings = e.settings;
+    m.autoCapturing = {e.autoCapturing, AutoCapturing()};
+    m.liveView = liveViewRunning_;
+    m.activation = e.activation;
+    return m;
 }
+
+void EngineMode::Apply() { host_.ApplyMenuState(Menus()); }
 
 } // namespace tarvo

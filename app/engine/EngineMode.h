@@ -1,14 +1,16 @@
 #pragma once
 // The engine's mode as one value, and the one table that says what the menus, the tray menu and
 // the settings dialogs allow in it. Every change of mode goes through SetState or SetRecording,
-// which apply the table at once, so the menus can never disagree with the engine.
+// which hand the window the table's answer at once, so the menus can never disagree with the
+// engine.
+#include "app/engine/MenuState.h"
+
 #include <atomic>
 
 namespace tarvo {
 
-struct MainMenuActions;
 class EngineHost;
-class TVideoCap;
+class CaptureDevice;
 
 enum class EngineState {
     Idle,         // auto-capturing is off
@@ -33,10 +35,7 @@ Enablement EnablementFor(EngineState state, bool recording);
 
 class EngineMode {
 public:
-    EngineMode(MainMenuActions& menus, EngineHost& host, TVideoCap& video)
-        : menus_(menus), host_(host), video_(video)
-    {
-    }
+    EngineMode(EngineHost& host, CaptureDevice& video) : host_(host), video_(video) {}
 
     // Any thread.
     EngineState State() const { return state_.load(); }
@@ -52,13 +51,23 @@ public:
     // GUI thread.
     void SetState(EngineState state);
     void SetRecording(bool recording);
-    // Enablement, check marks and the settings lock as the mode says.
+    void SetLiveViewRunning(bool running);
+    // Hands the window the menus as the mode, the driver, the preview and the live view are now,
+    // also when nothing changed: a checkable item flips its own mark when clicked, and the mark
+    // must show the real state again.
     void Apply();
 
 private:
-    MainMenuActions& menus_;
+    MenuState Menus();
+
     EngineHost& host_;
-    TVideoCap& video_;
+    CaptureDevice& video_;
+    bool liveViewRunning_ = false;
+    // What the driver last asked offered: its items stay shown or hidden as it said until a
+    // driver is asked again.
+    bool sourceOffered_ = true;
+    bool displayOffered_ = true;
+    bool formatOffered_ = true;
     std::atomic<EngineState> state_{EngineState::Idle};
     std::atomic<bool> recording_{false};
 };

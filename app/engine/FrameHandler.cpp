@@ -6,7 +6,7 @@
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineInternals.h"
 #include "app/liveview/LiveFrameHub.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
@@ -28,7 +28,7 @@ constexpr qint64 LightChangeLogSpacingMs = 60000;
 void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().WriteLog(msg, toFile, sender); }
 } // namespace
 
-void AutoCaptureEngine::ProcessFrame(TVideoCap&, const FrameBuffer& header)
+void AutoCaptureEngine::ProcessFrame(CaptureDevice&, const FrameBuffer& header)
 {
     // A manual recording owns the frames; before the start is complete and after a posted stop,
     // the frame state is not the handler's to use.

@@ -1,11 +1,9 @@
 #include "app/engine/ManualCommands.h"
 
-#include "app/MainMenuActions.h"
 #include "app/clips/ClipFiles.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineMode.h"
-#include "app/engine/MenuSwitch.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "common/EventLog.h"
 #include "imaging/BmpWriter.h"
 #include "imaging/Caption.h"
@@ -42,8 +40,8 @@ bool MoveReplacing(const QString& source, const QString& target)
 }
 } // namespace
 
-ManualCommands::ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine)
-    : video_(video), menus_(menus), mode_(mode), engine_(engine)
+ManualCommands::ManualCommands(CaptureDevice& video, EngineMode& mode, AutoCaptureEngine& engine)
+    : video_(video), mode_(mode), engine_(engine)
 {
 }
 
@@ -64,7 +62,7 @@ void ManualCommands::TogglePreview()
         Log(QString::fromUtf8(e.what()), false, "TForm1.Preview1Click");
     }
     // The mark shows whether the preview really is on.
-    CheckItem(menus_.preview, video_.DriverOpen() && video_.VideoPreview());
+    mode_.Apply();
 }
 
 void ManualCommands::CapturePicture()
@@ -190,8 +188,5 @@ void ManualCommands::CaptureNow()
     }
 }
 
-void ManualCommands::ShowSourceDialog() { video_.ShowSourceDialog(); }
-void ManualCommands::ShowDisplayDialog() { video_.ShowDisplayDialog(); }
-void ManualCommands::ShowFormatDialog() { video_.ShowFormatDialog(); }
 
 } // namespace tarvo

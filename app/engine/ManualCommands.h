@@ -1,6 +1,6 @@
 #pragma once
-// The commands a user gives by hand: preview, one picture, a video recording, "Capture &now" and
-// the driver's dialogs. They work on the capture component directly while auto-capturing is off
+// The commands a user gives by hand: preview, one picture, a video recording and "Capture &now".
+// They work on the capture device directly while auto-capturing is off
 // and hand the work to the frame handler while it runs. GUI thread only.
 #include <QString>
 
@@ -8,20 +8,16 @@ namespace tarvo {
 
 class AutoCaptureEngine;
 class EngineMode;
-class TVideoCap;
-struct MainMenuActions;
+class CaptureDevice;
 
 class ManualCommands {
 public:
-    ManualCommands(TVideoCap& video, MainMenuActions& menus, EngineMode& mode, AutoCaptureEngine& engine);
+    ManualCommands(CaptureDevice& video, EngineMode& mode, AutoCaptureEngine& engine);
 
     void TogglePreview();        // "&Preview", Ctrl+P
     void CapturePicture();       // "Capture &picture", Ctrl+I
     void ToggleVideoRecording(); // "Capture &video", Ctrl+R
     void CaptureNow();           // "Capture &now", Ctrl+N, tray double-click
-    void ShowSourceDialog();     // "S&ource..."
-    void ShowDisplayDialog();    // "&Display..."
-    void ShowFormatDialog();     // "&Format..."
 
     // The capture component's status changed: a recording whose stream ended by itself (the camera
     // is gone) is finished with what was recorded so far. True when that happened.
@@ -32,8 +28,7 @@ private:
     void EndRecording(bool stopped);
     bool SaveStillPicture(const QString& singleFile, QString& target);
 
-    TVideoCap& video_;
-    MainMenuActions& menus_;
+    CaptureDevice& video_;
     EngineMode& mode_;
     AutoCaptureEngine& engine_;
     // The "Capture video" command is running (its own status events are not a lost device), and

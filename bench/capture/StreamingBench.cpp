@@ -4,8 +4,9 @@
 // BM_PreviewClip: the preview alone, scaled into a 960x540 view, while the test device plays the
 // MJPEG clip TARVO_BENCH_CLIP (named ...-WxH-FPS.avi, bench/wholerun/make-clips.sh) as a camera.
 #include "capture/CaptureDevices.h"
-#include "capture/widgets/GstCaptureBackend.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/GstCaptureBackend.h"
+#include "capture/widgets/VideoView.h"
 #include "settings/PerUserStore.h"
 
 #include <QApplication>
@@ -45,7 +46,7 @@ int StreamSeconds()
 }
 
 // Streams for the given seconds per iteration while the event loop runs; process CPU seconds used.
-double StreamFor(benchmark::State& state, TVideoCap& cap, int seconds)
+double StreamFor(benchmark::State& state, CaptureDevice& cap, int seconds)
 {
     double cpu = 0;
     for (auto _ : state) {
@@ -74,8 +75,9 @@ void BM_Stream640x480At30(benchmark::State& state)
 
     const int seconds = StreamSeconds();
     std::atomic<long> frames{0};
-    TVideoCap cap;
-    cap.SetOnVideoStream([&frames](TVideoCap&, const FrameBuffer&) { ++frames; });
+    GstCaptureBackend backend(store);
+    CaptureDevice cap(backend);
+    cap.SetOnVideoStream([&frames](CaptureDevice&, const FrameBuffer&) { ++frames; });
     cap.SetDriverName(TestPatternDeviceName);
     cap.SetDriverOpen(true);
     cap.SetCapToFile(false);
@@ -103,15 +105,14 @@ void BM_PreviewClip(benchmark::State& state)
     store.WriteInteger("Capture-TestPattern/Height", m.captured(2).toInt());
     store.WriteInteger("Capture-TestPattern/Fps", m.captured(3).toInt());
     qputenv("TARVO_TEST_SOURCE", QFile::encodeName(clip)); // for as long as the device is used
-    GstCaptureBackend backend;
+    GstCaptureBackend backend(store);
 
-    QWidget window;
-    window.resize(960, 540);
-    TVideoCap cap(&window, &backend);
-    cap.setGeometry(0, 0, 960, 540);
-    window.show();
+    CaptureDevice cap(backend);
+    VideoView view(cap);
+    view.resize(960, 540);
+    view.show();
     std::atomic<long> frames{0};
-    cap.SetOnVideoStream([&frames](TVideoCap&, const FrameBuffer&) { ++frames; });
+    cap.SetOnVideoStream([&frames](CaptureDevice&, const FrameBuffer&) { ++frames; });
     cap.SetPreviewScaleToWindow(true);
     cap.SetDriverName(TestPatternDeviceName);
     cap.SetDriverOpen(true);

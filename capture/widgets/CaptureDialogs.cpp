@@ -82,9 +82,9 @@ bool RunControlsDialog(QWidget* parent, DeviceSettings& settings, GstElement* so
 
 } // namespace
 
-bool RunSourceDialog(QWidget* parent, const CaptureDevice& device, DeviceSettings& settings, GstElement* source)
+bool RunSourceDialog(QWidget* parent, const DeviceEntry& device, DeviceSettings& settings, GstElement* source)
 {
-    if (device.kind == CaptureDevice::Kind::TestPattern)
+    if (device.kind == DeviceEntry::Kind::TestPattern)
         return RunPatternDialog(parent, settings);
     return RunControlsDialog(parent, settings, source);
 }

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)store.ReadString("Preview", "").trimmed().toInt(&previewNumeric, 10);
     Require(!previewNumeric || store.ReadBool("Preview", true) == store.ReadBool("Preview", false));
 
-    const CaptureDevice device{CaptureDevice::Kind::TestPattern, TestPatternDeviceName, "(GStreamer)", {}};
+    const DeviceEntry device{DeviceEntry::Kind::TestPattern, TestPatternDeviceName, "(GStreamer)", {}};
     const DeviceSettings s = DeviceSettings::Load(device, store);
     if (s.modeChosen) {
         Require(s.mode.format == "YUY2" || s.mode.format == "I420" || s.mode.format == "MJPG");

@@ -3,7 +3,8 @@
 #include "FakeTrayHost.h"
 #include "RecordingCaptureBackend.h"
 #include "app/engine/AutoCaptureEngine.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/widgets/VideoView.h"
 #include "imaging/FileNaming.h"
 #include "settings/PerUserStore.h"
 #include "settings/Profiles.h"
@@ -96,13 +97,13 @@ TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
               char(program.dir().toUtf8().size() + 4) + program.dir().toUtf8() + "Log/");
     EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 1);
-    EXPECT_EQ(f.LoadCount, 1);
+    EXPECT_EQ(f.StartCount(), 1);
     EXPECT_EQ(f.Profile().text(), "Default");
     EXPECT_TRUE(f.isVisible());
     EXPECT_FALSE(tray->shown);
     EXPECT_TRUE(f.AboutBox()->isVisible()) << "the first start introduces the program";
-    EXPECT_TRUE(f.StartupChk.isActive());
-    EXPECT_EQ(f.StartupChk.interval(), 10000);
+    EXPECT_TRUE(f.StartupCheck().isActive());
+    EXPECT_EQ(f.StartupCheck().interval(), 10000);
 
     const QString log = logText();
     EXPECT_TRUE(log.startsWith("\r\n" + QString(38, '-') + "\r\n"));
@@ -113,7 +114,7 @@ TEST_F(StartupTest, FirstStartCreatesTheDefaultProfileAndTheSecondCountsOn)
     MainWindow& second = start();
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 2);
     EXPECT_FALSE(second.AboutBox()->isVisible());
-    EXPECT_FALSE(second.StartupChk.isActive());
+    EXPECT_FALSE(second.StartupCheck().isActive());
 }
 
 TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheCount)
@@ -123,7 +124,7 @@ TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheC
     program.store().WriteInteger("LoadCount", 7);
     MainWindow& f = start();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
-    EXPECT_EQ(f.LoadCount, 1);
+    EXPECT_EQ(f.StartCount(), 1);
     EXPECT_EQ(LoadProfile("Default", program.passwords()).PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
 }
 
@@ -148,7 +149,7 @@ TEST_F(StartupTest, NonNumericStoredValuesReadAsTheirDefaults)
     program.store().WriteString("LPicCount", "x7");
     program.store().WriteString("VidCount", "");
     MainWindow& f = start();
-    EXPECT_EQ(f.LoadCount, 1);
+    EXPECT_EQ(f.StartCount(), 1);
     EXPECT_EQ(FileCounter(FileKind::LocalPicture), 0);
     EXPECT_EQ(FileCounter(FileKind::VideoFile), 0);
 }
@@ -159,8 +160,8 @@ TEST_F(StartupTest, VersionCheckEveryTenthStartOnlyWhenAsked)
         storeProfile("Default", [&](OptionsValues& o) { o.AutoUpdCheck = asked; });
         program.store().WriteInteger("LoadCount", 9);
         MainWindow& f = start();
-        EXPECT_EQ(f.LoadCount, 10);
-        EXPECT_EQ(f.StartupChk.isActive(), asked);
+        EXPECT_EQ(f.StartCount(), 10);
+        EXPECT_EQ(f.StartupCheck().isActive(), asked);
         EXPECT_FALSE(f.AboutBox()->isVisible());
     }
 }
@@ -202,7 +203,7 @@ TEST_F(StartupTest, WithoutNotificationAreaTheWindowStaysMinimisedInTheTaskBar)
     EXPECT_TRUE(f.isVisible());
     EXPECT_TRUE(f.isMinimized());
     EXPECT_FALSE(tray->shown);
-    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }));
     EXPECT_TRUE(f.Engine().AutoCapturing()) << "auto-capturing starts as the profile says";
 
     // Every later minimise keeps the window in the task bar; the reason is logged once.
@@ -227,14 +228,14 @@ TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
     for (const bool notificationArea : {true, false}) {
         tray->acceptIcon = notificationArea;
         MainWindow& f = start({"-m"}, &camera);
-        ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+        ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }));
         ASSERT_TRUE(f.Video().DriverOpen());
         // Every status change fits the window again, before it was ever laid out.
         for (int i = 0; i < 3; ++i)
             f.Video().RefreshStatus(true);
         f.Menus().trayOpen->trigger();
-        ASSERT_TRUE(WaitFor([&] { return f.Video().size() == QSize(320, 240); }))
-            << "tray " << notificationArea << ": video " << f.Video().width() << "x" << f.Video().height();
+        ASSERT_TRUE(WaitFor([&] { return f.View().size() == QSize(320, 240); }))
+            << "tray " << notificationArea << ": video " << f.View().width() << "x" << f.View().height();
         const QSize framed(320, f.menuBar()->height() + 240 + f.statusBar()->height());
         EXPECT_EQ(f.size(), framed) << "tray " << notificationArea;
         EXPECT_EQ(f.minimumSize(), framed) << "tray " << notificationArea << ": no larger than the video needs";
@@ -244,7 +245,7 @@ TEST_F(StartupTest, AfterAHiddenStartTheOpenedWindowFramesTheVideo)
 TEST_F(StartupTest, ACameraThatRefusesToConnectIsReportedByEveryDialogThatNeedsIt)
 {
     MainWindow& f = start({"-d"}, &camera);
-    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }));
     // The camera went away (busy, unplugged) while the menus still offer its dialogs.
     camera.answers.connect = false;
     f.Video().SetDriverOpen(false);
@@ -368,7 +369,7 @@ TEST_F(StartupTest, NoDriverSelectedLeavesTheStoredPreviewOff)
     storeProfile("Default", [](OptionsValues& o) { o.DriverIndex = -1; });
     program.store().WriteBool("Preview", true);
     MainWindow& f = start({"-d"});
-    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }));
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }));
     EXPECT_FALSE(f.Menus().preview->isChecked());
     EXPECT_FALSE(f.Video().VideoPreview());
     EXPECT_FALSE(logHas("driver found"));
@@ -380,11 +381,11 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
 {
     program.store().WriteBool("Preview", true);
     MainWindow& f = start();
-    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }, 30000));
     ASSERT_TRUE(f.Video().DriverOpen()) << logText().toStdString();
     EXPECT_TRUE(logHas(": Loaded driver: " + f.Video().DriverName() + "\r\n"));
     QTextDocument tip;
-    tip.setHtml(f.Video().toolTip());
+    tip.setHtml(f.View().toolTip());
     EXPECT_EQ(tip.toPlainText(), f.Video().DriverName());
     EXPECT_TRUE(f.Video().VideoPreview());
     EXPECT_TRUE(f.Menus().preview->isChecked());
@@ -395,8 +396,8 @@ TEST_F(StartupTest, TestDeviceConnectsRestoresThePreviewAndFramesTheVideo)
     const int width = f.Video().ImageWidth();
     const int height = f.Video().ImageHeight();
     ASSERT_GT(width, 0);
-    ASSERT_TRUE(WaitFor([&] { return f.Video().height() == height; }));
-    EXPECT_EQ(f.Video().width(), std::max(width, 180));
+    ASSERT_TRUE(WaitFor([&] { return f.View().height() == height; }));
+    EXPECT_EQ(f.View().width(), std::max(width, 180));
     EXPECT_EQ(f.statusBar()->height(), 20);
     const QRect screen = f.screen()->availableGeometry();
     if (f.frameGeometry().width() <= screen.width() && f.frameGeometry().height() <= screen.height()) {
@@ -411,7 +412,7 @@ TEST_F(StartupTest, ClosingWhileAutoCapturingStopsItAndStoresThePreview)
 {
     storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
     MainWindow& f = start();
-    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }, 30000));
     ASSERT_TRUE(f.Video().DriverOpen());
     f.Menus().autoCapturing->trigger();
     ASSERT_TRUE(f.Menus().trayAutoCapturing->isChecked());
@@ -425,7 +426,7 @@ TEST_F(StartupTest, NoSettingsWindowActivatesAProfileWhileAutoCapturing)
     storeProfile("Night", [](OptionsValues& o) { o.CaptionText = "night"; });
     storeProfile("Default", [](OptionsValues& o) { o.Trigger = TriggerTimed; });
     MainWindow& f = start();
-    ASSERT_TRUE(WaitFor([&] { return !f.FirstDriverLoad; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }, 30000));
     // Both windows are open before the run starts, as a user may leave them.
     f.OpenSetup();
     f.OpenProfiles();
@@ -471,6 +472,37 @@ TEST_F(StartupTest, TextFromOutsideIsShownAsWritten)
     ASSERT_TRUE(f.SetupWindow()->windowHandle());
     EXPECT_EQ(f.SetupWindow()->windowHandle()->title(), "Setup: a[*]b");
     f.SetupWindow()->hide();
+}
+// The window's items show what the engine's table says: from the start, once the driver said which
+// dialogs it offers (source and format, no display dialog), and when auto-capturing runs.
+TEST_F(StartupTest, TheMenuItemsFollowTheEnginesTable)
+{
+    MainWindow& f = start({}, &camera);
+    const MainMenuActions& m = f.Menus();
+    // preview, source, display, format, video, now, setup, profiles, tray profiles, auto, tray auto,
+    // live view
+    const QAction* const items[] = {m.preview, m.driverSource, m.driverDisplay, m.driverFormat,
+                                    m.captureVideo, m.captureNow, m.setup, m.profiles,
+                                    m.trayProfiles, m.autoCapturing, m.trayAutoCapturing, m.liveView};
+    const auto flags = [&](bool (QAction::*get)() const) {
+        std::string s;
+        for (const QAction* a : items)
+            s += (a->*get)() ? 'x' : '.';
+        return s;
+    };
+    ASSERT_FALSE(f.FirstDriverLoadDone());
+    EXPECT_EQ(flags(&QAction::isEnabled), "x...x.xxxxx.");
+    EXPECT_EQ(flags(&QAction::isVisible), "xxxxxxxxxxxx");
+
+    ASSERT_TRUE(WaitFor([&] { return f.FirstDriverLoadDone(); }));
+    EXPECT_EQ(flags(&QAction::isEnabled), "xx.xx.xxxxx.");
+    EXPECT_EQ(flags(&QAction::isVisible), "xx.xxxxxxxxx");
+
+    m.autoCapturing->trigger();
+    ASSERT_TRUE(f.Engine().AutoCapturing());
+    EXPECT_EQ(flags(&QAction::isEnabled), ".....x...xx.");
+    EXPECT_EQ(flags(&QAction::isChecked), ".........xx.");
+    EXPECT_EQ(flags(&QAction::isVisible), "xx.xxxxxxxxx");
 }
 } // namespace
 

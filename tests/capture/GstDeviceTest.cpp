@@ -2,11 +2,12 @@
 // back by GStreamer's discoverer, preview, time limit and a lost device.
 #include "support/TestSupport.h"
 #include "capture/CaptureDevices.h"
-#include "capture/widgets/CaptureView.h"
 #include "capture/FrameDecoder.h"
-#include "capture/widgets/GstCaptureBackend.h"
+#include "capture/GstCaptureBackend.h"
 #include "gst/GstPointers.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/widgets/CaptureDialogs.h"
+#include "capture/widgets/VideoView.h"
 #include "settings/PerUserStore.h"
 
 #include <QApplication>
@@ -123,15 +124,14 @@ protected:
     void SetUp() override
     {
         SetProgramLog(&log);
-        cap.resize(640, 480);
-        cap.SetOnStatus([this](TVideoCap&) { ++statusEvents; });
+        cap.SetOnStatus([this](CaptureDevice&) { ++statusEvents; });
     }
     void TearDown() override { SetProgramLog(nullptr); }
 
     void ConnectTestDevice(bool decodeFrames = false)
     {
         cap.SetOnVideoStream([this, decodeFrames, decoder = std::make_shared<FrameDecoder>(),
-                              format = std::make_shared<FrameFormat>()](TVideoCap&, const FrameBuffer& h) {
+                              format = std::make_shared<FrameFormat>()](CaptureDevice&, const FrameBuffer& h) {
             std::lock_guard lock(frames.mutex);
             frames.times.push_back(h.capturedMs);
             frames.sizes.push_back(h.bytesUsed);
@@ -177,9 +177,9 @@ protected:
         explicit FilePlayer(const QString& file)
         {
             qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file));
-            backend = std::make_unique<GstCaptureBackend>();
-            cap = std::make_unique<TVideoCap>(nullptr, backend.get());
-            cap->SetOnVideoStream([this](TVideoCap&, const FrameBuffer& h) {
+            backend = std::make_unique<GstCaptureBackend>(ProgramStore());
+            cap = std::make_unique<CaptureDevice>(*backend);
+            cap->SetOnVideoStream([this](CaptureDevice&, const FrameBuffer& h) {
                 std::lock_guard lock(played.mutex);
                 played.times.push_back(h.capturedMs);
                 played.bytes.emplace_back(reinterpret_cast<const char*>(h.data), qsizetype(h.bytesUsed));
@@ -191,13 +191,15 @@ protected:
         ~FilePlayer() { qunsetenv("TARVO_TEST_SOURCE"); }
         FrameLog played; // outlives the device that writes it
         std::unique_ptr<GstCaptureBackend> backend;
-        std::unique_ptr<TVideoCap> cap;
+        std::unique_ptr<CaptureDevice> cap;
     };
 
     ScratchProgram program;
     QTemporaryDir dir;
     RecordingEventLog log;
-    TVideoCap cap;
+    GstCaptureBackend backend{program.store()};
+    CaptureDevice cap{backend};
+    WindowDriverDialogs dialogs{nullptr};
     FrameLog frames;
     std::shared_ptr<FrameFormat> videoFormat = std::make_shared<FrameFormat>();
     int statusEvents = 0;
@@ -205,7 +207,7 @@ protected:
 
 TEST_F(GstDeviceTest, TestDeviceIsListedAfterTheCameras)
 {
-    const QStringList drivers = ListCaptureDrivers();
+    const QStringList drivers = ListCaptureDrivers(backend);
     ASSERT_FALSE(drivers.isEmpty());
     EXPECT_TRUE(drivers.last().startsWith("Test pattern ")) << drivers.join(", ").toStdString();
     EXPECT_LE(drivers.size(), 10);
@@ -424,20 +426,20 @@ TEST_F(GstDeviceTest, DriverDialogsChangeTheDeviceAndAreRemembered)
     EXPECT_TRUE(cap.HasFormatDialog());
     EXPECT_TRUE(cap.HasSourceDialog());
     EXPECT_FALSE(cap.HasDisplayDialog());
-    EXPECT_FALSE(cap.ShowDisplayDialog());
+    EXPECT_FALSE(cap.ShowDisplayDialog(dialogs));
 
     AnswerDialog("CaptureFormatDialog", [](QDialog& d) {
         auto* mode = d.findChild<QComboBox*>("mode");
         mode->setCurrentIndex(mode->findText("I420 320x240, 15 fps"));
     });
-    ASSERT_TRUE(cap.ShowFormatDialog());
+    ASSERT_TRUE(cap.ShowFormatDialog(dialogs));
     ASSERT_TRUE(cap.ReadVideoFormat(*videoFormat));
     EXPECT_EQ(videoFormat->header.compression, FOURCC_I420);
     EXPECT_EQ(cap.ImageWidth(), 320);
     EXPECT_EQ(program.store().ReadString("Capture-TestPattern/Format", ""), "I420");
 
     AnswerDialog("CaptureCompressionDialog", [](QDialog& d) { d.findChild<QSpinBox*>("quality")->setValue(40); });
-    ASSERT_TRUE(cap.ShowCompressionDialog());
+    ASSERT_TRUE(cap.ShowCompressionDialog(dialogs));
     EXPECT_EQ(program.store().ReadInteger("Capture-TestPattern/Quality", 0), 40);
 
     // A new connection starts in the remembered format.
@@ -531,16 +533,16 @@ TEST_F(GstDeviceTest, RecordingWhileAFileIsPlayedEndsAtOnceAsAFinishedFile)
 TEST_F(GstDeviceTest, PreviewShowsTheMovingPicture)
 {
     ConnectTestDevice();
-    cap.show(); // a hidden view decodes nothing
+    VideoView view(cap);
+    view.resize(640, 480);
+    view.show(); // a hidden view decodes nothing
     cap.SetPreviewScaleToWindow(true);
     cap.SetPreviewScaleProportional(true);
     cap.SetVideoPreview(true);
     EXPECT_TRUE(cap.VideoPreview());
-    auto* view = cap.findChild<CaptureView*>();
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->geometry(), QRect(0, 0, 640, 480));
-    auto lit = [view] {
-        const QImage shot = view->grab().toImage();
+    EXPECT_EQ(cap.PictureRect(view.size()), QRect(0, 0, 640, 480));
+    auto lit = [&view] {
+        const QImage shot = view.grab().toImage();
         int bright = 0;
         for (int y = 0; y < shot.height(); y += 8)
             for (int x = 0; x < shot.width(); x += 8)

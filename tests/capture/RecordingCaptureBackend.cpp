@@ -4,17 +4,15 @@ namespace tarvo {
 
 namespace {
 
-class RecordingCaptureWindow final : public CaptureWindow {
+class RecordingCaptureSession final : public CaptureSession {
 public:
-    RecordingCaptureWindow(FakeCaptureAnswers& a, FakeCaptureLog& l) : a_(a), l_(l) { ++l_.windowsAlive; }
-    ~RecordingCaptureWindow() override
+    RecordingCaptureSession(FakeCaptureAnswers& a, FakeCaptureLog& l) : a_(a), l_(l) { ++l_.sessionsAlive; }
+    ~RecordingCaptureSession() override
     {
-        Log("DestroyWindow");
-        --l_.windowsAlive;
+        Log("DestroySession");
+        --l_.sessionsAlive;
     }
 
-    void SetMouseForwarding(bool f) override { Log(f ? "MouseForwarding on" : "MouseForwarding off"); }
-    void Move(int x, int y, int w, int h) override { Log(QString("Move %1,%2,%3,%4").arg(x).arg(y).arg(w).arg(h)); }
     void SetCallbackStatus(TextCallback cb) override { Log(Named("SetCallbackStatus", bool(cb))); }
     void SetCallbackFrame(VideoCallback cb) override { Log(Named("SetCallbackFrame", bool(cb))); }
     void SetCallbackError(TextCallback cb) override { Log(Named("SetCallbackError", bool(cb))); }
@@ -40,10 +38,20 @@ public:
         a_.status.overlaying = on;
         Log(Named("SetOverlay", on));
     }
-    bool DlgVideoFormat() override { return Log("DlgVideoFormat", a_.dialogs); }
-    bool DlgVideoSource() override { return Log("DlgVideoSource", a_.dialogs); }
-    bool DlgVideoDisplay() override { return Log("DlgVideoDisplay", a_.dialogs); }
-    bool DlgVideoCompression() override { return Log("DlgVideoCompression", a_.dialogs); }
+    bool DlgVideoFormat(DriverDialogs&) override { return Log("DlgVideoFormat", a_.dialogs); }
+    bool DlgVideoSource(DriverDialogs&) override { return Log("DlgVideoSource", a_.dialogs); }
+    bool DlgVideoDisplay(DriverDialogs&) override { return Log("DlgVideoDisplay", a_.dialogs); }
+    bool DlgVideoCompression(DriverDialogs&) override { return Log("DlgVideoCompression", a_.dialogs); }
+    // Every frame it shows is a uniform picture of the size the test sets.
+    void SetPresentHandler(PresentHandler h) override { l_.present = std::move(h); }
+    void PresentTaken() override { Log("PresentTaken"); }
+    bool DecodeLatest(QImage& out, QSize) override
+    {
+        if (a_.picture.isNull())
+            return false;
+        out = a_.picture;
+        return true;
+    }
     bool GrabFrame() override { return Log("GrabFrame", a_.grab); }
     bool FileSaveDib(const QString& name) override { return Log("FileSaveDib " + name, a_.saveDib); }
     void FileSetCaptureFile(const QString& name) override { Log("FileSetCaptureFile " + name); }
@@ -108,13 +116,12 @@ bool RecordingCaptureBackend::GetDriverDescription(int index, QString& name, QSt
     return true;
 }
 
-std::unique_ptr<CaptureWindow> RecordingCaptureBackend::CreateCaptureWindow(const QString&, QWidget*, int width,
-                                                                            int height)
+std::unique_ptr<CaptureSession> RecordingCaptureBackend::CreateSession()
 {
-    log.requests << QString("CreateCaptureWindow %1x%2").arg(width).arg(height);
-    if (!answers.createWindow)
+    log.requests << "CreateSession";
+    if (!answers.createSession)
         return nullptr;
-    return std::make_unique<RecordingCaptureWindow>(answers, log);
+    return std::make_unique<RecordingCaptureSession>(answers, log);
 }
 
 QStringList RecordingCaptureBackend::take()

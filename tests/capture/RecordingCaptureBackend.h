@@ -1,6 +1,6 @@
 #pragma once
 // A capture back-end for tests: answers as the test sets it up and writes every request into
-// one shared log, e.g. "DriverConnect 0", "SetPreviewRate 33", "Move 0,0,320,240".
+// one shared log, e.g. "DriverConnect 0", "SetPreviewRate 33", "SetScale on".
 #include "capture/CaptureBackend.h"
 
 #include <QStringList>
@@ -11,7 +11,7 @@ namespace tarvo {
 
 struct FakeCaptureAnswers {
     std::map<int, QString> drivers; // slot -> name (version "v1")
-    bool createWindow = true;
+    bool createSession = true;
     bool connect = true;
     bool getCaps = true;
     DriverCapabilities caps;
@@ -24,6 +24,7 @@ struct FakeCaptureAnswers {
     FrameFormat videoFormat;
     SequenceSettings parms;       // what GetSequenceSetup reports
     SoundFormat waveFormat;  // what GetAudioFormat reports
+    QImage picture;          // what DecodeLatest hands out; null: no frame yet
 };
 
 struct FakeCaptureLog {
@@ -31,9 +32,10 @@ struct FakeCaptureLog {
     SequenceSettings sentParms;
     SoundFormat sentWave;
     std::uint32_t allocated = 0;
-    CaptureWindow::VideoCallback videoStream;
-    CaptureWindow::StoppedHandler stopped;
-    int windowsAlive = 0;
+    CaptureSession::VideoCallback videoStream;
+    CaptureSession::StoppedHandler stopped;
+    CaptureSession::PresentHandler present; // announces a frame to show, as a previewing session does
+    int sessionsAlive = 0;
 };
 
 class RecordingCaptureBackend final : public CaptureBackend {
@@ -42,8 +44,7 @@ public:
     FakeCaptureLog log;
 
     bool GetDriverDescription(int index, QString& name, QString& version) override;
-    std::unique_ptr<CaptureWindow> CreateCaptureWindow(const QString& windowName, QWidget* parent, int width,
-                                                       int height) override;
+    std::unique_ptr<CaptureSession> CreateSession() override;
     // The requests made since the last call.
     QStringList take();
 };

@@ -14,29 +14,23 @@ namespace {
 
 using AutoCaptureControlTest = EngineTest;
 
-// Each mode entered as a user enters it, against what every item of the menus and the tray menu
-// and the settings dialogs' "OK" allow in it, and which toggles carry their check marks. The
+// Each mode entered as a user enters it, against what the menus the window is handed allow in it
+// (the settings items and both toggles go together), and which items carry their check marks. The
 // driver offers its source and display dialogs, not its format dialog.
 TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
 {
-    const MainMenuActions& m = menus.actions;
-    const QAction* const items[] = {m.preview, m.driverSource, m.driverDisplay, m.driverFormat, m.captureVideo,
-                                    m.captureNow, m.setup, m.profiles, m.trayProfiles, m.autoCapturing,
-                                    m.trayAutoCapturing};
-    const QAction* const checkable[] = {m.autoCapturing, m.trayAutoCapturing, m.captureVideo};
     struct Mode {
         const char* name;
         std::function<void()> enter;
         EngineState state;
         bool recording;
-        // preview, source, display, format, video, now, setup, profiles, tray profiles, auto,
-        // tray auto, then the settings dialogs' "OK"
+        // preview, source, display, format, video, now, settings, auto, the settings dialogs' "OK"
         const char* enabled;
-        const char* checked; // auto, tray auto, video
+        const char* checked; // auto, video
     };
     const Mode modes[] = {
         {"idle after a run", [this] { StartWith(TriggerTimed); engine->StopAutoCap(); }, EngineState::Idle, false,
-         "xxx.x.xxxxxx", "..."},
+         "xxx.x.xxx", ".."},
         {"fuse burning",
          [this] {
              options.Trigger = TriggerMotion;
@@ -44,22 +38,22 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
              engine->SetFuseSeconds(5);
              engine->ToggleAutoCapturing();
          },
-         EngineState::FuseBurning, false, "xxx.x.xxxxx.", "..."},
-        {"running", [this] { StartWith(TriggerMotion); }, EngineState::Running, false, ".....x...xx.", "xx."},
+         EngineState::FuseBurning, false, "xxx.x.xx.", ".."},
+        {"running", [this] { StartWith(TriggerMotion); }, EngineState::Running, false, ".....x.x.", "x."},
         {"reconnecting",
          [this] {
              StartWith(TriggerMotion);
              video->SimulateDeviceLost();
              RunPosted();
          },
-         EngineState::Reconnecting, false, ".....x...xx.", "xx."},
-        {"recording", [this] { engine->Commands().ToggleVideoRecording(); }, EngineState::Idle, true, "....x.......",
-         "..x"},
+         EngineState::Reconnecting, false, ".....x.x.", "x."},
+        {"recording", [this] { engine->Commands().ToggleVideoRecording(); }, EngineState::Idle, true, "....x....",
+         ".x"},
     };
-    const auto flags = [](const auto& actions, bool (QAction::*get)() const) {
+    const auto flags = [](std::initializer_list<bool> values) {
         std::string s;
-        for (const QAction* a : actions)
-            s += (a->*get)() ? 'x' : '.';
+        for (bool v : values)
+            s += v ? 'x' : '.';
         return s;
     };
     for (const Mode& mode : modes) {
@@ -67,8 +61,12 @@ TEST_F(AutoCaptureControlTest, EachModeEnablesExactlyItsItems)
         mode.enter();
         EXPECT_EQ(engine->State(), mode.state) << mode.name;
         EXPECT_EQ(engine->Recording(), mode.recording) << mode.name;
-        EXPECT_EQ(flags(items, &QAction::isEnabled) + (host.activationEnabled ? 'x' : '.'), mode.enabled) << mode.name;
-        EXPECT_EQ(flags(checkable, &QAction::isChecked), mode.checked) << mode.name;
+        const MenuState& m = host.menus;
+        EXPECT_EQ(flags({m.preview.enabled, m.driverSource.enabled, m.driverDisplay.enabled, m.driverFormat.enabled,
+                         m.captureVideo.enabled, m.captureNow, m.settings, m.autoCapturing.enabled, m.activation}),
+                  mode.enabled)
+            << mode.name;
+        EXPECT_EQ(flags({m.autoCapturing.checked, m.captureVideo.checked}), mode.checked) << mode.name;
         if (engine->Recording())
             engine->Commands().ToggleVideoRecording();
         else if (mode.state != EngineState::Idle)
@@ -103,16 +101,15 @@ TEST_F(AutoCaptureControlTest, AStreamThatCannotStartChangesNothing)
     EXPECT_EQ(log.messages(), QStringList{"Error: Could not initialize video stream!"});
     EXPECT_TRUE(log.lines()[0].toFile);
     EXPECT_EQ(engine->State(), EngineState::Idle);
-    EXPECT_TRUE(menus.actions.setup->isEnabled());
-    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+    EXPECT_TRUE(host.menus.settings);
+    EXPECT_FALSE(host.menus.autoCapturing.checked);
     EXPECT_TRUE(host.iconImages.empty());
 }
 
 TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
 {
     NoCameraConnects();
-    for (QAction* toggle : {menus.actions.autoCapturing, menus.actions.trayAutoCapturing})
-        toggle->setChecked(true); // as a click on a checkable item leaves it
+    host.menus.autoCapturing.checked = true; // as a click on a checkable item leaves it
     engine->ToggleAutoCapturing();
     engine->ToggleAutoCapturingFromTray();
     ASSERT_EQ(log.lines().size(), 2u);
@@ -123,8 +120,7 @@ TEST_F(AutoCaptureControlTest, WithoutADriverBothTogglesOnlySayDriverNotLoaded)
         EXPECT_FALSE(line.toFile);
     }
     EXPECT_FALSE(engine->AutoCapturing());
-    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
-    EXPECT_FALSE(menus.actions.trayAutoCapturing->isChecked());
+    EXPECT_FALSE(host.menus.autoCapturing.checked);
     EXPECT_FALSE(backend.take().join(' ').contains("DriverConnect")) << "the toggles tried to connect the camera";
 }
 
@@ -137,7 +133,7 @@ TEST_F(AutoCaptureControlTest, TheFuseCountsDownOnTheStatusBarOnlyAndThenStarts)
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Fuse).interval(), 1000);
     EXPECT_FALSE(engine->AutoCapturing());
-    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
+    EXPECT_FALSE(host.menus.autoCapturing.checked);
     for (int i = 0; i < 3; ++i)
         engine->CountDownFuse();
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
@@ -159,8 +155,7 @@ TEST_F(AutoCaptureControlTest, ClickingDuringTheCountdownCancelsIt)
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Fuse).isActive());
     EXPECT_FALSE(engine->AutoCapturing());
     EXPECT_EQ(log.messages().back(), "Autocapturing off");
-    EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
-    EXPECT_FALSE(menus.actions.trayAutoCapturing->isChecked());
+    EXPECT_FALSE(host.menus.autoCapturing.checked);
 }
 
 TEST_F(AutoCaptureControlTest, TheFuseNeverDelaysTheTimedTriggerAndAZeroFuseStartsAtOnce)
@@ -342,15 +337,15 @@ TEST_F(AutoCaptureControlTest, SettingsCannotBeActivatedWhileAnythingUsesThem)
         options.FuseEnabled = false;
         c.begin();
         EXPECT_TRUE(engine->SettingsLocked()) << c.name;
-        EXPECT_FALSE(host.activationEnabled) << c.name;
+        EXPECT_FALSE(host.menus.activation) << c.name;
         log.clear();
         c.end();
         EXPECT_FALSE(engine->SettingsLocked()) << c.name;
-        EXPECT_TRUE(host.activationEnabled) << c.name;
+        EXPECT_TRUE(host.menus.activation) << c.name;
         EXPECT_FALSE(video->SequenceRunning()) << c.name;
         EXPECT_FALSE(engine->Recording()) << c.name;
-        EXPECT_FALSE(menus.actions.captureVideo->isChecked()) << c.name;
-        EXPECT_TRUE(menus.actions.setup->isEnabled()) << c.name;
+        EXPECT_FALSE(host.menus.captureVideo.checked) << c.name;
+        EXPECT_TRUE(host.menus.settings) << c.name;
         ASSERT_FALSE(log.messages().isEmpty()) << c.name;
         EXPECT_EQ(log.messages().filter(c.endLine).size(), 1) << c.name << ": " << log.messages().join(" | ").toStdString();
     }

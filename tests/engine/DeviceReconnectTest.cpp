@@ -4,9 +4,6 @@
 
 #include "app/engine/EngineIntervals.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-
 namespace tarvo {
 
 namespace {
@@ -29,7 +26,7 @@ TEST_F(DeviceReconnectTest, MotionRunWaitsForTheCameraAndResumesWithAFreshRefere
     EXPECT_EQ(Count(lostLine), 1);
     EXPECT_TRUE(engine->Reconnecting());
     EXPECT_TRUE(engine->AutoCapturing()) << "the run is only waiting";
-    EXPECT_TRUE(menus.actions.autoCapturing->isChecked());
+    EXPECT_TRUE(host.menus.autoCapturing.checked);
     EXPECT_TRUE(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).isActive());
     EXPECT_EQ(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).interval(), ReconnectIntervalMs);
     EXPECT_FALSE(engine->MotionDetecting());
@@ -95,8 +92,8 @@ TEST_F(DeviceReconnectTest, EveryWayOfStoppingEndsTheWaiting)
         EXPECT_FALSE(engine->AutoCapturing());
         EXPECT_FALSE(engine->Reconnecting());
         EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Reconnect).isActive());
-        EXPECT_FALSE(menus.actions.autoCapturing->isChecked());
-        EXPECT_TRUE(menus.actions.setup->isEnabled());
+        EXPECT_FALSE(host.menus.autoCapturing.checked);
+        EXPECT_TRUE(host.menus.settings);
         EXPECT_EQ(Count("Autocapturing off"), 1);
 
         // A tick already queued does not start the stream again.
@@ -120,8 +117,7 @@ TEST_F(DeviceReconnectTest, OutsideAutoCapturingALossIsOnlyLogged)
 TEST_F(DeviceReconnectTest, EscapeInTheVideoWindowEndsAutoCapturingInsteadOfReconnecting)
 {
     StartWith(TriggerMotion);
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(video.get(), &press);
+    video->AbortSequenceByKey(); // what the video's view does on the key
     RunPosted();
     EXPECT_FALSE(video->SequenceRunning());
     EXPECT_FALSE(engine->AutoCapturing());

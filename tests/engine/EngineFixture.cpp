@@ -1,6 +1,5 @@
 #include "EngineFixture.h"
 
-#include "app/MainMenus.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 
@@ -10,8 +9,6 @@
 #include <thread>
 
 namespace tarvo {
-
-TestMenus::TestMenus() : actions(BuildMainMenu(bar)) { BuildTrayMenu(tray, actions); }
 
 EngineSurroundings::EngineSurroundings()
 {
@@ -68,11 +65,11 @@ EngineTest::EngineTest()
     f.header.compression = BI_RGB;
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
-    video = std::make_unique<TVideoCap>(nullptr, &backend);
-    engine = std::make_unique<AutoCaptureEngine>(*video, menus.actions, host, settings, liveFrames, sound);
+    video = std::make_unique<CaptureDevice>(backend);
+    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, liveFrames, sound);
     RecordSavedFiles(*engine, savedFiles);
-    video->SetOnVideoStream([this](TVideoCap& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
-    video->SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
+    video->SetOnVideoStream([this](CaptureDevice& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
+    video->SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });
     video->SetDriverIndex(0);
     video->SetDriverOpen(true);
     engine->SetFuseSeconds(0);

@@ -5,19 +5,16 @@
 #include "RecordingCaptureBackend.h"
 #include "support/TestSupport.h"
 
-#include "app/MainMenuActions.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/ManualCommands.h"
+#include "app/engine/MenuState.h"
 #include "app/liveview/LiveFrameHub.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
 #include "settings/ActiveSettings.h"
 #include "sound/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
 
-#include <QAction>
-#include <QMenu>
-#include <QMenuBar>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -32,7 +29,7 @@ public:
     void RaisePopup(const QString& message) override { popups << message; }
     bool MainWindowVisible() const override { return visible; }
     bool StartedInTray() const override { return startedInTray; }
-    void SetActivationEnabled(bool enabled) override { activationEnabled = enabled; }
+    void ApplyMenuState(const MenuState& state) override { menus = state; }
 
     std::vector<int> panelWidths;
     std::vector<int> indicatorImages;
@@ -40,20 +37,13 @@ public:
     QStringList popups;
     bool visible = true;
     bool startedInTray = false;
-    bool activationEnabled = true;
-};
-
-// The main window's menu bar and tray menu as the program builds them.
-struct TestMenus {
-    TestMenus();
-    QMenuBar bar;
-    QMenu tray;
-    MainMenuActions actions;
+    // The menus as the engine last handed them over.
+    MenuState menus;
 };
 
 // What every engine test stands on, whichever capture back-end it uses: a scratch program folder
-// with pictures/ and videos/, the program's log and sounds recorded, nothing uploaded, the menus and
-// the host. The derived fixture makes the engine and resets it before this is torn down.
+// with pictures/ and videos/, the program's log and sounds recorded, nothing uploaded, and the
+// host. The derived fixture makes the engine and resets it before this is torn down.
 class EngineSurroundings : public ::testing::Test {
 protected:
     EngineSurroundings();
@@ -70,7 +60,6 @@ protected:
     LiveFrameHub liveFrames;
     RecordingEventLog log;
     RecordingSoundPlayer sound;
-    TestMenus menus;
     RecordingEngineHost host;
     std::unique_ptr<AutoCaptureEngine> engine;
 };
@@ -102,7 +91,7 @@ protected:
     void NoCameraConnects();
 
     RecordingCaptureBackend backend;
-    std::unique_ptr<TVideoCap> video;
+    std::unique_ptr<CaptureDevice> video;
     std::uint32_t nextTime = 0;
     bool nextBlue = false;
     // Every file the engine reported as written, in order.

@@ -106,13 +106,13 @@ TEST_F(ManualCommandsTest, FailuresOfThePictureCommandHaveTheirOwnMessages)
 TEST_F(ManualCommandsTest, WithoutADriverEveryCommandSaysDriverNotLoaded)
 {
     NoCameraConnects();
-    menus.actions.captureVideo->setChecked(true); // as a click on a checkable item leaves it
+    host.menus.captureVideo.checked = true; // as a click on a checkable item leaves it
     engine->Commands().TogglePreview();
     engine->Commands().CapturePicture();
     engine->Commands().ToggleVideoRecording();
     EXPECT_EQ(log.messages(), QStringList({"Driver not loaded", "Driver not loaded", "Driver not loaded"}));
-    EXPECT_FALSE(menus.actions.preview->isChecked());
-    EXPECT_FALSE(menus.actions.captureVideo->isChecked());
+    EXPECT_FALSE(host.menus.preview.checked);
+    EXPECT_FALSE(host.menus.captureVideo.checked);
     EXPECT_FALSE(engine->Timer(AutoCaptureEngine::TimerId::Blink).isActive());
     EXPECT_FALSE(backend.take().join(' ').contains("DriverConnect")) << "a command tried to connect the camera";
 }
@@ -121,10 +121,10 @@ TEST_F(ManualCommandsTest, PreviewTogglesWithItsCheckMark)
 {
     engine->Commands().TogglePreview();
     EXPECT_TRUE(video->VideoPreview());
-    EXPECT_TRUE(menus.actions.preview->isChecked());
+    EXPECT_TRUE(host.menus.preview.checked);
     engine->Commands().TogglePreview();
     EXPECT_FALSE(video->VideoPreview());
-    EXPECT_FALSE(menus.actions.preview->isChecked());
+    EXPECT_FALSE(host.menus.preview.checked);
     EXPECT_EQ(log.messages(), QStringList({"Preview on", "Preview off"}));
 }
 
@@ -134,18 +134,18 @@ TEST_F(ManualCommandsTest, ARecordingThatCannotStartIsUndoneByTheSecondClick)
     backend.answers.stop = false;
     options.VidNaming = NamingIncrementing;
     options.VidPrefix = "clip ";
-    const MainMenuActions& m = menus.actions;
+    const MenuState& m = host.menus;
     engine->Commands().ToggleVideoRecording();
     const QString file = options.VideoDir.str() + "clip 000.avi";
     EXPECT_EQ(log.messages(), QStringList{"Could not record video: " + file});
-    EXPECT_TRUE(m.captureVideo->isChecked());
+    EXPECT_TRUE(m.captureVideo.checked);
     EXPECT_TRUE(engine->Recording());
 
     engine->Commands().ToggleVideoRecording();
     EXPECT_EQ(log.messages().back(), "Error");
-    EXPECT_FALSE(m.captureVideo->isChecked());
+    EXPECT_FALSE(m.captureVideo.checked);
     EXPECT_FALSE(engine->Recording());
-    EXPECT_TRUE(m.setup->isEnabled());
+    EXPECT_TRUE(m.settings);
     EXPECT_FALSE(video->CapToFile());
 }
 

@@ -4,9 +4,10 @@
 #include "EngineFixture.h"
 
 #include "capture/CaptureDevices.h"
-#include "capture/widgets/GstCaptureBackend.h"
+#include "capture/GstCaptureBackend.h"
 #include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
+#include "settings/PerUserStore.h"
 #include "support/FixedClock.h"
 #include "support/VideoProbe.h"
 
@@ -33,9 +34,8 @@ protected:
         options.LPicNaming = NamingIncrementing;
         options.RearmEnabled = true;
 
-        cap.resize(640, 480);
-        engine = std::make_unique<AutoCaptureEngine>(cap, menus.actions, host, settings, liveFrames, sound);
-        cap.SetOnVideoStream([this](TVideoCap& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
+        engine = std::make_unique<AutoCaptureEngine>(cap, host, settings, liveFrames, sound);
+        cap.SetOnVideoStream([this](CaptureDevice& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
         cap.SetDriverName(TestPatternDeviceName);
@@ -49,7 +49,8 @@ protected:
     }
     QStringList Pictures() const { return QDir(options.PictureDir.str()).entryList(QDir::Files); }
 
-    TVideoCap cap;
+    GstCaptureBackend gstBackend{program.store()};
+    CaptureDevice cap{gstBackend};
 };
 
 TEST_F(TestDeviceEngineTest, TheMovingBallRaisesAlarmsAndTheirPicturesAreSaved)
@@ -95,7 +96,7 @@ TEST_F(TestDeviceEngineTest, ARecordingThatCouldNotStartIsNeverReportedAsRecorde
         engine->Commands().ToggleVideoRecording();
         EXPECT_EQ(log.messages().back(), "Error") << folder.toStdString();
         EXPECT_TRUE(log.messages().filter("Recorded video: ").isEmpty()) << log.messages().join("\n").toStdString();
-        EXPECT_FALSE(menus.actions.captureVideo->isChecked());
+        EXPECT_FALSE(host.menus.captureVideo.checked);
     }
     // The device records again once the folder is there.
     options.VideoDir = program.dir();
@@ -136,11 +137,11 @@ TEST_F(TestDeviceEngineTest, ARecordingTakesTheNextFreeNameOverAClipOfItsSecondA
 class DeviceAlarmSettingsTest : public TestDeviceEngineTest {
 protected:
     // Runs motion auto-capturing on video until stop() is true, counting the frames handled.
-    void RunUntil(TVideoCap& video, const std::function<bool()>& stop)
+    void RunUntil(CaptureDevice& video, const std::function<bool()>& stop)
     {
         handled = 0;
-        AutoCaptureEngine runEngine(video, menus.actions, host, settings, liveFrames, sound);
-        video.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) {
+        AutoCaptureEngine runEngine(video, host, settings, liveFrames, sound);
+        video.SetOnVideoStream([&](CaptureDevice& s, const FrameBuffer& h) {
             runEngine.ProcessFrame(s, h);
             ++handled;
         });
@@ -181,8 +182,8 @@ TEST_F(DeviceAlarmSettingsTest, ALampSwitchedOnOrOffIsIgnoredOnlyWhenAsked)
         explicit SourceScope(const QString& file) { qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file)); }
         ~SourceScope() { qunsetenv("TARVO_TEST_SOURCE"); }
     } source(clip);
-    GstCaptureBackend backend;
-    TVideoCap lamp(nullptr, &backend);
+    GstCaptureBackend backend(program.store());
+    CaptureDevice lamp(backend);
     lamp.SetDriverName(TestPatternDeviceName);
     lamp.SetDriverOpen(true);
     ASSERT_TRUE(lamp.DriverOpen());
@@ -210,7 +211,7 @@ protected:
         options.CapPic = false; // videos in <program>/videos/ from the surroundings
         options.Trigger = TriggerMotion;
         RecordSavedFiles(*engine, reported);
-        cap.SetOnStatus([this](TVideoCap&) { engine->CaptureStatusChanged(); });
+        cap.SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });
         // The device's threads start after the settings above are made, as in a program that
         // activates a profile before it connects the camera.
         cap.SetDriverOpen(false);
@@ -239,14 +240,14 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
               0);
     qputenv("TARVO_TEST_SOURCE", QFile::encodeName(clip));
     const auto unset = qScopeGuard([] { qunsetenv("TARVO_TEST_SOURCE"); });
-    GstCaptureBackend backend;
-    TVideoCap room(nullptr, &backend);
+    GstCaptureBackend backend(program.store());
+    CaptureDevice room(backend);
     // On the heap, as the program keeps it: ThreadSanitizer keeps what a library wrote to a stack
     // slot in an earlier test, and this engine's frame thread would be checked against it.
-    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, menus.actions, host, settings, liveFrames, sound);
+    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, host, settings, liveFrames, sound);
     AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
-    room.SetOnVideoStream([&](TVideoCap& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
+    room.SetOnVideoStream([&](CaptureDevice& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
     room.SetDriverName(TestPatternDeviceName);
     room.SetDriverOpen(true);
     ASSERT_TRUE(room.DriverOpen());

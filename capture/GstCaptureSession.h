@@ -1,8 +1,8 @@
 #pragma once
-// One capture window over a GStreamer pipeline. While connected, the device runs into a frame
+// One capture session over a GStreamer pipeline. While connected, the device runs into a frame
 // sink whose callback (on the streaming thread) keeps the latest frame, hands each frame of a
-// running sequence to the video-stream callback without copying, and asks the view for a
-// repaint at the preview rate. A recording rebuilds the pipeline with an AVI branch. Bus
+// running sequence to the video-stream callback without copying, and tells the GUI thread of a
+// frame to show at the preview rate. A recording rebuilds the pipeline with an AVI branch. Bus
 // messages are forwarded to the GUI thread; the streaming thread never waits for it.
 #include "capture/CaptureBackend.h"
 #include "capture/CaptureDevices.h"
@@ -12,7 +12,6 @@
 #include "capture/PipelineDescription.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -24,16 +23,12 @@ typedef struct _GstAppSink GstAppSink;
 
 namespace tarvo {
 
-class CaptureView;
 class GstCaptureBackend;
 
-class GstCaptureWindow final : public CaptureWindow {
+class GstCaptureSession final : public CaptureSession {
 public:
-    GstCaptureWindow(GstCaptureBackend& backend, const QString& windowName, QWidget* parent, int width, int height);
-    ~GstCaptureWindow() override;
-
-    void SetMouseForwarding(bool forward) override;
-    void Move(int x, int y, int width, int height) override;
+    explicit GstCaptureSession(GstCaptureBackend& backend);
+    ~GstCaptureSession() override;
 
     void SetCallbackStatus(TextCallback cb) override;
     void SetCallbackFrame(VideoCallback cb) override;
@@ -51,10 +46,15 @@ public:
     void SetPreview(bool on) override;
     void SetOverlay(bool on) override;
 
-    bool DlgVideoFormat() override;
-    bool DlgVideoSource() override;
-    bool DlgVideoDisplay() override;
-    bool DlgVideoCompression() override;
+    bool DlgVideoFormat(DriverDialogs& dialogs) override;
+    bool DlgVideoSource(DriverDialogs& dialogs) override;
+    bool DlgVideoDisplay(DriverDialogs& dialogs) override;
+    bool DlgVideoCompression(DriverDialogs& dialogs) override;
+
+    void SetPresentHandler(PresentHandler handler) override { presentHandler_ = std::move(handler); }
+    // GUI thread: the one frame announced has been taken; the next one may be announced.
+    void PresentTaken() override { presentPending_ = false; }
+    bool DecodeLatest(QImage& out, QSize bound) override;
 
     bool GrabFrame() override;
     bool FileSaveDib(const QString& fileName) override;
@@ -73,12 +73,6 @@ public:
 
     void SetStoppedHandler(StoppedHandler handler) override;
     void SimulateDeviceLost() override;
-
-    // GUI thread: the latest frame as a picture; with a bound smaller than the frame, scaled down
-    // at the cheapest stage to about that size (see FrameDecoder::DrawForView).
-    bool DecodeLatest(QImage& out, QSize bound = QSize());
-    // GUI thread: the view has taken the repaint it was asked for; the next one may be posted.
-    void PresentTaken() { presentPending_ = false; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -110,19 +104,20 @@ private:
     void EndPipeline();
     void HandleBusMessage(GstMessage* message, unsigned generation);
     void Fail(const QString& error);
+    // GUI thread: announces the latest frame now, as a due one would be.
+    void PresentNow();
     void ReportStopped(const QString& error);
     void ApplyColourBalance();
     void RestartAfterSettingsChange();
     std::optional<RecordingPlan> RecordingFromSetup();
 
     GstCaptureBackend& backend_;
-    QObject guard_; // context of every queued call into this window
-    QPointer<CaptureView> view_;
-    CaptureView* postTarget_ = nullptr; // the view, for the streaming thread; outlives the pipeline
+    QObject guard_; // context of every queued call into this session
     FrameDecoder guiDecoder_;
+    PresentHandler presentHandler_;
 
     // GUI thread only.
-    std::optional<CaptureDevice> device_;
+    std::optional<DeviceEntry> device_;
     DeviceSettings settings_;
     GstPipelinePtr pipeline_;
     GstElement* source_ = nullptr; // borrowed from pipeline_

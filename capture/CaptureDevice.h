@@ -1,15 +1,17 @@
 #pragma once
-// TVideoCap: the capture device as a control. It shows the live picture of the selected driver,
-// opens the driver's dialogs, streams frames to OnVideoStream and records AVI files. Every
+// The capture device: connects the selected driver, streams frames to OnVideoStream, records AVI
+// files, saves still pictures and runs the driver's dialogs. It shows nothing itself: while
+// previewing it tells whoever shows its frames (frameReady) and hands them the latest one. Every
 // property and operation is called on the GUI thread; OnVideoStream, OnFrameCallback and
 // OnAudioStream run on the streaming thread, one frame strictly after the other.
 #include "capture/AudioFormat.h"
 #include "capture/CaptureBackend.h"
 #include "capture/CaptureTypes.h"
 
+#include <QObject>
+#include <QRect>
 #include <QString>
 #include <QStringList>
-#include <QWidget>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,15 +22,15 @@
 
 namespace tarvo {
 
-class TVideoCap;
+class CaptureDevice;
 
-using TCapStatusProc = std::function<void(TVideoCap& Sender)>;
-using TCapStatusCallback = std::function<void(TVideoCap& Sender, int nID, const QString& status)>;
-using TVideoStream = std::function<void(TVideoCap& sender, const FrameBuffer& frame)>;
-using TAudioStream = std::function<void(TVideoCap& sender, const SoundBuffer& sound)>;
-using TError = std::function<void(TVideoCap& sender, int nID, const QString& errorstr)>;
+using TCapStatusProc = std::function<void(CaptureDevice& Sender)>;
+using TCapStatusCallback = std::function<void(CaptureDevice& Sender, int nID, const QString& status)>;
+using TVideoStream = std::function<void(CaptureDevice& sender, const FrameBuffer& frame)>;
+using TAudioStream = std::function<void(CaptureDevice& sender, const SoundBuffer& sound)>;
+using TError = std::function<void(CaptureDevice& sender, int nID, const QString& errorstr)>;
 
-// The control's failures: a type each, so a caller catches exactly the one it handles, each with
+// The device's failures: a type each, so a caller catches exactly the one it handles, each with
 // its fixed message.
 template <std::size_t N> struct FailureText {
     constexpr FailureText(const char (&text)[N]) { std::copy_n(text, N, chars); }
@@ -49,17 +51,15 @@ constexpr int MaxCaptureDrivers = 10;
 
 // "name version" of each driver from slot 0 up to the first empty slot (at most ten), so the
 // list position is the driver index.
-QStringList ListCaptureDrivers();
 QStringList ListCaptureDrivers(CaptureBackend& backend);
 
-class TVideoCap : public QWidget {
+class CaptureDevice : public QObject {
     Q_OBJECT
 public:
-    // backend nullptr: the program's capture service.
-    explicit TVideoCap(QWidget* parent = nullptr, CaptureBackend* backend = nullptr);
-    ~TVideoCap() override;
+    explicit CaptureDevice(CaptureBackend& backend, QObject* parent = nullptr);
+    ~CaptureDevice() override;
 
-    bool DriverOpen() const { return window_ != nullptr; }
+    bool DriverOpen() const { return session_ != nullptr; }
     void SetDriverOpen(bool open); // connecting raises NoDriverError, NoCaptureWindowError,
                                    // ConnectError or BufferFileError
     int DriverIndex() const { return driverIndex_; }
@@ -108,10 +108,11 @@ public:
     void SetOnAudioStream(TAudioStream handler);
     void SetOnError(TError handler);
 
-    bool ShowSourceDialog();
-    bool ShowFormatDialog();
-    bool ShowDisplayDialog();
-    bool ShowCompressionDialog();
+    // The driver's dialogs, shown by `dialogs`; connects for the time of the dialog if need be.
+    bool ShowSourceDialog(DriverDialogs& dialogs);
+    bool ShowFormatDialog(DriverDialogs& dialogs);
+    bool ShowDisplayDialog(DriverDialogs& dialogs);
+    bool ShowCompressionDialog(DriverDialogs& dialogs);
     bool HasOverlay();
     bool HasSourceDialog();
     bool HasFormatDialog();
@@ -126,36 +127,51 @@ public:
     bool StartSequence();                  // false also for a VideoFileName over 259 characters
     bool StopSequence();
     bool SequenceRunning();
-    void FitCaptureWindow();
+
+    // Where in an area of the given size the picture goes: at the top left in the frame's size,
+    // or stretched to the area, or as large as fits with the frame's proportions, as the preview
+    // scale settings say.
+    QRect PictureRect(QSize area) const;
+    // For whoever shows the frames: the latest frame as a picture (see CaptureSession), and that
+    // the one announced by frameReady has been taken.
+    bool DecodeLatest(QImage& out, QSize bound = QSize());
+    void PresentTaken();
+    // The Escape key was pressed in the window that shows this device: a running sequence ends.
+    // escapePressed is emitted first.
+    void AbortSequenceByKey();
 
     // Makes the device fail as an unplugged camera would; the running sequence ends, OnStatus
     // fires and the failure is logged. Connecting again works.
     void SimulateDeviceLost();
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+signals:
+    // A newer frame is there to show (previewing, at the preview rate, one until PresentTaken).
+    void frameReady();
+    // What is shown changed: connection, preview, scaling or the frame's format.
+    void pictureChanged();
+    // The Escape key in the window that shows this device, before it ends a running sequence.
+    void escapePressed();
 
 private:
     bool OpenDriver();
     void CloseDriver();
     void ReleaseDriverBuffers();
     bool ReadDriverCaps();
-    bool ShowDriverDialog(bool (CaptureWindow::*request)());
+    bool ShowDriverDialog(bool (CaptureSession::*request)(DriverDialogs&), DriverDialogs& dialogs, bool refresh);
     void ApplyBufferFile(bool enable);
     void RegisterCallbacks();
-    // Stores the handler in slot and hands the open window its own copy, bound to this control;
-    // an empty handler clears the window's.
+    // Stores the handler in slot and hands the open session its own copy, bound to this device;
+    // an empty handler clears the session's.
     template <class Handler, class Callback>
-    void InstallHandler(Handler& slot, Handler handler, void (CaptureWindow::*setter)(Callback));
+    void InstallHandler(Handler& slot, Handler handler, void (CaptureSession::*setter)(Callback));
     void SendPreviewRate();
     void OnPlatformStopped(const QString& error);
-    CaptureBackend& backend() const;
+    void OnFrameToShow();
 
-    CaptureBackend* backend_;
+    CaptureBackend& backend_;
     int driverIndex_ = -1;
     QString driverName_;
-    std::unique_ptr<CaptureWindow> window_;
+    std::unique_ptr<CaptureSession> session_;
     std::optional<DriverCapabilities> caps_;
     std::optional<CaptureStatus> status_;
     bool scaleToWindow_ = false;

@@ -1,14 +1,12 @@
-#include "capture/widgets/GstCaptureWindow.h"
+#include "capture/GstCaptureSession.h"
 
 #include "capture/BmpFile.h"
-#include "capture/widgets/CaptureDialogs.h"
-#include "capture/widgets/CaptureView.h"
-#include "capture/widgets/GstCaptureBackend.h"
+#include "capture/GstCaptureBackend.h"
 #include "common/EventLog.h"
 #include "common/SafeFileWrite.h"
 #include "common/ThreadHandOver.h"
-#include "settings/PerUserStore.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <gst/app/gstappsink.h>
 #include <gst/video/colorbalance.h>
@@ -88,16 +86,8 @@ GstPadProbeReturn EndStreamAtNextFrame(GstPad* pad, GstPadProbeInfo* info, gpoin
 
 } // namespace
 
-GstCaptureWindow::GstCaptureWindow(GstCaptureBackend& backend, const QString& windowName, QWidget* parent, int width,
-                                   int height)
-    : backend_(backend)
+GstCaptureSession::GstCaptureSession(GstCaptureBackend& backend) : backend_(backend)
 {
-    auto* view = new CaptureView(*this, parent); // owned by the parent widget, deleted by us first
-    view->setObjectName(windowName);
-    view->setGeometry(0, 0, width, height);
-    view->show();
-    view_ = view;
-    postTarget_ = view;
     limitTimer_.setSingleShot(true);
     QObject::connect(&limitTimer_, &QTimer::timeout, &guard_, [this] {
         // The time limit ends the sequence as the platform would: orderly, by itself.
@@ -108,46 +98,29 @@ GstCaptureWindow::GstCaptureWindow(GstCaptureBackend& backend, const QString& wi
     });
 }
 
-GstCaptureWindow::~GstCaptureWindow()
+GstCaptureSession::~GstCaptureSession()
 {
     EndStreaming();
     EndPipeline();
-    delete view_.data();
-}
-
-// ---- window-system requests ----
-
-void GstCaptureWindow::SetMouseForwarding(bool forward)
-{
-    if (view_)
-        view_->setAttribute(Qt::WA_TransparentForMouseEvents, forward);
-}
-
-void GstCaptureWindow::Move(int x, int y, int width, int height)
-{
-    if (view_) {
-        view_->setGeometry(x, y, width, height);
-        view_->update();
-    }
 }
 
 // ---- callbacks ----
 
-void GstCaptureWindow::SetCallbackStatus(TextCallback cb) { ReplaceCallback(statusCallback_, std::move(cb)); }
+void GstCaptureSession::SetCallbackStatus(TextCallback cb) { ReplaceCallback(statusCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackFrame(VideoCallback cb) { ReplaceCallback(frameCallback_, std::move(cb)); }
+void GstCaptureSession::SetCallbackFrame(VideoCallback cb) { ReplaceCallback(frameCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackError(TextCallback cb) { ReplaceCallback(errorCallback_, std::move(cb)); }
+void GstCaptureSession::SetCallbackError(TextCallback cb) { ReplaceCallback(errorCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackVideoStream(VideoCallback cb) { ReplaceCallback(videoCallback_, std::move(cb)); }
+void GstCaptureSession::SetCallbackVideoStream(VideoCallback cb) { ReplaceCallback(videoCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetCallbackWaveStream(WaveCallback cb) { ReplaceCallback(waveCallback_, std::move(cb)); }
+void GstCaptureSession::SetCallbackWaveStream(WaveCallback cb) { ReplaceCallback(waveCallback_, std::move(cb)); }
 
-void GstCaptureWindow::SetStoppedHandler(StoppedHandler handler) { stoppedHandler_ = std::move(handler); }
+void GstCaptureSession::SetStoppedHandler(StoppedHandler handler) { stoppedHandler_ = std::move(handler); }
 
 // ---- the pipeline ----
 
-bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recording)
+bool GstCaptureSession::StartPipeline(const std::optional<RecordingPlan>& recording)
 {
     StopPipeline();
     if (!device_)
@@ -167,7 +140,7 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
     GErrorPtr error(rawError);
     if (!made) {
         ProgramLog().WriteLog("Capture pipeline not available: " + QString::fromUtf8(error ? error->message : ""),
-                              true, "TVideoCap");
+                              true, CaptureLogSender);
         return false;
     }
     pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(made)));
@@ -179,7 +152,7 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
 
     GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "src"));
     source_ = src.get(); // the pipeline keeps it alive
-    if (device_->kind == CaptureDevice::Kind::V4l2)
+    if (device_->kind == DeviceEntry::Kind::V4l2)
         g_object_set(source_, "device", device_->path.toUtf8().constData(), nullptr);
     else if (!device_->path.isEmpty())
         g_object_set(source_, "location", device_->path.toUtf8().constData(), nullptr);
@@ -190,11 +163,11 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
     }
     GstElementPtr frames(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "frames"));
     GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = &GstCaptureWindow::OnNewSample;
+    callbacks.new_sample = &GstCaptureSession::OnNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(frames.get()), &callbacks, this, nullptr);
 
     GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
-    gst_bus_set_sync_handler(bus.get(), &GstCaptureWindow::OnBusMessage, this, nullptr);
+    gst_bus_set_sync_handler(bus.get(), &GstCaptureSession::OnBusMessage, this, nullptr);
 
     std::uint64_t framesBefore;
     {
@@ -216,12 +189,12 @@ bool GstCaptureWindow::StartPipeline(const std::optional<RecordingPlan>& recordi
     return true;
 }
 
-bool GstCaptureWindow::PlaysFile() const
+bool GstCaptureSession::PlaysFile() const
 {
-    return device_ && device_->kind == CaptureDevice::Kind::TestPattern && !device_->path.isEmpty();
+    return device_ && device_->kind == DeviceEntry::Kind::TestPattern && !device_->path.isEmpty();
 }
 
-void GstCaptureWindow::StopPipeline()
+void GstCaptureSession::StopPipeline()
 {
     if (!pipeline_)
         return;
@@ -235,23 +208,23 @@ void GstCaptureWindow::StopPipeline()
     captureFd_.Reset();
 }
 
-bool GstCaptureWindow::WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout)
+bool GstCaptureSession::WaitForFrame(std::uint64_t after, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(frameMutex_);
     return frameCv_.wait_for(lock, timeout, [&] { return frameCount_ > after || eos_; }) && frameCount_ > after;
 }
 
-GstFlowReturn GstCaptureWindow::OnNewSample(GstAppSink* sink, gpointer self)
+GstFlowReturn GstCaptureSession::OnNewSample(GstAppSink* sink, gpointer self)
 {
     const HandOverScope streaming(self);
     GstSamplePtr sample(gst_app_sink_pull_sample(sink));
     if (sample)
-        static_cast<GstCaptureWindow*>(self)->DeliverFrame(sample.get());
+        static_cast<GstCaptureSession*>(self)->DeliverFrame(sample.get());
     return GST_FLOW_OK;
 }
 
 // Streaming thread.
-void GstCaptureWindow::DeliverFrame(GstSample* sample)
+void GstCaptureSession::DeliverFrame(GstSample* sample)
 {
     GstCaps* caps = gst_sample_get_caps(sample);
     GstBuffer* buffer = gst_sample_get_buffer(sample);
@@ -296,14 +269,18 @@ void GstCaptureWindow::DeliverFrame(GstSample* sample)
     if (previewOn_.load() && now - lastPresentUs_.load() >= std::int64_t(previewIntervalMs_.load()) * 1000 &&
         !presentPending_.exchange(true)) {
         lastPresentUs_ = now;
-        CaptureView* view = postTarget_;
-        PostQueued(view, [view] { view->Present(); });
+        PostQueued(&guard_, [this] {
+            if (presentHandler_)
+                presentHandler_();
+            else
+                presentPending_ = false;
+        });
     }
 }
 
-GstBusSyncReply GstCaptureWindow::OnBusMessage(GstBus*, GstMessage* message, gpointer selfPointer)
+GstBusSyncReply GstCaptureSession::OnBusMessage(GstBus*, GstMessage* message, gpointer selfPointer)
 {
-    auto* self = static_cast<GstCaptureWindow*>(selfPointer);
+    auto* self = static_cast<GstCaptureSession*>(selfPointer);
     const HandOverScope streaming(self);
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS: {
@@ -326,7 +303,7 @@ GstBusSyncReply GstCaptureWindow::OnBusMessage(GstBus*, GstMessage* message, gpo
     return GST_BUS_DROP;
 }
 
-void GstCaptureWindow::HandleBusMessage(GstMessage* message, unsigned generation)
+void GstCaptureSession::HandleBusMessage(GstMessage* message, unsigned generation)
 {
     if (generation != generation_ || !pipeline_)
         return;
@@ -351,7 +328,7 @@ void GstCaptureWindow::HandleBusMessage(GstMessage* message, unsigned generation
     }
 }
 
-void GstCaptureWindow::Fail(const QString& error)
+void GstCaptureSession::Fail(const QString& error)
 {
     limitTimer_.stop();
     // First, so that the owner can cut short what a frame callback in progress waits for: ending
@@ -366,15 +343,25 @@ void GstCaptureWindow::Fail(const QString& error)
     ReportStopped(error);
 }
 
-// The component hears of it from the event loop, never from inside one of its own requests.
-void GstCaptureWindow::ReportStopped(const QString& error)
+// The device hears of it from the event loop, never from inside one of its own requests; also
+// when this session is gone by then (the handler checks that its device still is there).
+void GstCaptureSession::ReportStopped(const QString& error)
 {
-    if (!stoppedHandler_ || !view_ || !view_->parentWidget())
+    if (!stoppedHandler_)
         return;
-    PostQueued(view_->parentWidget(), [handler = stoppedHandler_, error] { handler(error); });
+    PostQueued(QCoreApplication::instance(), [handler = stoppedHandler_, error] { handler(error); });
 }
 
-void GstCaptureWindow::ApplyColourBalance()
+void GstCaptureSession::PresentNow()
+{
+    presentPending_ = true;
+    if (presentHandler_)
+        presentHandler_();
+    else
+        presentPending_ = false;
+}
+
+void GstCaptureSession::ApplyColourBalance()
 {
     if (!source_ || !GST_IS_COLOR_BALANCE(source_))
         return;
@@ -392,16 +379,16 @@ void GstCaptureWindow::ApplyColourBalance()
 
 // ---- connection, caps, status ----
 
-bool GstCaptureWindow::DriverConnect(int index)
+bool GstCaptureSession::DriverConnect(int index)
 {
     device_ = backend_.Device(index);
     if (!device_)
         return false;
-    settings_ = DeviceSettings::Load(*device_, ProgramStore());
+    settings_ = DeviceSettings::Load(*device_, backend_.Store());
     return StartPipeline(std::nullopt);
 }
 
-void GstCaptureWindow::DriverDisconnect()
+void GstCaptureSession::DriverDisconnect()
 {
     limitTimer_.stop();
     EndStreaming();
@@ -411,7 +398,7 @@ void GstCaptureWindow::DriverDisconnect()
     device_.reset();
 }
 
-bool GstCaptureWindow::DriverGetCaps(DriverCapabilities& caps)
+bool GstCaptureSession::DriverGetCaps(DriverCapabilities& caps)
 {
     if (!device_)
         return false;
@@ -424,7 +411,7 @@ bool GstCaptureWindow::DriverGetCaps(DriverCapabilities& caps)
     return true;
 }
 
-bool GstCaptureWindow::GetStatus(CaptureStatus& status)
+bool GstCaptureSession::GetStatus(CaptureStatus& status)
 {
     status = CaptureStatus{};
     {
@@ -446,26 +433,21 @@ bool GstCaptureWindow::GetStatus(CaptureStatus& status)
 
 // ---- preview ----
 
-void GstCaptureWindow::SetScale(bool scale)
-{
-    scale_ = scale;
-    if (view_)
-        view_->SetScale(scale);
-}
+void GstCaptureSession::SetScale(bool scale) { scale_ = scale; }
 
-void GstCaptureWindow::SetPreviewRate(int milliseconds) { previewIntervalMs_ = std::max(1, milliseconds); }
+void GstCaptureSession::SetPreviewRate(int milliseconds) { previewIntervalMs_ = std::max(1, milliseconds); }
 
-void GstCaptureWindow::SetPreview(bool on)
+void GstCaptureSession::SetPreview(bool on)
 {
     preview_ = on;
     previewOn_ = on;
-    if (on && view_)
-        view_->Present();
+    if (on)
+        PresentNow();
 }
 
-void GstCaptureWindow::SetOverlay(bool) {}
+void GstCaptureSession::SetOverlay(bool) {}
 
-bool GstCaptureWindow::DecodeLatest(QImage& out, QSize bound)
+bool GstCaptureSession::DecodeLatest(QImage& out, QSize bound)
 {
     GstBufferPtr buffer;
     FrameFormat format;
@@ -479,7 +461,7 @@ bool GstCaptureWindow::DecodeLatest(QImage& out, QSize bound)
     return ok;
 }
 
-bool GstCaptureWindow::SnapshotLatest(GstBufferPtr& buffer, FrameFormat& format)
+bool GstCaptureSession::SnapshotLatest(GstBufferPtr& buffer, FrameFormat& format)
 {
     std::lock_guard lock(frameMutex_);
     if (!latest_)
@@ -491,50 +473,50 @@ bool GstCaptureWindow::SnapshotLatest(GstBufferPtr& buffer, FrameFormat& format)
 
 // ---- dialogs: the choices apply to the running device at once ----
 
-void GstCaptureWindow::RestartAfterSettingsChange()
+void GstCaptureSession::RestartAfterSettingsChange()
 {
-    settings_.Save(*device_, ProgramStore());
+    settings_.Save(*device_, backend_.Store());
     if (pipeline_ && !capturing_)
         StartPipeline(std::nullopt);
 }
 
-bool GstCaptureWindow::DlgVideoFormat()
+bool GstCaptureSession::DlgVideoFormat(DriverDialogs& dialogs)
 {
     if (!device_ || capturing_)
         return false;
-    if (!RunFormatDialog(view_ ? view_->window() : nullptr, AvailableModes(*device_), settings_))
+    if (!dialogs.Format(AvailableModes(*device_), settings_))
         return false;
     RestartAfterSettingsChange();
     return true;
 }
 
-bool GstCaptureWindow::DlgVideoSource()
+bool GstCaptureSession::DlgVideoSource(DriverDialogs& dialogs)
 {
     if (!device_)
         return false;
     const QString pattern = settings_.pattern;
-    if (!RunSourceDialog(view_ ? view_->window() : nullptr, *device_, settings_, source_))
+    if (!dialogs.Source(*device_, settings_, source_))
         return false;
     if (settings_.pattern != pattern)
         RestartAfterSettingsChange();
     else
-        settings_.Save(*device_, ProgramStore());
+        settings_.Save(*device_, backend_.Store());
     return true;
 }
 
-bool GstCaptureWindow::DlgVideoDisplay() { return false; }
+bool GstCaptureSession::DlgVideoDisplay(DriverDialogs&) { return false; }
 
-bool GstCaptureWindow::DlgVideoCompression()
+bool GstCaptureSession::DlgVideoCompression(DriverDialogs& dialogs)
 {
-    if (!device_ || !RunCompressionDialog(view_ ? view_->window() : nullptr, settings_))
+    if (!device_ || !dialogs.Compression(settings_))
         return false;
-    settings_.Save(*device_, ProgramStore());
+    settings_.Save(*device_, backend_.Store());
     return true;
 }
 
 // ---- frames and files ----
 
-bool GstCaptureWindow::GrabFrame()
+bool GstCaptureSession::GrabFrame()
 {
     if (!pipeline_)
         return false;
@@ -545,51 +527,50 @@ bool GstCaptureWindow::GrabFrame()
     }
     if (!WaitForFrame(before, GrabTimeout))
         return false;
-    if (view_)
-        view_->Present();
+    PresentNow();
     return true;
 }
 
-bool GstCaptureWindow::FileSaveDib(const QString& fileName)
+bool GstCaptureSession::FileSaveDib(const QString& fileName)
 {
     QImage picture;
-    return DecodeLatest(picture) && WriteBmpFile(fileName, picture);
+    return DecodeLatest(picture, QSize()) && WriteBmpFile(fileName, picture);
 }
 
-void GstCaptureWindow::FileSetCaptureFile(const QString& fileName) { captureFile_ = fileName; }
+void GstCaptureSession::FileSetCaptureFile(const QString& fileName) { captureFile_ = fileName; }
 
-bool GstCaptureWindow::FileAllocate(std::uint32_t bytes)
+bool GstCaptureSession::FileAllocate(std::uint32_t bytes)
 {
     QFile file(captureFile_);
     return !captureFile_.isEmpty() && file.open(QIODevice::ReadWrite) && file.resize(qint64(bytes));
 }
 
-bool GstCaptureWindow::GetVideoFormat(FrameFormat& format)
+bool GstCaptureSession::GetVideoFormat(FrameFormat& format)
 {
     std::lock_guard lock(frameMutex_);
     format = format_;
     return latest_ != nullptr;
 }
 
-bool GstCaptureWindow::GetSequenceSetup(SequenceSettings& parms)
+bool GstCaptureSession::GetSequenceSetup(SequenceSettings& parms)
 {
     parms = parms_;
     return true;
 }
 
-bool GstCaptureWindow::SetSequenceSetup(const SequenceSettings& parms)
+bool GstCaptureSession::SetSequenceSetup(const SequenceSettings& parms)
 {
     parms_ = parms;
     return true;
 }
 
-bool GstCaptureWindow::GetAudioFormat(SoundFormat& format)
+bool GstCaptureSession::GetAudioFormat(SoundFormat& format)
 {
     format = wave_;
     return true;
 }
 
-bool GstCaptureWindow::SetAudioFormat(const SoundFormat& format)
+bool GstCaptureSession::SetAudioFormat(const SoundFormat& format)
 {
     if (format.channels < 1 || format.channels > 2 ||
         (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.samplesPerSec == 0)
@@ -600,14 +581,14 @@ bool GstCaptureWindow::SetAudioFormat(const SoundFormat& format)
 
 // ---- sequences ----
 
-std::optional<RecordingPlan> GstCaptureWindow::RecordingFromSetup()
+std::optional<RecordingPlan> GstCaptureSession::RecordingFromSetup()
 {
     RecordingPlan plan;
     plan.maxFps = parms_.usPerFrame ? int((1000000 + parms_.usPerFrame / 2) / parms_.usPerFrame) : 30;
     plan.audio = parms_.captureSound != 0;
-    plan.microphone = device_->kind == CaptureDevice::Kind::V4l2;
+    plan.microphone = device_->kind == DeviceEntry::Kind::V4l2;
     if (plan.audio && plan.microphone && !MicrophoneAvailable()) {
-        ProgramLog().WriteLog("No microphone found: recording without sound", true, "TVideoCap");
+        ProgramLog().WriteLog("No microphone found: recording without sound", true, CaptureLogSender);
         plan.audio = false;
     }
     plan.sampleRate = int(wave_.samplesPerSec);
@@ -616,7 +597,7 @@ std::optional<RecordingPlan> GstCaptureWindow::RecordingFromSetup()
     return plan;
 }
 
-void GstCaptureWindow::BeginSequence()
+void GstCaptureSession::BeginSequence()
 {
     capturing_ = true;
     endedInOrder_ = false;
@@ -633,14 +614,14 @@ void GstCaptureWindow::BeginSequence()
         statusCallback_(StatusIdStarted, "Capture started");
 }
 
-void GstCaptureWindow::EndStreaming()
+void GstCaptureSession::EndStreaming()
 {
     streaming_ = false;
     // Wait out a frame callback in progress: after this no frame of the sequence is delivered.
     std::lock_guard lock(callbackMutex_);
 }
 
-bool GstCaptureWindow::SequenceNoFile()
+bool GstCaptureSession::SequenceNoFile()
 {
     if (!device_ || capturing_)
         return false;
@@ -650,12 +631,12 @@ bool GstCaptureWindow::SequenceNoFile()
     return true;
 }
 
-bool GstCaptureWindow::Sequence()
+bool GstCaptureSession::Sequence()
 {
     if (!device_ || capturing_ || captureFile_.isEmpty())
         return false;
     if (!StartPipeline(RecordingFromSetup())) {
-        ProgramLog().WriteLog("Could not start recording to " + captureFile_, true, "TVideoCap");
+        ProgramLog().WriteLog("Could not start recording to " + captureFile_, true, CaptureLogSender);
         StartPipeline(std::nullopt);
         return false;
     }
@@ -664,7 +645,7 @@ bool GstCaptureWindow::Sequence()
     return true;
 }
 
-bool GstCaptureWindow::FinishFile(std::chrono::milliseconds limit)
+bool GstCaptureSession::FinishFile(std::chrono::milliseconds limit)
 {
     if (!recording_ || !pipeline_)
         return true;
@@ -676,11 +657,11 @@ bool GstCaptureWindow::FinishFile(std::chrono::milliseconds limit)
         finished = frameCv_.wait_for(lock, limit, [this] { return eos_; });
     }
     if (!finished)
-        ProgramLog().WriteLog("Recording did not finish in time: " + captureFile_, true, "TVideoCap");
+        ProgramLog().WriteLog("Recording did not finish in time: " + captureFile_, true, CaptureLogSender);
     return finished;
 }
 
-void GstCaptureWindow::SendEndOfStream()
+void GstCaptureSession::SendEndOfStream()
 {
     if (!PlaysFile()) {
         gst_element_send_event(pipeline_.get(), gst_event_new_eos()); // to every source
@@ -696,20 +677,20 @@ void GstCaptureWindow::SendEndOfStream()
         gst_element_send_event(sound.get(), gst_event_new_eos());
 }
 
-void GstCaptureWindow::EndPipeline()
+void GstCaptureSession::EndPipeline()
 {
     FinishFile(TeardownEosTimeout);
     StopPipeline();
 }
 
-bool GstCaptureWindow::FinishRecording()
+bool GstCaptureSession::FinishRecording()
 {
     const bool finished = FinishFile(EosTimeout);
     StartPipeline(std::nullopt);
     return finished;
 }
 
-bool GstCaptureWindow::Stop()
+bool GstCaptureSession::Stop()
 {
     if (!device_)
         return false;
@@ -730,7 +711,7 @@ bool GstCaptureWindow::Stop()
     return result;
 }
 
-void GstCaptureWindow::SimulateDeviceLost()
+void GstCaptureSession::SimulateDeviceLost()
 {
     if (!source_)
         return;

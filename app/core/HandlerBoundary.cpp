@@ -1,4 +1,4 @@
-#include "app/HandlerBoundary.h"
+#include "app/core/HandlerBoundary.h"
 
 #include "common/EventLog.h"
 

@@ -1,7 +1,10 @@
-// TVideoCap's rules against the recording back-end: request sequences, clamps, exceptions.
+// The capture device's rules against the recording back-end: request sequences, clamps,
+// exceptions; and its view, which shows the device's frames and hands it the Escape key.
 #include "RecordingCaptureBackend.h"
 #include "support/TestSupport.h"
-#include "capture/widgets/VideoCap.h"
+#include "capture/CaptureDevice.h"
+#include "capture/widgets/CaptureDialogs.h"
+#include "capture/widgets/VideoView.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,19 +15,19 @@ namespace tarvo {
 
 namespace {
 
-class VideoCapTest : public ::testing::Test {
+class CaptureDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         backend.answers.drivers = {{0, "Cam A"}, {2, "Cam C"}};
         backend.answers.status.imageWidth = 320;
         backend.answers.status.imageHeight = 240;
-        cap.SetOnStatus([this](TVideoCap&) { ++statusEvents; });
+        cap.SetOnStatus([this](CaptureDevice&) { ++statusEvents; });
     }
     // Selected and connected, with only OnVideoStream assigned, as the program uses it.
     void Connect()
     {
-        cap.SetOnVideoStream([](TVideoCap&, const FrameBuffer&) {});
+        cap.SetOnVideoStream([](CaptureDevice&, const FrameBuffer&) {});
         cap.SetPreviewScaleToWindow(true);
         cap.SetDriverIndex(0);
         cap.SetDriverOpen(true);
@@ -33,22 +36,21 @@ protected:
     }
 
     RecordingCaptureBackend backend;
-    TVideoCap cap{nullptr, &backend};
+    CaptureDevice cap{backend};
+    WindowDriverDialogs dialogs{nullptr}; // the recording back-end shows none
     int statusEvents = 0;
 };
 
-TEST_F(VideoCapTest, DriverLoadingPreviewAndClosingSendTheRequestsInOrder)
+TEST_F(CaptureDeviceTest, DriverLoadingPreviewAndClosingSendTheRequestsInOrder)
 {
-    cap.SetOnVideoStream([](TVideoCap&, const FrameBuffer&) {});
+    cap.SetOnVideoStream([](CaptureDevice&, const FrameBuffer&) {});
     cap.SetPreviewScaleToWindow(true);
     cap.SetPreviewScaleProportional(true);
-    cap.resize(640, 480);
     cap.SetDriverIndex(0);
     EXPECT_EQ(cap.DriverName(), "Cam A");
     cap.SetDriverOpen(true);
-    EXPECT_EQ(backend.take(), QStringList({"GetDriverDescription 0", "CreateCaptureWindow 640x480",
-                                           "MouseForwarding on", "SetCallbackVideoStream on", "DriverConnect 0",
-                                           "SetScale on", "SetPreviewRate 33", "GetStatus", "Move 0,0,640,480"}));
+    EXPECT_EQ(backend.take(), QStringList({"GetDriverDescription 0", "CreateSession", "SetCallbackVideoStream on",
+                                           "DriverConnect 0", "SetScale on", "SetPreviewRate 33", "GetStatus"}));
     EXPECT_EQ(statusEvents, 1);
 
     EXPECT_FALSE(cap.HasDisplayDialog());
@@ -62,12 +64,12 @@ TEST_F(VideoCapTest, DriverLoadingPreviewAndClosingSendTheRequestsInOrder)
     EXPECT_EQ(statusEvents, 2);
 
     cap.SetDriverOpen(false);
-    EXPECT_EQ(backend.take(), QStringList({"DriverDisconnect", "MouseForwarding off", "DestroyWindow"}));
+    EXPECT_EQ(backend.take(), QStringList({"DriverDisconnect", "DestroySession"}));
     EXPECT_FALSE(cap.VideoPreview());
     EXPECT_EQ(cap.ImageWidth(), 320) << "the status outlives the disconnection";
 }
 
-TEST_F(VideoCapTest, DriverSelectionByIndexAndName)
+TEST_F(CaptureDeviceTest, DriverSelectionByIndexAndName)
 {
     EXPECT_EQ(ListCaptureDrivers(backend), QStringList({"Cam A v1"})) << "the walk stops at the first gap";
 
@@ -88,11 +90,11 @@ TEST_F(VideoCapTest, DriverSelectionByIndexAndName)
     cap.SetDriverIndex(-1);
     EXPECT_FALSE(cap.DriverOpen());
     EXPECT_EQ(cap.DriverName(), "");
-    EXPECT_EQ(backend.log.windowsAlive, 0);
+    EXPECT_EQ(backend.log.sessionsAlive, 0);
     EXPECT_EQ(cap.ImageWidth(), 0) << "a change of driver drops the cached status";
 }
 
-TEST_F(VideoCapTest, ConnectFailuresRaiseAfterOnStatus)
+TEST_F(CaptureDeviceTest, ConnectFailuresRaiseAfterOnStatus)
 {
     EXPECT_THROW(
         {
@@ -107,24 +109,24 @@ TEST_F(VideoCapTest, ConnectFailuresRaiseAfterOnStatus)
     EXPECT_EQ(statusEvents, 1);
 
     cap.SetDriverIndex(0);
-    backend.answers.createWindow = false;
+    backend.answers.createSession = false;
     EXPECT_THROW(cap.SetDriverOpen(true), NoCaptureWindowError);
     EXPECT_EQ(statusEvents, 2);
 
-    backend.answers.createWindow = true;
+    backend.answers.createSession = true;
     backend.answers.connect = false;
     backend.take();
     EXPECT_THROW(cap.SetDriverOpen(true), ConnectError);
     EXPECT_EQ(statusEvents, 3);
     EXPECT_FALSE(cap.DriverOpen());
-    EXPECT_EQ(backend.log.windowsAlive, 0);
-    EXPECT_TRUE(backend.take().endsWith("DestroyWindow"));
+    EXPECT_EQ(backend.log.sessionsAlive, 0);
+    EXPECT_TRUE(backend.take().endsWith("DestroySession"));
 
     EXPECT_EQ(ConnectError().what(), std::string("Can not connect capture driver with capture window"));
     EXPECT_EQ(NoCaptureWindowError().what(), std::string("Can not create capture window"));
 }
 
-TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
+TEST_F(CaptureDeviceTest, OverlayNeedsADriverWithOverlay)
 {
     cap.SetDriverIndex(0);
     EXPECT_NO_THROW(cap.SetVideoOverlay(false));
@@ -140,7 +142,7 @@ TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
     RecordingCaptureBackend withOverlay;
     withOverlay.answers.drivers = {{0, "Cam"}};
     withOverlay.answers.caps.hasOverlay = 1;
-    TVideoCap other(nullptr, &withOverlay);
+    CaptureDevice other(withOverlay);
     other.SetDriverIndex(0);
     other.SetVideoOverlay(true);
     EXPECT_TRUE(other.VideoOverlay());
@@ -148,7 +150,7 @@ TEST_F(VideoCapTest, OverlayNeedsADriverWithOverlay)
     EXPECT_LT(sent.indexOf("GrabFrame"), sent.indexOf("SetOverlay on"));
 }
 
-TEST_F(VideoCapTest, PropertyClampsAndRounding)
+TEST_F(CaptureDeviceTest, PropertyClampsAndRounding)
 {
     Connect();
     struct RateCase {
@@ -179,7 +181,7 @@ TEST_F(VideoCapTest, PropertyClampsAndRounding)
     }
 }
 
-TEST_F(VideoCapTest, ClosedDriverOperationsAnswerFalseAndSendNothing)
+TEST_F(CaptureDeviceTest, ClosedDriverOperationsAnswerFalseAndSendNothing)
 {
     cap.SetDriverIndex(0);
     backend.take();
@@ -198,14 +200,14 @@ TEST_F(VideoCapTest, ClosedDriverOperationsAnswerFalseAndSendNothing)
     EXPECT_STREQ(DriverNotOpenError().what(), "Driver not Open");
 }
 
-TEST_F(VideoCapTest, DialogsConnectForTheirDurationOnly)
+TEST_F(CaptureDeviceTest, DialogsConnectForTheirDurationOnly)
 {
-    EXPECT_FALSE(cap.ShowFormatDialog());
+    EXPECT_FALSE(cap.ShowFormatDialog(dialogs));
     EXPECT_TRUE(backend.take().isEmpty()) << "no driver: no dialog";
 
     cap.SetDriverIndex(0);
     backend.take();
-    EXPECT_TRUE(cap.ShowFormatDialog());
+    EXPECT_TRUE(cap.ShowFormatDialog(dialogs));
     const QStringList sent = backend.take();
     EXPECT_TRUE(sent.contains("DriverConnect 0"));
     EXPECT_LT(sent.indexOf("DlgVideoFormat"), sent.indexOf("DriverDisconnect"));
@@ -213,32 +215,28 @@ TEST_F(VideoCapTest, DialogsConnectForTheirDurationOnly)
     EXPECT_FALSE(cap.DriverOpen());
 
     backend.answers.dialogs = false;
-    EXPECT_FALSE(cap.ShowSourceDialog());
-    EXPECT_FALSE(cap.ShowCompressionDialog());
+    EXPECT_FALSE(cap.ShowSourceDialog(dialogs));
+    EXPECT_FALSE(cap.ShowCompressionDialog(dialogs));
     const QStringList refused = backend.take();
     EXPECT_EQ(refused.filter("GetStatus").size(), 2) << "only the two connects read the status";
 }
 
-TEST_F(VideoCapTest, FitCaptureWindowKeepsTheAspectRatio)
+TEST_F(CaptureDeviceTest, PictureRectKeepsTheAspectRatio)
 {
     Connect();
     cap.SetPreviewScaleProportional(true);
-    struct Case {
-        int w, h;
-        QString move;
-    };
-    for (const auto& c : {Case{400, 240, "Move 0,0,320,240"}, Case{320, 400, "Move 0,0,320,240"},
-                          Case{640, 480, "Move 0,0,640,480"}}) {
-        cap.resize(c.w, c.h);
-        backend.take();
-        cap.FitCaptureWindow();
-        EXPECT_EQ(backend.take(), QStringList({c.move})) << c.w << "x" << c.h;
-    }
+    for (const auto& [area, rect] : {std::pair{QSize(400, 240), QRect(0, 0, 320, 240)},
+                                     {QSize(320, 400), QRect(0, 0, 320, 240)},
+                                     {QSize(640, 480), QRect(0, 0, 640, 480)}})
+        EXPECT_EQ(cap.PictureRect(area), rect) << area.width() << "x" << area.height();
+    cap.SetPreviewScaleProportional(false);
+    EXPECT_EQ(cap.PictureRect(QSize(400, 240)), QRect(0, 0, 400, 240));
     cap.SetPreviewScaleToWindow(false);
-    EXPECT_EQ(backend.take(), QStringList({"SetScale off", "Move 0,0,320,240"}));
+    EXPECT_EQ(backend.take(), QStringList({"SetScale off"}));
+    EXPECT_EQ(cap.PictureRect(QSize(640, 480)), QRect(0, 0, 320, 240));
 }
 
-TEST_F(VideoCapTest, AutoCaptureSequenceAndStop)
+TEST_F(CaptureDeviceTest, AutoCaptureSequenceAndStop)
 {
     Connect();
     cap.SetCapToFile(false);
@@ -269,7 +267,7 @@ TEST_F(VideoCapTest, AutoCaptureSequenceAndStop)
     EXPECT_FALSE(cap.SequenceRunning());
 }
 
-TEST_F(VideoCapTest, ManualRecordingWithAudioAndIndexSizes)
+TEST_F(CaptureDeviceTest, ManualRecordingWithAudioAndIndexSizes)
 {
     Connect();
     cap.SetCapAudio(true);
@@ -306,7 +304,7 @@ TEST_F(VideoCapTest, ManualRecordingWithAudioAndIndexSizes)
     }
 }
 
-TEST_F(VideoCapTest, AudioFormatFromSettings)
+TEST_F(CaptureDeviceTest, AudioFormatFromSettings)
 {
     const TAudioFormat mono = TAudioFormat::FromSettings(0, 0, 0);
     const SoundFormat w = mono.ToSoundFormat();
@@ -318,17 +316,40 @@ TEST_F(VideoCapTest, AudioFormatFromSettings)
     EXPECT_EQ(TAudioFormat::FromSettings(0, 9, 0).Frequency, TFrequency::f8000Hz);
 }
 
-TEST(VideoCapEscape, EscapeInTheControlsWindowStopsTheSequence)
+TEST_F(CaptureDeviceTest, TheViewShowsAnnouncedFramesWhereTheScaleSettingsSay)
 {
-    RecordingCaptureBackend backend;
-    backend.answers.drivers = {{0, "Cam"}};
+    Connect();
+    cap.SetPreviewScaleProportional(true);
+    cap.SetVideoPreview(true);
+    backend.answers.picture = QImage(320, 240, QImage::Format_RGB32);
+    backend.answers.picture.fill(Qt::white);
+    backend.take();
+    backend.log.present();
+    EXPECT_EQ(backend.take(), QStringList({"PresentTaken"})) << "with nobody showing frames the next may come";
+
+    VideoView view(cap);
+    view.resize(400, 240);
+    view.show();
+    backend.log.present();
+    EXPECT_EQ(backend.take(), QStringList({"PresentTaken"}));
+    const QImage shot = view.grab().toImage();
+    EXPECT_EQ(shot.pixel(300, 200), qRgb(255, 255, 255)) << "the frame, in its proportions";
+    EXPECT_EQ(shot.pixel(360, 100), qRgb(0, 0, 0)) << "beside it, black";
+
+    cap.SetDriverOpen(false);
+    EXPECT_EQ(view.grab().toImage().pixel(100, 100), qRgb(0, 0, 0)) << "no connection, no picture";
+}
+
+TEST_F(CaptureDeviceTest, EscapeInTheViewsWindowStopsTheSequence)
+{
     QWidget mainWindow, otherWindow;
-    auto* cap = new TVideoCap(&mainWindow, &backend);
+    new VideoView(cap, &mainWindow);
     auto* button = new QWidget(&mainWindow);
-    cap->SetDriverIndex(0);
-    cap->SetDriverOpen(true);
-    cap->SetCapToFile(false);
-    ASSERT_TRUE(cap->StartSequence());
+    int heard = 0;
+    QObject::connect(&cap, &CaptureDevice::escapePressed, [&] { ++heard; });
+    Connect();
+    cap.SetCapToFile(false);
+    ASSERT_TRUE(cap.StartSequence());
     backend.take();
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -336,15 +357,17 @@ TEST(VideoCapEscape, EscapeInTheControlsWindowStopsTheSequence)
     QKeyEvent other(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
     QCoreApplication::sendEvent(button, &other);
     EXPECT_TRUE(backend.take().filter("Stop").isEmpty()) << "Escape elsewhere, or another key, leaves it running";
+    EXPECT_EQ(heard, 0);
 
     QCoreApplication::sendEvent(button, &escape);
     EXPECT_EQ(backend.take().filter("Stop").size(), 1);
-    EXPECT_FALSE(cap->SequenceRunning());
+    EXPECT_GT(heard, 0) << "the listeners hear of the key";
+    EXPECT_FALSE(cap.SequenceRunning());
     QCoreApplication::sendEvent(button, &escape);
     EXPECT_TRUE(backend.take().filter("Stop").isEmpty()) << "nothing left to stop";
 }
 
-TEST_F(VideoCapTest, OverlongFileNamesAreRefused)
+TEST_F(CaptureDeviceTest, OverlongFileNamesAreRefused)
 {
     Connect();
     const QString tooLong = "/tmp/" + QString(255, 'x'); // 260 characters
@@ -359,7 +382,7 @@ TEST_F(VideoCapTest, OverlongFileNamesAreRefused)
     EXPECT_TRUE(cap.SaveSingleImage());
 }
 
-TEST_F(VideoCapTest, DeviceLossEndsTheSequenceWithLogAndStatus)
+TEST_F(CaptureDeviceTest, DeviceLossEndsTheSequenceWithLogAndStatus)
 {
     RecordingEventLog log;
     SetProgramLog(&log);
@@ -374,7 +397,7 @@ TEST_F(VideoCapTest, DeviceLossEndsTheSequenceWithLogAndStatus)
     SetProgramLog(nullptr);
 }
 
-TEST_F(VideoCapTest, BufferFileIsAllocatedAndRemoved)
+TEST_F(CaptureDeviceTest, BufferFileIsAllocatedAndRemoved)
 {
     Connect();
     cap.SetBufferFileSize(5);
