@@ -1,14 +1,9 @@
 #pragma once
-// The main window (form TForm1): the live picture, the menus and tray menu, the status bar, start-up,
-// the deferred driver connection, hiding to and restoring from the notification area, and the
-// orderly shutdown. It wires the program's parts together; the work itself is done by them.
-#include "app/core/Activation.h"
-#include "app/core/LogWriter.h"
+// The main window (form TForm1): the desktop front end of the station. It shows the live picture,
+// the menus and tray menu, the status bar and the other windows, starts the program, hides to and
+// restores from the notification area, and keeps its geometry. The running parts are the station's.
 #include "app/MainMenuActions.h"
-#include "app/core/StatusSink.h"
-#include "app/engine/EngineHost.h"
-#include "settings/ProfileBox.h"
-#include "settings/Profiles.h"
+#include "app/station/Station.h"
 #include "ui/TrayIconHost.h"
 
 #include <QIcon>
@@ -24,8 +19,6 @@ class QMenu;
 
 namespace tarvo {
 
-class AutoCaptureEngine;
-class CaptureBackend;
 class PopupManager;
 class SetupDialog;
 class AboutWindow;
@@ -38,25 +31,16 @@ class CaptureDevice;
 class DriverDialogs;
 class VideoView;
 class SceneChangeMeter;
-class StorageKeeper;
-class LiveView;
-class LiveFrameHub;
-class ProfilePasswords;
-class SecretStore;
-class SoundPlayer;
-class SignalWatcher;
-class TerminationSignals;
 
-class MainWindow final : public QMainWindow, public StatusSink, public EngineHost, public ActivationTargets {
+class MainWindow final : public QMainWindow, public StationFrontEnd {
     Q_OBJECT
 public:
     struct Setup {
         QStringList arguments;                  // the command line without the program name
         std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
-        CaptureBackend* captureBackend = nullptr; // nullptr: GStreamer's, made by the window
-        ProfilePasswords* passwords = nullptr;    // nullptr: the window's own, in the desktop's secret store
     };
-    explicit MainWindow(Setup setup);
+    // The window becomes the station's front end until it is destroyed.
+    MainWindow(Station& station, Setup setup);
     ~MainWindow() override;
 
     // The other windows, created in the program's order once the main window exists.
@@ -67,18 +51,14 @@ public:
     void ShowMainWindow();
     // Hides the window to the notification area; where there is none, minimises it instead.
     void HideToTray();
-    // Stores the preview state, ends a recording through its normal stop, then stops
-    // auto-capturing.
-    void PrepareExit();
+    // The station's orderly end: the preview state is kept, a recording ends through its normal
+    // stop, then auto-capturing stops.
+    void PrepareExit() override;
 
-    // What the menus, the timers and the capture component ask of the window.
-    // Connects the configured capture driver; on the first load also restores the preview.
-    void ConnectDriver();
+    // What the menus and the timers ask of the window.
     // The version check a while after start-up.
     void StartupUpdateCheck();
-    // The capture component's status changed: the engine hears of it and the window fits the video.
-    void FollowCaptureStatus();
-    void ExitProgram(); // also "Close" of the tray menu and SIGTERM/SIGINT
+    void ExitProgram(); // also "Close" of the tray menu
     void RestoreFromTray();
     // Opens the picture viewer, or the picture folder where no viewer is installed.
     void BrowsePictures();
@@ -90,15 +70,15 @@ public:
     void CheckLogSize();
 
     // Parts, for the program's own wiring and for tests.
-    CaptureDevice& Video() { return *video_; }
+    CaptureDevice& Video() { return station_.Device(); }
     VideoView& View() { return *view_; }
-    LogWriter& Log() { return logWriter_; }
+    LogWriter& Log() { return station_.Log(); }
     MainMenuActions& Menus() { return menus_; }
-    AutoCaptureEngine& Engine() { return *engine_; }
-    StorageKeeper& Storage() { return *storage_; }
+    AutoCaptureEngine& Engine() { return station_.Engine(); }
     PopupManager& Popups() { return *popups_; }
     TrayIcon& Tray() { return *trayIcon_; }
-    ProfileBox& Profile() { return profileBox_; }
+    ProfileBox& Profile() { return station_.Profile(); }
+    ActiveSettings& Settings() { return station_.Settings(); }
     QMenu& TrayMenu() { return *trayMenu_; }
     QString StatusText() const;
     int IndicatorWidth() const;
@@ -112,41 +92,28 @@ public:
     // The program starts counted so far, this one included.
     int StartCount() const { return loadCount_; }
     // The first connection of a driver has run, whether or not a driver came up.
-    bool FirstDriverLoadDone() const { return !firstDriverLoad_; }
+    bool FirstDriverLoadDone() const { return station_.FirstDriverLoadDone(); }
     // The version check a while after start-up, to look at.
     const QTimer& StartupCheck() const { return startupChk_; }
 
-    // StatusSink
-    void SetStatusText(const QString& text) override;
+    // The program was started with "-m" as its first argument.
+    bool StartedInTray() const;
 
-    // EngineHost
+    // StationFrontEnd
+    void SetStatusText(const QString& text) override;
     void SetIndicatorPanelWidth(int width) override;
     void DrawMotionIndicator(int image) override;
     void SetIconImage(int image) override;
     void RaisePopup(const QString& message) override;
     bool MainWindowVisible() const override;
-    bool StartedInTray() const override;
     void ApplyMenuState(const MenuState& state) override;
-
-    // ActivationTargets
-    ActiveSettings& Settings() override { return settings_; }
     void ApplyStartupShortcut(bool enabled) override;
-    void SetTimedTriggerInterval(int ms) override;
-    void SetJpegQuality(int quality) override;
-    int CaptureDriverIndex() const override;
-    void SetCaptureDriverIndex(int index) override;
-    bool DriverConnected() const override;
-    bool PreviewChecked() const override;
-    void RunPreviewCommand() override;
-    void EnableDriverTimer() override;
-    void SetFrameRates(std::uint16_t frameRate, std::uint16_t previewRate) override;
-    void SetMotionThreshold(std::int64_t threshold) override;
-    void SetFuseSeconds(int seconds) override;
-    void SetRearmInterval(int ms) override;
     void ShowInDialog(const OptionsValues& options) override;
     void ShowExtrasInDialog(const ExtraOptions& extras) override;
-    void ApplyStorageLimits(const OptionsValues& options, const StorageOptions& limits) override;
-    void ApplyLiveView(const OptionsValues& options, const LiveViewOptions& settings) override;
+    void DriverLoaded(const QString& name) override;
+    void RestorePreview() override;
+    // The device's status changed: the window fits the video.
+    void CaptureStatusChanged() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -159,33 +126,18 @@ private:
     void WireSetupDialog();
     // One of the device's driver dialogs, over this window.
     void ShowDriverDialog(bool (CaptureDevice::*show)(DriverDialogs&));
-    // FollowCaptureStatus's fitting of the window to the video.
+    // Fits the window to the video when the device's status changes.
     void FitToVideo();
-    // Tells the live view the format of the frames shown outside auto-capturing.
-    void NoteShownFormat();
     int MenuBarHeight(int windowWidth) const;
     bool ShowTrayIcon();
     QString FirstArgument() const;
     void Report(const QString& msg, bool toFile, const QString& handler);
     static void ShowWindowOnTop(QWidget& window);
 
+    Station& station_;
     QStringList arguments_;
-    // The settings in force, read by the engine and the windows; outlives them all.
-    ActiveSettings settings_;
-    // The frames the live view serves: offered by the engine's runs and by the shown video.
-    std::unique_ptr<LiveFrameHub> liveFrames_;
-    std::unique_ptr<SoundPlayer> sound_;
-    // The passwords profiles keep out of their files, unless the setup hands others in.
-    std::unique_ptr<SecretStore> secretStore_;
-    std::unique_ptr<ProfilePasswords> ownPasswords_;
-    ProfilePasswords* passwords_ = nullptr;
-    LogWriter logWriter_;
-    ProfileBox profileBox_;
     MainMenuActions menus_;
     std::unique_ptr<QMenu> trayMenu_;
-    std::unique_ptr<CaptureBackend> ownBackend_; // when the setup brought none
-    CaptureBackend* captureBackend_ = nullptr;
-    std::unique_ptr<CaptureDevice> video_;
     VideoView* view_ = nullptr; // owned as the central widget
     QLabel* indicatorPanel_ = nullptr;
     QLabel* textPanel_ = nullptr;
@@ -193,9 +145,6 @@ private:
     std::array<QPixmap, 2> indicatorImages_;
     std::unique_ptr<PopupManager> popups_;
     std::unique_ptr<TrayIcon> trayIcon_;
-    std::unique_ptr<AutoCaptureEngine> engine_;
-    std::unique_ptr<TerminationSignals> terminationSignals_;
-    std::vector<std::unique_ptr<SignalWatcher>> testHooks_;
     std::unique_ptr<ProxyWindow> proxyWindow_;
     std::unique_ptr<SetupDialog> setupWindow_;
     std::unique_ptr<AboutWindow> aboutBox_;
@@ -203,13 +152,8 @@ private:
     std::unique_ptr<ProfileSelectWindow> profilesWindow_;
     std::unique_ptr<FtpTestWindow> ftpTestDialog_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
-    std::unique_ptr<StorageKeeper> storage_;
-    std::unique_ptr<LiveView> liveView_;
-    QTimer driverTimer_;
     QTimer startupChk_;
     int loadCount_ = 0;
-    bool firstDriverLoad_ = true;
-    bool exitPrepared_ = false;
     bool trayRefusalReported_ = false;
     bool fitPending_ = false; // a status change came while the window was minimised
 };

@@ -1,9 +1,12 @@
 #include "app/MainWindow.h"
+#include "app/core/ProgramFolderLock.h"
 #include "settings/ProgramDir.h"
+#include "settings/widgets/DialogMessages.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <csignal>
+#include <cstdio>
 
 using namespace tarvo;
 
@@ -18,8 +21,17 @@ int main(int argc, char** argv)
     // The main window hides to the tray; closing another window must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     InitProgramDir(QCoreApplication::applicationDirPath());
+    // Windows may share a program folder as they always could; a headless station may not.
+    const ProgramFolderLock lock(ProgramDir(), ProgramFolderLock::Use::Shared);
+    if (lock.InUse()) {
+        std::fprintf(stderr, "tarvo: %s\n", lock.Error().toLocal8Bit().constData());
+        SettingsMessages().ShowError(nullptr, lock.Error() + ". Stop it first (systemctl --user stop tarvo-station).");
+        return 1;
+    }
 
-    MainWindow window({QCoreApplication::arguments().mid(1), nullptr, nullptr});
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    Station station({nullptr, !arguments.isEmpty() && arguments.first() == "-m"});
+    MainWindow window(station, {arguments, nullptr});
     window.CreateWindows();
     window.InitMainWindow();
     return QApplication::exec();

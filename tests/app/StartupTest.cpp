@@ -56,18 +56,18 @@ protected:
     MainWindow& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
     {
         stop();
-        form = std::make_unique<MainWindow>(
-            MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray), capture, &program.passwords()});
+        station = std::make_unique<Station>(Station::Setup{capture, !arguments.isEmpty() && arguments.first() == "-m", &program.passwords()});
+        form = std::make_unique<MainWindow>(*station, MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray)});
         form->CreateWindows();
         form->InitMainWindow();
         return *form;
     }
     void stop()
     {
-        if (form) {
-            form->PrepareExit();
-            form.reset();
-        }
+        if (station)
+            station->PrepareExit();
+        form.reset();
+        station.reset();
     }
     // A stored profile the next start loads as current.
     void storeProfile(const QString& name, const std::function<void(OptionsValues&)>& change)
@@ -84,6 +84,7 @@ protected:
     ScratchProgram program;
     std::shared_ptr<FakeTrayState> tray = std::make_shared<FakeTrayState>();
     RecordingCaptureBackend camera; // for start(arguments, &camera); outlives the window
+    std::unique_ptr<Station> station;
     std::unique_ptr<MainWindow> form;
 };
 

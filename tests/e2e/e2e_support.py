@@ -14,6 +14,7 @@ import time
 import unittest
 
 TARVO = os.environ.get("TARVO_EXE", "")
+STATION = os.environ.get("TARVO_STATION_EXE", "")
 WRITE_PROFILE = os.environ.get("TARVO_WRITE_PROFILE", "")
 SOURCE_DIR = os.environ.get("TARVO_SOURCE_DIR",
                             os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
@@ -200,11 +201,11 @@ class DesktopProgram:
 
 
 class Tarvo:
-    """One run of the program in the given folders."""
+    """One run of the program (or of another program of the build, exe) in the given folders."""
 
-    def __init__(self, env, args=()):
+    def __init__(self, env, args=(), exe=None):
         self.env = env
-        self.proc = subprocess.Popen([TARVO, *args], env=env, cwd=env["TARVO_HOME"],
+        self.proc = subprocess.Popen([exe or TARVO, *args], env=env, cwd=env["TARVO_HOME"],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def xdo(self, *args):
@@ -334,9 +335,9 @@ class TarvoCase(unittest.TestCase):
             self.display.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def start(self, *args):
+    def start(self, *args, exe=None, env=None):
         self.log_start = len(self.log())
-        run = Tarvo(self.env, args)
+        run = Tarvo(env or self.env, args, exe)
         self.runs.append(run)
         return run
 

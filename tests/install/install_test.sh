@@ -6,11 +6,12 @@ build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for f in bin/tarvo lib/tarvo/tarvo lib/tarvo/alarm.wav lib/tarvo/offline.jpg \
+for f in bin/tarvo bin/tarvo-station lib/tarvo/tarvo lib/tarvo/tarvo-station lib/systemd/user/tarvo-station.service lib/tarvo/alarm.wav lib/tarvo/offline.jpg \
          share/applications/tarvo.desktop share/icons/hicolor/64x64/apps/tarvo.png; do
   [ -e "$work/prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
 grep -q '^Exec=tarvo$' "$work/prefix/share/applications/tarvo.desktop"
+grep -q "^ExecStart=$work/prefix/bin/tarvo-station$" "$work/prefix/lib/systemd/user/tarvo-station.service"
 
 # As root every folder is writable; run as an ordinary user to see the per-user fallback.
 [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1 || { echo "needs root and the user nobody"; exit 77; }

@@ -1,0 +1,43 @@
+#include "app/core/ProgramFolderLock.h"
+
+#include "common/SafeFileWrite.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+
+namespace tarvo {
+
+namespace {
+const QString LockFileName = QStringLiteral(".tarvo.lock");
+} // namespace
+
+ProgramFolderLock::ProgramFolderLock(const QString& folder, Use use)
+{
+    const QString name = folder.endsWith('/') ? folder + LockFileName : folder + '/' + LockFileName;
+    UniqueFd fd = OpenRegularFile(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (!fd.Valid()) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        return;
+    }
+    const int operation = (use == Use::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    int result;
+    do
+        result = ::flock(fd.Get(), operation);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        inUse_ = errno == EWOULDBLOCK;
+        error_ = inUse_ ? FolderInUseMessage(folder) : QString::fromLocal8Bit(std::strerror(errno));
+        return;
+    }
+    fd_ = std::move(fd);
+}
+
+QString FolderInUseMessage(const QString& folder)
+{
+    return QStringLiteral("Another Tarvo is using the program folder %1").arg(folder);
+}
+
+} // namespace tarvo
