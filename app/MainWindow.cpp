@@ -185,7 +185,7 @@ void MainWindow::CreateWindows()
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
     exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), std::move(exampleHooks), this);
 
-    profilesWindow_ = std::make_unique<ProfileSelectWindow>(Profile(), station_.Passwords(), station_, this);
+    profilesWindow_ = std::make_unique<ProfileSelectWindow>(Profile(), station_.Passwords(), station_.Store(), station_, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
     ftpTestHooks.settings = [this] { return setupWindow_->TypedFtpSettings(); };
@@ -249,7 +249,7 @@ void MainWindow::InitMainWindow()
 {
     station_.Start();
     // Counted after the start-up profile, which resets the count when it makes a fresh Default.
-    loadCount_ = CountProgramStart(ProgramStore());
+    loadCount_ = CountProgramStart(station_.Store());
 
     Log().SetDebugLog(FirstArgument() == "-d");
     if (StartedInTray())
@@ -279,7 +279,7 @@ void MainWindow::RestorePreview()
 {
     CaptureDevice& v = Video();
     // With no driver selected the stored preview simply stays off.
-    if (ProgramStore().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
+    if (station_.Store().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
         try {
             v.SetVideoPreview(true);
         } catch (const std::exception& e) {
@@ -383,7 +383,7 @@ bool MainWindow::ShowTrayIcon()
 
 void MainWindow::PrepareExit()
 {
-    ProgramStore().WriteBool("Preview", Video().VideoPreview());
+    station_.Store().WriteBool("Preview", Video().VideoPreview());
 }
 
 void MainWindow::ExitProgram() { station_.Exit(); }
@@ -407,7 +407,7 @@ void MainWindow::changeEvent(QEvent* event)
         QMetaObject::invokeMethod(this, &MainWindow::FitToVideo, Qt::QueuedConnection);
 }
 
-void MainWindow::RememberViewerFolders() { StoreViewerFolders(ProgramStore(), Settings().options); }
+void MainWindow::RememberViewerFolders() { StoreViewerFolders(station_.Store(), Settings().options); }
 
 void MainWindow::RestoreFromTray() { ShowMainWindow(); }
 
@@ -419,7 +419,7 @@ void MainWindow::OpenProfiles() { ShowWindowOnTop(*profilesWindow_); }
 
 void MainWindow::BrowsePictures()
 {
-    StoreViewerFolders(ProgramStore(), Settings().options);
+    StoreViewerFolders(station_.Store(), Settings().options);
     const QString viewer = ProgramDir() + "viewer";
     const QFileInfo info(viewer);
     if (info.isFile() && info.isExecutable() && QProcess::startDetached(viewer, {}))

@@ -7,31 +7,12 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
-#include <atomic>
 
 namespace tarvo {
 
 namespace {
-// The next number of each kind. Names are drawn from the GUI thread (manual pictures, videos)
-// and the frame thread (triggers): each draw reads, wraps and advances its counter in one step.
-std::atomic<int> counters[3] = {0, 0, 0};
-
-std::atomic<int>& CounterOf(FileKind kind) { return counters[static_cast<int>(kind)]; }
-
 constexpr int LastNumber = 999;
-
-// The store holds the next number, so numbering continues after a restart. It is written on the
-// GUI thread only, where the rest of the store is written too; a draw on another thread has the
-// GUI thread store the counter as it is then, so the newest number always wins.
-void StoreCounter(FileKind kind)
-{
-    const auto store = [kind] { ProgramStore().WriteInteger(CounterValueName(kind), CounterOf(kind).load()); };
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
-        store();
-    else
-        PostQueued(app, store);
-}
+constexpr FileKind AllKinds[] = {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile};
 
 const ShortString& PrefixOf(FileKind kind, const OptionsValues& options)
 {
@@ -55,21 +36,45 @@ const char* CounterValueName(FileKind kind)
     return "";
 }
 
-void LoadFileCounters()
+FileCounters::FileCounters(PerUserStore& store) : store_(store) {}
+
+void FileCounters::Load()
 {
-    for (FileKind kind : {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile})
-        SetFileCounter(kind, ProgramStore().ReadInteger(CounterValueName(kind), 0));
+    for (FileKind kind : AllKinds)
+        Set(kind, store_.ReadInteger(CounterValueName(kind), 0));
 }
 
-void StoreFileCounters()
+void FileCounters::StoreAll()
 {
-    for (FileKind kind : {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile})
-        ProgramStore().WriteInteger(CounterValueName(kind), CounterOf(kind).load());
+    for (FileKind kind : AllKinds)
+        store_.WriteInteger(CounterValueName(kind), CounterOf(kind).load());
 }
 
-int FileCounter(FileKind kind) { return CounterOf(kind).load(); }
+int FileCounters::Value(FileKind kind) const { return counters_[static_cast<int>(kind)].load(); }
 
-void SetFileCounter(FileKind kind, int value) { CounterOf(kind).store(value); }
+void FileCounters::Set(FileKind kind, int value) { CounterOf(kind).store(value); }
+
+int FileCounters::Draw(FileKind kind)
+{
+    std::atomic<int>& counter = CounterOf(kind);
+    int seen = counter.load();
+    int number;
+    do {
+        // A negative value can only come from a damaged store; numbering starts again at 0.
+        number = seen > LastNumber || seen < 0 ? 0 : seen;
+    } while (!counter.compare_exchange_weak(seen, number + 1));
+    StoreCounter(kind);
+    return number;
+}
+
+void FileCounters::StoreCounter(FileKind kind)
+{
+    const auto store = [this, kind] { store_.WriteInteger(CounterValueName(kind), CounterOf(kind).load()); };
+    if (!QCoreApplication::instance() || QThread::currentThread() == thread())
+        store();
+    else
+        PostQueued(this, store); // dropped unrun when the counters go first
+}
 
 QString ZeroPad(int n, int width)
 {
@@ -91,7 +96,7 @@ QString TimedFileName(const QDateTime& moment)
 
 QString TimedFileName() { return TimedFileName(ProgramClock().now().toLocalTime()); }
 
-QString MakeFileName(FileKind kind, const OptionsValues& options)
+QString MakeFileName(FileKind kind, const OptionsValues& options, FileCounters& counters)
 {
     const bool video = kind == FileKind::VideoFile;
     const std::int32_t scheme = kind == FileKind::LocalPicture   ? options.LPicNaming
@@ -100,18 +105,8 @@ QString MakeFileName(FileKind kind, const OptionsValues& options)
     switch (scheme) {
     case NamingTimed:
         return TimedFileName();
-    case NamingIncrementing: {
-        const ShortString& prefix = PrefixOf(kind, options);
-        std::atomic<int>& counter = CounterOf(kind);
-        int seen = counter.load();
-        int number;
-        do {
-            // A negative value can only come from a damaged store; numbering starts again at 0.
-            number = seen > LastNumber || seen < 0 ? 0 : seen;
-        } while (!counter.compare_exchange_weak(seen, number + 1));
-        StoreCounter(kind);
-        return prefix.str() + ZeroPad(number, 3);
-    }
+    case NamingIncrementing:
+        return PrefixOf(kind, options).str() + ZeroPad(counters.Draw(kind), 3);
     case NamingFixed:
         if (!video)
             return FixedNameOf(kind, options).str();

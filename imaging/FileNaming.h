@@ -4,16 +4,50 @@
 #include "settings/OptionsValues.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
+#include <atomic>
 
 namespace tarvo {
 
+class PerUserStore;
+
 enum class FileKind { LocalPicture, WebsitePicture, VideoFile };
 
+// The file-name counters: each holds the next number of its kind, kept in the per-user values
+// "LPicCount", "WPicCount" and "VidCount" (default 0) so that numbering continues after a restart.
+// Names are drawn on the GUI thread (manual pictures, recordings), the frame thread (triggers) and
+// the clip writer: each draw reads, wraps and advances its counter in one step. The store is
+// written on the GUI thread only, where the rest of it is written too; a draw on another thread
+// has the GUI thread store the counter as it is then, so the newest number always wins. Made on
+// the GUI thread.
+class FileCounters final : public QObject {
+public:
+    explicit FileCounters(PerUserStore& store);
+    FileCounters(const FileCounters&) = delete;
+    FileCounters& operator=(const FileCounters&) = delete;
+
+    // Reads every counter from the store.
+    void Load();
+    // Writes every counter to the store. GUI thread, once no other thread draws names: a draw's
+    // own store write may still be queued then (the program is ending, say).
+    void StoreAll();
+    int Value(FileKind kind) const;
+    void Set(FileKind kind, int value); // in memory only
+    // The number for a new name, 000..999, wrapping after 999; advances the counter and stores it.
+    int Draw(FileKind kind);
+
+private:
+    std::atomic<int>& CounterOf(FileKind kind) { return counters_[static_cast<int>(kind)]; }
+    void StoreCounter(FileKind kind);
+
+    PerUserStore& store_;
+    std::atomic<int> counters_[3] = {0, 0, 0};
+};
+
 // Base name without folder and extension; empty for a scheme outside 1..3 (and 3 for videos).
-// The incrementing scheme advances the kind's counter and stores it in ProgramStore(), on the GUI
-// thread (posted there when drawn on another thread).
-QString MakeFileName(FileKind kind, const OptionsValues& options);
+// The incrementing scheme draws its number from counters.
+QString MakeFileName(FileKind kind, const OptionsValues& options, FileCounters& counters);
 
 // Whether base (without folder and extension) is a name MakeFileName gives the kind under any of
 // its schemes with these settings' prefix and fixed name, so Tarvo can tell its own files from
@@ -42,14 +76,6 @@ QString ZeroPad(int n, int width);
 // n with a leading "0" when it is 0..9.
 QString TwoDigits(int n);
 
-// The file-name counters: each holds the next number to use. Loaded at start-up from the
-// per-user values "LPicCount", "WPicCount" and "VidCount" (default 0).
-void LoadFileCounters();
-// Writes every counter to the store. GUI thread, once no other thread draws names: a draw's own
-// store write may still be queued then (the program is ending, say).
-void StoreFileCounters();
-int FileCounter(FileKind kind);
-void SetFileCounter(FileKind kind, int value); // in memory only
 const char* CounterValueName(FileKind kind);
 
 } // namespace tarvo

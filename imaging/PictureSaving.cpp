@@ -23,10 +23,10 @@ bool WritePicture(QImage& frame, const QString& fileName, const OptionsValues& o
 }
 } // namespace
 
-QString SavePic(QImage& frame, const OptionsValues& options, const JpegWriter& jpeg)
+QString SavePic(QImage& frame, const OptionsValues& options, FileCounters& counters, const JpegWriter& jpeg)
 {
     const bool bitmap = options.SaveAsBitmap;
-    const QString fileName = options.PictureDir.str() + MakeFileName(FileKind::LocalPicture, options)
+    const QString fileName = options.PictureDir.str() + MakeFileName(FileKind::LocalPicture, options, counters)
                            + (bitmap ? QLatin1String(".bmp") : QLatin1String(".jpg"));
     // The new file replaces an older one of the same name by a rename once it is complete, so the
     // older file is not deleted beforehand: a failed save leaves it as it was.

@@ -6,13 +6,14 @@
 
 namespace tarvo {
 
+class FileCounters;
 class JpegWriter;
 
-// Saves frame as PictureDir + MakeFileName(LocalPicture) + ".jpg" (or ".bmp" with SaveAsBitmap),
+// Saves frame as PictureDir + MakeFileName(LocalPicture, counters) + ".jpg" (or ".bmp" with SaveAsBitmap),
 // with the caption drawn into frame first when CaptionLocal is on: frame keeps the caption, so
 // later saves of the same capture carry it too; a JPEG is made by jpeg. Reports "Picture saved as: "
 // or "Could not save file: " through ProgramLog(). Returns the saved file's name, empty when
 // nothing was saved.
-QString SavePic(QImage& frame, const OptionsValues& options, const JpegWriter& jpeg);
+QString SavePic(QImage& frame, const OptionsValues& options, FileCounters& counters, const JpegWriter& jpeg);
 
 } // namespace tarvo

@@ -187,11 +187,11 @@ void RotateServerHistory(FtpClient& ftp, const OptionsValues& options)
 }
 
 void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options,
-                      const JpegWriter& jpeg)
+                      FileCounters& counters, const JpegWriter& jpeg)
 {
     const QString folder = options.LocalSiteDir.str();
     RotateLocalHistory(folder, options);
-    const QString fileName = folder + MakeFileName(FileKind::WebsitePicture, options) + ".jpg";
+    const QString fileName = folder + MakeFileName(FileKind::WebsitePicture, options, counters) + ".jpg";
     // Success is the outcome of this write, not the existence of a file of that name: an older
     // picture left in place must not make a failed write look successful.
     bool saved = false;
@@ -208,14 +208,14 @@ void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const Optio
 }
 
 void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options,
-                    const JpegWriter& jpeg)
+                    FileCounters& counters, const JpegWriter& jpeg)
 {
     CallDeadline deadline(ftp);
     if (!EnsureConnected(ftp, options))
         return;
 
     RotateServerHistory(ftp, options);
-    const QString remoteName = MakeFileName(FileKind::WebsitePicture, options) + ".jpg";
+    const QString remoteName = MakeFileName(FileKind::WebsitePicture, options, counters) + ".jpg";
     Log("Uploading file " + remoteName + " to website", false, SenderFtp);
 
     const QString upPic = ProgramDir() + QLatin1String(UploadPictureName);
@@ -237,7 +237,7 @@ void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& fram
         ftp.Close();
 }
 
-void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options)
+void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options, FileCounters& counters)
 {
     if (options.WebsiteFTP || options.WebsiteLocal)
         Log("Uploading offline picture", true, QStringLiteral("TForm1.UploadOfflinePic"));
@@ -245,9 +245,9 @@ void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options)
     QImage noFrame;
     const JpegWriter unused; // the offline picture is copied as it is, never encoded
     if (options.WebsiteFTP)
-        SaveFTPWebsite(ftp, offline, noFrame, options, unused);
+        SaveFTPWebsite(ftp, offline, noFrame, options, counters, unused);
     if (options.WebsiteLocal)
-        SaveLocalWebsite(offline, noFrame, options, unused);
+        SaveLocalWebsite(offline, noFrame, options, counters, unused);
 }
 
 void ConfigureFtpForRun(FtpClient& ftp, const OptionsValues& options)

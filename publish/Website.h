@@ -11,6 +11,7 @@
 
 namespace tarvo {
 
+class FileCounters;
 class JpegWriter;
 
 // Temporary name of an upload on the server, renamed to the picture's name once complete.
@@ -25,18 +26,19 @@ void RotateLocalHistory(const QString& folder, const OptionsValues& options);
 void RotateServerHistory(FtpClient& ftp, const OptionsValues& options);
 
 // Writes the website picture into LocalSiteDir: a copy of offlineFileName when that is not empty,
-// else frame made a JPEG by jpeg (with the caption drawn in when CaptionWebsite is on).
+// else frame made a JPEG by jpeg (with the caption drawn in when CaptionWebsite is on), under a
+// name of the website naming scheme drawn from counters.
 void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const OptionsValues& options,
-                      const JpegWriter& jpeg);
+                      FileCounters& counters, const JpegWriter& jpeg);
 
 // Uploads the website picture with ftp, connecting and entering UpDir first when it is not
 // connected, and closing afterwards for long timed intervals. The picture is made as by
 // SaveLocalWebsite.
 void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options,
-                    const JpegWriter& jpeg);
+                    FileCounters& counters, const JpegWriter& jpeg);
 
 // At the stop of auto-capturing: the offline picture, FTP first, then the local folder.
-void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options);
+void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options, FileCounters& counters);
 
 // The FTP steps of starting auto-capturing: connection and proxy settings into ftp, a log line
 // when the password is empty, and any earlier abort cleared.

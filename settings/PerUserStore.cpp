@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QSettings>
-#include <atomic>
 
 namespace tarvo {
 
@@ -54,19 +53,5 @@ void PerUserStore::WriteString(const QString& name, const QString& value)
 void PerUserStore::WriteInteger(const QString& name, int value) { WriteString(name, QString::number(value)); }
 
 void PerUserStore::WriteBool(const QString& name, bool value) { WriteString(name, value ? "1" : "0"); }
-
-namespace {
-std::atomic<PerUserStore*> replacement{nullptr};
-}
-
-PerUserStore& ProgramStore()
-{
-    if (PerUserStore* s = replacement.load())
-        return *s;
-    static PerUserStore store; // path fixed at first use, after the environment is set
-    return store;
-}
-
-void SetProgramStore(PerUserStore* store) { replacement.store(store); }
 
 } // namespace tarvo

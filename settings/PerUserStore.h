@@ -39,8 +39,4 @@ private:
     std::unique_ptr<QSettings> settings_;
 };
 
-// The program's store. Opened on first use at DefaultPath(); tests may replace it.
-PerUserStore& ProgramStore();
-void SetProgramStore(PerUserStore* store); // nullptr: back to the default one
-
 } // namespace tarvo

@@ -5,6 +5,7 @@
 #include "imaging/widgets/PictureView.h"
 #include "publish/widgets/FtpTestWindow.h"
 #include "settings/ActiveSettings.h"
+#include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
 #include "settings/SecretStore.h"
@@ -44,7 +45,8 @@ int ShowSettingsWindow(const QString& what, int page)
     SaveProfile(DefaultOptions(), "Default", passwords);
     SaveProfile(DefaultOptions(), "Night", passwords);
 
-    RecordingTargets targets;
+    PerUserStore store(home.path() + "/Tarvo.conf");
+    RecordingTargets targets(store);
     ProfileBox box;
     box.setText("Default");
     ListProfiles(box);
@@ -52,7 +54,7 @@ int ShowSettingsWindow(const QString& what, int page)
     SetupDialog setup(box, targets.settings, passwords, targets, proxy);
     setup.SetCaptureDrivers({"Test pattern"});
     setup.ShowInDialog(DefaultOptions());
-    ProfileSelectWindow profiles(box, passwords, targets);
+    ProfileSelectWindow profiles(box, passwords, store, targets);
 
     QWidget* shown = &proxy;
     if (what == "setup") {

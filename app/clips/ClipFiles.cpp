@@ -45,10 +45,10 @@ QString FailureText(int error)
 
 // The scheme's next name after a taken one: the next second for a timed name, the next number
 // for an incrementing one (a timed name when the scheme gives none).
-void NextName(ClipName& name, const OptionsValues& options)
+void NextName(ClipName& name, const OptionsValues& options, FileCounters& counters)
 {
     if (!IsTimedFileName(name.base)) {
-        name.base = MakeFileName(FileKind::VideoFile, options);
+        name.base = MakeFileName(FileKind::VideoFile, options, counters);
         if (!name.base.isEmpty())
             return;
     }
@@ -59,7 +59,7 @@ void NextName(ClipName& name, const OptionsValues& options)
 // Creates pathOf(name) exclusively with mode (less the umask), never through a link, going on with
 // the scheme's next names while the name is taken. *path is the file made, or the first name tried.
 template <class PathOf>
-UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pathOf, mode_t mode, QString* path,
+UniqueFd CreateFirstFree(const OptionsValues& options, FileCounters& counters, ClipName& name, PathOf pathOf, mode_t mode, QString* path,
                          QString* error)
 {
     int failure = EEXIST;
@@ -75,7 +75,7 @@ UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pa
         }
         failure = errno;
         if (failure == EEXIST)
-            NextName(name, options);
+            NextName(name, options, counters);
     }
     if (error)
         *error = FailureText(failure);
@@ -83,9 +83,9 @@ UniqueFd CreateFirstFree(const OptionsValues& options, ClipName& name, PathOf pa
 }
 } // namespace
 
-ClipName NewClipName(const OptionsValues& options)
+ClipName NewClipName(const OptionsValues& options, FileCounters& counters)
 {
-    ClipName name{MakeFileName(FileKind::VideoFile, options), ProgramClock().now().toLocalTime()};
+    ClipName name{MakeFileName(FileKind::VideoFile, options, counters), ProgramClock().now().toLocalTime()};
     if (name.base.isEmpty())
         name.base = TimedFileName(name.moment);
     return name;
@@ -96,26 +96,27 @@ QString ClipTempPath(const OptionsValues& options, const ClipName& name)
     return options.VideoDir.str() + QLatin1Char('.') + name.base + TempSuffix;
 }
 
-UniqueFd CreateClipTemp(const OptionsValues& options, ClipName& name, QString* path, QString* error)
+UniqueFd CreateClipTemp(const OptionsValues& options, FileCounters& counters, ClipName& name, QString* path, QString* error)
 {
     UniqueFd fd = CreateFirstFree(
-        options, name, [&options](const ClipName& n) { return ClipTempPath(options, n); }, 0600, path, error);
+        options, counters, name, [&options](const ClipName& n) { return ClipTempPath(options, n); }, 0600, path, error);
     // A new file nobody else has open: the lock is always had.
     if (fd.Valid())
         ::flock(fd.Get(), LOCK_EX | LOCK_NB);
     return fd;
 }
 
-bool CreateRecordingFile(const OptionsValues& options, QString* path, QString* error)
+bool CreateRecordingFile(const OptionsValues& options, FileCounters& counters, QString* path, QString* error)
 {
-    ClipName name{MakeFileName(FileKind::VideoFile, options), ProgramClock().now().toLocalTime()};
+    ClipName name{MakeFileName(FileKind::VideoFile, options, counters), ProgramClock().now().toLocalTime()};
     return CreateFirstFree(
-               options, name, [&options](const ClipName& n) { return options.VideoDir.str() + n.base + QStringLiteral(".avi"); },
+               options, counters, name, [&options](const ClipName& n) { return options.VideoDir.str() + n.base + QStringLiteral(".avi"); },
                0666, path, error)
         .Valid();
 }
 
-QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipName name, QString* error)
+QString MoveToFinalName(const QString& temp, const OptionsValues& options, FileCounters& counters, ClipName name,
+                        QString* error)
 {
     const QByteArray from = QFile::encodeName(temp);
     int failure = EEXIST;
@@ -125,7 +126,7 @@ QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipN
             return target;
         failure = errno;
         if (failure == EEXIST)
-            NextName(name, options);
+            NextName(name, options, counters);
     }
     if (error)
         *error = FailureText(failure);

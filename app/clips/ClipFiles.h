@@ -15,13 +15,16 @@
 
 namespace tarvo {
 
+class FileCounters;
+
 struct ClipName {
     QString base;     // the naming scheme's name, without folder and extension
     QDateTime moment; // when the clip began: a timed name taken is followed by the next second's
 };
 
-// A new name of the video naming scheme (a time stamp when the scheme gives none).
-ClipName NewClipName(const OptionsValues& options);
+// A new name of the video naming scheme (a time stamp when the scheme gives none). The functions
+// here that take counters draw the incrementing scheme's numbers from them.
+ClipName NewClipName(const OptionsValues& options, FileCounters& counters);
 
 // folder + "." + base + ".avi.part"
 QString ClipTempPath(const OptionsValues& options, const ClipName& name);
@@ -29,17 +32,18 @@ QString ClipTempPath(const OptionsValues& options, const ClipName& name);
 // Creates the temporary file of a new clip at ClipTempPath, or at the scheme's next free name's
 // when that one is taken (name then follows), mode 0600 and locked for as long as it is open, so
 // that RemoveStaleClipFiles leaves it alone. Invalid on failure, with error saying why.
-UniqueFd CreateClipTemp(const OptionsValues& options, ClipName& name, QString* path, QString* error);
+UniqueFd CreateClipTemp(const OptionsValues& options, FileCounters& counters, ClipName& name, QString* path, QString* error);
 
 // Creates the file of a manual recording: the video folder + MakeFileName + ".avi", or the
 // scheme's next free name when that one is taken. *path is the file's path, or the first name
 // tried when none could be created (error says why). The file is closed again: the capture
 // component opens it by its name.
-bool CreateRecordingFile(const OptionsValues& options, QString* path, QString* error);
+bool CreateRecordingFile(const OptionsValues& options, FileCounters& counters, QString* path, QString* error);
 
 // Renames temp to the video folder + base + ".avi", or to the scheme's next free name when that
 // one is taken by now. Returns the final path; empty on failure, with error saying why.
-QString MoveToFinalName(const QString& temp, const OptionsValues& options, ClipName name, QString* error);
+QString MoveToFinalName(const QString& temp, const OptionsValues& options, FileCounters& counters, ClipName name,
+                        QString* error);
 
 // Removes the temporary files of clips that were never finished (the program ended without
 // finishing them): the regular files of the video folder named as ClipTempPath names them, whose

@@ -63,7 +63,7 @@ QString ClipRecorder::SoundSourceFor(const QString& deviceName)
 }
 
 void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format,
-                         const JpegWriter& jpeg, SavedFn saved, const QString& soundSource)
+                         const JpegWriter& jpeg, FileCounters& counters, SavedFn saved, const QString& soundSource)
 {
     Stop();
     RemoveStaleClipFiles(options);
@@ -74,6 +74,7 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     options_ = options;
     format_ = format;
     jpeg_ = &jpeg;
+    counters_ = &counters;
     compressed_ = format.header.compression == FOURCC_MJPG;
     saved_ = std::move(saved);
     if (clips.Audio) {
@@ -192,10 +193,10 @@ void ClipRecorder::HandleMotion(std::uint32_t timeMs, bool armedAlarm)
 void ClipRecorder::BeginClip(std::uint32_t alarmMs)
 {
     auto writing = std::make_unique<Writing>();
-    writing->name = NewClipName(options_);
+    writing->name = NewClipName(options_, *counters_);
     QString temp;
     QString error;
-    UniqueFd file = CreateClipTemp(options_, writing->name, &temp, &error);
+    UniqueFd file = CreateClipTemp(options_, *counters_, writing->name, &temp, &error);
     const int fps = std::clamp(int(options_.FrameRate), 1, 60);
     if (!file.Valid()) {
         LogFailure(options_, error);
@@ -319,7 +320,7 @@ void ClipRecorder::EndClip()
     }
     const std::unique_ptr<Writing> done = std::move(writing_);
     QString error;
-    const QString file = MoveToFinalName(done->writer.Path(), options_, done->name, &error);
+    const QString file = MoveToFinalName(done->writer.Path(), options_, *counters_, done->name, &error);
     if (file.isEmpty()) {
         QFile::remove(done->writer.Path());
         LogFailure(options_, error);

@@ -40,6 +40,7 @@
 
 namespace tarvo {
 
+class FileCounters;
 class JpegWriter;
 
 class ClipRecorder {
@@ -62,11 +63,11 @@ public:
     // GUI thread, at the start of a run: takes the run's settings (the clip settings, the video
     // folder and naming, the frame rate) and the stream's format. Removes the temporary files of
     // clips an earlier program left unfinished; does nothing more unless clips are on and the
-    // trigger is motion. Frames that are not JPEG already are compressed with jpeg, which must
-    // outlive the run. soundSource: a GStreamer launch description of the sound source (see
+    // trigger is motion. Frames that are not JPEG already are compressed with jpeg; the clips'
+    // names are drawn from counters; both must outlive the run. soundSource: a GStreamer launch description of the sound source (see
     // SoundSourceFor), used when the clip settings ask for sound; empty when there is none.
     void Start(const ClipOptions& clips, const OptionsValues& options, const FrameFormat& format,
-               const JpegWriter& jpeg, SavedFn saved, const QString& soundSource = {});
+               const JpegWriter& jpeg, FileCounters& counters, SavedFn saved, const QString& soundSource = {});
     // GUI thread, once no frame comes any more: the clip being written is finished as a playable
     // file and reported, or, when that takes longer than StopLimit, given up; the writer thread ends.
     void Stop();
@@ -117,6 +118,7 @@ private:
     OptionsValues options_{};
     FrameFormat format_;
     const JpegWriter* jpeg_ = nullptr;
+    FileCounters* counters_ = nullptr;
     bool compressed_ = false;
     SavedFn saved_;
     std::atomic<bool> report_{true}; // cleared when the recorder is destroyed

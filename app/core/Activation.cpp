@@ -73,7 +73,8 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
 void ActivateStartupProfile(ProfileBox& box, ProfilePasswords& passwords, ActivationTargets& targets)
 {
     QDir().mkdir(ProfileFolder());
-    QString name = ProgramStore().ReadString(QStringLiteral("CurrentProfile"), CreateDefaultSentinel);
+    PerUserStore& store = targets.Store();
+    QString name = store.ReadString(QStringLiteral("CurrentProfile"), CreateDefaultSentinel);
     if (!ProfileExists(name))
         name = CreateDefaultSentinel;
 
@@ -92,8 +93,8 @@ void ActivateStartupProfile(ProfileBox& box, ProfilePasswords& passwords, Activa
     }
 
     box.setText(DefaultProfileName);
-    ProgramStore().WriteString(QStringLiteral("CurrentProfile"), DefaultProfileName);
-    ProgramStore().WriteInteger(QStringLiteral("LoadCount"), 0);
+    store.WriteString(QStringLiteral("CurrentProfile"), DefaultProfileName);
+    store.WriteInteger(QStringLiteral("LoadCount"), 0);
     const OptionsValues defaults = DefaultOptions();
     try {
         SaveProfile(defaults, DefaultProfileName, passwords);

@@ -9,6 +9,8 @@
 
 namespace tarvo {
 
+class PerUserStore;
+
 // What activation drives, one method per step. The main window implements it; every method is
 // called on the GUI thread, in the order of the declarations. Activate runs SetActive on them.
 class ActivationTargets : public ProfileActivation {
@@ -17,6 +19,8 @@ public:
 
     // The settings in force, which activation replaces.
     virtual ActiveSettings& Settings() = 0;
+    // The per-user store, which keeps the current profile's name.
+    virtual PerUserStore& Store() = 0;
 
     // Creates the start-at-login entry when true, removes it when false.
     virtual void ApplyStartupShortcut(bool enabled) = 0;
@@ -50,7 +54,7 @@ public:
 // the setup dialog while the settings in force keep the path.
 void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTargets& targets);
 
-// Start-up choice of the current profile: the stored "CurrentProfile" when its file exists,
+// Start-up choice of the current profile: the stored "CurrentProfile" (of targets.Store()) when its file exists,
 // otherwise a fresh "Default" (which replaces an existing Default.pfl, and resets "LoadCount" to 0).
 // An existing current profile that cannot be opened is reported in the log and the program runs on
 // the defaults, its file left alone. Puts the name into the box and activates. The caller runs

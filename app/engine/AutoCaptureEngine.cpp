@@ -22,8 +22,9 @@ void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().
 } // namespace
 
 AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings,
-                                     LiveFrameHub& liveFrames, SoundPlayer& sound, QObject* parent)
+                                     LiveFrameHub& liveFrames, SoundPlayer& sound, FileCounters& counters, QObject* parent)
     : QObject(parent), video_(video), host_(host), settings_(settings), liveFrames_(liveFrames), sound_(sound),
+      counters_(counters),
       mode_(host, video), commands_(std::make_unique<ManualCommands>(video, mode_, *this)),
       frame_(std::make_unique<FrameState>()), alarmHooks_(std::make_unique<AlarmHooks>()),
       ftp_(std::make_unique<FtpClient>())
@@ -177,7 +178,7 @@ void AutoCaptureEngine::BeginStreamRun()
         options, settings_.extras.Alarms,
         MakeMotionSetup(f.format.width(), f.format.height(), options, motionThreshold_)});
     const ClipOptions& clips = settings_.extras.Clips;
-    f.clips.Start(clips, options, f.format, jpeg_, [this](const QString& file) { AnnounceSaved(file); },
+    f.clips.Start(clips, options, f.format, jpeg_, counters_, [this](const QString& file) { AnnounceSaved(file); },
                   clips.Enabled && clips.Audio && options.Trigger == TriggerMotion ? ClipRecorder::SoundSourceFor(video_.DriverName()) : QString());
     f.alarmTime = QDateTime();
     f.lightChangeLogged = QDateTime();
@@ -217,7 +218,7 @@ void AutoCaptureEngine::StopAutoCap()
 
     frame_->decoder.reset();
     // The stream has stopped, so no name is drawn on the frame thread any more.
-    StoreFileCounters();
+    counters_.StoreAll();
 
     Log("Autocapturing off", true, "TForm1.StopAutoCap");
     host_.SetIconImage(IconAutoOff);

@@ -33,6 +33,7 @@ class NetworkTask;
 class CaptureDevice;
 struct FrameBuffer;
 class EngineHost;
+class FileCounters;
 class ManualCommands;
 struct OptionsValues;
 
@@ -40,9 +41,10 @@ class AutoCaptureEngine : public QObject {
     Q_OBJECT
 public:
     // Hands the window the menus of the idle mode at once. Every frame of a run is offered to
-    // liveFrames; the alarm and click sounds play through sound.
+    // liveFrames; the alarm and click sounds play through sound; the names of new pictures and
+    // videos are drawn from counters.
     AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings, LiveFrameHub& liveFrames,
-                      SoundPlayer& sound, QObject* parent = nullptr);
+                      SoundPlayer& sound, FileCounters& counters, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
@@ -54,6 +56,7 @@ public:
     // Of every JPEG the engine writes: pictures, website pictures, clip frames.
     void SetJpegQuality(int quality) { jpeg_.SetQuality(quality); }
     const JpegWriter& Jpeg() const { return jpeg_; }
+    FileCounters& Counters() { return counters_; }
 
     // The auto-capturing toggles.
     void ToggleAutoCapturing();         // "&Auto capturing", Ctrl+A
@@ -196,6 +199,7 @@ private:
     const ActiveSettings& settings_;
     LiveFrameHub& liveFrames_;
     SoundPlayer& sound_;
+    FileCounters& counters_;
     JpegWriter jpeg_;
     EngineMode mode_;
     std::unique_ptr<ManualCommands> commands_;

@@ -156,7 +156,7 @@ QString AutoCaptureEngine::RunActions(const FrameBuffer& header, bool frameBitma
 
     QString picture;
     if (options.CapPic)
-        picture = SavePic(f.current, options, jpeg_);
+        picture = SavePic(f.current, options, counters_, jpeg_);
     if (!picture.isEmpty())
         AnnounceSaved(picture);
     PublishFrame(f.current, options);

@@ -99,11 +99,11 @@ bool ManualCommands::SaveStillPicture(const QString& singleFile, QString& target
     const OptionsValues& options = engine_.Settings().options;
     const QString folder = options.PictureDir.str();
     if (options.SaveAsBitmap) {
-        target = folder + MakeFileName(FileKind::LocalPicture, options) + ".bmp";
+        target = folder + MakeFileName(FileKind::LocalPicture, options, engine_.Counters()) + ".bmp";
         if (!options.CaptionLocal)
             return MoveReplacing(singleFile, target);
     } else {
-        target = folder + MakeFileName(FileKind::LocalPicture, options) + ".jpg";
+        target = folder + MakeFileName(FileKind::LocalPicture, options, engine_.Counters()) + ".jpg";
     }
 
     QImage still(singleFile);
@@ -130,7 +130,7 @@ void ManualCommands::ToggleVideoRecording()
         // The name is had before the recording starts: a file of that name (a clip of the same
         // second, something planted) is never written over, the scheme's next free name is taken.
         QString fileName;
-        const bool created = CreateRecordingFile(options, &fileName, nullptr);
+        const bool created = CreateRecordingFile(options, engine_.Counters(), &fileName, nullptr);
         video_.SetVideoFileName(fileName);
         video_.SetCapToFile(true);
         mode_.SetRecording(true);

@@ -21,10 +21,10 @@ void AutoCaptureEngine::AbortFtpTransfer() { ftp_->Abort(); }
 void AutoCaptureEngine::ClearFtpAbort() { ftp_->ClearAbort(); }
 
 namespace {
-void FinishFtpSession(FtpClient& ftp, const OptionsValues& options)
+void FinishFtpSession(FtpClient& ftp, const OptionsValues& options, FileCounters& counters)
 {
     if (options.OfflinePic && options.UpPic)
-        UploadOfflinePic(ftp, options);
+        UploadOfflinePic(ftp, options, counters);
     CloseFtpAfterRun(ftp);
 }
 } // namespace
@@ -39,7 +39,9 @@ void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
         // worker, with the usual limits, while the menus answer.
         if (!ftpSessionEnd_)
             ftpSessionEnd_ = std::make_unique<NetworkTask>(ftp.SharedAbort());
-        ftpSessionEnd_->Start([&ftp, options = options](const NetworkTask::Poster&) { FinishFtpSession(ftp, options); });
+        ftpSessionEnd_->Start([&ftp, &counters = counters_, options = options](const NetworkTask::Poster&) {
+            FinishFtpSession(ftp, options, counters);
+        });
         return;
     }
     // At exit no server may hold the program: the offline picture gets a few seconds in all.
@@ -48,7 +50,7 @@ void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
     for (std::chrono::milliseconds* limit :
          {&limits.connect, &limits.reply, &limits.dataAccept, &limits.transferStall, &limits.upload})
         *limit = std::min(*limit, ExitUploadLimit);
-    FinishFtpSession(ftp, options);
+    FinishFtpSession(ftp, options, counters_);
     ftp.Timeouts() = usual;
 }
 
@@ -61,9 +63,9 @@ void AutoCaptureEngine::CancelFtpSessionEnd()
 void AutoCaptureEngine::PublishFrame(QImage& frame, const OptionsValues& options)
 {
     if (options.WebsiteLocal && options.UpPic)
-        SaveLocalWebsite(QString(), frame, options, jpeg_);
+        SaveLocalWebsite(QString(), frame, options, counters_, jpeg_);
     if (options.WebsiteFTP && options.UpPic)
-        SaveFTPWebsite(*ftp_, QString(), frame, options, jpeg_);
+        SaveFTPWebsite(*ftp_, QString(), frame, options, counters_, jpeg_);
 }
 
 } // namespace tarvo

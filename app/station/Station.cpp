@@ -39,13 +39,19 @@ Station::Station(Setup setup, QObject* parent)
         ownPasswords_ = std::make_unique<ProfilePasswords>(*secretStore_);
         passwords_ = ownPasswords_.get();
     }
+    store_ = setup.store;
+    if (!store_) {
+        ownStore_ = std::make_unique<PerUserStore>();
+        store_ = ownStore_.get();
+    }
+    counters_ = std::make_unique<FileCounters>(*store_);
     if (!setup.captureBackend) {
-        ownBackend_ = std::make_unique<GstCaptureBackend>(ProgramStore());
+        ownBackend_ = std::make_unique<GstCaptureBackend>(*store_);
         setup.captureBackend = ownBackend_.get();
     }
     backend_ = setup.captureBackend;
     device_ = std::make_unique<CaptureDevice>(*backend_);
-    engine_ = std::make_unique<AutoCaptureEngine>(*device_, *this, settings_, *liveFrames_, *sound_);
+    engine_ = std::make_unique<AutoCaptureEngine>(*device_, *this, settings_, *liveFrames_, *sound_, *counters_);
     ConfigureDevice();
 
     driverTimer_.setInterval(1);
@@ -123,7 +129,7 @@ void Station::Start()
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
     settings_.Replace(DefaultOptions());
     ActivateStartupProfile(profileBox_, *passwords_, *this);
-    LoadFileCounters();
+    counters_->Load();
     ListProfiles(profileBox_);
 }
 
@@ -144,7 +150,7 @@ bool Station::StartWithProfile(const QString& name, QString& error)
     }
     profileBox_.setText(name);
     SetActive(options, profileBox_, *this);
-    LoadFileCounters();
+    counters_->Load();
     ListProfiles(profileBox_);
     return true;
 }

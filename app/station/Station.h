@@ -1,6 +1,6 @@
 #pragma once
-// The station: every running part of Tarvo that needs no window. It owns the event log writer, the
-// capture device, the auto-capture engine with its alarm hooks, the storage keeper and the live
+// The station: every running part of Tarvo that needs no window. It owns the per-user store and
+// the file-name counters kept there, the event log writer, the capture device, the auto-capture engine with its alarm hooks, the storage keeper and the live
 // view, starts them in order and tears them down in the reverse order, connects the camera, and is
 // what profile activation drives. The desktop program hands it to the main window as its front
 // end; the headless station runs it alone.
@@ -21,8 +21,10 @@ namespace tarvo {
 class AutoCaptureEngine;
 class CaptureBackend;
 class CaptureDevice;
+class FileCounters;
 class LiveFrameHub;
 class LiveView;
+class PerUserStore;
 class ProfilePasswords;
 class SecretStore;
 class SoundPlayer;
@@ -39,6 +41,7 @@ public:
         // AutoCapAtStart): with "-m" on the desktop, always for the headless station.
         bool autoStart = false;
         ProfilePasswords* passwords = nullptr; // nullptr: the station's own, in the desktop's secret store
+        PerUserStore* store = nullptr;         // nullptr: the station's own, at PerUserStore::DefaultPath()
     };
     explicit Station(Setup setup, QObject* parent = nullptr);
     ~Station() override;
@@ -69,6 +72,7 @@ public:
     ProfileBox& Profile() { return profileBox_; }
     CaptureBackend& Backend() { return *backend_; }
     ProfilePasswords& Passwords() { return *passwords_; }
+    FileCounters& Counters() { return *counters_; }
     bool FirstDriverLoadDone() const { return !firstDriverLoad_; }
 
     // EngineHost
@@ -82,6 +86,7 @@ public:
 
     // ActivationTargets
     ActiveSettings& Settings() override { return settings_; }
+    PerUserStore& Store() override { return *store_; }
     void ApplyStartupShortcut(bool enabled) override;
     void SetTimedTriggerInterval(int ms) override;
     void SetJpegQuality(int quality) override;
@@ -121,6 +126,10 @@ private:
     std::unique_ptr<SecretStore> secretStore_;
     std::unique_ptr<ProfilePasswords> ownPasswords_;
     ProfilePasswords* passwords_ = nullptr;
+    std::unique_ptr<PerUserStore> ownStore_; // when the setup brought none
+    PerUserStore* store_ = nullptr;
+    // Outlive the engine, the clip writer and the network task that draw names from them.
+    std::unique_ptr<FileCounters> counters_;
     LogWriter logWriter_;
     ProfileBox profileBox_;
     std::unique_ptr<CaptureBackend> ownBackend_; // when the setup brought none

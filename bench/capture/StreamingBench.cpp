@@ -71,7 +71,6 @@ void BM_Stream640x480At30(benchmark::State& state)
     App();
     QTemporaryDir home;
     PerUserStore store(home.path() + "/Tarvo.conf");
-    SetProgramStore(&store);
 
     const int seconds = StreamSeconds();
     std::atomic<long> frames{0};
@@ -85,7 +84,6 @@ void BM_Stream640x480At30(benchmark::State& state)
     StreamFor(state, cap, seconds);
     state.counters["frames_per_s"] = double(frames) / (double(seconds) * double(state.iterations()));
     cap.SetDriverOpen(false);
-    SetProgramStore(nullptr);
 }
 
 void BM_PreviewClip(benchmark::State& state)
@@ -99,7 +97,6 @@ void BM_PreviewClip(benchmark::State& state)
     App();
     QTemporaryDir home;
     PerUserStore store(home.path() + "/Tarvo.conf");
-    SetProgramStore(&store);
     store.WriteString("Capture-TestPattern/Format", "MJPG");
     store.WriteInteger("Capture-TestPattern/Width", m.captured(1).toInt());
     store.WriteInteger("Capture-TestPattern/Height", m.captured(2).toInt());
@@ -123,7 +120,6 @@ void BM_PreviewClip(benchmark::State& state)
     StreamFor(state, cap, StreamSeconds());
     state.counters["frames_per_s"] = double(frames) / (double(StreamSeconds()) * double(state.iterations()));
     cap.SetDriverOpen(false);
-    SetProgramStore(nullptr);
 }
 
 BENCHMARK(BM_Stream640x480At30)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

@@ -2,8 +2,10 @@
 // and the JPEG encoder against libjpeg-turbo's own cjpeg on the same pixels and quality.
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
+#include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/PictureSaving.h"
+#include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
 
 #include <QDir>
@@ -59,13 +61,15 @@ void LocalPicture(benchmark::State& state)
     OptionsValues o = DefaultOptions(); // caption on, JPEG
     o.PictureDir = dir.path() + "/";
     o.LPicNaming = NamingFixed;
+    PerUserStore store(dir.path() + "/Tarvo.conf");
+    FileCounters counters(store);
     JpegWriter jpeg;
     jpeg.SetQuality(90);
     const QImage frame = CameraFrame(int(state.range(0)), int(state.range(1)), 3);
     for (auto _ : state) {
         QImage copy = frame;
         copy.detach(); // the frame handler hands over a fresh frame each time
-        SavePic(copy, o, jpeg);
+        SavePic(copy, o, counters, jpeg);
     }
 }
 

@@ -1,9 +1,11 @@
 // One website upload of a 640x480 picture to a local pyftpdlib with the connection kept open,
 // against `curl -T` of the same JPEG file to the same server (a new curl process and login each
 // time, which is what a script around curl would do). Run with --benchmark_repetitions for medians.
+#include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "publish/Website.h"
 #include "settings/OptionsValues.h"
+#include "settings/PerUserStore.h"
 #include "settings/ProgramDir.h"
 
 #include <QByteArray>
@@ -62,6 +64,8 @@ private:
 
 struct Setup {
     QTemporaryDir programDir;
+    PerUserStore store{programDir.path() + "/Tarvo.conf"};
+    FileCounters counters{store};
     LocalFtpServer server;
     OptionsValues options{};
     QImage frame = CameraLikeFrame();
@@ -98,14 +102,14 @@ void BM_WebsiteUploadKeptOpen(benchmark::State& state)
     const JpegWriter jpeg;
     ConfigureFtpForRun(ftp, s.options);
     QImage frame = s.frame;
-    SaveFTPWebsite(ftp, "", frame, s.options, jpeg); // connects, logs in, enters www
+    SaveFTPWebsite(ftp, "", frame, s.options, s.counters, jpeg); // connects, logs in, enters www
     if (!ftp.IsOpen()) {
         state.SkipWithError("no FTP server");
         return;
     }
     for (auto _ : state) {
         QImage f = s.frame;
-        SaveFTPWebsite(ftp, "", f, s.options, jpeg);
+        SaveFTPWebsite(ftp, "", f, s.options, s.counters, jpeg);
     }
     state.counters["jpeg_bytes"] = QFile(s.jpegFile).size();
 }

@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
     PerUserStore store(StorePath());
-    SetProgramStore(&store);
 
     (void)store.ReadString("CurrentProfile", "%CreateDefault%");
     const QString count = store.ReadString("LoadCount", "");
@@ -62,6 +61,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Require(TestPatterns().contains(s.pattern));
     Require(s.mjpegQuality >= 1 && s.mjpegQuality <= 100);
-    SetProgramStore(nullptr);
     return 0;
 }

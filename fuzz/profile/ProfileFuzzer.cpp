@@ -3,6 +3,7 @@
 // save followed by a load must give back every text as it was read.
 #include "app/core/Activation.h"
 #include "settings/OptionsValues.h"
+#include "settings/PerUserStore.h"
 #include "settings/ProfileBox.h"
 #include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
@@ -23,6 +24,7 @@ namespace {
 class IgnoringTargets : public ActivationTargets {
 public:
     ActiveSettings& Settings() override { return settings; }
+    PerUserStore& Store() override;
     void ApplyStartupShortcut(bool) override {}
     void SetTimedTriggerInterval(int) override {}
     void SetJpegQuality(int) override {}
@@ -53,6 +55,13 @@ const QTemporaryDir& Folder()
 {
     static QTemporaryDir dir(QDir::tempPath() + "/tarvo-fuzz-profile-XXXXXX");
     return dir;
+}
+
+// Activation itself never reads the store; the start-up choice, which does, is not fuzzed here.
+PerUserStore& IgnoringTargets::Store()
+{
+    static PerUserStore store(Folder().path() + "/Tarvo.conf");
+    return store;
 }
 
 } // namespace

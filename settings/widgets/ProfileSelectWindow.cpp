@@ -15,9 +15,9 @@
 
 namespace tarvo {
 
-ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, ProfileActivation& targets,
-                                         QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), targets_(targets)
+ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store,
+                                         ProfileActivation& targets, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), store_(store), targets_(targets)
 {
     setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("Select setup profile:"));
@@ -113,7 +113,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
         return;
     SettleOnListedName();
     const QString name = profileBox_.text();
-    ProgramStore().WriteString(QStringLiteral("CurrentProfile"), name);
+    store_.WriteString(QStringLiteral("CurrentProfile"), name);
     try {
         targets_.Activate(LoadProfile(name, passwords_), profileBox_);
     } catch (const SettingsFileError& e) {

@@ -12,11 +12,13 @@ namespace tarvo {
 class ProfileActivation;
 class ProfileBox;
 class ProfilePasswords;
+class PerUserStore;
 
 class ProfileSelectWindow : public QDialog {
     Q_OBJECT
 public:
-    ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, ProfileActivation& targets,
+    // store keeps the name of the current profile.
+    ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store, ProfileActivation& targets,
                         QWidget* parent = nullptr);
 
     // "OK": makes the picked profile current and activates it; refused while OK is disabled.
@@ -40,6 +42,7 @@ private:
 
     ProfileBox& profileBox_;
     ProfilePasswords& passwords_;
+    PerUserStore& store_;
     ProfileActivation& targets_;
     QComboBox* profilesBox_; // editable; its list is kept sorted by ListProfiles
     QPushButton* newButton_;

@@ -17,7 +17,7 @@ namespace tarvo {
 namespace {
 class ActivationTest : public ProfileFolderFixture {
 protected:
-    RecordingTargets targets;
+    RecordingTargets targets{program.store()};
     ProfileBox box;
 };
 } // namespace

@@ -96,7 +96,7 @@ protected:
     void Start(ClipRecorder& recorder, std::uint32_t compression, const QString& soundSource = {})
     {
         recorder.Start(
-            clips, options, FrameFormatOf(compression, Width, Height, 16), jpeg,
+            clips, options, FrameFormatOf(compression, Width, Height, 16), jpeg, counters,
             [this](const QString& file) { saved << file; }, soundSource);
     }
     // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
@@ -141,6 +141,7 @@ protected:
     }
 
     ScratchProgram program;
+    FileCounters counters{program.store()};
     RecordingEventLog log;
     OptionsValues options;
     ClipOptions clips;
@@ -324,7 +325,7 @@ TEST_F(ClipRecorderTest, ASourceThatFallsSilentUnderLargePicturesHoldsNeitherThe
     clips.MaxSeconds = 5;
     ClipRecorder& recorder = NewRecorder();
     recorder.Start(
-        clips, options, FrameFormatOf(FOURCC_MJPG, Wide, High, 16), jpeg, [this](const QString& file) { saved << file; },
+        clips, options, FrameFormatOf(FOURCC_MJPG, Wide, High, 16), jpeg, counters, [this](const QString& file) { saved << file; },
         "audiotestsrc is-live=true num-buffers=4");
     const auto ended = [&] {
         const QStringList lines = log.messages();
@@ -389,7 +390,7 @@ TEST_F(ClipRecorderTest, TheStartRemovesTheTemporaryFilesOfUnfinishedClipsAndNot
     // The file of a clip that another Tarvo is writing into this folder.
     ClipName writing{"05-04  03.02.02", {}};
     QString path;
-    const UniqueFd held = CreateClipTemp(options, writing, &path, nullptr);
+    const UniqueFd held = CreateClipTemp(options, counters, writing, &path, nullptr);
     ASSERT_TRUE(held.Valid());
     kept << QFileInfo(path).fileName();
 

@@ -56,7 +56,7 @@ protected:
     MainWindow& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
     {
         stop();
-        station = std::make_unique<Station>(Station::Setup{capture, !arguments.isEmpty() && arguments.first() == "-m", &program.passwords()});
+        station = std::make_unique<Station>(Station::Setup{capture, !arguments.isEmpty() && arguments.first() == "-m", &program.passwords(), &program.store()});
         form = std::make_unique<MainWindow>(*station, MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray)});
         form->CreateWindows();
         form->InitMainWindow();
@@ -151,8 +151,8 @@ TEST_F(StartupTest, NonNumericStoredValuesReadAsTheirDefaults)
     program.store().WriteString("VidCount", "");
     MainWindow& f = start();
     EXPECT_EQ(f.StartCount(), 1);
-    EXPECT_EQ(FileCounter(FileKind::LocalPicture), 0);
-    EXPECT_EQ(FileCounter(FileKind::VideoFile), 0);
+    EXPECT_EQ(station->Counters().Value(FileKind::LocalPicture), 0);
+    EXPECT_EQ(station->Counters().Value(FileKind::VideoFile), 0);
 }
 
 TEST_F(StartupTest, VersionCheckEveryTenthStartOnlyWhenAsked)

@@ -174,10 +174,10 @@ protected:
     // the player lives: the back-end lists its devices again when its list is old); keeps the
     // bytes of every frame it streams.
     struct FilePlayer {
-        explicit FilePlayer(const QString& file)
+        FilePlayer(KeyValueStore& store, const QString& file)
         {
             qputenv("TARVO_TEST_SOURCE", QFile::encodeName(file));
-            backend = std::make_unique<GstCaptureBackend>(ProgramStore());
+            backend = std::make_unique<GstCaptureBackend>(store);
             cap = std::make_unique<CaptureDevice>(*backend);
             cap->SetOnVideoStream([this](CaptureDevice&, const FrameBuffer& h) {
                 std::lock_guard lock(played.mutex);
@@ -456,7 +456,7 @@ TEST_F(GstDeviceTest, TestDevicePlaysAVideoFileInALoop)
     const GstClockTime length = Discover(file).duration;
     ASSERT_GT(length, 0u);
 
-    FilePlayer player(file); // in the device's default mode, YUY2: the file is decoded
+    FilePlayer player(program.store(), file); // in the device's default mode, YUY2: the file is decoded
     FrameFormat format;
     ASSERT_TRUE(player.cap->ReadVideoFormat(format));
     EXPECT_EQ(format.header.compression, FOURCC_YUY2);
@@ -480,7 +480,7 @@ TEST_F(GstDeviceTest, AnMjpegFileInAnMjpegModeOfItsSizeDeliversItsOwnJpegFrames)
     ASSERT_GT(length, 0u);
 
     SetTestDeviceMode("MJPG", 640, 480);
-    FilePlayer player(file);
+    FilePlayer player(program.store(), file);
     FrameFormat format;
     ASSERT_TRUE(player.cap->ReadVideoFormat(format));
     EXPECT_EQ(format.header.compression, FOURCC_MJPG);
@@ -515,7 +515,7 @@ TEST_F(GstDeviceTest, RecordingWhileAFileIsPlayedEndsAtOnceAsAFinishedFile)
     // The file decoded into a raw mode, and its own JPEG frames in the MJPEG mode of their size.
     for (const char* format : {"YUY2", "MJPG"}) {
         SetTestDeviceMode(format, 640, 480);
-        FilePlayer player(clip);
+        FilePlayer player(program.store(), clip);
         const QString file = dir.filePath(QString(format) + ".avi");
         player.cap->SetVideoFileName(file);
         player.cap->SetCapToFile(true);

@@ -1,6 +1,5 @@
 #include "EngineFixture.h"
 
-#include "imaging/FileNaming.h"
 #include "imaging/MotionDetection.h"
 
 #include <QCoreApplication>
@@ -21,7 +20,7 @@ EngineSurroundings::EngineSurroundings()
     options.UpPic = false;
     options.FuseEnabled = false;
     options.Password = "secret";
-    LoadFileCounters();
+    counters.Load();
 }
 
 EngineSurroundings::~EngineSurroundings()
@@ -66,7 +65,7 @@ EngineTest::EngineTest()
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
     video = std::make_unique<CaptureDevice>(backend);
-    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, liveFrames, sound);
+    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, liveFrames, sound, counters);
     RecordSavedFiles(*engine, savedFiles);
     video->SetOnVideoStream([this](CaptureDevice& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });

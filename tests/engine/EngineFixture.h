@@ -11,6 +11,7 @@
 #include "app/engine/MenuState.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "capture/CaptureDevice.h"
+#include "imaging/FileNaming.h"
 #include "settings/ActiveSettings.h"
 #include "sound/SoundPlayer.h"
 #include "support/RecordingSoundPlayer.h"
@@ -53,6 +54,7 @@ protected:
     static void RecordSavedFiles(AutoCaptureEngine& e, QStringList& into);
 
     ScratchProgram program;
+    FileCounters counters{program.store()};
     // The settings in force the engine reads.
     ActiveSettings settings;
     OptionsValues& options = settings.options;

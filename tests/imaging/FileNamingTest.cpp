@@ -43,51 +43,54 @@ TEST(TimedFileName, MonthDayTwoBlanksAndTwentyFourHourTime)
     FixedClock clock(QDateTime(QDate(2026, 3, 4), QTime(23, 59, 58)));
     SetProgramClock(&clock);
     ScratchProgram program;
+    FileCounters counters(program.store());
     OptionsValues o = DefaultOptions();
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "03-04  23.59.58");
-    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "03-04  23.59.58");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "03-04  23.59.58");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o, counters), "03-04  23.59.58");
     o.WPicNaming = NamingTimed;
-    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "03-04  23.59.58");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o, counters), "03-04  23.59.58");
     SetProgramClock(nullptr);
 }
 
 TEST(MakeFileName, FixedAndUnknownSchemes)
 {
     ScratchProgram program;
+    FileCounters counters(program.store());
     OptionsValues o = DefaultOptions();
     o.LPicNaming = NamingFixed;
     o.LPicFixed = "front door";
     o.WPicFixed = "webcam";
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "front door");
-    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "webcam");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "front door");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o, counters), "webcam");
     o.VidNaming = NamingFixed; // videos have no fixed name
-    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o, counters), "");
     o.LPicNaming = 0;
     o.WPicNaming = 4;
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "");
-    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o, counters), "");
 }
 
 TEST(MakeFileName, CountersAdvanceWrapAfter999AndAreStored)
 {
     ScratchProgram program;
+    FileCounters counters(program.store());
     const OptionsValues o = Incrementing();
-    SetFileCounter(FileKind::LocalPicture, 998);
-    SetFileCounter(FileKind::WebsitePicture, 0);
-    SetFileCounter(FileKind::VideoFile, 41);
+    counters.Set(FileKind::LocalPicture, 998);
+    counters.Set(FileKind::WebsitePicture, 0);
+    counters.Set(FileKind::VideoFile, 41);
 
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 998");
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 999");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "Tarvo picture 998");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "Tarvo picture 999");
     EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 1000); // the next number, before wrapping
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 000");
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "Tarvo picture 000");
     EXPECT_EQ(program.store().ReadInteger("LPicCount", -1), 1);
 
     // Each kind has its own counter and value.
-    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "Tarvo000");
-    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "Tarvo video 041");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o, counters), "Tarvo000");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o, counters), "Tarvo video 041");
     EXPECT_EQ(program.store().ReadInteger("WPicCount", -1), 1);
     EXPECT_EQ(program.store().ReadInteger("VidCount", -1), 42);
-    EXPECT_EQ(FileCounter(FileKind::LocalPicture), 1);
+    EXPECT_EQ(counters.Value(FileKind::LocalPicture), 1);
 }
 
 TEST(MakeFileName, NumberingContinuesAfterARestart)
@@ -97,47 +100,47 @@ TEST(MakeFileName, NumberingContinuesAfterARestart)
     const QString storePath = program.store().path();
     {
         PerUserStore firstRun(storePath);
-        SetProgramStore(&firstRun);
+        FileCounters counters(firstRun);
         firstRun.WriteInteger("LPicCount", 17);
         firstRun.WriteString("WPicCount", "1000");
         firstRun.WriteString("VidCount", "not a number");
-        LoadFileCounters();
-        EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 017");
-        EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "Tarvo000");
-        EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "Tarvo video 000");
-        SetProgramStore(nullptr);
+        counters.Load();
+        EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "Tarvo picture 017");
+        EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o, counters), "Tarvo000");
+        EXPECT_EQ(MakeFileName(FileKind::VideoFile, o, counters), "Tarvo video 000");
+        counters.Set(FileKind::LocalPicture, 500); // forgotten at exit
     }
-    SetFileCounter(FileKind::LocalPicture, 500); // forgotten at exit
     PerUserStore secondRun(storePath);
-    SetProgramStore(&secondRun);
-    LoadFileCounters();
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o), "Tarvo picture 018");
-    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o), "Tarvo001");
-    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o), "Tarvo video 001");
-    SetProgramStore(&program.store());
+    FileCounters counters(secondRun);
+    counters.Load();
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "Tarvo picture 018");
+    EXPECT_EQ(MakeFileName(FileKind::WebsitePicture, o, counters), "Tarvo001");
+    EXPECT_EQ(MakeFileName(FileKind::VideoFile, o, counters), "Tarvo video 001");
 }
 
 TEST(MakeFileName, DamagedCounterStartsAgainAtZero)
 {
     ScratchProgram program;
+    FileCounters counters(program.store());
     program.store().WriteInteger("LPicCount", -7);
-    LoadFileCounters();
-    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, Incrementing()), "Tarvo picture 000");
+    counters.Load();
+    EXPECT_EQ(MakeFileName(FileKind::LocalPicture, Incrementing(), counters), "Tarvo picture 000");
 }
 
 TEST(MakeFileName, TwoThreadsNeverDrawTheSameNumber)
 {
     // The frame thread names triggered pictures while the GUI thread names manual ones.
     ScratchProgram program;
+    FileCounters counters(program.store());
     const OptionsValues o = Incrementing();
-    SetFileCounter(FileKind::LocalPicture, 0);
+    counters.Set(FileKind::LocalPicture, 0);
     QStringList a, b;
     std::thread other([&] {
         for (int i = 0; i < 200; ++i)
-            a << MakeFileName(FileKind::LocalPicture, o);
+            a << MakeFileName(FileKind::LocalPicture, o, counters);
     });
     for (int i = 0; i < 200; ++i)
-        b << MakeFileName(FileKind::LocalPicture, o);
+        b << MakeFileName(FileKind::LocalPicture, o, counters);
     other.join();
     QStringList all = a + b;
     all.removeDuplicates();
@@ -150,6 +153,7 @@ TEST(MakeFileName, TwoThreadsNeverDrawTheSameNumber)
 TEST(IsMadeFileName, KnowsEveryNameMakeFileNameGivesAndNothingElse)
 {
     ScratchProgram program;
+    FileCounters counters(program.store());
     FixedClock clock(QDateTime(QDate(2028, 2, 29), QTime(0, 0, 0)));
     SetProgramClock(&clock);
     OptionsValues o = DefaultOptions();
@@ -159,8 +163,8 @@ TEST(IsMadeFileName, KnowsEveryNameMakeFileNameGivesAndNothingElse)
         o.LPicNaming = o.WPicNaming = o.VidNaming = scheme;
         for (const FileKind kind : kinds) {
             for (const int counter : {0, 999}) {
-                SetFileCounter(kind, counter);
-                const QString name = MakeFileName(kind, o);
+                counters.Set(kind, counter);
+                const QString name = MakeFileName(kind, o, counters);
                 EXPECT_TRUE(name.isEmpty() ? kind == FileKind::VideoFile : IsMadeFileName(kind, name, o)) << name.toStdString();
             }
         }

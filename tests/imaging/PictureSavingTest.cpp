@@ -35,6 +35,7 @@ protected:
     QString PictureDir() const { return options.PictureDir.str(); }
 
     ScratchProgram program;
+    FileCounters counters{program.store()};
     RecordingEventLog log;
     FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(15, 7, 9))};
     OptionsValues options;
@@ -46,7 +47,7 @@ TEST_F(SavePicTest, JpegWithCaptionUnderATimedName)
 {
     QImage frame = TestPattern(320, 240);
     const QImage original = frame;
-    SavePic(frame, options, jpeg);
+    SavePic(frame, options, counters, jpeg);
 
     const QString file = PictureDir() + "12-06  15.07.09.jpg";
     ASSERT_EQ(log.lines().size(), 1u);
@@ -69,7 +70,7 @@ TEST_F(SavePicTest, BitmapWithoutCaption)
     options.PicQual = 1; // no bearing on bitmaps
     QImage frame = TestPattern(64, 48);
     const QImage original = frame;
-    SavePic(frame, options, jpeg);
+    SavePic(frame, options, counters, jpeg);
 
     const QString file = PictureDir() + "12-06  15.07.09.bmp";
     ASSERT_EQ(log.messages(), QStringList{"Picture saved as: " + file});
@@ -90,8 +91,8 @@ TEST_F(SavePicTest, SameNameReplacesTheEarlierPicture)
     options.SaveAsBitmap = true;
     for (std::int32_t scheme : {NamingTimed, NamingFixed}) {
         options.LPicNaming = scheme;
-        SavePic(first, options, jpeg);
-        SavePic(second, options, jpeg);
+        SavePic(first, options, counters, jpeg);
+        SavePic(second, options, counters, jpeg);
         const QString name = scheme == NamingTimed ? "12-06  15.07.09.bmp" : "Tarvo.bmp";
         EXPECT_EQ(QImage(PictureDir() + name).convertToFormat(QImage::Format_RGB32), second) << scheme;
     }
@@ -102,11 +103,11 @@ TEST_F(SavePicTest, CounterWrapsAndAnOlderPictureOfThatNumberIsReplaced)
 {
     options.LPicNaming = NamingIncrementing;
     options.CaptionLocal = false;
-    SetFileCounter(FileKind::LocalPicture, 999);
+    counters.Set(FileKind::LocalPicture, 999);
     WriteFileBytes(PictureDir() + "Tarvo picture 000.jpg", "old picture");
     QImage frame = TestPattern(16, 16);
-    SavePic(frame, options, jpeg);
-    SavePic(frame, options, jpeg);
+    SavePic(frame, options, counters, jpeg);
+    SavePic(frame, options, counters, jpeg);
     EXPECT_EQ(log.messages(), (QStringList{"Picture saved as: " + PictureDir() + "Tarvo picture 999.jpg",
                                            "Picture saved as: " + PictureDir() + "Tarvo picture 000.jpg"}));
     EXPECT_TRUE(InspectJpeg(ReadFileBytes(PictureDir() + "Tarvo picture 000.jpg")).decoded);
@@ -116,19 +117,19 @@ TEST_F(SavePicTest, MissingFolderIsOneLogLineAndTheCounterStillAdvances)
 {
     options.PictureDir = program.dir() + "gone/";
     options.LPicNaming = NamingIncrementing;
-    SetFileCounter(FileKind::LocalPicture, 5);
+    counters.Set(FileKind::LocalPicture, 5);
     for (bool caption : {true, false}) {
         log.clear();
         options.CaptionLocal = caption;
         QImage frame = TestPattern(16, 16);
-        SavePic(frame, options, jpeg);
+        SavePic(frame, options, counters, jpeg);
         ASSERT_EQ(log.lines().size(), 1u);
         const QString number = caption ? "005" : "006";
         EXPECT_EQ(log.lines()[0].msg, "Could not save file: " + program.dir() + "gone/Tarvo picture " + number + ".jpg");
         EXPECT_TRUE(log.lines()[0].toFile);
         EXPECT_EQ(log.lines()[0].sender, caption ? "SavePic - Caption" : "SavePic - No caption");
     }
-    EXPECT_EQ(FileCounter(FileKind::LocalPicture), 7);
+    EXPECT_EQ(counters.Value(FileKind::LocalPicture), 7);
 }
 
 TEST_F(SavePicTest, FullDiskKeepsTheEarlierPictureWhole)
@@ -137,7 +138,7 @@ TEST_F(SavePicTest, FullDiskKeepsTheEarlierPictureWhole)
     options.SaveAsBitmap = true;
     options.CaptionLocal = false;
     QImage small = TestPattern(8, 8);
-    SavePic(small, options, jpeg);
+    SavePic(small, options, counters, jpeg);
     const QByteArray earlier = ReadFileBytes(PictureDir() + "Tarvo.bmp");
     ASSERT_FALSE(earlier.isEmpty());
 
@@ -153,9 +154,9 @@ TEST_F(SavePicTest, FullDiskKeepsTheEarlierPictureWhole)
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x)
             large.setPixel(x, y, noise.generate() | 0xFF000000u);
-    SavePic(large, options, jpeg);
+    SavePic(large, options, counters, jpeg);
     options.SaveAsBitmap = false;
-    SavePic(large, options, jpeg);
+    SavePic(large, options, counters, jpeg);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -173,7 +174,7 @@ TEST_F(SavePicTest, ALinkPutUnderThePicturesNameIsReplacedNotWrittenThrough)
     WriteFileBytes(elsewhere, "not a picture");
     ASSERT_TRUE(QFile::link(elsewhere, picture));
     QImage frame = TestPattern(16, 16);
-    SavePic(frame, options, jpeg);
+    SavePic(frame, options, counters, jpeg);
     EXPECT_EQ(ReadFileBytes(elsewhere), "not a picture");
     EXPECT_FALSE(QFileInfo(picture).isSymLink());
     EXPECT_TRUE(InspectJpeg(ReadFileBytes(picture)).decoded);
@@ -181,7 +182,7 @@ TEST_F(SavePicTest, ALinkPutUnderThePicturesNameIsReplacedNotWrittenThrough)
     // A picture replaced keeps the mode its owner gave it.
     const QByteArray path = QFile::encodeName(picture);
     ASSERT_EQ(::chmod(path.constData(), 0640), 0);
-    SavePic(frame, options, jpeg);
+    SavePic(frame, options, counters, jpeg);
     struct stat st {};
     ASSERT_EQ(::stat(path.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -192,14 +193,14 @@ TEST_F(SavePicTest, UnknownSchemeSavesUnderTheExtensionAlone)
 {
     options.LPicNaming = 9;
     QImage frame = TestPattern(16, 16);
-    SavePic(frame, options, jpeg);
+    SavePic(frame, options, counters, jpeg);
     EXPECT_EQ(log.messages(), QStringList{"Picture saved as: " + PictureDir() + ".jpg"});
 }
 
 TEST_F(SavePicTest, EmptyFrameIsAFailedSave)
 {
     QImage empty;
-    SavePic(empty, options, jpeg);
+    SavePic(empty, options, counters, jpeg);
     EXPECT_EQ(log.messages(), QStringList{"Could not save file: " + PictureDir() + "12-06  15.07.09.jpg"});
 }
 

@@ -62,7 +62,7 @@ protected:
         options.UseSocks = false;
         options.LocalSiteDir = program.dir() + "site/";
         QDir(program.dir()).mkdir("site");
-        LoadFileCounters();
+        counters.Load();
     }
     void TearDown() override { SetProgramLog(nullptr); }
 
@@ -84,6 +84,7 @@ protected:
     }
 
     ScratchProgram program;
+    FileCounters counters{program.store()};
     RecordingEventLog log;
     OptionsValues options{};
     FtpClient ftp;
@@ -119,10 +120,10 @@ TEST_P(ServerHistory, ThreeUploadsKeepTheLastThreeNewestFirst)
     const QString www = server.Root() + "www/";
 
     QImage red = Frame(qRgb(255, 0, 0)), green = Frame(qRgb(0, 255, 0)), blue = Frame(qRgb(0, 0, 255));
-    SaveFTPWebsite(ftp, "", red, options, jpeg);
+    SaveFTPWebsite(ftp, "", red, options, counters, jpeg);
     EXPECT_EQ(QDir(www).entryList(QDir::Files), QStringList{"Tarvo.jpg"});
-    SaveFTPWebsite(ftp, "", green, options, jpeg);
-    SaveFTPWebsite(ftp, "", blue, options, jpeg);
+    SaveFTPWebsite(ftp, "", green, options, counters, jpeg);
+    SaveFTPWebsite(ftp, "", blue, options, counters, jpeg);
     EXPECT_EQ(QDir(www).entryList(QDir::Files), (QStringList{"Tarvo.jpg", "Tarvo02.jpg", "Tarvo03.jpg"}));
     EXPECT_EQ(ColourOf(www + "Tarvo.jpg"), 'b');
     EXPECT_EQ(ColourOf(www + "Tarvo02.jpg"), 'g');
@@ -155,10 +156,10 @@ TEST_F(Publishing, LocalFolderKeepsTheSameHistory)
 {
     const QString site = options.LocalSiteDir.str();
     QImage red = Frame(qRgb(255, 0, 0)), green = Frame(qRgb(0, 255, 0)), blue = Frame(qRgb(0, 0, 255));
-    SaveLocalWebsite("", red, options, jpeg);
+    SaveLocalWebsite("", red, options, counters, jpeg);
     EXPECT_EQ(QDir(site).entryList(QDir::Files), QStringList{"Tarvo.jpg"});
-    SaveLocalWebsite("", green, options, jpeg);
-    SaveLocalWebsite("", blue, options, jpeg);
+    SaveLocalWebsite("", green, options, counters, jpeg);
+    SaveLocalWebsite("", blue, options, counters, jpeg);
     EXPECT_EQ(QDir(site).entryList(QDir::Files), (QStringList{"Tarvo.jpg", "Tarvo02.jpg", "Tarvo03.jpg"}));
     EXPECT_EQ(ColourOf(site + "Tarvo.jpg"), 'b');
     EXPECT_EQ(ColourOf(site + "Tarvo02.jpg"), 'g');
@@ -175,7 +176,7 @@ TEST_F(Publishing, ALinkPutUnderTheCurrentNameIsReplacedNeitherWrittenThroughNor
     for (int history : {1, 3}) {
         ASSERT_TRUE(QFile::link(elsewhere, site + "Tarvo.jpg"));
         options.FileNumber = history;
-        SaveLocalWebsite("", red, options, jpeg);
+        SaveLocalWebsite("", red, options, counters, jpeg);
         EXPECT_EQ(ReadFileBytes(elsewhere), "private") << history;
         EXPECT_FALSE(QFileInfo(site + "Tarvo.jpg").isSymLink()) << history;
         EXPECT_EQ(ColourOf(site + "Tarvo.jpg"), 'r') << history;
@@ -240,8 +241,8 @@ TEST_F(Publishing, ConnectionPolicyFollowsTheTrigger)
         UseServer(server.Port());
         const int loginsBefore = server.CountCommands("user ");
         QImage frame = Frame(qRgb(255, 0, 0));
-        SaveFTPWebsite(ftp, "", frame, options, jpeg);
-        SaveFTPWebsite(ftp, "", frame, options, jpeg);
+        SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+        SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
         EXPECT_EQ(ftp.IsOpen(), c.staysOpen) << c.trigger << " " << c.minutes << ":" << c.seconds;
         EXPECT_EQ(server.CountCommands("user ") - loginsBefore, c.staysOpen ? 1 : 2);
         CloseFtpAfterRun(ftp);
@@ -256,12 +257,12 @@ TEST_F(Publishing, AConnectionTheServerClosedWhileIdleIsOpenedAgain)
     ASSERT_TRUE(server.Started());
     UseServer(server.Port());
     QImage red = Frame(qRgb(255, 0, 0)), green = Frame(qRgb(0, 255, 0)), blue = Frame(qRgb(0, 0, 255));
-    SaveFTPWebsite(ftp, "", red, options, jpeg);
+    SaveFTPWebsite(ftp, "", red, options, counters, jpeg);
     ASSERT_TRUE(WaitFor([&] { return !server.Replies().filter(QRegularExpression("^421 ")).isEmpty(); }, 30000));
 
     // Every picture after the quiet period arrives; none is lost to the closed connection.
-    SaveFTPWebsite(ftp, "", green, options, jpeg);
-    SaveFTPWebsite(ftp, "", blue, options, jpeg);
+    SaveFTPWebsite(ftp, "", green, options, counters, jpeg);
+    SaveFTPWebsite(ftp, "", blue, options, counters, jpeg);
     EXPECT_EQ(FileLines().filter("Could not"), QStringList());
     EXPECT_EQ(FileLines().count("SaveFTPWebsite|Uploaded file Tarvo.jpg to website"), 3);
     EXPECT_EQ(ColourOf(server.Root() + "www/Tarvo.jpg"), 'b');
@@ -274,7 +275,7 @@ TEST_F(Publishing, UnreachableServerLogsAndDrawsNoName)
     options.WPicNaming = NamingIncrementing;
     UseServer(ClosedTcpPort());
     QImage frame = Frame(qRgb(255, 0, 0));
-    SaveFTPWebsite(ftp, "", frame, options, jpeg);
+    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].msg, "Connecting to 127.0.0.1");
@@ -285,7 +286,7 @@ TEST_F(Publishing, UnreachableServerLogsAndDrawsNoName)
     EXPECT_EQ(lines[2].msg, "Error: Not connected. Could not upload picture.");
     for (const auto& l : lines)
         EXPECT_EQ(l.sender, "SaveFTPWebsite");
-    EXPECT_EQ(FileCounter(FileKind::WebsitePicture), 0);
+    EXPECT_EQ(counters.Value(FileKind::WebsitePicture), 0);
 }
 
 TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
@@ -296,7 +297,7 @@ TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
 
     options.Password = "wrong";
     UseServer(server.Port());
-    SaveFTPWebsite(ftp, "", frame, options, jpeg);
+    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 2);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite|Could not connect to 127.0.0.1. Error: 530 ")) << FileLines()[0].toStdString();
     EXPECT_EQ(FileLines()[1], "SaveFTPWebsite|Error: Not connected. Could not upload picture.");
@@ -306,7 +307,7 @@ TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
     options.Password = "secret";
     options.UpDir = "nope";
     UseServer(server.Port());
-    SaveFTPWebsite(ftp, "", frame, options, jpeg);
+    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
     EXPECT_EQ(FileLines().first(), "SaveFTPWebsite|Could not change to directory: nope");
     EXPECT_TRUE(QFile::exists(server.Root() + "Tarvo.jpg"));
     ftp.Close();
@@ -316,12 +317,12 @@ TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
     options.UserName = "reader";
     options.UpDir = "www";
     UseServer(server.Port());
-    SaveFTPWebsite(ftp, "", frame, options, jpeg);
+    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 1);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite|Could not upload Tarvo.jpg. Error: 550 "));
     log.clear();
     options.TmpUpload = true;
-    SaveFTPWebsite(ftp, "", frame, options, jpeg);
+    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 1);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite - TmpUpload|Could not upload TarvoUp.tmp. Error: 550 "));
     EXPECT_EQ(server.CountCommands("RNFR TarvoUp.tmp"), 0);
@@ -335,7 +336,7 @@ TEST_F(Publishing, SilentServerEndsWithinTheTimeLimits)
     UseServer(server.Port());
     ftp.Timeouts() = {1000ms, 1000ms, 1000ms, 1000ms, 3000ms};
     QImage frame = Frame(qRgb(255, 0, 0));
-    SaveFTPWebsite(ftp, "", frame, options, jpeg);
+    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 2);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite|Could not connect to 127.0.0.1. Error: Timed out"));
     EXPECT_FALSE(ftp.IsOpen());
@@ -347,7 +348,7 @@ TEST_F(Publishing, AFrameThatCannotBeWrittenIsNotUploaded)
     ASSERT_TRUE(server.Started());
     UseServer(server.Port());
     QImage none;
-    SaveFTPWebsite(ftp, "", none, options, jpeg);
+    SaveFTPWebsite(ftp, "", none, options, counters, jpeg);
     EXPECT_TRUE(FileLines().contains("SaveFTPWebsite|Could not upload Tarvo.jpg. Error: No picture to save."))
         << FileLines().join('\n').toStdString();
     EXPECT_EQ(server.CountCommands("STOR"), 0);
@@ -357,7 +358,7 @@ TEST_F(Publishing, AFrameThatCannotBeWrittenIsNotUploaded)
     const QString old = options.LocalSiteDir.str() + "Tarvo.jpg";
     options.FileNumber = 1;
     WriteFileBytes(old, "old picture");
-    SaveLocalWebsite("", none, options, jpeg);
+    SaveLocalWebsite("", none, options, counters, jpeg);
     EXPECT_TRUE(FileLines().contains("SaveLocalWebsite|Could not save file: " + old));
     EXPECT_EQ(ReadFileBytes(old), "old picture");
 }
@@ -373,7 +374,7 @@ TEST_F(Publishing, OfflinePictureIsPublishedUnchangedFtpFirst)
     options.CaptionWebsite = true;
     options.FileNumber = 1;
     UseServer(server.Port());
-    UploadOfflinePic(ftp, options);
+    UploadOfflinePic(ftp, options, counters);
 
     const QByteArray original = ReadFileBytes(options.OfflinePicName.str());
     EXPECT_EQ(original, "offline picture bytes, not re-encoded") << "the offline picture stays in place";
@@ -388,7 +389,7 @@ TEST_F(Publishing, OfflinePictureIsPublishedUnchangedFtpFirst)
     log.clear();
     options.WebsiteFTP = false;
     options.WebsiteLocal = false;
-    UploadOfflinePic(ftp, options);
+    UploadOfflinePic(ftp, options, counters);
     EXPECT_TRUE(log.lines().empty());
 }
 

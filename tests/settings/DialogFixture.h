@@ -65,6 +65,7 @@ public:
 // Activation shows the record in the real dialog, as the main window does.
 class DialogTargets : public RecordingTargets {
 public:
+    using RecordingTargets::RecordingTargets;
     SetupDialog* dialog = nullptr;
     void ShowInDialog(const OptionsValues& o) override
     {
@@ -98,7 +99,7 @@ protected:
     T* ProxyControl(const char* formName) const { return FindControl<T>(proxy, formName); }
 
     RecordingMessages messages;
-    DialogTargets targets;
+    DialogTargets targets{program.store()};
     // The settings in force, which activation replaces.
     OptionsValues& options = targets.settings.options;
     ExtraOptions& extras = targets.settings.extras;

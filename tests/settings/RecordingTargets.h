@@ -1,6 +1,6 @@
 #pragma once
-// Stands in for the main window during activation: answers as told, records every call and holds
-// the settings in force.
+// Stands in for the station during activation: answers as told, records every call and holds
+// the settings in force; the per-user store is the one it is given.
 #include "app/core/Activation.h"
 
 #include <QStringList>
@@ -9,6 +9,8 @@ namespace tarvo {
 
 class RecordingTargets : public ActivationTargets {
 public:
+    explicit RecordingTargets(PerUserStore& store) : store_(store) {}
+
     // Answers
     int driverIndex = 0;
     bool driverConnected = true;
@@ -29,6 +31,7 @@ public:
     ActiveSettings settings;
 
     ActiveSettings& Settings() override { return settings; }
+    PerUserStore& Store() override { return store_; }
 
     void ApplyStartupShortcut(bool enabled) override { calls << "shortcut"; shortcut = enabled; }
     void SetTimedTriggerInterval(int ms) override { calls << "timer1"; timedInterval = ms; }
@@ -44,6 +47,9 @@ public:
     void SetFuseSeconds(int s) override { calls << "fuse"; fuseSeconds = s; }
     void SetRearmInterval(int ms) override { calls << "rearm"; rearmInterval = ms; }
     void ShowInDialog(const OptionsValues& o) override { calls << "show"; ++shown; lastShown = o; }
+
+private:
+    PerUserStore& store_;
 };
 
 } // namespace tarvo

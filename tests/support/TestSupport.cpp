@@ -51,15 +51,11 @@ ScratchProgram::ScratchProgram()
 {
     SetProgramDir(tmp_.path());
     store_ = std::make_unique<PerUserStore>(tmp_.path() + "/config/Tarvo/Tarvo.conf");
-    SetProgramStore(store_.get());
     noSecrets_ = std::make_unique<NoSecretStore>();
     passwords_ = std::make_unique<ProfilePasswords>(*noSecrets_);
 }
 
-ScratchProgram::~ScratchProgram()
-{
-    SetProgramStore(nullptr);
-}
+ScratchProgram::~ScratchProgram() = default;
 
 QString ScratchProgram::dir() const { return tmp_.path() + "/"; }
 
