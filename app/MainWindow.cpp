@@ -13,6 +13,7 @@
 #include "capture/widgets/CaptureDialogs.h"
 #include "capture/widgets/VideoView.h"
 #include "common/Clock.h"
+#include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/PlainText.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/widgets/CaptionAndAreaWindow.h"
@@ -59,6 +60,11 @@ const QString senderPrefix = QStringLiteral("TForm1.");
 
 MainWindow::MainWindow(Station& station, Setup setup) : station_(station), arguments_(std::move(setup.arguments))
 {
+    messages_ = setup.messages;
+    if (!messages_) {
+        messageBoxes_ = std::make_unique<DialogMessages>();
+        messages_ = messageBoxes_.get();
+    }
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle("Tarvo");
     setWindowIcon(QIcon(":/icons/tarvo.png"));
@@ -170,7 +176,7 @@ void MainWindow::CreateWindows()
 {
     // The setup dialog shows the proxy window's controls, so that window exists first.
     proxyWindow_ = std::make_unique<ProxyWindow>(this);
-    setupWindow_ = std::make_unique<SetupDialog>(Profile(), Settings(), station_.Passwords(), station_, *proxyWindow_, this);
+    setupWindow_ = std::make_unique<SetupDialog>(Profile(), Settings(), station_.Passwords(), station_, *proxyWindow_, *messages_, this);
     aboutBox_ = std::make_unique<AboutWindow>(this);
 
     CaptionAndAreaWindow::Hooks exampleHooks;
@@ -185,7 +191,7 @@ void MainWindow::CreateWindows()
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
     exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), std::move(exampleHooks), this);
 
-    profilesWindow_ = std::make_unique<ProfileSelectWindow>(Profile(), station_.Passwords(), station_.Store(), station_, this);
+    profilesWindow_ = std::make_unique<ProfileSelectWindow>(Profile(), station_.Passwords(), station_.Store(), station_, *messages_, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
     ftpTestHooks.settings = [this] { return setupWindow_->TypedFtpSettings(); };

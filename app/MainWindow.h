@@ -21,6 +21,7 @@ namespace tarvo {
 
 class PopupManager;
 class SetupDialog;
+class DialogMessages;
 class AboutWindow;
 class CaptionAndAreaWindow;
 class FtpTestWindow;
@@ -38,6 +39,7 @@ public:
     struct Setup {
         QStringList arguments;                  // the command line without the program name
         std::unique_ptr<TrayIconHost> trayHost; // nullptr: the desktop's notification area
+        DialogMessages* messages = nullptr;     // of the settings windows; nullptr: message boxes
     };
     // The window becomes the station's front end until it is destroyed.
     MainWindow(Station& station, Setup setup);
@@ -136,6 +138,8 @@ private:
 
     Station& station_;
     QStringList arguments_;
+    std::unique_ptr<DialogMessages> messageBoxes_; // when the setup brought no messages
+    DialogMessages* messages_ = nullptr;
     MainMenuActions menus_;
     std::unique_ptr<QMenu> trayMenu_;
     VideoView* view_ = nullptr; // owned as the central widget

@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     const ProgramFolderLock lock(ProgramDir(), ProgramFolderLock::Use::Shared);
     if (lock.InUse()) {
         std::fprintf(stderr, "tarvo: %s\n", lock.Error().toLocal8Bit().constData());
-        SettingsMessages().ShowError(nullptr, lock.Error() + ". Stop it first (systemctl --user stop tarvo-station).");
+        DialogMessages().ShowError(nullptr, lock.Error() + ". Stop it first (systemctl --user stop tarvo-station).");
         return 1;
     }
 

@@ -9,6 +9,7 @@
 #include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
 #include "settings/SecretStore.h"
+#include "settings/widgets/DialogMessages.h"
 #include "settings/widgets/MoreSettingsPage.h"
 #include "settings/widgets/ProfileSelectWindow.h"
 #include "settings/widgets/ProxyWindow.h"
@@ -51,10 +52,11 @@ int ShowSettingsWindow(const QString& what, int page)
     box.setText("Default");
     ListProfiles(box);
     ProxyWindow proxy;
-    SetupDialog setup(box, targets.settings, passwords, targets, proxy);
+    DialogMessages messages;
+    SetupDialog setup(box, targets.settings, passwords, targets, proxy, messages);
     setup.SetCaptureDrivers({"Test pattern"});
     setup.ShowInDialog(DefaultOptions());
-    ProfileSelectWindow profiles(box, passwords, store, targets);
+    ProfileSelectWindow profiles(box, passwords, store, targets, messages);
 
     QWidget* shown = &proxy;
     if (what == "setup") {

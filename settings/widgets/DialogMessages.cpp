@@ -27,13 +27,4 @@ void DialogMessages::ShowNote(QWidget* parent, const QString& title, const QStri
     ShowPlain(parent, QMessageBox::Information, title, text);
 }
 
-namespace {
-DialogMessages boxes;
-DialogMessages* current = &boxes;
-} // namespace
-
-DialogMessages& SettingsMessages() { return *current; }
-
-void SetSettingsMessages(DialogMessages* messages) { current = messages ? messages : &boxes; }
-
 } // namespace tarvo

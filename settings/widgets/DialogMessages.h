@@ -1,12 +1,13 @@
 #pragma once
 // How the settings windows tell the user something: message boxes in the program, a recorder in
-// tests (a modal box would stop an offscreen test).
+// tests (a modal box would stop an offscreen test). Each window is handed the one it uses.
 #include <QString>
 
 class QWidget;
 
 namespace tarvo {
 
+// The base class shows message boxes.
 class DialogMessages {
 public:
     virtual ~DialogMessages() = default;
@@ -15,8 +16,5 @@ public:
     // An information box with only an OK button.
     virtual void ShowNote(QWidget* parent, const QString& title, const QString& text);
 };
-
-DialogMessages& SettingsMessages();
-void SetSettingsMessages(DialogMessages* messages); // nullptr: message boxes again
 
 } // namespace tarvo

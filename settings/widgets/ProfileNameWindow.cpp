@@ -11,8 +11,9 @@
 
 namespace tarvo {
 
-ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), passwords_(passwords)
+ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, DialogMessages& messages,
+                                     QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), messages_(messages)
 {
     setObjectName(QStringLiteral("TForm6"));
     setWindowTitle(QStringLiteral("Profile name:"));
@@ -60,7 +61,7 @@ void ProfileNameWindow::CreateProfile()
         if (!DeleteExtras(name))
             throw SettingsFileError("Permission denied", ExtrasPath(name));
     } catch (const SettingsFileError& e) {
-        SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
+        messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
     }
     ListProfiles(profileBox_);

@@ -10,11 +10,12 @@ namespace tarvo {
 
 class ProfileBox;
 class ProfilePasswords;
+class DialogMessages;
 
 class ProfileNameWindow : public QDialog {
     Q_OBJECT
 public:
-    ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, QWidget* parent = nullptr);
+    ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, DialogMessages& messages, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -26,6 +27,7 @@ private:
 
     ProfileBox& profileBox_;
     ProfilePasswords& passwords_;
+    DialogMessages& messages_;
     QLineEdit* nameEdit_;
     QPushButton* cancelButton_;
     QPushButton* okButton_;

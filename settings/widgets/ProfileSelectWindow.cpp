@@ -16,8 +16,8 @@
 namespace tarvo {
 
 ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store,
-                                         ProfileActivation& targets, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), store_(store), targets_(targets)
+                                         ProfileActivation& targets, DialogMessages& messages, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), store_(store), targets_(targets), messages_(messages)
 {
     setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("Select setup profile:"));
@@ -93,7 +93,7 @@ void ProfileSelectWindow::ShowProfileInDialog(const QString& name)
         targets_.ShowInDialog(LoadProfile(name, passwords_));
         targets_.ShowExtrasInDialog(LoadExtras(name));
     } catch (const SettingsFileError& e) {
-        SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
+        messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
     }
 }
 
@@ -117,7 +117,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
     try {
         targets_.Activate(LoadProfile(name, passwords_), profileBox_);
     } catch (const SettingsFileError& e) {
-        SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
+        messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
     }
     hide();
@@ -127,7 +127,7 @@ void ProfileSelectWindow::DeletePickedProfile()
 {
     SettleOnListedName();
     if (!DeleteProfile(profileBox_.text(), passwords_))
-        SettingsMessages().ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(profileBox_.text())));
+        messages_.ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(profileBox_.text())));
     ListProfiles(profileBox_);
     const QString first = profileBox_.firstItem();
     profileBox_.setText(first);
@@ -139,7 +139,7 @@ void ProfileSelectWindow::DeletePickedProfile()
 
 void ProfileSelectWindow::AskForNewProfile()
 {
-    auto* window = new ProfileNameWindow(profileBox_, passwords_, this);
+    auto* window = new ProfileNameWindow(profileBox_, passwords_, messages_, this);
     window->show();
 }
 

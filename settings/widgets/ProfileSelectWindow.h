@@ -13,13 +13,15 @@ class ProfileActivation;
 class ProfileBox;
 class ProfilePasswords;
 class PerUserStore;
+class DialogMessages;
 
 class ProfileSelectWindow : public QDialog {
     Q_OBJECT
 public:
-    // store keeps the name of the current profile.
+    // store keeps the name of the current profile; messages tells the user of failures, here and in
+    // the profile name window.
     ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store, ProfileActivation& targets,
-                        QWidget* parent = nullptr);
+                        DialogMessages& messages, QWidget* parent = nullptr);
 
     // "OK": makes the picked profile current and activates it; refused while OK is disabled.
     void ActivatePickedProfile();
@@ -44,6 +46,7 @@ private:
     ProfilePasswords& passwords_;
     PerUserStore& store_;
     ProfileActivation& targets_;
+    DialogMessages& messages_;
     QComboBox* profilesBox_; // editable; its list is kept sorted by ListProfiles
     QPushButton* newButton_;
     QPushButton* deleteButton_;

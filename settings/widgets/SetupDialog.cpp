@@ -161,8 +161,9 @@ void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
 } // namespace
 
 SetupDialog::SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
-                         ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), settings_(settings), passwords_(passwords), targets_(targets), proxy_(proxyWindow)
+                         ProfileActivation& targets, ProxyWindow& proxyWindow, DialogMessages& messages, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), settings_(settings), passwords_(passwords), messages_(messages), targets_(targets),
+      proxy_(proxyWindow)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -643,13 +644,13 @@ void SetupDialog::Accept()
         hide();
         if (!passwordKept && !toldPasswordIsForgotten_) {
             toldPasswordIsForgotten_ = true;
-            SettingsMessages().ShowNote(this, QStringLiteral("Password"),
+            messages_.ShowNote(this, QStringLiteral("Password"),
                                         QStringLiteral("No secret store answers on this desktop, so the FTP password "
                                                        "will be forgotten when Tarvo ends.\nCheck \"Save Password\" "
                                                        "to keep it in the profile file."));
         }
     } catch (const std::exception& e) {
-        SettingsMessages().ShowError(this, QString::fromLocal8Bit(e.what()));
+        messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
     }
 }
 
@@ -672,7 +673,7 @@ void SetupDialog::CheckHistoryCount()
 {
     ClampEdit(historyCount_, QStringLiteral("1"), 1);
     if (historyCount_->text().toInt() > 10 && settings_.options.FileNumber < 11)
-        SettingsMessages().ShowNote(this, QStringLiteral("Note"),
+        messages_.ShowNote(this, QStringLiteral("Note"),
                                     QStringLiteral("If you are using FTP for your wesite pictures, it is not recommended\n\r"
                                                    "to keep a history of more than 10 pictures because of the speed."));
 }

@@ -34,6 +34,7 @@ class ActiveSettings;
 class ProfileActivation;
 class ProfilePasswords;
 class ColorSwatch;
+class DialogMessages;
 class MoreSettingsPage;
 class ProfileBox;
 class ProxyWindow;
@@ -57,7 +58,7 @@ class SetupDialog : public QDialog {
     Q_OBJECT
 public:
     SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
-                ProfileActivation& targets, ProxyWindow& proxyWindow, QWidget* parent = nullptr);
+                ProfileActivation& targets, ProxyWindow& proxyWindow, DialogMessages& messages, QWidget* parent = nullptr);
 
     SetupDialogHooks hooks;
 
@@ -135,6 +136,7 @@ private:
     ProfileBox& profileBox_;
     const ActiveSettings& settings_;
     ProfilePasswords& passwords_;
+    DialogMessages& messages_;
     ProfileActivation& targets_;
     ProxyWindow& proxy_;
     QButtonGroup* triggerGroup_;

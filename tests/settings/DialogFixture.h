@@ -78,9 +78,8 @@ class DialogFixture : public ProfileFolderFixture {
 protected:
     // own: the profile passwords to use instead of the scratch program's.
     explicit DialogFixture(ProfilePasswords* own = nullptr)
-        : ProfileFolderFixture(own), dialog(box, targets.settings, passwords, targets, proxy)
+        : ProfileFolderFixture(own), dialog(box, targets.settings, passwords, targets, proxy, messages)
     {
-        SetSettingsMessages(&messages);
         targets.dialog = &dialog;
         dialog.SetCaptureDrivers({"Camera one", "Camera two", "Test pattern"});
         dialog.hooks.currentDriverIndex = [this] { return targets.driverIndex; };
@@ -91,7 +90,6 @@ protected:
         targets.calls.clear();
         targets.shown = 0;
     }
-    ~DialogFixture() override { SetSettingsMessages(nullptr); }
 
     template <class T>
     T* Control(const char* formName) const { return FindControl<T>(dialog, formName); }

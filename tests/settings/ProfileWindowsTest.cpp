@@ -24,7 +24,7 @@ OptionsValues WithLimit(std::int32_t limit)
 
 class ProfileWindowsTest : public DialogFixture {
 protected:
-    ProfileWindowsTest() : select(box, passwords, program.store(), targets)
+    ProfileWindowsTest() : select(box, passwords, program.store(), targets, messages)
     {
         SaveProfile(WithLimit(100), "a", passwords);
         SaveProfile(WithLimit(200), "b", passwords);
