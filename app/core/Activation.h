@@ -11,7 +11,7 @@ namespace tarvo {
 
 class PerUserStore;
 
-// What activation drives, one method per step. The main window implements it; every method is
+// What activation drives, one method per step. The station implements it; every method is
 // called on the GUI thread, in the order of the declarations. Activate runs SetActive on them.
 class ActivationTargets : public ProfileActivation {
 public:

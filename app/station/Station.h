@@ -1,9 +1,10 @@
 #pragma once
 // The station: every running part of Tarvo that needs no window. It owns the per-user store and
-// the file-name counters kept there, the event log writer, the capture device, the auto-capture engine with its alarm hooks, the storage keeper and the live
-// view, starts them in order and tears them down in the reverse order, connects the camera, and is
-// what profile activation drives. The desktop program hands it to the main window as its front
-// end; the headless station runs it alone.
+// the file-name counters kept there, the event log writer, the capture device, the auto-capture
+// engine with its alarm hooks, the storage keeper and the live view, starts them in order and
+// tears them down in the reverse order, connects the camera, and is what profile activation drives.
+// The desktop program hands it to the main window as its front end; the headless station runs it
+// alone.
 #include "app/core/Activation.h"
 #include "app/core/LogWriter.h"
 #include "app/engine/EngineHost.h"
