@@ -1,5 +1,6 @@
 #include "capture/CaptureDevice.h"
 
+#include "common/AssignIfChanged.h"
 #include "common/EventLog.h"
 
 #include <QDir>
@@ -181,11 +182,9 @@ void CaptureDevice::SetOnAudioStream(TAudioStream handler) { InstallHandler(onAu
 
 void CaptureDevice::SetDriverOpen(bool open)
 {
-    if (open == DriverOpen())
-        return;
-    if (open)
+    if (open && !DriverOpen())
         OpenDriver();
-    else
+    else if (!open && DriverOpen())
         CloseDriver();
 }
 
@@ -303,9 +302,8 @@ void CaptureDevice::SetVideoOverlay(bool on)
 
 void CaptureDevice::SetPreviewScaleToWindow(bool scale)
 {
-    if (scale == scaleToWindow_)
+    if (!AssignIfChanged(scaleToWindow_, scale))
         return;
-    scaleToWindow_ = scale;
     if (session_)
         session_->SetScale(scale);
     emit pictureChanged();
@@ -313,10 +311,8 @@ void CaptureDevice::SetPreviewScaleToWindow(bool scale)
 
 void CaptureDevice::SetPreviewScaleProportional(bool proportional)
 {
-    if (proportional == scaleProportional_)
-        return;
-    scaleProportional_ = proportional;
-    emit pictureChanged();
+    if (AssignIfChanged(scaleProportional_, proportional))
+        emit pictureChanged();
 }
 
 void CaptureDevice::SetPreviewRate(int rate)

@@ -103,4 +103,8 @@ function(tarvo_check_light_libraries)
     tarvo_capture tarvo_publish tarvo_app tarvo_app_core tarvo_storage tarvo_liveview tarvo_clips)
   tarvo_forbid_links(tarvo_storage "storage knows file names, not publishing" tarvo_publish)
   tarvo_forbid_links(tarvo_capture "the capture device captures without windows" Qt6::Widgets Qt::Widgets)
+  # The station runs without a desktop (tarvo-station), so nothing it is built of may need one.
+  foreach(lib tarvo_engine tarvo_station tarvo-station)
+    tarvo_forbid_links(${lib} "the station and its engine run without windows" Qt6::Widgets Qt::Widgets)
+  endforeach()
 endfunction()

@@ -1,29 +1,25 @@
 #include "settings/ProfileBox.h"
 
+#include "common/AssignIfChanged.h"
+
 namespace tarvo {
 
 void ProfileBox::setText(const QString& text)
 {
-    if (text == text_)
-        return;
-    text_ = text;
-    emit changed();
+    if (AssignIfChanged(text_, text))
+        emit changed();
 }
 
 void ProfileBox::setItems(const QStringList& items)
 {
-    if (items == items_)
-        return;
-    items_ = items;
-    emit changed();
+    if (AssignIfChanged(items_, items))
+        emit changed();
 }
 
 void ProfileBox::setDeleteEnabled(bool enabled)
 {
-    if (enabled == deleteEnabled_)
-        return;
-    deleteEnabled_ = enabled;
-    emit changed();
+    if (AssignIfChanged(deleteEnabled_, enabled))
+        emit changed();
 }
 
 } // namespace tarvo

@@ -137,7 +137,8 @@ bool Station::StartWithProfile(const QString& name, QString& error)
 {
     firstDriverLoad_ = true;
     settings_.Replace(DefaultOptions());
-    if (!ProfileExists(name)) {
+    // Only a profile of the profile folder: a name is never a path.
+    if (name.isEmpty() || name.contains('/') || name.contains(QChar(0)) || !ProfileExists(name)) {
         error = QStringLiteral("No profile named %1 in %2").arg(name, ProfileFolder());
         return false;
     }

@@ -56,6 +56,10 @@ class Station(TarvoCase):
         self.assertIn(IN_USE, refused.proc.stderr.read().decode())
         self.assertEqual(desktop.terminate()[0], 0)
 
+        missing = self.start_station("-p", "../Profiles/Default")
+        self.assertEqual(missing.proc.wait(timeout=60), 1)
+        self.assertIn("No profile named ../Profiles/Default", missing.proc.stderr.read().decode())
+
         station = self.start_station()
         self.wait_log("Loaded profile: Default", station)
         second = self.start_station()
