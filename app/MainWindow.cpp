@@ -176,7 +176,8 @@ void MainWindow::CreateWindows()
 {
     // The setup dialog shows the proxy window's controls, so that window exists first.
     proxyWindow_ = std::make_unique<ProxyWindow>(this);
-    setupWindow_ = std::make_unique<SetupDialog>(Profile(), Settings(), station_.Passwords(), station_, *proxyWindow_, *messages_, this);
+    setupWindow_ = std::make_unique<SetupDialog>(station_.ProgramFolder(), Profile(), Settings(), station_.Passwords(), station_,
+                                                 *proxyWindow_, *messages_, this);
     aboutBox_ = std::make_unique<AboutWindow>(this);
 
     CaptionAndAreaWindow::Hooks exampleHooks;
@@ -189,13 +190,14 @@ void MainWindow::CreateWindows()
     };
     exampleHooks.shownArea = [this] { return setupWindow_->ShownArea(); };
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
-    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), std::move(exampleHooks), this);
+    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), station_.ProgramFolder(), std::move(exampleHooks), this);
 
-    profilesWindow_ = std::make_unique<ProfileSelectWindow>(Profile(), station_.Passwords(), station_.Store(), station_, *messages_, this);
+    profilesWindow_ = std::make_unique<ProfileSelectWindow>(station_.ProgramFolder(), Profile(), station_.Passwords(),
+                                                            station_.Store(), station_, *messages_, this);
 
     FtpTestWindow::Hooks ftpTestHooks;
     ftpTestHooks.settings = [this] { return setupWindow_->TypedFtpSettings(); };
-    ftpTestHooks.localFolder = ProgramDir();
+    ftpTestHooks.localFolder = station_.ProgramFolder();
     ftpTestDialog_ = std::make_unique<FtpTestWindow>(std::move(ftpTestHooks), this);
 
     WireSetupDialog();
@@ -426,7 +428,7 @@ void MainWindow::OpenProfiles() { ShowWindowOnTop(*profilesWindow_); }
 void MainWindow::BrowsePictures()
 {
     StoreViewerFolders(station_.Store(), Settings().options);
-    const QString viewer = ProgramDir() + "viewer";
+    const QString viewer = station_.ProgramFolder() + "viewer";
     const QFileInfo info(viewer);
     if (info.isFile() && info.isExecutable() && QProcess::startDetached(viewer, {}))
         return;

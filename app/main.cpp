@@ -20,9 +20,9 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(":/icons/tarvo.png"));
     // The main window hides to the tray; closing another window must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    InitProgramDir(QCoreApplication::applicationDirPath());
+    const QString programDir = DecideProgramDir(QCoreApplication::applicationDirPath());
     // Windows may share a program folder as they always could; a headless station may not.
-    const ProgramFolderLock lock(ProgramDir(), ProgramFolderLock::Use::Shared);
+    const ProgramFolderLock lock(programDir, ProgramFolderLock::Use::Shared);
     if (lock.InUse()) {
         std::fprintf(stderr, "tarvo: %s\n", lock.Error().toLocal8Bit().constData());
         DialogMessages().ShowError(nullptr, lock.Error() + ". Stop it first (systemctl --user stop tarvo-station).");
@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     }
 
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    Station station({nullptr, !arguments.isEmpty() && arguments.first() == "-m"});
+    Station station({programDir, nullptr, !arguments.isEmpty() && arguments.first() == "-m"});
     MainWindow window(station, {arguments, nullptr});
     window.CreateWindows();
     window.InitMainWindow();

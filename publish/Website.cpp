@@ -5,7 +5,6 @@
 #include "imaging/FileNaming.h"
 #include "imaging/JpegWriter.h"
 #include "common/SafeFileWrite.h"
-#include "settings/ProgramDir.h"
 #include "publish/ProxySettings.h"
 
 #include <QFile>
@@ -207,8 +206,8 @@ void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const Optio
         Log("Could not save file: " + fileName, true, SenderLocal);
 }
 
-void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options,
-                    FileCounters& counters, const JpegWriter& jpeg)
+void SaveFTPWebsite(FtpClient& ftp, const QString& programDir, const QString& offlineFileName, QImage& frame,
+                    const OptionsValues& options, FileCounters& counters, const JpegWriter& jpeg)
 {
     CallDeadline deadline(ftp);
     if (!EnsureConnected(ftp, options))
@@ -218,7 +217,7 @@ void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& fram
     const QString remoteName = MakeFileName(FileKind::WebsitePicture, options, counters) + ".jpg";
     Log("Uploading file " + remoteName + " to website", false, SenderFtp);
 
-    const QString upPic = ProgramDir() + QLatin1String(UploadPictureName);
+    const QString upPic = programDir + QLatin1String(UploadPictureName);
     const QString local = offlineFileName.isEmpty() ? upPic : offlineFileName;
     bool uploaded = false;
     QString error;
@@ -237,7 +236,7 @@ void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& fram
         ftp.Close();
 }
 
-void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options, FileCounters& counters)
+void UploadOfflinePic(FtpClient& ftp, const QString& programDir, const OptionsValues& options, FileCounters& counters)
 {
     if (options.WebsiteFTP || options.WebsiteLocal)
         Log("Uploading offline picture", true, QStringLiteral("TForm1.UploadOfflinePic"));
@@ -245,7 +244,7 @@ void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options, FileCounters
     QImage noFrame;
     const JpegWriter unused; // the offline picture is copied as it is, never encoded
     if (options.WebsiteFTP)
-        SaveFTPWebsite(ftp, offline, noFrame, options, counters, unused);
+        SaveFTPWebsite(ftp, programDir, offline, noFrame, options, counters, unused);
     if (options.WebsiteLocal)
         SaveLocalWebsite(offline, noFrame, options, counters, unused);
 }

@@ -16,7 +16,7 @@ class JpegWriter;
 
 // Temporary name of an upload on the server, renamed to the picture's name once complete.
 inline constexpr const char* TemporaryUploadName = "TarvoUp.tmp";
-// The local JPEG made of the frame for one upload, in ProgramDir().
+// The local JPEG made of the frame for one upload, in the program folder.
 inline constexpr const char* UploadPictureName = "UpPic.jpg";
 
 // Moves the website pictures one history number up in folder (ends with '/'): the oldest is
@@ -33,12 +33,12 @@ void SaveLocalWebsite(const QString& offlineFileName, QImage& frame, const Optio
 
 // Uploads the website picture with ftp, connecting and entering UpDir first when it is not
 // connected, and closing afterwards for long timed intervals. The picture is made as by
-// SaveLocalWebsite.
-void SaveFTPWebsite(FtpClient& ftp, const QString& offlineFileName, QImage& frame, const OptionsValues& options,
-                    FileCounters& counters, const JpegWriter& jpeg);
+// SaveLocalWebsite, in the program folder programDir.
+void SaveFTPWebsite(FtpClient& ftp, const QString& programDir, const QString& offlineFileName, QImage& frame,
+                    const OptionsValues& options, FileCounters& counters, const JpegWriter& jpeg);
 
 // At the stop of auto-capturing: the offline picture, FTP first, then the local folder.
-void UploadOfflinePic(FtpClient& ftp, const OptionsValues& options, FileCounters& counters);
+void UploadOfflinePic(FtpClient& ftp, const QString& programDir, const OptionsValues& options, FileCounters& counters);
 
 // The FTP steps of starting auto-capturing: connection and proxy settings into ftp, a log line
 // when the password is empty, and any earlier abort cleared.

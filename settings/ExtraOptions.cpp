@@ -64,12 +64,15 @@ private:
 }
 } // namespace
 
-QString ExtrasPath(const QString& profileName) { return ProfileFolder() + profileName + QStringLiteral(".ini"); }
+QString ExtrasPath(const QString& programDir, const QString& profileName)
+{
+    return ProfileFolder(programDir) + profileName + QStringLiteral(".ini");
+}
 
-ExtraOptions LoadExtras(const QString& profileName)
+ExtraOptions LoadExtras(const QString& programDir, const QString& profileName)
 {
     ExtraOptions extras;
-    const QString path = ExtrasPath(profileName);
+    const QString path = ExtrasPath(programDir, profileName);
     if (!QFileInfo::exists(path))
         return extras;
     QSettings ini(path, QSettings::IniFormat);
@@ -86,15 +89,15 @@ ExtraOptions LoadExtras(const QString& profileName)
     return extras;
 }
 
-void SaveExtras(const ExtraOptions& extras, const QString& profileName)
+void SaveExtras(const QString& programDir, const ExtraOptions& extras, const QString& profileName)
 {
-    const QString path = ExtrasPath(profileName);
+    const QString path = ExtrasPath(programDir, profileName);
     if (profileName.contains('/') || profileName.contains(QChar(0)))
         ThrowSystemError(EINVAL, path);
 
     // The temporary name is made with mode 0600 before anything is written into it, so a password
     // hash never lies readable by others, not even for a moment.
-    QByteArray temp = QFile::encodeName(ProfileFolder() + QStringLiteral(".saving-XXXXXX"));
+    QByteArray temp = QFile::encodeName(ProfileFolder(programDir) + QStringLiteral(".saving-XXXXXX"));
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         ThrowSystemError(errno, path);
@@ -123,9 +126,9 @@ void SaveExtras(const ExtraOptions& extras, const QString& profileName)
     }
 }
 
-bool DeleteExtras(const QString& profileName)
+bool DeleteExtras(const QString& programDir, const QString& profileName)
 {
-    const QString path = ExtrasPath(profileName);
+    const QString path = ExtrasPath(programDir, profileName);
     return !QFileInfo::exists(path) || QFile::remove(path);
 }
 

@@ -103,17 +103,17 @@ struct ExtraOptions {
     bool operator==(const ExtraOptions&) const = default;
 };
 
-QString ExtrasPath(const QString& profileName); // ProfileFolder() + name + ".ini"
+QString ExtrasPath(const QString& programDir, const QString& profileName); // ProfileFolder() + name + ".ini"
 
 // The profile's extras. A missing file or key means the default, a number out of range is clamped,
 // and a damaged file gives the defaults and one log line.
-ExtraOptions LoadExtras(const QString& profileName);
+ExtraOptions LoadExtras(const QString& programDir, const QString& profileName);
 
 // Writes the extras of the named profile, replacing them: to a temporary file in the same folder,
 // mode 0600, renamed into place. Throws SettingsFileError.
-void SaveExtras(const ExtraOptions& extras, const QString& profileName);
+void SaveExtras(const QString& programDir, const ExtraOptions& extras, const QString& profileName);
 
 // Removes the profile's extras file; true when none is left.
-bool DeleteExtras(const QString& profileName);
+bool DeleteExtras(const QString& programDir, const QString& profileName);
 
 } // namespace tarvo

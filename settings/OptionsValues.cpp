@@ -1,14 +1,12 @@
 #include "settings/OptionsValues.h"
 
-#include "settings/ProgramDir.h"
-
 #include <cstring>
 
 namespace tarvo {
 
-void SetDefaults(OptionsValues& o)
+void SetDefaults(OptionsValues& o, const QString& programDir)
 {
-    const QString dir = ProgramDir();
+    const QString& dir = programDir;
     o.PictureDir = dir + "Log/";
     o.VideoDir = dir + "Log/";
     o.LogfileDir = dir + "Log/";
@@ -96,11 +94,11 @@ void SetDefaults(OptionsValues& o)
     o.TmpUpload = false;
 }
 
-OptionsValues DefaultOptions()
+OptionsValues DefaultOptions(const QString& programDir)
 {
     OptionsValues o;
     std::memset(&o, 0, sizeof o);
-    SetDefaults(o);
+    SetDefaults(o, programDir);
     return o;
 }
 

@@ -206,10 +206,10 @@ inline constexpr const char* SocksType4A = "SOCKS 4A";
 inline constexpr const char* SocksType5 = "SOCKS 5";
 
 // Fills every field with its factory default. Padding and the bytes after string texts stay as
-// they are. Needs ProgramDir() to be set.
-void SetDefaults(OptionsValues& options);
+// they are. The default folders and sound lie in programDir (ending in '/').
+void SetDefaults(OptionsValues& options, const QString& programDir);
 
 // A record with zeroed padding and defaults, for callers that start from nothing.
-OptionsValues DefaultOptions();
+OptionsValues DefaultOptions(const QString& programDir);
 
 } // namespace tarvo

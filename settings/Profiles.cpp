@@ -4,7 +4,6 @@
 
 #include "common/EventLog.h"
 #include "common/UniqueFd.h"
-#include "settings/ProgramDir.h"
 #include "settings/SecretStore.h"
 
 #include <QDir>
@@ -79,15 +78,11 @@ bool WriteFully(int fd, const char* buffer, std::size_t size)
     return written == static_cast<ssize_t>(size);
 }
 
-// Secrets are kept under the profile file's path, so two program folders with a profile of the
-// same name never share or overwrite one password.
-QString SecretKey(const QString& profileName) { return ProfilePath(profileName); }
-
 } // namespace
 
-bool ProfilePasswords::Keep(const OptionsValues& options, const QString& profileName)
+bool ProfilePasswords::Keep(const OptionsValues& options, const QString& profilePath)
 {
-    const QString key = SecretKey(profileName);
+    const QString& key = profilePath;
     const QString password = options.Password.str();
     if (options.SavePassword || password.isEmpty()) {
         run_.remove(key);
@@ -98,11 +93,11 @@ bool ProfilePasswords::Keep(const OptionsValues& options, const QString& profile
     return store_.Write(key, password) == SecretStore::Result::Done;
 }
 
-void ProfilePasswords::Restore(OptionsValues& options, const QString& profileName)
+void ProfilePasswords::Restore(OptionsValues& options, const QString& profilePath)
 {
     if (options.SavePassword)
         return;
-    const QString key = SecretKey(profileName);
+    const QString& key = profilePath;
     QString secret;
     if (store_.Read(key, secret) == SecretStore::Result::Done)
         options.Password = secret;
@@ -110,24 +105,30 @@ void ProfilePasswords::Restore(OptionsValues& options, const QString& profileNam
         options.Password = run_.value(key);
 }
 
-void ProfilePasswords::Forget(const QString& profileName)
+void ProfilePasswords::Forget(const QString& profilePath)
 {
-    run_.remove(SecretKey(profileName));
-    store_.Remove(SecretKey(profileName));
+    run_.remove(profilePath);
+    store_.Remove(profilePath);
 }
 
-QString ProfileFolder() { return ProgramDir() + QStringLiteral("Profiles/"); }
+QString ProfileFolder(const QString& programDir) { return programDir + QStringLiteral("Profiles/"); }
 
-QString ProfilePath(const QString& name) { return ProfileFolder() + name + QStringLiteral(".pfl"); }
-
-bool ProfileExists(const QString& name) { return QFileInfo::exists(ProfilePath(name)); }
-
-OptionsValues LoadProfile(const QString& profileName, ProfilePasswords& passwords)
+QString ProfilePath(const QString& programDir, const QString& name)
 {
-    const QString path = ProfilePath(profileName);
+    return ProfileFolder(programDir) + name + QStringLiteral(".pfl");
+}
+
+bool ProfileExists(const QString& programDir, const QString& name)
+{
+    return QFileInfo::exists(ProfilePath(programDir, name));
+}
+
+OptionsValues LoadProfile(const QString& programDir, const QString& profileName, ProfilePasswords& passwords)
+{
+    const QString path = ProfilePath(programDir, profileName);
     if (!QFileInfo::exists(path)) {
-        const OptionsValues defaults = DefaultOptions();
-        SaveProfile(defaults, profileName, passwords);
+        const OptionsValues defaults = DefaultOptions(programDir);
+        SaveProfile(programDir, defaults, profileName, passwords);
         return defaults;
     }
     UniqueFd fd(::open(LocalPath(path).constData(), O_RDONLY | O_CLOEXEC));
@@ -138,20 +139,21 @@ OptionsValues LoadProfile(const QString& profileName, ProfilePasswords& password
     if (n != static_cast<ssize_t>(sizeof options)) {
         ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded.").arg(profileName), true,
                               QStringLiteral("function Load(ProfileName : string) : OptionsValues;"));
-        return DefaultOptions();
+        return DefaultOptions(programDir);
     }
-    passwords.Restore(options, profileName);
+    passwords.Restore(options, path);
     return options;
 }
 
-bool SaveProfile(const OptionsValues& options, const QString& profileName, ProfilePasswords& passwords)
+bool SaveProfile(const QString& programDir, const OptionsValues& options, const QString& profileName,
+                 ProfilePasswords& passwords)
 {
-    const QString path = ProfilePath(profileName);
+    const QString path = ProfilePath(programDir, profileName);
     if (profileName.contains('/') || profileName.contains(QChar(0)))
         ThrowSystemError(EINVAL, path);
 
     // The temporary name does not end in ".pfl", so a left-over never lists as a profile.
-    QByteArray temp = LocalPath(ProfileFolder() + QStringLiteral(".saving-XXXXXX"));
+    QByteArray temp = LocalPath(ProfileFolder(programDir) + QStringLiteral(".saving-XXXXXX"));
     UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC)); // mode 0600
     if (!fd.Valid())
         ThrowSystemError(errno, path);
@@ -168,21 +170,21 @@ bool SaveProfile(const OptionsValues& options, const QString& profileName, Profi
         ::unlink(temp.constData());
         ThrowSystemError(error, path);
     }
-    return passwords.Keep(options, profileName);
+    return passwords.Keep(options, path);
 }
 
-bool DeleteProfile(const QString& profileName, ProfilePasswords& passwords)
+bool DeleteProfile(const QString& programDir, const QString& profileName, ProfilePasswords& passwords)
 {
-    const QString path = ProfilePath(profileName);
+    const QString path = ProfilePath(programDir, profileName);
     if (QFile::exists(path) && !QFile::remove(path))
         return false;
-    passwords.Forget(profileName);
-    return DeleteExtras(profileName);
+    passwords.Forget(path);
+    return DeleteExtras(programDir, profileName);
 }
 
-QStringList ProfileNames()
+QStringList ProfileNames(const QString& programDir)
 {
-    const QDir folder(ProfileFolder());
+    const QDir folder(ProfileFolder(programDir));
     QStringList names;
     for (const QString& file :
          folder.entryList({QStringLiteral("*.pfl")}, QDir::Files | QDir::Hidden | QDir::System)) {
@@ -196,10 +198,10 @@ QStringList ProfileNames()
     return names;
 }
 
-void ListProfiles(ProfileBox& box)
+void ListProfiles(const QString& programDir, ProfileBox& box)
 {
     const QString shown = box.text();
-    const QStringList names = ProfileNames();
+    const QStringList names = ProfileNames(programDir);
     box.setItems(names);
     box.setDeleteEnabled(names.size() != 1);
     box.setText(shown);

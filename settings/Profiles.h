@@ -1,5 +1,5 @@
 #pragma once
-// Profiles: named settings records kept as files "<ProgramDir>Profiles/<name>.pfl", each exactly one
+// Profiles: named settings records kept as files "<program folder>Profiles/<name>.pfl", each exactly one
 // OptionsValues image.
 #include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
@@ -54,43 +54,47 @@ public:
 
     // The password of the record goes to the store; a saved or empty one takes any stored copy
     // away. False when the password lasts only for this run.
-    bool Keep(const OptionsValues& options, const QString& profileName);
+    // Passwords are kept under the profile file's path, so two program folders with a profile of
+    // the same name never share or overwrite one password.
+    bool Keep(const OptionsValues& options, const QString& profilePath);
     // A record that keeps its password out of the file takes it from the store, or else from this
     // run; a password the file holds stays (files of earlier copies hold it whatever the box said).
-    void Restore(OptionsValues& options, const QString& profileName);
-    void Forget(const QString& profileName);
+    void Restore(OptionsValues& options, const QString& profilePath);
+    void Forget(const QString& profilePath);
 
 private:
     SecretStore& store_;
     QHash<QString, QString> run_; // by secret key
 };
 
-QString ProfileFolder();                    // ProgramDir() + "Profiles/"
-QString ProfilePath(const QString& name);   // ProfileFolder() + name + ".pfl"
-bool ProfileExists(const QString& name);
+// programDir: the program folder, ending in '/'.
+QString ProfileFolder(const QString& programDir);                         // programDir + "Profiles/"
+QString ProfilePath(const QString& programDir, const QString& name);      // ProfileFolder() + name + ".pfl"
+bool ProfileExists(const QString& programDir, const QString& name);
 
 // The settings of the named profile. With SavePassword off, the FTP password comes from passwords. A missing file is created with the
 // defaults, which are returned. A file shorter than one record (or unreadable after opening) logs
 // "Profile <name> could not be loaded.", stays untouched, and yields the defaults.
 // Throws SettingsFileError when an existing file cannot be opened, or when creating the missing one fails.
-OptionsValues LoadProfile(const QString& profileName, ProfilePasswords& passwords);
+OptionsValues LoadProfile(const QString& programDir, const QString& profileName, ProfilePasswords& passwords);
 
 // Writes the record as the named profile, replacing it: to a temporary file in the same folder,
 // mode 0600, renamed into place, so a failure never leaves a half-written profile. Padding and the
 // bytes after string texts are written as zeros. With SavePassword off the FTP password is left out
 // of the file and kept in passwords instead; false when no store took it, so it lasts only until the
 // program ends. Throws SettingsFileError (names with '/' are refused: they are not file names).
-bool SaveProfile(const OptionsValues& options, const QString& profileName, ProfilePasswords& passwords);
+bool SaveProfile(const QString& programDir, const OptionsValues& options, const QString& profileName,
+                 ProfilePasswords& passwords);
 
 // Deletes the profile's files (the record and the settings beside it) and its stored password;
 // false when a file exists and stays.
-bool DeleteProfile(const QString& profileName, ProfilePasswords& passwords);
+bool DeleteProfile(const QString& programDir, const QString& profileName, ProfilePasswords& passwords);
 
 // Names of the *.pfl files of the profile folder, without the extension, sorted as the profile
 // list shows them (case-insensitive, then exact).
-QStringList ProfileNames();
+QStringList ProfileNames(const QString& programDir);
 
 // Refills the box's list, keeps its text, and disables "Delete" exactly when one profile is listed.
-void ListProfiles(ProfileBox& box);
+void ListProfiles(const QString& programDir, ProfileBox& box);
 
 } // namespace tarvo

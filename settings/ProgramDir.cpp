@@ -4,27 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <mutex>
 
 namespace tarvo {
 
 namespace {
-std::mutex dirMutex;
-QString programDir;
-
-QString withSlash(QString dir)
-{
-    if (!dir.endsWith('/'))
-        dir += '/';
-    return dir;
-}
-
 QString perUserDataDir()
 {
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
     if (base.isEmpty())
         base = QDir::homePath() + "/.local/share";
-    return withSlash(base) + "Tarvo/";
+    return WithTrailingSlash(base) + "Tarvo/";
 }
 
 void copyAssets(const QString& from, const QString& to)
@@ -43,24 +32,19 @@ QStringList BundledAssetNames()
     return {"alarm.wav", "click.wav", "offline.jpg", "example.bmp"};
 }
 
-QString ProgramDir()
+QString WithTrailingSlash(QString dir)
 {
-    std::lock_guard lock(dirMutex);
-    return programDir;
+    if (!dir.endsWith('/'))
+        dir += '/';
+    return dir;
 }
 
-void SetProgramDir(const QString& dir)
+QString DecideProgramDir(const QString& executableDir)
 {
-    std::lock_guard lock(dirMutex);
-    programDir = withSlash(dir);
-}
-
-void InitProgramDir(const QString& executableDir)
-{
-    const QString exeDir = withSlash(executableDir);
+    const QString exeDir = WithTrailingSlash(executableDir);
     QString dir = qEnvironmentVariable("TARVO_HOME");
     if (!dir.isEmpty()) {
-        dir = withSlash(QDir(dir).absolutePath());
+        dir = WithTrailingSlash(QDir(dir).absolutePath());
     } else if (QFileInfo(exeDir).isWritable()) {
         dir = exeDir;
     } else {
@@ -68,7 +52,7 @@ void InitProgramDir(const QString& executableDir)
     }
     if (dir != exeDir)
         copyAssets(exeDir, dir);
-    SetProgramDir(dir);
+    return dir;
 }
 
 } // namespace tarvo

@@ -1,6 +1,5 @@
 #include "sound/SoundPlayer.h"
 #include "gst/GstPointers.h"
-#include "settings/ProgramDir.h"
 
 #include <QFileInfo>
 #include <atomic>
@@ -17,23 +16,24 @@ constexpr auto LongestSound = std::chrono::minutes(5);
 constexpr GstClockTime PollInterval = 100 * GST_MSECOND;
 } // namespace
 
-QString SoundPath(const QString& file)
+QString SoundPath(const QString& programDir, const QString& file)
 {
     if (file.isEmpty() || QFileInfo(file).isAbsolute())
         return file;
-    return ProgramDir() + file;
+    return programDir + file;
 }
 
-QString ResolveSoundFile(const QString& file)
+QString ResolveSoundFile(const QString& programDir, const QString& file)
 {
-    const QString path = SoundPath(file);
+    const QString path = SoundPath(programDir, file);
     if (!path.isEmpty() && QFileInfo(path).isFile())
         return QFileInfo(path).absoluteFilePath();
-    const QString fallback = ProgramDir() + QStringLiteral("alarm.wav");
+    const QString fallback = programDir + QStringLiteral("alarm.wav");
     return QFileInfo(fallback).isFile() ? fallback : QString();
 }
 
 struct GstSoundPlayer::Worker {
+    QString programDir;
     QString audioSink;
     std::atomic<bool> playing{false};
     std::atomic<int> started{0};
@@ -94,8 +94,9 @@ struct GstSoundPlayer::Worker {
     }
 };
 
-GstSoundPlayer::GstSoundPlayer(const QString& audioSink) : worker_(std::make_unique<Worker>())
+GstSoundPlayer::GstSoundPlayer(const QString& programDir, const QString& audioSink) : worker_(std::make_unique<Worker>())
 {
+    worker_->programDir = programDir;
     worker_->audioSink = audioSink;
     worker_->thread = std::thread([w = worker_.get()] { w->Run(); });
 }
@@ -114,7 +115,7 @@ void GstSoundPlayer::Play(const QString& file)
 {
     if (worker_->playing.exchange(true))
         return; // a sound still plays: this one is skipped, not queued
-    const QString resolved = ResolveSoundFile(file);
+    const QString resolved = ResolveSoundFile(worker_->programDir, file);
     if (resolved.isEmpty()) {
         worker_->playing = false;
         return;
@@ -131,6 +132,9 @@ bool GstSoundPlayer::Playing() const { return worker_->playing; }
 
 int GstSoundPlayer::SoundsStarted() const { return worker_->started; }
 
-void PlayWave(SoundPlayer& player, const QString& file) { player.Play(SoundPath(file)); }
+void PlayWave(SoundPlayer& player, const QString& programDir, const QString& file)
+{
+    player.Play(SoundPath(programDir, file));
+}
 
 } // namespace tarvo

@@ -6,7 +6,6 @@
 #include "publish/widgets/FtpTestWindow.h"
 #include "settings/ActiveSettings.h"
 #include "settings/PerUserStore.h"
-#include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
 #include "settings/SecretStore.h"
 #include "settings/widgets/DialogMessages.h"
@@ -39,24 +38,24 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton b
 int ShowSettingsWindow(const QString& what, int page)
 {
     QTemporaryDir home;
-    SetProgramDir(home.path());
-    QDir().mkpath(ProfileFolder());
+    const QString programDir = home.path() + "/";
+    QDir().mkpath(ProfileFolder(programDir));
     KeychainSecretStore secrets;
     ProfilePasswords passwords(secrets);
-    SaveProfile(DefaultOptions(), "Default", passwords);
-    SaveProfile(DefaultOptions(), "Night", passwords);
+    SaveProfile(programDir, DefaultOptions(programDir), "Default", passwords);
+    SaveProfile(programDir, DefaultOptions(programDir), "Night", passwords);
 
     PerUserStore store(home.path() + "/Tarvo.conf");
-    RecordingTargets targets(store);
+    RecordingTargets targets(store, programDir);
     ProfileBox box;
     box.setText("Default");
-    ListProfiles(box);
+    ListProfiles(programDir, box);
     ProxyWindow proxy;
     DialogMessages messages;
-    SetupDialog setup(box, targets.settings, passwords, targets, proxy, messages);
+    SetupDialog setup(programDir, box, targets.settings, passwords, targets, proxy, messages);
     setup.SetCaptureDrivers({"Test pattern"});
-    setup.ShowInDialog(DefaultOptions());
-    ProfileSelectWindow profiles(box, passwords, store, targets, messages);
+    setup.ShowInDialog(DefaultOptions(programDir));
+    ProfileSelectWindow profiles(programDir, box, passwords, store, targets, messages);
 
     QWidget* shown = &proxy;
     if (what == "setup") {
@@ -79,12 +78,12 @@ int ShowSettingsWindow(const QString& what, int page)
 // its first corner picked and the pointer at the second.
 int ShowExampleWindow(bool defineArea)
 {
-    SetProgramDir(QCoreApplication::applicationDirPath() + "/..");
+    const QString programDir = QCoreApplication::applicationDirPath() + "/../";
     ActiveSettings settings;
-    settings.options = DefaultOptions();
+    settings.options = DefaultOptions(programDir);
     CaptionAndAreaWindow::Hooks hooks;
-    hooks.captionSettings = [] {
-        OptionsValues o = DefaultOptions();
+    hooks.captionSettings = [programDir] {
+        OptionsValues o = DefaultOptions(programDir);
         o.CaptionText = "Front door\r\n%D %d %M, %t";
         o.FontName = "DejaVu Sans";
         o.FontSize = 11;
@@ -99,9 +98,9 @@ int ShowExampleWindow(bool defineArea)
     QTemporaryDir stillDir;
     const QString still = stillDir.filePath("Capture.bmp");
     if (defineArea)
-        QImage(ProgramDir() + "example.bmp").scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(still);
+        QImage(programDir + "example.bmp").scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(still);
     hooks.singleImageFile = [still] { return still; };
-    CaptionAndAreaWindow window(settings, hooks);
+    CaptionAndAreaWindow window(settings, programDir, hooks);
     window.DefineAreaMode = defineArea;
     window.show();
     if (defineArea) {

@@ -90,8 +90,8 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
         return Usage(argv[0]);
-    SetProgramDir(QString::fromLocal8Bit(argv[1]));
-    QDir().mkpath(ProfileFolder());
+    const QString programDir = WithTrailingSlash(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(ProfileFolder(programDir));
     // An unattended run keeps no password outside the file, and this tool runs no event loop for
     // the desktop's secret store to answer in.
     NoSecretStore noSecrets;
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
 
     QString profile = DefaultProfileName;
     std::unique_ptr<PerUserStore> store;
-    OptionsValues options = DefaultOptions();
+    OptionsValues options = DefaultOptions(programDir);
     QStringList storeValues, iniValues;
     for (int i = 2; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -128,13 +128,13 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        SaveProfile(options, profile, passwords);
+        SaveProfile(programDir, options, profile, passwords);
     } catch (const SettingsFileError& e) {
         std::fprintf(stderr, "profile not saved: %s\n", e.what());
         return 1;
     }
     if (!iniValues.isEmpty()) {
-        QSettings ini(ExtrasPath(profile), QSettings::IniFormat);
+        QSettings ini(ExtrasPath(programDir, profile), QSettings::IniFormat);
         for (const QString& value : iniValues)
             ini.setValue(value.section('=', 0, 0), value.section('=', 1));
     }

@@ -40,7 +40,7 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
     OptionsValues working = options;
     ActiveSettings& active = targets.Settings();
     active.Replace(working);
-    active.extras = LoadExtras(box.text());
+    active.extras = LoadExtras(targets.ProgramFolder(), box.text());
 
     for (ShortString* folder : {&working.PictureDir, &working.VideoDir, &working.LogfileDir, &working.LocalSiteDir}) {
         if (!EnsureFolder(folder->str()))
@@ -72,21 +72,22 @@ void SetActive(const OptionsValues& options, const ProfileBox& box, ActivationTa
 
 void ActivateStartupProfile(ProfileBox& box, ProfilePasswords& passwords, ActivationTargets& targets)
 {
-    QDir().mkdir(ProfileFolder());
+    const QString programDir = targets.ProgramFolder();
+    QDir().mkdir(ProfileFolder(programDir));
     PerUserStore& store = targets.Store();
     QString name = store.ReadString(QStringLiteral("CurrentProfile"), CreateDefaultSentinel);
-    if (!ProfileExists(name))
+    if (!ProfileExists(programDir, name))
         name = CreateDefaultSentinel;
 
     if (name != CreateDefaultSentinel) {
         box.setText(name);
         OptionsValues options;
         try {
-            options = LoadProfile(name, passwords);
+            options = LoadProfile(programDir, name, passwords);
         } catch (const SettingsFileError& e) {
             ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what())),
                                   true, QStringLiteral("InitMainWindow"));
-            options = DefaultOptions();
+            options = DefaultOptions(programDir);
         }
         SetActive(options, box, targets);
         return;
@@ -95,11 +96,11 @@ void ActivateStartupProfile(ProfileBox& box, ProfilePasswords& passwords, Activa
     box.setText(DefaultProfileName);
     store.WriteString(QStringLiteral("CurrentProfile"), DefaultProfileName);
     store.WriteInteger(QStringLiteral("LoadCount"), 0);
-    const OptionsValues defaults = DefaultOptions();
+    const OptionsValues defaults = DefaultOptions(programDir);
     try {
-        SaveProfile(defaults, DefaultProfileName, passwords);
-        if (!DeleteExtras(DefaultProfileName))
-            throw SettingsFileError(std::strerror(EACCES), ExtrasPath(DefaultProfileName));
+        SaveProfile(programDir, defaults, DefaultProfileName, passwords);
+        if (!DeleteExtras(programDir, DefaultProfileName))
+            throw SettingsFileError(std::strerror(EACCES), ExtrasPath(programDir, DefaultProfileName));
     } catch (const SettingsFileError& e) {
         ProgramLog().WriteLog(QStringLiteral("Profile %1 could not be saved: %2").arg(DefaultProfileName, QString::fromLocal8Bit(e.what())),
                               true, QStringLiteral("InitMainWindow"));

@@ -21,6 +21,8 @@ public:
     virtual ActiveSettings& Settings() = 0;
     // The per-user store, which keeps the current profile's name.
     virtual PerUserStore& Store() = 0;
+    // The program folder (ending in '/'), which holds the profiles.
+    virtual QString ProgramFolder() const = 0;
 
     // Creates the start-at-login entry when true, removes it when false.
     virtual void ApplyStartupShortcut(bool enabled) = 0;

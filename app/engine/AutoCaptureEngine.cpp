@@ -22,9 +22,10 @@ void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().
 } // namespace
 
 AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings,
-                                     LiveFrameHub& liveFrames, SoundPlayer& sound, FileCounters& counters, QObject* parent)
+                                     LiveFrameHub& liveFrames, SoundPlayer& sound, FileCounters& counters,
+                                     const QString& programDir, QObject* parent)
     : QObject(parent), video_(video), host_(host), settings_(settings), liveFrames_(liveFrames), sound_(sound),
-      counters_(counters),
+      counters_(counters), programDir_(programDir),
       mode_(host, video), commands_(std::make_unique<ManualCommands>(video, mode_, *this)),
       frame_(std::make_unique<FrameState>()), alarmHooks_(std::make_unique<AlarmHooks>()),
       ftp_(std::make_unique<FtpClient>())
@@ -253,7 +254,7 @@ void AutoCaptureEngine::BlinkTrayIcon()
     switch (blinkStep_) {
     case 0:
         if (settings_.options.ClickSound)
-            PlayWave(sound_, "click.wav");
+            PlayWave(sound_, programDir_, "click.wav");
         host_.SetIconImage(IconFlash);
         break;
     case 1:

@@ -42,9 +42,10 @@ class AutoCaptureEngine : public QObject {
 public:
     // Hands the window the menus of the idle mode at once. Every frame of a run is offered to
     // liveFrames; the alarm and click sounds play through sound; the names of new pictures and
-    // videos are drawn from counters.
+    // videos are drawn from counters; relative sound names and the website's upload picture are
+    // taken from the program folder programDir.
     AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings, LiveFrameHub& liveFrames,
-                      SoundPlayer& sound, FileCounters& counters, QObject* parent = nullptr);
+                      SoundPlayer& sound, FileCounters& counters, const QString& programDir, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
@@ -200,6 +201,7 @@ private:
     LiveFrameHub& liveFrames_;
     SoundPlayer& sound_;
     FileCounters& counters_;
+    const QString programDir_;
     JpegWriter jpeg_;
     EngineMode mode_;
     std::unique_ptr<ManualCommands> commands_;

@@ -115,7 +115,7 @@ bool AutoCaptureEngine::TakeMotionSample(const FrameBuffer& header, bool& frameB
             Log("Motion detected", true, "TForm1.Video1VideoStream");
             f.alarmTime = ProgramClock().now();
             if (options.PlaySound)
-                PlayWave(sound_, options.SoundFile.str());
+                PlayWave(sound_, programDir_, options.SoundFile.str());
             if (options.ShowPopup)
                 PostToGui([this] { host_.RaisePopup("Motion Detected"); });
             captureRequest_ = true;

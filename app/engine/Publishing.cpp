@@ -21,10 +21,10 @@ void AutoCaptureEngine::AbortFtpTransfer() { ftp_->Abort(); }
 void AutoCaptureEngine::ClearFtpAbort() { ftp_->ClearAbort(); }
 
 namespace {
-void FinishFtpSession(FtpClient& ftp, const OptionsValues& options, FileCounters& counters)
+void FinishFtpSession(FtpClient& ftp, const QString& programDir, const OptionsValues& options, FileCounters& counters)
 {
     if (options.OfflinePic && options.UpPic)
-        UploadOfflinePic(ftp, options, counters);
+        UploadOfflinePic(ftp, programDir, options, counters);
     CloseFtpAfterRun(ftp);
 }
 } // namespace
@@ -39,8 +39,9 @@ void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
         // worker, with the usual limits, while the menus answer.
         if (!ftpSessionEnd_)
             ftpSessionEnd_ = std::make_unique<NetworkTask>(ftp.SharedAbort());
-        ftpSessionEnd_->Start([&ftp, &counters = counters_, options = options](const NetworkTask::Poster&) {
-            FinishFtpSession(ftp, options, counters);
+        ftpSessionEnd_->Start([&ftp, &counters = counters_, programDir = programDir_,
+                               options = options](const NetworkTask::Poster&) {
+            FinishFtpSession(ftp, programDir, options, counters);
         });
         return;
     }
@@ -50,7 +51,7 @@ void AutoCaptureEngine::EndFtpSession(const OptionsValues& options)
     for (std::chrono::milliseconds* limit :
          {&limits.connect, &limits.reply, &limits.dataAccept, &limits.transferStall, &limits.upload})
         *limit = std::min(*limit, ExitUploadLimit);
-    FinishFtpSession(ftp, options, counters_);
+    FinishFtpSession(ftp, programDir_, options, counters_);
     ftp.Timeouts() = usual;
 }
 
@@ -65,7 +66,7 @@ void AutoCaptureEngine::PublishFrame(QImage& frame, const OptionsValues& options
     if (options.WebsiteLocal && options.UpPic)
         SaveLocalWebsite(QString(), frame, options, counters_, jpeg_);
     if (options.WebsiteFTP && options.UpPic)
-        SaveFTPWebsite(*ftp_, QString(), frame, options, counters_, jpeg_);
+        SaveFTPWebsite(*ftp_, programDir_, QString(), frame, options, counters_, jpeg_);
 }
 
 } // namespace tarvo

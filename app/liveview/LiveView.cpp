@@ -3,7 +3,6 @@
 #include "app/liveview/LiveFrameHub.h"
 #include "common/EventLog.h"
 #include "imaging/JpegWriter.h"
-#include "settings/ProgramDir.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -18,9 +17,9 @@ const QString Sender = QStringLiteral("LiveView");
 void Log(const QString& msg) { ProgramLog().WriteLog(msg, true, Sender); }
 
 // The picture shown before the camera gave one: the offline picture, else a plain grey one.
-QByteArray Placeholder()
+QByteArray Placeholder(const QString& programDir)
 {
-    QFile offline(ProgramDir() + QStringLiteral("offline.jpg"));
+    QFile offline(programDir + QStringLiteral("offline.jpg"));
     if (offline.open(QIODevice::ReadOnly))
         return offline.readAll();
     QImage grey(320, 240, QImage::Format_RGB32);
@@ -52,7 +51,8 @@ bool ReadFile(const QString& name, QByteArray& bytes)
 }
 } // namespace
 
-LiveView::LiveView(LiveFrameHub& frames) : frames_(frames), routes_(frames, status_) {}
+LiveView::LiveView(LiveFrameHub& frames, const QString& programDir)
+    : frames_(frames), programDir_(programDir), routes_(frames, status_) {}
 
 LiveView::~LiveView() { Stop(); }
 
@@ -96,7 +96,7 @@ void LiveView::Apply(const OptionsValues& options, const LiveViewOptions& settin
         Log(QStringLiteral("Live view not started: the certificate or key file cannot be read."));
         return;
     }
-    routes_.SetPlaceholder(Placeholder());
+    routes_.SetPlaceholder(Placeholder(programDir_));
     auth_ = std::make_unique<LiveAuth>(settings.User, hash, limits.rememberedAddresses);
     server_ = std::make_unique<LiveServer>(routes_, *auth_);
     QString error;

@@ -20,7 +20,8 @@ struct OptionsValues;
 
 class LiveView {
 public:
-    explicit LiveView(LiveFrameHub& frames);
+    // programDir: the program folder, which holds the offline picture shown before the first frame.
+    LiveView(LiveFrameHub& frames, const QString& programDir);
     ~LiveView();
 
     // limits: the server's connection and time limits (tests shorten them); its address, port and
@@ -36,6 +37,7 @@ public:
 
 private:
     LiveFrameHub& frames_;
+    const QString programDir_;
     LiveStatus status_;
     LiveRoutes routes_;
     std::unique_ptr<LiveAuth> auth_;

@@ -29,8 +29,9 @@ const QString senderPrefix = QStringLiteral("TForm1.");
 } // namespace
 
 Station::Station(Setup setup, QObject* parent)
-    : QObject(parent), autoStart_(setup.autoStart), liveFrames_(std::make_unique<LiveFrameHub>()),
-      sound_(std::make_unique<GstSoundPlayer>()), logWriter_(*this)
+    : QObject(parent), programDir_(setup.programDir), autoStart_(setup.autoStart),
+      liveFrames_(std::make_unique<LiveFrameHub>()), sound_(std::make_unique<GstSoundPlayer>(programDir_)),
+      logWriter_(*this)
 {
     SetProgramLog(&logWriter_);
     passwords_ = setup.passwords;
@@ -51,7 +52,7 @@ Station::Station(Setup setup, QObject* parent)
     }
     backend_ = setup.captureBackend;
     device_ = std::make_unique<CaptureDevice>(*backend_);
-    engine_ = std::make_unique<AutoCaptureEngine>(*device_, *this, settings_, *liveFrames_, *sound_, *counters_);
+    engine_ = std::make_unique<AutoCaptureEngine>(*device_, *this, settings_, *liveFrames_, *sound_, *counters_, programDir_);
     ConfigureDevice();
 
     driverTimer_.setInterval(1);
@@ -69,7 +70,7 @@ Station::Station(Setup setup, QObject* parent)
             });
         },
         Qt::QueuedConnection);
-    liveView_ = std::make_unique<LiveView>(*liveFrames_);
+    liveView_ = std::make_unique<LiveView>(*liveFrames_, programDir_);
     storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
@@ -127,24 +128,24 @@ void Station::Start()
 {
     firstDriverLoad_ = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
-    settings_.Replace(DefaultOptions());
+    settings_.Replace(DefaultOptions(programDir_));
     ActivateStartupProfile(profileBox_, *passwords_, *this);
     counters_->Load();
-    ListProfiles(profileBox_);
+    ListProfiles(programDir_, profileBox_);
 }
 
 bool Station::StartWithProfile(const QString& name, QString& error)
 {
     firstDriverLoad_ = true;
-    settings_.Replace(DefaultOptions());
+    settings_.Replace(DefaultOptions(programDir_));
     // Only a profile of the profile folder: a name is never a path.
-    if (name.isEmpty() || name.contains('/') || name.contains(QChar(0)) || !ProfileExists(name)) {
-        error = QStringLiteral("No profile named %1 in %2").arg(name, ProfileFolder());
+    if (name.isEmpty() || name.contains('/') || name.contains(QChar(0)) || !ProfileExists(programDir_, name)) {
+        error = QStringLiteral("No profile named %1 in %2").arg(name, ProfileFolder(programDir_));
         return false;
     }
     OptionsValues options;
     try {
-        options = LoadProfile(name, *passwords_);
+        options = LoadProfile(programDir_, name, *passwords_);
     } catch (const SettingsFileError& e) {
         error = QStringLiteral("Profile %1 could not be loaded: %2").arg(name, QString::fromLocal8Bit(e.what()));
         return false;
@@ -152,7 +153,7 @@ bool Station::StartWithProfile(const QString& name, QString& error)
     profileBox_.setText(name);
     SetActive(options, profileBox_, *this);
     counters_->Load();
-    ListProfiles(profileBox_);
+    ListProfiles(programDir_, profileBox_);
     return true;
 }
 

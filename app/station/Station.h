@@ -37,6 +37,7 @@ class Station final : public QObject, public EngineHost, public ActivationTarget
     Q_OBJECT
 public:
     struct Setup {
+        QString programDir; // the program folder, ending in '/': profiles, sounds, pictures
         CaptureBackend* captureBackend = nullptr; // nullptr: GStreamer's, made by the station
         // Auto-capturing may start by itself after the first driver load (the profile's
         // AutoCapAtStart): with "-m" on the desktop, always for the headless station.
@@ -88,6 +89,7 @@ public:
     // ActivationTargets
     ActiveSettings& Settings() override { return settings_; }
     PerUserStore& Store() override { return *store_; }
+    QString ProgramFolder() const override { return programDir_; }
     void ApplyStartupShortcut(bool enabled) override;
     void SetTimedTriggerInterval(int ms) override;
     void SetJpegQuality(int quality) override;
@@ -115,6 +117,7 @@ private:
     void NoteShownFormat();
     void Report(const QString& msg, bool toFile, const QString& handler);
 
+    const QString programDir_;
     StationFrontEnd headless_;
     StationFrontEnd* frontEnd_ = &headless_;
     bool autoStart_ = false;

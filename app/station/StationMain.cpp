@@ -64,13 +64,13 @@ int main(int argc, char** argv)
         }
     }
 
-    InitProgramDir(QCoreApplication::applicationDirPath());
-    const ProgramFolderLock lock(ProgramDir(), ProgramFolderLock::Use::Exclusive);
+    const QString programDir = DecideProgramDir(QCoreApplication::applicationDirPath());
+    const ProgramFolderLock lock(programDir, ProgramFolderLock::Use::Exclusive);
     if (!lock.Held())
-        return Refuse(lock.InUse() ? lock.Error() : "cannot lock the program folder " + ProgramDir() + ": " + lock.Error());
+        return Refuse(lock.InUse() ? lock.Error() : "cannot lock the program folder " + programDir + ": " + lock.Error());
 
     ConsoleFrontEnd console;
-    Station station({nullptr, true});
+    Station station({programDir, nullptr, true});
     station.SetFrontEnd(&console);
     if (profile.isEmpty()) {
         station.Start();

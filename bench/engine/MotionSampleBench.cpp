@@ -60,7 +60,7 @@ void BM_MotionSample(benchmark::State& state)
     const FrameFormat format = Format(kind, w, h);
     const std::vector<std::uint8_t> data = FrameBytes(kind, format);
 
-    OptionsValues options = DefaultOptions();
+    OptionsValues options = DefaultOptions(QString()); // no folder is used
     options.Mark = false;
     options.MDUserDefinedArea = false;
     const MotionSetup setup = MakeMotionSetup(w, h, options, ThresholdForSensitivity(51));

@@ -6,7 +6,6 @@
 #include "imaging/JpegWriter.h"
 #include "imaging/PictureSaving.h"
 #include "settings/PerUserStore.h"
-#include "settings/ProgramDir.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -48,7 +47,7 @@ void CompareMotionOnGrid(benchmark::State& state)
     const int w = int(state.range(0)), h = int(state.range(1));
     QImage current = CameraFrame(w, h, 1);
     const QImage previous = CameraFrame(w, h, 2);
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(QString()); // no folder is used
     const DetectionGrid grid = MakeDetectionGrid(w, h, o);
     for (auto _ : state)
         benchmark::DoNotOptimize(CompareOnGrid(current, previous, grid, ThresholdForSensitivity(51), {}));
@@ -58,7 +57,7 @@ void CompareMotionOnGrid(benchmark::State& state)
 void LocalPicture(benchmark::State& state)
 {
     QTemporaryDir dir;
-    OptionsValues o = DefaultOptions(); // caption on, JPEG
+    OptionsValues o = DefaultOptions(dir.path() + "/"); // caption on, JPEG
     o.PictureDir = dir.path() + "/";
     o.LPicNaming = NamingFixed;
     PerUserStore store(dir.path() + "/Tarvo.conf");
@@ -143,8 +142,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv); // the caption needs the font database
-    QTemporaryDir programDir;
-    SetProgramDir(programDir.path());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -72,14 +72,14 @@ void BM_MotionRunWithViewers(benchmark::State& state)
     format.header.compression = FOURCC_YUY2;
     format.header.bitCount = 16;
     std::vector<std::uint8_t> frame(FrameDecoder::ExpectedSize(format));
-    OptionsValues options = DefaultOptions();
+    OptionsValues options = DefaultOptions(QString()); // no folder is used
     options.CaptionWebsite = true; // the encoder's full work: decode, caption, JPEG
     options.Mark = false;
     options.MDUserDefinedArea = false;
     const MotionSetup setup = MakeMotionSetup(Width, Height, options, ThresholdForSensitivity(51));
 
     LiveFrameHub hub;
-    LiveView live(hub);
+    LiveView live(hub, QString());
     LiveViewOptions settings;
     settings.Enabled = true;
     settings.Port = 0;

@@ -6,7 +6,6 @@
 #include "publish/Website.h"
 #include "settings/OptionsValues.h"
 #include "settings/PerUserStore.h"
-#include "settings/ProgramDir.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -73,8 +72,7 @@ struct Setup {
 
     Setup()
     {
-        SetProgramDir(programDir.path());
-        options = DefaultOptions();
+        options = DefaultOptions(programDir.path() + "/");
         options.FTPAddress = "127.0.0.1";
         options.Port = server.Port();
         options.UserName = "tarvo";
@@ -102,14 +100,14 @@ void BM_WebsiteUploadKeptOpen(benchmark::State& state)
     const JpegWriter jpeg;
     ConfigureFtpForRun(ftp, s.options);
     QImage frame = s.frame;
-    SaveFTPWebsite(ftp, "", frame, s.options, s.counters, jpeg); // connects, logs in, enters www
+    SaveFTPWebsite(ftp, s.programDir.path() + "/", "", frame, s.options, s.counters, jpeg); // connects, logs in, enters www
     if (!ftp.IsOpen()) {
         state.SkipWithError("no FTP server");
         return;
     }
     for (auto _ : state) {
         QImage f = s.frame;
-        SaveFTPWebsite(ftp, "", f, s.options, s.counters, jpeg);
+        SaveFTPWebsite(ftp, s.programDir.path() + "/", "", f, s.options, s.counters, jpeg);
     }
     state.counters["jpeg_bytes"] = QFile(s.jpegFile).size();
 }

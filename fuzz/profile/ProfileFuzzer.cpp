@@ -5,7 +5,6 @@
 #include "settings/OptionsValues.h"
 #include "settings/PerUserStore.h"
 #include "settings/ProfileBox.h"
-#include "settings/ProgramDir.h"
 #include "settings/Profiles.h"
 #include "settings/SecretStore.h"
 
@@ -25,6 +24,7 @@ class IgnoringTargets : public ActivationTargets {
 public:
     ActiveSettings& Settings() override { return settings; }
     PerUserStore& Store() override;
+    QString ProgramFolder() const override;
     void ApplyStartupShortcut(bool) override {}
     void SetTimedTriggerInterval(int) override {}
     void SetJpegQuality(int) override {}
@@ -64,6 +64,8 @@ PerUserStore& IgnoringTargets::Store()
     return store;
 }
 
+QString IgnoringTargets::ProgramFolder() const { return Folder().path() + "/"; }
+
 } // namespace
 
 } // namespace tarvo
@@ -72,24 +74,22 @@ using namespace tarvo;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool ready = [] {
-        SetProgramDir(Folder().path());
-        return QDir().mkpath(ProfileFolder());
-    }();
+    const QString programDir = Folder().path() + "/";
+    static const bool ready = QDir().mkpath(ProfileFolder(programDir));
     if (!ready)
         std::abort();
     {
-        QFile file(ProfilePath("F"));
+        QFile file(ProfilePath(programDir, "F"));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             std::abort();
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    const OptionsValues loaded = LoadProfile("F", Passwords());
+    const OptionsValues loaded = LoadProfile(programDir, "F", Passwords());
     OptionsValues expected = size >= sizeof(OptionsValues) ? [&] {
         OptionsValues v;
         std::memcpy(&v, data, sizeof v);
         return v;
-    }() : DefaultOptions();
+    }() : DefaultOptions(programDir);
     // A password kept outside the file comes from this run, not from the file's bytes.
     if (!expected.SavePassword)
         expected.Password = loaded.Password;
@@ -101,8 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     IgnoringTargets targets;
     SetActive(loaded, box, targets);
 
-    SaveProfile(loaded, "F", Passwords());
-    const OptionsValues again = LoadProfile("F", Passwords());
+    SaveProfile(programDir, loaded, "F", Passwords());
+    const OptionsValues again = LoadProfile(programDir, "F", Passwords());
     const ShortString OptionsValues::* texts[] = {
         &OptionsValues::PictureDir, &OptionsValues::FTPAddress, &OptionsValues::UpDir,
         &OptionsValues::CaptionText, &OptionsValues::LPicPrefix, &OptionsValues::WPicFixed};

@@ -4,7 +4,6 @@
 #include "imaging/widgets/AreaOutline.h"
 #include "imaging/widgets/PictureView.h"
 #include "settings/ActiveSettings.h"
-#include "settings/ProgramDir.h"
 
 #include <QFile>
 #include <QHideEvent>
@@ -18,8 +17,10 @@ namespace {
 constexpr QSize DesignPictureSize(560, 420);
 }
 
-CaptionAndAreaWindow::CaptionAndAreaWindow(const ActiveSettings& settings, Hooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Tool), picture_(new PictureView(this)), settings_(settings), hooks_(std::move(hooks))
+CaptionAndAreaWindow::CaptionAndAreaWindow(const ActiveSettings& settings, const QString& programDir, Hooks hooks,
+                                           QWidget* parent)
+    : QWidget(parent, Qt::Tool), picture_(new PictureView(this)), settings_(settings), programDir_(programDir),
+      hooks_(std::move(hooks))
 {
     setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("Caption example"));
@@ -131,7 +132,7 @@ std::optional<QImage> CaptionAndAreaWindow::ReadExamplePicture() const
     // same as a camera that wrote none.
     if (!still.isEmpty() && QFile::exists(still) && picture.load(still))
         return picture.convertToFormat(QImage::Format_RGB32);
-    if (picture.load(ProgramDir() + QStringLiteral("example.bmp")))
+    if (picture.load(programDir_ + QStringLiteral("example.bmp")))
         return picture.convertToFormat(QImage::Format_RGB32);
     return std::nullopt;
 }

@@ -35,8 +35,9 @@ public:
         std::function<void(const QString& text)> showError;
     };
 
-    // The settings in force give the mark colour, and the caption when no hook gives it.
-    CaptionAndAreaWindow(const ActiveSettings& settings, Hooks hooks, QWidget* parent = nullptr);
+    // The settings in force give the mark colour, and the caption when no hook gives it; the
+    // program folder programDir holds the example picture.
+    CaptionAndAreaWindow(const ActiveSettings& settings, const QString& programDir, Hooks hooks, QWidget* parent = nullptr);
     ~CaptionAndAreaWindow() override;
 
     // Set by the setup dialog right before it shows the window: true for the detection area,
@@ -74,6 +75,7 @@ private:
 
     PictureView* picture_;
     const ActiveSettings& settings_;
+    const QString programDir_;
     Hooks hooks_;
     DetectionAreaPicker picker_;
     std::optional<std::optional<QImage>> loaded_; // outer: read this showing; inner: succeeded

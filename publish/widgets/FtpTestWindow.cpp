@@ -1,7 +1,6 @@
 #include "publish/widgets/FtpTestWindow.h"
 
 #include "net/FtpClient.h"
-#include "settings/ProgramDir.h"
 
 #include <QHBoxLayout>
 #include <QMessageBox>
@@ -73,7 +72,7 @@ void FtpTestWindow::StartTest()
 {
     startTimer_->stop();
     const FtpTestSettings settings = hooks_.settings ? hooks_.settings() : FtpTestSettings{};
-    const QString folder = hooks_.localFolder.isEmpty() ? ProgramDir() : hooks_.localFolder;
+    const QString folder = hooks_.localFolder;
     FtpClient* ftp = ftp_.get();
     task_.Start([this, ftp, settings, folder](const NetworkTask::Poster& post) {
         try {

@@ -26,7 +26,7 @@ public:
         std::function<FtpTestSettings()> settings;
         // How an unexpected error (a port that is no number) is shown; by default a message box.
         std::function<void(const QString& text)> showError;
-        // Where the test file is written for the upload; the program folder by default.
+        // Where the test file is written for the upload: the program folder.
         QString localFolder;
     };
 

@@ -11,9 +11,9 @@
 
 namespace tarvo {
 
-ProfileNameWindow::ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, DialogMessages& messages,
-                                     QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), messages_(messages)
+ProfileNameWindow::ProfileNameWindow(const QString& programDir, ProfileBox& profileBox, ProfilePasswords& passwords,
+                                     DialogMessages& messages, QWidget* parent)
+    : QDialog(parent), programDir_(programDir), profileBox_(profileBox), passwords_(passwords), messages_(messages)
 {
     setObjectName(QStringLiteral("TForm6"));
     setWindowTitle(QStringLiteral("Profile name:"));
@@ -53,18 +53,18 @@ void ProfileNameWindow::showEvent(QShowEvent* event)
 
 void ProfileNameWindow::CreateProfile()
 {
-    ListProfiles(profileBox_);
+    ListProfiles(programDir_, profileBox_);
     const QString name = nameEdit_->text();
     try {
-        SaveProfile(DefaultOptions(), name, passwords_);
+        SaveProfile(programDir_, DefaultOptions(programDir_), name, passwords_);
         // A new profile starts with every extra at its default, whatever an old file of the name held.
-        if (!DeleteExtras(name))
-            throw SettingsFileError("Permission denied", ExtrasPath(name));
+        if (!DeleteExtras(programDir_, name))
+            throw SettingsFileError("Permission denied", ExtrasPath(programDir_, name));
     } catch (const SettingsFileError& e) {
         messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
     }
-    ListProfiles(profileBox_);
+    ListProfiles(programDir_, profileBox_);
     profileBox_.setText(name);
     close();
 }

@@ -15,7 +15,8 @@ class DialogMessages;
 class ProfileNameWindow : public QDialog {
     Q_OBJECT
 public:
-    ProfileNameWindow(ProfileBox& profileBox, ProfilePasswords& passwords, DialogMessages& messages, QWidget* parent = nullptr);
+    ProfileNameWindow(const QString& programDir, ProfileBox& profileBox, ProfilePasswords& passwords, DialogMessages& messages,
+                      QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -25,6 +26,7 @@ private:
     // profile being worked on; a profile that cannot be written is reported and the window stays.
     void CreateProfile();
 
+    const QString programDir_;
     ProfileBox& profileBox_;
     ProfilePasswords& passwords_;
     DialogMessages& messages_;

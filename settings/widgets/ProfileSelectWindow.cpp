@@ -15,9 +15,11 @@
 
 namespace tarvo {
 
-ProfileSelectWindow::ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store,
-                                         ProfileActivation& targets, DialogMessages& messages, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), passwords_(passwords), store_(store), targets_(targets), messages_(messages)
+ProfileSelectWindow::ProfileSelectWindow(const QString& programDir, ProfileBox& profileBox, ProfilePasswords& passwords,
+                                         PerUserStore& store, ProfileActivation& targets, DialogMessages& messages,
+                                         QWidget* parent)
+    : QDialog(parent), programDir_(programDir), profileBox_(profileBox), passwords_(passwords), store_(store), targets_(targets),
+      messages_(messages)
 {
     setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("Select setup profile:"));
@@ -90,8 +92,8 @@ void ProfileSelectWindow::ShowPickedProfile()
 void ProfileSelectWindow::ShowProfileInDialog(const QString& name)
 {
     try {
-        targets_.ShowInDialog(LoadProfile(name, passwords_));
-        targets_.ShowExtrasInDialog(LoadExtras(name));
+        targets_.ShowInDialog(LoadProfile(programDir_, name, passwords_));
+        targets_.ShowExtrasInDialog(LoadExtras(programDir_, name));
     } catch (const SettingsFileError& e) {
         messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
     }
@@ -115,7 +117,7 @@ void ProfileSelectWindow::ActivatePickedProfile()
     const QString name = profileBox_.text();
     store_.WriteString(QStringLiteral("CurrentProfile"), name);
     try {
-        targets_.Activate(LoadProfile(name, passwords_), profileBox_);
+        targets_.Activate(LoadProfile(programDir_, name, passwords_), profileBox_);
     } catch (const SettingsFileError& e) {
         messages_.ShowError(this, QString::fromLocal8Bit(e.what()));
         return;
@@ -126,9 +128,9 @@ void ProfileSelectWindow::ActivatePickedProfile()
 void ProfileSelectWindow::DeletePickedProfile()
 {
     SettleOnListedName();
-    if (!DeleteProfile(profileBox_.text(), passwords_))
-        messages_.ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(profileBox_.text())));
-    ListProfiles(profileBox_);
+    if (!DeleteProfile(programDir_, profileBox_.text(), passwords_))
+        messages_.ShowError(this, QStringLiteral("Could not delete %1").arg(ProfilePath(programDir_, profileBox_.text())));
+    ListProfiles(programDir_, profileBox_);
     const QString first = profileBox_.firstItem();
     profileBox_.setText(first);
     // With no profile left there is nothing to show; loading the empty name would create one.
@@ -139,7 +141,7 @@ void ProfileSelectWindow::DeletePickedProfile()
 
 void ProfileSelectWindow::AskForNewProfile()
 {
-    auto* window = new ProfileNameWindow(profileBox_, passwords_, messages_, this);
+    auto* window = new ProfileNameWindow(programDir_, profileBox_, passwords_, messages_, this);
     window->show();
 }
 

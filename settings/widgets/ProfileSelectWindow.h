@@ -18,10 +18,10 @@ class DialogMessages;
 class ProfileSelectWindow : public QDialog {
     Q_OBJECT
 public:
-    // store keeps the name of the current profile; messages tells the user of failures, here and in
-    // the profile name window.
-    ProfileSelectWindow(ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store, ProfileActivation& targets,
-                        DialogMessages& messages, QWidget* parent = nullptr);
+    // programDir holds the profiles; store keeps the name of the current profile; messages tells the
+    // user of failures, here and in the profile name window.
+    ProfileSelectWindow(const QString& programDir, ProfileBox& profileBox, ProfilePasswords& passwords, PerUserStore& store,
+                        ProfileActivation& targets, DialogMessages& messages, QWidget* parent = nullptr);
 
     // "OK": makes the picked profile current and activates it; refused while OK is disabled.
     void ActivatePickedProfile();
@@ -42,6 +42,7 @@ private:
     void AskForNewProfile();
     void showRecord();
 
+    const QString programDir_;
     ProfileBox& profileBox_;
     ProfilePasswords& passwords_;
     PerUserStore& store_;

@@ -160,10 +160,11 @@ void ClampEdit(QLineEdit* edit, const QString& notANumber, std::int64_t min,
 }
 } // namespace
 
-SetupDialog::SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
-                         ProfileActivation& targets, ProxyWindow& proxyWindow, DialogMessages& messages, QWidget* parent)
-    : QDialog(parent), profileBox_(profileBox), settings_(settings), passwords_(passwords), messages_(messages), targets_(targets),
-      proxy_(proxyWindow)
+SetupDialog::SetupDialog(const QString& programDir, ProfileBox& profileBox, const ActiveSettings& settings,
+                         ProfilePasswords& passwords, ProfileActivation& targets, ProxyWindow& proxyWindow,
+                         DialogMessages& messages, QWidget* parent)
+    : QDialog(parent), profileBox_(profileBox), settings_(settings), programDir_(programDir), passwords_(passwords),
+      messages_(messages), targets_(targets), proxy_(proxyWindow)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -638,8 +639,8 @@ void SetupDialog::Accept()
         ReadFromDialog(record);
         ExtraOptions extras = settings_.extras;
         morePage_->Read(extras);
-        const bool passwordKept = SaveProfile(record, name, passwords_);
-        SaveExtras(extras, name);
+        const bool passwordKept = SaveProfile(programDir_, record, name, passwords_);
+        SaveExtras(programDir_, extras, name);
         targets_.Activate(record, profileBox_);
         hide();
         if (!passwordKept && !toldPasswordIsForgotten_) {
@@ -663,7 +664,7 @@ void SetupDialog::Cancel()
 
 void SetupDialog::RestoreDefaults()
 {
-    ShowInDialog(DefaultOptions());
+    ShowInDialog(DefaultOptions(programDir_));
     ShowExtrasInDialog(ExtraOptions{});
 }
 

@@ -57,7 +57,7 @@ struct SetupDialogHooks {
 class SetupDialog : public QDialog {
     Q_OBJECT
 public:
-    SetupDialog(ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
+    SetupDialog(const QString& programDir, ProfileBox& profileBox, const ActiveSettings& settings, ProfilePasswords& passwords,
                 ProfileActivation& targets, ProxyWindow& proxyWindow, DialogMessages& messages, QWidget* parent = nullptr);
 
     SetupDialogHooks hooks;
@@ -135,6 +135,7 @@ private:
 
     ProfileBox& profileBox_;
     const ActiveSettings& settings_;
+    const QString programDir_;
     ProfilePasswords& passwords_;
     DialogMessages& messages_;
     ProfileActivation& targets_;

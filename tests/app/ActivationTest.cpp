@@ -17,14 +17,14 @@ namespace tarvo {
 namespace {
 class ActivationTest : public ProfileFolderFixture {
 protected:
-    RecordingTargets targets{program.store()};
+    RecordingTargets targets{program.store(), programDir};
     ProfileBox box;
 };
 } // namespace
 
 TEST_F(ActivationTest, ActivationPushesEveryDerivedValueInOrder)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.TimedMin = 1;
     o.TimedSec = 30;
     o.RearmMin = 0;
@@ -54,7 +54,7 @@ TEST_F(ActivationTest, ActivationPushesEveryDerivedValueInOrder)
 
 TEST_F(ActivationTest, ActivationWithoutADriverSchedulesTheConnection)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.DriverIndex = 2;
     targets.driverConnected = false;
     targets.previewChecked = true;
@@ -67,7 +67,7 @@ TEST_F(ActivationTest, ActivationWithoutADriverSchedulesTheConnection)
 
 TEST_F(ActivationTest, RecordsFromFilesCannotOverflowTheDerivedValues)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.TimedMin = 0x7fffffff;
     o.RearmSec = -10;
     o.Sensitivity = 0x7fffffff;
@@ -79,7 +79,7 @@ TEST_F(ActivationTest, RecordsFromFilesCannotOverflowTheDerivedValues)
 
 TEST_F(ActivationTest, FolderThatCannotBeCreatedShowsEmptyButStaysActive)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.PictureDir = program.dir() + "missing/parent/";
     o.VideoDir = program.dir() + "videos/";
     SetActive(o, box, targets);
@@ -91,19 +91,19 @@ TEST_F(ActivationTest, FolderThatCannotBeCreatedShowsEmptyButStaysActive)
 
 TEST_F(ActivationTest, FirstStartCreatesDefault)
 {
-    SaveProfile(Record(999), "Default", passwords); // an old Default is replaced
+    SaveProfile(programDir, Record(programDir, 999), "Default", passwords); // an old Default is replaced
     ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "Default");
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 0);
-    EXPECT_EQ(LoadProfile("Default", passwords).Limit, 30);
+    EXPECT_EQ(LoadProfile(programDir, "Default", passwords).Limit, 30);
     EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_TRUE(log.contains("Loaded profile: Default"));
 }
 
 TEST_F(ActivationTest, StartupFollowsTheCurrentProfileOrFallsBack)
 {
-    SaveProfile(Record(42), "work", passwords);
+    SaveProfile(programDir, Record(programDir, 42), "work", passwords);
     program.store().WriteString("CurrentProfile", "work");
     program.store().WriteInteger("LoadCount", 7);
     ActivateStartupProfile(box, passwords, targets);
@@ -112,15 +112,15 @@ TEST_F(ActivationTest, StartupFollowsTheCurrentProfileOrFallsBack)
     EXPECT_EQ(program.store().ReadInteger("LoadCount", -1), 7);
 
     // Its file is gone: a fresh Default, even over an existing Default with other settings.
-    SaveProfile(Record(43), "Default", passwords);
-    QFile::remove(ProfilePath("work"));
+    SaveProfile(programDir, Record(programDir, 43), "Default", passwords);
+    QFile::remove(ProfilePath(programDir, "work"));
     ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "Default");
     EXPECT_EQ(targets.settings.options.Limit, 30);
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "Default");
 
     // A profile really named after the sentinel is never taken at start-up.
-    SaveProfile(Record(44), CreateDefaultSentinel, passwords);
+    SaveProfile(programDir, Record(programDir, 44), CreateDefaultSentinel, passwords);
     program.store().WriteString("CurrentProfile", CreateDefaultSentinel);
     ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(box.text(), "Default");
@@ -128,7 +128,7 @@ TEST_F(ActivationTest, StartupFollowsTheCurrentProfileOrFallsBack)
 
 TEST_F(ActivationTest, StartupRunsOnDefaultsWhenTheCurrentProfileCannotBeOpened)
 {
-    MakeSocketAt(ProfilePath("work"));
+    MakeSocketAt(ProfilePath(programDir, "work"));
     program.store().WriteString("CurrentProfile", "work");
     ActivateStartupProfile(box, passwords, targets);
     EXPECT_EQ(targets.settings.options.Limit, 30);
@@ -136,24 +136,24 @@ TEST_F(ActivationTest, StartupRunsOnDefaultsWhenTheCurrentProfileCannotBeOpened)
     EXPECT_EQ(log.messages().filter("Profile work could not be loaded").size(), 1);
     EXPECT_TRUE(log.contains("Loaded profile: work"));
     EXPECT_EQ(program.store().ReadString("CurrentProfile", ""), "work");
-    EXPECT_FALSE(QFileInfo(ProfilePath("work")).isFile()) << "left alone, not replaced";
+    EXPECT_FALSE(QFileInfo(ProfilePath(programDir, "work")).isFile()) << "left alone, not replaced";
 }
 
 TEST_F(ActivationTest, ActivationCarriesTheProfilesExtrasAndAFreshDefaultDropsOldOnes)
 {
     ExtraOptions extras;
     extras.Alarms.MinChangedPoints = 9;
-    SaveExtras(extras, "Cam");
+    SaveExtras(programDir, extras, "Cam");
     box.setText("Cam");
-    SetActive(DefaultOptions(), box, targets);
+    SetActive(DefaultOptions(programDir), box, targets);
     EXPECT_EQ(targets.settings.extras, extras);
 
-    SaveExtras(extras, DefaultProfileName); // left from an earlier Default
+    SaveExtras(programDir, extras, DefaultProfileName); // left from an earlier Default
     ProfileBox fresh;
     ActivateStartupProfile(fresh, passwords, targets);
     EXPECT_EQ(fresh.text(), DefaultProfileName);
     EXPECT_EQ(targets.settings.extras, ExtraOptions{});
-    EXPECT_FALSE(QFileInfo::exists(ExtrasPath(DefaultProfileName)));
+    EXPECT_FALSE(QFileInfo::exists(ExtrasPath(programDir, DefaultProfileName)));
 }
 
 } // namespace tarvo

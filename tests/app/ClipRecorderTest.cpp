@@ -72,7 +72,7 @@ protected:
     {
         EnsureGstInit();
         SetProgramLog(&log);
-        options = DefaultOptions();
+        options = DefaultOptions(program.dir());
         options.VideoDir = program.dir() + "videos/";
         QDir().mkpath(options.VideoDir.str());
         options.VidNaming = NamingIncrementing;

@@ -28,7 +28,7 @@ TEST(SceneChangeMeterTest, ShowsTheChangedPointsOfEachSecond)
     hooks.watching = [&] { return watching; };
     hooks.grab = [&] { return next < frames.size() ? frames[next++] : QImage(); };
     hooks.grid = [](int w, int h) {
-        OptionsValues o = DefaultOptions();
+        OptionsValues o = DefaultOptions(QString()); // the grid uses no folder
         o.MDUserDefinedArea = false;
         return MakeDetectionGrid(w, h, o);
     };

@@ -56,7 +56,8 @@ protected:
     MainWindow& start(const QStringList& arguments = {}, CaptureBackend* capture = nullptr)
     {
         stop();
-        station = std::make_unique<Station>(Station::Setup{capture, !arguments.isEmpty() && arguments.first() == "-m", &program.passwords(), &program.store()});
+        station = std::make_unique<Station>(Station::Setup{program.dir(), capture, !arguments.isEmpty() && arguments.first() == "-m",
+                                                           &program.passwords(), &program.store()});
         form = std::make_unique<MainWindow>(*station, MainWindow::Setup{arguments, std::make_unique<FakeTrayHost>(tray)});
         form->CreateWindows();
         form->InitMainWindow();
@@ -73,9 +74,9 @@ protected:
     void storeProfile(const QString& name, const std::function<void(OptionsValues&)>& change)
     {
         QDir().mkpath(program.dir() + "Profiles");
-        OptionsValues o = DefaultOptions();
+        OptionsValues o = DefaultOptions(program.dir());
         change(o);
-        SaveProfile(o, name, program.passwords());
+        SaveProfile(program.dir(), o, name, program.passwords());
         program.store().WriteString("CurrentProfile", name);
     }
     QString logText() const { return QString::fromUtf8(ReadFileBytes(program.dir() + "Log/Log.txt")); }
@@ -126,7 +127,7 @@ TEST_F(StartupTest, CurrentProfileWhoseFileIsGoneRecreatesDefaultAndRestartsTheC
     MainWindow& f = start();
     EXPECT_EQ(program.store().ReadString("CurrentProfile", {}), "Default");
     EXPECT_EQ(f.StartCount(), 1);
-    EXPECT_EQ(LoadProfile("Default", program.passwords()).PicQual, DefaultOptions().PicQual) << "Default is replaced by factory settings";
+    EXPECT_EQ(LoadProfile(program.dir(), "Default", program.passwords()).PicQual, DefaultOptions(program.dir()).PicQual) << "Default is replaced by factory settings";
 }
 
 TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)
@@ -139,7 +140,7 @@ TEST_F(StartupTest, DamagedCurrentProfileRunsOnDefaultsAndSaysSo)
     EXPECT_TRUE(logHas("Profile Short could not be loaded."));
     EXPECT_EQ(QFileInfo(program.dir() + "Profiles/Short.pfl").size(), 100);
     EXPECT_EQ(f.Profile().text(), "Short");
-    EXPECT_EQ(f.Settings().options.PicQual, DefaultOptions().PicQual);
+    EXPECT_EQ(f.Settings().options.PicQual, DefaultOptions(program.dir()).PicQual);
 }
 
 TEST_F(StartupTest, NonNumericStoredValuesReadAsTheirDefaults)
@@ -307,7 +308,7 @@ TEST_F(StartupTest, TheProfilesStorageLimitsAreKeptFromTheStartAndForEachSavedFi
     stop();
     ExtraOptions extras;
     extras.Storage.MaxDays = 1;
-    SaveExtras(extras, "Default");
+    SaveExtras(program.dir(), extras, "Default");
     const QString folder = program.dir() + "Log/";
     const auto put = [&](const QString& name, int daysAgo) {
         WriteFileBytes(folder + name, "picture");

@@ -20,7 +20,7 @@ protected:
     {
         for (const char* dir : {"pics", "videos", "site"})
             QDir(root.path()).mkdir(dir);
-        options = DefaultOptions();
+        options = DefaultOptions(root.path() + "/");
         options.PictureDir = Dir("pics");
         options.VideoDir = Dir("videos");
         options.LocalSiteDir = Dir("site");

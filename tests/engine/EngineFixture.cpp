@@ -12,7 +12,7 @@ namespace tarvo {
 EngineSurroundings::EngineSurroundings()
 {
     SetProgramLog(&log);
-    options = DefaultOptions();
+    options = DefaultOptions(program.dir());
     options.PictureDir = program.dir() + "pictures/";
     options.VideoDir = program.dir() + "videos/";
     QDir().mkpath(program.dir() + "pictures");
@@ -65,7 +65,7 @@ EngineTest::EngineTest()
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
     video = std::make_unique<CaptureDevice>(backend);
-    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, liveFrames, sound, counters);
+    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, liveFrames, sound, counters, program.dir());
     RecordSavedFiles(*engine, savedFiles);
     video->SetOnVideoStream([this](CaptureDevice& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });

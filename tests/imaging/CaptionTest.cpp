@@ -2,7 +2,6 @@
 #include "common/Clock.h"
 #include "support/FixedClock.h"
 #include "imaging/Caption.h"
-#include "settings/ProgramDir.h"
 
 #include <QFontMetrics>
 #include <gtest/gtest.h>
@@ -20,8 +19,7 @@ QString Replace(const QString& line, const QDateTime& when = Example, const QLoc
 
 OptionsValues CaptionOptions(const QString& text)
 {
-    SetProgramDir("/tmp/tarvo-caption");
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions("/tmp/tarvo-caption/");
     o.CaptionText = text;
     o.FontName = "DejaVu Sans";
     o.FontSize = 12;

@@ -14,7 +14,7 @@ namespace tarvo {
 namespace {
 OptionsValues Incrementing()
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(QString()); // names use no folder
     o.LPicNaming = NamingIncrementing;
     o.WPicNaming = NamingIncrementing;
     o.VidNaming = NamingIncrementing;
@@ -44,7 +44,7 @@ TEST(TimedFileName, MonthDayTwoBlanksAndTwentyFourHourTime)
     SetProgramClock(&clock);
     ScratchProgram program;
     FileCounters counters(program.store());
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(program.dir());
     EXPECT_EQ(MakeFileName(FileKind::LocalPicture, o, counters), "03-04  23.59.58");
     EXPECT_EQ(MakeFileName(FileKind::VideoFile, o, counters), "03-04  23.59.58");
     o.WPicNaming = NamingTimed;
@@ -56,7 +56,7 @@ TEST(MakeFileName, FixedAndUnknownSchemes)
 {
     ScratchProgram program;
     FileCounters counters(program.store());
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(program.dir());
     o.LPicNaming = NamingFixed;
     o.LPicFixed = "front door";
     o.WPicFixed = "webcam";
@@ -156,7 +156,7 @@ TEST(IsMadeFileName, KnowsEveryNameMakeFileNameGivesAndNothingElse)
     FileCounters counters(program.store());
     FixedClock clock(QDateTime(QDate(2028, 2, 29), QTime(0, 0, 0)));
     SetProgramClock(&clock);
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(program.dir());
     o.LPicFixed = "front door";
     const FileKind kinds[] = {FileKind::LocalPicture, FileKind::WebsitePicture, FileKind::VideoFile};
     for (const std::int32_t scheme : {NamingTimed, NamingIncrementing, NamingFixed}) {

@@ -1,7 +1,6 @@
 // The motion comparison: grid geometry, the strict threshold, blue dominance and the marks.
 #include "imaging/Colours.h"
 #include "imaging/MotionDetection.h"
-#include "settings/ProgramDir.h"
 
 #include <QPainter>
 #include <chrono>
@@ -21,8 +20,7 @@ QImage Frame(int w = 320, int h = 240, QRgb fill = qRgb(0, 0, 0))
 
 OptionsValues Options(bool userArea, int l = 50, int t = 50, int r = 100, int b = 100)
 {
-    SetProgramDir("/tmp/tarvo-motion");
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions("/tmp/tarvo-motion/");
     o.MDUserDefinedArea = userArea;
     o.MDbeginX = l;
     o.MDbeginY = t;

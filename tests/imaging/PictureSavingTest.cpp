@@ -24,7 +24,7 @@ protected:
     {
         SetProgramLog(&log);
         SetProgramClock(&clock);
-        options = DefaultOptions(); // pictures into <program>/Log/
+        options = DefaultOptions(program.dir()); // pictures into <program>/Log/
         QDir().mkpath(options.PictureDir.str());
     }
     void TearDown() override

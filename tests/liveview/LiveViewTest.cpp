@@ -125,11 +125,11 @@ protected:
 
     RecordingEventLog log;
     ScratchProgram program;
-    OptionsValues options = DefaultOptions();
+    OptionsValues options = DefaultOptions(program.dir());
     LiveViewOptions settings;
     LiveServerConfig limits;
     LiveFrameHub hub;
-    LiveView live{hub};
+    LiveView live{hub, program.dir()};
     QString base;
 };
 
@@ -269,7 +269,7 @@ TEST_F(LiveViewTest, UnsafeOrBrokenSettingsLeaveTheServerOff)
     settings.PasswordHash = hash;
     Start();
     LiveFrameHub otherHub;
-    LiveView other{otherHub};
+    LiveView other{otherHub, program.dir()};
     settings.Port = live.Port();
     log.clear();
     other.Apply(options, settings);

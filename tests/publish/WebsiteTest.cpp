@@ -48,7 +48,7 @@ protected:
     void SetUp() override
     {
         SetProgramLog(&log);
-        options = DefaultOptions();
+        options = DefaultOptions(program.dir());
         options.FTPAddress = "127.0.0.1";
         options.UserName = "tarvo";
         options.Password = "secret";
@@ -120,10 +120,10 @@ TEST_P(ServerHistory, ThreeUploadsKeepTheLastThreeNewestFirst)
     const QString www = server.Root() + "www/";
 
     QImage red = Frame(qRgb(255, 0, 0)), green = Frame(qRgb(0, 255, 0)), blue = Frame(qRgb(0, 0, 255));
-    SaveFTPWebsite(ftp, "", red, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", red, options, counters, jpeg);
     EXPECT_EQ(QDir(www).entryList(QDir::Files), QStringList{"Tarvo.jpg"});
-    SaveFTPWebsite(ftp, "", green, options, counters, jpeg);
-    SaveFTPWebsite(ftp, "", blue, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", green, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", blue, options, counters, jpeg);
     EXPECT_EQ(QDir(www).entryList(QDir::Files), (QStringList{"Tarvo.jpg", "Tarvo02.jpg", "Tarvo03.jpg"}));
     EXPECT_EQ(ColourOf(www + "Tarvo.jpg"), 'b');
     EXPECT_EQ(ColourOf(www + "Tarvo02.jpg"), 'g');
@@ -241,8 +241,8 @@ TEST_F(Publishing, ConnectionPolicyFollowsTheTrigger)
         UseServer(server.Port());
         const int loginsBefore = server.CountCommands("user ");
         QImage frame = Frame(qRgb(255, 0, 0));
-        SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
-        SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+        SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
+        SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
         EXPECT_EQ(ftp.IsOpen(), c.staysOpen) << c.trigger << " " << c.minutes << ":" << c.seconds;
         EXPECT_EQ(server.CountCommands("user ") - loginsBefore, c.staysOpen ? 1 : 2);
         CloseFtpAfterRun(ftp);
@@ -257,12 +257,12 @@ TEST_F(Publishing, AConnectionTheServerClosedWhileIdleIsOpenedAgain)
     ASSERT_TRUE(server.Started());
     UseServer(server.Port());
     QImage red = Frame(qRgb(255, 0, 0)), green = Frame(qRgb(0, 255, 0)), blue = Frame(qRgb(0, 0, 255));
-    SaveFTPWebsite(ftp, "", red, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", red, options, counters, jpeg);
     ASSERT_TRUE(WaitFor([&] { return !server.Replies().filter(QRegularExpression("^421 ")).isEmpty(); }, 30000));
 
     // Every picture after the quiet period arrives; none is lost to the closed connection.
-    SaveFTPWebsite(ftp, "", green, options, counters, jpeg);
-    SaveFTPWebsite(ftp, "", blue, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", green, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", blue, options, counters, jpeg);
     EXPECT_EQ(FileLines().filter("Could not"), QStringList());
     EXPECT_EQ(FileLines().count("SaveFTPWebsite|Uploaded file Tarvo.jpg to website"), 3);
     EXPECT_EQ(ColourOf(server.Root() + "www/Tarvo.jpg"), 'b');
@@ -275,7 +275,7 @@ TEST_F(Publishing, UnreachableServerLogsAndDrawsNoName)
     options.WPicNaming = NamingIncrementing;
     UseServer(ClosedTcpPort());
     QImage frame = Frame(qRgb(255, 0, 0));
-    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].msg, "Connecting to 127.0.0.1");
@@ -297,7 +297,7 @@ TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
 
     options.Password = "wrong";
     UseServer(server.Port());
-    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 2);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite|Could not connect to 127.0.0.1. Error: 530 ")) << FileLines()[0].toStdString();
     EXPECT_EQ(FileLines()[1], "SaveFTPWebsite|Error: Not connected. Could not upload picture.");
@@ -307,7 +307,7 @@ TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
     options.Password = "secret";
     options.UpDir = "nope";
     UseServer(server.Port());
-    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
     EXPECT_EQ(FileLines().first(), "SaveFTPWebsite|Could not change to directory: nope");
     EXPECT_TRUE(QFile::exists(server.Root() + "Tarvo.jpg"));
     ftp.Close();
@@ -317,12 +317,12 @@ TEST_F(Publishing, ServerRefusalsAreLoggedWithTheirReplies)
     options.UserName = "reader";
     options.UpDir = "www";
     UseServer(server.Port());
-    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 1);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite|Could not upload Tarvo.jpg. Error: 550 "));
     log.clear();
     options.TmpUpload = true;
-    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 1);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite - TmpUpload|Could not upload TarvoUp.tmp. Error: 550 "));
     EXPECT_EQ(server.CountCommands("RNFR TarvoUp.tmp"), 0);
@@ -336,7 +336,7 @@ TEST_F(Publishing, SilentServerEndsWithinTheTimeLimits)
     UseServer(server.Port());
     ftp.Timeouts() = {1000ms, 1000ms, 1000ms, 1000ms, 3000ms};
     QImage frame = Frame(qRgb(255, 0, 0));
-    SaveFTPWebsite(ftp, "", frame, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", frame, options, counters, jpeg);
     ASSERT_EQ(FileLines().size(), 2);
     EXPECT_TRUE(FileLines()[0].startsWith("SaveFTPWebsite|Could not connect to 127.0.0.1. Error: Timed out"));
     EXPECT_FALSE(ftp.IsOpen());
@@ -348,7 +348,7 @@ TEST_F(Publishing, AFrameThatCannotBeWrittenIsNotUploaded)
     ASSERT_TRUE(server.Started());
     UseServer(server.Port());
     QImage none;
-    SaveFTPWebsite(ftp, "", none, options, counters, jpeg);
+    SaveFTPWebsite(ftp, program.dir(), "", none, options, counters, jpeg);
     EXPECT_TRUE(FileLines().contains("SaveFTPWebsite|Could not upload Tarvo.jpg. Error: No picture to save."))
         << FileLines().join('\n').toStdString();
     EXPECT_EQ(server.CountCommands("STOR"), 0);
@@ -374,7 +374,7 @@ TEST_F(Publishing, OfflinePictureIsPublishedUnchangedFtpFirst)
     options.CaptionWebsite = true;
     options.FileNumber = 1;
     UseServer(server.Port());
-    UploadOfflinePic(ftp, options, counters);
+    UploadOfflinePic(ftp, program.dir(), options, counters);
 
     const QByteArray original = ReadFileBytes(options.OfflinePicName.str());
     EXPECT_EQ(original, "offline picture bytes, not re-encoded") << "the offline picture stays in place";
@@ -389,7 +389,7 @@ TEST_F(Publishing, OfflinePictureIsPublishedUnchangedFtpFirst)
     log.clear();
     options.WebsiteFTP = false;
     options.WebsiteLocal = false;
-    UploadOfflinePic(ftp, options, counters);
+    UploadOfflinePic(ftp, program.dir(), options, counters);
     EXPECT_TRUE(log.lines().empty());
 }
 

@@ -78,14 +78,14 @@ class DialogFixture : public ProfileFolderFixture {
 protected:
     // own: the profile passwords to use instead of the scratch program's.
     explicit DialogFixture(ProfilePasswords* own = nullptr)
-        : ProfileFolderFixture(own), dialog(box, targets.settings, passwords, targets, proxy, messages)
+        : ProfileFolderFixture(own), dialog(programDir, box, targets.settings, passwords, targets, proxy, messages)
     {
         targets.dialog = &dialog;
         dialog.SetCaptureDrivers({"Camera one", "Camera two", "Test pattern"});
         dialog.hooks.currentDriverIndex = [this] { return targets.driverIndex; };
         box.setText("Default");
-        SetActive(DefaultOptions(), box, targets);
-        SaveProfile(options, "Default", passwords);
+        SetActive(DefaultOptions(programDir), box, targets);
+        SaveProfile(programDir, options, "Default", passwords);
         log.clear();
         targets.calls.clear();
         targets.shown = 0;
@@ -97,7 +97,7 @@ protected:
     T* ProxyControl(const char* formName) const { return FindControl<T>(proxy, formName); }
 
     RecordingMessages messages;
-    DialogTargets targets{program.store()};
+    DialogTargets targets{program.store(), programDir};
     // The settings in force, which activation replaces.
     OptionsValues& options = targets.settings.options;
     ExtraOptions& extras = targets.settings.extras;

@@ -1,6 +1,5 @@
 // The record is the profile file format: its bytes are what other copies of the program read.
 #include "settings/OptionsValues.h"
-#include "settings/ProgramDir.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@ QByteArray at(const OptionsValues& o, int offset, int size)
 
 TEST(SettingsRecord, DefaultsLieAtTheirOffsets)
 {
-    SetProgramDir("/opt/t");
-    const OptionsValues o = DefaultOptions();
+    const OptionsValues o = DefaultOptions("/opt/t/");
     EXPECT_EQ(at(o, 3382, 9), QByteArray("\x08No SOCKS"));
     EXPECT_EQ(at(o, 3924, 18), QByteArray("\x11%t. %D, %m-%d-%y."));
     EXPECT_EQ(at(o, 0, 1 + 11), QByteArray("\x0b/opt/t/Log/"));
@@ -37,12 +35,11 @@ TEST(SettingsRecord, DefaultsLieAtTheirOffsets)
 
 TEST(SettingsRecord, TwoDefaultRecordsDifferOnlyInUnusedBytes)
 {
-    SetProgramDir("/p");
     OptionsValues a, b;
     std::memset(&a, 0x00, sizeof a);
     std::memset(&b, 0xAB, sizeof b);
-    SetDefaults(a);
-    SetDefaults(b);
+    SetDefaults(a, "/p/");
+    SetDefaults(b, "/p/");
     EXPECT_EQ(a.Limit, b.Limit);
     EXPECT_EQ(b.pad774[0], 0xAB); // padding left as it was
     EXPECT_EQ(a.CaptionText.str(), b.CaptionText.str());

@@ -19,20 +19,22 @@ protected:
     // own: the profile passwords to use instead of the scratch program's.
     explicit ProfileFolderFixture(ProfilePasswords* own = nullptr) : passwords(own ? *own : program.passwords())
     {
-        QDir().mkpath(ProfileFolder());
+        QDir().mkpath(ProfileFolder(programDir));
         SetProgramLog(&log);
     }
     ~ProfileFolderFixture() override { SetProgramLog(nullptr); }
 
     ScratchProgram program;
+    const QString programDir = program.dir();
     ProfilePasswords& passwords;
     RecordingEventLog log;
 };
 
-// The default record with only the limit changed, to tell records apart.
-inline OptionsValues Record(std::int32_t limit)
+// The default record (of the program folder programDir) with only the limit changed, to tell
+// records apart.
+inline OptionsValues Record(const QString& programDir, std::int32_t limit)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.Limit = limit;
     return o;
 }

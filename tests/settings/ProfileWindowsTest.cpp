@@ -13,24 +13,15 @@
 
 namespace tarvo {
 
-namespace {
-OptionsValues WithLimit(std::int32_t limit)
-{
-    OptionsValues o = DefaultOptions();
-    o.Limit = limit;
-    return o;
-}
-} // namespace
-
 class ProfileWindowsTest : public DialogFixture {
 protected:
-    ProfileWindowsTest() : select(box, passwords, program.store(), targets, messages)
+    ProfileWindowsTest() : select(programDir, box, passwords, program.store(), targets, messages)
     {
-        SaveProfile(WithLimit(100), "a", passwords);
-        SaveProfile(WithLimit(200), "b", passwords);
-        SaveProfile(WithLimit(300), "night", passwords);
+        SaveProfile(programDir, Record(programDir, 100), "a", passwords);
+        SaveProfile(programDir, Record(programDir, 200), "b", passwords);
+        SaveProfile(programDir, Record(programDir, 300), "night", passwords);
         program.store().WriteString("CurrentProfile", "Default");
-        ListProfiles(box);
+        ListProfiles(programDir, box);
         select.show();
         targets.calls.clear();
         targets.shown = 0;
@@ -111,7 +102,7 @@ TEST_F(ProfileWindowsTest, EnterIsOkAndEscapeClosesAsTheCloseBoxDoes)
     QTest::keyClicks(window->findChild<QLineEdit*>(kProfileNameEdit), "dusk");
     QTest::keyClick(window->findChild<QLineEdit*>(kProfileNameEdit), Qt::Key_Escape);
     EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
-    EXPECT_FALSE(QFileInfo::exists(ProfilePath("dusk")));
+    EXPECT_FALSE(QFileInfo::exists(ProfilePath(programDir, "dusk")));
 }
 
 TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)
@@ -126,13 +117,13 @@ TEST_F(ProfileWindowsTest, OkMakesTheProfileCurrent)
 
 TEST_F(ProfileWindowsTest, DeleteShowsTheFirstRemainingProfileOnly)
 {
-    QFile::remove(ProfilePath("Default"));
-    QFile::remove(ProfilePath("night"));
-    ListProfiles(box);
+    QFile::remove(ProfilePath(programDir, "Default"));
+    QFile::remove(ProfilePath(programDir, "night"));
+    ListProfiles(programDir, box);
     profilesBox()->setCurrentText("a");
     targets.shown = 0;
     button(kProfileSelectDeleteButton)->click();
-    EXPECT_FALSE(QFileInfo::exists(ProfilePath("a")));
+    EXPECT_FALSE(QFileInfo::exists(ProfilePath(programDir, "a")));
     EXPECT_EQ(box.text(), "b");
     EXPECT_EQ(profilesBox()->currentText(), "b");
     EXPECT_EQ(targets.shown, 1);
@@ -145,17 +136,17 @@ TEST_F(ProfileWindowsTest, DeleteShowsTheFirstRemainingProfileOnly)
 TEST_F(ProfileWindowsTest, DeletingWithNothingListedCreatesNoUnnamedProfile)
 {
     for (const char* name : {"Default", "a", "b", "night"})
-        QFile::remove(ProfilePath(name));
-    ListProfiles(box);
+        QFile::remove(ProfilePath(programDir, name));
+    ListProfiles(programDir, box);
     box.setText("");
     button(kProfileSelectDeleteButton)->click();
-    EXPECT_TRUE(ProfileNames().isEmpty());
+    EXPECT_TRUE(ProfileNames(programDir).isEmpty());
     EXPECT_EQ(box.text(), "");
 }
 
 TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
 {
-    SaveProfile(WithLimit(999), "night", passwords);
+    SaveProfile(programDir, Record(programDir, 999), "night", passwords);
     button(kProfileSelectNewButton)->click();
     ProfileNameWindow* window = nameWindow();
     ASSERT_NE(window, nullptr);
@@ -165,7 +156,7 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     QTest::keyClick(window->findChild<QLineEdit*>(kProfileNameEdit), Qt::Key_Return); // Enter is "OK"
     EXPECT_TRUE(WaitFor([&] { return alive.isNull(); })) << "the window closes and goes away";
 
-    EXPECT_EQ(LoadProfile("night", passwords).Limit, 30) << "an existing profile of that name starts over";
+    EXPECT_EQ(LoadProfile(programDir, "night", passwords).Limit, 30) << "an existing profile of that name starts over";
     EXPECT_EQ(box.text(), "night");
     EXPECT_TRUE(box.isListed("night"));
     EXPECT_EQ(targets.shown, 0) << "naming it does not load it";
@@ -177,7 +168,7 @@ TEST_F(ProfileWindowsTest, NewProfileStartsFromDefaultsAndIsOnlyNamed)
     ASSERT_NE(window, nullptr);
     window->findChild<QLineEdit*>(kProfileNameEdit)->setText("day");
     window->findChild<QPushButton*>(kProfileNameOkButton)->click();
-    EXPECT_EQ(ReadFileBytes(ProfilePath("day")).size(), 5532);
+    EXPECT_EQ(ReadFileBytes(ProfilePath(programDir, "day")).size(), 5532);
     EXPECT_TRUE(box.isListed("day"));
 }
 

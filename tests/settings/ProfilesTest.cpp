@@ -4,7 +4,6 @@
 #include "settings/OptionsValues.h"
 #include "settings/IntegerText.h"
 #include "settings/PerUserStore.h"
-#include "settings/ProgramDir.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -22,7 +21,7 @@ namespace tarvo {
 namespace {
 class ProfilesTest : public ProfileFolderFixture {
 protected:
-    QByteArray fileOf(const QString& name) { return ReadFileBytes(ProfilePath(name)); }
+    QByteArray fileOf(const QString& name) { return ReadFileBytes(ProfilePath(programDir, name)); }
 
     ProfileBox box;
 };
@@ -30,29 +29,29 @@ protected:
 
 TEST_F(ProfilesTest, LoadingAMissingProfileCreatesItWithTheDefaults)
 {
-    const OptionsValues o = LoadProfile("night", passwords);
-    EXPECT_TRUE(SameValues(o, DefaultOptions()));
+    const OptionsValues o = LoadProfile(programDir, "night", passwords);
+    EXPECT_TRUE(SameValues(o, DefaultOptions(programDir)));
     EXPECT_EQ(fileOf("night").size(), 5532);
     EXPECT_TRUE(log.lines().empty());
 }
 
 TEST_F(ProfilesTest, SavedRecordLoadsBackAndIsPrivateToItsOwner)
 {
-    SaveProfile(Record(77), "a", passwords);
+    SaveProfile(programDir, Record(programDir, 77), "a", passwords);
     struct stat st{};
-    ASSERT_EQ(::stat(QFile::encodeName(ProfilePath("a")).constData(), &st), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(ProfilePath(programDir, "a")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(LoadProfile("a", passwords).Limit, 77);
+    EXPECT_EQ(LoadProfile(programDir, "a", passwords).Limit, 77);
 
-    SaveProfile(Record(78), "a", passwords); // replaces
-    EXPECT_EQ(LoadProfile("a", passwords).Limit, 78);
-    EXPECT_EQ(QDir(ProfileFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary left";
+    SaveProfile(programDir, Record(programDir, 78), "a", passwords); // replaces
+    EXPECT_EQ(LoadProfile(programDir, "a", passwords).Limit, 78);
+    EXPECT_EQ(QDir(ProfileFolder(programDir)).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary left";
 }
 
 TEST_F(ProfilesTest, ShortFileLoadsAsDefaultsAndStaysUntouched)
 {
-    WriteFileBytes(ProfilePath("broken"), QByteArray(100, 'x'));
-    EXPECT_TRUE(SameValues(LoadProfile("broken", passwords), DefaultOptions()));
+    WriteFileBytes(ProfilePath(programDir, "broken"), QByteArray(100, 'x'));
+    EXPECT_TRUE(SameValues(LoadProfile(programDir, "broken", passwords), DefaultOptions(programDir)));
     EXPECT_EQ(fileOf("broken"), QByteArray(100, 'x'));
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(Written(log.lines()[0]),
@@ -61,61 +60,61 @@ TEST_F(ProfilesTest, ShortFileLoadsAsDefaultsAndStaysUntouched)
 
 TEST_F(ProfilesTest, BytesAfterTheRecordAreIgnored)
 {
-    const OptionsValues o = Record(1234);
+    const OptionsValues o = Record(programDir, 1234);
     QByteArray bytes(reinterpret_cast<const char*>(&o), sizeof o);
     bytes += QByteArray(6000 - bytes.size(), '\x7f');
-    WriteFileBytes(ProfilePath("long"), bytes);
-    EXPECT_TRUE(SameValues(LoadProfile("long", passwords), o));
+    WriteFileBytes(ProfilePath(programDir, "long"), bytes);
+    EXPECT_TRUE(SameValues(LoadProfile(programDir, "long", passwords), o));
 }
 
 TEST_F(ProfilesTest, FailuresReachTheCallerWithTheSystemText)
 {
     // A socket under a profile's name exists but cannot be opened as a file, even by root.
-    MakeSocketAt(ProfilePath("socket"));
+    MakeSocketAt(ProfilePath(programDir, "socket"));
     try {
-        LoadProfile("socket", passwords);
+        LoadProfile(programDir, "socket", passwords);
         FAIL() << "a profile that cannot be opened must not load silently";
     } catch (const SettingsFileError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENXIO));
-        EXPECT_EQ(e.path(), ProfilePath("socket"));
+        EXPECT_EQ(e.path(), ProfilePath(programDir, "socket"));
     }
 
     // The profile folder is gone and a file has its name.
-    SaveProfile(Record(5), "kept", passwords);
-    QDir(ProfileFolder()).removeRecursively();
+    SaveProfile(programDir, Record(programDir, 5), "kept", passwords);
+    QDir(ProfileFolder(programDir)).removeRecursively();
     WriteFileBytes(program.dir() + "Profiles", "not a folder");
     try {
-        SaveProfile(Record(6), "new", passwords);
+        SaveProfile(programDir, Record(programDir, 6), "new", passwords);
         FAIL() << "a failed save must reach the caller";
     } catch (const SettingsFileError& e) {
         EXPECT_STREQ(e.what(), std::strerror(ENOTDIR));
     }
-    EXPECT_THROW(LoadProfile("missing", passwords), SettingsFileError) << "creating a missing profile can fail too";
+    EXPECT_THROW(LoadProfile(programDir, "missing", passwords), SettingsFileError) << "creating a missing profile can fail too";
 }
 
 TEST_F(ProfilesTest, NamesThatAreNoFileNamesAreRefused)
 {
-    EXPECT_THROW(SaveProfile(Record(1), "../escape", passwords), SettingsFileError);
+    EXPECT_THROW(SaveProfile(programDir, Record(programDir, 1), "../escape", passwords), SettingsFileError);
     EXPECT_FALSE(QFileInfo::exists(program.dir() + "escape.pfl"));
-    SaveProfile(Record(1), "", passwords); // the empty name is a profile called ".pfl"
-    EXPECT_TRUE(QFileInfo::exists(ProfileFolder() + ".pfl"));
+    SaveProfile(programDir, Record(programDir, 1), "", passwords); // the empty name is a profile called ".pfl"
+    EXPECT_TRUE(QFileInfo::exists(ProfileFolder(programDir) + ".pfl"));
 }
 
 TEST_F(ProfilesTest, FileHoldsNoStaleBytesAndNoPasswordUnlessAsked)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     std::memset(o.pad774, 0xEE, sizeof o.pad774);
     o.Password = "longsecretpassword";
     o.Password = "short"; // the old text still lies after the new one in memory
     o.SavePassword = true;
-    SaveProfile(o, "p", passwords);
+    SaveProfile(programDir, o, "p", passwords);
     QByteArray file = fileOf("p");
     EXPECT_EQ(file.mid(1846, 6), QByteArray("\x05short"));
     EXPECT_FALSE(file.contains("secretpassword"));
     EXPECT_EQ(file.mid(774, 2), QByteArray(2, '\0'));
 
     o.SavePassword = false;
-    SaveProfile(o, "p", passwords);
+    SaveProfile(programDir, o, "p", passwords);
     file = fileOf("p");
     EXPECT_EQ(file.mid(1846, 256), QByteArray(256, '\0'));
     EXPECT_EQ(o.Password.str(), "short") << "the record in memory keeps it";
@@ -123,39 +122,39 @@ TEST_F(ProfilesTest, FileHoldsNoStaleBytesAndNoPasswordUnlessAsked)
 
 TEST_F(ProfilesTest, PasswordOutsideTheFileLastsForTheRunWithoutAStore)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.Password = "run only";
-    EXPECT_FALSE(SaveProfile(o, "p", passwords)) << "no secret store took it";
-    EXPECT_EQ(LoadProfile("p", passwords).Password.str(), "run only");
-    ASSERT_TRUE(DeleteProfile("p", passwords));
-    EXPECT_EQ(LoadProfile("p", passwords).Password.str(), "") << "a new profile of that name starts without it";
+    EXPECT_FALSE(SaveProfile(programDir, o, "p", passwords)) << "no secret store took it";
+    EXPECT_EQ(LoadProfile(programDir, "p", passwords).Password.str(), "run only");
+    ASSERT_TRUE(DeleteProfile(programDir, "p", passwords));
+    EXPECT_EQ(LoadProfile(programDir, "p", passwords).Password.str(), "") << "a new profile of that name starts without it";
 
     // A file written by a copy that kept the password whatever the box said still gives it.
     o.Password = "in the file";
     o.SavePassword = true;
-    SaveProfile(o, "old", passwords);
+    SaveProfile(programDir, o, "old", passwords);
     QByteArray file = fileOf("old");
     file[3638] = 0; // SavePassword off
-    WriteFileBytes(ProfilePath("old"), file);
-    EXPECT_EQ(LoadProfile("old", passwords).Password.str(), "in the file");
+    WriteFileBytes(ProfilePath(programDir, "old"), file);
+    EXPECT_EQ(LoadProfile(programDir, "old", passwords).Password.str(), "in the file");
 }
 
 TEST_F(ProfilesTest, ListingFollowsTheFolderAndSetsDelete)
 {
     box.setText("typed");
-    ListProfiles(box);
+    ListProfiles(programDir, box);
     EXPECT_TRUE(box.items().isEmpty());
     EXPECT_TRUE(box.deleteEnabled()) << "with none";
 
-    SaveProfile(Record(1), "b", passwords);
-    ListProfiles(box);
+    SaveProfile(programDir, Record(programDir, 1), "b", passwords);
+    ListProfiles(programDir, box);
     EXPECT_FALSE(box.deleteEnabled()) << "with exactly one";
 
-    SaveProfile(Record(1), "a.b", passwords);
-    SaveProfile(Record(1), "C", passwords);
-    WriteFileBytes(ProfileFolder() + "upper.PFL", "x");
-    WriteFileBytes(ProfileFolder() + "notes.txt", "x");
-    ListProfiles(box);
+    SaveProfile(programDir, Record(programDir, 1), "a.b", passwords);
+    SaveProfile(programDir, Record(programDir, 1), "C", passwords);
+    WriteFileBytes(ProfileFolder(programDir) + "upper.PFL", "x");
+    WriteFileBytes(ProfileFolder(programDir) + "notes.txt", "x");
+    ListProfiles(programDir, box);
     EXPECT_EQ(box.items(), QStringList({"a.b", "b", "C"}));
     EXPECT_TRUE(box.deleteEnabled());
     EXPECT_EQ(box.text(), "typed") << "the shown text survives the refill";

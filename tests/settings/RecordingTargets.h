@@ -1,6 +1,6 @@
 #pragma once
 // Stands in for the station during activation: answers as told, records every call and holds
-// the settings in force; the per-user store is the one it is given.
+// the settings in force; the per-user store and the program folder are the ones it is given.
 #include "app/core/Activation.h"
 
 #include <QStringList>
@@ -9,7 +9,7 @@ namespace tarvo {
 
 class RecordingTargets : public ActivationTargets {
 public:
-    explicit RecordingTargets(PerUserStore& store) : store_(store) {}
+    RecordingTargets(PerUserStore& store, const QString& programDir) : store_(store), programDir_(programDir) {}
 
     // Answers
     int driverIndex = 0;
@@ -32,6 +32,7 @@ public:
 
     ActiveSettings& Settings() override { return settings; }
     PerUserStore& Store() override { return store_; }
+    QString ProgramFolder() const override { return programDir_; }
 
     void ApplyStartupShortcut(bool enabled) override { calls << "shortcut"; shortcut = enabled; }
     void SetTimedTriggerInterval(int ms) override { calls << "timer1"; timedInterval = ms; }
@@ -50,6 +51,7 @@ public:
 
 private:
     PerUserStore& store_;
+    QString programDir_;
 };
 
 } // namespace tarvo

@@ -1,7 +1,6 @@
 // The FTP password in the desktop's secret store: a real GNOME Keyring in a private D-Bus session
 // (tests/support/with_secret_store.sh), and a fresh process standing for the next start.
 #include "DialogFixture.h"
-#include "settings/ProgramDir.h"
 #include "settings/SecretStore.h"
 
 #include <QCheckBox>
@@ -51,7 +50,7 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     Control<QCheckBox>(kSetupSavePassword)->setChecked(false);
     dialog.Accept();
     EXPECT_TRUE(messages.notes.isEmpty()) << "the store took the password: nothing to tell";
-    EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
+    EXPECT_FALSE(ReadFileBytes(ProfilePath(programDir, "Default")).contains("hunter2"));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(ChildDirVariable, program.dir());
@@ -60,17 +59,17 @@ TEST_F(SecretStoreTest, PasswordOutsideTheFileComesBackAfterARestart)
     // "Save Password" on: the file holds it, and the store keeps no second copy.
     Control<QCheckBox>(kSetupSavePassword)->setChecked(true);
     dialog.Accept();
-    EXPECT_TRUE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
+    EXPECT_TRUE(ReadFileBytes(ProfilePath(programDir, "Default")).contains("hunter2"));
     QString secret;
-    EXPECT_EQ(keychain.Read(ProfilePath("Default"), secret), SecretStore::Result::NotFound);
+    EXPECT_EQ(keychain.Read(ProfilePath(programDir, "Default"), secret), SecretStore::Result::NotFound);
 
     // Deleting a profile deletes its secret.
-    OptionsValues kept = DefaultOptions();
+    OptionsValues kept = DefaultOptions(programDir);
     kept.Password = "gone";
-    SaveProfile(kept, "old", passwords);
-    ASSERT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::Done);
-    ASSERT_TRUE(DeleteProfile("old", passwords));
-    EXPECT_EQ(keychain.Read(ProfilePath("old"), secret), SecretStore::Result::NotFound);
+    SaveProfile(programDir, kept, "old", passwords);
+    ASSERT_EQ(keychain.Read(ProfilePath(programDir, "old"), secret), SecretStore::Result::Done);
+    ASSERT_TRUE(DeleteProfile(programDir, "old", passwords));
+    EXPECT_EQ(keychain.Read(ProfilePath(programDir, "old"), secret), SecretStore::Result::NotFound);
 }
 
 TEST_F(SecretStoreTest, AStoreThatIsAbsentOrSilentIsNoStore)
@@ -91,10 +90,10 @@ TEST_F(SecretStoreTest, AStoreThatIsAbsentOrSilentIsNoStore)
 // The next start of the program: a new process with nothing but the profile folder and the store.
 TEST(SecretStoreChild, DISABLED_LoadsThePassword)
 {
-    SetProgramDir(qEnvironmentVariable(ChildDirVariable));
+    const QString programDir = qEnvironmentVariable(ChildDirVariable);
     KeychainSecretStore keychain;
     ProfilePasswords passwords(keychain);
-    const OptionsValues loaded = LoadProfile("Default", passwords);
+    const OptionsValues loaded = LoadProfile(programDir, "Default", passwords);
     EXPECT_FALSE(loaded.SavePassword);
     EXPECT_EQ(loaded.Password.str(), "hunter2");
 }

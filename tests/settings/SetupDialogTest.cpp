@@ -27,7 +27,7 @@ namespace {
 // A record far from the defaults in every field the dialog shows.
 OptionsValues Unusual(const QString& dir)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(dir);
     // Every flag turned over but CapLeft: the caption moves from the bottom centre to the top right.
     for (Flag* flag : {&o.CreateLogfile, &o.ClickSound, &o.LoadAtStartup, &o.AutoCapAtStart, &o.AutoUpdCheck,
                        &o.WarnLimit, &o.CapPic, &o.UpPic, &o.PlaySound, &o.ShowPopup, &o.CapAudio, &o.SaveAsBitmap,
@@ -101,14 +101,14 @@ protected:
     // The record as a profile file holds it: padding and unused string bytes do not count.
     QByteArray FileImageOf(const OptionsValues& o)
     {
-        SaveProfile(o, "image", passwords);
-        return ReadFileBytes(ProfilePath("image"));
+        SaveProfile(programDir, o, "image", passwords);
+        return ReadFileBytes(ProfilePath(programDir, "image"));
     }
 };
 
 TEST_F(SetupDialogTest, RecordShownAndReadBackIsUnchanged)
 {
-    for (const OptionsValues& original : {DefaultOptions(), Unusual(program.dir())}) {
+    for (const OptionsValues& original : {DefaultOptions(programDir), Unusual(program.dir())}) {
         targets.driverIndex = original.DriverIndex;
         dialog.ShowInDialog(original);
         OptionsValues back;
@@ -120,7 +120,7 @@ TEST_F(SetupDialogTest, RecordShownAndReadBackIsUnchanged)
 
 TEST_F(SetupDialogTest, ShowsTheDriverInUseNotTheRecordsAndOddValuesAsTheyAre)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.DriverIndex = 2;
     o.Trigger = 7;
     targets.driverIndex = 1;
@@ -220,7 +220,7 @@ TEST_F(SetupDialogTest, LongHistoryNoteOnlyWhileTheActiveHistoryIsShort)
 
 TEST_F(SetupDialogTest, EnablingRulesFollowTheGoverningControls)
 {
-    OptionsValues o = DefaultOptions();
+    OptionsValues o = DefaultOptions(programDir);
     o.PlaySound = true;
     o.CapAudio = false;
     o.TransparentBack = true;
@@ -270,7 +270,7 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
     dialog.Accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.errors.isEmpty());
-    const OptionsValues saved = LoadProfile("garden", passwords);
+    const OptionsValues saved = LoadProfile(programDir, "garden", passwords);
     EXPECT_EQ(saved.PictureDir.str(), "/") << "an empty folder is saved as the separator";
     EXPECT_EQ(saved.CaptionText.str(), "one\r\ntwo");
     EXPECT_EQ(options.CaptionText.str(), "one\r\ntwo");
@@ -309,15 +309,15 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     post->setValue(300);
     longest->setValue(3600);
     dialog.Accept();
-    const AlarmOptions saved = LoadExtras("garden").Alarms;
+    const AlarmOptions saved = LoadExtras(programDir, "garden").Alarms;
     EXPECT_EQ(saved.MinChangedPoints, 40);
     EXPECT_TRUE(saved.IgnoreLightChange);
     EXPECT_EQ(saved.Command, "hook %f");
     EXPECT_EQ(extras.Alarms, saved);
-    EXPECT_EQ(LoadExtras("garden").Storage, (StorageOptions{2500, 14}));
+    EXPECT_EQ(LoadExtras(programDir, "garden").Storage, (StorageOptions{2500, 14}));
     EXPECT_EQ(extras.Storage, (StorageOptions{2500, 14}));
-    EXPECT_EQ(LoadExtras("garden").Clips, (ClipOptions{true, 0, 300, 3600, true}));
-    EXPECT_EQ(extras.Clips, LoadExtras("garden").Clips);
+    EXPECT_EQ(LoadExtras(programDir, "garden").Clips, (ClipOptions{true, 0, 300, 3600, true}));
+    EXPECT_EQ(extras.Clips, LoadExtras(programDir, "garden").Clips);
 
     // The live view's password field keeps only a hash of what was typed, and keeps it until removed.
     auto* live = dialog.findChild<QCheckBox*>("LiveViewEnabled");
@@ -329,21 +329,21 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     live->setChecked(true);
     password->setText("s3cret pass");
     dialog.Accept();
-    const LiveViewOptions liveSaved = LoadExtras("garden").LiveView;
+    const LiveViewOptions liveSaved = LoadExtras(programDir, "garden").LiveView;
     EXPECT_TRUE(liveSaved.Enabled);
     const auto hash = PasswordHash::Parse(liveSaved.PasswordHash);
     ASSERT_TRUE(hash) << liveSaved.PasswordHash.toStdString();
     EXPECT_TRUE(hash->Matches("s3cret pass"));
-    EXPECT_FALSE(ReadFileBytes(ExtrasPath("garden")).contains("s3cret"));
+    EXPECT_FALSE(ReadFileBytes(ExtrasPath(programDir, "garden")).contains("s3cret"));
     dialog.ShowExtrasInDialog(extras); // as the activation's target does
     dialog.show();
     EXPECT_TRUE(password->text().isEmpty());
     dialog.Accept();
-    EXPECT_EQ(LoadExtras("garden").LiveView.PasswordHash, liveSaved.PasswordHash) << "an empty field keeps the password";
+    EXPECT_EQ(LoadExtras(programDir, "garden").LiveView.PasswordHash, liveSaved.PasswordHash) << "an empty field keeps the password";
     dialog.show();
     remove->click();
     dialog.Accept();
-    EXPECT_TRUE(LoadExtras("garden").LiveView.PasswordHash.isEmpty());
+    EXPECT_TRUE(LoadExtras(programDir, "garden").LiveView.PasswordHash.isEmpty());
 
     dialog.show();
     Control<QPushButton>(kSetupDefaultsButton)->click();
@@ -357,7 +357,7 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     EXPECT_EQ(days->value(), 14);
     EXPECT_TRUE(clips->isChecked() && pre->isEnabled());
     EXPECT_EQ(pre->value(), 0);
-    EXPECT_EQ(LoadExtras("garden").Alarms, saved);
+    EXPECT_EQ(LoadExtras(programDir, "garden").Alarms, saved);
 }
 
 TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
@@ -366,8 +366,8 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
     Control<QLineEdit>("PasswordEdit")->setText("hunter2");
     Control<QCheckBox>(kSetupSavePassword)->setChecked(false);
     dialog.Accept();
-    EXPECT_FALSE(ReadFileBytes(ProfilePath("Default")).contains("hunter2"));
-    EXPECT_EQ(LoadProfile("Default", passwords).Password.str(), "hunter2") << "kept for this run";
+    EXPECT_FALSE(ReadFileBytes(ProfilePath(programDir, "Default")).contains("hunter2"));
+    EXPECT_EQ(LoadProfile(programDir, "Default", passwords).Password.str(), "hunter2") << "kept for this run";
     EXPECT_EQ(options.Password.str(), "hunter2");
     EXPECT_EQ(Control<QLineEdit>("PasswordEdit")->text(), "hunter2");
     ASSERT_EQ(messages.notes.size(), 1);
@@ -377,29 +377,29 @@ TEST_F(SetupDialogTest, PasswordStaysOutOfTheFileUnlessSaved)
 
     Control<QCheckBox>(kSetupSavePassword)->setChecked(true);
     dialog.Accept();
-    EXPECT_EQ(LoadProfile("Default", passwords).Password.str(), "hunter2");
+    EXPECT_EQ(LoadProfile(programDir, "Default", passwords).Password.str(), "hunter2");
 }
 
 TEST_F(SetupDialogTest, DefaultsThenCancelChangesNothing)
 {
     OptionsValues active = Unusual(program.dir());
     targets.driverIndex = active.DriverIndex;
-    SaveProfile(active, "Default", passwords);
+    SaveProfile(programDir, active, "Default", passwords);
     SetActive(active, box, targets);
-    const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
+    const QByteArray onDisk = ReadFileBytes(ProfilePath(programDir, "Default"));
     dialog.show();
     Control<QPushButton>(kSetupDefaultsButton)->click();
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "5") << "the defaults are shown";
     Control<QPushButton>(kSetupCancelButton)->click();
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
+    EXPECT_EQ(ReadFileBytes(ProfilePath(programDir, "Default")), onDisk);
     EXPECT_EQ(std::memcmp(&options, &active, sizeof active), 0);
     EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "7") << "the active settings are shown again";
 }
 
 TEST_F(SetupDialogTest, BadProxyPortKeepsTheDialogOpenAndSavesNothing)
 {
-    const QByteArray onDisk = ReadFileBytes(ProfilePath("Default"));
+    const QByteArray onDisk = ReadFileBytes(ProfilePath(programDir, "Default"));
     const OptionsValues before = options;
     dialog.show();
     for (const char* port : {"", "10 80", "1080x"}) {
@@ -411,7 +411,7 @@ TEST_F(SetupDialogTest, BadProxyPortKeepsTheDialogOpenAndSavesNothing)
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_EQ(Control<QLineEdit>("MinEdit")->text(), "9") << "the user's edits stay";
     }
-    EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), onDisk);
+    EXPECT_EQ(ReadFileBytes(ProfilePath(programDir, "Default")), onDisk);
     EXPECT_EQ(std::memcmp(&options, &before, sizeof before), 0);
     EXPECT_FALSE(targets.calls.contains("show"));
 }
@@ -421,7 +421,7 @@ TEST_F(SetupDialogTest, FailingSaveActivatesNothing)
     const OptionsValues before = options;
     dialog.show();
     Control<QLineEdit>("MinEdit")->setText("9");
-    QDir(ProfileFolder()).removeRecursively();
+    QDir(ProfileFolder(programDir)).removeRecursively();
     WriteFileBytes(program.dir() + "Profiles", "not a folder");
     dialog.Accept();
     ASSERT_EQ(messages.errors.size(), 1);
@@ -513,9 +513,9 @@ TEST_F(SetupDialogTest, ColourButtonsSetTheCaptionColours)
         pick.stop();
         dialog.Accept();
         EXPECT_EQ(options.*c.field, 0x00563412u) << "red in the low byte";
-        EXPECT_EQ(LoadProfile("Default", passwords).*c.field, 0x00563412u);
+        EXPECT_EQ(LoadProfile(programDir, "Default", passwords).*c.field, 0x00563412u);
 
-        dialog.ShowInDialog(DefaultOptions());
+        dialog.ShowInDialog(DefaultOptions(programDir));
         EXPECT_NE(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
         dialog.ShowInDialog(options);
         EXPECT_EQ(Control<QPlainTextEdit>(kSetupCaptionText)->palette().color(c.role), QColor(0x12, 0x34, 0x56));
@@ -534,7 +534,7 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel)
     QTest::keyClick(Control<QLineEdit>("MinEdit"), Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(options.Limit, 77);
-    EXPECT_EQ(LoadProfile("Default", passwords).Limit, 77);
+    EXPECT_EQ(LoadProfile(programDir, "Default", passwords).Limit, 77);
     EXPECT_EQ(options.TimedMin, 60) << "the edit left by Enter corrects itself first";
 
     Type(Control<QLineEdit>("Limit"), "5");
@@ -585,7 +585,7 @@ TEST_F(SetupDialogTest, OtherWindowsGetTheTypedValues)
     EXPECT_TRUE(Control<QRadioButton>("MDUserDefinedArea")->isChecked());
     EXPECT_EQ(Control<QLineEdit>("MDendX")->text(), "150");
     EXPECT_EQ(dialog.ShownArea(), (DetectionArea{3, 4, 150, 90}));
-    OptionsValues grid = DefaultOptions();
+    OptionsValues grid = DefaultOptions(programDir);
     dialog.ReadShownArea(grid);
     EXPECT_TRUE(grid.MDUserDefinedArea);
     EXPECT_EQ(grid.MDbeginY, 4);

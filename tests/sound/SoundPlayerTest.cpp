@@ -42,12 +42,12 @@ TEST(ResolveSoundFile, FallsBackToTheBundledAlarm)
     ScratchProgram program;
     const QString own = program.dir() + "bell.wav";
     WriteSilence(own, 1);
-    EXPECT_EQ(ResolveSoundFile(own), own);
-    EXPECT_EQ(ResolveSoundFile(program.dir() + "missing.wav"), ""); // and no alarm.wav either
-    EXPECT_EQ(ResolveSoundFile(program.dir()), "");                 // a folder is no sound
+    EXPECT_EQ(ResolveSoundFile(program.dir(), own), own);
+    EXPECT_EQ(ResolveSoundFile(program.dir(), program.dir() + "missing.wav"), ""); // and no alarm.wav either
+    EXPECT_EQ(ResolveSoundFile(program.dir(), program.dir()), "");                 // a folder is no sound
     WriteSilence(program.dir() + "alarm.wav", 1);
-    EXPECT_EQ(ResolveSoundFile(program.dir() + "missing.wav"), program.dir() + "alarm.wav");
-    EXPECT_EQ(ResolveSoundFile(""), program.dir() + "alarm.wav");
+    EXPECT_EQ(ResolveSoundFile(program.dir(), program.dir() + "missing.wav"), program.dir() + "alarm.wav");
+    EXPECT_EQ(ResolveSoundFile(program.dir(), ""), program.dir() + "alarm.wav");
 
     // A relative name is taken from the program folder, not from the current one.
     WriteSilence(program.dir() + "click.wav", 1);
@@ -55,7 +55,7 @@ TEST(ResolveSoundFile, FallsBackToTheBundledAlarm)
     QTemporaryDir elsewhere;
     QDir::setCurrent(elsewhere.path());
     WriteSilence("click.wav", 1);
-    const QString resolved = ResolveSoundFile("click.wav");
+    const QString resolved = ResolveSoundFile(program.dir(), "click.wav");
     QDir::setCurrent(cwd);
     EXPECT_EQ(resolved, program.dir() + "click.wav");
 }
@@ -65,7 +65,7 @@ TEST(GstSoundPlayer, SkipsNewSoundsWhileOnePlaysAndStopsWhenDestroyed)
     ScratchProgram program;
     WriteSilence(program.dir() + "long.wav", 60);
     WriteSilence(program.dir() + "alarm.wav", 1);
-    auto player = std::make_unique<GstSoundPlayer>(FakeOutput);
+    auto player = std::make_unique<GstSoundPlayer>(program.dir(), FakeOutput);
     player->Play(program.dir() + "long.wav");
     EXPECT_TRUE(player->Playing());
     player->Play(program.dir() + "alarm.wav");
@@ -78,7 +78,7 @@ TEST(GstSoundPlayer, PlaysToTheEndThenAcceptsTheNextSound)
 {
     ScratchProgram program;
     WriteSilence(program.dir() + "alarm.wav", 1);
-    GstSoundPlayer player(FakeOutput);
+    GstSoundPlayer player(program.dir(), FakeOutput);
     player.Play(program.dir() + "no such sound.wav"); // plays the alarm instead
     EXPECT_EQ(player.SoundsStarted(), 1);
     ASSERT_TRUE(WaitFor([&] { return !player.Playing(); }, 60000));
@@ -90,7 +90,7 @@ TEST(GstSoundPlayer, PlaysToTheEndThenAcceptsTheNextSound)
 TEST(GstSoundPlayer, NothingToPlayLeavesThePlayerFree)
 {
     ScratchProgram program; // no alarm.wav in this program folder
-    GstSoundPlayer player(FakeOutput);
+    GstSoundPlayer player(program.dir(), FakeOutput);
     player.Play(program.dir() + "missing.wav");
     EXPECT_FALSE(player.Playing());
     EXPECT_EQ(player.SoundsStarted(), 0);
@@ -98,7 +98,7 @@ TEST(GstSoundPlayer, NothingToPlayLeavesThePlayerFree)
     WriteFileBytes(program.dir() + "alarm.wav", "not a wave file");
     player.Play(program.dir() + "alarm.wav");
     ASSERT_TRUE(WaitFor([&] { return !player.Playing(); }, 60000));
-    GstSoundPlayer broken(QStringLiteral("no-such-element-anywhere"));
+    GstSoundPlayer broken(program.dir(), QStringLiteral("no-such-element-anywhere"));
     broken.Play(program.dir() + "alarm.wav");
     ASSERT_TRUE(WaitFor([&] { return !broken.Playing(); }, 60000));
 }
@@ -109,7 +109,7 @@ TEST(GstSoundPlayer, DefaultOutputNeverBlocks)
     // and the player becomes free again.
     ScratchProgram program;
     WriteSilence(program.dir() + "alarm.wav", 1);
-    GstSoundPlayer player;
+    GstSoundPlayer player(program.dir());
     player.Play(program.dir() + "alarm.wav");
     EXPECT_TRUE(WaitFor([&] { return !player.Playing(); }, 120000));
 }
@@ -118,8 +118,8 @@ TEST(PlayWave, TakesRelativeNamesFromTheProgramFolder)
 {
     ScratchProgram program;
     RecordingSoundPlayer recording;
-    PlayWave(recording, "click.wav");
-    PlayWave(recording, "/x/alarm.wav");
+    PlayWave(recording, program.dir(), "click.wav");
+    PlayWave(recording, program.dir(), "/x/alarm.wav");
     EXPECT_EQ(recording.played(), (QStringList{program.dir() + "click.wav", "/x/alarm.wav"}));
 }
 

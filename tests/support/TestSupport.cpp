@@ -2,7 +2,6 @@
 
 #include "settings/PerUserStore.h"
 #include "settings/Profiles.h"
-#include "settings/ProgramDir.h"
 #include "settings/SecretStore.h"
 
 #include <QCoreApplication>
@@ -49,7 +48,6 @@ void RecordingEventLog::clear()
 
 ScratchProgram::ScratchProgram()
 {
-    SetProgramDir(tmp_.path());
     store_ = std::make_unique<PerUserStore>(tmp_.path() + "/config/Tarvo/Tarvo.conf");
     noSecrets_ = std::make_unique<NoSecretStore>();
     passwords_ = std::make_unique<ProfilePasswords>(*noSecrets_);

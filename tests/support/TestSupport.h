@@ -37,8 +37,8 @@ private:
     std::vector<Line> lines_;
 };
 
-// A scratch program folder and per-user store for one test: sets ProgramDir(); the store is handed
-// to whatever the test builds that reads it. Its profile passwords use no secret store (a test never
+// A scratch program folder and per-user store for one test: the folder (dir()) and the store are
+// handed to whatever the test builds that reads them. Its profile passwords use no secret store (a test never
 // touches the user's keyring; the secret store tests bring their own).
 class ScratchProgram {
 public:

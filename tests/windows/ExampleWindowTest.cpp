@@ -20,7 +20,8 @@ constexpr Colour Lime = 0x0000FF00;
 
 // A window wired like the setup dialog wires it, recording what it writes back.
 struct AreaWindow {
-    explicit AreaWindow(const QString& stillFile = QString())
+    // programDir: the program folder with the example picture.
+    explicit AreaWindow(const QString& programDir, const QString& stillFile = QString())
     {
         CaptionAndAreaWindow::Hooks hooks;
         hooks.singleImageFile = [stillFile] { return stillFile; };
@@ -29,8 +30,8 @@ struct AreaWindow {
         hooks.showError = [this](const QString& text) { errors << text; };
         hooks.captionSettings = [this] { return caption; };
         settings.options.MarkColor = Lime;
-        window = std::make_unique<CaptionAndAreaWindow>(settings, std::move(hooks));
-        caption = DefaultOptions();
+        window = std::make_unique<CaptionAndAreaWindow>(settings, programDir, std::move(hooks));
+        caption = DefaultOptions(programDir);
     }
     void openForArea()
     {
@@ -103,7 +104,7 @@ TEST_F(ExampleWindow, StoresCornersOrderedWhateverTheClickOrder)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        AreaWindow w;
+        AreaWindow w(program.dir());
         w.openForArea();
         w.click(c.first.x(), c.first.y());
         EXPECT_TRUE(w.window->isVisible()) << "the first corner keeps the window open";
@@ -120,14 +121,14 @@ TEST_F(ExampleWindow, StoresCornersOrderedWhateverTheClickOrder)
 
 TEST_F(ExampleWindow, ClosingEarlyStillWritesTheAreaBack)
 {
-    AreaWindow none;
+    AreaWindow none(program.dir());
     none.openForArea();
     none.move(120, 80);
     none.window->close();
     ASSERT_TRUE(none.stored);
     EXPECT_EQ(*none.stored, (DetectionArea{0, 0, 0, 0}));
 
-    AreaWindow one;
+    AreaWindow one(program.dir());
     one.openForArea();
     one.click(120, 80);
     one.move(300, 10);
@@ -136,7 +137,7 @@ TEST_F(ExampleWindow, ClosingEarlyStillWritesTheAreaBack)
     EXPECT_EQ(*one.stored, (DetectionArea{0, 0, 120, 80})) << "the unclicked corner stays at 0, 0";
 
     // A window shown for the caption example writes nothing back.
-    AreaWindow caption;
+    AreaWindow caption(program.dir());
     caption.window->DefineAreaMode = false;
     caption.window->show();
     caption.click(30, 30);
@@ -146,7 +147,7 @@ TEST_F(ExampleWindow, ClosingEarlyStillWritesTheAreaBack)
 
 TEST_F(ExampleWindow, TitleFollowsTheMouse)
 {
-    AreaWindow w;
+    AreaWindow w(program.dir());
     w.openForArea();
     EXPECT_EQ(w.window->windowTitle(), "Define motion detection area:");
     w.move(17, 203);
@@ -165,7 +166,7 @@ TEST_F(ExampleWindow, TitleFollowsTheMouse)
 
 TEST_F(ExampleWindow, DrawsTheShownAreaThenTheRubberBand)
 {
-    AreaWindow w(writeStill({160, 120}));
+    AreaWindow w(program.dir(), writeStill({160, 120}));
     w.shown = {10, 20, 60, 70};
     w.openForArea();
     EXPECT_EQ(w.view()->size(), QSize(160, 120)) << "the window fits the camera's still";
@@ -188,7 +189,7 @@ TEST_F(ExampleWindow, DrawsTheShownAreaThenTheRubberBand)
 
 TEST_F(ExampleWindow, ADragOffThePictureIsNoCorner)
 {
-    AreaWindow w(writeStill({160, 120}));
+    AreaWindow w(program.dir(), writeStill({160, 120}));
     w.openForArea();
     w.click(50, 50);
     w.move(-30, 500); // the button held, the mouse left the picture
@@ -206,7 +207,7 @@ TEST_F(ExampleWindow, ADragOffThePictureIsNoCorner)
 TEST_F(ExampleWindow, TheStillPictureIsUsedOnceAndRemoved)
 {
     const QString still = writeStill({64, 48});
-    AreaWindow w(still);
+    AreaWindow w(program.dir(), still);
     w.openForArea();
     EXPECT_EQ(w.window->ShownPicture().size(), QSize(64, 48));
     w.window->hide();
@@ -222,7 +223,7 @@ TEST_F(ExampleWindow, MissingPicturesAreReportedOncePerShowing)
     QFile::remove(program.dir() + "example.bmp");
     const QString damaged = program.dir() + "Capture.bmp";
     WriteFileBytes(damaged, "BM not really a bitmap");
-    AreaWindow w(damaged);
+    AreaWindow w(program.dir(), damaged);
     w.openForArea();
     w.click(10, 10);
     for (int x = 20; x < 200; x += 20)
@@ -251,7 +252,7 @@ TEST_F(ExampleWindow, CaptionExampleFollowsTheDialogsPosition)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        AreaWindow w(writeStill({320, 240}));
+        AreaWindow w(program.dir(), writeStill({320, 240}));
         w.caption.CaptionText = "WWWWWWWW";
         w.caption.TransparentBack = false;
         w.caption.BackColor = 0x00000000;
@@ -278,7 +279,7 @@ TEST_F(ExampleWindow, CaptionExampleFollowsTheDialogsPosition)
 
 TEST_F(ExampleWindow, CaptionExampleRedrawsFromTheCurrentControls)
 {
-    AreaWindow w(writeStill({320, 240}));
+    AreaWindow w(program.dir(), writeStill({320, 240}));
     w.caption.CaptionText = "MMMM";
     w.caption.TransparentBack = false;
     w.caption.BackColor = 0x000000FF; // red box
