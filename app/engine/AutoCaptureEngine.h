@@ -201,6 +201,7 @@ private:
     LiveFrameHub& liveFrames_;
     SoundPlayer& sound_;
     FileCounters& counters_;
+    // Where the alarm and click sounds and the website's upload picture are found.
     const QString programDir_;
     JpegWriter jpeg_;
     EngineMode mode_;
