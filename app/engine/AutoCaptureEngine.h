@@ -200,10 +200,10 @@ private:
     const ActiveSettings& settings_;
     LiveFrameHub& liveFrames_;
     SoundPlayer& sound_;
+    JpegWriter jpeg_;
     FileCounters& counters_;
     // Where the alarm and click sounds and the website's upload picture are found.
     const QString programDir_;
-    JpegWriter jpeg_;
     EngineMode mode_;
     std::unique_ptr<ManualCommands> commands_;
     std::unique_ptr<FrameState> frame_;
