@@ -1,6 +1,6 @@
 #include "app/core/ProgramFolderLock.h"
 
-#include "common/SafeFileWrite.h"
+#include "common/UniqueFd.h"
 
 #include <QFile>
 #include <cerrno>
@@ -10,14 +10,11 @@
 
 namespace tarvo {
 
-namespace {
-const QString LockFileName = QStringLiteral(".tarvo.lock");
-} // namespace
-
 ProgramFolderLock::ProgramFolderLock(const QString& folder, Use use)
 {
-    const QString name = folder.endsWith('/') ? folder + LockFileName : folder + '/' + LockFileName;
-    UniqueFd fd = OpenRegularFile(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The folder itself carries the lock: there is no lock file that could be deleted, replaced or
+    // planted while a station runs.
+    UniqueFd fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.Valid()) {
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         return;

@@ -2,8 +2,8 @@
 // One program folder, one station: the desktop program and the headless station share profiles,
 // counters, the log and the picture names of a program folder, so two stations on one folder would
 // overwrite each other's files. Several desktop windows may share a folder as they always could;
-// a headless station needs it to itself. The lock is an advisory lock on a file in the folder,
-// released by the system when the process ends, however it ends.
+// a headless station needs it to itself. The lock is an advisory lock on the folder, released by
+// the system when the process ends, however it ends.
 #include "common/UniqueFd.h"
 
 #include <QString>
@@ -14,7 +14,7 @@ class ProgramFolderLock {
 public:
     enum class Use { Shared, Exclusive }; // the desktop program shares; the station excludes
 
-    // Takes the lock on folder's lock file without waiting. Held() says whether it was taken.
+    // Takes the lock on folder without waiting. Held() says whether it was taken.
     ProgramFolderLock(const QString& folder, Use use);
 
     bool Held() const { return fd_.Valid(); }
