@@ -281,7 +281,7 @@ class Tarvo:
 
     def pixels(self, wid):
         """The window's pixels as (width, height, rgb bytes)."""
-        out = subprocess.run(["import", "-window", wid, "ppm:-"], env=self.env, capture_output=True, check=True).stdout
+        out = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], env=self.env, capture_output=True, check=True).stdout
         m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", out)
         w, h = int(m.group(1)), int(m.group(2))
         return w, h, out[m.end():]
@@ -422,6 +422,36 @@ class TarvoCase(unittest.TestCase):
                              lambda: subprocess.run(["xdotool", "search", "--class", "trayer"], env=self.env,
                                                     capture_output=True, text=True).stdout.strip(),
                              "the notification area")
+
+    def wayland_desktop(self):
+        """weston nested in the test's Xvfb (so xdotool input reaches its clients), a private session
+        bus with dunst as notification service; the next starts use Wayland."""
+        runtime = os.path.join(self.tmp, "run")
+        os.makedirs(runtime, mode=0o700)
+        config = os.path.join(self.tmp, "weston.ini")
+        with open(config, "w") as f:
+            # No panel and no idle lock: the screen shows only the clients on a plain background.
+            f.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\npanel-position=none\nlocking=false\n")
+        self.env["XDG_RUNTIME_DIR"] = runtime
+        self.env.pop("WAYLAND_DISPLAY", None)
+        socket_name = "tarvo-wayland"
+        self.desktop_program(["weston", "--config=" + config, "--backend=x11-backend.so", "--use-pixman", "--debug",
+                              "--socket=" + socket_name, "--width=1024", "--height=768"],
+                             lambda: os.path.exists(os.path.join(runtime, socket_name)), "the Wayland compositor")
+        bus = os.path.join(runtime, "bus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + bus
+        self.desktop_program(["dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus],
+                             lambda: os.path.exists(bus), "the session bus")
+        # dunst draws on the X display: weston 10 lacks the layer shell dunst wants under Wayland.
+        self.desktop_program(["dunst"], lambda: self.bus_name_owned("org.freedesktop.Notifications"),
+                             "the notification service")
+        self.env.update(WAYLAND_DISPLAY=socket_name, QT_QPA_PLATFORM="wayland")
+
+    def bus_name_owned(self, name):
+        out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+                             env=self.env, capture_output=True, text=True).stdout
+        return "boolean true" in out
 
     def socks_proxy(self):
         proxy = SocksProxy()
