@@ -46,6 +46,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QUrl>
 #include <algorithm>
 #include <limits>
@@ -79,6 +80,10 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     menus_ = BuildMainMenu(*menuBar());
     trayMenu_ = std::make_unique<QMenu>();
     BuildTrayMenu(*trayMenu_, menus_);
+    desktop_ = DesktopAbilities::Probe(QSystemTrayIcon::isSystemTrayAvailable());
+    // A tray without double-clicks offers the picture in its menu instead.
+    if (desktop_.notificationArea && !desktop_.trayDoubleClick)
+        trayMenu_->insertAction(menus_.trayOpen, menus_.captureNow);
 
     view_ = new VideoView(station_.Device(), this);
     setCentralWidget(view_);
@@ -96,6 +101,8 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { Engine().Commands().CaptureNow(); });
     };
+    if (!desktop_.reportsMinimising)
+        trayIcon_->OnMouseLBtnUp = [this](TrayIcon&) { RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnUp", [this] { ToggleFromTray(); }); };
 
     startupChk_.setInterval(10000);
     startupChk_.setSingleShot(true);
@@ -350,8 +357,12 @@ void MainWindow::ShowMainWindow()
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
+    // Where minimising is not reported the icon is the way to hide the window: it stays.
     try {
-        trayIcon_->SetVisible(false);
+        if (desktop_.reportsMinimising)
+            trayIcon_->SetVisible(false);
+        else if (desktop_.notificationArea)
+            trayIcon_->SetVisible(true);
     } catch (const TrayIconError& e) {
         Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
     }
@@ -363,6 +374,12 @@ void MainWindow::HideToTray()
 {
     if (ShowTrayIcon()) {
         hide();
+        return;
+    }
+    // Neither hidden nor minimised could the window be found again: it stays open.
+    if (!desktop_.reportsMinimising) {
+        if (!isVisible())
+            ShowMainWindow();
         return;
     }
     // Without a notification area a hidden window could not be brought back: it stays minimised
@@ -382,11 +399,21 @@ bool MainWindow::ShowTrayIcon()
     } catch (const TrayIconError& e) {
         // Said once: the desktop is asked again at every minimise, as a panel may come up later.
         if (!trayRefusalReported_)
-            Report("No notification area: Tarvo minimises to the task bar (" + QString::fromUtf8(e.what()) + ")", true,
-                   "HideToTray");
+            Report(QString(desktop_.reportsMinimising ? "No notification area: Tarvo minimises to the task bar ("
+                                                      : "No notification area: Tarvo stays open, as this desktop cannot minimise it (") +
+                       QString::fromUtf8(e.what()) + ")",
+                   true, "HideToTray");
         trayRefusalReported_ = true;
         return false;
     }
+}
+
+void MainWindow::ToggleFromTray()
+{
+    if (isVisible())
+        hide();
+    else
+        ShowMainWindow();
 }
 
 void MainWindow::PrepareExit()

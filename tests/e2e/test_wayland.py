@@ -29,6 +29,13 @@ class Wayland(TarvoCase):
         self.assertEqual(code, 0)
         self.assertLess(seconds, 10)
 
+    def test_hidden_start_without_a_notification_area_opens_the_window_and_says_so(self):
+        run = self.start("-m")
+        self.wait_log("No notification area: Tarvo stays open, as this desktop cannot minimise it", run)
+        wait_for(lambda: widest_black(run) == 640, what="the window open, framing the video")
+        self.assertNotIn("minimises to the task bar", self.run_log())
+        self.assertEqual(run.terminate()[0], 0)
+
 
 if __name__ == "__main__":
     main()
