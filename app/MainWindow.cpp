@@ -81,9 +81,6 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     trayMenu_ = std::make_unique<QMenu>();
     BuildTrayMenu(*trayMenu_, menus_);
     desktop_ = DesktopAbilities::Probe(QSystemTrayIcon::isSystemTrayAvailable());
-    // A tray without double-clicks offers the picture in its menu instead.
-    if (desktop_.notificationArea && !desktop_.trayDoubleClick)
-        trayMenu_->insertAction(menus_.trayOpen, menus_.captureNow);
 
     view_ = new VideoView(station_.Device(), this);
     setCentralWidget(view_);
@@ -98,9 +95,16 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
+    const auto captureFromTray = [this] {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { Engine().Commands().CaptureNow(); });
     };
+    trayIcon_->OnMouseLBtnDblClk = [captureFromTray](TrayIcon&) { captureFromTray(); };
+    // A tray without double-clicks offers the double-click's picture in its menu instead.
+    if (desktop_.notificationArea && !desktop_.trayDoubleClick) {
+        auto* captureNow = new QAction(QStringLiteral("Capture &now"), trayMenu_.get());
+        trayMenu_->insertAction(menus_.trayOpen, captureNow);
+        connect(captureNow, &QAction::triggered, this, captureFromTray);
+    }
     if (!desktop_.reportsMinimising)
         trayIcon_->OnMouseLBtnUp = [this](TrayIcon&) { RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnUp", [this] { ToggleFromTray(); }); };
 

@@ -200,6 +200,41 @@ class DesktopProgram:
         stop_process(self.proc)
 
 
+class Panel:
+    """What a panel does with the items of the watcher: clicks them and their menus."""
+    ITEM = "org.kde.StatusNotifierItem"
+
+    def __init__(self, address):
+        import dbus
+        self.dbus = dbus
+        self.bus = dbus.bus.BusConnection(address)
+
+    def items(self):
+        watcher = self.bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+        return [str(name) for name in watcher.Get("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
+                                                  dbus_interface=self.dbus.PROPERTIES_IFACE)
+                if self.bus.name_has_owner(name)]
+
+    def item(self):
+        return self.bus.get_object(wait_for(self.items, what="the tray icon")[0], "/StatusNotifierItem")
+
+    def click(self):
+        self.item().Activate(0, 0, dbus_interface=self.ITEM)
+
+    def menu(self):
+        """The item's menu entries as {label: id}, labels without their mnemonic marks; no separators."""
+        item = self.item()
+        path = item.Get(self.ITEM, "Menu", dbus_interface=self.dbus.PROPERTIES_IFACE)
+        self.menu_object = self.bus.get_object(item.bus_name, path)
+        _, root = self.menu_object.GetLayout(0, -1, [], dbus_interface="com.canonical.dbusmenu")
+        return {str(child[1]["label"]).replace("_", ""): int(child[0]) for child in root[2] if "label" in child[1]}
+
+    def choose(self, label):
+        entry = self.menu()[label]
+        self.menu_object.Event(entry, "clicked", self.dbus.String("", variant_level=1), self.dbus.UInt32(0),
+                               dbus_interface="com.canonical.dbusmenu")
+
+
 class Tarvo:
     """One run of the program (or of another program of the build, exe) in the given folders."""
 
@@ -400,7 +435,7 @@ class TarvoCase(unittest.TestCase):
         """Starts a program of the desktop and waits until ready() says it serves; one that ends
         before that is started again, twice at most, and its last words are kept for the report."""
         for _ in range(3):
-            program = DesktopProgram(args, self.env, os.path.join(self.tmp, args[0] + ".stderr"))
+            program = DesktopProgram(args, self.env, os.path.join(self.tmp, os.path.basename(args[0]) + ".stderr"))
             self.peers.append(program)
             wait_for(lambda: program.proc.poll() is not None or ready(), what=what)
             if program.proc.poll() is None:
@@ -446,6 +481,12 @@ class TarvoCase(unittest.TestCase):
         self.desktop_program(["dunst"], lambda: self.bus_name_owned("org.freedesktop.Notifications"),
                              "the notification service")
         self.env.update(WAYLAND_DISPLAY=socket_name, QT_QPA_PLATFORM="wayland")
+
+    def status_notifier_watcher(self):
+        """A panel's tray on the session bus (tests/support/status_notifier_watcher.py)."""
+        self.desktop_program([os.path.join(SOURCE_DIR, "tests", "support", "status_notifier_watcher.py")],
+                             lambda: self.bus_name_owned("org.kde.StatusNotifierWatcher"), "the tray's watcher")
+        return Panel(self.env["DBUS_SESSION_BUS_ADDRESS"])
 
     def bus_name_owned(self, name):
         out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",

@@ -36,6 +36,32 @@ class Wayland(TarvoCase):
         self.assertNotIn("minimises to the task bar", self.run_log())
         self.assertEqual(run.terminate()[0], 0)
 
+    def test_with_a_tray_the_icon_stays_a_click_hides_and_shows_and_the_menu_captures(self):
+        panel = self.status_notifier_watcher()
+        run = self.start()
+        self.wait_log("Loaded driver: ", run)
+        wait_for(lambda: widest_black(run) == 640, what="the window")
+        panel.click()
+        wait_for(lambda: widest_black(run) < 100, what="the window hidden")
+        panel.click()
+        wait_for(lambda: widest_black(run) == 640, what="the window back")
+        self.assertTrue(panel.items(), "the icon stays while the window shows")
+        self.assertEqual(list(panel.menu()), ["Capture now", "Open Tarvo", "Auto-capturing", "Profiles...", "Close"])
+        panel.choose("Capture now")
+        self.wait_log("Picture saved as: ", run)
+        self.assertNotIn("No notification area", self.run_log())
+        self.assertEqual(run.terminate()[0], 0)
+
+    def test_hidden_start_with_a_tray_opens_from_the_icon(self):
+        panel = self.status_notifier_watcher()
+        run = self.start("-m")
+        self.wait_log("Loaded driver: ", run)
+        panel.item()
+        self.assertLess(widest_black(run), 100, "hidden at start")
+        panel.click()
+        wait_for(lambda: widest_black(run) == 640, what="the window opened from the icon")
+        self.assertEqual(run.terminate()[0], 0)
+
 
 if __name__ == "__main__":
     main()
