@@ -201,7 +201,9 @@ void MainWindow::CreateWindows()
     };
     exampleHooks.shownArea = [this] { return setupWindow_->ShownArea(); };
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
-    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), station_.ProgramFolder(), std::move(exampleHooks), this);
+    // The Setup dialog's own window, so that it stays over the dialog and never under it.
+    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), station_.ProgramFolder(), std::move(exampleHooks),
+                                                            setupWindow_.get());
 
     profilesWindow_ = std::make_unique<ProfileSelectWindow>(station_.ProgramFolder(), Profile(), station_.Passwords(),
                                                             station_.Store(), station_, *messages_, this);
@@ -271,10 +273,16 @@ void MainWindow::InitMainWindow()
     loadCount_ = CountProgramStart(station_.Store());
 
     Log().SetDebugLog(FirstArgument() == "-d");
-    if (StartedInTray())
-        HideToTray();
-    else
-        ShowMainWindow();
+    // A compositor that ignores positions places a window once, as it first shows: there the
+    // window waits for the video's size, or a few seconds where no driver comes up.
+    if (!desktop_.honoursPositions && !FirstDriverLoadDone()) {
+        firstShow_.setSingleShot(true);
+        firstShow_.setInterval(5000);
+        connect(&firstShow_, &QTimer::timeout, this, &MainWindow::FirstShow);
+        firstShow_.start();
+    } else {
+        FirstShow();
+    }
 
     if (loadCount_ == 1) {
         startupChk_.start();
@@ -294,8 +302,21 @@ void MainWindow::StartupUpdateCheck()
 
 void MainWindow::DriverLoaded(const QString& name) { view_->setToolTip(PlainToolTip(name)); }
 
+void MainWindow::FirstShow()
+{
+    firstShow_.stop();
+    if (StartedInTray())
+        HideToTray();
+    else
+        ShowMainWindow();
+}
+
 void MainWindow::RestorePreview()
 {
+    // The first driver load is done and the window fitted to its video: a waiting first show comes
+    // after the fit's own events.
+    if (firstShow_.isActive())
+        QMetaObject::invokeMethod(this, &MainWindow::FirstShow, Qt::QueuedConnection);
     CaptureDevice& v = Video();
     // With no driver selected the stored preview simply stays off.
     if (station_.Store().ReadBool("Preview", false) && v.DriverIndex() >= 0) {

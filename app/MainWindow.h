@@ -134,6 +134,8 @@ private:
     void FitToVideo();
     int MenuBarHeight(int windowWidth) const;
     bool ShowTrayIcon();
+    // Shows the window, or hides it to the tray for "-m", once at start.
+    void FirstShow();
     // A click on the tray icon, where minimising is not reported: shows or hides the window.
     void ToggleFromTray();
     QString FirstArgument() const;
@@ -161,6 +163,7 @@ private:
     std::unique_ptr<FtpTestWindow> ftpTestDialog_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     QTimer startupChk_;
+    QTimer firstShow_; // runs while the first show waits for the video's size
     int loadCount_ = 0;
     bool trayRefusalReported_ = false;
     DesktopAbilities desktop_;
