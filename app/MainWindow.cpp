@@ -6,6 +6,8 @@
 #include "app/MainMenus.h"
 #include "app/SceneChangeMeter.h"
 #include "app/core/StartCount.h"
+#include "app/alarms/AlarmHooks.h"
+#include "app/alarms/DesktopNotifier.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/ManualCommands.h"
 #include "app/liveview/LiveView.h"
@@ -525,7 +527,20 @@ void MainWindow::SetIconImage(int image)
     RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(stateIcons_[image]); });
 }
 
-void MainWindow::RaisePopup(const QString& message) { popups_->Raise(message); }
+void MainWindow::RaisePopup(const QString& message)
+{
+    if (desktop_.honoursPositions) {
+        popups_->Raise(message);
+        return;
+    }
+    // A compositor focuses every new window: the warning goes to the notification service where
+    // there is one, and the window is marked for the user's attention instead of taking the focus.
+    QApplication::alert(this);
+    if (desktop_.notificationService)
+        Engine().Alarms().Notifier().Notify(QStringLiteral("Tarvo"), message, QString());
+    else
+        popups_->Raise(message);
+}
 
 bool MainWindow::MainWindowVisible() const { return isVisible(); }
 

@@ -478,9 +478,28 @@ class TarvoCase(unittest.TestCase):
         self.desktop_program(["dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus],
                              lambda: os.path.exists(bus), "the session bus")
         # dunst draws on the X display: weston 10 lacks the layer shell dunst wants under Wayland.
-        self.desktop_program(["dunst"], lambda: self.bus_name_owned("org.freedesktop.Notifications"),
+        # Every notification is also written to a file, for notifications().
+        record, dunstrc = os.path.join(self.tmp, "notified.sh"), os.path.join(self.tmp, "dunstrc")
+        with open(record, "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s|%%s|%%s|%%s\\n" "$1" "$2" "$3" "$5" >> %s\n' % self.notified)
+        os.chmod(record, 0o755)
+        with open(dunstrc, "w") as f:
+            f.write('[record]\nappname = "*"\nscript = %s\n' % record)
+        self.desktop_program(["dunst", "-config", dunstrc], lambda: self.bus_name_owned("org.freedesktop.Notifications"),
                              "the notification service")
         self.env.update(WAYLAND_DISPLAY=socket_name, QT_QPA_PLATFORM="wayland")
+
+    @property
+    def notified(self):
+        return os.path.join(self.tmp, "notified.txt")
+
+    def notifications(self):
+        """The notifications dunst got, one "application|summary|body|urgency" a line."""
+        try:
+            with open(self.notified) as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
 
     def status_notifier_watcher(self):
         """A panel's tray on the session bus (tests/support/status_notifier_watcher.py)."""

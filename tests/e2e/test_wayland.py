@@ -62,6 +62,14 @@ class Wayland(TarvoCase):
         wait_for(lambda: widest_black(run) == 640, what="the window opened from the icon")
         self.assertEqual(run.terminate()[0], 0)
 
+    def test_a_motion_warning_is_a_critical_desktop_notification(self):
+        self.use_profile("Motion", Trigger=2, AutoCapAtStart=True, ShowPopup=True, CapPic=False, UpPic=False,
+                         ClickSound=False)
+        run = self.start("-m")
+        self.wait_log("Motion detected", run)
+        wait_for(lambda: "Tarvo|Tarvo|Motion Detected|CRITICAL" in self.notifications(), what="the warning's notification")
+        self.assertEqual(run.terminate()[0], 0)
+
 
 if __name__ == "__main__":
     main()
