@@ -93,6 +93,7 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     BuildStatusBar();
 
     popups_ = std::make_unique<PopupManager>();
+    popups_->SetShowWithoutFocus(!desktop_.honoursPositions);
     trayIcon_ = std::make_unique<TrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
