@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """The program as a Wayland client: weston nested in the test's Xvfb, a private session bus with a
-notification service."""
+notification service and, for the tray cases, a tray's watcher that the test clicks as a panel."""
 from e2e_support import TarvoCase, main, wait_for
 
 
