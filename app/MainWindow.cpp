@@ -6,6 +6,8 @@
 #include "app/MainMenus.h"
 #include "app/SceneChangeMeter.h"
 #include "app/core/StartCount.h"
+#include "app/alarms/AlarmHooks.h"
+#include "app/alarms/DesktopNotifier.h"
 #include "app/engine/AutoCaptureEngine.h"
 #include "app/engine/ManualCommands.h"
 #include "app/liveview/LiveView.h"
@@ -46,6 +48,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QUrl>
 #include <algorithm>
 #include <limits>
@@ -79,6 +82,7 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     menus_ = BuildMainMenu(*menuBar());
     trayMenu_ = std::make_unique<QMenu>();
     BuildTrayMenu(*trayMenu_, menus_);
+    desktop_ = DesktopAbilities::Probe(QSystemTrayIcon::isSystemTrayAvailable());
 
     view_ = new VideoView(station_.Device(), this);
     setCentralWidget(view_);
@@ -89,13 +93,23 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
     BuildStatusBar();
 
     popups_ = std::make_unique<PopupManager>();
+    popups_->SetShowWithoutFocus(!desktop_.honoursPositions);
     trayIcon_ = std::make_unique<TrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
     trayIcon_->SetRightMenu(trayMenu_.get());
-    trayIcon_->OnMouseLBtnDblClk = [this](TrayIcon&) {
+    const auto captureFromTray = [this] {
         RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnDblClk", [this] { Engine().Commands().CaptureNow(); });
     };
+    trayIcon_->OnMouseLBtnDblClk = [captureFromTray](TrayIcon&) { captureFromTray(); };
+    // A tray without double-clicks offers the double-click's picture in its menu instead.
+    if (desktop_.notificationArea && !desktop_.trayDoubleClick) {
+        auto* captureNow = new QAction(QStringLiteral("Capture &now"), trayMenu_.get());
+        trayMenu_->insertAction(menus_.trayOpen, captureNow);
+        connect(captureNow, &QAction::triggered, this, captureFromTray);
+    }
+    if (!desktop_.reportsMinimising)
+        trayIcon_->OnMouseLBtnUp = [this](TrayIcon&) { RunHandler(senderPrefix + "TolmarTrayIcon1MouseLBtnUp", [this] { ToggleFromTray(); }); };
 
     startupChk_.setInterval(10000);
     startupChk_.setSingleShot(true);
@@ -190,7 +204,9 @@ void MainWindow::CreateWindows()
     };
     exampleHooks.shownArea = [this] { return setupWindow_->ShownArea(); };
     exampleHooks.storeArea = [this](const DetectionArea& area) { setupWindow_->ShowArea(area); };
-    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), station_.ProgramFolder(), std::move(exampleHooks), this);
+    // The Setup dialog's own window, so that it stays over the dialog and never under it.
+    exampleWindow_ = std::make_unique<CaptionAndAreaWindow>(Settings(), station_.ProgramFolder(), std::move(exampleHooks),
+                                                            setupWindow_.get());
 
     profilesWindow_ = std::make_unique<ProfileSelectWindow>(station_.ProgramFolder(), Profile(), station_.Passwords(),
                                                             station_.Store(), station_, *messages_, this);
@@ -260,10 +276,16 @@ void MainWindow::InitMainWindow()
     loadCount_ = CountProgramStart(station_.Store());
 
     Log().SetDebugLog(FirstArgument() == "-d");
-    if (StartedInTray())
-        HideToTray();
-    else
-        ShowMainWindow();
+    // A compositor that ignores positions places a window once, as it first shows: there the
+    // window waits for the video's size, or a few seconds where no driver comes up.
+    if (!desktop_.honoursPositions && !FirstDriverLoadDone()) {
+        firstShow_.setSingleShot(true);
+        firstShow_.setInterval(5000);
+        connect(&firstShow_, &QTimer::timeout, this, &MainWindow::FirstShow);
+        firstShow_.start();
+    } else {
+        FirstShow();
+    }
 
     if (loadCount_ == 1) {
         startupChk_.start();
@@ -283,8 +305,21 @@ void MainWindow::StartupUpdateCheck()
 
 void MainWindow::DriverLoaded(const QString& name) { view_->setToolTip(PlainToolTip(name)); }
 
+void MainWindow::FirstShow()
+{
+    firstShow_.stop();
+    if (StartedInTray())
+        HideToTray();
+    else
+        ShowMainWindow();
+}
+
 void MainWindow::RestorePreview()
 {
+    // The first driver load is done and the window fitted to its video: a waiting first show comes
+    // after the fit's own events.
+    if (firstShow_.isActive())
+        QMetaObject::invokeMethod(this, &MainWindow::FirstShow, Qt::QueuedConnection);
     CaptureDevice& v = Video();
     // With no driver selected the stored preview simply stays off.
     if (station_.Store().ReadBool("Preview", false) && v.DriverIndex() >= 0) {
@@ -350,8 +385,12 @@ void MainWindow::ShowMainWindow()
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
+    // Where minimising is not reported the icon is the way to hide the window: it stays.
     try {
-        trayIcon_->SetVisible(false);
+        if (desktop_.reportsMinimising)
+            trayIcon_->SetVisible(false);
+        else if (desktop_.notificationArea)
+            trayIcon_->SetVisible(true);
     } catch (const TrayIconError& e) {
         Report(QString::fromLocal8Bit(e.what()), true, "ShowMainWindow");
     }
@@ -363,6 +402,12 @@ void MainWindow::HideToTray()
 {
     if (ShowTrayIcon()) {
         hide();
+        return;
+    }
+    // Neither hidden nor minimised could the window be found again: it stays open.
+    if (!desktop_.reportsMinimising) {
+        if (!isVisible())
+            ShowMainWindow();
         return;
     }
     // Without a notification area a hidden window could not be brought back: it stays minimised
@@ -382,11 +427,21 @@ bool MainWindow::ShowTrayIcon()
     } catch (const TrayIconError& e) {
         // Said once: the desktop is asked again at every minimise, as a panel may come up later.
         if (!trayRefusalReported_)
-            Report("No notification area: Tarvo minimises to the task bar (" + QString::fromUtf8(e.what()) + ")", true,
-                   "HideToTray");
+            Report(QString(desktop_.reportsMinimising ? "No notification area: Tarvo minimises to the task bar ("
+                                                      : "No notification area: Tarvo stays open, as this desktop cannot minimise it (") +
+                       QString::fromUtf8(e.what()) + ")",
+                   true, "HideToTray");
         trayRefusalReported_ = true;
         return false;
     }
+}
+
+void MainWindow::ToggleFromTray()
+{
+    if (isVisible())
+        hide();
+    else
+        ShowMainWindow();
 }
 
 void MainWindow::PrepareExit()
@@ -473,7 +528,20 @@ void MainWindow::SetIconImage(int image)
     RunHandler(senderPrefix + "SetIconImage", [&] { trayIcon_->SetIcon(stateIcons_[image]); });
 }
 
-void MainWindow::RaisePopup(const QString& message) { popups_->Raise(message); }
+void MainWindow::RaisePopup(const QString& message)
+{
+    if (desktop_.honoursPositions) {
+        popups_->Raise(message);
+        return;
+    }
+    // A compositor focuses every new window: the warning goes to the notification service where
+    // there is one, and the window is marked for the user's attention instead of taking the focus.
+    QApplication::alert(this);
+    if (desktop_.notificationService)
+        Engine().Alarms().Notifier().Notify(QStringLiteral("Tarvo"), message, QString());
+    else
+        popups_->Raise(message);
+}
 
 bool MainWindow::MainWindowVisible() const { return isVisible(); }
 

@@ -4,6 +4,7 @@
 // restores from the notification area, and keeps its geometry. The running parts are the station's.
 #include "app/MainMenuActions.h"
 #include "app/station/Station.h"
+#include "ui/DesktopAbilities.h"
 #include "ui/TrayIconHost.h"
 
 #include <QIcon>
@@ -51,7 +52,8 @@ public:
     void InitMainWindow();
 
     void ShowMainWindow();
-    // Hides the window to the notification area; where there is none, minimises it instead.
+    // Hides the window to the notification area; where there is none, minimises it instead, and
+    // where minimising is not reported either, leaves it open.
     void HideToTray();
     // The station's orderly end: the preview state is kept, a recording ends through its normal
     // stop, then auto-capturing stops.
@@ -132,6 +134,10 @@ private:
     void FitToVideo();
     int MenuBarHeight(int windowWidth) const;
     bool ShowTrayIcon();
+    // Shows the window, or hides it to the tray for "-m", once at start.
+    void FirstShow();
+    // A click on the tray icon, where minimising is not reported: shows or hides the window.
+    void ToggleFromTray();
     QString FirstArgument() const;
     void Report(const QString& msg, bool toFile, const QString& handler);
     static void ShowWindowOnTop(QWidget& window);
@@ -157,8 +163,10 @@ private:
     std::unique_ptr<FtpTestWindow> ftpTestDialog_;
     std::unique_ptr<SceneChangeMeter> sceneMeter_;
     QTimer startupChk_;
+    QTimer firstShow_; // runs while the first show waits for the video's size
     int loadCount_ = 0;
     bool trayRefusalReported_ = false;
+    DesktopAbilities desktop_;
     bool fitPending_ = false; // a status change came while the window was minimised
 };
 

@@ -9,7 +9,7 @@ build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libgstreamer1.0-dev
   libjpeg62-turbo-dev libyuv-dev fonts-dejavu-core qtkeychain-qt6-dev libsecret-1-0 libmicrohttpd-dev)
 test_pkgs=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib microsocks
   xvfb xdotool x11-utils imagemagick ffmpeg libjpeg-turbo-progs trayer clang curl vsftpd psmisc openbox gstreamer1.0-tools
-  dbus gnome-keyring python3-dbus chromium openssl)
+  dbus gnome-keyring python3-dbus chromium openssl weston qt6-wayland dunst python3-gi)
 
 pkgs=("${build_pkgs[@]}")
 [ "$what" = test ] && pkgs+=("${test_pkgs[@]}")

@@ -56,6 +56,9 @@ public:
     // Mouse position in screen coordinates.
     virtual QPoint CursorPos() const = 0;
     virtual void PopupMenu(QMenu& menu, QPoint screenPos) = 0;
+    // Hands the right-button menu to the desktop, which then shows it at the icon and closes it
+    // as its own; false where the icon has to pop it up at the cursor.
+    virtual bool AttachRightMenu(QMenu* /*menu*/) { return false; }
     // The desktop's standard application picture, the icon's picture until one is set.
     virtual QIcon StandardApplicationIcon() const = 0;
 };

@@ -25,7 +25,10 @@ void DesktopNotifier::Notify(const QString& summary, const QString& body, const 
         emit answered(false);
         return;
     }
-    QVariantMap hints;
+    // Critical: a warning stays until the user dismisses it. The entry names the program's
+    // desktop file (tarvo.desktop), so the desktop shows its name and icon with it.
+    QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(uchar(2))},
+                      {QStringLiteral("desktop-entry"), QStringLiteral("tarvo")}};
     if (!imageFile.isEmpty())
         hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(imageFile).toString(QUrl::FullyEncoded));
     QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Service, QStringLiteral("Notify"));

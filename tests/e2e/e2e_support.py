@@ -200,6 +200,41 @@ class DesktopProgram:
         stop_process(self.proc)
 
 
+class Panel:
+    """What a panel does with the items of the watcher: clicks them and their menus."""
+    ITEM = "org.kde.StatusNotifierItem"
+
+    def __init__(self, address):
+        import dbus
+        self.dbus = dbus
+        self.bus = dbus.bus.BusConnection(address)
+
+    def items(self):
+        watcher = self.bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+        return [str(name) for name in watcher.Get("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
+                                                  dbus_interface=self.dbus.PROPERTIES_IFACE)
+                if self.bus.name_has_owner(name)]
+
+    def item(self):
+        return self.bus.get_object(wait_for(self.items, what="the tray icon")[0], "/StatusNotifierItem")
+
+    def click(self):
+        self.item().Activate(0, 0, dbus_interface=self.ITEM)
+
+    def menu(self):
+        """The item's menu entries as {label: id}, labels without their mnemonic marks; no separators."""
+        item = self.item()
+        path = item.Get(self.ITEM, "Menu", dbus_interface=self.dbus.PROPERTIES_IFACE)
+        self.menu_object = self.bus.get_object(item.bus_name, path)
+        _, root = self.menu_object.GetLayout(0, -1, [], dbus_interface="com.canonical.dbusmenu")
+        return {str(child[1]["label"]).replace("_", ""): int(child[0]) for child in root[2] if "label" in child[1]}
+
+    def choose(self, label):
+        entry = self.menu()[label]
+        self.menu_object.Event(entry, "clicked", self.dbus.String("", variant_level=1), self.dbus.UInt32(0),
+                               dbus_interface="com.canonical.dbusmenu")
+
+
 class Tarvo:
     """One run of the program (or of another program of the build, exe) in the given folders."""
 
@@ -281,7 +316,7 @@ class Tarvo:
 
     def pixels(self, wid):
         """The window's pixels as (width, height, rgb bytes)."""
-        out = subprocess.run(["import", "-window", wid, "ppm:-"], env=self.env, capture_output=True, check=True).stdout
+        out = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], env=self.env, capture_output=True, check=True).stdout
         m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", out)
         w, h = int(m.group(1)), int(m.group(2))
         return w, h, out[m.end():]
@@ -400,7 +435,7 @@ class TarvoCase(unittest.TestCase):
         """Starts a program of the desktop and waits until ready() says it serves; one that ends
         before that is started again, twice at most, and its last words are kept for the report."""
         for _ in range(3):
-            program = DesktopProgram(args, self.env, os.path.join(self.tmp, args[0] + ".stderr"))
+            program = DesktopProgram(args, self.env, os.path.join(self.tmp, os.path.basename(args[0]) + ".stderr"))
             self.peers.append(program)
             wait_for(lambda: program.proc.poll() is not None or ready(), what=what)
             if program.proc.poll() is None:
@@ -422,6 +457,61 @@ class TarvoCase(unittest.TestCase):
                              lambda: subprocess.run(["xdotool", "search", "--class", "trayer"], env=self.env,
                                                     capture_output=True, text=True).stdout.strip(),
                              "the notification area")
+
+    def wayland_desktop(self):
+        """weston nested in the test's Xvfb (so xdotool input reaches its clients), a private session
+        bus with dunst as notification service; the next starts use Wayland."""
+        runtime = os.path.join(self.tmp, "run")
+        os.makedirs(runtime, mode=0o700)
+        config = os.path.join(self.tmp, "weston.ini")
+        with open(config, "w") as f:
+            # No panel and no idle lock: the screen shows only the clients on a plain background.
+            f.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\npanel-position=none\nlocking=false\n")
+        self.env["XDG_RUNTIME_DIR"] = runtime
+        self.env.pop("WAYLAND_DISPLAY", None)
+        socket_name = "tarvo-wayland"
+        self.desktop_program(["weston", "--config=" + config, "--backend=x11-backend.so", "--use-pixman", "--debug",
+                              "--socket=" + socket_name, "--width=1024", "--height=768"],
+                             lambda: os.path.exists(os.path.join(runtime, socket_name)), "the Wayland compositor")
+        bus = os.path.join(runtime, "bus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + bus
+        self.desktop_program(["dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus],
+                             lambda: os.path.exists(bus), "the session bus")
+        # dunst draws on the X display: weston 10 lacks the layer shell dunst wants under Wayland.
+        # Every notification is also written to a file, for notifications().
+        record, dunstrc = os.path.join(self.tmp, "notified.sh"), os.path.join(self.tmp, "dunstrc")
+        with open(record, "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s|%%s|%%s|%%s\\n" "$1" "$2" "$3" "$5" >> %s\n' % self.notified)
+        os.chmod(record, 0o755)
+        with open(dunstrc, "w") as f:
+            f.write('[record]\nappname = "*"\nscript = %s\n' % record)
+        self.desktop_program(["dunst", "-config", dunstrc], lambda: self.bus_name_owned("org.freedesktop.Notifications"),
+                             "the notification service")
+        self.env.update(WAYLAND_DISPLAY=socket_name, QT_QPA_PLATFORM="wayland")
+
+    @property
+    def notified(self):
+        return os.path.join(self.tmp, "notified.txt")
+
+    def notifications(self):
+        """The notifications dunst got, one "application|summary|body|urgency" a line."""
+        try:
+            with open(self.notified) as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+    def status_notifier_watcher(self):
+        """A panel's tray on the session bus (tests/support/status_notifier_watcher.py)."""
+        self.desktop_program([os.path.join(SOURCE_DIR, "tests", "support", "status_notifier_watcher.py")],
+                             lambda: self.bus_name_owned("org.kde.StatusNotifierWatcher"), "the tray's watcher")
+        return Panel(self.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def bus_name_owned(self, name):
+        out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+                             env=self.env, capture_output=True, text=True).stdout
+        return "boolean true" in out
 
     def socks_proxy(self):
         proxy = SocksProxy()

@@ -60,8 +60,10 @@ PopupWarning* PopupManager::ShowPopup(const QString& text)
     popup->SetText(text);
     const QScreen* screen = QGuiApplication::primaryScreen();
     popup->PlaceOn(screen ? screen->geometry() : QRect(0, 0, 0, 0));
+    popup->setAttribute(Qt::WA_ShowWithoutActivating, withoutFocus_);
     popup->show();
-    popup->raise();
+    if (!withoutFocus_)
+        popup->raise();
     return popup;
 }
 

@@ -34,12 +34,16 @@ public:
     void ShowRaisedWarnings();
     // Opens a popup for text unless the same warning is showing already; returns it or nullptr.
     PopupWarning* ShowPopup(const QString& text);
+    // Where the compositor places and focuses windows itself, popups are shown without asking
+    // for the focus or the top.
+    void SetShowWithoutFocus(bool on) { withoutFocus_ = on; }
 
 private:
     QTimer msgBoxTimer_;
     std::mutex pendingMutex_;
     QStringList pending_; // the texts waiting for the next tick, one per distinct text raised
     bool popupShowing_ = false;
+    bool withoutFocus_ = false;
     QPointer<PopupWarning> latest_;
     std::vector<QPointer<PopupWarning>> popups_;
 };

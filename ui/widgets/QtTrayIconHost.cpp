@@ -15,6 +15,7 @@ bool QtTrayIconHost::CreateReceiver(EventHandler handler)
 {
     handler_ = std::move(handler);
     receiver_ = std::make_unique<QSystemTrayIcon>();
+    receiver_->setContextMenu(rightMenu_);
     // The desktop reports clicks, not button transitions: each becomes the events a click makes.
     QObject::connect(receiver_.get(), &QSystemTrayIcon::activated, receiver_.get(),
         [this](QSystemTrayIcon::ActivationReason reason) {
@@ -73,6 +74,14 @@ bool QtTrayIconHost::NotifyIcon(TrayNotifyAction action, const TrayNotifyData& d
 QPoint QtTrayIconHost::CursorPos() const { return QCursor::pos(); }
 
 void QtTrayIconHost::PopupMenu(QMenu& menu, QPoint screenPos) { menu.popup(screenPos); }
+
+bool QtTrayIconHost::AttachRightMenu(QMenu* menu)
+{
+    rightMenu_ = menu;
+    if (receiver_)
+        receiver_->setContextMenu(menu);
+    return true;
+}
 
 QIcon QtTrayIconHost::StandardApplicationIcon() const
 {

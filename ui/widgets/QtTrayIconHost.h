@@ -4,6 +4,8 @@
 // window then stays in the task bar.
 #include "ui/TrayIconHost.h"
 
+#include <QMenu>
+#include <QPointer>
 #include <memory>
 
 class QSystemTrayIcon;
@@ -20,11 +22,13 @@ public:
     bool NotifyIcon(TrayNotifyAction action, const TrayNotifyData& data) override;
     QPoint CursorPos() const override;
     void PopupMenu(QMenu& menu, QPoint screenPos) override;
+    bool AttachRightMenu(QMenu* menu) override;
     QIcon StandardApplicationIcon() const override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> receiver_;
     EventHandler handler_;
+    QPointer<QMenu> rightMenu_;
 };
 
 } // namespace tarvo

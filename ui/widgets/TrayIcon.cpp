@@ -44,6 +44,12 @@ void TrayIcon::SetVisible(bool visible)
     DoChange();
 }
 
+void TrayIcon::SetRightMenu(QMenu* menu)
+{
+    rightMenu_ = menu;
+    hostShowsRightMenu_ = host_->AttachRightMenu(menu);
+}
+
 void TrayIcon::SetIcon(const QIcon& picture)
 {
     icon_ = picture;
@@ -149,9 +155,10 @@ void TrayIcon::DoMouseLBtnUp()
 
 void TrayIcon::DoMouseRBtnUp()
 {
-    if (rightMenu_)
-        ShowMenuAtCursor(*rightMenu_);
-    else
+    if (rightMenu_) {
+        if (!hostShowsRightMenu_)
+            ShowMenuAtCursor(*rightMenu_);
+    } else
         Raise(OnMouseRBtnUp);
 }
 

@@ -49,9 +49,10 @@ public:
     // Longer texts are shortened to the 63 characters the notification area holds.
     void SetTip(const QString& text);
 
-    // Menus are only stored; a destroyed menu reads as none.
+    // Menus are stored, the right one also offered to the host, which may show it as the desktop's
+    // own; a destroyed menu reads as none.
     QMenu* RightMenu() const { return rightMenu_; }
-    void SetRightMenu(QMenu* menu) { rightMenu_ = menu; }
+    void SetRightMenu(QMenu* menu);
     QMenu* LeftMenu() const { return leftMenu_; }
     void SetLeftMenu(QMenu* menu) { leftMenu_ = menu; }
 
@@ -91,6 +92,7 @@ private:
     TrayNotifyData notifyData_;
     bool receiverExists_ = false;
     QPointer<QMenu> rightMenu_;
+    bool hostShowsRightMenu_ = false;
     QPointer<QMenu> leftMenu_;
     QIcon icon_;
     QString tip_;
