@@ -1,6 +1,5 @@
 #include "app/MainWindow.h"
 
-
 #include "app/core/HandlerBoundary.h"
 #include "app/core/Housekeeping.h"
 #include "app/MainMenus.h"
@@ -514,7 +513,6 @@ void MainWindow::SetIndicatorPanelWidth(int width) { indicatorPanel_->setFixedWi
 
 void MainWindow::DrawMotionIndicator(int image)
 {
-    if (image == IndicatorMotion)
     if (image >= 0 && image < int(indicatorImages_.size()))
         indicatorPanel_->setPixmap(indicatorImages_[image]);
 }
@@ -546,7 +544,6 @@ void MainWindow::RaisePopup(const QString& message)
 bool MainWindow::MainWindowVisible() const { return isVisible(); }
 
 bool MainWindow::StartedInTray() const { return FirstArgument() == "-m"; }
-
 
 void MainWindow::ApplyMenuState(const MenuState& state)
 {

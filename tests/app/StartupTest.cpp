@@ -508,6 +508,21 @@ TEST_F(StartupTest, TheMenuItemsFollowTheEnginesTable)
 }
 } // namespace
 
+// The status bar's indicator shows motion and goes back to watching.
+TEST_F(StartupTest, TheMotionIndicatorShowsMotionAndThenWatchingAgain)
+{
+    MainWindow& f = start();
+    auto* panel = f.statusBar()->findChildren<QLabel*>().value(0); // the indicator, made before the text
+    ASSERT_NE(panel, nullptr);
+    const QImage idle = QPixmap(":/icons/indicator-idle.png").toImage();
+    const QImage motion = QPixmap(":/icons/indicator-motion.png").toImage();
+    ASSERT_NE(idle, motion);
+    f.DrawMotionIndicator(IndicatorMotion);
+    EXPECT_EQ(panel->pixmap().toImage(), motion);
+    f.DrawMotionIndicator(IndicatorIdle);
+    EXPECT_EQ(panel->pixmap().toImage(), idle);
+}
+
 #include "StartupTest.moc"
 
 } // namespace tarvo
