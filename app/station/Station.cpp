@@ -124,20 +124,29 @@ void Station::ConfigureDevice()
     v.SetOnError([this](CaptureDevice&, int, const QString&) { engine_->CaptureDeviceFailed(); });
 }
 
-void Station::Start()
+void Station::BeginStart()
 {
     firstDriverLoad_ = true;
     // Messages of the profile loading itself (a damaged profile) follow the default logging rules.
     settings_.Replace(DefaultOptions(programDir_));
-    ActivateStartupProfile(profileBox_, *passwords_, *this);
+}
+
+void Station::FinishStart()
+{
     counters_->Load();
     ListProfiles(programDir_, profileBox_);
 }
 
+void Station::Start()
+{
+    BeginStart();
+    ActivateStartupProfile(profileBox_, *passwords_, *this);
+    FinishStart();
+}
+
 bool Station::StartWithProfile(const QString& name, QString& error)
 {
-    firstDriverLoad_ = true;
-    settings_.Replace(DefaultOptions(programDir_));
+    BeginStart();
     // Only a profile of the profile folder: a name is never a path.
     if (name.isEmpty() || name.contains('/') || name.contains(QChar(0)) || !ProfileExists(programDir_, name)) {
         error = QStringLiteral("No profile named %1 in %2").arg(name, ProfileFolder(programDir_));
@@ -152,8 +161,7 @@ bool Station::StartWithProfile(const QString& name, QString& error)
     }
     profileBox_.setText(name);
     SetActive(options, profileBox_, *this);
-    counters_->Load();
-    ListProfiles(programDir_, profileBox_);
+    FinishStart();
     return true;
 }
 

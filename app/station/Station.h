@@ -111,6 +111,10 @@ public:
 private:
     void SetStatusText(const QString& text) override;
     void ConfigureDevice();
+    // Both starts: defaults in force before a profile is read; afterwards the file counters and
+    // the profile list.
+    void BeginStart();
+    void FinishStart();
     // The device's status changed: the engine hears of it, the live view learns the format.
     void FollowCaptureStatus();
     // Tells the live view the format of the frames shown outside auto-capturing.
