@@ -467,7 +467,7 @@ class TarvoCase(unittest.TestCase):
         config = os.path.join(self.tmp, "weston.ini")
         with open(config, "w") as f:
             # No panel and no idle lock: the screen shows only the clients on a plain background.
-            f.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\npanel-position=none\nlocking=false\n")
+            f.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\npanel-position=none\nlocking=false\nanimation=none\nclose-animation=none\nstartup-animation=none\nfocus-animation=none\n")
         self.env["XDG_RUNTIME_DIR"] = runtime
         self.env.pop("WAYLAND_DISPLAY", None)
         socket_name = "tarvo-wayland"
