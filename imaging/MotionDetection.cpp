@@ -233,8 +233,9 @@ float MeasureLightGain(const QImage& current, const QImage& previous, const Dete
         if (sumB >= darkest && top < clipped)
             ratios.push_back(float(sumA) / float(sumB));
     });
-    // The median: a person in part of the picture does not move it.
-    if (ratios.size() < 8 || std::int64_t(ratios.size()) * 4 < points)
+    // The median: a person in part of the picture does not move it. A bright scene whose light
+    // doubles keeps few points unclipped, but those few still tell.
+    if (ratios.size() < 16 || std::int64_t(ratios.size()) * 16 < points)
         return 1.0f;
     auto middle = ratios.begin() + std::ptrdiff_t(ratios.size() / 2);
     std::nth_element(ratios.begin(), middle, ratios.end());

@@ -8,7 +8,7 @@
 // shows them: a second's change (its cost then counts too).
 //
 // footage_replay CLIP [--from SECONDS] [--sensitivity N] [--points N] [--group N]
-//                     [--light PERCENT] [--area L,T,R,B] [--meter 1]
+//                     [--light PERCENT] [--area L,T,R,B] [--meter 1] [--trace 1]
 #include "capture/FrameDecoder.h"
 #include "imaging/MotionDetection.h"
 #include "settings/OptionsValues.h"
@@ -25,6 +25,7 @@ namespace tarvo {
 namespace {
 
 constexpr std::uint32_t SceneMeterSpacingMs = 1000;
+const char* const VerdictNames[] = {"still", "motion", "light"};
 
 double CpuSeconds()
 {
@@ -34,7 +35,7 @@ double CpuSeconds()
 }
 
 struct Replay {
-    int samples = 0, compared = 0;
+    int frames = 0, samples = 0, compared = 0;
     int motionBefore = 0, motionAfter = 0, comparedAfter = 0, lightChanges = 0;
     int alarmsBefore = 0, alarmsAfter = 0;
     std::optional<double> firstAfter; // seconds after the moment
@@ -57,7 +58,7 @@ int Run(int argc, char** argv)
     OptionsValues options = DefaultOptions(QString()); // no folder is used
     options.Mark = false;
     AlarmOptions alarms;
-    bool meter = false;
+    bool meter = false, trace = false;
     for (int i = 0; i + 1 < args.size(); i += 2) {
         const QString& key = args[i];
         const QString& value = args[i + 1];
@@ -67,6 +68,8 @@ int Run(int argc, char** argv)
             options.Sensitivity = value.toInt();
         else if (key == "--points")
             alarms.MinChangedPoints = value.toInt();
+        else if (key == "--trace")
+            trace = value.toInt() != 0;
         else if (key == "--meter")
             meter = value.toInt() != 0;
         else if (key == "--group")
@@ -105,6 +108,7 @@ int Run(int argc, char** argv)
     double lastMotionAfter = from, armedAt = 0;
     while (GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) {
         GstBuffer* buffer = gst_sample_get_buffer(sample);
+        ++r.frames;
         const auto ms = std::uint32_t(GST_BUFFER_PTS(buffer) / GST_MSECOND);
         if (lastSample && ms - *lastSample <= 200) {
             gst_sample_unref(sample);
@@ -139,7 +143,14 @@ int Run(int argc, char** argv)
             meterTime = ms;
         }
         if (decoded && ++r.samples > 5) {
+            std::optional<MotionComparison> traced;
+            if (trace)
+                traced = CountChangedPoints(current, previous, setup->Grid, setup->Threshold, GridReading{true});
             verdict = DetectMotion(current, previous, *setup, alarms);
+            if (traced)
+                std::printf("%7.3f s: %lld changed, largest group %lld, gain %.2f: %s\n", seconds,
+                            (long long)traced->ChangedPoints, (long long)traced->LargestGroup,
+                            double(MeasureLightGain(current, previous, setup->Grid)), VerdictNames[int(*verdict)]);
         }
         std::swap(current, previous);
         r.cpu += CpuSeconds() - cpu0;
@@ -170,9 +181,9 @@ int Run(int argc, char** argv)
     gst_object_unref(sink);
     gst_object_unref(pipeline);
 
-    std::printf("samples %d compared %d | before: motion %d alarms %d | after: motion %d of %d alarms %d first %s "
+    std::printf("frames %d samples %d compared %d | before: motion %d alarms %d | after: motion %d of %d alarms %d first %s "
                 "longest still %.1f s | light changes %d | largest group %lld / %lld | cpu %.3f s\n",
-                r.samples, r.compared, r.motionBefore, r.alarmsBefore, r.motionAfter, r.comparedAfter, r.alarmsAfter,
+                r.frames, r.samples, r.compared, r.motionBefore, r.alarmsBefore, r.motionAfter, r.comparedAfter, r.alarmsAfter,
                 r.firstAfter ? QByteArray::number(*r.firstAfter, 'f', 2).append(" s").constData() : "none",
                 r.longestStill, r.lightChanges, (long long)r.groupBefore, (long long)r.groupAfter, r.cpu);
     return 0;
