@@ -33,7 +33,7 @@ mjpeg "$data/tree.avi" treelight-320x240-15.avi "$light"
 mjpeg "$data/vtest.avi" carpark-768x576-10.avi ""
 
 # One set of settings a line (SETTINGS overrides them); METER=1 adds the largest groups seen.
-settings=${SETTINGS:-$'\n--points 30\n--group 8\n--group 8 --light 60'}
+settings=${SETTINGS:-$'\n--points 30\n--points 8\n--group 4\n--group 4 --light 60'}
 replay() { printf '%-26s %-28s ' "$1" "$2"; "$build/bench/footage_replay" "$out/$1" $2 --meter "${METER:-0}"; }
 while IFS= read -r s; do
   for clip in tree-320x240-15.avi tree-768x576-15.avi treelight-320x240-15.avi; do
