@@ -8,6 +8,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 namespace tarvo {
 
@@ -325,6 +326,20 @@ AlarmOptions Alarms(int minPoints, bool ignoreLight = false, int lightPercent = 
     a.LightChangePercent = lightPercent;
     return a;
 }
+
+// A frame whose grid points marked '#' in rows (one character a point, one row a grid row) are
+// changed against a black frame of the same size.
+QImage WithPattern(std::initializer_list<const char*> rows)
+{
+    const std::vector<const char*> lines(rows);
+    const int columns = int(std::strlen(lines[0]));
+    QImage img = Frame(columns * GridStep, int(lines.size()) * GridStep);
+    for (std::size_t r = 0; r < lines.size(); ++r)
+        for (int c = 0; c < columns; ++c)
+            if (lines[r][c] == '#')
+                img.setPixel(GridStep / 2 + c * GridStep, GridStep / 2 + int(r) * GridStep, qRgb(0, 0, 255));
+    return img;
+}
 } // namespace
 
 TEST(AlarmRules, MotionNeedsAtLeastTheChosenNumberOfPoints)
@@ -373,24 +388,6 @@ TEST(AlarmRules, InADarkSceneAChangeAtMostPointsIsLightWhenAsked)
         EXPECT_EQ(DetectMotion(current, Frame(100, 10), setup, c.alarms), c.verdict) << c.changed << " changed";
     }
 }
-
-namespace {
-// A frame whose grid points marked '#' in rows (one character a point, one row a grid row) are
-// changed against a black frame of the same size.
-QImage WithPattern(std::initializer_list<const char*> rows)
-{
-    const int columns = int(std::strlen(*rows.begin()));
-    QImage img = Frame(columns * GridStep, int(rows.size()) * GridStep);
-    int r = 0;
-    for (const char* row : rows) {
-        for (int c = 0; c < columns; ++c)
-            if (row[c] == '#')
-                img.setPixel(GridStep / 2 + c * GridStep, GridStep / 2 + r * GridStep, qRgb(0, 0, 255));
-        ++r;
-    }
-    return img;
-}
-} // namespace
 
 TEST(AlarmRules, MotionNeedsAGroupOfTouchingPointsAsWell)
 {
