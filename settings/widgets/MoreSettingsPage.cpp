@@ -73,7 +73,7 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     ignoreLightChange_->setObjectName(QStringLiteral("IgnoreLightChange"));
     lightChangePercent_ = NumberBox(10, 100, "LightChangePercent");
     lightChangePercent_->setSuffix(QStringLiteral(" %"));
-    lightChangeLabel_ = PlainLabel(QStringLiteral("when at least this share of the points changes at once:"));
+    lightChangeLabel_ = PlainLabel(QStringLiteral("when at least this share of the points follows one change of brightness:"));
     auto* lightRow = new QHBoxLayout;
     lightRow->addSpacing(20);
     lightRow->addWidget(lightChangeLabel_);
