@@ -147,6 +147,14 @@ MotionComparison CountChangedPoints(const QImage& current, const QImage& previou
                                     std::int32_t limit, GridReading reading)
 {
     MotionComparison result;
+    if (!reading.Groups && reading.Gain == 1.0f) {
+        // The default rule's path, taken on every sample: nothing but the count.
+        ForEachGridPoint(current, previous, g, [&](int, int, int, int, std::int64_t a, std::int64_t b) {
+            ++result.FramePoints;
+            result.ChangedPoints += std::max(a, b) - std::min(a, b) > limit;
+        });
+        return result;
+    }
     std::vector<std::uint8_t> mask;
     int columns = 0;
     if (reading.Groups) {
