@@ -260,7 +260,7 @@ void MainWindow::WireSetupDialog()
         return MakeDetectionGrid(width, height, options);
     };
     meter.threshold = [this] { return ThresholdForSensitivity(setupWindow_->ShownSensitivity()); };
-    meter.show = [this](int changed, int points) { setupWindow_->ShowSceneChange(changed, points); };
+    meter.show = [this](int changed, int points, int group) { setupWindow_->ShowSceneChange(changed, points, group); };
     sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 
