@@ -20,8 +20,8 @@ if ! grep -q "<release version=\"$version\"" assets/example.tarvo.Tarvo.metainfo
   exit 1
 fi
 
-# A copy of the tree (what git tracks and what it does not ignore), so that the build leaves this
-# checkout as it was. Its place stays the same from one run to the next: the compiler cache keys
+# A copy of the tree (what git tracks and what it does not ignore, but no earlier package in OUT),
+# so that the build leaves this checkout as it was. Its place stays the same from one run to the next: the compiler cache keys
 # on the folder the compiler runs in.
 work=${TMPDIR:-/tmp}/tarvo-package-$(id -u)
 exec 9>"$work.lock"
@@ -29,7 +29,8 @@ flock 9
 rm -rf "$work"
 src="$work/tarvo-$version"
 mkdir -p "$src"
-git ls-files -z --cached --others --exclude-standard |
+inside=$(realpath --relative-to=. "$out")
+git ls-files -z --cached --others --exclude-standard | { grep -zv "^$inside/" || true; } |
   tar --null --files-from=- --ignore-failed-read -cf - 2>/dev/null | tar -C "$src" -xf -
 
 # The suite has already run on this tree; the package build compiles the program only.
