@@ -34,8 +34,13 @@ git ls-files -z --cached --others --exclude-standard | { grep -zv "^$inside/" ||
   tar --null --files-from=- --ignore-failed-read -cf - 2>/dev/null | tar -C "$src" -xf -
 
 # The suite has already run on this tree; the package build compiles the program only.
+# debhelper gives the build a HOME of its own, so the compiler cache is named explicitly.
 options=()
-command -v ccache >/dev/null && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+if command -v ccache >/dev/null; then
+  options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  CCACHE_DIR=$(ccache --get-config cache_dir)
+  export CCACHE_DIR
+fi
 (cd "$src" && TARVO_CMAKE_OPTIONS="${options[*]}" DEB_BUILD_OPTIONS="nocheck parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}" \
   dpkg-buildpackage --build=binary --no-sign)
 deb="tarvo_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
