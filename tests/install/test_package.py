@@ -5,6 +5,7 @@ purged without a trace outside the user's own folders. It installs into this mac
 through sudo), so CI runs it on its own after the suite: tests/install/test_package.py BUILD_DIR"""
 import glob
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -18,7 +19,11 @@ SYSTEM_FOLDERS = ["/usr", "/etc", "/var", "/opt", "/srv"]
 
 
 def run(*args, **kw):
-    return subprocess.run(list(args), check=True, capture_output=True, text=True, **kw).stdout
+    done = subprocess.run(list(args), capture_output=True, text=True, **kw)
+    if done.returncode != 0:
+        raise AssertionError("%s ended with %d:\n%s%s" % (" ".join(args), done.returncode, done.stdout[-3000:],
+                                                          done.stderr[-3000:]))
+    return done.stdout
 
 
 def apt_get(*args):
@@ -51,6 +56,7 @@ class Package(TarvoCase):
         cls.deb = os.environ.get("TARVO_DEB")
         if not cls.deb:
             out = tempfile.mkdtemp(prefix="tarvo-deb-")
+            cls.addClassCleanup(shutil.rmtree, out)
             run(os.path.join(SOURCE_DIR, "scripts", "package.sh"), out, cwd=SOURCE_DIR)
             cls.deb = glob.glob(os.path.join(out, "tarvo_*.deb"))[0]
 
