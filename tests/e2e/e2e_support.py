@@ -241,7 +241,7 @@ class Tarvo:
 
     def __init__(self, env, args=(), exe=None):
         self.env = env
-        self.proc = subprocess.Popen([exe or TARVO, *args], env=env, cwd=env["TARVO_HOME"],
+        self.proc = subprocess.Popen([exe or TARVO, *args], env=env, cwd=env.get("TARVO_HOME"),
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def xdo(self, *args):
