@@ -30,6 +30,16 @@ def pixels_coloured(run, colour, same=True):
     return sum(1 for i in range(0, len(rgb), 3) if (rgb[i:i + 3] == colour) == same)
 
 
+def alarm_while_typing_elsewhere(case, run):
+    """Waits for the window, opens a window the user types into and waits for an alarm after that;
+    returns the focus reports of that window."""
+    wait_for(lambda: pixels_coloured(run, BACKGROUND, same=False) > 640 * 480, what="the window on screen")
+    focus = case.focus_witness()
+    alarms = case.run_log().count("Motion detected")
+    wait_for(lambda: case.run_log().count("Motion detected") > alarms, what="an alarm while the user types elsewhere")
+    return focus
+
+
 class Wayland(TarvoCase):
     def setUp(self):
         super().setUp()
@@ -79,12 +89,13 @@ class Wayland(TarvoCase):
     def test_a_motion_warning_is_a_critical_desktop_notification_with_its_picture(self):
         self.use_profile("Motion", **dict(WARNING_ON_MOTION, CapPic=True))
         run = self.start("-m")
-        self.wait_log("Motion detected", run)
+        focus = alarm_while_typing_elsewhere(self, run)
         warning = "Tarvo|Tarvo|Motion Detected|CRITICAL|"
         pictured = wait_for(lambda: [n for n in self.notifications() if n.startswith(warning) and n.endswith(".jpg")],
                             what="the warning's notification with the alarm's picture")
         self.assertTrue(os.path.isfile(urllib.parse.unquote(urllib.parse.urlparse(pictured[0][len(warning):]).path)),
                         pictured)
+        self.assertEqual(focus(), ["active"], "the alarm took the keyboard focus")
         self.assertEqual(run.terminate()[0], 0)
 
 
@@ -93,13 +104,11 @@ class WaylandWithoutNotifications(TarvoCase):
         self.wayland_desktop(notification_service=False)
         self.use_profile("Motion", **WARNING_ON_MOTION)
         run = self.start("-m") # auto-capturing from the start; the window opens all the same
-        wait_for(lambda: pixels_coloured(run, BACKGROUND, same=False) > 640 * 480, what="the window on screen")
-        focus = self.focus_witness()
-        alarms = self.run_log().count("Motion detected")
-        wait_for(lambda: self.run_log().count("Motion detected") > alarms, what="an alarm while the user types elsewhere")
+        focus = alarm_while_typing_elsewhere(self, run)
         wait_for(lambda: pixels_coloured(run, TOOLTIP) > 640 * 8, what="the warning across the top of the video")
         self.assertEqual(focus(), ["active"], "the alarm took the keyboard focus")
         self.assertEqual(run.terminate()[0], 0)
+
 
 if __name__ == "__main__":
     main()
