@@ -83,6 +83,8 @@ void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
             return;
         raw_.assign(header.data, header.data + FrameBytes(header));
         rawFormat_ = format;
+        rawTakenNs_ = now;
+        rawTakenMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
         rawPending_ = true;
     }
     const std::int64_t interval = intervalNs_.load(std::memory_order_relaxed);
@@ -111,14 +113,18 @@ LiveFrameHub::Frame LiveFrameHub::Latest() const
     return latest_;
 }
 
+std::int64_t LiveFrameHub::LastTakenMs() const
+{
+    std::lock_guard lock(jpegMutex_);
+    return latest_.takenMs;
+}
+
 LiveFrameHub::Frame LiveFrameHub::Fresh(std::chrono::milliseconds wait) const
 {
     const std::int64_t now = SteadyNs();
     lastDemandNs_.store(now, std::memory_order_relaxed);
     std::unique_lock lock(jpegMutex_);
-    const std::uint64_t seq = latest_.seq;
-    if (!latest_.jpeg || now - latest_.madeNs > 2 * intervalNs_.load(std::memory_order_relaxed))
-        jpegReady_.wait_for(lock, wait, [&] { return jpegStopping_ || latest_.seq > seq; });
+    jpegReady_.wait_for(lock, wait, [&] { return jpegStopping_ || (latest_.jpeg && latest_.takenNs >= now); });
     return latest_;
 }
 
@@ -135,6 +141,7 @@ void LiveFrameHub::Encode()
     FrameDecoder decoder;
     std::vector<std::uint8_t> raw;
     FrameFormat format{};
+    std::int64_t takenNs = 0, takenMs = 0;
     for (;;) {
         {
             std::unique_lock lock(rawMutex_);
@@ -143,6 +150,8 @@ void LiveFrameHub::Encode()
                 return;
             raw.swap(raw_);
             format = rawFormat_;
+            takenNs = rawTakenNs_;
+            takenMs = rawTakenMs_;
             rawPending_ = false;
         }
         QByteArray jpeg;
@@ -167,7 +176,8 @@ void LiveFrameHub::Encode()
             std::lock_guard lock(jpegMutex_);
             latest_.jpeg = std::make_shared<const QByteArray>(std::move(jpeg));
             ++latest_.seq;
-            latest_.madeNs = SteadyNs();
+            latest_.takenNs = takenNs;
+            latest_.takenMs = takenMs;
         }
         jpegReady_.notify_all();
     }

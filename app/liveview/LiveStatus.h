@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QJsonObject>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -48,6 +49,8 @@ public:
     void Configure(const OptionsValues& options);
 
     void NoteAutoCapturing(bool on);
+    // Whether the camera's driver is connected.
+    void NoteCamera(bool connected);
     void NoteMotion(const QDateTime& when);
     // An armed alarm and the picture saved for it (empty when none was); added to the file.
     void NoteAlarm(const QDateTime& when, const QString& pictureFile);
@@ -57,9 +60,9 @@ public:
     // Waits until the status thread has done all the work handed over so far.
     void Flush();
 
-    // {"autoCapturing", "lastMotion", "now", "alarms": [{"time", "file"}], "recent": [{"name",
-    // "video", "time"}]}; times in ms since the epoch.
-    QByteArray Json() const;
+    // {"autoCapturing", "camera", "lastMotion", "now", "alarms": [{"time", "file"}], "recent":
+    // [{"name", "video", "time"}]} and the fields of extra; times in ms since the epoch.
+    QByteArray Json(const QJsonObject& extra = {}) const;
     // The path of one of Tarvo's own pictures or videos by its bare name; empty for anything else.
     QString FindFile(const QString& name) const;
 
@@ -92,6 +95,7 @@ private:
     std::shared_ptr<const OwnFiles> files_; // set on the status thread
     QString alarmsFile_;
     bool autoCapturing_ = false;
+    bool camera_ = false;
     QDateTime lastMotion_;
     Alarms alarms_;
     // Own files, newest last: (last written in ms since the epoch, path), and each path's time.
