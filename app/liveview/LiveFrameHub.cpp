@@ -106,13 +106,6 @@ void LiveFrameHub::Offer(const FrameBuffer& header)
     Offer(header, format);
 }
 
-LiveFrameHub::Frame LiveFrameHub::Latest() const
-{
-    lastDemandNs_.store(SteadyNs(), std::memory_order_relaxed);
-    std::lock_guard lock(jpegMutex_);
-    return latest_;
-}
-
 std::int64_t LiveFrameHub::LastTakenMs() const
 {
     std::lock_guard lock(jpegMutex_);

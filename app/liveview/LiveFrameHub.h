@@ -5,7 +5,7 @@
 //
 // Threads: Offer runs on the streaming thread and never waits for the encoder or a viewer (it
 // copies the frame into the slot under a lock held only for that copy, and only when a frame is
-// due). Start, Stop and SetPreviewFormat run on the GUI thread. Latest and WaitNewer run on the
+// due). Start, Stop and SetPreviewFormat run on the GUI thread. Fresh, WaitNewer and LastTakenMs run on the
 // server's connection threads.
 #include "capture/CaptureTypes.h"
 #include "imaging/JpegWriter.h"
@@ -55,7 +55,6 @@ public:
     // A shown frame outside auto-capturing, in the format SetPreviewFormat gave.
     void Offer(const FrameBuffer& header);
 
-    Frame Latest() const;
     // When the newest frame was taken (ms since the epoch, 0: none yet); asks for no frames.
     std::int64_t LastTakenMs() const;
     // A frame the camera delivered after this call, waiting up to `wait` for it (no viewer may have

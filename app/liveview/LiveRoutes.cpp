@@ -6,6 +6,7 @@
 #include "common/EventLog.h"
 #include "common/SafeFileWrite.h"
 #include "common/ThreadHandOver.h"
+#include "settings/PasswordHash.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -138,16 +139,6 @@ struct ClipStream final : PartStream {
     std::size_t next = 0;
     std::chrono::steady_clock::time_point start;
 };
-
-bool SameBytes(const QByteArray& a, const QByteArray& b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char diff = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return diff == 0;
-}
 
 // The request's command, or false for a path or body that names none.
 bool ParseCommand(const LiveRequest& r, LiveCommand& command, QString& text)
@@ -288,7 +279,7 @@ LiveAnswer LiveRoutes::Control(const LiveRequest& r) const
     const QByteArray own = QByteArray(r.tls ? "https://" : "http://") + r.host;
     if (!r.origin.isEmpty() && r.origin != own)
         return refuse(MHD_HTTP_FORBIDDEN, "Another site's request");
-    if (token_.isEmpty() || !SameBytes(r.token, token_))
+    if (token_.isEmpty() || !ConstantTimeEquals(r.token, token_))
         return refuse(MHD_HTTP_FORBIDDEN, "No valid token");
     LiveCommand command{};
     QString text;

@@ -337,8 +337,9 @@ LiveCommandResult Station::RunLiveCommand(LiveCommand command)
         e.ToggleAutoCapturing();
     if (e.FuseBurning())
         return {command == LiveCommand::AutoCapturingOn, QStringLiteral("The fuse burns: auto-capturing starts in %1 s").arg(e.FuseCountdown())};
-    const bool done = (command == LiveCommand::AutoCapturingOn) == on();
-    return {done, on() ? QStringLiteral("Auto-capturing on") : QStringLiteral("Auto-capturing off")};
+    if ((command == LiveCommand::AutoCapturingOn) != on())
+        return {false, QStringLiteral("Auto-capturing could not be switched; the log says why")};
+    return {true, on() ? QStringLiteral("Auto-capturing on") : QStringLiteral("Auto-capturing off")};
 }
 
 void Station::NoteShownFormat()

@@ -36,7 +36,7 @@ class Viewers:
         while not self.stop and time.monotonic() < deadline:
             try:
                 with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
-                    s.sendall(b"GET /stream.mjpg HTTP/1.1\r\nHost: bench\r\n\r\n")
+                    s.sendall(b"GET /stream.mjpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                     while not self.stop:
                         data = s.recv(65536)
                         if not data:
