@@ -73,7 +73,7 @@ void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
     // gives the stream's rate on average; after a pause the beat starts again.
     const std::int64_t now = SteadyNs();
     const std::int64_t due = nextDueNs_.load(std::memory_order_relaxed);
-    if (now < due || now - lastDemandNs_.load(std::memory_order_relaxed) > std::chrono::nanoseconds(IdleAfter).count())
+    if (!Due(now))
         return;
     {
         // The encoder holds the lock only to swap buffers; if it does right now, the next frame
@@ -92,9 +92,16 @@ void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
     rawReady_.notify_one();
 }
 
+bool LiveFrameHub::Due(std::int64_t now) const
+{
+    return now >= nextDueNs_.load(std::memory_order_relaxed) &&
+           now - lastDemandNs_.load(std::memory_order_relaxed) <= std::chrono::nanoseconds(IdleAfter).count();
+}
+
 void LiveFrameHub::Offer(const FrameBuffer& header)
 {
-    if (!active_.load(std::memory_order_relaxed))
+    // Every frame of the running camera comes here: nothing is done unless one is wanted now.
+    if (!active_.load(std::memory_order_relaxed) || !Due(SteadyNs()))
         return;
     FrameFormat format;
     {

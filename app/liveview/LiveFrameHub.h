@@ -52,7 +52,7 @@ public:
 
     // One call per captured frame: the frame is copied into the slot when one is due.
     void Offer(const FrameBuffer& header, const FrameFormat& format);
-    // A shown frame outside auto-capturing, in the format SetPreviewFormat gave.
+    // A frame outside auto-capturing, previewed or not, in the format SetPreviewFormat gave.
     void Offer(const FrameBuffer& header);
 
     // When the newest frame was taken (ms since the epoch, 0: none yet); asks for no frames.
@@ -66,6 +66,8 @@ public:
     Frame WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) const;
 
 private:
+    // Whether a frame taken now is wanted: someone asked lately, and the stream's beat is due.
+    bool Due(std::int64_t now) const;
     void Encode();
     QByteArray EncodeOne(const std::vector<std::uint8_t>& raw, const FrameFormat& format);
 
