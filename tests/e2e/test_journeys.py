@@ -135,6 +135,8 @@ class Journeys(TarvoCase):
         run.key(window, "ctrl+r")
         self.wait_log("Recording...", run)
         self.live_clients("control", url, "409")
+        self.assertIn("control request from 127.0.0.1 not done: Auto-capturing cannot be switched while a recording runs",
+                      self.run_log())
         run.key(window, "ctrl+r")
         self.wait_log("Recorded video: ", run)
         self.assertEqual(run.terminate()[0], 0)
@@ -142,6 +144,7 @@ class Journeys(TarvoCase):
         self.live_view()
         run = self.start("-m")
         self.live_clients("control", self.live_address(run), "403")
+        self.assertIn("Live view: control request from 127.0.0.1 refused: No control without a password", self.run_log())
         self.assertEqual(run.terminate()[0], 0)
 
     def test_live_view_shows_the_run_and_keeps_its_alarms_over_a_restart(self):
