@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The main user journeys on the real tarvo under Xvfb: a motion run with every action on, the live
-view of a run, a still scene, a timed run, manual picture and recording, a profile switch and the
-setup dialog's OK."""
+view of a run and of an idle camera with its control requests, a still scene, a timed run, manual
+picture and recording, a profile switch and the setup dialog's OK."""
 import base64
 import glob
 import hashlib
