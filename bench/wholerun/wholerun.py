@@ -4,9 +4,10 @@
 With --clip, the test device plays an MJPEG AVI clip (bench/wholerun/make-clips.sh) in an MJPG mode of
 its size, handing its JPEG frames on as a camera would; --caption adds the caption and JPEG quality 90.
 With --viewers N the live view runs with N viewers of its stream; with --idle auto-capturing stays
-off (the login start's usual state), and counting starts once the viewers get pictures.
+off (the login start's usual state), and counting starts once the viewers get pictures; --alarms sets
+the [Alarms] group.
 Usage: wholerun.py <build-dir> [--seconds 60] [--size 640x480] [--fps 30] [--warmup 5] [--clip FILE] [--viewers N]
-                   [--idle] [--caption] [--json] [--source-alone]"""
+                   [--idle] [--caption] [--json] [--source-alone] [--alarms KEY=VALUE,...]"""
 import argparse
 import json
 import os
@@ -51,13 +52,16 @@ class Viewers:
             t.join(timeout=10)
 
 
-def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=False, viewers=None, idle=False):
+def measure(build_dir, seconds, width, height, fps, warmup, clip=None, caption=False, viewers=None, alarms=None,
+            idle=False):
     extra = ["CaptionLocal=1", "PicQual=90"] if caption else []
     settings = motion_profile("{home}", fps, extra) + device_mode(width, height, fps, "MJPG" if clip else "YUY2")
     if idle:
         settings = [s for s in settings if not s.startswith("AutoCapAtStart=")] + ["AutoCapAtStart=0"]
     # Port 0: the live view takes a free port and names it in the log.
     extras = "[LiveView]\nEnabled=true\nPort=0\nStreamFps=5\n" if viewers is not None else ""
+    if alarms:
+        extras += "[Alarms]\n" + "".join(line + "\n" for line in alarms.split(","))
     with Run(build_dir, settings, clip, extras) as run:
         crowd = None
         if viewers:
@@ -129,6 +133,7 @@ def main():
     p.add_argument("--caption", action="store_true", help="pictures with the caption, JPEG quality 90")
     p.add_argument("--source-alone", action="store_true", help="measure only the test pattern via gst-launch")
     p.add_argument("--viewers", type=int, help="live view on, with this many stream viewers (0: on, none watching)")
+    p.add_argument("--alarms", help="[Alarms] settings, e.g. MinGroupPoints=4,IgnoreLightChange=true")
     p.add_argument("--idle", action="store_true", help="auto-capturing off")
     a = p.parse_args()
     w, h = (int(x) for x in a.size.split("x"))
@@ -143,7 +148,8 @@ def main():
         print(json.dumps(r) if a.json else "test pattern alone, %s/%d fps: %.1f %% of one core"
               % (r["size"], r["fps"], 100 * r["core_fraction"]))
         return
-    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup, clip, a.caption, a.viewers, a.idle)
+    r = measure(os.path.abspath(a.build_dir), a.seconds, w, h, a.fps, a.warmup, clip, a.caption, a.viewers, a.alarms,
+                a.idle)
     if a.json:
         print(json.dumps(r))
     else:
