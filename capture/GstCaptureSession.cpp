@@ -264,9 +264,10 @@ void GstCaptureSession::DeliverFrame(GstSample* sample)
                     ++sequenceFrames_;
                     header.capturedMs = std::uint32_t((now - sequenceStartUs_.load()) / 1000);
                     videoCallback_(header);
-                } else if (!streaming && frameCallback_) {
-                    frameCallback_(header);
                 }
+                // Also during a sequence: a recording hands its frames to nobody else.
+                if (frameCallback_)
+                    frameCallback_(header);
             }
             gst_buffer_unmap(buffer, &map);
         }

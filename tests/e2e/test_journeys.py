@@ -135,6 +135,10 @@ class Journeys(TarvoCase):
         run.key(window, "ctrl+r")
         self.wait_log("Recording...", run)
         self.live_clients("control", url, "409")
+        asked = time.time()
+        request = urllib.request.Request(url + "current.jpg", headers={"Authorization": "Basic " + base64.b64encode(b"tarvo:pw").decode()})
+        with urllib.request.urlopen(request, timeout=30) as reply:
+            self.assertGreaterEqual(int(reply.headers["X-Frame-Time"] or 0) / 1000, asked - 0.05, "a picture of now while recording")
         self.assertIn("control request from 127.0.0.1 not done: Auto-capturing cannot be switched while a recording runs",
                       self.run_log())
         run.key(window, "ctrl+r")
