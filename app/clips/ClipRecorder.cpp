@@ -4,11 +4,15 @@
 #include "app/clips/ClipWriter.h"
 #include "capture/CaptureDevices.h"
 #include "capture/PipelineDescription.h"
+#include "common/Clock.h"
 #include "common/EventLog.h"
+#include "imaging/Caption.h"
+#include "imaging/JpegCaptionStamp.h"
 #include "imaging/JpegWriter.h"
 
 #include <QFile>
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace tarvo {
@@ -77,6 +81,8 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     counters_ = &counters;
     compressed_ = format.header.compression == FOURCC_MJPG;
     saved_ = std::move(saved);
+    locale_ = QLocale::system();
+    anchored_ = false;
     if (clips.Audio) {
         const QString why = soundSource.isEmpty() ? QStringLiteral("no microphone found")
                             : sound_.Start(soundSource) ? QString()
@@ -159,11 +165,21 @@ void ClipRecorder::HandleFrame(Item& item)
 {
     TakeSound();
     lastClockMs_ = item.clockMs;
+    lastTimeMs_ = item.timeMs;
+    if (!anchored_)
+        Anchor(item.clockMs, item.timeMs);
     ClipFrame frame{std::move(item.bytes), item.timeMs, item.clockMs};
     if (!compressed_) {
         if (!decoder_.Draw(format_, reinterpret_cast<const std::uint8_t*>(frame.jpeg.constData()),
                            std::size_t(frame.jpeg.size()), picture_))
             return;
+        if (options_.CaptionLocal) {
+            try {
+                DrawCaptionAt(picture_, options_, MomentOf(frame.timeMs), locale_);
+            } catch (const std::exception&) {
+                // A caption that cannot be drawn leaves the picture as it is.
+            }
+        }
         frame.jpeg = jpeg_->Compress(picture_);
         if (frame.jpeg.isEmpty())
             return;
@@ -208,6 +224,7 @@ void ClipRecorder::BeginClip(std::uint32_t alarmMs)
         return;
     }
     writing->writer.SetWaitHook([this] { return KeepWaiting(); });
+    Anchor(lastClockMs_, lastTimeMs_);
     std::deque<ClipFrame> before = buffer_->TakeAll();
     writing->firstMs = before.empty() ? alarmMs : before.front().timeMs;
     writing->firstClockMs = before.empty() ? lastClockMs_ : before.front().clockMs;
@@ -290,11 +307,29 @@ void ClipRecorder::WriteSound(const SoundChunk& chunk)
         FailClip();
 }
 
+void ClipRecorder::Anchor(std::int64_t clockMs, std::uint32_t timeMs)
+{
+    // The frame was taken when it reached the recorder, not when this thread came to it.
+    anchorMoment_ = ProgramClock().now().toLocalTime().addMSecs(clockMs - SteadyMs());
+    anchorTimeMs_ = timeMs;
+    anchored_ = true;
+}
+
+QDateTime ClipRecorder::MomentOf(std::uint32_t timeMs) const
+{
+    // A difference of capture times, which may lie on either side of the anchor.
+    return anchorMoment_.addMSecs(std::int32_t(timeMs - anchorTimeMs_));
+}
+
 void ClipRecorder::WriteToClip(const ClipFrame& frame)
 {
     if (!writing_)
         return;
-    if (!writing_->writer.Write(frame.jpeg, frame.timeMs - writing_->firstMs))
+    QByteArray stamped;
+    // Raw frames got their caption when they were compressed.
+    if (compressed_ && options_.CaptionLocal)
+        stamped = StampJpegCaption(frame.jpeg, options_, MomentOf(frame.timeMs), locale_);
+    if (!writing_->writer.Write(stamped.isEmpty() ? frame.jpeg : stamped, frame.timeMs - writing_->firstMs))
         FailClip();
 }
 

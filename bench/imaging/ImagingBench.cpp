@@ -1,8 +1,10 @@
 // Picture processing costs: one motion comparison, one local picture (caption + JPEG q90 + file),
-// and the JPEG encoder against libjpeg-turbo's own cjpeg on the same pixels and quality.
+// the JPEG encoder against libjpeg-turbo's own cjpeg on the same pixels and quality, and the
+// caption stamped into a camera's JPEG picture as it goes into a motion clip.
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/FileNaming.h"
+#include "imaging/JpegCaptionStamp.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/PictureSaving.h"
 #include "settings/PerUserStore.h"
@@ -93,6 +95,25 @@ void JpegCompress(benchmark::State& state)
         benchmark::DoNotOptimize(writer.Compress(frame));
 }
 
+// One picture of a motion clip: the default caption (bottom edge) into a q90 camera picture.
+void StampClipPicture(benchmark::State& state)
+{
+    JpegWriter writer;
+    writer.SetQuality(90);
+    const QByteArray jpeg = writer.Compress(CameraFrame(int(state.range(0)), int(state.range(1)), 5));
+    const OptionsValues o = DefaultOptions(QString());
+    const QDateTime moment = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    for (auto _ : state) {
+        const QByteArray stamped = StampJpegCaption(jpeg, o, moment, locale);
+        if (stamped.isEmpty() || stamped == jpeg) {
+            state.SkipWithError("the picture was not stamped");
+            break;
+        }
+    }
+    state.counters["kB"] = double(jpeg.size()) / 1000;
+}
+
 // cjpeg as a user would run it on a PPM of the same pixels: process start, reading, encoding,
 // writing.
 void CjpegFile(benchmark::State& state)
@@ -133,6 +154,7 @@ BENCHMARK(LocalPicture)->Apply(Sizes);
 BENCHMARK(JpegWriterFile)->Apply(Sizes);
 BENCHMARK(JpegCompress)->Apply(Sizes);
 BENCHMARK(CjpegFile)->Apply(Sizes);
+BENCHMARK(StampClipPicture)->Apply(Sizes);
 
 } // namespace tarvo
 
