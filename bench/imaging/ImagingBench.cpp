@@ -10,6 +10,7 @@
 #include "settings/PerUserStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -95,12 +96,17 @@ void JpegCompress(benchmark::State& state)
         benchmark::DoNotOptimize(writer.Compress(frame));
 }
 
-// One picture of a motion clip: the default caption (bottom edge) into a q90 camera picture.
+// One picture of a motion clip: the default caption (bottom edge) into a q90 picture of the scene,
+// or into the camera's picture in the file TARVO_BENCH_JPEG (the size arguments then only name
+// the run).
 void StampClipPicture(benchmark::State& state)
 {
     JpegWriter writer;
     writer.SetQuality(90);
-    const QByteArray jpeg = writer.Compress(CameraFrame(int(state.range(0)), int(state.range(1)), 5));
+    QFile file(qEnvironmentVariable("TARVO_BENCH_JPEG"));
+    const QByteArray jpeg = file.open(QIODevice::ReadOnly)
+                              ? file.readAll()
+                              : writer.Compress(CameraFrame(int(state.range(0)), int(state.range(1)), 5));
     const OptionsValues o = DefaultOptions(QString());
     const QDateTime moment = QDateTime::currentDateTime();
     const QLocale locale = QLocale::system();
