@@ -88,7 +88,13 @@ class ScanReader {
 public:
     ScanReader(const std::uint8_t* data, std::size_t size, std::size_t from) : data_(data), size_(size), pos_(from) {}
 
+    // At least 32 bits to read: a code and the value bits after it.
     void Fill()
+    {
+        if (bits_ < 32)
+            Load();
+    }
+    void Load()
     {
         while (bits_ <= 56) {
             std::uint8_t byte = 0;
@@ -170,6 +176,32 @@ public:
         }
         return true;
     }
+    // For passing over an AC table's values: a code with its value bits within SkipBits gives
+    // the bits to pass over and how many coefficients it stands for (64 for the block's end).
+    void MakeSkips(const JHUFF_TBL& table)
+    {
+        std::uint8_t sizes[257];
+        std::uint16_t codes[256];
+        int count = 0;
+        std::fill(std::begin(skip_), std::end(skip_), 0);
+        if (!MakeCodes(table, sizes, codes, count))
+            return;
+        for (int i = 0; i < count; ++i) {
+            const int run = table.huffval[i] >> 4;
+            const int size = table.huffval[i] & 15;
+            const int bits = sizes[i] + size;
+            if (bits > SkipBits)
+                continue;
+            const int advance = size ? run + 1 : run == 15 ? 16 : 64;
+            // Every pattern that begins with the code, whatever its value bits.
+            const int spare = SkipBits - sizes[i];
+            for (int fill = 0; fill < (1 << spare); ++fill)
+                skip_[(codes[i] << spare) | fill] = std::uint16_t(advance << 5 | bits);
+        }
+    }
+    // Bits and coefficients of the next value when they fit the skip table, else 0.
+    std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
+
     // The next value, or -1 for bits that are no code.
     int Decode(ScanReader& in) const
     {
@@ -189,7 +221,9 @@ public:
 
 private:
     static constexpr int FastBits = 9;
+    static constexpr int SkipBits = 12;
     std::uint16_t fast_[1 << FastBits]{}; // length << 8 | value for the codes of FastBits or fewer
+    std::uint16_t skip_[1 << SkipBits]{};
     int maxCode_[17]{};
     int offset_[17]{};
     std::uint8_t values_[256]{};
@@ -218,31 +252,56 @@ private:
     std::uint16_t code_[256]{};
 };
 
-// Writes entropy-coded data, putting a zero byte after each 0xFF.
+// Writes entropy-coded data after what out holds, putting a zero byte after each 0xFF.
 class ScanWriter {
 public:
-    explicit ScanWriter(QByteArray& out) : out_(out) {}
+    explicit ScanWriter(QByteArray& out) : out_(out), used_(out.size()) { Grow(); }
     void Put(std::uint32_t value, int count)
     {
         buffer_ = (buffer_ << count) | (value & ((1u << count) - 1));
         bits_ += count;
         while (bits_ >= 8) {
             const auto byte = char((buffer_ >> (bits_ - 8)) & 0xFF);
-            out_.append(byte);
+            if (used_ + 2 > out_.size())
+                Grow();
+            data_[used_++] = byte;
             if (byte == char(0xFF))
-                out_.append('\0');
+                data_[used_++] = '\0';
             bits_ -= 8;
         }
+    }
+    // Eight bits, with room made beforehand for count of them (Reserve).
+    void PutByte(std::uint8_t value)
+    {
+        buffer_ = (buffer_ << 8) | value;
+        const auto byte = char((buffer_ >> bits_) & 0xFF);
+        data_[used_++] = byte;
+        if (byte == char(0xFF))
+            data_[used_++] = '\0';
+    }
+    void Reserve(qsizetype bytes)
+    {
+        while (used_ + 2 * bytes + 2 > out_.size())
+            Grow();
     }
     // Pads the last byte with one bits, as the standard asks.
     void Finish()
     {
         if (bits_ > 0)
             Put(0xFF, 8 - bits_);
+        out_.resize(used_);
     }
 
 private:
+    void Grow()
+    {
+        out_.resize(std::max<qsizetype>(used_ + 4096, out_.size() * 2));
+        data_ = out_.data();
+    }
+
     QByteArray& out_;
+    qsizetype used_;
+    char* data_ = nullptr;
     std::uint64_t buffer_ = 0;
     int bits_ = 0;
 };
@@ -306,6 +365,34 @@ int Clamp(int value, int size)
 {
     const int largest = (1 << size) - 1;
     return std::clamp(value, -largest, largest);
+}
+
+// Passes over one block, keeping only its DC value. False for damaged data.
+bool SkipBlock(ScanReader& in, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& predictor)
+{
+    in.Fill();
+    const int s = dc.Decode(in);
+    if (s < 0 || s > 11)
+        return false;
+    predictor += s ? Extend(in.Get(s), s) : 0;
+    for (int k = 1; k < DCTSIZE2;) {
+        in.Fill();
+        if (const std::uint16_t skip = ac.Skip(in)) {
+            in.Skip(skip & 31);
+            k += skip >> 5;
+            continue;
+        }
+        const int symbol = ac.Decode(in);
+        if (symbol < 0)
+            return false;
+        const int size = symbol & 15;
+        if (size == 0 && symbol != 0xF0)
+            break; // the end of the block
+        in.Fill();
+        in.Skip(size);
+        k += size ? (symbol >> 4) + 1 : 16;
+    }
+    return true;
 }
 
 // One block in the table's codes. False when the table lacks the codes every block needs.
@@ -611,13 +698,14 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
         if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no]) ||
             !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]))
             return false;
+        ac[comp->ac_tbl_no].MakeSkips(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]);
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     ScanReader in(data, std::size_t(jpeg.size()), std::size_t(p.src->next_input_byte - data));
     int predictors[MAX_COMPONENTS]{};
     const auto pass = [&](int i, JDIMENSION, JDIMENSION) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        return DecodeBlock(in, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i], nullptr);
+        return SkipBlock(in, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i]);
     };
     if (!ForEachBlock(p, 0, band.firstRow, mcuColumns, pass))
         return false;
@@ -653,7 +741,7 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     const auto size = std::size_t(jpeg.size());
     QByteArray out;
-    out.reserve(jpeg.size() + 4096);
+    out.reserve(jpeg.size() + jpeg.size() / 4);
     out.append(jpeg.constData(), qsizetype(splice.startByte));
     ScanWriter writer(out);
     if (splice.startBits > 0)
@@ -674,6 +762,7 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
     if (splice.tail && at < size) {
         writer.Put(data[at], 8 - splice.endBits);
         at += data[at] == 0xFF ? 2 : 1;
+        writer.Reserve(qsizetype(size - at));
         while (at < size) {
             const std::uint8_t byte = data[at];
             if (byte == 0xFF) {
@@ -683,7 +772,7 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
             } else {
                 ++at;
             }
-            writer.Put(byte, 8);
+            writer.PutByte(byte);
         }
     } else {
         while (at < size && !(data[at] == 0xFF && at + 1 < size && data[at + 1] != 0x00))

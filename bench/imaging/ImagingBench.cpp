@@ -96,9 +96,9 @@ void JpegCompress(benchmark::State& state)
         benchmark::DoNotOptimize(writer.Compress(frame));
 }
 
-// One picture of a motion clip: the default caption (bottom edge) into a q90 picture of the scene,
-// or into the camera's picture in the file TARVO_BENCH_JPEG (the size arguments then only name
-// the run).
+// One picture of a motion clip: the default caption (at the bottom edge, or with the third
+// argument 1 at the top) into a q90 picture of the scene, or into the camera's picture in the
+// file TARVO_BENCH_JPEG (the size arguments then only name the run).
 void StampClipPicture(benchmark::State& state)
 {
     JpegWriter writer;
@@ -107,7 +107,8 @@ void StampClipPicture(benchmark::State& state)
     const QByteArray jpeg = file.open(QIODevice::ReadOnly)
                               ? file.readAll()
                               : writer.Compress(CameraFrame(int(state.range(0)), int(state.range(1)), 5));
-    const OptionsValues o = DefaultOptions(QString());
+    OptionsValues o = DefaultOptions(QString());
+    o.CapTop = state.range(2) != 0;
     const QDateTime moment = QDateTime::currentDateTime();
     const QLocale locale = QLocale::system();
     for (auto _ : state) {
@@ -160,7 +161,13 @@ BENCHMARK(LocalPicture)->Apply(Sizes);
 BENCHMARK(JpegWriterFile)->Apply(Sizes);
 BENCHMARK(JpegCompress)->Apply(Sizes);
 BENCHMARK(CjpegFile)->Apply(Sizes);
-BENCHMARK(StampClipPicture)->Apply(Sizes);
+BENCHMARK(StampClipPicture)
+    ->Args({640, 480, 0})
+    ->Args({1920, 1080, 0})
+    ->Args({1920, 1080, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 } // namespace tarvo
 
