@@ -57,30 +57,34 @@ constexpr int Natural[64 + 16] = {
     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63,
     63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
-// The codes of one Huffman table (the canonical codes of its bit counts and values). False for a
-// table no valid picture has.
-bool MakeCodes(const JHUFF_TBL& table, std::uint8_t (&sizes)[257], std::uint16_t (&codes)[256], int& count)
-{
-    count = 0;
-    for (int length = 1; length <= 16; ++length)
-        for (int i = 0; i < table.bits[length]; ++i) {
-            if (count >= 256)
+// The canonical codes of one Huffman table, from its bit counts, in the order of its values.
+struct HuffmanCodes {
+    std::uint8_t sizes[256]{};
+    std::uint16_t codes[256]{};
+    int count = 0;
+    // False for a table no valid picture has.
+    bool Make(const JHUFF_TBL& table)
+    {
+        count = 0;
+        for (int length = 1; length <= 16; ++length)
+            for (int i = 0; i < table.bits[length]; ++i) {
+                if (count >= 256)
+                    return false;
+                sizes[count++] = std::uint8_t(length);
+            }
+        std::uint32_t code = 0;
+        int size = count ? sizes[0] : 0;
+        for (int p = 0; p < count;) {
+            while (p < count && sizes[p] == size)
+                codes[p++] = std::uint16_t(code++);
+            if (code > (1u << size))
                 return false;
-            sizes[count++] = std::uint8_t(length);
+            code <<= 1;
+            ++size;
         }
-    sizes[count] = 0;
-    std::uint32_t code = 0;
-    int size = count ? sizes[0] : 0;
-    for (int p = 0; p < count;) {
-        while (p < count && sizes[p] == size)
-            codes[p++] = std::uint16_t(code++);
-        if (code > (1u << size))
-            return false;
-        code <<= 1;
-        ++size;
+        return true;
     }
-    return true;
-}
+};
 
 // Reads the entropy-coded data of a scan bit by bit, taking out the zero byte after each 0xFF.
 // Past the data (a marker, or the end of the bytes) it reads zero bits and notes the overrun.
@@ -93,28 +97,6 @@ public:
     {
         if (bits_ < 32)
             Load();
-    }
-    void Load()
-    {
-        while (bits_ <= 56) {
-            std::uint8_t byte = 0;
-            const std::size_t at = pos_;
-            if (pos_ + 1 < size_ && data_[pos_] == 0xFF) {
-                if (data_[pos_ + 1] == 0x00) {
-                    byte = 0xFF;
-                    pos_ += 2;
-                } else {
-                    ++fake_; // a marker: the data ends here
-                }
-            } else if (pos_ < size_ && data_[pos_] != 0xFF) {
-                byte = data_[pos_++];
-            } else {
-                ++fake_;
-            }
-            offsets_[loaded_++ & 7] = at;
-            buffer_ |= std::uint64_t(byte) << (56 - bits_);
-            bits_ += 8;
-        }
     }
     std::uint32_t Peek(int n) const { return std::uint32_t(buffer_ >> (64 - n)); }
     void Skip(int n)
@@ -139,6 +121,29 @@ public:
     }
 
 private:
+    void Load()
+    {
+        while (bits_ <= 56) {
+            std::uint8_t byte = 0;
+            const std::size_t at = pos_;
+            if (pos_ + 1 < size_ && data_[pos_] == 0xFF) {
+                if (data_[pos_ + 1] == 0x00) {
+                    byte = 0xFF;
+                    pos_ += 2;
+                } else {
+                    ++fake_; // a marker: the data ends here
+                }
+            } else if (pos_ < size_ && data_[pos_] != 0xFF) {
+                byte = data_[pos_++];
+            } else {
+                ++fake_;
+            }
+            offsets_[loaded_++ & 7] = at;
+            buffer_ |= std::uint64_t(byte) << (56 - bits_);
+            bits_ += 8;
+        }
+    }
+
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_;
@@ -153,51 +158,34 @@ class HuffmanDecoder {
 public:
     bool Make(const JHUFF_TBL& table)
     {
-        std::uint8_t sizes[257];
-        std::uint16_t codes[256];
-        int count = 0;
-        if (!MakeCodes(table, sizes, codes, count))
+        HuffmanCodes h;
+        if (!h.Make(table))
             return false;
-        std::copy(std::begin(table.huffval), std::begin(table.huffval) + count, values_);
-        std::fill(std::begin(fast_), std::end(fast_), 0);
+        std::copy(std::begin(table.huffval), std::begin(table.huffval) + h.count, values_);
         int p = 0;
         for (int length = 1; length <= 16; ++length) {
             maxCode_[length] = -1;
             if (table.bits[length] == 0)
                 continue;
-            offset_[length] = p - int(codes[p]);
+            offset_[length] = p - int(h.codes[p]);
             p += table.bits[length];
-            maxCode_[length] = int(codes[p - 1]);
+            maxCode_[length] = int(h.codes[p - 1]);
         }
-        for (int i = 0; i < count && sizes[i] <= FastBits; ++i) {
-            const int spare = FastBits - sizes[i];
-            for (int fill = 0; fill < (1 << spare); ++fill)
-                fast_[(codes[i] << spare) | fill] = std::uint16_t(sizes[i] << 8 | values_[i]);
+        for (int i = 0; i < h.count; ++i) {
+            // Every pattern that begins with the code, whatever follows.
+            for (int spare = FastBits - h.sizes[i], fill = 0; spare >= 0 && fill < (1 << spare); ++fill)
+                fast_[(h.codes[i] << spare) | fill] = std::uint16_t(h.sizes[i] << 8 | values_[i]);
+            // For passing over an AC table's values: a code with its value bits within SkipBits
+            // gives the bits to pass over and how many coefficients it stands for (64: the
+            // block's end).
+            const int run = values_[i] >> 4;
+            const int size = values_[i] & 15;
+            const int advance = size ? run + 1 : run == 15 ? 16 : 64;
+            if (h.sizes[i] + size <= SkipBits)
+                for (int spare = SkipBits - h.sizes[i], fill = 0; fill < (1 << spare); ++fill)
+                    skip_[(h.codes[i] << spare) | fill] = std::uint16_t(advance << 5 | (h.sizes[i] + size));
         }
         return true;
-    }
-    // For passing over an AC table's values: a code with its value bits within SkipBits gives
-    // the bits to pass over and how many coefficients it stands for (64 for the block's end).
-    void MakeSkips(const JHUFF_TBL& table)
-    {
-        std::uint8_t sizes[257];
-        std::uint16_t codes[256];
-        int count = 0;
-        std::fill(std::begin(skip_), std::end(skip_), 0);
-        if (!MakeCodes(table, sizes, codes, count))
-            return;
-        for (int i = 0; i < count; ++i) {
-            const int run = table.huffval[i] >> 4;
-            const int size = table.huffval[i] & 15;
-            const int bits = sizes[i] + size;
-            if (bits > SkipBits)
-                continue;
-            const int advance = size ? run + 1 : run == 15 ? 16 : 64;
-            // Every pattern that begins with the code, whatever its value bits.
-            const int spare = SkipBits - sizes[i];
-            for (int fill = 0; fill < (1 << spare); ++fill)
-                skip_[(codes[i] << spare) | fill] = std::uint16_t(advance << 5 | bits);
-        }
     }
     // Bits and coefficients of the next value when they fit the skip table, else 0.
     std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
@@ -233,14 +221,12 @@ class HuffmanEncoder {
 public:
     bool Make(const JHUFF_TBL& table)
     {
-        std::uint8_t sizes[257];
-        std::uint16_t codes[256];
-        int count = 0;
-        if (!MakeCodes(table, sizes, codes, count))
+        HuffmanCodes h;
+        if (!h.Make(table))
             return false;
-        for (int i = 0; i < count; ++i) {
-            size_[table.huffval[i]] = sizes[i];
-            code_[table.huffval[i]] = codes[i];
+        for (int i = 0; i < h.count; ++i) {
+            size_[table.huffval[i]] = h.sizes[i];
+            code_[table.huffval[i]] = h.codes[i];
         }
         return true;
     }
@@ -698,7 +684,6 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
         if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no]) ||
             !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]))
             return false;
-        ac[comp->ac_tbl_no].MakeSkips(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]);
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     ScanReader in(data, std::size_t(jpeg.size()), std::size_t(p.src->next_input_byte - data));

@@ -143,13 +143,19 @@ void ClipRecorder::NoteMotion(std::uint32_t timeMs, bool armedAlarm)
 
 void ClipRecorder::Run()
 {
-    std::optional<Item> item;
-    while (!abort_ && (item = queue_.Pop())) {
-        switch (item->kind) {
-        case Item::Kind::Frame: HandleFrame(*item); break;
-        case Item::Kind::Motion: HandleMotion(item->timeMs, item->armedAlarm); break;
-        case Item::Kind::Dropped: NoteDrop(); break;
+    while (!abort_) {
+        std::optional<Item> item = queue_.Pop(unwritten_.empty());
+        if (!item && unwritten_.empty())
+            break;
+        if (item) {
+            switch (item->kind) {
+            case Item::Kind::Frame: HandleFrame(*item); break;
+            case Item::Kind::Motion: HandleMotion(item->timeMs, item->armedAlarm); break;
+            case Item::Kind::Dropped: NoteDrop(); break;
+            }
         }
+        if (!unwritten_.empty())
+            WriteNext();
     }
     // The run is over: what was written so far becomes a playable clip, unless Stop ran out of
     // time, and then the clip fails at once.
@@ -191,7 +197,7 @@ void ClipRecorder::HandleFrame(Item& item)
         if (sinceMotion > std::int64_t(clips_.PostSeconds) * 1000 || length >= std::int64_t(clips_.MaxSeconds) * 1000) {
             EndClip();
         } else {
-            WriteToClip(frame);
+            WriteToClip(std::move(frame));
             return;
         }
     }
@@ -230,16 +236,11 @@ void ClipRecorder::BeginClip(std::uint32_t alarmMs)
     writing->firstClockMs = before.empty() ? lastClockMs_ : before.front().clockMs;
     writing->lastMotionMs = alarmMs;
     writing_ = std::move(writing);
-    // In the order they were taken: the muxer takes a picture only with the sound up to its time.
-    const std::deque<SoundChunk> sound = std::exchange(soundBefore_, {});
-    auto chunk = sound.begin();
-    for (const ClipFrame& frame : before) {
-        for (; chunk != sound.end() && chunk->startMs <= frame.clockMs; ++chunk)
-            WriteSound(*chunk);
-        WriteToClip(frame);
-    }
-    for (; chunk != sound.end(); ++chunk)
-        WriteSound(*chunk);
+    // The sound goes ahead of its pictures, which the muxer waits for.
+    for (const SoundChunk& chunk : std::exchange(soundBefore_, {}))
+        WriteSound(chunk);
+    for (ClipFrame& frame : before)
+        WriteToClip(std::move(frame));
 }
 
 void ClipRecorder::CheckSound()
@@ -321,8 +322,16 @@ QDateTime ClipRecorder::MomentOf(std::uint32_t timeMs) const
     return anchorMoment_.addMSecs(std::int32_t(timeMs - anchorTimeMs_));
 }
 
-void ClipRecorder::WriteToClip(const ClipFrame& frame)
+void ClipRecorder::WriteToClip(ClipFrame frame)
 {
+    if (writing_)
+        unwritten_.push_back(std::move(frame));
+}
+
+void ClipRecorder::WriteNext()
+{
+    const ClipFrame frame = std::move(unwritten_.front());
+    unwritten_.pop_front();
     if (!writing_)
         return;
     QByteArray stamped;
@@ -346,9 +355,12 @@ void ClipRecorder::EndClip()
 {
     if (!writing_)
         return;
+    while (!unwritten_.empty() && !abort_)
+        WriteNext();
+    unwritten_.clear();
     TakeSound();
     if (!writing_)
-        return; // the sound could not be written
+        return; // a picture or the sound could not be written
     if (!writing_->writer.Finish()) {
         FailClip();
         return;
@@ -371,6 +383,7 @@ void ClipRecorder::FailClip()
     // The writer has removed its file already.
     LogFailure(options_, writing_->writer.Error());
     writing_.reset();
+    unwritten_.clear();
 }
 
 } // namespace tarvo

@@ -23,7 +23,8 @@
 // picture was taken (the seconds before the alarm show their earlier times). The writer thread
 // draws it: into the pixels of a raw frame before it is compressed, into a camera's JPEG picture
 // through its blocks under the caption only (StampJpegCaption) as the picture goes into a clip; a
-// picture that cannot be stamped goes in as it came.
+// picture that cannot be stamped goes in as it came. The pictures before the alarm are captioned
+// one by one between the frames that keep coming.
 #include "app/clips/ClipSound.h"
 #include "app/clips/HandOffQueue.h"
 #include "app/clips/PreAlarmBuffer.h"
@@ -100,7 +101,8 @@ private:
     void HandleFrame(Item& item);
     void HandleMotion(std::uint32_t timeMs, bool armedAlarm);
     void BeginClip(std::uint32_t alarmMs);
-    void WriteToClip(const ClipFrame& frame);
+    void WriteToClip(ClipFrame frame);
+    void WriteNext();
     void Anchor(std::int64_t clockMs, std::uint32_t timeMs);
     QDateTime MomentOf(std::uint32_t timeMs) const;
     void NoteDrop();
@@ -148,6 +150,10 @@ private:
     QDateTime anchorMoment_;
     std::uint32_t anchorTimeMs_ = 0;
     std::unique_ptr<Writing> writing_;
+    // Pictures of the clip not yet captioned and written: the seconds before the alarm, and what
+    // came while those were written. One goes out after each item taken from the queue, so the
+    // frame thread's queue is served while they are.
+    std::deque<ClipFrame> unwritten_;
 };
 
 } // namespace tarvo
