@@ -19,34 +19,13 @@ namespace {
 // Larger than any camera's picture; a damaged header may claim far more.
 constexpr JDIMENSION MaxSide = 16384;
 
-struct Decompressor {
-    jpeg_decompress_struct cinfo{};
-    bool created = false;
-    Decompressor() = default;
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
-    ~Decompressor()
-    {
-        if (created)
-            jpeg_destroy_decompress(&cinfo);
-    }
-};
+using Decompressor = JpegDecompressorOwner;
 
 // Compresses into a buffer libjpeg allocates with malloc.
-struct Compressor {
-    jpeg_compress_struct cinfo{};
-    bool created = false;
+struct Compressor : JpegCompressorOwner {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    Compressor() = default;
-    Compressor(const Compressor&) = delete;
-    Compressor& operator=(const Compressor&) = delete;
-    ~Compressor()
-    {
-        if (created)
-            jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
-    }
+    ~Compressor() { std::free(buffer); }
 };
 
 // Position in the natural (row by row) order of the k'th coefficient in the zigzag order of the
@@ -154,14 +133,19 @@ private:
     std::size_t offsets_[8]{};
 };
 
-class HuffmanDecoder {
+// One Huffman table, for reading and for writing.
+class HuffmanTable {
 public:
     bool Make(const JHUFF_TBL& table)
     {
         HuffmanCodes h;
         if (!h.Make(table))
             return false;
-        std::copy(std::begin(table.huffval), std::begin(table.huffval) + h.count, values_);
+        for (int i = 0; i < h.count; ++i) {
+            values_[i] = table.huffval[i];
+            size_[values_[i]] = h.sizes[i];
+            code_[values_[i]] = h.codes[i];
+        }
         int p = 0;
         for (int length = 1; length <= 16; ++length) {
             maxCode_[length] = -1;
@@ -187,6 +171,9 @@ public:
         }
         return true;
     }
+    // The code of a value; size 0: the table has none.
+    std::uint8_t Size(int value) const { return size_[value]; }
+    std::uint16_t Code(int value) const { return code_[value]; }
     // Bits and coefficients of the next value when they fit the skip table, else 0.
     std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
 
@@ -215,26 +202,7 @@ private:
     int maxCode_[17]{};
     int offset_[17]{};
     std::uint8_t values_[256]{};
-};
-
-class HuffmanEncoder {
-public:
-    bool Make(const JHUFF_TBL& table)
-    {
-        HuffmanCodes h;
-        if (!h.Make(table))
-            return false;
-        for (int i = 0; i < h.count; ++i) {
-            size_[table.huffval[i]] = h.sizes[i];
-            code_[table.huffval[i]] = h.codes[i];
-        }
-        return true;
-    }
-    std::uint8_t Size(int value) const { return size_[value]; }
-    std::uint16_t Code(int value) const { return code_[value]; }
-
-private:
-    std::uint8_t size_[256]{}; // 0: the table has no code for the value
+    std::uint8_t size_[256]{};
     std::uint16_t code_[256]{};
 };
 
@@ -303,7 +271,7 @@ int BitLength(int value)
 }
 
 // One block; its coefficients go to out unless that is null. False for damaged data.
-bool DecodeBlock(ScanReader& in, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& predictor, JCOEF* out)
+bool DecodeBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor, JCOEF* out)
 {
     in.Fill();
     const int s = dc.Decode(in);
@@ -337,7 +305,7 @@ bool DecodeBlock(ScanReader& in, const HuffmanDecoder& dc, const HuffmanDecoder&
 }
 
 // The largest size up to `size` the table has a code for (symbol base | size); -1 when none.
-int CodedSize(const HuffmanEncoder& table, int base, int size, int smallest)
+int CodedSize(const HuffmanTable& table, int base, int size, int smallest)
 {
     for (; size >= smallest; --size)
         if (table.Size(base | size))
@@ -354,7 +322,7 @@ int Clamp(int value, int size)
 }
 
 // Passes over one block, keeping only its DC value. False for damaged data.
-bool SkipBlock(ScanReader& in, const HuffmanDecoder& dc, const HuffmanDecoder& ac, int& predictor)
+bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor)
 {
     in.Fill();
     const int s = dc.Decode(in);
@@ -382,7 +350,7 @@ bool SkipBlock(ScanReader& in, const HuffmanDecoder& dc, const HuffmanDecoder& a
 }
 
 // One block in the table's codes. False when the table lacks the codes every block needs.
-bool EncodeBlock(ScanWriter& out, const HuffmanEncoder& dc, const HuffmanEncoder& ac, int& predictor, const JCOEF* block)
+bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor, const JCOEF* block)
 {
     const int dcSize = CodedSize(dc, 0, BitLength(std::abs(block[0] - predictor)), 0);
     if (dcSize < 0 || dcSize > 11)
@@ -438,13 +406,14 @@ struct Band {
 // Where the band lies in the picture's entropy-coded data, for pictures whose blocks are copied
 // through bit for bit.
 struct Splice {
-    std::size_t startByte = 0; // the byte holding the band's first bit
-    int startBits = 0;         // ... and the bits of it before the band
+    std::vector<HuffmanTable> dc, ac; // the scan's tables by their numbers
+    std::size_t startByte = 0;        // the byte holding the band's first bit
+    int startBits = 0;                // ... and the bits of it before the band
     int predictors[MAX_COMPONENTS]{}; // the DC values the band's first blocks are coded against
-    bool tail = false;         // MCU rows follow the band
-    int endPredictors[MAX_COMPONENTS]{}; // ... coded against these DC values
+    bool tail = false;                // MCU rows follow the band, from here on
     std::size_t endByte = 0;
     int endBits = 0;
+    int endPredictors[MAX_COMPONENTS]{}; // ... coded against these DC values
 };
 
 // One stamp. The band is carried as a small JPEG picture of its own (the picture's blocks and
@@ -677,8 +646,10 @@ bool ForEachBlock(const jpeg_decompress_struct& p, JDIMENSION fromRow, JDIMENSIO
 bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, JDIMENSION totalRows,
               Band& band, Splice& splice)
 {
-    HuffmanDecoder dc[NUM_HUFF_TBLS];
-    HuffmanDecoder ac[NUM_HUFF_TBLS];
+    std::vector<HuffmanTable>& dc = splice.dc;
+    std::vector<HuffmanTable>& ac = splice.ac;
+    dc.resize(NUM_HUFF_TBLS);
+    ac.resize(NUM_HUFF_TBLS);
     for (int i = 0; i < p.comps_in_scan; ++i) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
         if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no]) ||
@@ -715,14 +686,8 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
 QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, Band& band,
                       const Splice& splice)
 {
-    HuffmanEncoder dc[NUM_HUFF_TBLS];
-    HuffmanEncoder ac[NUM_HUFF_TBLS];
-    for (int i = 0; i < p.comps_in_scan; ++i) {
-        const jpeg_component_info* comp = p.cur_comp_info[i];
-        if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no]) ||
-            !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]))
-            return {};
-    }
+    const std::vector<HuffmanTable>& dc = splice.dc;
+    const std::vector<HuffmanTable>& ac = splice.ac;
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     const auto size = std::size_t(jpeg.size());
     QByteArray out;

@@ -14,7 +14,8 @@ struct Decompressor {
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
 };
 
-bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
+// Reads the picture's facts, and its pixels or, with blocks given, its coefficients.
+bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts, JpegBlocks* blocks = nullptr)
 {
     d.cinfo.err = JpegErrorsThatJump(d.err);
     if (setjmp(d.err.jump))
@@ -26,6 +27,26 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
     facts.width = int(d.cinfo.image_width);
     facts.height = int(d.cinfo.image_height);
     facts.lumaDcStep = d.cinfo.quant_tbl_ptrs[0] ? d.cinfo.quant_tbl_ptrs[0]->quantval[0] : 0;
+    if (blocks) {
+        jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
+        blocks->mcuWidth = d.cinfo.max_h_samp_factor * DCTSIZE;
+        blocks->mcuHeight = d.cinfo.max_v_samp_factor * DCTSIZE;
+        for (int ci = 0; ci < d.cinfo.num_components; ++ci) {
+            const jpeg_component_info& comp = d.cinfo.comp_info[ci];
+            JpegBlocks::Component& c = blocks->components.emplace_back();
+            c.h = comp.h_samp_factor;
+            c.v = comp.v_samp_factor;
+            c.columns = int(d.cinfo.MCUs_per_row) * c.h;
+            c.rows = int(d.cinfo.total_iMCU_rows) * c.v;
+            for (int r = 0; r < c.rows; ++r) {
+                JBLOCKROW row = (*d.cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d.cinfo), arrays[ci],
+                                                                   JDIMENSION(r), 1, FALSE)[0];
+                for (int b = 0; b < c.columns; ++b)
+                    c.coefficients.insert(c.coefficients.end(), row[b], row[b] + DCTSIZE2);
+            }
+        }
+        return true;
+    }
     jpeg_start_decompress(&d.cinfo);
     // libjpeg's own pool, freed with the decompressor: nothing here may need a destructor.
     JSAMPARRAY row = (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
@@ -36,40 +57,14 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
     return true;
 }
 
-bool ReadBlocks(Decompressor& d, const QByteArray& bytes, JpegBlocks& blocks)
-{
-    d.cinfo.err = JpegErrorsThatJump(d.err);
-    if (setjmp(d.err.jump))
-        return false;
-    jpeg_create_decompress(&d.cinfo);
-    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
-    jpeg_read_header(&d.cinfo, TRUE);
-    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
-    blocks.mcuWidth = d.cinfo.max_h_samp_factor * DCTSIZE;
-    blocks.mcuHeight = d.cinfo.max_v_samp_factor * DCTSIZE;
-    for (int ci = 0; ci < d.cinfo.num_components; ++ci) {
-        const jpeg_component_info& comp = d.cinfo.comp_info[ci];
-        JpegBlocks::Component& c = blocks.components.emplace_back();
-        c.h = comp.h_samp_factor;
-        c.v = comp.v_samp_factor;
-        c.columns = int(d.cinfo.MCUs_per_row) * c.h;
-        c.rows = int(d.cinfo.total_iMCU_rows) * c.v;
-        for (int r = 0; r < c.rows; ++r) {
-            JBLOCKROW row = (*d.cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d.cinfo), arrays[ci],
-                                                               JDIMENSION(r), 1, FALSE)[0];
-            for (int b = 0; b < c.columns; ++b)
-                c.coefficients.insert(c.coefficients.end(), row[b], row[b] + DCTSIZE2);
-        }
-    }
-    return true;
-}
 } // namespace
 
 JpegBlocks ReadJpegBlocks(const QByteArray& bytes)
 {
     JpegBlocks blocks;
+    JpegFacts facts;
     Decompressor d;
-    if (!ReadBlocks(d, bytes, blocks))
+    if (!Read(d, bytes, facts, &blocks))
         blocks.components.clear();
     return blocks;
 }
