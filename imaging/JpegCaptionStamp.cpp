@@ -490,18 +490,26 @@ bool CopyBand(Stamp& s, bool back)
     return true;
 }
 
+// A compressor of a picture of the band's size with the picture's tables. Called only from a
+// function that libjpeg may jump back to.
+void CreateBandCompressor(Stamp& s, Compressor& compressor)
+{
+    jpeg_compress_struct& c = compressor.cinfo;
+    c.err = &s.err.pub;
+    jpeg_create_compress(&c);
+    compressor.created = true;
+    jpeg_mem_dest(&c, &compressor.buffer, &compressor.size);
+    jpeg_copy_critical_parameters(&s.picture.cinfo, &c);
+    c.image_height = s.blocks.height;
+}
+
 bool WriteBand(Stamp& s)
 {
     jpeg_decompress_struct& p = s.picture.cinfo;
     jpeg_compress_struct& c = s.band.cinfo;
-    c.err = &s.err.pub;
     if (setjmp(s.err.jump))
         return false;
-    jpeg_create_compress(&c);
-    s.band.created = true;
-    jpeg_mem_dest(&c, &s.band.buffer, &s.band.size);
-    jpeg_copy_critical_parameters(&p, &c);
-    c.image_height = s.blocks.height;
+    CreateBandCompressor(s, s.band);
     for (int ci = 0; ci < p.num_components; ++ci) {
         const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
         s.bandCoefs[ci] = (*c.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE, FALSE,
@@ -548,15 +556,10 @@ bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& ch
     jpeg_decompress_struct& p = s.picture.cinfo;
     jpeg_compress_struct& c = s.drawn.cinfo;
     jpeg_decompress_struct& d = s.drawnBlocks.cinfo;
-    c.err = &s.err.pub;
     d.err = &s.err.pub;
     if (setjmp(s.err.jump))
         return false;
-    jpeg_create_compress(&c);
-    s.drawn.created = true;
-    jpeg_mem_dest(&c, &s.drawn.buffer, &s.drawn.size);
-    jpeg_copy_critical_parameters(&p, &c);
-    c.image_height = s.blocks.height;
+    CreateBandCompressor(s, s.drawn);
     c.in_color_space = JCS_EXT_BGRX;
     c.input_components = 4;
     c.dct_method = JDCT_ISLOW;

@@ -14,30 +14,21 @@ struct JpegErrorJump {
 };
 
 // A compressor or decompressor, destroyed with its owner once libjpeg has created it.
-struct JpegCompressorOwner {
-    jpeg_compress_struct cinfo{};
+template <typename Info, void (*Destroy)(Info*)>
+struct JpegOwner {
+    Info cinfo{};
     bool created = false;
-    JpegCompressorOwner() = default;
-    JpegCompressorOwner(const JpegCompressorOwner&) = delete;
-    JpegCompressorOwner& operator=(const JpegCompressorOwner&) = delete;
-    ~JpegCompressorOwner()
+    JpegOwner() = default;
+    JpegOwner(const JpegOwner&) = delete;
+    JpegOwner& operator=(const JpegOwner&) = delete;
+    ~JpegOwner()
     {
         if (created)
-            jpeg_destroy_compress(&cinfo);
+            Destroy(&cinfo);
     }
 };
-struct JpegDecompressorOwner {
-    jpeg_decompress_struct cinfo{};
-    bool created = false;
-    JpegDecompressorOwner() = default;
-    JpegDecompressorOwner(const JpegDecompressorOwner&) = delete;
-    JpegDecompressorOwner& operator=(const JpegDecompressorOwner&) = delete;
-    ~JpegDecompressorOwner()
-    {
-        if (created)
-            jpeg_destroy_decompress(&cinfo);
-    }
-};
+using JpegCompressorOwner = JpegOwner<jpeg_compress_struct, jpeg_destroy_compress>;
+using JpegDecompressorOwner = JpegOwner<jpeg_decompress_struct, jpeg_destroy_decompress>;
 
 // Sets err up for a (de)compressor's err field: an error formats its text into err.message and
 // jumps to err.jump; warnings are counted in pub.num_warnings and printed nowhere.
