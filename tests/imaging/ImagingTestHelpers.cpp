@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cstdlib>
 
 namespace tarvo {
 
@@ -58,6 +59,44 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts, JpegBlocks
 }
 
 } // namespace
+
+namespace {
+// libjpeg's own transcoding, as jpegtran does it: the same blocks, a restart marker every MCU row.
+bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes, unsigned char** out, unsigned long* size)
+{
+    d.cinfo.err = JpegErrorsThatJump(d.err);
+    c.cinfo.err = &d.err.pub;
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_create_decompress(&d.cinfo);
+    jpeg_create_compress(&c.cinfo);
+    c.created = true;
+    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+    jpeg_read_header(&d.cinfo, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
+    jpeg_mem_dest(&c.cinfo, out, size);
+    jpeg_copy_critical_parameters(&d.cinfo, &c.cinfo);
+    c.cinfo.restart_in_rows = 1;
+    jpeg_write_coefficients(&c.cinfo, arrays);
+    jpeg_finish_compress(&c.cinfo);
+    return true;
+}
+} // namespace
+
+QByteArray WithRestartMarkers(const QByteArray& jpeg)
+{
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    QByteArray result;
+    {
+        Decompressor d;
+        JpegCompressorOwner c;
+        if (Transcode(d, c, jpeg, &out, &size))
+            result = QByteArray(reinterpret_cast<const char*>(out), qsizetype(size));
+    }
+    std::free(out);
+    return result;
+}
 
 JpegBlocks ReadJpegBlocks(const QByteArray& bytes)
 {

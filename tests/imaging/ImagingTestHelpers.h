@@ -31,6 +31,8 @@ struct JpegBlocks {
     std::vector<Component> components;
 };
 JpegBlocks ReadJpegBlocks(const QByteArray& bytes);
+// The same picture, block for block, with a restart marker after every MCU row; empty on failure.
+QByteArray WithRestartMarkers(const QByteArray& jpeg);
 
 // libjpeg's first luminance table entry for a quality (the IJG scaling rule).
 int ExpectedLumaDcStep(int quality);

@@ -41,20 +41,24 @@ TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItC
 {
     struct Case {
         const char* what;
-        bool top, right, transparent;
+        bool top, right, transparent, restarts;
     };
     const Case cases[] = {
-        {"bottom centre, no box (the default)", false, false, true},
-        {"top right with a box", true, true, false},
+        {"bottom centre, no box (the default)", false, false, true, false},
+        {"top right with a box", true, true, false, false},
+        {"a picture with restart markers, which is coded anew whole", false, false, true, true},
     };
     // Sizes that are no multiple of the 16-pixel MCU, so the edges are partial MCUs.
-    const QByteArray original = JpegWriter().Compress(TestPattern(330, 250));
-    const QImage pixels = QImage::fromData(original, "JPG").convertToFormat(QImage::Format_RGB32);
-    const JpegBlocks before = ReadJpegBlocks(original);
+    const QByteArray plain = JpegWriter().Compress(TestPattern(330, 250));
+    const QByteArray restarts = WithRestartMarkers(plain);
+    ASSERT_TRUE(restarts.contains(QByteArray("\xFF\xDD", 2)));
+    const QImage pixels = QImage::fromData(plain, "JPG").convertToFormat(QImage::Format_RGB32);
+    const JpegBlocks before = ReadJpegBlocks(plain);
     ASSERT_EQ(before.components.size(), 3u);
     ASSERT_EQ(before.mcuWidth, 16); // 4:2:0
     ASSERT_EQ(before.mcuHeight, 16);
     for (const Case& c : cases) {
+        const QByteArray& original = c.restarts ? restarts : plain;
         OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
         o.FontName = "DejaVu Sans";
         o.CapTop = c.top;
