@@ -29,6 +29,7 @@
 #include "ui/widgets/TrayIcon.h"
 #include "ui/widgets/PopupWarning.h"
 #include "ui/widgets/PopupManager.h"
+#include "ui/widgets/WarningBar.h"
 #include "ui/widgets/AboutWindow.h"
 
 #include <QAction>
@@ -93,6 +94,12 @@ MainWindow::MainWindow(Station& station, Setup setup) : station_(station), argum
 
     popups_ = std::make_unique<PopupManager>();
     popups_->SetShowWithoutFocus(!desktop_.honoursPositions);
+    warningBar_ = new WarningBar(view_);
+    // The motion warning's notification gets the alarm's picture once it is saved.
+    connect(&Engine().Alarms(), &AlarmHooks::raised, this, [this](const QDateTime&, const QString& picture) {
+        if (std::exchange(warningAwaitsPicture_, false) && !picture.isEmpty())
+            Engine().Alarms().Notifier().Notify(QStringLiteral("Tarvo"), MotionWarning, picture, MotionWarning);
+    });
     trayIcon_ = std::make_unique<TrayIcon>(setup.trayHost ? std::move(setup.trayHost) : std::make_unique<QtTrayIconHost>());
     trayIcon_->SetIcon(windowIcon());
     trayIcon_->SetTip("Tarvo");
@@ -253,7 +260,7 @@ void MainWindow::WireSetupDialog()
         return MakeDetectionGrid(width, height, options);
     };
     meter.threshold = [this] { return ThresholdForSensitivity(setupWindow_->ShownSensitivity()); };
-    meter.show = [this](int changed, int points) { setupWindow_->ShowSceneChange(changed, points); };
+    meter.show = [this](int changed, int points, int group) { setupWindow_->ShowSceneChange(changed, points, group); };
     sceneMeter_ = std::make_unique<SceneChangeMeter>(std::move(meter), this);
 }
 
@@ -533,12 +540,15 @@ void MainWindow::RaisePopup(const QString& message)
         return;
     }
     // A compositor focuses every new window: the warning goes to the notification service where
-    // there is one, and the window is marked for the user's attention instead of taking the focus.
+    // there is one, otherwise into the main window, and the window is marked for the user's
+    // attention instead of taking the focus. A warning repeated replaces its notification.
     QApplication::alert(this);
-    if (desktop_.notificationService)
-        Engine().Alarms().Notifier().Notify(QStringLiteral("Tarvo"), message, QString());
-    else
-        popups_->Raise(message);
+    if (desktop_.notificationService) {
+        warningAwaitsPicture_ = message == MotionWarning;
+        Engine().Alarms().Notifier().Notify(QStringLiteral("Tarvo"), message, QString(), message);
+    } else {
+        warningBar_->Show(message);
+    }
 }
 
 bool MainWindow::MainWindowVisible() const { return isVisible(); }

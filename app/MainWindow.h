@@ -21,6 +21,7 @@ class QMenu;
 namespace tarvo {
 
 class PopupManager;
+class WarningBar;
 class SetupDialog;
 class DialogMessages;
 class AboutWindow;
@@ -154,6 +155,8 @@ private:
     std::array<QIcon, 3> stateIcons_;
     std::array<QPixmap, 2> indicatorImages_;
     std::unique_ptr<PopupManager> popups_;
+    WarningBar* warningBar_ = nullptr; // in the window, where a warning window would take the focus
+    bool warningAwaitsPicture_ = false; // the motion warning went out as a notification without its picture
     std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<ProxyWindow> proxyWindow_;
     std::unique_ptr<SetupDialog> setupWindow_;

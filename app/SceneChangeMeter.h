@@ -1,7 +1,7 @@
 #pragma once
 // While the detection-area window is open, compares the scene in view once a second with the
-// second before and tells the setup dialog how many grid points changed, so the user can choose
-// how many changed points make motion. GUI thread only.
+// second before and tells the setup dialog how many grid points changed and how many of them touch
+// in the largest group, so the user can choose both numbers that make motion. GUI thread only.
 #include "imaging/MotionDetection.h"
 
 #include <QImage>
@@ -19,7 +19,7 @@ public:
         std::function<QImage()> grab;            // the frame in view now; null when there is none
         std::function<DetectionGrid(int width, int height)> grid; // the area the dialog shows
         std::function<std::int32_t()> threshold; // from the dialog's sensitivity
-        std::function<void(int changedPoints, int gridPoints)> show; // -1: nothing to show
+        std::function<void(int changedPoints, int gridPoints, int largestGroup)> show; // -1: nothing to show
     };
     static constexpr int IntervalMs = 1000;
 

@@ -108,7 +108,11 @@ GstCaptureSession::~GstCaptureSession()
 
 void GstCaptureSession::SetCallbackStatus(TextCallback cb) { ReplaceCallback(statusCallback_, std::move(cb)); }
 
-void GstCaptureSession::SetCallbackFrame(VideoCallback cb) { ReplaceCallback(frameCallback_, std::move(cb)); }
+void GstCaptureSession::SetCallbackFrame(VideoCallback cb)
+{
+    feedOn_ = bool(cb);
+    ReplaceCallback(frameCallback_, std::move(cb));
+}
 
 void GstCaptureSession::SetCallbackError(TextCallback cb) { ReplaceCallback(errorCallback_, std::move(cb)); }
 
@@ -241,7 +245,9 @@ void GstCaptureSession::DeliverFrame(GstSample* sample)
 
     const std::int64_t now = NowUs();
     const bool streaming = streaming_.load();
-    if (streaming || previewOn_.load()) {
+    // A frame callback gets every frame of the running camera, previewed or not: its taker decides
+    // what it needs (the live view copies one only while someone watches).
+    if (streaming || previewOn_.load() || feedOn_.load()) {
         // Frames faster than the requested rate are skipped (a quarter period of jitter allowed).
         const std::int64_t sinceLast = now - lastDeliveredUs_.load();
         const bool due = !streaming || sinceLast >= frameIntervalUs_.load() * 3 / 4;
@@ -258,9 +264,10 @@ void GstCaptureSession::DeliverFrame(GstSample* sample)
                     ++sequenceFrames_;
                     header.capturedMs = std::uint32_t((now - sequenceStartUs_.load()) / 1000);
                     videoCallback_(header);
-                } else if (!streaming && frameCallback_) {
-                    frameCallback_(header);
                 }
+                // Also during a sequence: a recording hands its frames to nobody else.
+                if (frameCallback_)
+                    frameCallback_(header);
             }
             gst_buffer_unmap(buffer, &map);
         }

@@ -155,6 +155,7 @@ private:
     std::atomic<unsigned> generation_{0}; // tags bus messages; changes with every pipeline
     std::atomic<bool> streaming_{false};
     std::atomic<bool> previewOn_{false};
+    std::atomic<bool> feedOn_{false}; // a frame callback is set
     std::atomic<bool> presentPending_{false};
     std::atomic<int> previewIntervalMs_{33};
     std::atomic<std::int64_t> frameIntervalUs_{0};

@@ -67,7 +67,33 @@ MotionSetup MakeMotionSetup(int frameWidth, int frameHeight, const OptionsValues
 }
 
 namespace {
-// Calls visit(x, y, difference) for each grid point inside the current frame.
+// The channels of a packed colour (0x00BBGGRR).
+constexpr std::int32_t Channel(std::int32_t colour, int shift) { return (colour >> shift) & 0xFF; }
+
+// The colour with each channel times gain, clipped as a camera clips.
+std::int32_t Brightened(std::int32_t colour, float gain)
+{
+    std::int32_t out = 0;
+    for (int shift : {0, 8, 16})
+        out |= std::min<std::int32_t>(255, std::int32_t(float(Channel(colour, shift)) * gain + 0.5f)) << shift;
+    return out;
+}
+
+// Packed values, not per channel: blue in the high byte dominates the difference. With a gain,
+// the darker picture is brightened to the other's light first, so clipping hits both alike.
+std::int64_t Difference(std::int64_t a, std::int64_t b, float gain)
+{
+    if (gain != 1.0f && a != InvalidColour && b != InvalidColour) {
+        if (gain > 1.0f)
+            b = Brightened(std::int32_t(b), gain);
+        else
+            a = Brightened(std::int32_t(a), 1.0f / gain);
+    }
+    return std::max(a, b) - std::min(a, b);
+}
+
+// Calls visit(x, y, column, row, current colour, previous colour) for each grid point inside the
+// current frame; column and row count from the first such point.
 template <class Visit> void ForEachGridPoint(const QImage& current, const QImage& previous, const DetectionGrid& g, Visit visit)
 {
     // Only grid points inside the current frame can differ (both frames answer the invalid colour
@@ -79,28 +105,78 @@ template <class Visit> void ForEachGridPoint(const QImage& current, const QImage
         const int y = int(std::int64_t(g.Rect.Top) + GridStep / 2 + r * GridStep);
         for (std::int64_t c = columns.first; c < columns.end; ++c) {
             const int x = int(std::int64_t(g.Rect.Left) + GridStep / 2 + c * GridStep);
-            // Packed values, not per channel: blue in the high byte dominates the difference.
-            const std::int64_t a = PixelAt(current, x, y);
-            const std::int64_t b = PixelAt(previous, x, y);
-            visit(x, y, std::max(a, b) - std::min(a, b));
+            visit(x, y, int(c - columns.first), int(r - rows.first), PixelAt(current, x, y), PixelAt(previous, x, y));
         }
     }
+}
+
+// The most set cells of the mask (columns wide, row after row) that touch one another, the eight
+// neighbours included. Clears the mask.
+std::int64_t LargestGroup(std::vector<std::uint8_t>& mask, int columns)
+{
+    if (columns <= 0)
+        return 0;
+    const int rows = int(mask.size() / std::size_t(columns));
+    std::int64_t largest = 0;
+    std::vector<int> stack;
+    for (std::size_t seed = 0; seed < mask.size(); ++seed) {
+        if (!mask[seed])
+            continue;
+        mask[seed] = 0;
+        stack.assign(1, int(seed));
+        std::int64_t size = 0;
+        while (!stack.empty()) {
+            const int at = stack.back();
+            stack.pop_back();
+            ++size;
+            const int r = at / columns, c = at % columns;
+            for (int nr = std::max(0, r - 1); nr <= std::min(rows - 1, r + 1); ++nr)
+                for (int nc = std::max(0, c - 1); nc <= std::min(columns - 1, c + 1); ++nc)
+                    if (const int n = nr * columns + nc; mask[std::size_t(n)]) {
+                        mask[std::size_t(n)] = 0;
+                        stack.push_back(n);
+                    }
+        }
+        largest = std::max(largest, size);
+    }
+    return largest;
 }
 } // namespace
 
 MotionComparison CountChangedPoints(const QImage& current, const QImage& previous, const DetectionGrid& g,
-                                    std::int32_t limit)
+                                    std::int32_t limit, GridReading reading)
 {
     MotionComparison result;
-    ForEachGridPoint(current, previous, g, [&](int, int, std::int64_t d) {
+    if (!reading.Groups && reading.Gain == 1.0f) {
+        // The default rule's path, taken on every sample: nothing but the count.
+        ForEachGridPoint(current, previous, g, [&](int, int, int, int, std::int64_t a, std::int64_t b) {
+            ++result.FramePoints;
+            result.ChangedPoints += std::max(a, b) - std::min(a, b) > limit;
+        });
+        return result;
+    }
+    std::vector<std::uint8_t> mask;
+    int columns = 0;
+    if (reading.Groups) {
+        const StepRange rows = InsideFrame(g.Rect.Top, g.Rows, current.height());
+        const StepRange cols = InsideFrame(g.Rect.Left, g.Columns, current.width());
+        columns = int(cols.end - cols.first);
+        mask.assign(std::size_t(rows.end - rows.first) * std::size_t(columns), 0);
+    }
+    ForEachGridPoint(current, previous, g, [&](int, int, int c, int r, std::int64_t a, std::int64_t b) {
         ++result.FramePoints;
-        result.ChangedPoints += d > limit;
+        const bool changed = Difference(a, b, reading.Gain) > limit;
+        result.ChangedPoints += changed;
+        if (changed && reading.Groups)
+            mask[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = 1;
     });
+    if (reading.Groups && result.ChangedPoints > 0)
+        result.LargestGroup = LargestGroup(mask, columns);
     return result;
 }
 
 void DrawMotionMarks(QImage& current, const QImage& previous, const DetectionGrid& g, std::int32_t limit,
-                     const MotionMarks& marks, bool motion)
+                     const MotionMarks& marks, bool motion, float gain)
 {
     if (!marks.Mark || current.isNull())
         return;
@@ -118,8 +194,8 @@ void DrawMotionMarks(QImage& current, const QImage& previous, const DetectionGri
     // be compared.
     if (motion) {
         std::vector<QPoint> changed;
-        ForEachGridPoint(current, previous, g, [&](int x, int y, std::int64_t d) {
-            if (d > limit)
+        ForEachGridPoint(current, previous, g, [&](int x, int y, int, int, std::int64_t a, std::int64_t b) {
+            if (Difference(a, b, gain) > limit)
                 changed.emplace_back(x, y);
         });
         for (const QPoint& p : changed)
@@ -145,20 +221,70 @@ bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid&
     return motion;
 }
 
+float MeasureLightGain(const QImage& current, const QImage& previous, const DetectionGrid& g)
+{
+    // Brightness is the sum of the three channels. A point tells the gain only when it is bright
+    // enough in the reference for its ratio not to be noise, and clipped in neither picture.
+    constexpr std::int32_t darkest = 30, clipped = 250;
+    std::vector<float> ratios;
+    std::int64_t points = 0;
+    ForEachGridPoint(current, previous, g, [&](int, int, int, int, std::int32_t a, std::int32_t b) {
+        ++points;
+        if (a == InvalidColour || b == InvalidColour)
+            return;
+        std::int32_t sumA = 0, sumB = 0, top = 0;
+        for (int shift : {0, 8, 16}) {
+            sumA += Channel(a, shift);
+            sumB += Channel(b, shift);
+            top = std::max({top, Channel(a, shift), Channel(b, shift)});
+        }
+        if (sumB >= darkest && top < clipped)
+            ratios.push_back(float(sumA) / float(sumB));
+    });
+    // The median: a person in part of the picture does not move it. A bright scene whose light
+    // doubles keeps few points unclipped, but those few still tell.
+    if (ratios.size() < 16 || std::int64_t(ratios.size()) * 16 < points)
+        return 1.0f;
+    auto middle = ratios.begin() + std::ptrdiff_t(ratios.size() / 2);
+    std::nth_element(ratios.begin(), middle, ratios.end());
+    const float gain = *middle;
+    // Within 2 % the light is taken as unchanged: the comparison then reads the pixels as they are.
+    return std::abs(gain - 1.0f) < 0.02f ? 1.0f : gain;
+}
+
 MotionVerdict JudgeMotion(const MotionComparison& c, const AlarmOptions& alarms)
 {
-    if (alarms.IgnoreLightChange && c.ChangedPoints > 0
-        && c.ChangedPoints * 100 >= std::int64_t(alarms.LightChangePercent) * c.FramePoints)
-        return MotionVerdict::LightChange;
-    return c.ChangedPoints >= std::max(1, alarms.MinChangedPoints) ? MotionVerdict::Motion : MotionVerdict::Still;
+    const bool motion = c.ChangedPoints >= std::max(1, alarms.MinChangedPoints)
+                        && (alarms.MinGroupPoints <= 1 || c.LargestGroup >= alarms.MinGroupPoints);
+    return motion ? MotionVerdict::Motion : MotionVerdict::Still;
 }
 
 MotionVerdict DetectMotion(QImage& current, const QImage& previous, const MotionSetup& setup,
                            const AlarmOptions& alarms)
 {
-    const MotionComparison comparison = CountChangedPoints(current, previous, setup.Grid, setup.Threshold);
-    const MotionVerdict verdict = JudgeMotion(comparison, alarms);
-    DrawMotionMarks(current, previous, setup.Grid, setup.Threshold, setup.Marks, verdict == MotionVerdict::Motion);
+    GridReading reading{alarms.MinGroupPoints > 1, 1.0f};
+    const MotionComparison plain = CountChangedPoints(current, previous, setup.Grid, setup.Threshold, reading);
+    MotionVerdict verdict = JudgeMotion(plain, alarms);
+    if (verdict == MotionVerdict::Motion && alarms.IgnoreLightChange) {
+        const std::int64_t share = alarms.LightChangePercent;
+        const auto atShare = [&](std::int64_t points) { return points * 100 >= share * plain.FramePoints; };
+        reading.Gain = MeasureLightGain(current, previous, setup.Grid);
+        const MotionComparison lit = reading.Gain == 1.0f
+                                         ? plain
+                                         : CountChangedPoints(current, previous, setup.Grid, setup.Threshold, reading);
+        if (reading.Gain != 1.0f && atShare(lit.FramePoints - lit.ChangedPoints)) {
+            // The gain explains the scene: what is still changed with the light taken out decides.
+            verdict = JudgeMotion(lit, alarms) == MotionVerdict::Motion ? MotionVerdict::Motion : MotionVerdict::LightChange;
+        } else {
+            // No gain tells (a dark scene, clipped light): a change at the share of all points at
+            // once is light.
+            reading.Gain = 1.0f;
+            if (atShare(plain.ChangedPoints))
+                verdict = MotionVerdict::LightChange;
+        }
+    }
+    DrawMotionMarks(current, previous, setup.Grid, setup.Threshold, setup.Marks, verdict == MotionVerdict::Motion,
+                    reading.Gain);
     return verdict;
 }
 

@@ -55,34 +55,51 @@ struct MotionSetup {
 // The setup for a frame size under these settings: their area and marks, and the threshold given.
 MotionSetup MakeMotionSetup(int frameWidth, int frameHeight, const OptionsValues& options, std::int32_t threshold);
 
+// How a comparison looks at the grid beyond counting.
+struct GridReading {
+    bool Groups = false; // find the largest group of changed points
+    // The light's gain from previous to current: the darker picture is brightened by it before
+    // the points are compared, so an even change of light leaves them unchanged. 1: as they are.
+    float Gain = 1.0f;
+};
+
 // What one comparison found.
 struct MotionComparison {
     std::int64_t ChangedPoints = 0; // grid points whose difference is strictly above the threshold
     std::int64_t FramePoints = 0;   // grid points inside the frame: the only ones that can change
+    // The most changed points that touch one another (a point and its eight grid neighbours);
+    // counted only when the reading asks for groups.
+    std::int64_t LargestGroup = 0;
 };
 // Counts the changed points of the grid, drawing nothing. A pixel outside a frame reads as an
 // invalid colour (-1), the same in both frames.
 MotionComparison CountChangedPoints(const QImage& current, const QImage& previous, const DetectionGrid& grid,
-                                    std::int32_t threshold);
-// Draws the marks into current: circles at the changed points when motion was decided, and the
-// area outline whenever the marks ask for it.
+                                    std::int32_t threshold, GridReading reading = {});
+// Draws the marks into current: circles at the changed points (read with the gain given) when
+// motion was decided, and the area outline whenever the marks ask for it.
 void DrawMotionMarks(QImage& current, const QImage& previous, const DetectionGrid& grid, std::int32_t threshold,
-                     const MotionMarks& marks, bool motion);
+                     const MotionMarks& marks, bool motion, float gain = 1.0f);
 
 // One comparison on an explicit grid and threshold with the single-point rule; may draw into
 // current, never into previous.
 bool CompareOnGrid(QImage& current, const QImage& previous, const DetectionGrid& grid,
                    std::int32_t threshold, const MotionMarks& marks);
 
-// What a comparison means under the alarm settings: a change at most points at once is a change of
-// light (when the user asked to ignore those), otherwise motion needs MinChangedPoints points.
-// With the defaults this is the single-point rule: motion when the largest difference is above
-// the threshold.
+// The common gain of the light from previous to current, measured over the grid's points that are
+// neither too dark to tell nor clipped; 1 when the light did not change or too few points tell.
+float MeasureLightGain(const QImage& current, const QImage& previous, const DetectionGrid& grid);
+
+// What a comparison means under the alarm settings, without a change of light: motion needs
+// MinChangedPoints changed points, and among them a group of MinGroupPoints. With the defaults
+// this is the single-point rule: motion when the largest difference is above the threshold.
 enum class MotionVerdict { Still, Motion, LightChange };
 MotionVerdict JudgeMotion(const MotionComparison& comparison, const AlarmOptions& alarms);
 
 // The frame handler's comparison: the run's grid, threshold and marks, judged by the run's alarm
-// settings.
+// settings. When the user ignores changes of light, a change the light's gain explains at
+// LightChangePercent of the points is judged again with that gain taken out: a person walking in
+// still is motion, the rest is a change of light. Where the gain cannot be measured (a scene too
+// dark), a change at LightChangePercent of the points at once is taken for light.
 MotionVerdict DetectMotion(QImage& current, const QImage& previous, const MotionSetup& setup,
                            const AlarmOptions& alarms);
 

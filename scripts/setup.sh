@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tarvo needs: "build" for building and running, "test" adds what
-# the test suite, benchmarks and fuzzers use. Installs only what is missing.
+# the test suite, benchmarks, fuzzers and the package test use, "package" what building the Debian
+# package needs. Installs only what is missing.
 set -euo pipefail
 what=${1:-build}
 
@@ -11,8 +12,12 @@ test_pkgs=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdl
   xvfb xdotool x11-utils imagemagick ffmpeg libjpeg-turbo-progs trayer clang curl vsftpd psmisc openbox gstreamer1.0-tools
   dbus gnome-keyring python3-dbus chromium openssl weston qt6-wayland dunst python3-gi)
 
+# What scripts/package.sh needs to build the Debian package and the package test to check it.
+package_pkgs=(debhelper lintian appstream desktop-file-utils)
+
 pkgs=("${build_pkgs[@]}")
-[ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
+[ "$what" = test ] && pkgs+=("${test_pkgs[@]}" "${package_pkgs[@]}")
+[ "$what" = package ] && pkgs+=("${package_pkgs[@]}")
 
 missing=()
 for p in "${pkgs[@]}"; do

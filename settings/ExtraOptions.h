@@ -11,14 +11,17 @@ namespace tarvo {
 struct AlarmOptions {
     int MinChangedPoints = 1; // 1: a single grid point over the threshold is motion
     bool IgnoreLightChange = false;
-    int LightChangePercent = 60; // share of the grid points that makes a change of light
+    // Share of the grid points that must follow one change of brightness for it to be light
+    int LightChangePercent = 60;
     bool DesktopNotification = false;
     QString Command; // run without a shell on each armed alarm; empty: none
+    int MinGroupPoints = 1; // changed points touching one another, needed as well; 1: any point
 
     // One row per key: the INI key, the field, and for numbers the allowed range.
     template <class Visitor> void Visit(Visitor&& v)
     {
         v("MinChangedPoints", MinChangedPoints, 1, 10000);
+        v("MinGroupPoints", MinGroupPoints, 1, 10000);
         v("IgnoreLightChange", IgnoreLightChange);
         v("LightChangePercent", LightChangePercent, 10, 100);
         v("DesktopNotification", DesktopNotification);

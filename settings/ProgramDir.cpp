@@ -8,6 +8,9 @@
 namespace tarvo {
 
 namespace {
+// Put beside an installed executable by the install rules.
+constexpr const char* installedMarker = "installed";
+
 QString perUserDataDir()
 {
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
@@ -45,7 +48,9 @@ QString DecideProgramDir(const QString& executableDir)
     QString dir = qEnvironmentVariable("TARVO_HOME");
     if (!dir.isEmpty()) {
         dir = WithTrailingSlash(QDir(dir).absolutePath());
-    } else if (QFileInfo(exeDir).isWritable()) {
+    } else if (QFileInfo(exeDir).isWritable() && !QFileInfo::exists(exeDir + installedMarker)) {
+        // root may write anywhere, so writability alone would let an installed copy run by root
+        // fill the system's program folder.
         dir = exeDir;
     } else {
         dir = perUserDataDir();

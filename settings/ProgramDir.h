@@ -7,7 +7,8 @@
 namespace tarvo {
 
 // Decides the program folder at start-up: $TARVO_HOME when set, else the executable's folder, or,
-// when that folder is not writable (an installed copy), $XDG_DATA_HOME/Tarvo/. Whenever it is not
+// for an installed copy (a folder that is not writable or holds the marker file "installed"),
+// $XDG_DATA_HOME/Tarvo/. Whenever it is not
 // the executable's folder, the bundled assets are copied into it where missing. Each program decides
 // it once and hands it to whatever needs it.
 QString DecideProgramDir(const QString& executableDir);

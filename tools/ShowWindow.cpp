@@ -1,6 +1,8 @@
 // Shows one window of the program in a typical state until it is killed, for the user guide's
 // screenshots (scripts/screenshots.sh runs it under Xvfb):
 //   show_window setup <page> | profiles | proxy | caption | area | ftp <port>
+// With --report-focus it writes "active" and "inactive" as its window gains and loses the keyboard
+// focus to stderr: the end-to-end tests use it as the window a user types into.
 #include "imaging/widgets/CaptionAndAreaWindow.h"
 #include "imaging/widgets/PictureView.h"
 #include "publish/widgets/FtpTestWindow.h"
@@ -145,6 +147,12 @@ using namespace tarvo;
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == "--report-focus") {
+        QObject::connect(&app, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState state) {
+            std::fprintf(stderr, "%s\n", state == Qt::ApplicationActive ? "active" : "inactive");
+        });
+        --argc, ++argv;
+    }
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     const QString detail = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (what == "setup" || what == "profiles" || what == "proxy")

@@ -7,6 +7,7 @@
 #include <QDBusPendingReply>
 #include <QUrl>
 #include <QVariantMap>
+#include <utility>
 
 namespace tarvo {
 
@@ -18,7 +19,18 @@ constexpr int CallTimeoutMs = 5000;
 
 DesktopNotifier::DesktopNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus)) {}
 
-void DesktopNotifier::Notify(const QString& summary, const QString& body, const QString& imageFile)
+void DesktopNotifier::Notify(const QString& summary, const QString& body, const QString& imageFile, const QString& slot)
+{
+    Message message{summary, body, imageFile};
+    // Sent before the id of the one it replaces is known, it would stand beside it instead.
+    if (!slot.isEmpty() && slots_[slot].asking) {
+        slots_[slot].next = std::move(message);
+        return;
+    }
+    Send(message, slot);
+}
+
+void DesktopNotifier::Send(const Message& message, const QString& slot)
 {
     if (!bus_.isConnected()) {
         reportUnavailable(QStringLiteral("no session bus"));
@@ -29,22 +41,32 @@ void DesktopNotifier::Notify(const QString& summary, const QString& body, const 
     // desktop file (tarvo.desktop), so the desktop shows its name and icon with it.
     QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(uchar(2))},
                       {QStringLiteral("desktop-entry"), QStringLiteral("tarvo")}};
-    if (!imageFile.isEmpty())
-        hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(imageFile).toString(QUrl::FullyEncoded));
+    if (!message.imageFile.isEmpty())
+        hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(message.imageFile).toString(QUrl::FullyEncoded));
+    const uint replaces = slot.isEmpty() ? 0u : slots_[slot].shownId;
     QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Service, QStringLiteral("Notify"));
-    call << QStringLiteral("Tarvo") << 0u << QStringLiteral("camera-web") << summary << body << QStringList() << hints
-         << -1;
+    call << QStringLiteral("Tarvo") << replaces << QStringLiteral("camera-web") << message.summary << message.body
+         << QStringList() << hints << -1;
+    if (!slot.isEmpty())
+        slots_[slot].asking = true;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, CallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, slot](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<uint> reply = *w;
-        if (reply.isError()) {
+        const bool ok = !reply.isError();
+        if (ok)
+            unavailableLogged_ = false;
+        else
             reportUnavailable(reply.error().message());
-            emit answered(false);
-            return;
+        if (!slot.isEmpty()) {
+            Slot& s = slots_[slot];
+            s.asking = false;
+            if (ok)
+                s.shownId = reply.value();
+            if (std::optional<Message> next = std::exchange(s.next, std::nullopt))
+                Send(*next, slot);
         }
-        unavailableLogged_ = false;
-        emit answered(true);
+        emit answered(ok);
     });
 }
 

@@ -35,6 +35,9 @@ public:
     virtual void ApplyMenuState(const MenuState& menus) = 0;
 };
 
+// The warning a motion alarm raises; its picture follows with the alarm hooks.
+inline const QString MotionWarning = QStringLiteral("Motion Detected");
+
 // Icon images of the application and tray icon.
 enum EngineIcon : int { IconAutoOn = 0, IconAutoOff = 1, IconFlash = 2 };
 

@@ -117,7 +117,7 @@ bool AutoCaptureEngine::TakeMotionSample(const FrameBuffer& header, bool& frameB
             if (options.PlaySound)
                 PlayWave(sound_, programDir_, options.SoundFile.str());
             if (options.ShowPopup)
-                PostToGui([this] { host_.RaisePopup("Motion Detected"); });
+                PostToGui([this] { host_.RaisePopup(MotionWarning); });
             captureRequest_ = true;
             DisarmAfterTrigger();
         }

@@ -73,7 +73,7 @@ void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
     // gives the stream's rate on average; after a pause the beat starts again.
     const std::int64_t now = SteadyNs();
     const std::int64_t due = nextDueNs_.load(std::memory_order_relaxed);
-    if (now < due || now - lastDemandNs_.load(std::memory_order_relaxed) > std::chrono::nanoseconds(IdleAfter).count())
+    if (!Due(now))
         return;
     {
         // The encoder holds the lock only to swap buffers; if it does right now, the next frame
@@ -83,6 +83,8 @@ void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
             return;
         raw_.assign(header.data, header.data + FrameBytes(header));
         rawFormat_ = format;
+        rawTakenNs_ = now;
+        rawTakenMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
         rawPending_ = true;
     }
     const std::int64_t interval = intervalNs_.load(std::memory_order_relaxed);
@@ -90,9 +92,16 @@ void LiveFrameHub::Offer(const FrameBuffer& header, const FrameFormat& format)
     rawReady_.notify_one();
 }
 
+bool LiveFrameHub::Due(std::int64_t now) const
+{
+    return now >= nextDueNs_.load(std::memory_order_relaxed) &&
+           now - lastDemandNs_.load(std::memory_order_relaxed) <= std::chrono::nanoseconds(IdleAfter).count();
+}
+
 void LiveFrameHub::Offer(const FrameBuffer& header)
 {
-    if (!active_.load(std::memory_order_relaxed))
+    // Every frame of the running camera comes here: nothing is done unless one is wanted now.
+    if (!active_.load(std::memory_order_relaxed) || !Due(SteadyNs()))
         return;
     FrameFormat format;
     {
@@ -104,11 +113,10 @@ void LiveFrameHub::Offer(const FrameBuffer& header)
     Offer(header, format);
 }
 
-LiveFrameHub::Frame LiveFrameHub::Latest() const
+std::int64_t LiveFrameHub::LastTakenMs() const
 {
-    lastDemandNs_.store(SteadyNs(), std::memory_order_relaxed);
     std::lock_guard lock(jpegMutex_);
-    return latest_;
+    return latest_.takenMs;
 }
 
 LiveFrameHub::Frame LiveFrameHub::Fresh(std::chrono::milliseconds wait) const
@@ -116,9 +124,7 @@ LiveFrameHub::Frame LiveFrameHub::Fresh(std::chrono::milliseconds wait) const
     const std::int64_t now = SteadyNs();
     lastDemandNs_.store(now, std::memory_order_relaxed);
     std::unique_lock lock(jpegMutex_);
-    const std::uint64_t seq = latest_.seq;
-    if (!latest_.jpeg || now - latest_.madeNs > 2 * intervalNs_.load(std::memory_order_relaxed))
-        jpegReady_.wait_for(lock, wait, [&] { return jpegStopping_ || latest_.seq > seq; });
+    jpegReady_.wait_for(lock, wait, [&] { return jpegStopping_ || (latest_.jpeg && latest_.takenNs >= now); });
     return latest_;
 }
 
@@ -135,6 +141,7 @@ void LiveFrameHub::Encode()
     FrameDecoder decoder;
     std::vector<std::uint8_t> raw;
     FrameFormat format{};
+    std::int64_t takenNs = 0, takenMs = 0;
     for (;;) {
         {
             std::unique_lock lock(rawMutex_);
@@ -143,6 +150,8 @@ void LiveFrameHub::Encode()
                 return;
             raw.swap(raw_);
             format = rawFormat_;
+            takenNs = rawTakenNs_;
+            takenMs = rawTakenMs_;
             rawPending_ = false;
         }
         QByteArray jpeg;
@@ -167,7 +176,8 @@ void LiveFrameHub::Encode()
             std::lock_guard lock(jpegMutex_);
             latest_.jpeg = std::make_shared<const QByteArray>(std::move(jpeg));
             ++latest_.seq;
-            latest_.madeNs = SteadyNs();
+            latest_.takenNs = takenNs;
+            latest_.takenMs = takenMs;
         }
         jpegReady_.notify_all();
     }

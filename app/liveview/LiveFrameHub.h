@@ -5,7 +5,7 @@
 //
 // Threads: Offer runs on the streaming thread and never waits for the encoder or a viewer (it
 // copies the frame into the slot under a lock held only for that copy, and only when a frame is
-// due). Start, Stop and SetPreviewFormat run on the GUI thread. Latest and WaitNewer run on the
+// due). Start, Stop and SetPreviewFormat run on the GUI thread. Fresh, WaitNewer and LastTakenMs run on the
 // server's connection threads.
 #include "capture/CaptureTypes.h"
 #include "imaging/JpegWriter.h"
@@ -29,7 +29,8 @@ public:
     struct Frame {
         Jpeg jpeg;              // null while no frame was encoded since the start
         std::uint64_t seq = 0;  // grows by one with each new JPEG
-        std::int64_t madeNs = 0; // steady clock
+        std::int64_t takenNs = 0; // steady clock, when the camera's frame was taken for it
+        std::int64_t takenMs = 0; // the same moment in ms since the epoch
     };
     // Frames are taken for this long after the last time one was asked for.
     static constexpr std::chrono::seconds IdleAfter{10};
@@ -51,18 +52,22 @@ public:
 
     // One call per captured frame: the frame is copied into the slot when one is due.
     void Offer(const FrameBuffer& header, const FrameFormat& format);
-    // A shown frame outside auto-capturing, in the format SetPreviewFormat gave.
+    // A frame outside auto-capturing, previewed or not, in the format SetPreviewFormat gave.
     void Offer(const FrameBuffer& header);
 
-    Frame Latest() const;
-    // The newest frame for a single picture: when the one there is older than a stream interval or
-    // missing (nobody looked for a while), waits up to `wait` for a fresh one.
+    // When the newest frame was taken (ms since the epoch, 0: none yet); asks for no frames.
+    std::int64_t LastTakenMs() const;
+    // A frame the camera delivered after this call, waiting up to `wait` for it (no viewer may have
+    // asked for a while, so the camera's frames first have to be taken again); the latest, maybe
+    // old or missing, when none comes in time.
     Frame Fresh(std::chrono::milliseconds wait) const;
     // The newest frame once one newer than `after` is there; the latest (maybe the same) when the
     // time passes or the hub stops first.
     Frame WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) const;
 
 private:
+    // Whether a frame taken now is wanted: someone asked lately, and the stream's beat is due.
+    bool Due(std::int64_t now) const;
     void Encode();
     QByteArray EncodeOne(const std::vector<std::uint8_t>& raw, const FrameFormat& format);
 
@@ -79,6 +84,8 @@ private:
     bool previewFormatKnown_ = false;
     std::vector<std::uint8_t> raw_; // the newest due frame, not yet encoded
     FrameFormat rawFormat_{};
+    std::int64_t rawTakenNs_ = 0;
+    std::int64_t rawTakenMs_ = 0;
     bool rawPending_ = false;
 
     // The encoded picture, shared by the encoder and the viewers.

@@ -1,12 +1,21 @@
 #include "app/liveview/LiveRoutes.h"
 
+#include "app/clips/ClipReader.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveStatus.h"
+#include "common/EventLog.h"
 #include "common/SafeFileWrite.h"
+#include "common/ThreadHandOver.h"
+#include "settings/PasswordHash.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <sys/stat.h>
@@ -32,37 +41,37 @@ void NoStore(MHD_Response* r)
         MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
 }
 
-// One viewer's stream: the part being written and how far, then the next frame.
-struct StreamState {
+void Log(const QString& line) { ProgramLog().WriteLog(line, true, QStringLiteral("LiveView")); }
+
+// A multipart stream of JPEG parts, one part held at a time. Next() gives the next picture (false:
+// the stream ends); the part carries when its frame was taken, when known.
+struct PartStream {
+    explicit PartStream(const LiveRoutes* r) : routes(r) {}
+    virtual ~PartStream() = default;
+    virtual bool Next(QByteArray& jpeg, std::int64_t& takenMs) = 0;
     const LiveRoutes* routes;
-    LiveFrameHub* frames;
-    QByteArray placeholder;
     QByteArray part;
     qsizetype written = 0;
-    std::uint64_t seq = 0;
-    bool first = true;
 };
 
-QByteArray Part(const QByteArray& jpeg)
+QByteArray Part(const QByteArray& jpeg, std::int64_t takenMs)
 {
-    return QByteArray("--") + Boundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(jpeg.size()) +
-           "\r\n\r\n" + jpeg + "\r\n";
+    QByteArray head = QByteArray("--") + Boundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(jpeg.size());
+    if (takenMs > 0)
+        head += "\r\nX-Frame-Time: " + QByteArray::number(takenMs);
+    return head + "\r\n\r\n" + jpeg + "\r\n";
 }
 
-// The server's connection thread asks for the next bytes. Only the part being written is held: a
-// viewer that reads slowly gets the newest frame when it is ready for the next, skipping the rest.
-ssize_t ReadStream(void* cls, std::uint64_t, char* buf, std::size_t max)
+// The server's connection thread asks for the next bytes.
+ssize_t ReadParts(void* cls, std::uint64_t, char* buf, std::size_t max)
 {
-    auto* s = static_cast<StreamState*>(cls);
+    auto* s = static_cast<PartStream*>(cls);
     if (s->written == s->part.size()) {
-        if (s->routes->stopping.load())
+        QByteArray jpeg;
+        std::int64_t takenMs = 0;
+        if (s->routes->stopping.load() || !s->Next(jpeg, takenMs) || s->routes->stopping.load())
             return MHD_CONTENT_READER_END_OF_STREAM;
-        LiveFrameHub::Frame frame = s->first ? s->frames->Latest() : s->frames->WaitNewer(s->seq, LiveRoutes::RepeatAfter);
-        s->first = false;
-        if (s->routes->stopping.load())
-            return MHD_CONTENT_READER_END_OF_STREAM;
-        s->seq = frame.seq;
-        s->part = Part(frame.jpeg ? *frame.jpeg : s->placeholder);
+        s->part = Part(jpeg, takenMs);
         s->written = 0;
     }
     const std::size_t n = std::min<std::size_t>(max, std::size_t(s->part.size() - s->written));
@@ -71,7 +80,82 @@ ssize_t ReadStream(void* cls, std::uint64_t, char* buf, std::size_t max)
     return ssize_t(n);
 }
 
-void FreeStream(void* cls) { delete static_cast<StreamState*>(cls); }
+void FreeParts(void* cls) { delete static_cast<PartStream*>(cls); }
+
+MHD_Response* PartsResponse(PartStream* stream)
+{
+    MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, ReadParts, stream, FreeParts);
+    if (!r) {
+        delete stream;
+        return nullptr;
+    }
+    MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, (QByteArray("multipart/x-mixed-replace; boundary=") + Boundary).constData());
+    MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    return r;
+}
+
+// One viewer of the live stream. Only the part being written is held: a viewer that reads slowly
+// gets the newest frame when it is ready for the next, skipping the rest. The first part is a
+// frame taken after the request, so a client that keeps one picture keeps a picture of now.
+struct LiveStream final : PartStream {
+    LiveStream(const LiveRoutes* r, LiveFrameHub* f, QByteArray p) : PartStream(r), frames(f), placeholder(std::move(p)) {}
+    bool Next(QByteArray& jpeg, std::int64_t& takenMs) override
+    {
+        const LiveFrameHub::Frame frame = first ? frames->Fresh(LiveRoutes::FreshWait) : frames->WaitNewer(seq, LiveRoutes::RepeatAfter);
+        first = false;
+        seq = frame.seq;
+        jpeg = frame.jpeg ? *frame.jpeg : placeholder;
+        takenMs = frame.jpeg ? frame.takenMs : 0;
+        return true;
+    }
+    LiveFrameHub* frames;
+    QByteArray placeholder;
+    std::uint64_t seq = 0;
+    bool first = true;
+};
+
+// A clip played at the pace it was recorded at, each frame as it is in the file.
+struct ClipStream final : PartStream {
+    explicit ClipStream(const LiveRoutes* r) : PartStream(r) {}
+    bool Next(QByteArray& jpeg, std::int64_t&) override
+    {
+        using namespace std::chrono;
+        const auto now = steady_clock::now();
+        if (next == 0)
+            start = now;
+        for (; next < reader.Frames(); ++next) {
+            const auto due = start + microseconds(std::int64_t(next) * reader.FrameUs());
+            // In short steps, so the server's stop never waits for a slow clip.
+            while (steady_clock::now() < due && !routes->stopping.load())
+                std::this_thread::sleep_for(std::min<steady_clock::duration>(due - steady_clock::now(), milliseconds(100)));
+            if (reader.ReadFrame(next, jpeg)) {
+                ++next;
+                return true;
+            }
+        }
+        return false;
+    }
+    ClipReader reader;
+    std::size_t next = 0;
+    std::chrono::steady_clock::time_point start;
+};
+
+// The request's command, or false for a path or body that names none.
+bool ParseCommand(const LiveRequest& r, LiveCommand& command, QString& text)
+{
+    const QByteArray body = r.body.trimmed().toLower();
+    if (r.path == "/control/autocapture" && (body == "on" || body == "off")) {
+        command = body == "on" ? LiveCommand::AutoCapturingOn : LiveCommand::AutoCapturingOff;
+        text = QStringLiteral("auto-capturing ") + QString::fromLatin1(body);
+        return true;
+    }
+    if (r.path == "/control/picture") {
+        command = LiveCommand::Picture;
+        text = QStringLiteral("picture");
+        return true;
+    }
+    return false;
+}
 
 const char* TypeOf(const QString& name)
 {
@@ -90,9 +174,22 @@ MHD_Response* LiveRoutes::TextResponse(const char* text)
     return BufferResponse(QByteArray(text) + '\n', "text/plain; charset=utf-8");
 }
 
-LiveAnswer LiveRoutes::Answer(const char* path) const
+void LiveRoutes::SetControl(QObject* gui, LiveControl control)
 {
-    const QByteArray p(path);
+    gui_ = gui;
+    control_ = std::move(control);
+}
+
+LiveAnswer LiveRoutes::Answer(const LiveRequest& request) const
+{
+    const QByteArray& p = request.path;
+    if (p.startsWith("/control/"))
+        return Control(request);
+    if (request.method != "GET" && request.method != "HEAD") {
+        MHD_Response* r = TextResponse("Only GET is answered here.");
+        MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+        return {MHD_HTTP_METHOD_NOT_ALLOWED, r};
+    }
     if (p == "/" || p == "/index.html")
         return Page();
     if (p == "/current.jpg")
@@ -100,9 +197,13 @@ LiveAnswer LiveRoutes::Answer(const char* path) const
     if (p == "/stream.mjpg")
         return Stream();
     if (p == "/status.json")
-        return Status();
+        return Status(request.passwordSet);
     if (p.startsWith("/recent/"))
         return Recent(p.mid(8));
+    if (p.startsWith("/clip/"))
+        return Clip(p.mid(6), false);
+    if (p.startsWith("/poster/"))
+        return Clip(p.mid(8), true);
     return {MHD_HTTP_NOT_FOUND, TextResponse("Not found")};
 }
 
@@ -119,31 +220,112 @@ LiveAnswer LiveRoutes::Page() const
 
 LiveAnswer LiveRoutes::Current() const
 {
-    const LiveFrameHub::Frame frame = frames_.Fresh(std::chrono::seconds(1));
+    const LiveFrameHub::Frame frame = frames_.Fresh(FreshWait);
     MHD_Response* r = BufferResponse(frame.jpeg ? *frame.jpeg : placeholder_, "image/jpeg");
     NoStore(r);
+    // When the frame was taken: an old one (the camera stopped delivering) can be told as such.
+    if (r && frame.jpeg)
+        MHD_add_response_header(r, "X-Frame-Time", QByteArray::number(frame.takenMs).constData());
     return {MHD_HTTP_OK, r};
 }
 
 LiveAnswer LiveRoutes::Stream() const
 {
-    auto* state = new StreamState{this, &frames_, placeholder_, {}, 0, 0, true};
-    MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, ReadStream, state, FreeStream);
-    if (!r) {
-        delete state;
-        return {MHD_HTTP_SERVICE_UNAVAILABLE, TextResponse("Busy")};
-    }
-    MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            (QByteArray("multipart/x-mixed-replace; boundary=") + Boundary).constData());
+    MHD_Response* r = PartsResponse(new LiveStream(this, &frames_, placeholder_));
+    return r ? LiveAnswer{MHD_HTTP_OK, r} : LiveAnswer{MHD_HTTP_SERVICE_UNAVAILABLE, TextResponse("Busy")};
+}
+
+LiveAnswer LiveRoutes::Status(bool passwordSet) const
+{
+    QJsonObject extra{{"lastFrame", frames_.LastTakenMs() > 0 ? QJsonValue(double(frames_.LastTakenMs())) : QJsonValue()},
+                      {"control", passwordSet && control_ != nullptr}};
+    // Only a page of this server can read it: a page elsewhere gets no answer it may read.
+    if (passwordSet)
+        extra["token"] = QString::fromLatin1(token_);
+    MHD_Response* r = BufferResponse(status_.Json(extra), "application/json");
     NoStore(r);
     return {MHD_HTTP_OK, r};
 }
 
-LiveAnswer LiveRoutes::Status() const
+LiveAnswer LiveRoutes::Clip(const QByteArray& name, bool posterOnly) const
 {
-    MHD_Response* r = BufferResponse(status_.Json(), "application/json");
-    NoStore(r);
-    return {MHD_HTTP_OK, r};
+    const QString file = status_.FindFile(QString::fromUtf8(name));
+    auto stream = std::make_unique<ClipStream>(this);
+    QByteArray first;
+    if (file.isEmpty() || !OwnFiles::IsVideo(file) || !stream->reader.Open(file) || !stream->reader.ReadFrame(0, first))
+        return {MHD_HTTP_NOT_FOUND, TextResponse("Not found")};
+    if (posterOnly)
+        return {MHD_HTTP_OK, BufferResponse(first, "image/jpeg")};
+    MHD_Response* r = PartsResponse(stream.release());
+    return r ? LiveAnswer{MHD_HTTP_OK, r} : LiveAnswer{MHD_HTTP_SERVICE_UNAVAILABLE, TextResponse("Busy")};
+}
+
+LiveAnswer LiveRoutes::Control(const LiveRequest& r) const
+{
+    const QString from = r.from.toString();
+    const auto refuse = [&](unsigned code, const char* why) {
+        Log(QStringLiteral("Live view: control request from %1 refused: %2").arg(from, QString::fromLatin1(why)));
+        return LiveAnswer{code, TextResponse(why)};
+    };
+    if (r.method != "POST") {
+        MHD_Response* answer = TextResponse("Control requests are POSTed.");
+        MHD_add_response_header(answer, MHD_HTTP_HEADER_ALLOW, "POST");
+        return {MHD_HTTP_METHOD_NOT_ALLOWED, answer};
+    }
+    if (!r.passwordSet || !control_)
+        return refuse(MHD_HTTP_FORBIDDEN, "No control without a password");
+    // A browser sends the user's credentials with a form any site posts here; such a post names
+    // its own site, and it cannot add the token without asking first, which is never allowed.
+    const QByteArray own = QByteArray(r.tls ? "https://" : "http://") + r.host;
+    if (!r.origin.isEmpty() && r.origin != own)
+        return refuse(MHD_HTTP_FORBIDDEN, "Another site's request");
+    if (token_.isEmpty() || !ConstantTimeEquals(r.token, token_))
+        return refuse(MHD_HTTP_FORBIDDEN, "No valid token");
+    LiveCommand command{};
+    QString text;
+    if (!ParseCommand(r, command, text))
+        return refuse(MHD_HTTP_BAD_REQUEST, "Unknown command");
+    Log(QStringLiteral("Live view: control request from %1: %2").arg(from, text));
+    const LiveCommandResult result = RunOnGui(command);
+    if (!result.done)
+        Log(QStringLiteral("Live view: control request from %1 not done: %2").arg(from, result.message));
+    const QByteArray json = QJsonDocument(QJsonObject{{"done", result.done}, {"message", result.message}}).toJson(QJsonDocument::Compact);
+    MHD_Response* answer = BufferResponse(json, "application/json");
+    NoStore(answer);
+    return {result.done ? unsigned(MHD_HTTP_OK) : unsigned(MHD_HTTP_CONFLICT), answer};
+}
+
+LiveCommandResult LiveRoutes::RunOnGui(LiveCommand command) const
+{
+    struct Call {
+        std::mutex mutex;
+        std::condition_variable doneChanged;
+        bool done = false;
+        bool abandoned = false;
+        LiveCommandResult result;
+    };
+    auto call = std::make_shared<Call>();
+    PostQueued(gui_, [call, control = control_, command] {
+        {
+            std::lock_guard lock(call->mutex);
+            if (call->abandoned)
+                return;
+        }
+        LiveCommandResult result = control(command);
+        std::lock_guard lock(call->mutex);
+        call->result = std::move(result);
+        call->done = true;
+        call->doneChanged.notify_all();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + ControlWait;
+    std::unique_lock lock(call->mutex);
+    // In short steps: the GUI thread may be stopping this server and waiting for this thread.
+    while (!call->done && !stopping.load() && std::chrono::steady_clock::now() < deadline)
+        call->doneChanged.wait_for(lock, std::chrono::milliseconds(100));
+    if (call->done)
+        return call->result;
+    call->abandoned = true;
+    return {false, QStringLiteral("Tarvo did not answer in time")};
 }
 
 LiveAnswer LiveRoutes::Recent(const QByteArray& name) const

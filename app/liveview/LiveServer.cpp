@@ -56,6 +56,13 @@ int Queue(MHD_Connection* c, unsigned status, MHD_Response* r)
 }
 } // namespace
 
+// One request's body while it arrives: only a control request's few bytes are kept.
+struct LiveServer::Request {
+    QByteArray body;
+    bool answered = false;
+};
+constexpr qsizetype MaxBody = 64;
+
 struct LiveServer::Conn {
     int fd = -1;
     bool admitted = false;
@@ -188,9 +195,11 @@ void LiveServer::OnConnection(void* cls, MHD_Connection* c, void** socketContext
     }
 }
 
-void LiveServer::OnCompleted(void* cls, MHD_Connection* c, void**, int)
+void LiveServer::OnCompleted(void* cls, MHD_Connection* c, void** requestContext, int)
 {
     auto* self = static_cast<LiveServer*>(cls);
+    delete static_cast<Request*>(*requestContext);
+    *requestContext = nullptr;
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     std::lock_guard lock(self->mutex_);
     if (auto* conn = info ? static_cast<Conn*>(info->socket_context) : nullptr) {
@@ -199,20 +208,35 @@ void LiveServer::OnCompleted(void* cls, MHD_Connection* c, void**, int)
     }
 }
 
-int LiveServer::OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*, const char*,
+int LiveServer::OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*, const char* upload,
                           std::size_t* uploadSize, void** requestContext)
 {
     auto* self = static_cast<LiveServer*>(cls);
-    // A request body is never wanted; it is skipped until the answer (405) goes out.
-    if (*requestContext) {
+    auto* request = static_cast<Request*>(*requestContext);
+    if (!request) {
+        request = new Request;
+        *requestContext = request;
+        // A POST is answered once its body is in; anything else at once, its body skipped.
+        if (std::strcmp(method, MHD_HTTP_METHOD_POST) == 0)
+            return MHD_YES;
+        request->answered = true;
+        return self->Handle(c, url, method, {});
+    }
+    if (*uploadSize) {
+        if (!request->answered && request->body.size() <= MaxBody)
+            request->body.append(upload, qsizetype(std::min<std::size_t>(*uploadSize, MaxBody + 1)));
         *uploadSize = 0;
         return MHD_YES;
     }
-    *requestContext = self;
-    return self->Handle(c, url, method);
+    if (request->answered)
+        return MHD_YES;
+    request->answered = true;
+    if (request->body.size() > MaxBody)
+        return Queue(c, MHD_HTTP_CONTENT_TOO_LARGE, LiveRoutes::TextResponse("Too long"));
+    return self->Handle(c, url, method, request->body);
 }
 
-int LiveServer::Handle(MHD_Connection* c, const char* url, const char* method)
+int LiveServer::Handle(MHD_Connection* c, const char* url, const char* method, const QByteArray& body)
 {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     bool admitted = false;
@@ -229,7 +253,8 @@ int LiveServer::Handle(MHD_Connection* c, const char* url, const char* method)
         MHD_add_response_header(r, MHD_HTTP_HEADER_RETRY_AFTER, "5");
         return Queue(c, MHD_HTTP_SERVICE_UNAVAILABLE, r);
     }
-    if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0) {
+    const bool post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
+    if (!post && std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0) {
         MHD_Response* r = LiveRoutes::TextResponse("Only GET is answered here.");
         MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
         return Queue(c, MHD_HTTP_METHOD_NOT_ALLOWED, r);
@@ -254,7 +279,18 @@ int LiveServer::Handle(MHD_Connection* c, const char* url, const char* method)
             return result;
         }
     }
-    const LiveAnswer answer = routes_.Answer(url);
+    const auto header = [c](const char* name) { return QByteArray(MHD_lookup_connection_value(c, MHD_HEADER_KIND, name)); };
+    LiveRequest request;
+    request.method = method;
+    request.path = url;
+    request.body = body;
+    request.origin = header("Origin");
+    request.token = header("X-Tarvo-Token");
+    request.host = header(MHD_HTTP_HEADER_HOST);
+    request.from = ClientAddress(c);
+    request.tls = tls_;
+    request.passwordSet = auth_.Required();
+    const LiveAnswer answer = routes_.Answer(request);
     if (answer.response) {
         MHD_add_response_header(answer.response, "X-Content-Type-Options", "nosniff");
         MHD_add_response_header(answer.response, "Referrer-Policy", "no-referrer");

@@ -62,11 +62,12 @@ public:
 
 private:
     struct Conn;
+    struct Request;
     static void OnConnection(void* cls, MHD_Connection* c, void** socketContext, int code);
     static void OnCompleted(void* cls, MHD_Connection* c, void** requestContext, int code);
     static int OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char* version,
                          const char* upload, std::size_t* uploadSize, void** requestContext);
-    int Handle(MHD_Connection* c, const char* url, const char* method);
+    int Handle(MHD_Connection* c, const char* url, const char* method, const QByteArray& body);
     // Closes connections that took too long over their request's header.
     void Watch();
 

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -257,14 +256,21 @@ QString LiveStatus::AlarmsFile() const
     return alarmsFile_;
 }
 
-QByteArray LiveStatus::Json() const
+void LiveStatus::NoteCamera(bool connected)
+{
+    std::lock_guard lock(mutex_);
+    camera_ = connected;
+}
+
+QByteArray LiveStatus::Json(const QJsonObject& extra) const
 {
     const QDateTime now = ProgramClock().now();
-    QJsonObject o;
+    QJsonObject o = extra;
     std::unique_lock lock(mutex_);
     // Just after an activation the folders and the file are being read: a moment's wait shows them.
     loadedChanged_.wait_for(lock, std::chrono::seconds(2), [this] { return loaded_ == configured_; });
     o["autoCapturing"] = autoCapturing_;
+    o["camera"] = camera_;
     o["lastMotion"] = Ms(lastMotion_);
     QJsonArray alarms;
     for (const Alarm& a : alarms_) {

@@ -3,8 +3,8 @@
 // last seen, the alarms of the last 24 hours (kept in a small file beside the event log, so the
 // strip survives a restart) and Tarvo's newest pictures and clips.
 //
-// The strip keeps at most one alarm a minute (it cannot show more), so with an alarm at every
-// motion sample the file and the page's state stay small. The folders are listed once per
+// The strip keeps at most one alarm every ten seconds (the page groups close ones into one mark),
+// so with an alarm at every motion sample the file and the page's state stay small. The folders are listed once per
 // activation and then kept up to date from the files Tarvo saves and the storage keeper removes.
 //
 // Threads: the Note* methods and Configure run on the GUI thread and never touch the disk: the
@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QJsonObject>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -33,9 +34,9 @@ class LiveStatus {
 public:
     static constexpr int RecentCount = 12;
     static constexpr qint64 StripMs = 24LL * 60 * 60 * 1000;
-    // An alarm this soon after the last one kept adds nothing the strip could show.
-    static constexpr qint64 AlarmSpacingMs = 60 * 1000;
-    // Also when the clock jumps: never more than a day of one-minute marks and a little.
+    // An alarm this soon after the last one kept is the same event to whoever looks at the strip.
+    static constexpr qint64 AlarmSpacingMs = 10 * 1000;
+    // Also when the clock jumps or alarms never stop: the newest ones, some hours of them at least.
     static constexpr std::size_t MaxAlarms = 1500;
 
     LiveStatus();
@@ -48,6 +49,8 @@ public:
     void Configure(const OptionsValues& options);
 
     void NoteAutoCapturing(bool on);
+    // Whether the camera's driver is connected.
+    void NoteCamera(bool connected);
     void NoteMotion(const QDateTime& when);
     // An armed alarm and the picture saved for it (empty when none was); added to the file.
     void NoteAlarm(const QDateTime& when, const QString& pictureFile);
@@ -57,9 +60,9 @@ public:
     // Waits until the status thread has done all the work handed over so far.
     void Flush();
 
-    // {"autoCapturing", "lastMotion", "now", "alarms": [{"time", "file"}], "recent": [{"name",
-    // "video", "time"}]}; times in ms since the epoch.
-    QByteArray Json() const;
+    // {"autoCapturing", "camera", "lastMotion", "now", "alarms": [{"time", "file"}], "recent":
+    // [{"name", "video", "time"}]} and the fields of extra; times in ms since the epoch.
+    QByteArray Json(const QJsonObject& extra = {}) const;
     // The path of one of Tarvo's own pictures or videos by its bare name; empty for anything else.
     QString FindFile(const QString& name) const;
 
@@ -92,6 +95,7 @@ private:
     std::shared_ptr<const OwnFiles> files_; // set on the status thread
     QString alarmsFile_;
     bool autoCapturing_ = false;
+    bool camera_ = false;
     QDateTime lastMotion_;
     Alarms alarms_;
     // Own files, newest last: (last written in ms since the epoch, path), and each path's time.

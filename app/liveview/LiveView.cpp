@@ -8,6 +8,7 @@
 #include <QHostAddress>
 #include <QImage>
 #include <QNetworkInterface>
+#include <QRandomGenerator>
 
 namespace tarvo {
 
@@ -56,6 +57,8 @@ LiveView::LiveView(LiveFrameHub& frames, const QString& programDir)
 
 LiveView::~LiveView() { Stop(); }
 
+void LiveView::SetControl(LiveControl control) { routes_.SetControl(&controlContext_, std::move(control)); }
+
 void LiveView::Stop()
 {
     const bool wasRunning = Running();
@@ -97,6 +100,10 @@ void LiveView::Apply(const OptionsValues& options, const LiveViewOptions& settin
         return;
     }
     routes_.SetPlaceholder(Placeholder(programDir_));
+    // New at every start: a page of an earlier run (or a copy of its token) controls nothing.
+    QByteArray token(16, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(token.begin(), token.end());
+    routes_.SetToken(token.toHex());
     auth_ = std::make_unique<LiveAuth>(settings.User, hash, limits.rememberedAddresses);
     server_ = std::make_unique<LiveServer>(routes_, *auth_);
     QString error;

@@ -10,6 +10,7 @@
 #include "app/liveview/LiveStatus.h"
 #include "settings/ExtraOptions.h"
 
+#include <QObject>
 #include <QString>
 #include <memory>
 
@@ -34,6 +35,9 @@ public:
     QString Url() const { return url_; }
     int Port() const { return Running() ? server_->Port() : 0; }
     LiveStatus& Status() { return status_; }
+    // Set once, before the first Apply: what the page's control requests do (on the GUI thread,
+    // through the event queue of this object's thread). Without a password they are refused.
+    void SetControl(LiveControl control);
 
 private:
     LiveFrameHub& frames_;
@@ -43,6 +47,7 @@ private:
     std::unique_ptr<LiveAuth> auth_;
     std::unique_ptr<LiveServer> server_;
     QString url_;
+    QObject controlContext_; // control requests are handed to the GUI thread through it
 };
 
 } // namespace tarvo

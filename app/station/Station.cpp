@@ -71,6 +71,7 @@ Station::Station(Setup setup, QObject* parent)
         },
         Qt::QueuedConnection);
     liveView_ = std::make_unique<LiveView>(*liveFrames_, programDir_);
+    liveView_->SetControl([this](LiveCommand command) { return RunLiveCommand(command); });
     storage_->Removed = [this](const QString& path) { liveView_->Status().NoteFileRemoved(path); };
     connect(&engine_->Alarms(), &AlarmHooks::raised, this,
             [this](const QDateTime& time, const QString& picture) { liveView_->Status().NoteAlarm(time, picture); });
@@ -186,6 +187,7 @@ void Station::ConnectDriver()
         Report("Loaded driver: " + v.DriverName(), true, "DriverTimerTimer");
         frontEnd_->DriverLoaded(v.DriverName());
     }
+    liveView_->Status().NoteCamera(v.DriverOpen());
     if (firstDriverLoad_)
         frontEnd_->RestorePreview();
     // The menus follow what the driver offers and whether its preview came on.
@@ -197,6 +199,7 @@ void Station::ConnectDriver()
 void Station::FollowCaptureStatus()
 {
     engine_->CaptureStatusChanged();
+    liveView_->Status().NoteCamera(device_->DriverOpen());
     NoteShownFormat();
     frontEnd_->CaptureStatusChanged();
 }
@@ -306,6 +309,37 @@ void Station::ApplyLiveView(const OptionsValues& options, const LiveViewOptions&
         device_->SetOnFrameCallback(running ? TVideoStream([this](CaptureDevice&, const FrameBuffer& header) { liveFrames_->Offer(header); })
                                             : TVideoStream());
     NoteShownFormat();
+}
+
+LiveCommandResult Station::RunLiveCommand(LiveCommand command)
+{
+    AutoCaptureEngine& e = *engine_;
+    const auto on = [&e] { return e.AutoCapturing() || e.FuseBurning(); };
+    if (!device_->DriverOpen()) {
+        // The menu item's own answer, logged as it logs it.
+        if (command == LiveCommand::Picture)
+            e.Commands().CapturePicture();
+        else
+            e.ToggleAutoCapturing();
+        return {false, QStringLiteral("Driver not loaded")};
+    }
+    const Enablement allowed = EnablementFor(e.State(), e.Recording());
+    if (command == LiveCommand::Picture) {
+        if (e.Recording())
+            return {false, QStringLiteral("A recording runs")};
+        e.Commands().CaptureNow();
+        return {true, QStringLiteral("Picture taken")};
+    }
+    // As the menu's item, which a recording disables along with the settings.
+    if (!allowed.autoCapturing)
+        return {false, QStringLiteral("Auto-capturing cannot be switched while a recording runs")};
+    if ((command == LiveCommand::AutoCapturingOn) != on())
+        e.ToggleAutoCapturing();
+    if (e.FuseBurning())
+        return {command == LiveCommand::AutoCapturingOn, QStringLiteral("The fuse burns: auto-capturing starts in %1 s").arg(e.FuseCountdown())};
+    if ((command == LiveCommand::AutoCapturingOn) != on())
+        return {false, QStringLiteral("Auto-capturing could not be switched; the log says why")};
+    return {true, on() ? QStringLiteral("Auto-capturing on") : QStringLiteral("Auto-capturing off")};
 }
 
 void Station::NoteShownFormat()

@@ -8,6 +8,7 @@
 #include "app/core/Activation.h"
 #include "app/core/LogWriter.h"
 #include "app/engine/EngineHost.h"
+#include "app/liveview/LiveRoutes.h"
 #include "app/station/StationFrontEnd.h"
 #include "settings/ActiveSettings.h"
 #include "settings/ProfileBox.h"
@@ -119,6 +120,8 @@ private:
     void FollowCaptureStatus();
     // Tells the live view the format of the frames shown outside auto-capturing.
     void NoteShownFormat();
+    // A control request of the live view's page, done as the menu item does it.
+    LiveCommandResult RunLiveCommand(LiveCommand command);
     void Report(const QString& msg, bool toFile, const QString& handler);
 
     const QString programDir_;

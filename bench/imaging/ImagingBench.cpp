@@ -1,6 +1,7 @@
-// Picture processing costs: one motion comparison, one local picture (caption + JPEG q90 + file),
-// the JPEG encoder against libjpeg-turbo's own cjpeg on the same pixels and quality, and the
-// caption stamped into a camera's JPEG picture as it goes into a motion clip.
+// Picture processing costs: one motion comparison (and one under each alarm rule), one local
+// picture (caption + JPEG q90 + file), the JPEG encoder against libjpeg-turbo's own cjpeg on the
+// same pixels and quality, and the caption stamped into a camera's JPEG picture as it goes into
+// a motion clip.
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/FileNaming.h"
@@ -55,6 +56,33 @@ void CompareMotionOnGrid(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(CompareOnGrid(current, previous, grid, ThresholdForSensitivity(51), {}));
     state.counters["points"] = double(grid.Columns) * grid.Rows;
+}
+
+// The frame handler's comparison under the alarm rules (0: the defaults, 1: a group of 4 points,
+// 2: the group and the light filter) of a person walking in while the light rises by half, so
+// that every rule has work to do.
+void JudgeMotionRules(benchmark::State& state)
+{
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const QImage previous = CameraFrame(w, h, 2);
+    QImage lit = CameraFrame(w, h, 1);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(lit.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            auto ch = [](int v) { return std::min(255, v * 3 / 2); };
+            line[x] = (x > w / 3 && x < w / 2 && y > h / 4) ? qRgb(200, 40, 0)
+                                                             : qRgb(ch(qRed(line[x])), ch(qGreen(line[x])), ch(qBlue(line[x])));
+        }
+    }
+    OptionsValues o = DefaultOptions(QString()); // no folder is used
+    o.Mark = false;
+    const MotionSetup setup = MakeMotionSetup(w, h, o, ThresholdForSensitivity(51));
+    AlarmOptions alarms;
+    alarms.MinGroupPoints = state.range(2) >= 1 ? 4 : 1;
+    alarms.IgnoreLightChange = state.range(2) == 2;
+    QImage current = lit;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DetectMotion(current, previous, setup, alarms));
 }
 
 void LocalPicture(benchmark::State& state)
@@ -157,6 +185,12 @@ void Sizes(benchmark::internal::Benchmark* b)
 } // namespace
 
 BENCHMARK(CompareMotionOnGrid)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(JudgeMotionRules)
+    ->ArgsProduct({{640}, {480}, {0, 1, 2}})
+    ->ArgsProduct({{1920}, {1080}, {0, 1, 2}})
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(LocalPicture)->Apply(Sizes);
 BENCHMARK(JpegWriterFile)->Apply(Sizes);
 BENCHMARK(JpegCompress)->Apply(Sizes);

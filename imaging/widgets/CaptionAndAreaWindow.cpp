@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QHideEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -32,6 +33,8 @@ CaptionAndAreaWindow::CaptionAndAreaWindow(const ActiveSettings& settings, const
     picture_->clearPicture(DesignPictureSize);
     connect(picture_, &PictureView::mouseMoved, this, &CaptionAndAreaWindow::TrackPointer);
     connect(picture_, &PictureView::clicked, this, &CaptionAndAreaWindow::PickCorner);
+    live_.setInterval(LiveIntervalMs);
+    connect(&live_, &QTimer::timeout, this, &CaptionAndAreaWindow::RenewLivePicture);
 }
 
 CaptionAndAreaWindow::~CaptionAndAreaWindow() = default;
@@ -65,13 +68,58 @@ void CaptionAndAreaWindow::PrepareShowing()
     setWindowTitle(DetectionAreaPicker::IdleTitle());
     LoadExamplePicture();
     picker_.Start(picture_->areaSize()); // the picture just loaded decides where corners may lie
-    if (hooks_.shownArea && !picture_->picture().isNull()) {
+    DrawAreaChoice();
+    PlaceBesideDialog();
+    live_.start();
+}
+
+void CaptionAndAreaWindow::DrawAreaChoice()
+{
+    LoadExamplePicture();
+    QImage picture = picture_->picture();
+    if (picture.isNull())
+        return;
+    if (const auto band = picker_.RubberBand()) {
+        DrawAreaOutline(picture, band->first, band->second, settings_.options.MarkColor);
+    } else if (hooks_.shownArea) {
         const DetectionArea shown = hooks_.shownArea();
-        QImage picture = picture_->picture();
-        DrawAreaOutline(picture, {shown.beginX, shown.beginY}, {shown.endX, shown.endY},
-                        settings_.options.MarkColor);
-        ShowPicture(picture);
+        DrawAreaOutline(picture, {shown.beginX, shown.beginY}, {shown.endX, shown.endY}, settings_.options.MarkColor);
     }
+    ShowPicture(picture);
+}
+
+void CaptionAndAreaWindow::RenewLivePicture()
+{
+    if (!DefineAreaMode || !hooks_.saveSingleImage || !hooks_.singleImageFile)
+        return;
+    hooks_.saveSingleImage();
+    QImage picture;
+    // The corners were fixed on the first picture's size; one of another size waits for the next showing.
+    if (!picture.load(hooks_.singleImageFile()) || !loaded_ || !*loaded_ || picture.size() != (*loaded_)->size())
+        return;
+    loaded_ = std::optional<QImage>(picture.convertToFormat(QImage::Format_RGB32));
+    DrawAreaChoice();
+}
+
+void CaptionAndAreaWindow::PlaceBesideDialog()
+{
+    const QWidget* dialog = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!dialog || !dialog->isVisible() || !dialog->screen())
+        return;
+    const QRect screen = dialog->screen()->availableGeometry();
+    const QRect taken = dialog->frameGeometry();
+    const QSize size = frameGeometry().size();
+    // Right of the dialog, left of it, below, above; the first that fits on the screen.
+    const QPoint places[] = {{taken.right() + 1, taken.top()}, {taken.left() - size.width(), taken.top()},
+                             {taken.left(), taken.bottom() + 1}, {taken.left(), taken.top() - size.height()}};
+    for (const QPoint& p : places) {
+        if (screen.contains(QRect(p, size))) {
+            move(p);
+            return;
+        }
+    }
+    // No room beside it: the screen's far corner covers the least of the dialog's top lines.
+    move(screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height());
 }
 
 void CaptionAndAreaWindow::FinishShowing()
@@ -79,6 +127,7 @@ void CaptionAndAreaWindow::FinishShowing()
     if (DefineAreaMode && hooks_.storeArea)
         hooks_.storeArea(picker_.OrderedArea());
     DefineAreaMode = false;
+    live_.stop();
     loaded_.reset();
     if (hooks_.singleImageFile) {
         const QString still = hooks_.singleImageFile();
@@ -93,14 +142,8 @@ void CaptionAndAreaWindow::TrackPointer(QPoint pos)
         return;
     picker_.MouseMove(pos);
     setWindowTitle(picker_.Title());
-    if (const auto band = picker_.RubberBand()) {
-        LoadExamplePicture();
-        QImage picture = picture_->picture();
-        if (picture.isNull())
-            return;
-        DrawAreaOutline(picture, band->first, band->second, settings_.options.MarkColor);
-        ShowPicture(picture);
-    }
+    if (picker_.RubberBand())
+        DrawAreaChoice();
 }
 
 void CaptionAndAreaWindow::PickCorner()

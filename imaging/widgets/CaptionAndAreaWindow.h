@@ -1,11 +1,13 @@
 #pragma once
-// The caption example and detection-area window of the setup dialog (form TForm5). It shows one still picture
+// The caption example and detection-area window of the setup dialog (form TForm5). It shows a still picture
 // from the camera (or the bundled example.bmp) and either draws the caption as the dialog's
-// controls currently set it, or lets the user click the two corners of the motion detection area.
+// controls currently set it, or lets the user click the two corners of the motion detection area
+// on the camera's picture, renewed a few times a second.
 #include "imaging/widgets/DetectionAreaPicker.h"
 #include "settings/OptionsValues.h"
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -40,6 +42,9 @@ public:
     CaptionAndAreaWindow(const ActiveSettings& settings, const QString& programDir, Hooks hooks, QWidget* parent = nullptr);
     ~CaptionAndAreaWindow() override;
 
+    // How often the detection area's picture is renewed from the camera.
+    static constexpr int LiveIntervalMs = 250;
+
     // Set by the setup dialog right before it shows the window: true for the detection area,
     // false for the caption example. Every hide sets it back to false.
     bool DefineAreaMode = false;
@@ -64,6 +69,13 @@ private:
     // In area mode: a click fixes a corner, a move draws the rubber band to the pointer.
     void PickCorner();
     void TrackPointer(QPoint pos);
+    // Draws the rubber band, or before the first corner the area shown in the dialog, on the
+    // picture last read.
+    void DrawAreaChoice();
+    // Takes the camera's picture of now, keeping the last one when the camera gives none.
+    void RenewLivePicture();
+    // Beside the setup dialog, so that the dialog's lines (the scene meter's among them) stay in view.
+    void PlaceBesideDialog();
 
     // Puts a fresh copy of the example picture on show (wiping earlier drawing) and fits the
     // window to it. The file is read once per showing: every later call reuses it, so the
@@ -79,6 +91,7 @@ private:
     Hooks hooks_;
     DetectionAreaPicker picker_;
     std::optional<std::optional<QImage>> loaded_; // outer: read this showing; inner: succeeded
+    QTimer live_;
 };
 
 } // namespace tarvo

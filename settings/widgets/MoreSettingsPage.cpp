@@ -48,26 +48,32 @@ MoreSettingsPage::MoreSettingsPage(QWidget* parent) : QWidget(parent)
     alarmsGroup_ = new QGroupBox(QStringLiteral("Alarms"));
 
     minChangedPoints_ = NumberBox(1, 10000, "MinChangedPoints");
+    minGroupPoints_ = NumberBox(1, 10000, "MinGroupPoints");
+    minGroupPoints_->setToolTip(QStringLiteral("Points that touch one another: a person or a hand is one large group, "
+                                               "leaves and rain are many small ones; 1: any point"));
     sceneChange_ = PlainLabel();
     sceneChange_->setObjectName(QStringLiteral("SceneChange"));
     watchScene_ = new QPushButton(QStringLiteral("Watch the scene..."));
     watchScene_->setObjectName(QStringLiteral("WatchScene"));
     watchScene_->setAutoDefault(false);
-    watchScene_->setToolTip(QStringLiteral("Opens the detection area window and shows here how many points the scene changes"));
+    watchScene_->setToolTip(QStringLiteral("Opens the detection area window and shows here how many points the scene "
+                                           "changes and how many of them touch"));
     auto* sceneRow = new QHBoxLayout;
     sceneRow->addWidget(watchScene_);
     sceneRow->addWidget(sceneChange_, 1);
     auto* pointsRow = new QHBoxLayout;
     pointsRow->addWidget(PlainLabel(QStringLiteral("Motion needs at least")));
     pointsRow->addWidget(minChangedPoints_);
-    pointsRow->addWidget(PlainLabel(QStringLiteral("changed points")));
+    pointsRow->addWidget(PlainLabel(QStringLiteral("changed points, a group of")));
+    pointsRow->addWidget(minGroupPoints_);
+    pointsRow->addWidget(PlainLabel(QStringLiteral("touching")));
     pointsRow->addStretch();
 
     ignoreLightChange_ = new QCheckBox(QStringLiteral("Ignore a change of light (a lamp, a cloud)"));
     ignoreLightChange_->setObjectName(QStringLiteral("IgnoreLightChange"));
     lightChangePercent_ = NumberBox(10, 100, "LightChangePercent");
     lightChangePercent_->setSuffix(QStringLiteral(" %"));
-    lightChangeLabel_ = PlainLabel(QStringLiteral("when at least this share of the points changes at once:"));
+    lightChangeLabel_ = PlainLabel(QStringLiteral("when at least this share of the points follows one change of brightness:"));
     auto* lightRow = new QHBoxLayout;
     lightRow->addSpacing(20);
     lightRow->addWidget(lightChangeLabel_);
@@ -187,6 +193,7 @@ void MoreSettingsPage::Show(const ExtraOptions& extras)
 {
     const AlarmOptions& a = extras.Alarms;
     minChangedPoints_->setValue(a.MinChangedPoints);
+    minGroupPoints_->setValue(a.MinGroupPoints);
     ignoreLightChange_->setChecked(a.IgnoreLightChange);
     lightChangePercent_->setValue(a.LightChangePercent);
     desktopNotification_->setChecked(a.DesktopNotification);
@@ -216,6 +223,7 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
 {
     AlarmOptions& a = extras.Alarms;
     a.MinChangedPoints = minChangedPoints_->value();
+    a.MinGroupPoints = minGroupPoints_->value();
     a.IgnoreLightChange = ignoreLightChange_->isChecked();
     a.LightChangePercent = lightChangePercent_->value();
     a.DesktopNotification = desktopNotification_->isChecked();
@@ -239,13 +247,16 @@ void MoreSettingsPage::Read(ExtraOptions& extras) const
     l.KeyFile = liveKey_->text().trimmed();
 }
 
-void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints)
+void MoreSettingsPage::ShowSceneChange(int changedPoints, int gridPoints, int largestGroup)
 {
     if (changedPoints < 0 || gridPoints <= 0) {
         sceneChange_->clear();
         return;
     }
-    sceneChange_->setText(QStringLiteral("The scene in view changes %1 of %2 points now.").arg(changedPoints).arg(gridPoints));
+    sceneChange_->setText(QStringLiteral("The scene in view changes %1 of %2 points now, largest group %3 points.")
+                              .arg(changedPoints)
+                              .arg(gridPoints)
+                              .arg(largestGroup));
 }
 
 void MoreSettingsPage::updateEnabling()

@@ -24,9 +24,9 @@ public:
     // Only the fields this page shows are replaced.
     void Read(ExtraOptions& extras) const;
 
-    // How many grid points the scene in view changes at the moment, so the user can choose
-    // "at least ... points"; a negative count clears the line.
-    void ShowSceneChange(int changedPoints, int gridPoints);
+    // How many grid points the scene in view changes at the moment, and the largest group of them,
+    // so the user can choose both numbers; a negative count clears the line.
+    void ShowSceneChange(int changedPoints, int gridPoints, int largestGroup);
 
 signals:
     // "Watch the scene": the user wants to see how much the scene in view changes.
@@ -37,6 +37,7 @@ private:
 
     QGroupBox* alarmsGroup_;
     QSpinBox* minChangedPoints_;
+    QSpinBox* minGroupPoints_;
     QLabel* sceneChange_;
     QPushButton* watchScene_;
     QCheckBox* ignoreLightChange_;

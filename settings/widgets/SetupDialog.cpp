@@ -616,7 +616,10 @@ void SetupDialog::ShowArea(const DetectionArea& area)
 
 int SetupDialog::ShownSensitivity() const { return sensitivity_->value(); }
 
-void SetupDialog::ShowSceneChange(int changedPoints, int gridPoints) { morePage_->ShowSceneChange(changedPoints, gridPoints); }
+void SetupDialog::ShowSceneChange(int changedPoints, int gridPoints, int largestGroup)
+{
+    morePage_->ShowSceneChange(changedPoints, gridPoints, largestGroup);
+}
 
 FtpTestSettings SetupDialog::TypedFtpSettings() const
 {

@@ -85,7 +85,7 @@ public:
     // The motion detection sensitivity the slider shows.
     int ShownSensitivity() const;
     // The page "More" tells how much the scene in view changes.
-    void ShowSceneChange(int changedPoints, int gridPoints);
+    void ShowSceneChange(int changedPoints, int gridPoints, int largestGroup);
     // The FTP and proxy settings as typed, not yet accepted, for the FTP test.
     FtpTestSettings TypedFtpSettings() const;
 

@@ -164,14 +164,15 @@ public:
         QString summary;
         QString body;
         QVariantMap hints;
+        uint replaces = 0;
     };
     std::vector<Call> calls;
 
 public slots:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
                 const QStringList&, const QVariantMap& hints, int)
     {
-        calls.push_back({summary, body, hints});
+        calls.push_back({summary, body, hints, replaces});
         return uint(calls.size());
     }
 };
@@ -232,6 +233,18 @@ TEST_F(AlarmCommandTest, NotificationsCarryThePictureAndAMissingServiceIsLoggedO
     ASSERT_EQ(service.calls.size(), 1u);
     EXPECT_EQ(service.calls[0].summary, "Motion detected");
     EXPECT_EQ(service.calls[0].hints.value("image-path").toString(), "file:///pics/alarm%201.jpg");
+
+    // A warning that gets its picture a moment later replaces itself, even when the picture comes
+    // before the service has answered the first call; notifications of other slots stand apart.
+    notifier.Notify("Tarvo", "Motion Detected", "", "warning");
+    notifier.Notify("Tarvo", "Motion Detected", "/pics/alarm 2.jpg", "warning");
+    notifier.Notify("Motion detected", "Tarvo saw motion", "");
+    ASSERT_TRUE(WaitFor([&] { return answers == 6; }));
+    ASSERT_EQ(service.calls.size(), 4u);
+    EXPECT_EQ(service.calls[1].replaces, 0u);
+    EXPECT_EQ(service.calls[2].replaces, 0u);
+    EXPECT_EQ(service.calls[3].replaces, 2u);
+    EXPECT_EQ(service.calls[3].hints.value("image-path").toString(), "file:///pics/alarm%202.jpg");
 }
 
 TEST_F(AlarmCommandTest, HooksRunOnlyWhatTheSettingsSwitchOn)

@@ -16,6 +16,7 @@ import unittest
 TARVO = os.environ.get("TARVO_EXE", "")
 STATION = os.environ.get("TARVO_STATION_EXE", "")
 WRITE_PROFILE = os.environ.get("TARVO_WRITE_PROFILE", "")
+SHOW_WINDOW = os.path.join(os.path.dirname(WRITE_PROFILE), "show_window")
 SOURCE_DIR = os.environ.get("TARVO_SOURCE_DIR",
                             os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 SHOTS = os.environ.get("TARVO_E2E_SHOTS", "")
@@ -240,7 +241,7 @@ class Tarvo:
 
     def __init__(self, env, args=(), exe=None):
         self.env = env
-        self.proc = subprocess.Popen([exe or TARVO, *args], env=env, cwd=env["TARVO_HOME"],
+        self.proc = subprocess.Popen([exe or TARVO, *args], env=env, cwd=env.get("TARVO_HOME"),
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def xdo(self, *args):
@@ -431,11 +432,11 @@ class TarvoCase(unittest.TestCase):
         self.peers.append(server)
         return server
 
-    def desktop_program(self, args, ready, what):
+    def desktop_program(self, args, ready, what, env=None):
         """Starts a program of the desktop and waits until ready() says it serves; one that ends
         before that is started again, twice at most, and its last words are kept for the report."""
         for _ in range(3):
-            program = DesktopProgram(args, self.env, os.path.join(self.tmp, os.path.basename(args[0]) + ".stderr"))
+            program = DesktopProgram(args, env or self.env, os.path.join(self.tmp, os.path.basename(args[0]) + ".stderr"))
             self.peers.append(program)
             wait_for(lambda: program.proc.poll() is not None or ready(), what=what)
             if program.proc.poll() is None:
@@ -458,15 +459,15 @@ class TarvoCase(unittest.TestCase):
                                                     capture_output=True, text=True).stdout.strip(),
                              "the notification area")
 
-    def wayland_desktop(self):
+    def wayland_desktop(self, notification_service=True):
         """weston nested in the test's Xvfb (so xdotool input reaches its clients), a private session
-        bus with dunst as notification service; the next starts use Wayland."""
+        bus with dunst as notification service (unless told not to); the next starts use Wayland."""
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
         config = os.path.join(self.tmp, "weston.ini")
         with open(config, "w") as f:
             # No panel and no idle lock: the screen shows only the clients on a plain background.
-            f.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\npanel-position=none\nlocking=false\n")
+            f.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\npanel-position=none\nlocking=false\nanimation=none\nclose-animation=none\nstartup-animation=none\nfocus-animation=none\n")
         self.env["XDG_RUNTIME_DIR"] = runtime
         self.env.pop("WAYLAND_DISPLAY", None)
         socket_name = "tarvo-wayland"
@@ -477,24 +478,30 @@ class TarvoCase(unittest.TestCase):
         self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + bus
         self.desktop_program(["dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus],
                              lambda: os.path.exists(bus), "the session bus")
+        self.env.update(WAYLAND_DISPLAY=socket_name, QT_QPA_PLATFORM="wayland")
+        if notification_service:
+            self.notification_service()
+
+    def notification_service(self):
         # dunst draws on the X display: weston 10 lacks the layer shell dunst wants under Wayland.
         # Every notification is also written to a file, for notifications().
         record, dunstrc = os.path.join(self.tmp, "notified.sh"), os.path.join(self.tmp, "dunstrc")
         with open(record, "w") as f:
-            f.write('#!/bin/sh\nprintf "%%s|%%s|%%s|%%s\\n" "$1" "$2" "$3" "$5" >> %s\n' % self.notified)
+            f.write('#!/bin/sh\nprintf "%%s|%%s|%%s|%%s|%%s\\n" "$1" "$2" "$3" "$5" "$4" >> %s\n' % self.notified)
         os.chmod(record, 0o755)
         with open(dunstrc, "w") as f:
             f.write('[record]\nappname = "*"\nscript = %s\n' % record)
+        # dunst is an X client: it must not follow the Wayland settings made for the program.
+        x_env = {k: v for k, v in self.env.items() if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         self.desktop_program(["dunst", "-config", dunstrc], lambda: self.bus_name_owned("org.freedesktop.Notifications"),
-                             "the notification service")
-        self.env.update(WAYLAND_DISPLAY=socket_name, QT_QPA_PLATFORM="wayland")
+                             "the notification service", env=x_env)
 
     @property
     def notified(self):
         return os.path.join(self.tmp, "notified.txt")
 
     def notifications(self):
-        """The notifications dunst got, one "application|summary|body|urgency" a line."""
+        """The notifications dunst got, one "application|summary|body|urgency|icon" a line."""
         try:
             with open(self.notified) as f:
                 return f.read().splitlines()
@@ -506,6 +513,18 @@ class TarvoCase(unittest.TestCase):
         self.desktop_program([os.path.join(SOURCE_DIR, "tests", "support", "status_notifier_watcher.py")],
                              lambda: self.bus_name_owned("org.kde.StatusNotifierWatcher"), "the tray's watcher")
         return Panel(self.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def focus_witness(self):
+        """A window the user types into, started last so that it has the keyboard focus; returns a
+        function that gives its reports so far, "active" or "inactive" each."""
+        path = os.path.join(self.tmp, "show_window.stderr")
+
+        def reports():
+            with open(path, errors="replace") as f:
+                return [line for line in f.read().splitlines() if line in ("active", "inactive")]
+        self.desktop_program([SHOW_WINDOW, "--report-focus", "proxy"], lambda: reports()[-1:] == ["active"],
+                             "the window the user types into")
+        return reports
 
     def bus_name_owned(self, name):
         out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",

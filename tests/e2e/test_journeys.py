@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """The main user journeys on the real tarvo under Xvfb: a motion run with every action on, the live
-view of a run, a still scene, a timed run, manual picture and recording, a profile switch and the
-setup dialog's OK."""
+view of a run and of an idle camera with its control requests, a still scene, a timed run, manual
+picture and recording, a profile switch and the setup dialog's OK."""
+import base64
 import glob
+import hashlib
 import json
 import os
 import re
@@ -13,7 +15,7 @@ import urllib.error
 import urllib.parse
 import urllib.request
 
-from e2e_support import TarvoCase, main, wait_for
+from e2e_support import SOURCE_DIR, TarvoCase, main, wait_for
 
 PICTURE_SAVED = re.compile(r"Picture saved as: (.*?)(?: \(Sender : .*\))?\r\n")
 
@@ -92,19 +94,67 @@ class Journeys(TarvoCase):
         self.assertEqual(read_bytes(site + "Tarvo.jpg"), offline, "offline picture in the local website")
         self.assertEqual(sorted(os.listdir(ftp.root)), sorted(history), "no temporary upload left behind")
 
-    def test_live_view_shows_the_run_and_keeps_its_alarms_over_a_restart(self):
-        self.motion_profile()
-        os.makedirs(self.home + "Profiles", exist_ok=True)
+    def live_view(self, password=None):
+        """The motion profile's live view on a free port, with a password when given."""
         with open(self.home + "Profiles/Motion.ini", "w") as f:
             f.write("[LiveView]\nEnabled=true\nPort=0\n")  # the server takes a free port and logs it
+            if password:
+                salt = b"saltsaltsaltsalt"
+                key = hashlib.pbkdf2_hmac("sha256", password.encode(), salt, 100000)
+                f.write("PasswordHash=pbkdf2-sha256$100000$%s$%s\n" % (base64.b64encode(salt).decode(), base64.b64encode(key).decode()))
 
+    def live_address(self, run):
         def addresses():
             return re.findall(r"Live view at (http://127\.0\.0\.1:\d+/)", self.run_log())
+        wait_for(lambda: addresses() or run.proc.poll() is not None, what="the live view's address")
+        return addresses()[-1]
 
-        def address(run):
-            before = len(addresses())
-            wait_for(lambda: len(addresses()) > before or run.proc.poll() is not None, what="the live view's address")
-            return addresses()[-1]
+    def live_clients(self, group, url, *args):
+        done = subprocess.run(["/usr/bin/python3", os.path.join(SOURCE_DIR, "tests", "liveview", "live_clients.py"), group,
+                               url, "tarvo", "pw", *args], capture_output=True, text=True, timeout=300)
+        self.assertEqual(done.returncode, 0, group + ": " + done.stdout + done.stderr)
+
+    def test_the_live_view_is_live_for_any_viewer_and_switches_auto_capturing_with_its_pages_token(self):
+        self.motion_profile(AutoCapAtStart=False, FuseEnabled=False)
+        self.live_view("pw")
+        run = self.start("-m")
+        url = self.live_address(run)
+        self.live_clients("fresh", url)
+        self.live_clients("control", url, "200")
+        self.assertIn("Live view: control request from 127.0.0.1 refused: No valid token", self.run_log())
+        self.assertIn("Live view: control request from 127.0.0.1 refused: Another site's request", self.run_log())
+        for line in ("Live view: control request from 127.0.0.1: auto-capturing on", "Autocapturing on", "Autocapturing off"):
+            self.assertIn(line, self.run_log())
+        self.assertEqual(run.terminate()[0], 0)
+
+        # A recording locks the settings and the auto-capturing item: the page cannot switch it either.
+        run = self.start()
+        url = self.live_address(run)
+        self.wait_log("Loaded driver: ", run)
+        window = wait_for(run.visible_main_window, what="the main window")
+        run.key(window, "ctrl+r")
+        self.wait_log("Recording...", run)
+        self.live_clients("control", url, "409")
+        asked = time.time()
+        request = urllib.request.Request(url + "current.jpg", headers={"Authorization": "Basic " + base64.b64encode(b"tarvo:pw").decode()})
+        with urllib.request.urlopen(request, timeout=30) as reply:
+            self.assertGreaterEqual(int(reply.headers["X-Frame-Time"] or 0) / 1000, asked - 0.05, "a picture of now while recording")
+        self.assertIn("control request from 127.0.0.1 not done: Auto-capturing cannot be switched while a recording runs",
+                      self.run_log())
+        run.key(window, "ctrl+r")
+        self.wait_log("Recorded video: ", run)
+        self.assertEqual(run.terminate()[0], 0)
+
+        self.live_view()
+        run = self.start("-m")
+        self.live_clients("control", self.live_address(run), "403")
+        self.assertIn("Live view: control request from 127.0.0.1 refused: No control without a password", self.run_log())
+        self.assertEqual(run.terminate()[0], 0)
+
+    def test_live_view_shows_the_run_and_keeps_its_alarms_over_a_restart(self):
+        self.motion_profile()
+        self.live_view()
+        address = self.live_address
 
         def status(url):
             with urllib.request.urlopen(url + "status.json", timeout=30) as reply:

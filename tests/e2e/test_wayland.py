@@ -1,6 +1,9 @@
 #!/usr/bin/python3
 """The program as a Wayland client: weston nested in the test's Xvfb, a private session bus with a
 notification service and, for the tray cases, a tray's watcher that the test clicks as a panel."""
+import os
+import urllib.parse
+
 from e2e_support import TarvoCase, main, wait_for
 
 
@@ -14,6 +17,27 @@ def widest_black(run):
             length = length + 1 if row[x:x + 3] == b"\0\0\0" else 0
             widest = max(widest, length)
     return widest
+
+
+WARNING_ON_MOTION = dict(Trigger=2, AutoCapAtStart=True, ShowPopup=True, CapPic=False, UpPic=False, ClickSound=False,
+                         RearmEnabled=True, RearmSec=1)
+BACKGROUND, TOOLTIP = b"\x20\x40\x60", b"\xff\xff\xdc"
+
+
+def pixels_coloured(run, colour, same=True):
+    """How many pixels of the screen have the colour (or, not same, any other)."""
+    w, h, rgb = run.pixels("root")
+    return sum(1 for i in range(0, len(rgb), 3) if (rgb[i:i + 3] == colour) == same)
+
+
+def alarm_while_typing_elsewhere(case, run):
+    """Waits for the window, opens a window the user types into and waits for an alarm after that;
+    returns the focus reports of that window."""
+    wait_for(lambda: pixels_coloured(run, BACKGROUND, same=False) > 640 * 480, what="the window on screen")
+    focus = case.focus_witness()
+    alarms = case.run_log().count("Motion detected")
+    wait_for(lambda: case.run_log().count("Motion detected") > alarms, what="an alarm while the user types elsewhere")
+    return focus
 
 
 class Wayland(TarvoCase):
@@ -62,12 +86,27 @@ class Wayland(TarvoCase):
         wait_for(lambda: widest_black(run) == 640, what="the window opened from the icon")
         self.assertEqual(run.terminate()[0], 0)
 
-    def test_a_motion_warning_is_a_critical_desktop_notification(self):
-        self.use_profile("Motion", Trigger=2, AutoCapAtStart=True, ShowPopup=True, CapPic=False, UpPic=False,
-                         ClickSound=False)
+    def test_a_motion_warning_is_a_critical_desktop_notification_with_its_picture(self):
+        self.use_profile("Motion", **dict(WARNING_ON_MOTION, CapPic=True))
         run = self.start("-m")
-        self.wait_log("Motion detected", run)
-        wait_for(lambda: "Tarvo|Tarvo|Motion Detected|CRITICAL" in self.notifications(), what="the warning's notification")
+        focus = alarm_while_typing_elsewhere(self, run)
+        warning = "Tarvo|Tarvo|Motion Detected|CRITICAL|"
+        pictured = wait_for(lambda: [n for n in self.notifications() if n.startswith(warning) and n.endswith(".jpg")],
+                            what="the warning's notification with the alarm's picture")
+        self.assertTrue(os.path.isfile(urllib.parse.unquote(urllib.parse.urlparse(pictured[0][len(warning):]).path)),
+                        pictured)
+        self.assertEqual(focus(), ["active"], "the alarm took the keyboard focus")
+        self.assertEqual(run.terminate()[0], 0)
+
+
+class WaylandWithoutNotifications(TarvoCase):
+    def test_a_warning_shows_in_the_window_and_leaves_the_focus_where_the_user_types(self):
+        self.wayland_desktop(notification_service=False)
+        self.use_profile("Motion", **WARNING_ON_MOTION)
+        run = self.start("-m") # auto-capturing from the start; the window opens all the same
+        focus = alarm_while_typing_elsewhere(self, run)
+        wait_for(lambda: pixels_coloured(run, TOOLTIP) > 640 * 8, what="the warning across the top of the video")
+        self.assertEqual(focus(), ["active"], "the alarm took the keyboard focus")
         self.assertEqual(run.terminate()[0], 0)
 
 

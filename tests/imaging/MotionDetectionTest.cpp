@@ -3,10 +3,12 @@
 #include "imaging/MotionDetection.h"
 
 #include <QPainter>
+#include <cstring>
 #include <chrono>
 #include <future>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 namespace tarvo {
 
@@ -324,6 +326,20 @@ AlarmOptions Alarms(int minPoints, bool ignoreLight = false, int lightPercent = 
     a.LightChangePercent = lightPercent;
     return a;
 }
+
+// A frame whose grid points marked '#' in rows (one character a point, one row a grid row) are
+// changed against a black frame of the same size.
+QImage WithPattern(std::initializer_list<const char*> rows)
+{
+    const std::vector<const char*> lines(rows);
+    const int columns = int(std::strlen(lines[0]));
+    QImage img = Frame(columns * GridStep, int(lines.size()) * GridStep);
+    for (std::size_t r = 0; r < lines.size(); ++r)
+        for (int c = 0; c < columns; ++c)
+            if (lines[r][c] == '#')
+                img.setPixel(GridStep / 2 + c * GridStep, GridStep / 2 + int(r) * GridStep, qRgb(0, 0, 255));
+    return img;
+}
 } // namespace
 
 TEST(AlarmRules, MotionNeedsAtLeastTheChosenNumberOfPoints)
@@ -348,7 +364,7 @@ TEST(AlarmRules, MotionNeedsAtLeastTheChosenNumberOfPoints)
     EXPECT_EQ(CountChangedPoints(weak, Frame(100, 10), g, threshold).ChangedPoints, 0);
 }
 
-TEST(AlarmRules, AChangeAtMostPointsIsLightWhenAsked)
+TEST(AlarmRules, InADarkSceneAChangeAtMostPointsIsLightWhenAsked)
 {
     const DetectionGrid g = MakeDetectionGrid(100, 10, Options(false));
     const std::int32_t threshold = ThresholdForSensitivity(51);
@@ -366,9 +382,90 @@ TEST(AlarmRules, AChangeAtMostPointsIsLightWhenAsked)
         {10, Alarms(1, true, 100), MotionVerdict::LightChange},
         {0, Alarms(1, true, 10), MotionVerdict::Still},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(JudgeMotion(CountChangedPoints(WithChangedPoints(c.changed), Frame(100, 10), g, threshold), c.alarms), c.verdict)
-            << c.changed << " changed";
+    const MotionSetup setup{g, threshold, {}};
+    for (const Case& c : cases) {
+        QImage current = WithChangedPoints(c.changed);
+        EXPECT_EQ(DetectMotion(current, Frame(100, 10), setup, c.alarms), c.verdict) << c.changed << " changed";
+    }
+}
+
+TEST(AlarmRules, MotionNeedsAGroupOfTouchingPointsAsWell)
+{
+    struct Case {
+        const char* name;
+        QImage current;
+        std::int64_t changed, largest;
+        bool userArea = false; // the area 10,0 - 50,40: the pattern's columns 1 to 4 alone
+    };
+    const Case cases[] = {
+        {"ring", WithPattern({"......", ".###..", ".#.#..", ".###..", "......"}), 8, 8},
+        {"diagonal line", WithPattern({"#.....", ".#....", "..#...", "...#..", "....#."}), 5, 5},
+        {"two groups", WithPattern({"##...#", "##...#", "......", "..#...", "......"}), 7, 4},
+        {"row ends do not join", WithPattern({".....#", "#.....", ".....#", "#.....", "......"}), 4, 1},
+        {"cut by the area's edge", WithPattern({"######", "......", "......", "......", "#....#"}), 4, 4, true},
+    };
+    for (const Case& c : cases) {
+        const DetectionGrid g = MakeDetectionGrid(c.current.width(), c.current.height(), Options(c.userArea, 10, 0, 50, 40));
+        const QImage previous = Frame(c.current.width(), c.current.height());
+        const std::int32_t threshold = ThresholdForSensitivity(51);
+        const MotionComparison m = CountChangedPoints(c.current, previous, g, threshold, GridReading{true});
+        EXPECT_EQ(m.ChangedPoints, c.changed) << c.name;
+        EXPECT_EQ(m.LargestGroup, c.largest) << c.name;
+        AlarmOptions alarms;
+        alarms.MinGroupPoints = int(c.largest);
+        const MotionSetup setup{g, threshold, {}};
+        QImage current = c.current;
+        EXPECT_EQ(DetectMotion(current, previous, setup, alarms), MotionVerdict::Motion) << c.name;
+        alarms.MinGroupPoints = int(c.largest) + 1;
+        EXPECT_EQ(DetectMotion(current, previous, setup, alarms), MotionVerdict::Still) << c.name;
+        // Both rules must hold: the group is there, the count is not.
+        alarms.MinGroupPoints = int(c.largest);
+        alarms.MinChangedPoints = int(c.changed) + 1;
+        EXPECT_EQ(DetectMotion(current, previous, setup, alarms), MotionVerdict::Still) << c.name;
+    }
+}
+
+namespace {
+// A still scene with detail, its channels following one brightness as in a real picture, seen
+// under the light times gain (clipped as a camera clips), perhaps with a person in it.
+QImage LitScene(double gain, bool person)
+{
+    QImage img(200, 150, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const int v = 30 + (x * 7 + y * 13) % 170;
+            const auto lit = [gain](int c) { return std::min(255, int(c * gain + 0.5)); };
+            img.setPixel(x, y, qRgb(lit(v + 10), lit(v), lit(v - 20 > 0 ? v - 20 : 0)));
+        }
+    if (person)
+        QPainter(&img).fillRect(60, 40, 40, 70, QColor(230, 40, 0));
+    return img;
+}
+} // namespace
+
+TEST(AlarmRules, ALightJumpIsNoMotionButAPersonWalkingInDuringItIs)
+{
+    const std::int32_t threshold = ThresholdForSensitivity(20);
+    const MotionSetup setup = MakeMotionSetup(200, 150, Options(false), threshold);
+    AlarmOptions light;
+    light.IgnoreLightChange = true;
+    for (const double gain : {1.25, 1.5, 2.0}) {
+        // Brighter and darker: the reference under one light, the sample under the other.
+        for (const auto& [before, after] : {std::pair{1.0, gain}, std::pair{gain, 1.0}}) {
+            const QImage previous = LitScene(before, false);
+            QImage sample = LitScene(after, false);
+            ASSERT_EQ(DetectMotion(sample, previous, setup, AlarmOptions{}), MotionVerdict::Motion)
+                << "the jump " << before << " to " << after << " must move points past the threshold";
+            EXPECT_EQ(DetectMotion(sample, previous, setup, light), MotionVerdict::LightChange) << before << " to " << after;
+            QImage walkedIn = LitScene(after, true);
+            EXPECT_EQ(DetectMotion(walkedIn, previous, setup, light), MotionVerdict::Motion) << before << " to " << after;
+        }
+    }
+    // Without a change of light the person is motion and nothing else is.
+    QImage still = LitScene(1.0, false);
+    EXPECT_EQ(DetectMotion(still, LitScene(1.0, false), setup, light), MotionVerdict::Still);
+    QImage walkedIn = LitScene(1.0, true);
+    EXPECT_EQ(DetectMotion(walkedIn, LitScene(1.0, false), setup, light), MotionVerdict::Motion);
 }
 
 TEST(AlarmRules, MarksFollowTheDecision)

@@ -1,10 +1,14 @@
 // The live view against real clients (curl, Python's http.client and raw sockets, headless
 // chromium) on a free port: who gets in, what each address answers, the stream, the limits that
 // keep a crowd or a trickling client from taking the server, HTTPS, and the page itself.
+#include "app/clips/ClipReader.h"
+#include "app/clips/ClipWriter.h"
 #include "app/liveview/LiveFrameHub.h"
 #include "app/liveview/LiveView.h"
 #include "capture/CaptureTypes.h"
 #include "common/Clock.h"
+#include "gst/GstPointers.h"
+#include "imaging/JpegWriter.h"
 #include "settings/ExtraOptions.h"
 #include "settings/PasswordHash.h"
 #include "support/TestSupport.h"
@@ -17,7 +21,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QImage>
 #include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -145,6 +151,33 @@ QStringList RecentNames(const LiveStatus& status)
 int AlarmCount(const LiveStatus& status) { return int(QJsonDocument::fromJson(status.Json()).object()["alarms"].toArray().size()); }
 
 int LinesOf(const QString& path) { return int(ReadFileBytes(path).count('\n')); }
+
+// A clip as the clip writer writes it, ten frames at 10 a second: the first blue, the rest red.
+void WriteClip(const QString& path)
+{
+    ASSERT_TRUE(EnsureGstInit());
+    ClipWriter writer;
+    ASSERT_TRUE(writer.Open(UniqueFd(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600)), path,
+                            QSize(160, 120), 10));
+    QImage frame(160, 120, QImage::Format_RGB32);
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        frame.fill(i == 0 ? Qt::blue : Qt::red);
+        ASSERT_TRUE(writer.Write(JpegWriter().Compress(frame), i * 100));
+    }
+    ASSERT_TRUE(writer.Finish()) << writer.Error().toStdString();
+}
+
+// The pixels of a picture that are clearly red.
+int RedPixels(const QImage& picture)
+{
+    int red = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            red += c.red() > 180 && c.green() < 80 && c.blue() < 80;
+        }
+    return red;
+}
 
 TEST_F(LiveViewTest, OnlyTheRightUserAndPasswordGetIn)
 {
@@ -311,13 +344,13 @@ TEST_F(LiveViewTest, TheAlarmStripOutlivesARestartAndForgetsTheDayBefore)
 
 TEST_F(LiveViewTest, TheAlarmListStaysSmallAtAnyAlarmRate)
 {
-    // An alarm at every second for two hours: the strip keeps one a minute.
+    // An alarm at every second for two hours: the strip keeps one every ten seconds.
     const QDateTime now = QDateTime::currentDateTime();
     LiveStatus status;
     status.Configure(options);
     for (int s = 2 * 3600; s > 0; --s)
         status.NoteAlarm(now.addSecs(-s), program.dir() + "pics/12-08  10.00.00.jpg");
-    EXPECT_EQ(AlarmCount(status), 2 * 60);
+    EXPECT_EQ(AlarmCount(status), 2 * 360);
     // A clock that keeps going back defeats the spacing; the count still stays bounded.
     for (int ms = 0; ms < 3500; ++ms)
         status.NoteAlarm(now.addMSecs(-ms), QString());
@@ -396,6 +429,50 @@ TEST_F(LiveViewTest, ThePageShowsTheStreamAndTheStripAndWithoutAPasswordOnlyByAd
     EXPECT_EQ(Curl({"-H", "Host: attacker.example", base + "/status.json"}), "403");
     EXPECT_EQ(Curl({"-H", "Host: localhost:8081", base + "/status.json"}), "200");
     EXPECT_EQ(Curl({"-g", QStringLiteral("http://[::1]:%1/status.json").arg(live.Port())}), "000") << "it listens on 127.0.0.1 alone";
+}
+TEST_F(LiveViewTest, AClipPlaysOnThePageAndAClipFileIsReadWarily)
+{
+    const QString clip = program.dir() + "vids/Tarvo video 002.avi";
+    WriteClip(clip);
+    ClipReader reader;
+    ASSERT_TRUE(reader.Open(clip));
+    EXPECT_EQ(reader.Frames(), 10u);
+    EXPECT_EQ(reader.FrameUs(), 100000);
+    QByteArray jpeg;
+    ASSERT_TRUE(reader.ReadFrame(9, jpeg));
+    EXPECT_GT(RedPixels(QImage::fromData(jpeg)), 160 * 120 / 2);
+
+    // Cut short, or changed after it was opened: only whole frames are read, nothing past the end.
+    const QByteArray bytes = ReadFileBytes(clip);
+    const QString cut = program.dir() + "cut.avi";
+    WriteFileBytes(cut, bytes.left(bytes.size() / 2));
+    ClipReader shortened;
+    ASSERT_TRUE(shortened.Open(cut));
+    EXPECT_GT(shortened.Frames(), 0u);
+    EXPECT_LT(shortened.Frames(), 10u);
+    for (std::size_t i = 0; i < shortened.Frames(); ++i)
+        EXPECT_TRUE(shortened.ReadFrame(i, jpeg)) << i;
+    WriteFileBytes(cut, QByteArray(bytes.size(), 'x'));
+    EXPECT_FALSE(shortened.ReadFrame(0, jpeg));
+    // A link is not followed.
+    ASSERT_TRUE(QFile::link(clip, program.dir() + "vids/Tarvo video 003.avi"));
+    EXPECT_FALSE(ClipReader().Open(program.dir() + "vids/Tarvo video 003.avi"));
+
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty())
+        GTEST_SKIP() << "chromium is not installed: the clip is not played in a browser";
+    settings.PasswordHash.clear();
+    Start();
+    live.Status().NoteFileSaved(clip);
+    live.Status().Flush();
+    // The page opened at a clip's link plays it in the clip's tile: red, where its poster is blue.
+    const QString shot = program.dir() + "page.png";
+    QProcess browser;
+    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars", "--user-data-dir=" + program.dir() + "chromium",
+                             "--window-size=400,1600", "--virtual-time-budget=8000", "--timeout=20000", "--screenshot=" + shot,
+                             base + "/#clip=Tarvo%20video%20002.avi"});
+    ASSERT_TRUE(browser.waitForFinished(int(TestTime(std::chrono::seconds(120)).count())));
+    EXPECT_GT(RedPixels(QImage(shot)), 2000) << "the clip's frames are shown";
 }
 } // namespace
 

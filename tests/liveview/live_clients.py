@@ -31,18 +31,18 @@ def check(condition, why):
         fail(why)
 
 
-def get(path, headers=AUTH, method="GET", context=None, source=None):
+def get(path, headers=AUTH, method="GET", context=None, source=None, body=None):
     """source: the loopback address to send from (127.0.0.2 and so on act as other machines)."""
     source_address = (source, 0) if source else None
     if context:
         conn = http.client.HTTPSConnection(host, port, timeout=DEADLINE, context=context, source_address=source_address)
     else:
         conn = http.client.HTTPConnection(host, port, timeout=DEADLINE, source_address=source_address)
-    conn.request(method, path, headers=headers)
+    conn.request(method, path, body=body, headers=headers)
     reply = conn.getresponse()
-    body = reply.read()
+    answer = reply.read()
     conn.close()
-    return reply, body
+    return reply, answer
 
 
 def raw_request(text):
@@ -63,8 +63,9 @@ def is_jpeg(data):
     return data[:2] == b"\xff\xd8" and data.rstrip(b"\r\n")[-2:] == b"\xff\xd9"
 
 
-def read_parts(reply, count_until):
-    """Reads multipart parts until count_until(n, elapsed) says stop; returns the pictures."""
+def read_parts(reply, count_until, times=None):
+    """Reads multipart parts until count_until(n, elapsed) says stop; returns the pictures, and
+    into times when each part's frame was taken."""
     boundary = reply.getheader("Content-Type").split("boundary=")[1].encode()
     start, pictures = time.monotonic(), []
     while not count_until(len(pictures), time.monotonic() - start):
@@ -79,6 +80,8 @@ def read_parts(reply, count_until):
             headers[name.lower()] = value.strip()
         check(headers.get("content-type") == "image/jpeg", f"part headers {headers}")
         pictures.append(reply.read(int(headers["content-length"])))
+        if times is not None:
+            times.append(int(headers.get("x-frame-time", 0)) / 1000)
     return pictures
 
 
@@ -310,5 +313,61 @@ def fifo():
     check(codes <= {200, 404}, f"answers {codes}")
 
 
-{"auth": auth, "guessing": guessing, "flood": flood, "routes": routes, "traversal": traversal, "stream": stream,
+def fresh():
+    """With nothing else taking the camera's frames, a picture or a stream's first part is one taken
+    after it was asked for, also after a while without any viewer."""
+    previous = None
+    for _ in range(2):
+        asked = time.time()
+        reply, jpeg = get("/current.jpg")
+        taken = int(reply.getheader("X-Frame-Time") or 0) / 1000
+        check(reply.status == 200 and is_jpeg(jpeg), f"a picture: {reply.status}")
+        check(asked - 0.05 <= taken <= time.time() + 0.05, f"taken at {taken}, asked at {asked}")
+        check(jpeg != previous, "a second picture differs from the first")
+        previous = jpeg
+        time.sleep(1)
+    time.sleep(15)  # no viewer for longer than the frames are kept coming
+    conn = http.client.HTTPConnection(host, port, timeout=DEADLINE)
+    asked = time.time()
+    conn.request("GET", "/stream.mjpg", headers=AUTH)
+    times = []
+    read_parts(conn.getresponse(), lambda n, t: n >= 1, times)
+    conn.close()
+    check(times and times[0] >= asked - 0.05, f"the first part was taken at {times}, asked at {asked}")
+
+
+def command(path, body, token, origin=None):
+    headers = dict(AUTH, **{"X-Tarvo-Token": token})
+    if origin:
+        headers["Origin"] = origin
+    return get(path, headers=headers, method="POST", body=body)[0].status
+
+
+def control():
+    """Switches auto-capturing on and off as the page does; without the page's token or from
+    another site's page nothing is done. ARGS: the answer expected to a right request (200, or
+    403 without a password, 409 while a recording runs)."""
+    (expected,) = args
+    status = json.loads(get("/status.json")[1])
+    token = status.get("token", "")
+    own = f"http://{host}:{port}"
+    if expected != "200":
+        code = command("/control/autocapture", "on", token, own)
+        check(code == int(expected), f"a right request: {code}")
+        check(json.loads(get("/status.json")[1])["autoCapturing"] is False, "nothing was switched")
+        return
+    check(status["control"] is True and token, f"status {status}")
+    for why, code in (("no token", command("/control/autocapture", "on", "")),
+                      ("a wrong token", command("/control/autocapture", "on", "0" * len(token))),
+                      ("another site", command("/control/autocapture", "on", token, "http://example.org")),
+                      ("a preflight", get("/control/autocapture", method="OPTIONS")[0].status)):
+        check(code in (403, 405), f"{why}: {code}")
+    check(json.loads(get("/status.json")[1])["autoCapturing"] is False, "refused requests switched nothing")
+    for body, on in (("on", True), ("off", False)):
+        code = command("/control/autocapture", body, token, own)
+        check(code == 200, f"{body}: {code}")
+        check(json.loads(get("/status.json")[1])["autoCapturing"] is on, f"auto-capturing {body}")
+
+
+{"fresh": fresh, "control": control, "auth": auth, "guessing": guessing, "flood": flood, "routes": routes, "traversal": traversal, "stream": stream,
  "crowd": crowd, "trickle": trickle, "tls": tls, "fifo": fifo}[group]()

@@ -280,6 +280,7 @@ TEST_F(SetupDialogTest, OkSavesUnderTheBoxNameAndActivates)
 TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
 {
     auto* points = dialog.findChild<QSpinBox*>("MinChangedPoints");
+    auto* group = dialog.findChild<QSpinBox*>("MinGroupPoints");
     auto* command = dialog.findChild<QLineEdit*>("AlarmCommand");
     auto* light = dialog.findChild<QCheckBox*>("IgnoreLightChange");
     auto* percent = dialog.findChild<QSpinBox*>("LightChangePercent");
@@ -290,13 +291,14 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     auto* post = dialog.findChild<QSpinBox*>("PostSeconds");
     auto* longest = dialog.findChild<QSpinBox*>("MaxSeconds");
     auto* sound = dialog.findChild<QCheckBox*>("ClipsAudio");
-    ASSERT_TRUE(points && command && light && percent && megabytes && days && clips && pre && post && longest && sound);
+    ASSERT_TRUE(points && group && command && light && percent && megabytes && days && clips && pre && post && longest && sound);
     EXPECT_FALSE(percent->isEnabled()) << "the share belongs to the light rule";
     EXPECT_FALSE(pre->isEnabled() || post->isEnabled() || longest->isEnabled() || sound->isEnabled())
         << "the lengths and the sound belong to clips";
     box.setText("garden");
     dialog.show();
     points->setValue(40);
+    group->setValue(12);
     light->setChecked(true);
     EXPECT_TRUE(percent->isEnabled());
     command->setText("  hook %f  ");
@@ -311,6 +313,7 @@ TEST_F(SetupDialogTest, ThePageMoreIsSavedBesideTheRecordAndCancelRestoresIt)
     dialog.Accept();
     const AlarmOptions saved = LoadExtras(programDir, "garden").Alarms;
     EXPECT_EQ(saved.MinChangedPoints, 40);
+    EXPECT_EQ(saved.MinGroupPoints, 12);
     EXPECT_TRUE(saved.IgnoreLightChange);
     EXPECT_EQ(saved.Command, "hook %f");
     EXPECT_EQ(extras.Alarms, saved);

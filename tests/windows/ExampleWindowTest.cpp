@@ -20,17 +20,19 @@ constexpr Colour Lime = 0x0000FF00;
 
 // A window wired like the setup dialog wires it, recording what it writes back.
 struct AreaWindow {
-    // programDir: the program folder with the example picture.
-    explicit AreaWindow(const QString& programDir, const QString& stillFile = QString())
+    // programDir: the program folder with the example picture; camera writes the still file anew.
+    explicit AreaWindow(const QString& programDir, const QString& stillFile = QString(),
+                        std::function<void()> camera = {}, QWidget* dialog = nullptr)
     {
         CaptionAndAreaWindow::Hooks hooks;
+        hooks.saveSingleImage = std::move(camera);
         hooks.singleImageFile = [stillFile] { return stillFile; };
         hooks.shownArea = [this] { return shown; };
         hooks.storeArea = [this](const DetectionArea& a) { stored = a; ++stores; };
         hooks.showError = [this](const QString& text) { errors << text; };
         hooks.captionSettings = [this] { return caption; };
         settings.options.MarkColor = Lime;
-        window = std::make_unique<CaptionAndAreaWindow>(settings, programDir, std::move(hooks));
+        window = std::make_unique<CaptionAndAreaWindow>(settings, programDir, std::move(hooks), dialog);
         caption = DefaultOptions(programDir);
     }
     void openForArea()
@@ -185,6 +187,34 @@ TEST_F(ExampleWindow, DrawsTheShownAreaThenTheRubberBand)
     EXPECT_EQ(w.pixel(119, 109), QRgb(0xFFFFFF)) << "the previous band is gone";
     EXPECT_EQ(w.pixel(80, 70), QRgb(0x00FF00));
     EXPECT_EQ(w.pixel(99, 89), QRgb(0x00FF00));
+}
+
+TEST_F(ExampleWindow, TheAreaPictureIsLiveBesideTheDialog)
+{
+    QWidget dialog;
+    dialog.setGeometry(10, 10, 300, 200);
+    dialog.show();
+    const QString still = program.dir() + "Capture.bmp";
+    int level = 0;
+    const auto camera = [&] {
+        QImage picture(160, 120, QImage::Format_RGB32);
+        picture.fill(qRgb(level, level, level));
+        picture.save(still, "BMP");
+    };
+    camera();
+    AreaWindow w(program.dir(), still, camera, &dialog);
+    w.shown = {10, 20, 60, 70};
+    w.openForArea();
+    EXPECT_FALSE(w.window->frameGeometry().intersects(dialog.frameGeometry())) << "the dialog's lines stay in view";
+    EXPECT_EQ(w.pixel(100, 100), QRgb(0));
+    level = 200; // the camera sees something else now
+    EXPECT_TRUE(WaitFor([&] { return w.pixel(100, 100) == QRgb(0xC8C8C8); }));
+    EXPECT_EQ(w.pixel(10, 20), QRgb(0x00FF00)) << "the area is drawn on each new picture";
+    w.click(100, 90);
+    w.move(120, 110);
+    level = 100;
+    EXPECT_TRUE(WaitFor([&] { return w.pixel(30, 30) == QRgb(0x646464); }));
+    EXPECT_EQ(w.pixel(119, 109), QRgb(0x00FF00)) << "and so is the rubber band";
 }
 
 TEST_F(ExampleWindow, ADragOffThePictureIsNoCorner)
