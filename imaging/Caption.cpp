@@ -36,6 +36,8 @@ QFont CaptionFont(const OptionsValues& o)
     font.setStrikeOut(o.FontStrikeOut);
     return font;
 }
+
+int LineHeight(const QFontMetrics& metrics) { return metrics.size(Qt::TextSingleLine, QStringLiteral("A")).height(); }
 } // namespace
 
 QString LongTimeFormat(const QLocale& locale)
@@ -111,7 +113,7 @@ void DrawCaptionAt(QImage& bitmap, const OptionsValues& o, const QDateTime& mome
     painter.setFont(CaptionFont(o));
     painter.setPen(ToQColor(o.FontColor));
     const QFontMetrics metrics = painter.fontMetrics();
-    const int lineHeight = metrics.size(Qt::TextSingleLine, QStringLiteral("A")).height();
+    const int lineHeight = LineHeight(metrics);
 
     int y = o.CapTop ? 0 : bitmap.height() - int(lines.size()) * lineHeight;
     for (const QString& template_ : lines) {
@@ -127,6 +129,16 @@ void DrawCaptionAt(QImage& bitmap, const OptionsValues& o, const QDateTime& mome
         painter.drawText(QPoint(x, y + metrics.ascent()), text);
         y += lineHeight;
     }
+}
+
+int CaptionHeight(const OptionsValues& options)
+{
+    const QStringList lines = SplitCaptionLines(options.CaptionText.str());
+    if (lines.isEmpty())
+        return 0;
+    // Measured on a picture, as the painter measures while drawing.
+    const QImage device(1, 1, QImage::Format_RGB32);
+    return int(lines.size()) * LineHeight(QFontMetrics(CaptionFont(options), &device));
 }
 
 void DrawCaption(QImage& bitmap, const OptionsValues& options)

@@ -8,18 +8,8 @@ namespace tarvo {
 
 namespace {
 // Owns the compressor for one call.
-struct Compressor {
-    jpeg_compress_struct cinfo{};
+struct Compressor : JpegCompressorOwner {
     JpegErrorJump err{};
-    bool created = false;
-    Compressor() = default;
-    Compressor(const Compressor&) = delete;
-    Compressor& operator=(const Compressor&) = delete;
-    ~Compressor()
-    {
-        if (created)
-            jpeg_destroy_compress(&cinfo);
-    }
 };
 
 // Compresses straight into a QByteArray that doubles when full.

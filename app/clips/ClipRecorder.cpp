@@ -4,11 +4,15 @@
 #include "app/clips/ClipWriter.h"
 #include "capture/CaptureDevices.h"
 #include "capture/PipelineDescription.h"
+#include "common/Clock.h"
 #include "common/EventLog.h"
+#include "imaging/Caption.h"
+#include "imaging/JpegCaptionStamp.h"
 #include "imaging/JpegWriter.h"
 
 #include <QFile>
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace tarvo {
@@ -77,6 +81,8 @@ void ClipRecorder::Start(const ClipOptions& clips, const OptionsValues& options,
     counters_ = &counters;
     compressed_ = format.header.compression == FOURCC_MJPG;
     saved_ = std::move(saved);
+    locale_ = QLocale::system();
+    anchored_ = false;
     if (clips.Audio) {
         const QString why = soundSource.isEmpty() ? QStringLiteral("no microphone found")
                             : sound_.Start(soundSource) ? QString()
@@ -137,13 +143,19 @@ void ClipRecorder::NoteMotion(std::uint32_t timeMs, bool armedAlarm)
 
 void ClipRecorder::Run()
 {
-    std::optional<Item> item;
-    while (!abort_ && (item = queue_.Pop())) {
-        switch (item->kind) {
-        case Item::Kind::Frame: HandleFrame(*item); break;
-        case Item::Kind::Motion: HandleMotion(item->timeMs, item->armedAlarm); break;
-        case Item::Kind::Dropped: NoteDrop(); break;
+    while (!abort_) {
+        std::optional<Item> item = queue_.Pop(unwritten_.empty());
+        if (!item && unwritten_.empty())
+            break;
+        if (item) {
+            switch (item->kind) {
+            case Item::Kind::Frame: HandleFrame(*item); break;
+            case Item::Kind::Motion: HandleMotion(item->timeMs, item->armedAlarm); break;
+            case Item::Kind::Dropped: NoteDrop(); break;
+            }
         }
+        if (!unwritten_.empty())
+            WriteNext();
     }
     // The run is over: what was written so far becomes a playable clip, unless Stop ran out of
     // time, and then the clip fails at once.
@@ -159,11 +171,21 @@ void ClipRecorder::HandleFrame(Item& item)
 {
     TakeSound();
     lastClockMs_ = item.clockMs;
+    lastTimeMs_ = item.timeMs;
+    if (!anchored_)
+        Anchor(item.clockMs, item.timeMs);
     ClipFrame frame{std::move(item.bytes), item.timeMs, item.clockMs};
     if (!compressed_) {
         if (!decoder_.Draw(format_, reinterpret_cast<const std::uint8_t*>(frame.jpeg.constData()),
                            std::size_t(frame.jpeg.size()), picture_))
             return;
+        if (options_.CaptionLocal) {
+            try {
+                DrawCaptionAt(picture_, options_, MomentOf(frame.timeMs), locale_);
+            } catch (const std::exception&) {
+                // A caption that cannot be drawn leaves the picture as it is.
+            }
+        }
         frame.jpeg = jpeg_->Compress(picture_);
         if (frame.jpeg.isEmpty())
             return;
@@ -175,7 +197,7 @@ void ClipRecorder::HandleFrame(Item& item)
         if (sinceMotion > std::int64_t(clips_.PostSeconds) * 1000 || length >= std::int64_t(clips_.MaxSeconds) * 1000) {
             EndClip();
         } else {
-            WriteToClip(frame);
+            WriteToClip(std::move(frame));
             return;
         }
     }
@@ -208,21 +230,17 @@ void ClipRecorder::BeginClip(std::uint32_t alarmMs)
         return;
     }
     writing->writer.SetWaitHook([this] { return KeepWaiting(); });
+    Anchor(lastClockMs_, lastTimeMs_);
     std::deque<ClipFrame> before = buffer_->TakeAll();
     writing->firstMs = before.empty() ? alarmMs : before.front().timeMs;
     writing->firstClockMs = before.empty() ? lastClockMs_ : before.front().clockMs;
     writing->lastMotionMs = alarmMs;
     writing_ = std::move(writing);
-    // In the order they were taken: the muxer takes a picture only with the sound up to its time.
-    const std::deque<SoundChunk> sound = std::exchange(soundBefore_, {});
-    auto chunk = sound.begin();
-    for (const ClipFrame& frame : before) {
-        for (; chunk != sound.end() && chunk->startMs <= frame.clockMs; ++chunk)
-            WriteSound(*chunk);
-        WriteToClip(frame);
-    }
-    for (; chunk != sound.end(); ++chunk)
-        WriteSound(*chunk);
+    // The sound goes ahead of its pictures, which the muxer waits for.
+    for (const SoundChunk& chunk : std::exchange(soundBefore_, {}))
+        WriteSound(chunk);
+    for (ClipFrame& frame : before)
+        WriteToClip(std::move(frame));
 }
 
 void ClipRecorder::CheckSound()
@@ -290,11 +308,37 @@ void ClipRecorder::WriteSound(const SoundChunk& chunk)
         FailClip();
 }
 
-void ClipRecorder::WriteToClip(const ClipFrame& frame)
+void ClipRecorder::Anchor(std::int64_t clockMs, std::uint32_t timeMs)
 {
+    // The frame was taken when it reached the recorder, not when this thread came to it.
+    anchorMoment_ = ProgramClock().now().toLocalTime().addMSecs(clockMs - SteadyMs());
+    anchorTimeMs_ = timeMs;
+    anchored_ = true;
+}
+
+QDateTime ClipRecorder::MomentOf(std::uint32_t timeMs) const
+{
+    // A difference of capture times, which may lie on either side of the anchor.
+    return anchorMoment_.addMSecs(std::int32_t(timeMs - anchorTimeMs_));
+}
+
+void ClipRecorder::WriteToClip(ClipFrame frame)
+{
+    if (writing_)
+        unwritten_.push_back(std::move(frame));
+}
+
+void ClipRecorder::WriteNext()
+{
+    const ClipFrame frame = std::move(unwritten_.front());
+    unwritten_.pop_front();
     if (!writing_)
         return;
-    if (!writing_->writer.Write(frame.jpeg, frame.timeMs - writing_->firstMs))
+    QByteArray stamped;
+    // Raw frames got their caption when they were compressed.
+    if (compressed_ && options_.CaptionLocal)
+        stamped = StampJpegCaption(frame.jpeg, options_, MomentOf(frame.timeMs), locale_);
+    if (!writing_->writer.Write(stamped.isEmpty() ? frame.jpeg : stamped, frame.timeMs - writing_->firstMs))
         FailClip();
 }
 
@@ -311,9 +355,12 @@ void ClipRecorder::EndClip()
 {
     if (!writing_)
         return;
+    while (!unwritten_.empty() && !abort_)
+        WriteNext();
+    unwritten_.clear();
     TakeSound();
     if (!writing_)
-        return; // the sound could not be written
+        return; // a picture or the sound could not be written
     if (!writing_->writer.Finish()) {
         FailClip();
         return;
@@ -336,6 +383,7 @@ void ClipRecorder::FailClip()
     // The writer has removed its file already.
     LogFailure(options_, writing_->writer.Error());
     writing_.reset();
+    unwritten_.clear();
 }
 
 } // namespace tarvo

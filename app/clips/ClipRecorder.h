@@ -18,6 +18,13 @@
 // PreSeconds next to the pictures and lays it under each clip from the clip's first picture on.
 // A source that cannot start, or fails, leaves the clips silent and is logged once. So does a source
 // that falls silent, also while the writer waits for GStreamer: the muxer waits for the sound.
+//
+// With the caption of local pictures on, every picture of a clip carries it, with the moment the
+// picture was taken (the seconds before the alarm show their earlier times). The writer thread
+// draws it: into the pixels of a raw frame before it is compressed, into a camera's JPEG picture
+// through its blocks under the caption only (StampJpegCaption) as the picture goes into a clip; a
+// picture that cannot be stamped goes in as it came. The pictures before the alarm are captioned
+// one by one between the frames that keep coming.
 #include "app/clips/ClipSound.h"
 #include "app/clips/HandOffQueue.h"
 #include "app/clips/PreAlarmBuffer.h"
@@ -26,7 +33,9 @@
 #include "settings/ExtraOptions.h"
 #include "settings/OptionsValues.h"
 
+#include <QDateTime>
 #include <QImage>
+#include <QLocale>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -92,7 +101,10 @@ private:
     void HandleFrame(Item& item);
     void HandleMotion(std::uint32_t timeMs, bool armedAlarm);
     void BeginClip(std::uint32_t alarmMs);
-    void WriteToClip(const ClipFrame& frame);
+    void WriteToClip(ClipFrame frame);
+    void WriteNext();
+    void Anchor(std::int64_t clockMs, std::uint32_t timeMs);
+    QDateTime MomentOf(std::uint32_t timeMs) const;
     void NoteDrop();
     void TakeSound();
     void CheckSound();
@@ -121,6 +133,7 @@ private:
     FileCounters* counters_ = nullptr;
     bool compressed_ = false;
     SavedFn saved_;
+    QLocale locale_; // the user's regional formats, for the caption
     std::atomic<bool> report_{true}; // cleared when the recorder is destroyed
 
     // Writer thread only.
@@ -130,7 +143,17 @@ private:
     ClipSound sound_; // started and stopped by the GUI thread while the writer thread is not running
     std::deque<SoundChunk> soundBefore_; // the sound of the pictures in buffer_
     std::int64_t lastClockMs_ = 0;       // when the newest frame was taken
+    std::uint32_t lastTimeMs_ = 0;       // ... and its capture time
+    // The wall-clock moment of one capture time, from which the captions count; set by the run's
+    // first frame and again at each clip's start, so that a clock set meanwhile is followed.
+    bool anchored_ = false;
+    QDateTime anchorMoment_;
+    std::uint32_t anchorTimeMs_ = 0;
     std::unique_ptr<Writing> writing_;
+    // Pictures of the clip not yet captioned and written: the seconds before the alarm, and what
+    // came while those were written. One goes out after each item taken from the queue, so the
+    // frame thread's queue is served while they are.
+    std::deque<ClipFrame> unwritten_;
 };
 
 } // namespace tarvo

@@ -37,11 +37,13 @@ public:
         ready_.notify_one();
         return true;
     }
-    // Consumer: the oldest item, waiting for one; nothing once the queue is closed and empty.
-    std::optional<T> Pop()
+    // Consumer: the oldest item, waiting for one when wait is true; nothing once the queue is
+    // closed and empty (or, without waiting, while it is empty).
+    std::optional<T> Pop(bool wait = true)
     {
         std::unique_lock lock(mutex_);
-        ready_.wait(lock, [this] { return closed_ || !items_.empty(); });
+        if (wait)
+            ready_.wait(lock, [this] { return closed_ || !items_.empty(); });
         if (items_.empty())
             return std::nullopt;
         Entry entry = std::move(items_.front());

@@ -1,14 +1,17 @@
 // Picture processing costs: one motion comparison (and one under each alarm rule), one local
-// picture (caption + JPEG q90 + file),
-// and the JPEG encoder against libjpeg-turbo's own cjpeg on the same pixels and quality.
+// picture (caption + JPEG q90 + file), the JPEG encoder against libjpeg-turbo's own cjpeg on the
+// same pixels and quality, and the caption stamped into a camera's JPEG picture as it goes into
+// a motion clip.
 #include "common/EventLog.h"
 #include "imaging/MotionDetection.h"
 #include "imaging/FileNaming.h"
+#include "imaging/JpegCaptionStamp.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/PictureSaving.h"
 #include "settings/PerUserStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -121,6 +124,31 @@ void JpegCompress(benchmark::State& state)
         benchmark::DoNotOptimize(writer.Compress(frame));
 }
 
+// One picture of a motion clip: the default caption (at the bottom edge, or with the third
+// argument 1 at the top) into a q90 picture of the scene, or into the camera's picture in the
+// file TARVO_BENCH_JPEG (the size arguments then only name the run).
+void StampClipPicture(benchmark::State& state)
+{
+    JpegWriter writer;
+    writer.SetQuality(90);
+    QFile file(qEnvironmentVariable("TARVO_BENCH_JPEG"));
+    const QByteArray jpeg = file.open(QIODevice::ReadOnly)
+                              ? file.readAll()
+                              : writer.Compress(CameraFrame(int(state.range(0)), int(state.range(1)), 5));
+    OptionsValues o = DefaultOptions(QString());
+    o.CapTop = state.range(2) != 0;
+    const QDateTime moment = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    for (auto _ : state) {
+        const QByteArray stamped = StampJpegCaption(jpeg, o, moment, locale);
+        if (stamped.isEmpty() || stamped == jpeg) {
+            state.SkipWithError("the picture was not stamped");
+            break;
+        }
+    }
+    state.counters["kB"] = double(jpeg.size()) / 1000;
+}
+
 // cjpeg as a user would run it on a PPM of the same pixels: process start, reading, encoding,
 // writing.
 void CjpegFile(benchmark::State& state)
@@ -167,6 +195,13 @@ BENCHMARK(LocalPicture)->Apply(Sizes);
 BENCHMARK(JpegWriterFile)->Apply(Sizes);
 BENCHMARK(JpegCompress)->Apply(Sizes);
 BENCHMARK(CjpegFile)->Apply(Sizes);
+BENCHMARK(StampClipPicture)
+    ->Args({640, 480, 0})
+    ->Args({1920, 1080, 0})
+    ->Args({1920, 1080, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 } // namespace tarvo
 

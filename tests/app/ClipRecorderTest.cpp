@@ -1,13 +1,13 @@
 // Motion clips apart from the engine, on real GStreamer: the pre-alarm buffer's bounds, frames
 // dropped by a writer that cannot keep up, a disk that fills up during a clip, a sound source
-// that falls silent, and what lies in the video folder already.
+// that falls silent, what lies in the video folder already, and the pictures' captions.
 #include "app/clips/ClipFiles.h"
 #include "app/clips/ClipRecorder.h"
 #include "capture/CaptureDevices.h"
 #include "common/SafeFileWrite.h"
 #include "gst/GstPointers.h"
+#include "imaging/Caption.h"
 #include "imaging/FileNaming.h"
-#include "imaging/JpegWriter.h"
 #include "imaging/JpegWriter.h"
 
 #include "support/FixedClock.h"
@@ -99,10 +99,10 @@ protected:
             clips, options, FrameFormatOf(compression, Width, Height, 16), jpeg, counters,
             [this](const QString& file) { saved << file; }, soundSource);
     }
-    // Hands frames with capture times from `from` on, 66 ms apart, each a motion sample that saw
-    // motion, until stop() or `frames` frames; returns the time after the last.
+    // Hands frames with capture times from `from` on, 66 ms apart, each from the alarmFrame'th on
+    // a motion sample that saw motion, until stop() or `frames` frames; returns the time after the last.
     static std::uint32_t Feed(ClipRecorder& recorder, std::vector<std::uint8_t>& bytes, std::uint32_t from, int frames,
-                              const std::function<bool()>& stop = [] { return false; })
+                              const std::function<bool()>& stop = [] { return false; }, int alarmFrame = 0)
     {
         std::uint32_t t = from;
         for (int i = 0; i < frames && !stop(); ++i, t += 66) {
@@ -111,7 +111,8 @@ protected:
             header.capacity = header.bytesUsed = std::uint32_t(bytes.size());
             header.capturedMs = t;
             recorder.AddFrame(header);
-            recorder.NoteMotion(t, i == 0);
+            if (i >= alarmFrame)
+                recorder.NoteMotion(t, i == alarmFrame);
         }
         return t;
     }
@@ -378,6 +379,73 @@ TEST_F(ClipRecorderTest, ALinkPlantedAtTheNextClipsTemporaryNameLeavesItsTargetA
     // Private while written, then readable like every file the user saves.
     EXPECT_EQ(st.st_mode & 0777, NewFileMode());
     EXPECT_TRUE(ProbeVideo(saved.front()).ok) << saved.front().toStdString();
+}
+
+// The JPEG pictures of an MJPEG AVI file, in the order they are played.
+QList<QByteArray> AviPictures(const QString& file)
+{
+    const QByteArray avi = ReadFileBytes(file);
+    QList<QByteArray> pictures;
+    for (qsizetype at = avi.indexOf("00db"); at >= 0 && at + 8 <= avi.size(); at = avi.indexOf("00db", at + 4)) {
+        const auto* size = reinterpret_cast<const uchar*>(avi.constData() + at + 4);
+        const qsizetype bytes = size[0] | size[1] << 8 | size[2] << 16 | qsizetype(size[3]) << 24;
+        if (bytes > 2 && at + 8 + bytes <= avi.size() && avi.mid(at + 8, 2) == "\xFF\xD8")
+            pictures << avi.mid(at + 8, bytes);
+    }
+    return pictures;
+}
+
+TEST_F(ClipRecorderTest, AClipsFirstAndLastPicturesCarryCaptionsOneClipLengthApart)
+{
+    // The alarm's frame is taken at half past a second, so that the moments of the pictures lie
+    // well inside their seconds.
+    const QDateTime now(QDate(2026, 5, 4), QTime(3, 2, 1, 500));
+    FixedClock clock(now);
+    SetProgramClock(&clock);
+    const auto restore = qScopeGuard([] { SetProgramClock(nullptr); });
+    clips.MaxSeconds = 5;
+    std::vector<std::uint8_t> bytes = GreyJpeg();
+    const QImage grey = QImage::fromData(bytes.data(), int(bytes.size())).convertToFormat(QImage::Format_RGB32);
+    ClipRecorder& recorder = NewRecorder();
+    Start(recorder, FOURCC_MJPG);
+    // The alarm at 1980 ms of capture time, the clip's first picture a second before it, its last
+    // five seconds after that (the clip's longest), 3960 ms after the alarm. Handed over slowly
+    // enough for the writer to take every frame.
+    Feed(recorder, bytes, 0, 120, [] {
+        QThread::msleep(5);
+        return false;
+    }, 30);
+    recorder.Stop();
+    ASSERT_FALSE(saved.isEmpty()) << log.messages().join("\n").toStdString();
+    ASSERT_TRUE(log.messages().filter("drops frames").isEmpty());
+    const QList<QByteArray> pictures = AviPictures(saved.front());
+    ASSERT_GE(pictures.size(), 2);
+
+    const auto difference = [](const QImage& a, const QImage& b) {
+        qint64 sum = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+        return sum;
+    };
+    // The second whose caption the picture shows: the one whose drawing it is nearest to, and
+    // nearer to that than to the picture without a caption.
+    const auto shownSecond = [&](const QByteArray& jpeg) {
+        const QImage picture = QImage::fromData(jpeg).convertToFormat(QImage::Format_RGB32);
+        int best = -1;
+        qint64 nearest = difference(picture, grey);
+        for (int second = -2; second <= 8; ++second) {
+            QImage drawn = grey;
+            DrawCaptionAt(drawn, options, now.addSecs(second), QLocale::system());
+            if (const qint64 d = difference(picture, drawn); d < nearest) {
+                nearest = d;
+                best = second;
+            }
+        }
+        return best;
+    };
+    EXPECT_EQ(shownSecond(pictures.front()), -1);
+    EXPECT_EQ(shownSecond(pictures.back()), clips.MaxSeconds - 1);
 }
 
 TEST_F(ClipRecorderTest, TheStartRemovesTheTemporaryFilesOfUnfinishedClipsAndNothingElse)

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cstdlib>
 
 namespace tarvo {
 
@@ -14,7 +15,8 @@ struct Decompressor {
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
 };
 
-bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
+// Reads the picture's facts, and its pixels or, with blocks given, its coefficients.
+bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts, JpegBlocks* blocks = nullptr)
 {
     d.cinfo.err = JpegErrorsThatJump(d.err);
     if (setjmp(d.err.jump))
@@ -26,6 +28,26 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
     facts.width = int(d.cinfo.image_width);
     facts.height = int(d.cinfo.image_height);
     facts.lumaDcStep = d.cinfo.quant_tbl_ptrs[0] ? d.cinfo.quant_tbl_ptrs[0]->quantval[0] : 0;
+    if (blocks) {
+        jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
+        blocks->mcuWidth = d.cinfo.max_h_samp_factor * DCTSIZE;
+        blocks->mcuHeight = d.cinfo.max_v_samp_factor * DCTSIZE;
+        for (int ci = 0; ci < d.cinfo.num_components; ++ci) {
+            const jpeg_component_info& comp = d.cinfo.comp_info[ci];
+            JpegBlocks::Component& c = blocks->components.emplace_back();
+            c.h = comp.h_samp_factor;
+            c.v = comp.v_samp_factor;
+            c.columns = int(d.cinfo.MCUs_per_row) * c.h;
+            c.rows = int(d.cinfo.total_iMCU_rows) * c.v;
+            for (int r = 0; r < c.rows; ++r) {
+                JBLOCKROW row = (*d.cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d.cinfo), arrays[ci],
+                                                                   JDIMENSION(r), 1, FALSE)[0];
+                for (int b = 0; b < c.columns; ++b)
+                    c.coefficients.insert(c.coefficients.end(), row[b], row[b] + DCTSIZE2);
+            }
+        }
+        return true;
+    }
     jpeg_start_decompress(&d.cinfo);
     // libjpeg's own pool, freed with the decompressor: nothing here may need a destructor.
     JSAMPARRAY row = (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
@@ -35,7 +57,56 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts)
     jpeg_finish_decompress(&d.cinfo);
     return true;
 }
+
 } // namespace
+
+namespace {
+// libjpeg's own transcoding, as jpegtran does it: the same blocks, a restart marker every MCU row.
+bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes, unsigned char** out, unsigned long* size)
+{
+    d.cinfo.err = JpegErrorsThatJump(d.err);
+    c.cinfo.err = &d.err.pub;
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_create_decompress(&d.cinfo);
+    jpeg_create_compress(&c.cinfo);
+    c.created = true;
+    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+    jpeg_read_header(&d.cinfo, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
+    jpeg_mem_dest(&c.cinfo, out, size);
+    jpeg_copy_critical_parameters(&d.cinfo, &c.cinfo);
+    c.cinfo.restart_in_rows = 1;
+    jpeg_write_coefficients(&c.cinfo, arrays);
+    jpeg_finish_compress(&c.cinfo);
+    return true;
+}
+} // namespace
+
+QByteArray WithRestartMarkers(const QByteArray& jpeg)
+{
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    QByteArray result;
+    {
+        Decompressor d;
+        JpegCompressorOwner c;
+        if (Transcode(d, c, jpeg, &out, &size))
+            result = QByteArray(reinterpret_cast<const char*>(out), qsizetype(size));
+    }
+    std::free(out);
+    return result;
+}
+
+JpegBlocks ReadJpegBlocks(const QByteArray& bytes)
+{
+    JpegBlocks blocks;
+    JpegFacts facts;
+    Decompressor d;
+    if (!Read(d, bytes, facts, &blocks))
+        blocks.components.clear();
+    return blocks;
+}
 
 JpegFacts InspectJpeg(const QByteArray& bytes)
 {

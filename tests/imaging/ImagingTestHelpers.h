@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace tarvo {
 
@@ -17,6 +18,21 @@ struct JpegFacts {
 };
 // Reads a JPEG with libjpeg itself.
 JpegFacts InspectJpeg(const QByteArray& bytes);
+
+// The quantised DCT coefficients of a JPEG picture as libjpeg reads them; no components when the
+// picture cannot be read.
+struct JpegBlocks {
+    struct Component {
+        int h = 1, v = 1;         // sampling factors: blocks of the component in one MCU
+        int columns = 0, rows = 0; // blocks across and down, padded to whole MCUs
+        std::vector<short> coefficients; // 64 a block, row after row
+    };
+    int mcuWidth = 8, mcuHeight = 8;
+    std::vector<Component> components;
+};
+JpegBlocks ReadJpegBlocks(const QByteArray& bytes);
+// The same picture, block for block, with a restart marker after every MCU row; empty on failure.
+QByteArray WithRestartMarkers(const QByteArray& jpeg);
 
 // libjpeg's first luminance table entry for a quality (the IJG scaling rule).
 int ExpectedLumaDcStep(int quality);

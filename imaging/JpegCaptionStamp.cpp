@@ -1,0 +1,821 @@
+#include "imaging/JpegCaptionStamp.h"
+#include "imaging/Caption.h"
+#include "imaging/JpegErrors.h"
+
+#include <QImage>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <iterator>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace tarvo {
+
+namespace {
+// Larger than any camera's picture; a damaged header may claim far more.
+constexpr JDIMENSION MaxSide = 16384;
+
+using Decompressor = JpegDecompressorOwner;
+
+// Compresses into a buffer libjpeg allocates with malloc.
+struct Compressor : JpegCompressorOwner {
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    ~Compressor() { std::free(buffer); }
+};
+
+// Position in the natural (row by row) order of the k'th coefficient in the zigzag order of the
+// data; the extra entries catch a run past the block's end in damaged data.
+constexpr int Natural[64 + 16] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63,
+    63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+
+// The canonical codes of one Huffman table, from its bit counts, in the order of its values.
+struct HuffmanCodes {
+    std::uint8_t sizes[256]{};
+    std::uint16_t codes[256]{};
+    int count = 0;
+    // False for a table no valid picture has.
+    bool Make(const JHUFF_TBL& table)
+    {
+        count = 0;
+        for (int length = 1; length <= 16; ++length)
+            for (int i = 0; i < table.bits[length]; ++i) {
+                if (count >= 256)
+                    return false;
+                sizes[count++] = std::uint8_t(length);
+            }
+        std::uint32_t code = 0;
+        int size = count ? sizes[0] : 0;
+        for (int p = 0; p < count;) {
+            while (p < count && sizes[p] == size)
+                codes[p++] = std::uint16_t(code++);
+            if (code > (1u << size))
+                return false;
+            code <<= 1;
+            ++size;
+        }
+        return true;
+    }
+};
+
+// Reads the entropy-coded data of a scan bit by bit, taking out the zero byte after each 0xFF.
+// Past the data (a marker, or the end of the bytes) it reads zero bits and notes the overrun.
+class ScanReader {
+public:
+    ScanReader(const std::uint8_t* data, std::size_t size, std::size_t from) : data_(data), size_(size), pos_(from) {}
+
+    // At least 32 bits to read: a code and the value bits after it.
+    void Fill()
+    {
+        if (bits_ < 32)
+            Load();
+    }
+    std::uint32_t Peek(int n) const { return std::uint32_t(buffer_ >> (64 - n)); }
+    void Skip(int n)
+    {
+        buffer_ <<= n;
+        bits_ -= n;
+    }
+    int Get(int n)
+    {
+        const auto value = int(Peek(n));
+        Skip(n);
+        return value;
+    }
+    // More bits were taken than the data holds.
+    bool Overrun() const { return std::int64_t(loaded_ - fake_) * 8 < std::int64_t(loaded_) * 8 - bits_; }
+    // The byte that holds the next bit and how many of its bits were read.
+    std::pair<std::size_t, int> Position() const
+    {
+        if (bits_ == 0)
+            return {pos_, 0};
+        return {offsets_[(loaded_ - std::size_t((bits_ + 7) / 8)) & 7], (8 - bits_ % 8) % 8};
+    }
+
+private:
+    void Load()
+    {
+        while (bits_ <= 56) {
+            std::uint8_t byte = 0;
+            const std::size_t at = pos_;
+            if (pos_ + 1 < size_ && data_[pos_] == 0xFF) {
+                if (data_[pos_ + 1] == 0x00) {
+                    byte = 0xFF;
+                    pos_ += 2;
+                } else {
+                    ++fake_; // a marker: the data ends here
+                }
+            } else if (pos_ < size_ && data_[pos_] != 0xFF) {
+                byte = data_[pos_++];
+            } else {
+                ++fake_;
+            }
+            offsets_[loaded_++ & 7] = at;
+            buffer_ |= std::uint64_t(byte) << (56 - bits_);
+            bits_ += 8;
+        }
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_;
+    std::uint64_t buffer_ = 0;
+    int bits_ = 0;
+    std::size_t loaded_ = 0;
+    std::size_t fake_ = 0;
+    std::size_t offsets_[8]{};
+};
+
+// One Huffman table, for reading and for writing.
+class HuffmanTable {
+public:
+    bool Make(const JHUFF_TBL& table)
+    {
+        HuffmanCodes h;
+        if (!h.Make(table))
+            return false;
+        for (int i = 0; i < h.count; ++i) {
+            values_[i] = table.huffval[i];
+            size_[values_[i]] = h.sizes[i];
+            code_[values_[i]] = h.codes[i];
+        }
+        int p = 0;
+        for (int length = 1; length <= 16; ++length) {
+            maxCode_[length] = -1;
+            if (table.bits[length] == 0)
+                continue;
+            offset_[length] = p - int(h.codes[p]);
+            p += table.bits[length];
+            maxCode_[length] = int(h.codes[p - 1]);
+        }
+        for (int i = 0; i < h.count; ++i) {
+            // Every pattern that begins with the code, whatever follows.
+            for (int spare = FastBits - h.sizes[i], fill = 0; spare >= 0 && fill < (1 << spare); ++fill)
+                fast_[(h.codes[i] << spare) | fill] = std::uint16_t(h.sizes[i] << 8 | values_[i]);
+            // For passing over an AC table's values: a code with its value bits within SkipBits
+            // gives the bits to pass over and how many coefficients it stands for (64: the
+            // block's end).
+            const int run = values_[i] >> 4;
+            const int size = values_[i] & 15;
+            const int advance = size ? run + 1 : run == 15 ? 16 : 64;
+            if (h.sizes[i] + size <= SkipBits)
+                for (int spare = SkipBits - h.sizes[i], fill = 0; fill < (1 << spare); ++fill)
+                    skip_[(h.codes[i] << spare) | fill] = std::uint16_t(advance << 5 | (h.sizes[i] + size));
+        }
+        return true;
+    }
+    // The code of a value; size 0: the table has none.
+    std::uint8_t Size(int value) const { return size_[value]; }
+    std::uint16_t Code(int value) const { return code_[value]; }
+    // Bits and coefficients of the next value when they fit the skip table, else 0.
+    std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
+
+    // The next value, or -1 for bits that are no code.
+    int Decode(ScanReader& in) const
+    {
+        if (const std::uint16_t hit = fast_[in.Peek(FastBits)]) {
+            in.Skip(hit >> 8);
+            return hit & 0xFF;
+        }
+        for (int length = FastBits + 1; length <= 16; ++length) {
+            const auto code = int(in.Peek(length));
+            if (code <= maxCode_[length]) {
+                in.Skip(length);
+                return values_[offset_[length] + code];
+            }
+        }
+        return -1;
+    }
+
+private:
+    static constexpr int FastBits = 9;
+    static constexpr int SkipBits = 12;
+    std::uint16_t fast_[1 << FastBits]{}; // length << 8 | value for the codes of FastBits or fewer
+    std::uint16_t skip_[1 << SkipBits]{};
+    int maxCode_[17]{};
+    int offset_[17]{};
+    std::uint8_t values_[256]{};
+    std::uint8_t size_[256]{};
+    std::uint16_t code_[256]{};
+};
+
+// Writes entropy-coded data after what out holds, putting a zero byte after each 0xFF.
+class ScanWriter {
+public:
+    explicit ScanWriter(QByteArray& out) : out_(out), used_(out.size()) { Grow(); }
+    void Put(std::uint32_t value, int count)
+    {
+        buffer_ = (buffer_ << count) | (value & ((1u << count) - 1));
+        bits_ += count;
+        while (bits_ >= 8) {
+            const auto byte = char((buffer_ >> (bits_ - 8)) & 0xFF);
+            if (used_ + 2 > out_.size())
+                Grow();
+            data_[used_++] = byte;
+            if (byte == char(0xFF))
+                data_[used_++] = '\0';
+            bits_ -= 8;
+        }
+    }
+    // Eight bits, with room made beforehand for count of them (Reserve).
+    void PutByte(std::uint8_t value)
+    {
+        buffer_ = (buffer_ << 8) | value;
+        const auto byte = char((buffer_ >> bits_) & 0xFF);
+        data_[used_++] = byte;
+        if (byte == char(0xFF))
+            data_[used_++] = '\0';
+    }
+    void Reserve(qsizetype bytes)
+    {
+        while (used_ + 2 * bytes + 2 > out_.size())
+            Grow();
+    }
+    // Pads the last byte with one bits, as the standard asks.
+    void Finish()
+    {
+        if (bits_ > 0)
+            Put(0xFF, 8 - bits_);
+        out_.resize(used_);
+    }
+
+private:
+    void Grow()
+    {
+        out_.resize(std::max<qsizetype>(used_ + 4096, out_.size() * 2));
+        data_ = out_.data();
+    }
+
+    QByteArray& out_;
+    qsizetype used_;
+    char* data_ = nullptr;
+    std::uint64_t buffer_ = 0;
+    int bits_ = 0;
+};
+
+int Extend(int value, int size) { return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value; }
+
+int BitLength(int value)
+{
+    int n = 0;
+    for (; value; value >>= 1)
+        ++n;
+    return n;
+}
+
+// One block; its coefficients go to out unless that is null. False for damaged data.
+bool DecodeBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor, JCOEF* out)
+{
+    in.Fill();
+    const int s = dc.Decode(in);
+    if (s < 0 || s > 11)
+        return false;
+    predictor += s ? Extend(in.Get(s), s) : 0;
+    if (out) {
+        std::fill(out, out + DCTSIZE2, JCOEF(0));
+        out[0] = JCOEF(predictor);
+    }
+    for (int k = 1; k < DCTSIZE2;) {
+        in.Fill();
+        const int symbol = ac.Decode(in);
+        if (symbol < 0)
+            return false;
+        const int run = symbol >> 4;
+        const int size = symbol & 15;
+        if (size == 0) {
+            if (run != 15)
+                break; // the end of the block
+            k += 16;
+            continue;
+        }
+        k += run;
+        const int value = Extend(in.Get(size), size);
+        if (out)
+            out[Natural[std::min(k, 63 + 16)]] = JCOEF(value);
+        ++k;
+    }
+    return true;
+}
+
+// The largest size up to `size` the table has a code for (symbol base | size); -1 when none.
+int CodedSize(const HuffmanTable& table, int base, int size, int smallest)
+{
+    for (; size >= smallest; --size)
+        if (table.Size(base | size))
+            return size;
+    return -1;
+}
+
+// The value brought within a size: a table made for the picture's own blocks may lack the codes
+// of the larger values the caption's edges need; those come out a little weaker.
+int Clamp(int value, int size)
+{
+    const int largest = (1 << size) - 1;
+    return std::clamp(value, -largest, largest);
+}
+
+// Passes over one block, keeping only its DC value. False for damaged data.
+bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor)
+{
+    in.Fill();
+    const int s = dc.Decode(in);
+    if (s < 0 || s > 11)
+        return false;
+    predictor += s ? Extend(in.Get(s), s) : 0;
+    for (int k = 1; k < DCTSIZE2;) {
+        in.Fill();
+        if (const std::uint16_t skip = ac.Skip(in)) {
+            in.Skip(skip & 31);
+            k += skip >> 5;
+            continue;
+        }
+        const int symbol = ac.Decode(in);
+        if (symbol < 0)
+            return false;
+        const int size = symbol & 15;
+        if (size == 0 && symbol != 0xF0)
+            break; // the end of the block
+        in.Fill();
+        in.Skip(size);
+        k += size ? (symbol >> 4) + 1 : 16;
+    }
+    return true;
+}
+
+// One block in the table's codes. False when the table lacks the codes every block needs.
+bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor, const JCOEF* block)
+{
+    const int dcSize = CodedSize(dc, 0, BitLength(std::abs(block[0] - predictor)), 0);
+    if (dcSize < 0 || dcSize > 11)
+        return false;
+    const int diff = Clamp(block[0] - predictor, dcSize);
+    predictor += diff;
+    out.Put(dc.Code(dcSize), dc.Size(dcSize));
+    if (dcSize)
+        out.Put(std::uint32_t(diff < 0 ? diff - 1 : diff), dcSize);
+    int run = 0;
+    for (int k = 1; k < DCTSIZE2; ++k) {
+        const int value = block[Natural[k]];
+        if (value == 0) {
+            ++run;
+            continue;
+        }
+        const int size = CodedSize(ac, (run & 15) << 4, std::min(BitLength(std::abs(value)), 10), 1);
+        if (size < 0) {
+            ++run; // no code for a value after this run: the value is left out
+            continue;
+        }
+        for (; run > 15; run -= 16) {
+            if (!ac.Size(0xF0))
+                return false;
+            out.Put(ac.Code(0xF0), ac.Size(0xF0));
+        }
+        const int coded = Clamp(value, size);
+        out.Put(ac.Code(run << 4 | size), ac.Size(run << 4 | size));
+        out.Put(std::uint32_t(coded < 0 ? coded - 1 : coded), size);
+        run = 0;
+    }
+    if (run > 0) {
+        if (!ac.Size(0x00))
+            return false;
+        out.Put(ac.Code(0x00), ac.Size(0x00));
+    }
+    return true;
+}
+
+// The blocks of the MCU rows under the caption, component after component, row after row.
+struct Band {
+    JDIMENSION firstRow = 0; // in the picture
+    JDIMENSION rows = 0;
+    JDIMENSION height = 0; // pixels
+    JDIMENSION columns[MAX_COMPONENTS]{}; // blocks in a row
+    std::vector<JCOEF> coefficients[MAX_COMPONENTS];
+    JBLOCKROW Row(int ci, JDIMENSION row)
+    {
+        return reinterpret_cast<JBLOCKROW>(coefficients[ci].data() + std::size_t(row) * columns[ci] * DCTSIZE2);
+    }
+};
+
+// Where the band lies in the picture's entropy-coded data, for pictures whose blocks are copied
+// through bit for bit.
+struct Splice {
+    std::vector<HuffmanTable> dc, ac; // the scan's tables by their numbers
+    std::size_t startByte = 0;        // the byte holding the band's first bit
+    int startBits = 0;                // ... and the bits of it before the band
+    int predictors[MAX_COMPONENTS]{}; // the DC values the band's first blocks are coded against
+    bool tail = false;                // MCU rows follow the band, from here on
+    std::size_t endByte = 0;
+    int endBits = 0;
+    int endPredictors[MAX_COMPONENTS]{}; // ... coded against these DC values
+};
+
+// One stamp. The band is carried as a small JPEG picture of its own (the picture's blocks and
+// tables) so that libjpeg turns it into pixels and the drawn pixels back into blocks.
+struct Stamp {
+    JpegErrorJump err{};
+    Decompressor picture;
+    Compressor band;
+    Decompressor bandPixels;
+    Compressor drawn;
+    Decompressor drawnBlocks;
+    Compressor out;
+    jvirt_barray_ptr* pictureCoefs = nullptr;
+    jvirt_barray_ptr bandCoefs[MAX_COMPONENTS]{};
+    Band blocks;
+    Stamp() = default;
+    Stamp(const Stamp&) = delete;
+    Stamp& operator=(const Stamp&) = delete;
+};
+
+JDIMENSION RoundUp(JDIMENSION value, int multiple) { return (value + JDIMENSION(multiple) - 1) / JDIMENSION(multiple) * JDIMENSION(multiple); }
+
+JBLOCKROW BlockRow(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION row, bool writable)
+{
+    return (*cinfo->mem->access_virt_barray)(cinfo, array, row, 1, writable)[0];
+}
+
+// Each function below that calls libjpeg may be jumped out of: none holds an object with a
+// destructor.
+
+bool ReadHeader(Stamp& s, const QByteArray& jpeg)
+{
+    jpeg_decompress_struct& c = s.picture.cinfo;
+    c.err = JpegErrorsThatJump(s.err);
+    if (setjmp(s.err.jump))
+        return false;
+    jpeg_create_decompress(&c);
+    s.picture.created = true;
+    jpeg_mem_src(&c, reinterpret_cast<const unsigned char*>(jpeg.constData()), static_cast<unsigned long>(jpeg.size()));
+    if (jpeg_read_header(&c, TRUE) != JPEG_HEADER_OK)
+        return false;
+    const bool colour = c.num_components == 3 && c.jpeg_color_space == JCS_YCbCr;
+    const bool grey = c.num_components == 1 && c.jpeg_color_space == JCS_GRAYSCALE;
+    return (colour || grey) && c.image_width <= MaxSide && c.image_height <= MaxSide && c.data_precision == 8;
+}
+
+// The picture's blocks through libjpeg; the band's are copied out, or with back, copied in.
+bool ReadCoefficients(Stamp& s)
+{
+    jpeg_decompress_struct& c = s.picture.cinfo;
+    if (setjmp(s.err.jump))
+        return false;
+    s.pictureCoefs = jpeg_read_coefficients(&c);
+    // A warning means damaged data that libjpeg made up for: such a picture is left as it came.
+    return s.pictureCoefs != nullptr && s.err.pub.num_warnings == 0;
+}
+
+bool CopyBand(Stamp& s, bool back)
+{
+    jpeg_decompress_struct& c = s.picture.cinfo;
+    if (setjmp(s.err.jump))
+        return false;
+    for (int ci = 0; ci < c.num_components; ++ci) {
+        const auto v = JDIMENSION(c.comp_info[ci].v_samp_factor);
+        const std::size_t bytes = s.blocks.columns[ci] * sizeof(JBLOCK);
+        for (JDIMENSION r = 0; r < s.blocks.rows * v; ++r) {
+            JBLOCKROW picture = BlockRow(reinterpret_cast<j_common_ptr>(&c), s.pictureCoefs[ci], s.blocks.firstRow * v + r, back);
+            if (back)
+                std::memcpy(picture, s.blocks.Row(ci, r), bytes);
+            else
+                std::memcpy(s.blocks.Row(ci, r), picture, bytes);
+        }
+    }
+    return true;
+}
+
+// A compressor of a picture of the band's size with the picture's tables. Called only from a
+// function that libjpeg may jump back to.
+void CreateBandCompressor(Stamp& s, Compressor& compressor)
+{
+    jpeg_compress_struct& c = compressor.cinfo;
+    c.err = &s.err.pub;
+    jpeg_create_compress(&c);
+    compressor.created = true;
+    jpeg_mem_dest(&c, &compressor.buffer, &compressor.size);
+    jpeg_copy_critical_parameters(&s.picture.cinfo, &c);
+    c.image_height = s.blocks.height;
+}
+
+bool WriteBand(Stamp& s)
+{
+    jpeg_decompress_struct& p = s.picture.cinfo;
+    jpeg_compress_struct& c = s.band.cinfo;
+    if (setjmp(s.err.jump))
+        return false;
+    CreateBandCompressor(s, s.band);
+    for (int ci = 0; ci < p.num_components; ++ci) {
+        const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
+        s.bandCoefs[ci] = (*c.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE, FALSE,
+                                                         s.blocks.columns[ci], s.blocks.rows * v, v);
+    }
+    jpeg_write_coefficients(&c, s.bandCoefs);
+    for (int ci = 0; ci < p.num_components; ++ci) {
+        const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
+        for (JDIMENSION r = 0; r < s.blocks.rows * v; ++r)
+            std::memcpy(BlockRow(reinterpret_cast<j_common_ptr>(&c), s.bandCoefs[ci], r, true), s.blocks.Row(ci, r),
+                        s.blocks.columns[ci] * sizeof(JBLOCK));
+    }
+    jpeg_finish_compress(&c);
+    return true;
+}
+
+bool DecodeBand(Stamp& s, QImage& pixels)
+{
+    jpeg_decompress_struct& c = s.bandPixels.cinfo;
+    c.err = &s.err.pub;
+    if (setjmp(s.err.jump))
+        return false;
+    jpeg_create_decompress(&c);
+    s.bandPixels.created = true;
+    jpeg_mem_src(&c, s.band.buffer, s.band.size);
+    jpeg_read_header(&c, TRUE);
+    c.out_color_space = JCS_EXT_BGRX; // QImage::Format_RGB32 on little-endian machines
+    c.dct_method = JDCT_ISLOW;
+    jpeg_start_decompress(&c);
+    if (int(c.output_width) != pixels.width() || int(c.output_height) != pixels.height())
+        return false;
+    while (c.output_scanline < c.output_height) {
+        JSAMPROW row = pixels.scanLine(int(c.output_scanline));
+        jpeg_read_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_decompress(&c);
+    return true;
+}
+
+// The drawn band encoded with the picture's quantisation tables; its blocks of the changed MCUs
+// replace the band's.
+bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& changed, JDIMENSION mcuColumns)
+{
+    jpeg_decompress_struct& p = s.picture.cinfo;
+    jpeg_compress_struct& c = s.drawn.cinfo;
+    jpeg_decompress_struct& d = s.drawnBlocks.cinfo;
+    d.err = &s.err.pub;
+    if (setjmp(s.err.jump))
+        return false;
+    CreateBandCompressor(s, s.drawn);
+    c.in_color_space = JCS_EXT_BGRX;
+    c.input_components = 4;
+    c.dct_method = JDCT_ISLOW;
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(pixels.constScanLine(int(c.next_scanline)));
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+
+    jpeg_create_decompress(&d);
+    s.drawnBlocks.created = true;
+    jpeg_mem_src(&d, s.drawn.buffer, s.drawn.size);
+    jpeg_read_header(&d, TRUE);
+    jvirt_barray_ptr* drawnCoefs = jpeg_read_coefficients(&d);
+    for (JDIMENSION row = 0; row < s.blocks.rows; ++row) {
+        for (JDIMENSION column = 0; column < mcuColumns; ++column) {
+            if (!changed[row * mcuColumns + column])
+                continue;
+            for (int ci = 0; ci < p.num_components; ++ci) {
+                const auto h = JDIMENSION(p.comp_info[ci].h_samp_factor);
+                const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
+                const JDIMENSION width = std::min(s.blocks.columns[ci], RoundUp(d.comp_info[ci].width_in_blocks, int(h)));
+                for (JDIMENSION by = 0; by < v; ++by) {
+                    JBLOCKROW to = s.blocks.Row(ci, row * v + by);
+                    JBLOCKROW from = BlockRow(reinterpret_cast<j_common_ptr>(&d), drawnCoefs[ci], row * v + by, false);
+                    for (JDIMENSION bx = column * h; bx < std::min(width, (column + 1) * h); ++bx)
+                        std::memcpy(to[bx], from[bx], sizeof(JBLOCK));
+                }
+            }
+        }
+    }
+    return true;
+}
+
+bool WritePicture(Stamp& s)
+{
+    jpeg_compress_struct& c = s.out.cinfo;
+    c.err = &s.err.pub;
+    if (setjmp(s.err.jump))
+        return false;
+    jpeg_create_compress(&c);
+    s.out.created = true;
+    jpeg_mem_dest(&c, &s.out.buffer, &s.out.size);
+    jpeg_copy_critical_parameters(&s.picture.cinfo, &c);
+    jpeg_write_coefficients(&c, s.pictureCoefs);
+    jpeg_finish_compress(&c);
+    return true;
+}
+
+// A baseline picture with all components in one scan and no restart markers: its data can be
+// read and written block by block here, so the blocks outside the band are copied bit for bit.
+bool CanSplice(const jpeg_decompress_struct& p)
+{
+    if (p.progressive_mode || p.arith_code || p.restart_interval != 0 || p.comps_in_scan != p.num_components)
+        return false;
+    if (p.num_components == 1 && (p.comp_info[0].h_samp_factor != 1 || p.comp_info[0].v_samp_factor != 1))
+        return false;
+    for (int i = 0; i < p.comps_in_scan; ++i) {
+        const jpeg_component_info* comp = p.cur_comp_info[i];
+        if (!comp || !p.dc_huff_tbl_ptrs[comp->dc_tbl_no] || !p.ac_huff_tbl_ptrs[comp->ac_tbl_no])
+            return false;
+    }
+    return true;
+}
+
+// The MCU rows' blocks of one scan, in the order of the data: every MCU, each scan component's
+// blocks in it. visit(i, blockRow, blockColumn) for the i'th component of the scan.
+template <typename Visit>
+bool ForEachBlock(const jpeg_decompress_struct& p, JDIMENSION fromRow, JDIMENSION toRow, JDIMENSION mcuColumns, Visit visit)
+{
+    for (JDIMENSION row = fromRow; row < toRow; ++row)
+        for (JDIMENSION column = 0; column < mcuColumns; ++column)
+            for (int i = 0; i < p.comps_in_scan; ++i) {
+                const auto h = JDIMENSION(p.cur_comp_info[i]->h_samp_factor);
+                const auto v = JDIMENSION(p.cur_comp_info[i]->v_samp_factor);
+                for (JDIMENSION by = 0; by < v; ++by)
+                    for (JDIMENSION bx = 0; bx < h; ++bx)
+                        if (!visit(i, row * v + by, column * h + bx))
+                            return false;
+            }
+    return true;
+}
+
+// Reads the data up to the band's end: the blocks before the band are only passed over, the
+// band's are kept.
+bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, JDIMENSION totalRows,
+              Band& band, Splice& splice)
+{
+    std::vector<HuffmanTable>& dc = splice.dc;
+    std::vector<HuffmanTable>& ac = splice.ac;
+    dc.resize(NUM_HUFF_TBLS);
+    ac.resize(NUM_HUFF_TBLS);
+    for (int i = 0; i < p.comps_in_scan; ++i) {
+        const jpeg_component_info* comp = p.cur_comp_info[i];
+        if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no]) ||
+            !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]))
+            return false;
+    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
+    ScanReader in(data, std::size_t(jpeg.size()), std::size_t(p.src->next_input_byte - data));
+    int predictors[MAX_COMPONENTS]{};
+    const auto pass = [&](int i, JDIMENSION, JDIMENSION) {
+        const jpeg_component_info* comp = p.cur_comp_info[i];
+        return SkipBlock(in, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i]);
+    };
+    if (!ForEachBlock(p, 0, band.firstRow, mcuColumns, pass))
+        return false;
+    std::tie(splice.startByte, splice.startBits) = in.Position();
+    std::copy(std::begin(predictors), std::end(predictors), splice.predictors);
+    const auto keep = [&](int i, JDIMENSION blockRow, JDIMENSION blockColumn) {
+        const jpeg_component_info* comp = p.cur_comp_info[i];
+        const int ci = comp->component_index;
+        return DecodeBlock(in, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i],
+                           band.Row(ci, blockRow - band.firstRow * JDIMENSION(comp->v_samp_factor))[blockColumn]);
+    };
+    if (!ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, keep) || in.Overrun())
+        return false;
+    splice.tail = band.firstRow + band.rows < totalRows;
+    std::copy(std::begin(predictors), std::end(predictors), splice.endPredictors);
+    std::tie(splice.endByte, splice.endBits) = in.Position();
+    return true;
+}
+
+// The picture with the band's blocks coded anew in its place: the data before the band and after
+// it are copied bit for bit. Empty when the picture's tables cannot code the band.
+QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, Band& band,
+                      const Splice& splice)
+{
+    const std::vector<HuffmanTable>& dc = splice.dc;
+    const std::vector<HuffmanTable>& ac = splice.ac;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
+    const auto size = std::size_t(jpeg.size());
+    QByteArray out;
+    out.reserve(jpeg.size() + jpeg.size() / 4);
+    out.append(jpeg.constData(), qsizetype(splice.startByte));
+    ScanWriter writer(out);
+    if (splice.startBits > 0)
+        writer.Put(std::uint32_t(data[splice.startByte] >> (8 - splice.startBits)), splice.startBits);
+    int predictors[MAX_COMPONENTS];
+    std::copy(std::begin(splice.predictors), std::end(splice.predictors), predictors);
+    const auto code = [&](int i, JDIMENSION blockRow, JDIMENSION blockColumn) {
+        const jpeg_component_info* comp = p.cur_comp_info[i];
+        return EncodeBlock(writer, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i],
+                           band.Row(comp->component_index, blockRow - band.firstRow * JDIMENSION(comp->v_samp_factor))[blockColumn]);
+    };
+    if (!ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, code) ||
+        (splice.tail && !std::equal(std::begin(predictors), std::end(predictors), splice.endPredictors)))
+        return {};
+    // The rows after the band, shifted to where the band now ends; the band's last MCU row was
+    // not drawn on, so the first blocks after it are coded against the same DC values as before.
+    std::size_t at = splice.endByte;
+    if (splice.tail && at < size) {
+        writer.Put(data[at], 8 - splice.endBits);
+        at += data[at] == 0xFF ? 2 : 1;
+        writer.Reserve(qsizetype(size - at));
+        while (at < size) {
+            const std::uint8_t byte = data[at];
+            if (byte == 0xFF) {
+                if (at + 1 >= size || data[at + 1] != 0x00)
+                    break; // the marker after the data
+                at += 2;
+            } else {
+                ++at;
+            }
+            writer.PutByte(byte);
+        }
+    } else {
+        while (at < size && !(data[at] == 0xFF && at + 1 < size && data[at + 1] != 0x00))
+            ++at;
+    }
+    writer.Finish();
+    out.append(jpeg.constData() + at, qsizetype(size - at));
+    return out;
+}
+} // namespace
+
+QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
+                            const QLocale& locale)
+{
+    const int captionHeight = CaptionHeight(options);
+    if (captionHeight <= 0)
+        return jpeg;
+    try {
+        Stamp s;
+        if (!ReadHeader(s, jpeg))
+            return {};
+        const jpeg_decompress_struct& p = s.picture.cinfo;
+        const auto width = int(p.image_width);
+        const auto height = int(p.image_height);
+        const int mcuWidth = p.max_h_samp_factor * DCTSIZE;
+        const int mcuHeight = p.max_v_samp_factor * DCTSIZE;
+        const auto mcuColumns = JDIMENSION((width + mcuWidth - 1) / mcuWidth);
+        const auto totalRows = JDIMENSION((height + mcuHeight - 1) / mcuHeight);
+        // The MCU rows the caption covers, at the top or the bottom edge. Under a caption at the
+        // top one row more, which is not drawn on: the rows after it keep their DC predictions.
+        const int from = options.CapTop ? 0 : std::max(0, height - captionHeight);
+        const int to = options.CapTop ? std::min(height, captionHeight + mcuHeight) : height;
+        Band& band = s.blocks;
+        band.firstRow = JDIMENSION(from / mcuHeight);
+        band.rows = JDIMENSION((to + mcuHeight - 1) / mcuHeight) - band.firstRow;
+        band.height = JDIMENSION(std::min(height, int(band.firstRow + band.rows) * mcuHeight)) - band.firstRow * JDIMENSION(mcuHeight);
+        for (int ci = 0; ci < p.num_components; ++ci) {
+            const jpeg_component_info& comp = p.comp_info[ci];
+            band.columns[ci] = mcuColumns * JDIMENSION(comp.h_samp_factor);
+            band.coefficients[ci].assign(std::size_t(band.columns[ci]) * band.rows * JDIMENSION(comp.v_samp_factor) * DCTSIZE2, 0);
+        }
+        Splice splice;
+        const bool spliced = CanSplice(p);
+        if (spliced ? !ReadBand(p, jpeg, mcuColumns, totalRows, band, splice)
+                    : !ReadCoefficients(s) || !CopyBand(s, false))
+            return {};
+
+        QImage pixels(width, int(band.height), QImage::Format_RGB32);
+        if (pixels.isNull() || !WriteBand(s) || !DecodeBand(s, pixels))
+            return {};
+        const QImage before = pixels.copy();
+        DrawCaptionAt(pixels, options, moment, locale);
+        if (pixels.format() != QImage::Format_RGB32)
+            return {};
+        // The MCUs the caption changed; every other block keeps its coefficients.
+        std::vector<char> changed(std::size_t(band.rows) * mcuColumns, 0);
+        bool any = false;
+        for (int y = 0; y < int(band.height); ++y) {
+            const uchar* a = before.constScanLine(y);
+            const uchar* b = pixels.constScanLine(y);
+            if (std::memcmp(a, b, std::size_t(width) * 4) == 0)
+                continue;
+            for (JDIMENSION column = 0; column < mcuColumns; ++column) {
+                const int x = int(column) * mcuWidth;
+                const std::size_t bytes = std::size_t(std::min(mcuWidth, width - x)) * 4;
+                if (std::memcmp(a + x * 4, b + x * 4, bytes) != 0) {
+                    changed[std::size_t(y / mcuHeight) * mcuColumns + column] = 1;
+                    any = true;
+                }
+            }
+        }
+        if (!any)
+            return jpeg;
+        if (!TakeDrawnBlocks(s, pixels, changed, mcuColumns))
+            return {};
+        if (spliced) {
+            QByteArray out = SpliceBand(p, jpeg, mcuColumns, band, splice);
+            if (!out.isEmpty())
+                return out;
+            // The picture's own Huffman tables cannot code the band: the whole picture is coded
+            // anew with the standard tables.
+            if (!ReadCoefficients(s))
+                return {};
+        }
+        if (!CopyBand(s, true) || !WritePicture(s))
+            return {};
+        return QByteArray(reinterpret_cast<const char*>(s.out.buffer), qsizetype(s.out.size));
+    } catch (const std::exception&) {
+        return {}; // no memory for the band: the picture stays as it came
+    }
+}
+
+} // namespace tarvo

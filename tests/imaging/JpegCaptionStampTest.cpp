@@ -1,0 +1,119 @@
+// The caption stamped into a JPEG picture through its blocks: it lands where the caption drawn into
+// the pixels lands, the blocks elsewhere keep their coefficients, and a picture that cannot be
+// read whole is not stamped.
+#include "ImagingTestHelpers.h"
+#include "imaging/Caption.h"
+#include "imaging/JpegCaptionStamp.h"
+#include "imaging/JpegWriter.h"
+
+#include <QRect>
+#include <gtest/gtest.h>
+
+namespace tarvo {
+
+namespace {
+const QDateTime Moment(QDate(2026, 12, 6), QTime(15, 7, 9));
+const QLocale British(QLocale::English, QLocale::UnitedKingdom);
+
+// Mean difference of the colour channels of a and b inside area.
+double MeanDifference(const QImage& a, const QImage& b, const QRect& area)
+{
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * area.width() * area.height());
+}
+
+QRect ChangedArea(const QImage& a, const QImage& b)
+{
+    QRect area;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItChange)
+{
+    struct Case {
+        const char* what;
+        bool top, right, transparent, restarts;
+    };
+    const Case cases[] = {
+        {"bottom centre, no box (the default)", false, false, true, false},
+        {"top right with a box", true, true, false, false},
+        {"a picture with restart markers, which is coded anew whole", false, false, true, true},
+    };
+    // Sizes that are no multiple of the 16-pixel MCU, so the edges are partial MCUs.
+    const QByteArray plain = JpegWriter().Compress(TestPattern(330, 250));
+    const QByteArray restarts = WithRestartMarkers(plain);
+    ASSERT_TRUE(restarts.contains(QByteArray("\xFF\xDD", 2)));
+    const QImage pixels = QImage::fromData(plain, "JPG").convertToFormat(QImage::Format_RGB32);
+    const JpegBlocks before = ReadJpegBlocks(plain);
+    ASSERT_EQ(before.components.size(), 3u);
+    ASSERT_EQ(before.mcuWidth, 16); // 4:2:0
+    ASSERT_EQ(before.mcuHeight, 16);
+    for (const Case& c : cases) {
+        const QByteArray& original = c.restarts ? restarts : plain;
+        OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
+        o.FontName = "DejaVu Sans";
+        o.CapTop = c.top;
+        o.CapCenter = !c.right;
+        o.CapRight = c.right;
+        o.TransparentBack = c.transparent;
+        const QByteArray stamped = StampJpegCaption(original, o, Moment, British);
+        ASSERT_FALSE(stamped.isEmpty()) << c.what;
+
+        QImage drawn = pixels;
+        DrawCaptionAt(drawn, o, Moment, British);
+        const QRect caption = ChangedArea(pixels, drawn);
+        ASSERT_FALSE(caption.isEmpty()) << c.what;
+        // The caption's MCUs: the only place where the blocks may change.
+        const QRect mcus(QPoint(caption.left() / 16 * 16, caption.top() / 16 * 16),
+                         QPoint(caption.right() / 16 * 16 + 15, caption.bottom() / 16 * 16 + 15));
+        const JpegBlocks after = ReadJpegBlocks(stamped);
+        ASSERT_EQ(after.components.size(), 3u) << c.what;
+        int changedBlocks = 0;
+        for (std::size_t ci = 0; ci < 3; ++ci) {
+            const JpegBlocks::Component& a = before.components[ci];
+            const JpegBlocks::Component& b = after.components[ci];
+            ASSERT_EQ(a.coefficients.size(), b.coefficients.size()) << c.what;
+            for (int row = 0; row < a.rows; ++row)
+                for (int column = 0; column < a.columns; ++column) {
+                    const auto at = std::size_t(row * a.columns + column) * 64;
+                    if (std::equal(&a.coefficients[at], &a.coefficients[at] + 64, &b.coefficients[at]))
+                        continue;
+                    ++changedBlocks;
+                    const QPoint mcu(column / a.h * 16, row / a.v * 16);
+                    EXPECT_TRUE(mcus.contains(mcu)) << c.what << ": component " << ci << " block " << column << "," << row;
+                }
+        }
+        EXPECT_GT(changedBlocks, 0) << c.what;
+        // The stamped picture shows the caption as the drawn pixels compressed alike show it, far
+        // nearer to them than the picture without the caption.
+        const QImage shown = QImage::fromData(stamped, "JPG").convertToFormat(QImage::Format_RGB32);
+        const QImage expected = QImage::fromData(JpegWriter().Compress(drawn), "JPG").convertToFormat(QImage::Format_RGB32);
+        EXPECT_LT(MeanDifference(shown, expected, caption), MeanDifference(pixels, expected, caption) / 4) << c.what;
+    }
+}
+
+TEST(JpegCaptionStampTest, APictureThatCannotBeReadWholeIsNotStamped)
+{
+    const QByteArray original = JpegWriter().Compress(TestPattern(320, 240));
+    const qsizetype sof = original.indexOf(QByteArray("\xFF\xC0", 2));
+    ASSERT_GT(sof, 0);
+    QByteArray huge = original;
+    huge[sof + 5] = huge[sof + 7] = char(0xEA); // 60000 pixels high and wide, with a small picture's data
+    huge[sof + 6] = huge[sof + 8] = char(0x60);
+    const QByteArray cases[] = {{}, "not a picture", original.left(original.size() / 2), huge};
+    const OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
+    for (const QByteArray& bytes : cases)
+        EXPECT_TRUE(StampJpegCaption(bytes, o, Moment, British).isEmpty()) << bytes.size() << " bytes";
+}
+} // namespace
+
+} // namespace tarvo
