@@ -444,6 +444,19 @@ JBLOCKROW BlockRow(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION row, b
 // Each function below that calls libjpeg may be jumped out of: none holds an object with a
 // destructor.
 
+// The drawn blocks are quantised again with the picture's own tables: a table missing or with a
+// zero step (which a decoder takes, multiplying) would make the encoder divide by zero.
+bool QuantisationUsable(const jpeg_decompress_struct& c)
+{
+    for (int ci = 0; ci < c.num_components; ++ci) {
+        const int slot = c.comp_info[ci].quant_tbl_no;
+        const JQUANT_TBL* table = slot >= 0 && slot < NUM_QUANT_TBLS ? c.quant_tbl_ptrs[slot] : nullptr;
+        if (!table || std::find(std::begin(table->quantval), std::end(table->quantval), 0) != std::end(table->quantval))
+            return false;
+    }
+    return true;
+}
+
 bool ReadHeader(Stamp& s, const QByteArray& jpeg)
 {
     jpeg_decompress_struct& c = s.picture.cinfo;
@@ -457,7 +470,8 @@ bool ReadHeader(Stamp& s, const QByteArray& jpeg)
         return false;
     const bool colour = c.num_components == 3 && c.jpeg_color_space == JCS_YCbCr;
     const bool grey = c.num_components == 1 && c.jpeg_color_space == JCS_GRAYSCALE;
-    return (colour || grey) && c.image_width <= MaxSide && c.image_height <= MaxSide && c.data_precision == 8;
+    return (colour || grey) && c.image_width <= MaxSide && c.image_height <= MaxSide && c.data_precision == 8
+        && QuantisationUsable(c);
 }
 
 // The picture's blocks through libjpeg; the band's are copied out, or with back, copied in.

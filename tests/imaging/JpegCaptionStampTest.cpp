@@ -101,7 +101,7 @@ TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItC
     }
 }
 
-TEST(JpegCaptionStampTest, APictureThatCannotBeReadWholeIsNotStamped)
+TEST(JpegCaptionStampTest, APictureThatCannotBeReadWholeOrQuantisedAgainIsNotStamped)
 {
     const QByteArray original = JpegWriter().Compress(TestPattern(320, 240));
     const qsizetype sof = original.indexOf(QByteArray("\xFF\xC0", 2));
@@ -109,7 +109,13 @@ TEST(JpegCaptionStampTest, APictureThatCannotBeReadWholeIsNotStamped)
     QByteArray huge = original;
     huge[sof + 5] = huge[sof + 7] = char(0xEA); // 60000 pixels high and wide, with a small picture's data
     huge[sof + 6] = huge[sof + 8] = char(0x60);
-    const QByteArray cases[] = {{}, "not a picture", original.left(original.size() / 2), huge};
+    // A quantisation step of 0: decoders take it, but quantising the caption's blocks with it
+    // would divide by zero.
+    QByteArray zeroStep = original;
+    const qsizetype dqt = original.indexOf(QByteArray("\xFF\xDB", 2));
+    ASSERT_GT(dqt, 0);
+    zeroStep[dqt + 5 + 10] = 0;
+    const QByteArray cases[] = {{}, "not a picture", original.left(original.size() / 2), huge, zeroStep};
     const OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
     for (const QByteArray& bytes : cases)
         EXPECT_TRUE(StampJpegCaption(bytes, o, Moment, British).isEmpty()) << bytes.size() << " bytes";
