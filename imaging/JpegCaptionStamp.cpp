@@ -634,7 +634,10 @@ bool CanSplice(const jpeg_decompress_struct& p)
         return false;
     for (int i = 0; i < p.comps_in_scan; ++i) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        if (!comp || !p.dc_huff_tbl_ptrs[comp->dc_tbl_no] || !p.ac_huff_tbl_ptrs[comp->ac_tbl_no])
+        // The scan header names its tables with four bits each; libjpeg checks them only when it
+        // decodes, which a spliced picture never does.
+        if (!comp || comp->dc_tbl_no < 0 || comp->dc_tbl_no >= NUM_HUFF_TBLS || comp->ac_tbl_no < 0
+            || comp->ac_tbl_no >= NUM_HUFF_TBLS || !p.dc_huff_tbl_ptrs[comp->dc_tbl_no] || !p.ac_huff_tbl_ptrs[comp->ac_tbl_no])
             return false;
     }
     return true;

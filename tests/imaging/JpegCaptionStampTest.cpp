@@ -115,7 +115,12 @@ TEST(JpegCaptionStampTest, APictureThatCannotBeReadWholeOrQuantisedAgainIsNotSta
     const qsizetype dqt = original.indexOf(QByteArray("\xFF\xDB", 2));
     ASSERT_GT(dqt, 0);
     zeroStep[dqt + 5 + 10] = 0;
-    const QByteArray cases[] = {{}, "not a picture", original.left(original.size() / 2), huge, zeroStep};
+    // A scan that names Huffman table 15 for its first component, of the four a picture can have.
+    QByteArray tableFifteen = original;
+    const qsizetype sos = original.indexOf(QByteArray("\xFF\xDA", 2));
+    ASSERT_GT(sos, 0);
+    tableFifteen[sos + 6] = char(0xF0);
+    const QByteArray cases[] = {{}, "not a picture", original.left(original.size() / 2), huge, zeroStep, tableFifteen};
     const OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
     for (const QByteArray& bytes : cases)
         EXPECT_TRUE(StampJpegCaption(bytes, o, Moment, British).isEmpty()) << bytes.size() << " bytes";
