@@ -7,6 +7,12 @@
 
 using namespace tarvo;
 
+// The application's font caches live until the process ends and are never freed.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libQt6Gui.so\nleak:libfreetype.so\nleak:libharfbuzz.so\nleak:libfontconfig.so\n";
+}
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
