@@ -62,7 +62,12 @@ def is_canary(test):
     return any(q["name"] == "LABELS" and "tsan-canary" in q["value"] for q in test.get("properties", []))
 
 
-tests = [t for t in listing["tests"] if re.search(a.regex, t["name"]) or is_canary(t)]
+# The Wayland lane loads the compositor's client stack (libwayland, libffi, Mesa's EGL), none of it
+# built with the sanitizer, whose own locking reads as misuse; the program's threads there are
+# those of the X11 lanes, which run here.
+LEFT_OUT = {"e2e_wayland"}
+tests = [t for t in listing["tests"]
+         if (re.search(a.regex, t["name"]) and t["name"] not in LEFT_OUT) or is_canary(t)]
 if not any(is_canary(t) for t in tests):
     sys.exit("the canary test is missing from " + a.build_dir)
 failed = []
