@@ -22,9 +22,9 @@ void Log(const QString& msg, bool toFile, const QString& sender) { ProgramLog().
 } // namespace
 
 AutoCaptureEngine::AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings,
-                                     LiveFrameHub& liveFrames, SoundPlayer& sound, FileCounters& counters,
+                                     SoundPlayer& sound, FileCounters& counters,
                                      const QString& programDir, QObject* parent)
-    : QObject(parent), video_(video), host_(host), settings_(settings), liveFrames_(liveFrames), sound_(sound),
+    : QObject(parent), video_(video), host_(host), settings_(settings), sound_(sound),
       counters_(counters), programDir_(programDir),
       mode_(host, video), commands_(std::make_unique<ManualCommands>(video, mode_, *this)),
       frame_(std::make_unique<FrameState>()), alarmHooks_(std::make_unique<AlarmHooks>()),

@@ -27,7 +27,6 @@ namespace tarvo {
 class ActiveSettings;
 class AlarmHooks;
 class FtpClient;
-class LiveFrameHub;
 class SoundPlayer;
 class NetworkTask;
 class CaptureDevice;
@@ -40,12 +39,12 @@ struct OptionsValues;
 class AutoCaptureEngine : public QObject {
     Q_OBJECT
 public:
-    // Hands the window the menus of the idle mode at once. Every frame of a run is offered to
-    // liveFrames; the alarm and click sounds play through sound; the names of new pictures and
+    // Hands the window the menus of the idle mode at once. The alarm and click sounds play through
+    // sound; the names of new pictures and
     // videos are drawn from counters; relative sound names and the website's upload picture are
     // taken from the program folder programDir.
-    AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings, LiveFrameHub& liveFrames,
-                      SoundPlayer& sound, FileCounters& counters, const QString& programDir, QObject* parent = nullptr);
+    AutoCaptureEngine(CaptureDevice& video, EngineHost& host, const ActiveSettings& settings, SoundPlayer& sound,
+                      FileCounters& counters, const QString& programDir, QObject* parent = nullptr);
     ~AutoCaptureEngine() override;
 
     // Values kept outside the settings record, pushed by profile activation.
@@ -198,7 +197,6 @@ private:
     CaptureDevice& video_;
     EngineHost& host_;
     const ActiveSettings& settings_;
-    LiveFrameHub& liveFrames_;
     SoundPlayer& sound_;
     JpegWriter jpeg_;
     FileCounters& counters_;

@@ -5,7 +5,6 @@
 #include "app/alarms/AlarmHooks.h"
 #include "app/engine/EngineHost.h"
 #include "app/engine/EngineInternals.h"
-#include "app/liveview/LiveFrameHub.h"
 #include "capture/CaptureDevice.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
@@ -34,8 +33,8 @@ void AutoCaptureEngine::ProcessFrame(CaptureDevice&, const FrameBuffer& header)
     // the frame state is not the handler's to use.
     if (mode_.Recording() || mode_.State() != EngineState::Running || stopPosted_.load())
         return;
-    // Every frame, not only the samples: the live view and the clip's seconds before an alarm.
-    liveFrames_.Offer(header, frame_->format);
+    // Every frame, not only the samples: the clip's seconds before an alarm. (The live view takes
+    // its frames from the device's frame callback, which a run's frames reach too.)
     frame_->clips.AddFrame(header);
 
     bool frameBitmapMade = false;

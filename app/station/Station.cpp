@@ -52,7 +52,7 @@ Station::Station(Setup setup, QObject* parent)
     }
     backend_ = setup.captureBackend;
     device_ = std::make_unique<CaptureDevice>(*backend_);
-    engine_ = std::make_unique<AutoCaptureEngine>(*device_, *this, settings_, *liveFrames_, *sound_, *counters_, programDir_);
+    engine_ = std::make_unique<AutoCaptureEngine>(*device_, *this, settings_, *sound_, *counters_, programDir_);
     ConfigureDevice();
 
     driverTimer_.setInterval(1);
@@ -304,7 +304,7 @@ void Station::ApplyLiveView(const OptionsValues& options, const LiveViewOptions&
     liveView_->Apply(options, settings);
     const bool running = liveView_->Running();
     engine_->SetLiveViewRunning(running);
-    // Frames shown outside auto-capturing reach the live view only while it runs.
+    // Every frame of the camera, during a run too, reaches the live view, only while it runs.
     if (running != device_->OnFrameCallbackSet())
         device_->SetOnFrameCallback(running ? TVideoStream([this](CaptureDevice&, const FrameBuffer& header) { liveFrames_->Offer(header); })
                                             : TVideoStream());

@@ -65,7 +65,7 @@ EngineTest::EngineTest()
     f.header.imageSize = FrameWidth * FrameHeight * 4;
 
     video = std::make_unique<CaptureDevice>(backend);
-    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, liveFrames, sound, counters, program.dir());
+    engine = std::make_unique<AutoCaptureEngine>(*video, host, settings, sound, counters, program.dir());
     RecordSavedFiles(*engine, savedFiles);
     video->SetOnVideoStream([this](CaptureDevice& sender, const FrameBuffer& h) { engine->ProcessFrame(sender, h); });
     video->SetOnStatus([this](CaptureDevice&) { engine->CaptureStatusChanged(); });

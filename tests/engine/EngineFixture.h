@@ -9,7 +9,6 @@
 #include "app/engine/EngineHost.h"
 #include "app/engine/ManualCommands.h"
 #include "app/engine/MenuState.h"
-#include "app/liveview/LiveFrameHub.h"
 #include "capture/CaptureDevice.h"
 #include "imaging/FileNaming.h"
 #include "settings/ActiveSettings.h"
@@ -59,7 +58,6 @@ protected:
     ActiveSettings settings;
     OptionsValues& options = settings.options;
     ExtraOptions& extras = settings.extras;
-    LiveFrameHub liveFrames;
     RecordingEventLog log;
     RecordingSoundPlayer sound;
     RecordingEngineHost host;

@@ -34,7 +34,7 @@ protected:
         options.LPicNaming = NamingIncrementing;
         options.RearmEnabled = true;
 
-        engine = std::make_unique<AutoCaptureEngine>(cap, host, settings, liveFrames, sound, counters, program.dir());
+        engine = std::make_unique<AutoCaptureEngine>(cap, host, settings, sound, counters, program.dir());
         cap.SetOnVideoStream([this](CaptureDevice& s, const FrameBuffer& h) { engine->ProcessFrame(s, h); });
         engine->SetRearmInterval(1000);
         engine->SetTimedInterval(1000);
@@ -140,7 +140,7 @@ protected:
     void RunUntil(CaptureDevice& video, const std::function<bool()>& stop)
     {
         handled = 0;
-        AutoCaptureEngine runEngine(video, host, settings, liveFrames, sound, counters, program.dir());
+        AutoCaptureEngine runEngine(video, host, settings, sound, counters, program.dir());
         video.SetOnVideoStream([&](CaptureDevice& s, const FrameBuffer& h) {
             runEngine.ProcessFrame(s, h);
             ++handled;
@@ -244,7 +244,7 @@ TEST_F(DeviceClipsTest, AClipHoldsTheSecondsBeforeTheFirstAlarmAndAfterTheLastMo
     CaptureDevice room(backend);
     // On the heap, as the program keeps it: ThreadSanitizer keeps what a library wrote to a stack
     // slot in an earlier test, and this engine's frame thread would be checked against it.
-    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, host, settings, liveFrames, sound, counters, program.dir());
+    auto roomEnginePtr = std::make_unique<AutoCaptureEngine>(room, host, settings, sound, counters, program.dir());
     AutoCaptureEngine& roomEngine = *roomEnginePtr;
     RecordSavedFiles(roomEngine, reported);
     room.SetOnVideoStream([&](CaptureDevice& s, const FrameBuffer& h) { roomEngine.ProcessFrame(s, h); });
