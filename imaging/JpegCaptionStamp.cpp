@@ -506,7 +506,8 @@ bool CopyBand(Stamp& s, bool back)
 
 // A compressor of a picture of the band's size with the picture's tables. Called only from a
 // function that libjpeg may jump back to.
-void CreateBandCompressor(Stamp& s, Compressor& compressor)
+// A compressor into memory with the picture's size, components and tables.
+void CreatePictureCompressor(Stamp& s, Compressor& compressor)
 {
     jpeg_compress_struct& c = compressor.cinfo;
     c.err = &s.err.pub;
@@ -514,7 +515,13 @@ void CreateBandCompressor(Stamp& s, Compressor& compressor)
     compressor.created = true;
     jpeg_mem_dest(&c, &compressor.buffer, &compressor.size);
     jpeg_copy_critical_parameters(&s.picture.cinfo, &c);
-    c.image_height = s.blocks.height;
+}
+
+// The same, as high as the band.
+void CreateBandCompressor(Stamp& s, Compressor& compressor)
+{
+    CreatePictureCompressor(s, compressor);
+    compressor.cinfo.image_height = s.blocks.height;
 }
 
 bool WriteBand(Stamp& s)
@@ -612,13 +619,9 @@ bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& ch
 bool WritePicture(Stamp& s)
 {
     jpeg_compress_struct& c = s.out.cinfo;
-    c.err = &s.err.pub;
     if (setjmp(s.err.jump))
         return false;
-    jpeg_create_compress(&c);
-    s.out.created = true;
-    jpeg_mem_dest(&c, &s.out.buffer, &s.out.size);
-    jpeg_copy_critical_parameters(&s.picture.cinfo, &c);
+    CreatePictureCompressor(s, s.out);
     jpeg_write_coefficients(&c, s.pictureCoefs);
     jpeg_finish_compress(&c);
     return true;
