@@ -237,7 +237,8 @@ LiveAnswer LiveRoutes::Stream() const
 
 LiveAnswer LiveRoutes::Status(bool passwordSet) const
 {
-    QJsonObject extra{{"lastFrame", frames_.LastTakenMs() > 0 ? QJsonValue(double(frames_.LastTakenMs())) : QJsonValue()},
+    const std::int64_t lastFrameMs = frames_.LastTakenMs();
+    QJsonObject extra{{"lastFrame", lastFrameMs > 0 ? QJsonValue(double(lastFrameMs)) : QJsonValue()},
                       {"control", passwordSet && control_ != nullptr}};
     // Only a page of this server can read it: a page elsewhere gets no answer it may read.
     if (passwordSet)
