@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <algorithm>
+#include <vector>
 
 namespace tarvo {
 
@@ -99,36 +100,74 @@ QStringList SplitCaptionLines(const QString& text)
     return lines;
 }
 
-void DrawCaptionAt(QImage& bitmap, const OptionsValues& o, const QDateTime& moment, const QLocale& locale)
+namespace {
+// One line of the caption as placed in a picture: its text and its box.
+struct PlacedLine {
+    QString text;
+    QRect box;
+};
+
+std::vector<PlacedLine> PlaceLines(const OptionsValues& o, const QFontMetrics& metrics, QSize picture,
+                                   const QDateTime& moment, const QLocale& locale)
 {
     const QStringList lines = SplitCaptionLines(o.CaptionText.str());
-    if (lines.isEmpty() || bitmap.isNull())
+    const CaptionValues values = MakeCaptionValues(moment, locale);
+    const int lineHeight = LineHeight(metrics);
+    std::vector<PlacedLine> placed;
+    int y = o.CapTop ? 0 : picture.height() - int(lines.size()) * lineHeight;
+    for (const QString& template_ : lines) {
+        QString text = ReplaceDateCommands(template_, values);
+        const int width = metrics.horizontalAdvance(text);
+        int x = 0;
+        if (o.CapCenter)
+            x = picture.width() / 2 - width / 2;
+        else if (o.CapRight)
+            x = picture.width() - width;
+        placed.push_back({std::move(text), QRect(x, y, width, lineHeight)});
+        y += lineHeight;
+    }
+    return placed;
+}
+} // namespace
+
+void DrawCaptionAt(QImage& bitmap, const OptionsValues& o, const QDateTime& moment, const QLocale& locale)
+{
+    if (SplitCaptionLines(o.CaptionText.str()).isEmpty() || bitmap.isNull())
         return;
     if (bitmap.format() == QImage::Format_Indexed8 || bitmap.format() == QImage::Format_Mono
         || bitmap.format() == QImage::Format_MonoLSB)
         bitmap = bitmap.convertToFormat(QImage::Format_RGB32); // formats a painter cannot draw on
+    DrawCaptionInPiece(bitmap, QPoint(0, 0), bitmap.size(), o, moment, locale);
+}
 
-    const CaptionValues values = MakeCaptionValues(moment, locale);
-    QPainter painter(&bitmap);
+void DrawCaptionInPiece(QImage& piece, QPoint origin, QSize picture, const OptionsValues& o, const QDateTime& moment,
+                        const QLocale& locale)
+{
+    if (piece.isNull())
+        return;
+    QPainter painter(&piece);
+    painter.translate(-origin);
     painter.setFont(CaptionFont(o));
     painter.setPen(ToQColor(o.FontColor));
     const QFontMetrics metrics = painter.fontMetrics();
-    const int lineHeight = LineHeight(metrics);
-
-    int y = o.CapTop ? 0 : bitmap.height() - int(lines.size()) * lineHeight;
-    for (const QString& template_ : lines) {
-        const QString text = ReplaceDateCommands(template_, values);
-        const int width = metrics.horizontalAdvance(text);
-        int x = 0;
-        if (o.CapCenter)
-            x = bitmap.width() / 2 - width / 2;
-        else if (o.CapRight)
-            x = bitmap.width() - width;
+    for (const PlacedLine& line : PlaceLines(o, metrics, picture, moment, locale)) {
         if (!o.TransparentBack)
-            painter.fillRect(QRect(x, y, width, lineHeight), ToQColor(o.BackColor)); // a box per line
-        painter.drawText(QPoint(x, y + metrics.ascent()), text);
-        y += lineHeight;
+            painter.fillRect(line.box, ToQColor(o.BackColor)); // a box per line
+        painter.drawText(QPoint(line.box.x(), line.box.y() + metrics.ascent()), line.text);
     }
+}
+
+QRect CaptionArea(const OptionsValues& options, QSize picture, const QDateTime& moment, const QLocale& locale)
+{
+    // Measured on a picture, as the painter measures while drawing.
+    const QImage device(1, 1, QImage::Format_RGB32);
+    const QFontMetrics metrics(CaptionFont(options), &device);
+    QRect area;
+    for (const PlacedLine& line : PlaceLines(options, metrics, picture, moment, locale))
+        area |= line.box;
+    // Glyphs may reach past their advance (italics, bearings), never by a whole line's height.
+    const int margin = LineHeight(metrics);
+    return area.isNull() ? QRect() : area.adjusted(-margin, 0, margin, 0).intersected(QRect(QPoint(0, 0), picture));
 }
 
 int CaptionHeight(const OptionsValues& options)

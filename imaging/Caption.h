@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QLocale>
+#include <QRect>
 #include <QStringList>
 
 namespace tarvo {
@@ -38,5 +39,15 @@ void DrawCaption(QImage& bitmap, const OptionsValues& options);
 // The same with an explicit moment and locale.
 void DrawCaptionAt(QImage& bitmap, const OptionsValues& options, const QDateTime& moment,
                    const QLocale& locale);
+
+// Draws the caption of a picture of size picture into piece, the part of that picture whose
+// top-left corner is at origin: what of the caption falls into the piece lands where it would in
+// the whole picture. piece must be in a format a painter draws on.
+void DrawCaptionInPiece(QImage& piece, QPoint origin, QSize picture, const OptionsValues& options,
+                        const QDateTime& moment, const QLocale& locale);
+
+// The part of a picture of size picture the caption may draw on: its lines' boxes, widened for
+// glyphs that reach past them. Empty when there is no text.
+QRect CaptionArea(const OptionsValues& options, QSize picture, const QDateTime& moment, const QLocale& locale);
 
 } // namespace tarvo

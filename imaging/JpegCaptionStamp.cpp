@@ -3,6 +3,7 @@
 #include "imaging/JpegErrors.h"
 
 #include <QImage>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -69,13 +70,33 @@ struct HuffmanCodes {
 // Past the data (a marker, or the end of the bytes) it reads zero bits and notes the overrun.
 class ScanReader {
 public:
-    ScanReader(const std::uint8_t* data, std::size_t size, std::size_t from) : data_(data), size_(size), pos_(from) {}
-
-    // At least 32 bits to read: a code and the value bits after it.
-    void Fill()
+    ScanReader(const std::uint8_t* data, std::size_t size, std::size_t from)
+        : data_(data), size_(size), start_(from), pos_(from)
     {
-        if (bits_ < 32)
-            Load();
+    }
+
+    // At least 32 bits to read: a code and the value bits after it. Filled on every call, so
+    // that passing over codes does not wait on a guess of when the bits run out.
+    [[gnu::always_inline]] void Fill()
+    {
+        // Whole bytes up to 63 bits, as many at once as come before a 0xFF (stuffing or a
+        // marker): the common case.
+        if (fake_ == 0 && pos_ + 8 <= size_) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, data_ + pos_, sizeof word);
+            word = qFromBigEndian(word);
+            const std::uint64_t ff = BytesFF(word);
+            const int bytes = std::min((63 - bits_) >> 3, ff ? __builtin_clzll(ff) >> 3 : 8);
+            const int kept = bits_ + 8 * bytes;
+            buffer_ |= (word >> bits_) & ~(~std::uint64_t(0) >> kept);
+            bits_ = kept;
+            pos_ += std::size_t(bytes);
+            loaded_ += std::size_t(bytes);
+            if (!ff || bits_ > 48)
+                return;
+        }
+        // Taken and given back by value, so that the reader's state can stay in registers.
+        *this = FilledByteByByte(*this);
     }
     std::uint32_t Peek(int n) const { return std::uint32_t(buffer_ >> (64 - n)); }
     void Skip(int n)
@@ -94,49 +115,64 @@ public:
     // The byte that holds the next bit and how many of its bits were read.
     std::pair<std::size_t, int> Position() const
     {
-        if (bits_ == 0)
-            return {pos_, 0};
-        return {offsets_[(loaded_ - std::size_t((bits_ + 7) / 8)) & 7], (8 - bits_ % 8) % 8};
+        const int within = (8 - bits_ % 8) % 8;
+        std::size_t back = std::size_t((bits_ + 7) / 8); // loaded bytes with bits still unread
+        if (back <= fake_)
+            return {pos_, back ? within : 0}; // past the data: where it ends
+        back -= fake_;
+        // Walking back over the data, a zero after 0xFF is the stuffing of one data byte: a
+        // data byte 0xFF is always followed by its stuffing, so the pair cannot be read otherwise.
+        std::size_t at = pos_;
+        for (; back > 0; --back)
+            at -= at >= start_ + 2 && data_[at - 1] == 0x00 && data_[at - 2] == 0xFF ? 2 : 1;
+        return {at, within};
     }
 
 private:
-    void Load()
+    [[gnu::noinline]] static ScanReader FilledByteByByte(ScanReader in)
     {
-        while (bits_ <= 56) {
+        while (in.bits_ <= 48) {
             std::uint8_t byte = 0;
-            const std::size_t at = pos_;
-            if (pos_ + 1 < size_ && data_[pos_] == 0xFF) {
-                if (data_[pos_ + 1] == 0x00) {
+            if (in.pos_ + 1 < in.size_ && in.data_[in.pos_] == 0xFF) {
+                if (in.data_[in.pos_ + 1] == 0x00) {
                     byte = 0xFF;
-                    pos_ += 2;
+                    in.pos_ += 2;
                 } else {
-                    ++fake_; // a marker: the data ends here
+                    ++in.fake_; // a marker: the data ends here
                 }
-            } else if (pos_ < size_ && data_[pos_] != 0xFF) {
-                byte = data_[pos_++];
+            } else if (in.pos_ < in.size_ && in.data_[in.pos_] != 0xFF) {
+                byte = in.data_[in.pos_++];
             } else {
-                ++fake_;
+                ++in.fake_;
             }
-            offsets_[loaded_++ & 7] = at;
-            buffer_ |= std::uint64_t(byte) << (56 - bits_);
-            bits_ += 8;
+            ++in.loaded_;
+            in.buffer_ |= std::uint64_t(byte) << (56 - in.bits_);
+            in.bits_ += 8;
         }
+        return in;
+    }
+    // The top bit of each byte of word that is 0xFF: its low seven bits are set, and so is its
+    // top bit. No carry crosses into the next byte, so each byte is judged alone.
+    static std::uint64_t BytesFF(std::uint64_t word)
+    {
+        return ((word & 0x7F7F7F7F7F7F7F7Full) + 0x0101010101010101ull) & word & 0x8080808080808080ull;
     }
 
     const std::uint8_t* data_;
     std::size_t size_;
+    std::size_t start_;
     std::size_t pos_;
     std::uint64_t buffer_ = 0;
     int bits_ = 0;
     std::size_t loaded_ = 0;
     std::size_t fake_ = 0;
-    std::size_t offsets_[8]{};
 };
 
 // One Huffman table, for reading and for writing.
 class HuffmanTable {
 public:
-    bool Make(const JHUFF_TBL& table)
+    // ac: the table codes AC values, which are passed over by the skip table.
+    bool Make(const JHUFF_TBL& table, bool ac)
     {
         HuffmanCodes h;
         if (!h.Make(table))
@@ -159,23 +195,26 @@ public:
             // Every pattern that begins with the code, whatever follows.
             for (int spare = FastBits - h.sizes[i], fill = 0; spare >= 0 && fill < (1 << spare); ++fill)
                 fast_[(h.codes[i] << spare) | fill] = std::uint16_t(h.sizes[i] << 8 | values_[i]);
-            // For passing over an AC table's values: a code with its value bits within SkipBits
-            // gives the bits to pass over and how many coefficients it stands for (64: the
-            // block's end).
-            const int run = values_[i] >> 4;
-            const int size = values_[i] & 15;
-            const int advance = size ? run + 1 : run == 15 ? 16 : 64;
-            if (h.sizes[i] + size <= SkipBits)
-                for (int spare = SkipBits - h.sizes[i], fill = 0; fill < (1 << spare); ++fill)
-                    skip_[(h.codes[i] << spare) | fill] = std::uint16_t(advance << 5 | (h.sizes[i] + size));
         }
+        if (ac)
+            MakeSkips(h);
         return true;
     }
     // The code of a value; size 0: the table has none.
     std::uint8_t Size(int value) const { return size_[value]; }
     std::uint16_t Code(int value) const { return code_[value]; }
-    // Bits and coefficients of the next value when they fit the skip table, else 0.
+    // For passing over an AC table's values: what the next SkipBits bits hold whole, codes
+    // with their value bits, up to a block's end. 0 when not even the first value fits.
     std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
+    static int SkipBitsOf(std::uint16_t skip) { return skip & 15; }
+    static int SkipAdvanceOf(std::uint16_t skip) { return (skip >> 4) & 0x7FF; } // without the end
+    static bool SkipEndsBlock(std::uint16_t skip) { return skip >> 15; }
+    // The coefficients an AC value stands for.
+    static int Advance(int symbol)
+    {
+        const int run = symbol >> 4;
+        return symbol & 15 ? run + 1 : run == 15 ? 16 : 64;
+    }
 
     // The next value, or -1 for bits that are no code.
     int Decode(ScanReader& in) const
@@ -195,6 +234,33 @@ public:
     }
 
 private:
+    void MakeSkips(const HuffmanCodes& h)
+    {
+        std::vector<std::uint16_t> first(1 << SkipBits, 0); // length << 8 | value, as fast_
+        for (int i = 0; i < h.count; ++i)
+            for (int spare = SkipBits - h.sizes[i], fill = 0; spare >= 0 && fill < (1 << spare); ++fill)
+                first[std::size_t((h.codes[i] << spare) | fill)] = std::uint16_t(h.sizes[i] << 8 | values_[i]);
+        constexpr int mask = (1 << SkipBits) - 1;
+        for (int pattern = 0; pattern <= mask; ++pattern) {
+            int used = 0;
+            int advance = 0;
+            bool end = false;
+            // The bits after those used are unknown: a code found with zeros in their place is
+            // the real one only when it lies within the pattern, value bits included.
+            while (!end && used < SkipBits) {
+                const std::uint16_t hit = first[std::size_t((pattern << used) & mask)];
+                const int symbol = hit & 0xFF;
+                if (!hit || used + (hit >> 8) + (symbol & 15) > SkipBits)
+                    break;
+                used += (hit >> 8) + (symbol & 15);
+                end = Advance(symbol) == DCTSIZE2;
+                if (!end)
+                    advance += Advance(symbol);
+            }
+            skip_[pattern] = used ? std::uint16_t(int(end) << 15 | advance << 4 | used) : 0;
+        }
+    }
+
     static constexpr int FastBits = 9;
     static constexpr int SkipBits = 12;
     std::uint16_t fast_[1 << FastBits]{}; // length << 8 | value for the codes of FastBits or fewer
@@ -330,21 +396,32 @@ bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, i
         return false;
     predictor += s ? Extend(in.Get(s), s) : 0;
     for (int k = 1; k < DCTSIZE2;) {
+        // A fill leaves at least 49 bits: room for three skips of SkipBits, taken without
+        // waiting on another fill.
         in.Fill();
-        if (const std::uint16_t skip = ac.Skip(in)) {
-            in.Skip(skip & 31);
-            k += skip >> 5;
-            continue;
+        int skips = 0;
+        for (; skips < 3 && k < DCTSIZE2; ++skips) {
+            // A block's end is coded only before its last coefficient: bits that read as one
+            // after it belong to the next block.
+            const std::uint16_t skip = ac.Skip(in);
+            const int end = int(HuffmanTable::SkipEndsBlock(skip));
+            if (!skip || k + HuffmanTable::SkipAdvanceOf(skip) + end > DCTSIZE2)
+                break;
+            in.Skip(HuffmanTable::SkipBitsOf(skip));
+            if (end)
+                return true;
+            k += HuffmanTable::SkipAdvanceOf(skip);
         }
+        if (skips == 3 || k >= DCTSIZE2)
+            continue;
+        // A long code, or values that would run past the block's end: one value at a time. A
+        // code and its value bits are at most 31 bits: one fill covers them.
+        in.Fill();
         const int symbol = ac.Decode(in);
         if (symbol < 0)
             return false;
-        const int size = symbol & 15;
-        if (size == 0 && symbol != 0xF0)
-            break; // the end of the block
-        in.Fill();
-        in.Skip(size);
-        k += size ? (symbol >> 4) + 1 : 16;
+        in.Skip(symbol & 15);
+        k += HuffmanTable::Advance(symbol);
     }
     return true;
 }
@@ -390,11 +467,15 @@ bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac
     return true;
 }
 
-// The blocks of the MCU rows under the caption, component after component, row after row.
+// The blocks of the MCU rows under the caption, component after component, row after row. Only
+// the piece of them the caption may draw on, some MCU columns, is turned into pixels.
 struct Band {
     JDIMENSION firstRow = 0; // in the picture
     JDIMENSION rows = 0;
     JDIMENSION height = 0; // pixels
+    JDIMENSION firstColumn = 0; // the piece's MCU columns
+    JDIMENSION pieceColumns = 0;
+    JDIMENSION pieceWidth = 0; // pixels
     JDIMENSION columns[MAX_COMPONENTS]{}; // blocks in a row
     std::vector<JCOEF> coefficients[MAX_COMPONENTS];
     JBLOCKROW Row(int ci, JDIMENSION row)
@@ -517,10 +598,11 @@ void CreatePictureCompressor(Stamp& s, Compressor& compressor)
     jpeg_copy_critical_parameters(&s.picture.cinfo, &c);
 }
 
-// The same, as high as the band.
+// The same, as large as the band's piece.
 void CreateBandCompressor(Stamp& s, Compressor& compressor)
 {
     CreatePictureCompressor(s, compressor);
+    compressor.cinfo.image_width = s.blocks.pieceWidth;
     compressor.cinfo.image_height = s.blocks.height;
 }
 
@@ -534,14 +616,16 @@ bool WriteBand(Stamp& s)
     for (int ci = 0; ci < p.num_components; ++ci) {
         const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
         s.bandCoefs[ci] = (*c.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE, FALSE,
-                                                         s.blocks.columns[ci], s.blocks.rows * v, v);
+                                                         s.blocks.pieceColumns * JDIMENSION(p.comp_info[ci].h_samp_factor),
+                                                         s.blocks.rows * v, v);
     }
     jpeg_write_coefficients(&c, s.bandCoefs);
     for (int ci = 0; ci < p.num_components; ++ci) {
+        const auto h = JDIMENSION(p.comp_info[ci].h_samp_factor);
         const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
         for (JDIMENSION r = 0; r < s.blocks.rows * v; ++r)
-            std::memcpy(BlockRow(reinterpret_cast<j_common_ptr>(&c), s.bandCoefs[ci], r, true), s.blocks.Row(ci, r),
-                        s.blocks.columns[ci] * sizeof(JBLOCK));
+            std::memcpy(BlockRow(reinterpret_cast<j_common_ptr>(&c), s.bandCoefs[ci], r, true),
+                        s.blocks.Row(ci, r) + s.blocks.firstColumn * h, s.blocks.pieceColumns * h * sizeof(JBLOCK));
     }
     jpeg_finish_compress(&c);
     return true;
@@ -570,9 +654,9 @@ bool DecodeBand(Stamp& s, QImage& pixels)
     return true;
 }
 
-// The drawn band encoded with the picture's quantisation tables; its blocks of the changed MCUs
-// replace the band's.
-bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& changed, JDIMENSION mcuColumns)
+// The drawn piece encoded with the picture's quantisation tables; its blocks of the changed MCUs
+// (changed: a flag for each MCU of the piece, row after row) replace the band's.
+bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& changed)
 {
     jpeg_decompress_struct& p = s.picture.cinfo;
     jpeg_compress_struct& c = s.drawn.cinfo;
@@ -596,16 +680,17 @@ bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& ch
     jpeg_mem_src(&d, s.drawn.buffer, s.drawn.size);
     jpeg_read_header(&d, TRUE);
     jvirt_barray_ptr* drawnCoefs = jpeg_read_coefficients(&d);
+    const JDIMENSION columns = s.blocks.pieceColumns;
     for (JDIMENSION row = 0; row < s.blocks.rows; ++row) {
-        for (JDIMENSION column = 0; column < mcuColumns; ++column) {
-            if (!changed[row * mcuColumns + column])
+        for (JDIMENSION column = 0; column < columns; ++column) {
+            if (!changed[row * columns + column])
                 continue;
             for (int ci = 0; ci < p.num_components; ++ci) {
                 const auto h = JDIMENSION(p.comp_info[ci].h_samp_factor);
                 const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
-                const JDIMENSION width = std::min(s.blocks.columns[ci], RoundUp(d.comp_info[ci].width_in_blocks, int(h)));
+                const JDIMENSION width = std::min(columns * h, RoundUp(d.comp_info[ci].width_in_blocks, int(h)));
                 for (JDIMENSION by = 0; by < v; ++by) {
-                    JBLOCKROW to = s.blocks.Row(ci, row * v + by);
+                    JBLOCKROW to = s.blocks.Row(ci, row * v + by) + s.blocks.firstColumn * h;
                     JBLOCKROW from = BlockRow(reinterpret_cast<j_common_ptr>(&d), drawnCoefs[ci], row * v + by, false);
                     for (JDIMENSION bx = column * h; bx < std::min(width, (column + 1) * h); ++bx)
                         std::memcpy(to[bx], from[bx], sizeof(JBLOCK));
@@ -675,8 +760,8 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     ac.resize(NUM_HUFF_TBLS);
     for (int i = 0; i < p.comps_in_scan; ++i) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no]) ||
-            !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no]))
+        if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no], false) ||
+            !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no], true))
             return false;
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
@@ -760,8 +845,7 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
 QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
                             const QLocale& locale)
 {
-    const int captionHeight = CaptionHeight(options);
-    if (captionHeight <= 0)
+    if (SplitCaptionLines(options.CaptionText.str()).isEmpty())
         return jpeg;
     try {
         Stamp s;
@@ -774,14 +858,21 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
         const int mcuHeight = p.max_v_samp_factor * DCTSIZE;
         const auto mcuColumns = JDIMENSION((width + mcuWidth - 1) / mcuWidth);
         const auto totalRows = JDIMENSION((height + mcuHeight - 1) / mcuHeight);
+        const QRect area = CaptionArea(options, QSize(width, height), moment, locale);
+        if (area.isEmpty())
+            return jpeg;
         // The MCU rows the caption covers, at the top or the bottom edge. Under a caption at the
         // top one row more, which is not drawn on: the rows after it keep their DC predictions.
-        const int from = options.CapTop ? 0 : std::max(0, height - captionHeight);
-        const int to = options.CapTop ? std::min(height, captionHeight + mcuHeight) : height;
+        const int from = options.CapTop ? 0 : area.top();
+        const int to = options.CapTop ? std::min(height, area.bottom() + 1 + mcuHeight) : height;
         Band& band = s.blocks;
         band.firstRow = JDIMENSION(from / mcuHeight);
         band.rows = JDIMENSION((to + mcuHeight - 1) / mcuHeight) - band.firstRow;
         band.height = JDIMENSION(std::min(height, int(band.firstRow + band.rows) * mcuHeight)) - band.firstRow * JDIMENSION(mcuHeight);
+        // Only the MCU columns under the caption's lines are turned into pixels and drawn on.
+        band.firstColumn = JDIMENSION(area.left() / mcuWidth);
+        band.pieceColumns = std::min(mcuColumns, JDIMENSION(area.right() / mcuWidth + 1)) - band.firstColumn;
+        band.pieceWidth = JDIMENSION(std::min(width, int(band.firstColumn + band.pieceColumns) * mcuWidth)) - band.firstColumn * JDIMENSION(mcuWidth);
         for (int ci = 0; ci < p.num_components; ++ci) {
             const jpeg_component_info& comp = p.comp_info[ci];
             band.columns[ci] = mcuColumns * JDIMENSION(comp.h_samp_factor);
@@ -789,37 +880,38 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
         }
         Splice splice;
         const bool spliced = CanSplice(p);
+
         if (spliced ? !ReadBand(p, jpeg, mcuColumns, totalRows, band, splice)
                     : !ReadCoefficients(s) || !CopyBand(s, false))
             return {};
 
-        QImage pixels(width, int(band.height), QImage::Format_RGB32);
+        const auto pieceWidth = int(band.pieceWidth);
+        QImage pixels(pieceWidth, int(band.height), QImage::Format_RGB32);
         if (pixels.isNull() || !WriteBand(s) || !DecodeBand(s, pixels))
             return {};
         const QImage before = pixels.copy();
-        DrawCaptionAt(pixels, options, moment, locale);
-        if (pixels.format() != QImage::Format_RGB32)
-            return {};
+        DrawCaptionInPiece(pixels, QPoint(int(band.firstColumn) * mcuWidth, int(band.firstRow) * mcuHeight),
+                           QSize(width, height), options, moment, locale);
         // The MCUs the caption changed; every other block keeps its coefficients.
-        std::vector<char> changed(std::size_t(band.rows) * mcuColumns, 0);
+        std::vector<char> changed(std::size_t(band.rows) * band.pieceColumns, 0);
         bool any = false;
         for (int y = 0; y < int(band.height); ++y) {
             const uchar* a = before.constScanLine(y);
             const uchar* b = pixels.constScanLine(y);
-            if (std::memcmp(a, b, std::size_t(width) * 4) == 0)
+            if (std::memcmp(a, b, std::size_t(pieceWidth) * 4) == 0)
                 continue;
-            for (JDIMENSION column = 0; column < mcuColumns; ++column) {
+            for (JDIMENSION column = 0; column < band.pieceColumns; ++column) {
                 const int x = int(column) * mcuWidth;
-                const std::size_t bytes = std::size_t(std::min(mcuWidth, width - x)) * 4;
+                const std::size_t bytes = std::size_t(std::min(mcuWidth, pieceWidth - x)) * 4;
                 if (std::memcmp(a + x * 4, b + x * 4, bytes) != 0) {
-                    changed[std::size_t(y / mcuHeight) * mcuColumns + column] = 1;
+                    changed[std::size_t(y / mcuHeight) * band.pieceColumns + column] = 1;
                     any = true;
                 }
             }
         }
         if (!any)
             return jpeg;
-        if (!TakeDrawnBlocks(s, pixels, changed, mcuColumns))
+        if (!TakeDrawnBlocks(s, pixels, changed))
             return {};
         if (spliced) {
             QByteArray out = SpliceBand(p, jpeg, mcuColumns, band, splice);
