@@ -66,6 +66,20 @@ struct HuffmanCodes {
     }
 };
 
+// The top bit of each byte of word that is 0xFF: its low seven bits are set, and so is its top
+// bit. No carry crosses into the next byte, so each byte is judged alone.
+std::uint64_t BytesFF(std::uint64_t word)
+{
+    return ((word & 0x7F7F7F7F7F7F7F7Full) + 0x0101010101010101ull) & word & 0x8080808080808080ull;
+}
+
+std::uint64_t ReadBigEndian64(const std::uint8_t* at)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return qFromBigEndian(word);
+}
+
 // Reads the entropy-coded data of a scan bit by bit, taking out the zero byte after each 0xFF.
 // Past the data (a marker, or the end of the bytes) it reads zero bits and notes the overrun.
 class ScanReader {
@@ -82,9 +96,7 @@ public:
         // Whole bytes up to 63 bits, as many at once as come before a 0xFF (stuffing or a
         // marker): the common case.
         if (fake_ == 0 && pos_ + 8 <= size_) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, data_ + pos_, sizeof word);
-            word = qFromBigEndian(word);
+            const std::uint64_t word = ReadBigEndian64(data_ + pos_);
             const std::uint64_t ff = BytesFF(word);
             const int bytes = std::min((63 - bits_) >> 3, ff ? __builtin_clzll(ff) >> 3 : 8);
             const int kept = bits_ + 8 * bytes;
@@ -150,12 +162,6 @@ private:
             in.bits_ += 8;
         }
         return in;
-    }
-    // The top bit of each byte of word that is 0xFF: its low seven bits are set, and so is its
-    // top bit. No carry crosses into the next byte, so each byte is judged alone.
-    static std::uint64_t BytesFF(std::uint64_t word)
-    {
-        return ((word & 0x7F7F7F7F7F7F7F7Full) + 0x0101010101010101ull) & word & 0x8080808080808080ull;
     }
 
     const std::uint8_t* data_;
@@ -289,6 +295,24 @@ public:
                 data_[used_++] = '\0';
             bits_ -= 8;
         }
+    }
+    // Sixty-four bits, with room made beforehand (Reserve).
+    void PutWord(std::uint64_t word)
+    {
+        const std::uint64_t out = bits_ ? (buffer_ << (64 - bits_)) | (word >> bits_) : word;
+        buffer_ = word; // its last bits_ bits wait for the next
+        if (BytesFF(out)) {
+            for (int shift = 56; shift >= 0; shift -= 8) {
+                const auto byte = char((out >> shift) & 0xFF);
+                data_[used_++] = byte;
+                if (byte == char(0xFF))
+                    data_[used_++] = '\0';
+            }
+            return;
+        }
+        const std::uint64_t stored = qToBigEndian(out);
+        std::memcpy(data_ + used_, &stored, sizeof stored);
+        used_ += 8;
     }
     // Eight bits, with room made beforehand for count of them (Reserve).
     void PutByte(std::uint8_t value)
@@ -822,6 +846,14 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
         at += data[at] == 0xFF ? 2 : 1;
         writer.Reserve(qsizetype(size - at));
         while (at < size) {
+            if (at + 8 <= size) {
+                const std::uint64_t word = ReadBigEndian64(data + at);
+                if (!BytesFF(word)) {
+                    writer.PutWord(word);
+                    at += 8;
+                    continue;
+                }
+            }
             const std::uint8_t byte = data[at];
             if (byte == 0xFF) {
                 if (at + 1 >= size || data[at + 1] != 0x00)

@@ -211,6 +211,38 @@ TEST(CaptionLayout, TransparentTextDrawsNoBoxInTheTextColour)
     EXPECT_GE(BoxOf(img, qRgb(255, 0, 0)).right, 0); // solid glyph interiors in pure red
 }
 
+// A piece of a picture gets what of the caption falls into it, and the caption's area holds
+// every pixel it draws, italic glyphs included.
+TEST(CaptionLayout, APieceGetsItsPartOfTheCaptionWithinTheCaptionsArea)
+{
+    for (const bool top : {true, false})
+        for (const int align : {0, 1, 2}) {
+            OptionsValues o = CaptionOptions("%t. %D, %m-%d-%y.\nfff");
+            o.FontItalic = true;
+            o.FontSize = 20;
+            o.CapTop = top;
+            o.CapBottom = !top;
+            o.CapLeft = align == 0;
+            o.CapCenter = align == 1;
+            o.CapRight = align == 2;
+            const QSize size(517, 203);
+            QImage background(size, QImage::Format_RGB32);
+            background.fill(qRgb(40, 90, 160));
+            QImage whole = background;
+            DrawCaptionAt(whole, o, Example, British);
+            const QRect area = CaptionArea(o, size, Example, British);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    if (whole.pixel(x, y) != background.pixel(x, y)) {
+                        ASSERT_TRUE(area.contains(x, y)) << x << "," << y << " top " << top << " align " << align;
+                    }
+            const QRect pieceRect(area.x() + 13, area.y(), area.width() - 20, area.height());
+            QImage piece = background.copy(pieceRect);
+            DrawCaptionInPiece(piece, pieceRect.topLeft(), size, o, Example, British);
+            EXPECT_EQ(piece, whole.copy(pieceRect)) << "top " << top << " align " << align;
+        }
+}
+
 TEST(CaptionLayout, EmptyCaptionLeavesThePictureAlone)
 {
     QImage img(50, 40, QImage::Format_RGB32);
