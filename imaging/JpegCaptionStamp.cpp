@@ -841,7 +841,11 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
     // The rows after the band, shifted to where the band now ends; the band's last MCU row was
     // not drawn on, so the first blocks after it are coded against the same DC values as before.
     std::size_t at = splice.endByte;
-    if (splice.tail && at < size) {
+    // MCU rows follow the band, but its data may end with the band (a cut picture): its end is
+    // then a marker or the end of the bytes, which are no data to shift.
+    if (splice.tail && (at >= size || (data[at] == 0xFF && (at + 1 >= size || data[at + 1] != 0x00))))
+        return {};
+    if (splice.tail) {
         writer.Put(data[at], 8 - splice.endBits);
         at += data[at] == 0xFF ? 2 : 1;
         writer.Reserve(qsizetype(size - at));
@@ -949,8 +953,9 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
             QByteArray out = SpliceBand(p, jpeg, mcuColumns, band, splice);
             if (!out.isEmpty())
                 return out;
-            // The picture's own Huffman tables cannot code the band: the whole picture is coded
-            // anew with the standard tables.
+            // The band cannot be put in place: the picture's own Huffman tables cannot code it,
+            // or the picture was cut after it. The whole picture goes through libjpeg, which
+            // codes it anew with the standard tables, or turns the cut picture away.
             if (!ReadCoefficients(s))
                 return {};
         }

@@ -1,7 +1,5 @@
-// A camera's picture stamped with the caption: the first byte chooses where the caption goes and
-// whether it has a box; the rest is the picture.
-#include "imaging/JpegCaptionStamp.h"
-#include "settings/OptionsValues.h"
+// A camera's picture stamped with the caption, as StampInput reads an input.
+#include "fuzz/captionstamp/StampInput.h"
 
 #include <QGuiApplication>
 
@@ -22,14 +20,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 1)
-        return 0;
-    static OptionsValues options = DefaultOptions("/tmp/tarvo-fuzz/");
-    options.CapTop = data[0] & 1;
-    options.CapRight = data[0] & 2;
-    options.CapCenter = !(data[0] & 2);
-    options.TransparentBack = data[0] & 4;
-    static const QDateTime moment(QDate(2026, 12, 6), QTime(15, 7, 9));
-    StampJpegCaption(QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)), options, moment, QLocale::c());
+    StampInput(data, size);
     return 0;
 }

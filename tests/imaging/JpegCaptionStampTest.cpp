@@ -2,10 +2,14 @@
 // the pixels lands, the blocks elsewhere keep their coefficients, and a picture that cannot be
 // read whole is not stamped.
 #include "ImagingTestHelpers.h"
+#include "fuzz/captionstamp/StampInput.h"
+#include "support/TestSupport.h"
 #include "imaging/Caption.h"
 #include "imaging/JpegCaptionStamp.h"
 #include "imaging/JpegWriter.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRect>
 #include <gtest/gtest.h>
 
@@ -124,6 +128,22 @@ TEST(JpegCaptionStampTest, APictureThatCannotBeReadWholeOrQuantisedAgainIsNotSta
     const OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
     for (const QByteArray& bytes : cases)
         EXPECT_TRUE(StampJpegCaption(bytes, o, Moment, British).isEmpty()) << bytes.size() << " bytes";
+}
+
+// What the fuzzer found stays mended: each input of its corpus is stamped or turned away, read
+// only within its bytes (the sanitizer build checks).
+TEST(JpegCaptionStampTest, TheFuzzersInputsAreStampedOrTurnedAway)
+{
+    const QDir corpus(SourceDir() + "fuzz/corpus/captionstamp");
+    const QStringList names = corpus.entryList(QDir::Files);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        QFile file(corpus.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray input = file.readAll();
+        const QByteArray stamped = StampInput(reinterpret_cast<const std::uint8_t*>(input.constData()), std::size_t(input.size()));
+        EXPECT_TRUE(stamped.isEmpty() || stamped.startsWith("\xFF\xD8")) << name.toStdString();
+    }
 }
 } // namespace
 
