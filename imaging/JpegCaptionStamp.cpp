@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QtEndian>
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -450,14 +451,56 @@ bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, i
     return true;
 }
 
-// One block in the table's codes. False when the table lacks the codes every block needs.
-bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor, const JCOEF* block)
+// No block follows whose DC value must stay as it is.
+constexpr int AnyNextDc = INT_MIN;
+
+// Whether the table has the code for a DC difference.
+bool DcCodable(const HuffmanTable& dc, int difference)
 {
-    const int dcSize = CodedSize(dc, 0, BitLength(std::abs(block[0] - predictor)), 0);
-    if (dcSize < 0 || dcSize > 11)
+    const int size = BitLength(std::abs(difference));
+    return size <= 11 && dc.Size(size) != 0;
+}
+
+// The DC value nearest to wanted that the table can code after predictor, and, when the next
+// block of the component keeps its value (nextDc), that leaves that block's difference codable
+// too: a table made for the picture's own blocks may lack the sizes a caption's blocks need, and
+// the blocks around them must not change. AnyNextDc when there is none within the DC range.
+int CodableDc(const HuffmanTable& dc, int predictor, int wanted, int nextDc)
+{
+    const auto fits = [&](int value) {
+        return DcCodable(dc, value - predictor) && (nextDc == AnyNextDc || DcCodable(dc, nextDc - value));
+    };
+    for (int distance = 0; distance < 4096; ++distance) {
+        if (fits(wanted - distance))
+            return wanted - distance;
+        if (fits(wanted + distance))
+            return wanted + distance;
+    }
+    return AnyNextDc;
+}
+
+// What coding the band with the picture's own tables gave up: its nonzero values, and of them
+// those left out or made smaller (a DC value moved counts as one).
+struct CodingLoss {
+    long values = 0;
+    long lost = 0;
+    // A caption that lost this much is no longer legible.
+    bool TooMuch() const { return lost * 8 > values; }
+};
+
+// One block in the table's codes; nextDc as for CodableDc. False when the tables lack the codes
+// every block needs.
+bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor, const JCOEF* block,
+                 int nextDc, CodingLoss& loss)
+{
+    const int value = CodableDc(dc, predictor, block[0], nextDc);
+    if (value == AnyNextDc)
         return false;
-    const int diff = Clamp(block[0] - predictor, dcSize);
-    predictor += diff;
+    ++loss.values;
+    loss.lost += value != block[0];
+    const int diff = value - predictor;
+    const int dcSize = BitLength(std::abs(diff));
+    predictor = value;
     out.Put(dc.Code(dcSize), dc.Size(dcSize));
     if (dcSize)
         out.Put(std::uint32_t(diff < 0 ? diff - 1 : diff), dcSize);
@@ -468,17 +511,19 @@ bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac
             ++run;
             continue;
         }
+        // A table made for the picture's own blocks may lack the code for a value after this run,
+        // or for a run of sixteen zeros (a smooth picture has no long runs): the value is left out.
         const int size = CodedSize(ac, (run & 15) << 4, std::min(BitLength(std::abs(value)), 10), 1);
-        if (size < 0) {
-            ++run; // no code for a value after this run: the value is left out
+        ++loss.values;
+        if (size < 0 || (run > 15 && !ac.Size(0xF0))) {
+            ++loss.lost;
+            ++run;
             continue;
         }
-        for (; run > 15; run -= 16) {
-            if (!ac.Size(0xF0))
-                return false;
+        for (; run > 15; run -= 16)
             out.Put(ac.Code(0xF0), ac.Size(0xF0));
-        }
         const int coded = Clamp(value, size);
+        loss.lost += coded != value;
         out.Put(ac.Code(run << 4 | size), ac.Size(run << 4 | size));
         out.Put(std::uint32_t(coded < 0 ? coded - 1 : coded), size);
         run = 0;
@@ -500,6 +545,13 @@ struct Band {
     JDIMENSION firstColumn = 0; // the piece's MCU columns
     JDIMENSION pieceColumns = 0;
     JDIMENSION pieceWidth = 0; // pixels
+    std::vector<char> changed; // for each MCU of the piece, row after row: the caption drew on it
+    // Whether the caption drew on an MCU of the band.
+    bool Drawn(JDIMENSION row, JDIMENSION column) const
+    {
+        return column >= firstColumn && column < firstColumn + pieceColumns
+            && changed[std::size_t(row) * pieceColumns + column - firstColumn];
+    }
     JDIMENSION columns[MAX_COMPONENTS]{}; // blocks in a row
     std::vector<JCOEF> coefficients[MAX_COMPONENTS];
     JBLOCKROW Row(int ci, JDIMENSION row)
@@ -511,7 +563,9 @@ struct Band {
 // Where the band lies in the picture's entropy-coded data, for pictures whose blocks are copied
 // through bit for bit.
 struct Splice {
-    std::vector<HuffmanTable> dc, ac; // the scan's tables by their numbers
+    const JHUFF_TBL* dcTables[NUM_HUFF_TBLS]{}; // the tables the data is coded with, by their numbers
+    const JHUFF_TBL* acTables[NUM_HUFF_TBLS]{};
+    std::vector<HuffmanTable> dc, ac; // ... made for reading and writing
     std::size_t startByte = 0;        // the byte holding the band's first bit
     int startBits = 0;                // ... and the bits of it before the band
     int predictors[MAX_COMPONENTS]{}; // the DC values the band's first blocks are coded against
@@ -531,6 +585,7 @@ struct Stamp {
     Compressor drawn;
     Decompressor drawnBlocks;
     Compressor out;
+    Compressor standard; // holds the standard Huffman tables, when the picture lacks tables
     jvirt_barray_ptr* pictureCoefs = nullptr;
     jvirt_barray_ptr bandCoefs[MAX_COMPONENTS]{};
     Band blocks;
@@ -736,9 +791,39 @@ bool WritePicture(Stamp& s)
     return true;
 }
 
+// The Huffman tables the picture's data is coded with: its own, or where it has none (many
+// cameras leave them out of their frames), the standard tables, which decoders then take.
+bool FindScanTables(Stamp& s, Splice& splice)
+{
+    const jpeg_decompress_struct& p = s.picture.cinfo;
+    jpeg_compress_struct& c = s.standard.cinfo;
+    c.err = &s.err.pub;
+    if (setjmp(s.err.jump))
+        return false;
+    for (int slot = 0; slot < NUM_HUFF_TBLS; ++slot) {
+        splice.dcTables[slot] = p.dc_huff_tbl_ptrs[slot];
+        splice.acTables[slot] = p.ac_huff_tbl_ptrs[slot];
+        const bool standardSlot = slot < 2; // luminance and chrominance
+        if (!standardSlot || (splice.dcTables[slot] && splice.acTables[slot]))
+            continue;
+        if (!s.standard.created) {
+            jpeg_create_compress(&c);
+            s.standard.created = true;
+            c.in_color_space = JCS_YCbCr;
+            c.input_components = 3;
+            jpeg_set_defaults(&c);
+        }
+        if (!splice.dcTables[slot])
+            splice.dcTables[slot] = c.dc_huff_tbl_ptrs[slot];
+        if (!splice.acTables[slot])
+            splice.acTables[slot] = c.ac_huff_tbl_ptrs[slot];
+    }
+    return true;
+}
+
 // A baseline picture with all components in one scan and no restart markers: its data can be
 // read and written block by block here, so the blocks outside the band are copied bit for bit.
-bool CanSplice(const jpeg_decompress_struct& p)
+bool CanSplice(const jpeg_decompress_struct& p, const Splice& splice)
 {
     if (p.progressive_mode || p.arith_code || p.restart_interval != 0 || p.comps_in_scan != p.num_components)
         return false;
@@ -749,7 +834,7 @@ bool CanSplice(const jpeg_decompress_struct& p)
         // The scan header names its tables with four bits each; libjpeg checks them only when it
         // decodes, which a spliced picture never does.
         if (!comp || comp->dc_tbl_no < 0 || comp->dc_tbl_no >= NUM_HUFF_TBLS || comp->ac_tbl_no < 0
-            || comp->ac_tbl_no >= NUM_HUFF_TBLS || !p.dc_huff_tbl_ptrs[comp->dc_tbl_no] || !p.ac_huff_tbl_ptrs[comp->ac_tbl_no])
+            || comp->ac_tbl_no >= NUM_HUFF_TBLS || !splice.dcTables[comp->dc_tbl_no] || !splice.acTables[comp->ac_tbl_no])
             return false;
     }
     return true;
@@ -784,8 +869,8 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     ac.resize(NUM_HUFF_TBLS);
     for (int i = 0; i < p.comps_in_scan; ++i) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        if (!dc[comp->dc_tbl_no].Make(*p.dc_huff_tbl_ptrs[comp->dc_tbl_no], false) ||
-            !ac[comp->ac_tbl_no].Make(*p.ac_huff_tbl_ptrs[comp->ac_tbl_no], true))
+        if (!dc[comp->dc_tbl_no].Make(*splice.dcTables[comp->dc_tbl_no], false) ||
+            !ac[comp->ac_tbl_no].Make(*splice.acTables[comp->ac_tbl_no], true))
             return false;
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
@@ -828,14 +913,32 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
     ScanWriter writer(out);
     if (splice.startBits > 0)
         writer.Put(std::uint32_t(data[splice.startByte] >> (8 - splice.startBits)), splice.startBits);
+    // Each scan component's blocks in the order of the data, with whether the caption drew on
+    // them: a block it did not draw on keeps its DC value.
+    struct BandBlock {
+        const JCOEF* coefficients;
+        bool drawn;
+    };
+    std::vector<BandBlock> order[MAX_COMPS_IN_SCAN];
+    ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, [&](int i, JDIMENSION blockRow, JDIMENSION blockColumn) {
+        const jpeg_component_info* comp = p.cur_comp_info[i];
+        const auto v = JDIMENSION(comp->v_samp_factor);
+        order[i].push_back({band.Row(comp->component_index, blockRow - band.firstRow * v)[blockColumn],
+                            band.Drawn(blockRow / v - band.firstRow, blockColumn / JDIMENSION(comp->h_samp_factor))});
+        return true;
+    });
     int predictors[MAX_COMPONENTS];
     std::copy(std::begin(splice.predictors), std::end(splice.predictors), predictors);
-    const auto code = [&](int i, JDIMENSION blockRow, JDIMENSION blockColumn) {
+    std::size_t next[MAX_COMPS_IN_SCAN]{};
+    CodingLoss loss;
+    const auto code = [&](int i, JDIMENSION, JDIMENSION) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        return EncodeBlock(writer, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i],
-                           band.Row(comp->component_index, blockRow - band.firstRow * JDIMENSION(comp->v_samp_factor))[blockColumn]);
+        const std::size_t at = next[i]++;
+        const bool followed = at + 1 < order[i].size() && !order[i][at + 1].drawn;
+        return EncodeBlock(writer, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i], order[i][at].coefficients,
+                           followed ? order[i][at + 1].coefficients[0] : AnyNextDc, loss);
     };
-    if (!ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, code) ||
+    if (!ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, code) || loss.TooMuch() ||
         (splice.tail && !std::equal(std::begin(predictors), std::end(predictors), splice.endPredictors)))
         return {};
     // The rows after the band, shifted to where the band now ends; the band's last MCU row was
@@ -915,7 +1018,7 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
             band.coefficients[ci].assign(std::size_t(band.columns[ci]) * band.rows * JDIMENSION(comp.v_samp_factor) * DCTSIZE2, 0);
         }
         Splice splice;
-        const bool spliced = CanSplice(p);
+        const bool spliced = FindScanTables(s, splice) && CanSplice(p, splice);
 
         if (spliced ? !ReadBand(p, jpeg, mcuColumns, totalRows, band, splice)
                     : !ReadCoefficients(s) || !CopyBand(s, false))
@@ -929,7 +1032,8 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
         DrawCaptionInPiece(pixels, QPoint(int(band.firstColumn) * mcuWidth, int(band.firstRow) * mcuHeight),
                            QSize(width, height), options, moment, locale);
         // The MCUs the caption changed; every other block keeps its coefficients.
-        std::vector<char> changed(std::size_t(band.rows) * band.pieceColumns, 0);
+        std::vector<char>& changed = band.changed;
+        changed.assign(std::size_t(band.rows) * band.pieceColumns, 0);
         bool any = false;
         for (int y = 0; y < int(band.height); ++y) {
             const uchar* a = before.constScanLine(y);

@@ -62,7 +62,10 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts, JpegBlocks
 
 namespace {
 // libjpeg's own transcoding, as jpegtran does it: the same blocks, a restart marker every MCU row.
-bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes, unsigned char** out, unsigned long* size)
+enum class Recoding { RestartMarkers, OptimisedTables };
+
+bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes, Recoding recoding, unsigned char** out,
+               unsigned long* size)
 {
     d.cinfo.err = JpegErrorsThatJump(d.err);
     c.cinfo.err = &d.err.pub;
@@ -76,14 +79,16 @@ bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes,
     jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
     jpeg_mem_dest(&c.cinfo, out, size);
     jpeg_copy_critical_parameters(&d.cinfo, &c.cinfo);
-    c.cinfo.restart_in_rows = 1;
+    if (recoding == Recoding::RestartMarkers)
+        c.cinfo.restart_in_rows = 1;
+    else
+        c.cinfo.optimize_coding = TRUE;
     jpeg_write_coefficients(&c.cinfo, arrays);
     jpeg_finish_compress(&c.cinfo);
     return true;
 }
-} // namespace
 
-QByteArray WithRestartMarkers(const QByteArray& jpeg)
+QByteArray Recoded(const QByteArray& jpeg, Recoding recoding)
 {
     unsigned char* out = nullptr;
     unsigned long size = 0;
@@ -91,12 +96,18 @@ QByteArray WithRestartMarkers(const QByteArray& jpeg)
     {
         Decompressor d;
         JpegCompressorOwner c;
-        if (Transcode(d, c, jpeg, &out, &size))
+        if (Transcode(d, c, jpeg, recoding, &out, &size))
             result = QByteArray(reinterpret_cast<const char*>(out), qsizetype(size));
     }
     std::free(out);
     return result;
 }
+
+} // namespace
+
+QByteArray WithRestartMarkers(const QByteArray& jpeg) { return Recoded(jpeg, Recoding::RestartMarkers); }
+
+QByteArray WithOptimisedTables(const QByteArray& jpeg) { return Recoded(jpeg, Recoding::OptimisedTables); }
 
 JpegBlocks ReadJpegBlocks(const QByteArray& bytes)
 {

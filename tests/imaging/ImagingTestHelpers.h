@@ -33,6 +33,8 @@ struct JpegBlocks {
 JpegBlocks ReadJpegBlocks(const QByteArray& bytes);
 // The same picture, block for block, with a restart marker after every MCU row; empty on failure.
 QByteArray WithRestartMarkers(const QByteArray& jpeg);
+// The same picture, block for block, with Huffman tables made for its own blocks.
+QByteArray WithOptimisedTables(const QByteArray& jpeg);
 
 // libjpeg's first luminance table entry for a quality (the IJG scaling rule).
 int ExpectedLumaDcStep(int quality);

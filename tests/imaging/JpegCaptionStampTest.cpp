@@ -31,6 +31,23 @@ double MeanDifference(const QImage& a, const QImage& b, const QRect& area)
     return sum / (3.0 * area.width() * area.height());
 }
 
+// Whether a picture's AC Huffman tables have a code for a run of sixteen zeros.
+bool HasLongRunCode(const QByteArray& jpeg)
+{
+    for (qsizetype at = jpeg.indexOf(QByteArray("\xFF\xC4", 2)); at >= 0; at = jpeg.indexOf(QByteArray("\xFF\xC4", 2), at + 2)) {
+        const qsizetype end = at + 2 + (uchar(jpeg[at + 2]) << 8 | uchar(jpeg[at + 3]));
+        for (qsizetype table = at + 4; table + 17 <= end;) {
+            int count = 0;
+            for (int length = 1; length <= 16; ++length)
+                count += uchar(jpeg[table + length]);
+            if (uchar(jpeg[table]) >> 4 == 1 && jpeg.mid(table + 17, count).contains(char(0xF0)))
+                return true;
+            table += 17 + count;
+        }
+    }
+    return false;
+}
+
 QRect ChangedArea(const QImage& a, const QImage& b)
 {
     QRect area;
@@ -43,26 +60,44 @@ QRect ChangedArea(const QImage& a, const QImage& b)
 
 TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItChange)
 {
+    // The picture the caption goes into; all but the last two are put in place, their bytes before
+    // the caption's rows unchanged.
+    enum Source { Plain, NoTables, Restarts, Optimised };
     struct Case {
         const char* what;
-        bool top, right, transparent, restarts;
+        bool top, right, transparent;
+        Source source;
     };
     const Case cases[] = {
-        {"bottom centre, no box (the default)", false, false, true, false},
-        {"top right with a box", true, true, false, false},
-        {"a picture with restart markers, which is coded anew whole", false, false, true, true},
+        {"bottom centre, no box (the default)", false, false, true, Plain},
+        {"top right with a box", true, true, false, Plain},
+        {"a camera's frame without Huffman tables, which means the standard ones", true, false, true, NoTables},
+        {"a picture with restart markers, which is coded anew whole", false, false, true, Restarts},
+        {"tables made for a smooth picture, which lack the codes of the caption's edges", false, false, true, Optimised},
     };
     // Sizes that are no multiple of the 16-pixel MCU, so the edges are partial MCUs.
     const QByteArray plain = JpegWriter().Compress(TestPattern(330, 250));
     const QByteArray restarts = WithRestartMarkers(plain);
     ASSERT_TRUE(restarts.contains(QByteArray("\xFF\xDD", 2)));
-    const QImage pixels = QImage::fromData(plain, "JPG").convertToFormat(QImage::Format_RGB32);
-    const JpegBlocks before = ReadJpegBlocks(plain);
-    ASSERT_EQ(before.components.size(), 3u);
-    ASSERT_EQ(before.mcuWidth, 16); // 4:2:0
-    ASSERT_EQ(before.mcuHeight, 16);
+    QByteArray noTables = plain; // written with the standard tables
+    for (qsizetype at; (at = noTables.indexOf(QByteArray("\xFF\xC4", 2))) >= 0;)
+        noTables.remove(at, 2 + (uchar(noTables[at + 2]) << 8 | uchar(noTables[at + 3])));
+    // A smooth picture: the tables made for its blocks need no code for a long run of zeros, which
+    // the caption's sharp edges do.
+    QImage smooth(330, 250, QImage::Format_RGB32);
+    for (int y = 0; y < smooth.height(); ++y)
+        for (int x = 0; x < smooth.width(); ++x)
+            smooth.setPixel(x, y, qRgb(x * 255 / 329, y * 255 / 249, 128));
+    const QByteArray optimised = WithOptimisedTables(JpegWriter().Compress(smooth));
+    ASSERT_FALSE(HasLongRunCode(optimised));
     for (const Case& c : cases) {
-        const QByteArray& original = c.restarts ? restarts : plain;
+        const QByteArray& original = c.source == Restarts ? restarts : c.source == Optimised ? optimised
+                                   : c.source == NoTables ? noTables : plain;
+        const QImage pixels = QImage::fromData(original, "JPG").convertToFormat(QImage::Format_RGB32);
+        const JpegBlocks before = ReadJpegBlocks(original);
+        ASSERT_EQ(before.components.size(), 3u);
+        ASSERT_EQ(before.mcuWidth, 16); // 4:2:0
+        ASSERT_EQ(before.mcuHeight, 16);
         OptionsValues o = DefaultOptions("/tmp/tarvo-stamp/");
         o.FontName = "DejaVu Sans";
         o.CapTop = c.top;
@@ -71,6 +106,12 @@ TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItC
         o.TransparentBack = c.transparent;
         const QByteArray stamped = StampJpegCaption(original, o, Moment, British);
         ASSERT_FALSE(stamped.isEmpty()) << c.what;
+        // Put in place, the caption's rows leave the picture's own tables and every byte before
+        // them as they were.
+        const qsizetype scan = original.indexOf(QByteArray("\xFF\xDA", 2));
+        if (c.source == Plain || c.source == NoTables) {
+            EXPECT_EQ(stamped.left(scan), original.left(scan)) << c.what;
+        }
 
         QImage drawn = pixels;
         DrawCaptionAt(drawn, o, Moment, British);
