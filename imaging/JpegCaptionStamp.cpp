@@ -898,9 +898,9 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     return true;
 }
 
-// The picture with the band's blocks coded anew in its place: the data before the band and after
-// it are copied bit for bit. Empty when the picture's tables cannot code the band.
-QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, Band& band,
+// The picture with the band's blocks coded anew in its place: the data before the band is kept,
+// what follows it copied bit for bit. Empty when the picture's tables cannot code the band.
+StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, Band& band,
                       const Splice& splice)
 {
     const std::vector<HuffmanTable>& dc = splice.dc;
@@ -908,8 +908,7 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     const auto size = std::size_t(jpeg.size());
     QByteArray out;
-    out.reserve(jpeg.size() + jpeg.size() / 4);
-    out.append(jpeg.constData(), qsizetype(splice.startByte));
+    out.reserve(qsizetype(size - splice.startByte) + qsizetype(size - splice.startByte) / 4);
     ScanWriter writer(out);
     if (splice.startBits > 0)
         writer.Put(std::uint32_t(data[splice.startByte] >> (8 - splice.startBits)), splice.startBits);
@@ -977,15 +976,16 @@ QByteArray SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, J
     }
     writer.Finish();
     out.append(jpeg.constData() + at, qsizetype(size - at));
-    return out;
+    return {qsizetype(splice.startByte), std::move(out)};
 }
 } // namespace
 
-QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
-                            const QLocale& locale)
+StampedJpeg StampJpegCaptionInParts(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
+                                    const QLocale& locale)
 {
+    const StampedJpeg unchanged{jpeg.size(), {}};
     if (SplitCaptionLines(options.CaptionText.str()).isEmpty())
-        return jpeg;
+        return unchanged;
     try {
         Stamp s;
         if (!ReadHeader(s, jpeg))
@@ -999,7 +999,7 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
         const auto totalRows = JDIMENSION((height + mcuHeight - 1) / mcuHeight);
         const QRect area = CaptionArea(options, QSize(width, height), moment, locale);
         if (area.isEmpty())
-            return jpeg;
+            return unchanged;
         // The MCU rows the caption covers, at the top or the bottom edge. Under a caption at the
         // top one row more, which is not drawn on: the rows after it keep their DC predictions.
         const int from = options.CapTop ? 0 : area.top();
@@ -1050,12 +1050,12 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
             }
         }
         if (!any)
-            return jpeg;
+            return unchanged;
         if (!TakeDrawnBlocks(s, pixels, changed))
             return {};
         if (spliced) {
-            QByteArray out = SpliceBand(p, jpeg, mcuColumns, band, splice);
-            if (!out.isEmpty())
+            StampedJpeg out = SpliceBand(p, jpeg, mcuColumns, band, splice);
+            if (!out.Failed())
                 return out;
             // The band cannot be put in place: the picture's own Huffman tables cannot code it,
             // or the picture was cut after it. The whole picture goes through libjpeg, which
@@ -1065,10 +1065,19 @@ QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options
         }
         if (!CopyBand(s, true) || !WritePicture(s))
             return {};
-        return QByteArray(reinterpret_cast<const char*>(s.out.buffer), qsizetype(s.out.size));
+        return {0, QByteArray(reinterpret_cast<const char*>(s.out.buffer), qsizetype(s.out.size))};
     } catch (const std::exception&) {
         return {}; // no memory for the band: the picture stays as it came
     }
+}
+
+QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
+                            const QLocale& locale)
+{
+    const StampedJpeg stamped = StampJpegCaptionInParts(jpeg, options, moment, locale);
+    if (stamped.rest.isEmpty())
+        return stamped.kept ? jpeg : QByteArray();
+    return jpeg.left(stamped.kept) + stamped.rest;
 }
 
 } // namespace tarvo

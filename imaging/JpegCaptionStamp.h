@@ -16,8 +16,22 @@
 
 namespace tarvo {
 
-// The picture with the caption of options drawn in for moment; the picture itself when the
-// caption draws nothing; empty when the picture cannot be stamped.
+// A picture with its caption: the first `kept` bytes of the camera's picture as they came, then
+// `rest`. A caller that writes the two one after the other copies nothing of the picture.
+struct StampedJpeg {
+    qsizetype kept = 0;
+    QByteArray rest;
+    // The picture could not be stamped.
+    bool Failed() const { return kept == 0 && rest.isEmpty(); }
+};
+
+// The picture with the caption of options drawn in for moment, in the two parts above: all of it
+// kept when the caption draws nothing; Failed() when the picture cannot be stamped.
+StampedJpeg StampJpegCaptionInParts(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
+                                    const QLocale& locale);
+
+// The same as one picture: the picture itself when the caption draws nothing; empty when the
+// picture cannot be stamped.
 QByteArray StampJpegCaption(const QByteArray& jpeg, const OptionsValues& options, const QDateTime& moment,
                             const QLocale& locale);
 

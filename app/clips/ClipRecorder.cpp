@@ -334,11 +334,14 @@ void ClipRecorder::WriteNext()
     unwritten_.pop_front();
     if (!writing_)
         return;
-    QByteArray stamped;
-    // Raw frames got their caption when they were compressed.
+    // Raw frames got their caption when they were compressed. The camera's bytes before the
+    // caption's rows go into the clip as they are, uncopied.
+    StampedJpeg stamped{frame.jpeg.size(), {}};
     if (compressed_ && options_.CaptionLocal)
-        stamped = StampJpegCaption(frame.jpeg, options_, MomentOf(frame.timeMs), locale_);
-    if (!writing_->writer.Write(stamped.isEmpty() ? frame.jpeg : stamped, frame.timeMs - writing_->firstMs))
+        stamped = StampJpegCaptionInParts(frame.jpeg, options_, MomentOf(frame.timeMs), locale_);
+    if (stamped.Failed())
+        stamped.kept = frame.jpeg.size(); // a damaged picture goes in as it came
+    if (!writing_->writer.Write(frame.jpeg, stamped.kept, stamped.rest, frame.timeMs - writing_->firstMs))
         FailClip();
 }
 

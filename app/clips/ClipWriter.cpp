@@ -26,6 +26,16 @@ void FreeByteArray(gpointer data)
     HandOverAcquire(data);
     delete static_cast<QByteArray*>(data);
 }
+
+// Memory sharing the first size bytes of bytes; the last owner frees them on whichever thread.
+// Everything this thread reads of them is read before they are handed over.
+GstMemory* SharedMemory(const QByteArray& bytes, qsizetype size)
+{
+    auto* owned = new QByteArray(bytes);
+    auto* data = const_cast<char*>(owned->constData());
+    HandOverRelease(owned);
+    return gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, data, gsize(size), 0, gsize(size), owned, FreeByteArray);
+}
 } // namespace
 
 GstElement* LaunchPipeline(const QByteArray& description, QString* error)
@@ -89,19 +99,23 @@ bool ClipWriter::Open(UniqueFd file, const QString& path, QSize size, int fps, i
 
 bool ClipWriter::Write(const QByteArray& jpeg, std::uint32_t sinceStartMs)
 {
+    return Write(jpeg, jpeg.size(), {}, sinceStartMs);
+}
+
+bool ClipWriter::Write(const QByteArray& head, qsizetype kept, const QByteArray& rest, std::uint32_t sinceStartMs)
+{
     if (!pipeline_ || !WaitForRoom())
         return false;
     if (TakeError(0)) {
         Abandon();
         return false;
     }
-    // The buffer shares the picture's bytes; the last owner frees them on whichever thread.
-    // Everything this thread reads of it is read before it is handed over.
-    auto* owned = new QByteArray(jpeg);
-    auto* bytes = const_cast<char*>(owned->constData());
-    const auto size = gsize(owned->size());
-    HandOverRelease(owned);
-    GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, bytes, size, 0, size, owned, FreeByteArray);
+    // The buffer shares the picture's bytes, in one or two pieces.
+    GstBuffer* buffer = gst_buffer_new();
+    if (kept > 0)
+        gst_buffer_append_memory(buffer, SharedMemory(head, kept));
+    if (!rest.isEmpty())
+        gst_buffer_append_memory(buffer, SharedMemory(rest, rest.size()));
     // Times must rise for the muxer; two pictures of one millisecond are kept a nanosecond apart.
     std::uint64_t pts = std::uint64_t(sinceStartMs) * GST_MSECOND;
     if (wrote_ && pts <= lastPts_)

@@ -42,6 +42,8 @@ public:
     bool Open(UniqueFd file, const QString& path, QSize size, int fps, int soundRate = 0);
     // One picture, sinceStartMs after the clip's first. False once the file cannot be written.
     bool Write(const QByteArray& jpeg, std::uint32_t sinceStartMs);
+    // The same for a picture in two pieces: the first `kept` bytes of head, then rest.
+    bool Write(const QByteArray& head, qsizetype kept, const QByteArray& rest, std::uint32_t sinceStartMs);
     // Sound samples following those written before; the track begins with the first picture.
     // False once the file cannot be written.
     bool WriteSound(const QByteArray& pcm);
