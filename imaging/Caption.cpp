@@ -170,16 +170,6 @@ QRect CaptionArea(const OptionsValues& options, QSize picture, const QDateTime& 
     return area.isNull() ? QRect() : area.adjusted(-margin, 0, margin, 0).intersected(QRect(QPoint(0, 0), picture));
 }
 
-int CaptionHeight(const OptionsValues& options)
-{
-    const QStringList lines = SplitCaptionLines(options.CaptionText.str());
-    if (lines.isEmpty())
-        return 0;
-    // Measured on a picture, as the painter measures while drawing.
-    const QImage device(1, 1, QImage::Format_RGB32);
-    return int(lines.size()) * LineHeight(QFontMetrics(CaptionFont(options), &device));
-}
-
 void DrawCaption(QImage& bitmap, const OptionsValues& options)
 {
     DrawCaptionAt(bitmap, options, ProgramClock().now().toLocalTime(), QLocale::system());

@@ -29,9 +29,6 @@ QString ReplaceDateCommands(const QString& line, const CaptionValues& values);
 // break starts no further line.
 QStringList SplitCaptionLines(const QString& text);
 
-// The height of the caption's lines as drawn into a picture; 0 when there is no text.
-int CaptionHeight(const OptionsValues& options);
-
 // Draws the caption of options into bitmap in place, reading the clock once (ProgramClock()) and
 // the user's regional formats (QLocale::system()).
 void DrawCaption(QImage& bitmap, const OptionsValues& options);
