@@ -5,12 +5,14 @@
 #include <QImage>
 #include <QtEndian>
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iterator>
+#include <memory>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -279,6 +281,46 @@ private:
     std::uint16_t code_[256]{};
 };
 
+// The look-ups of a Huffman table, kept for the next pictures on this thread: a camera sends the
+// same tables with every frame, and making the look-ups takes as long as passing over a tenth of
+// a large picture. Null for a table no valid picture has. A picture has at most eight tables: the
+// look-ups outlast its stamp.
+const HuffmanTable* LookupsOf(const JHUFF_TBL& table, bool ac)
+{
+    struct Kept {
+        std::uint8_t bits[17]{};
+        std::uint8_t values[256]{};
+        bool ac = false;
+        std::uint64_t used = 0;
+        std::unique_ptr<HuffmanTable> lookups;
+    };
+    thread_local std::array<Kept, 16> kept;
+    thread_local std::uint64_t asked = 0;
+    int count = 0;
+    for (int length = 1; length <= 16; ++length)
+        count += table.bits[length];
+    if (count > 256)
+        return nullptr;
+    const auto same = [&](const Kept& k) {
+        return k.lookups && k.ac == ac && std::equal(k.bits, k.bits + 17, table.bits)
+            && std::equal(k.values, k.values + count, table.huffval);
+    };
+    auto found = std::find_if(kept.begin(), kept.end(), same);
+    if (found == kept.end()) {
+        found = std::min_element(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.used < b.used; });
+        auto lookups = std::make_unique<HuffmanTable>();
+        if (!lookups->Make(table, ac))
+            return nullptr;
+        std::copy(table.bits, table.bits + 17, found->bits);
+        std::copy(table.huffval, table.huffval + count, found->values);
+        std::fill(found->values + count, std::end(found->values), 0);
+        found->ac = ac;
+        found->lookups = std::move(lookups);
+    }
+    found->used = ++asked;
+    return found->lookups.get();
+}
+
 // Writes entropy-coded data after what out holds, putting a zero byte after each 0xFF.
 class ScanWriter {
 public:
@@ -536,8 +578,8 @@ bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac
     return true;
 }
 
-// The blocks of the MCU rows under the caption, component after component, row after row. Only
-// the piece of them the caption may draw on, some MCU columns, is turned into pixels.
+// The MCU rows under the caption. Only the piece of them the caption may draw on, some MCU
+// columns, is turned into pixels; its blocks are kept component after component, row after row.
 struct Band {
     JDIMENSION firstRow = 0; // in the picture
     JDIMENSION rows = 0;
@@ -552,27 +594,36 @@ struct Band {
         return column >= firstColumn && column < firstColumn + pieceColumns
             && changed[std::size_t(row) * pieceColumns + column - firstColumn];
     }
-    JDIMENSION columns[MAX_COMPONENTS]{}; // blocks in a row
+    JDIMENSION columns[MAX_COMPONENTS]{}; // blocks in a row of the piece
     std::vector<JCOEF> coefficients[MAX_COMPONENTS];
+    // For each row, the blocks of the MCU that follows its piece in the data, in the data's order.
+    std::vector<JCOEF> followers;
     JBLOCKROW Row(int ci, JDIMENSION row)
     {
         return reinterpret_cast<JBLOCKROW>(coefficients[ci].data() + std::size_t(row) * columns[ci] * DCTSIZE2);
     }
 };
 
-// Where the band lies in the picture's entropy-coded data, for pictures whose blocks are copied
-// through bit for bit.
+// Where a picture's data is at the start of an MCU: the byte holding its first bit, the bits of
+// that byte before it, and the DC values its blocks are coded against.
+struct DataPoint {
+    JDIMENSION mcu = 0; // in the picture, row after row
+    std::size_t byte = 0;
+    int bits = 0;
+    int predictors[MAX_COMPONENTS]{};
+};
+
+// The stretches of the band's data coded anew, for pictures whose other blocks are copied through
+// bit for bit: each row's piece, and the MCU after it, whose first blocks are coded against the
+// piece's DC values. Coded exactly as it was, that MCU leaves the DC values as they were for the
+// blocks copied after it.
 struct Splice {
     const JHUFF_TBL* dcTables[NUM_HUFF_TBLS]{}; // the tables the data is coded with, by their numbers
     const JHUFF_TBL* acTables[NUM_HUFF_TBLS]{};
-    std::vector<HuffmanTable> dc, ac; // ... made for reading and writing
-    std::size_t startByte = 0;        // the byte holding the band's first bit
-    int startBits = 0;                // ... and the bits of it before the band
-    int predictors[MAX_COMPONENTS]{}; // the DC values the band's first blocks are coded against
-    bool tail = false;                // MCU rows follow the band, from here on
-    std::size_t endByte = 0;
-    int endBits = 0;
-    int endPredictors[MAX_COMPONENTS]{}; // ... coded against these DC values
+    const HuffmanTable* dc[NUM_HUFF_TBLS]{}; // ... made for reading and writing
+    const HuffmanTable* ac[NUM_HUFF_TBLS]{};
+    std::vector<DataPoint> recoded;   // where each stretch begins and where it ends, in turn
+    JDIMENSION totalMcus = 0;
 };
 
 // One stamp. The band is carried as a small JPEG picture of its own (the picture's blocks and
@@ -634,7 +685,7 @@ bool ReadHeader(Stamp& s, const QByteArray& jpeg)
         && QuantisationUsable(c);
 }
 
-// The picture's blocks through libjpeg; the band's are copied out, or with back, copied in.
+// The picture's blocks through libjpeg; the piece's are copied out, or with back, copied in.
 bool ReadCoefficients(Stamp& s)
 {
     jpeg_decompress_struct& c = s.picture.cinfo;
@@ -652,9 +703,11 @@ bool CopyBand(Stamp& s, bool back)
         return false;
     for (int ci = 0; ci < c.num_components; ++ci) {
         const auto v = JDIMENSION(c.comp_info[ci].v_samp_factor);
+        const auto h = JDIMENSION(c.comp_info[ci].h_samp_factor);
         const std::size_t bytes = s.blocks.columns[ci] * sizeof(JBLOCK);
         for (JDIMENSION r = 0; r < s.blocks.rows * v; ++r) {
-            JBLOCKROW picture = BlockRow(reinterpret_cast<j_common_ptr>(&c), s.pictureCoefs[ci], s.blocks.firstRow * v + r, back);
+            JBLOCKROW picture = BlockRow(reinterpret_cast<j_common_ptr>(&c), s.pictureCoefs[ci], s.blocks.firstRow * v + r, back)
+                + s.blocks.firstColumn * h;
             if (back)
                 std::memcpy(picture, s.blocks.Row(ci, r), bytes);
             else
@@ -704,7 +757,7 @@ bool WriteBand(Stamp& s)
         const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
         for (JDIMENSION r = 0; r < s.blocks.rows * v; ++r)
             std::memcpy(BlockRow(reinterpret_cast<j_common_ptr>(&c), s.bandCoefs[ci], r, true),
-                        s.blocks.Row(ci, r) + s.blocks.firstColumn * h, s.blocks.pieceColumns * h * sizeof(JBLOCK));
+                        s.blocks.Row(ci, r), s.blocks.pieceColumns * h * sizeof(JBLOCK));
     }
     jpeg_finish_compress(&c);
     return true;
@@ -769,7 +822,7 @@ bool TakeDrawnBlocks(Stamp& s, const QImage& pixels, const std::vector<char>& ch
                 const auto v = JDIMENSION(p.comp_info[ci].v_samp_factor);
                 const JDIMENSION width = std::min(columns * h, RoundUp(d.comp_info[ci].width_in_blocks, int(h)));
                 for (JDIMENSION by = 0; by < v; ++by) {
-                    JBLOCKROW to = s.blocks.Row(ci, row * v + by) + s.blocks.firstColumn * h;
+                    JBLOCKROW to = s.blocks.Row(ci, row * v + by);
                     JBLOCKROW from = BlockRow(reinterpret_cast<j_common_ptr>(&d), drawnCoefs[ci], row * v + by, false);
                     for (JDIMENSION bx = column * h; bx < std::min(width, (column + 1) * h); ++bx)
                         std::memcpy(to[bx], from[bx], sizeof(JBLOCK));
@@ -840,119 +893,152 @@ bool CanSplice(const jpeg_decompress_struct& p, const Splice& splice)
     return true;
 }
 
-// The MCU rows' blocks of one scan, in the order of the data: every MCU, each scan component's
-// blocks in it. visit(i, blockRow, blockColumn) for the i'th component of the scan.
+// The blocks of one MCU of a scan, in the order of the data: each scan component's blocks in
+// it. visit(i, by, bx) for the i'th component of the scan, the block's place in the MCU.
+template <typename Visit>
+bool ForEachBlockOfMcu(const jpeg_decompress_struct& p, Visit visit)
+{
+    for (int i = 0; i < p.comps_in_scan; ++i) {
+        const auto h = JDIMENSION(p.cur_comp_info[i]->h_samp_factor);
+        const auto v = JDIMENSION(p.cur_comp_info[i]->v_samp_factor);
+        for (JDIMENSION by = 0; by < v; ++by)
+            for (JDIMENSION bx = 0; bx < h; ++bx)
+                if (!visit(i, by, bx))
+                    return false;
+    }
+    return true;
+}
+
+// The MCU rows' blocks of one scan, in the order of the data. visit(i, blockRow, blockColumn).
 template <typename Visit>
 bool ForEachBlock(const jpeg_decompress_struct& p, JDIMENSION fromRow, JDIMENSION toRow, JDIMENSION mcuColumns, Visit visit)
 {
     for (JDIMENSION row = fromRow; row < toRow; ++row)
         for (JDIMENSION column = 0; column < mcuColumns; ++column)
-            for (int i = 0; i < p.comps_in_scan; ++i) {
-                const auto h = JDIMENSION(p.cur_comp_info[i]->h_samp_factor);
-                const auto v = JDIMENSION(p.cur_comp_info[i]->v_samp_factor);
-                for (JDIMENSION by = 0; by < v; ++by)
-                    for (JDIMENSION bx = 0; bx < h; ++bx)
-                        if (!visit(i, row * v + by, column * h + bx))
-                            return false;
-            }
+            if (!ForEachBlockOfMcu(p, [&](int i, JDIMENSION by, JDIMENSION bx) {
+                    return visit(i, row * JDIMENSION(p.cur_comp_info[i]->v_samp_factor) + by,
+                                 column * JDIMENSION(p.cur_comp_info[i]->h_samp_factor) + bx);
+                }))
+                return false;
     return true;
 }
 
-// Reads the data up to the band's end: the blocks before the band are only passed over, the
-// band's are kept.
+int BlocksInMcu(const jpeg_decompress_struct& p)
+{
+    int blocks = 0;
+    for (int i = 0; i < p.comps_in_scan; ++i)
+        blocks += p.cur_comp_info[i]->h_samp_factor * p.cur_comp_info[i]->v_samp_factor;
+    return blocks;
+}
+
+// How an MCU of the band (its row in the band) is coded in the stamped picture.
+enum class Recoding { Copied, Piece, Follower };
+
+Recoding RecodingOf(const Band& band, JDIMENSION mcuColumns, JDIMENSION row, JDIMENSION column)
+{
+    const JDIMENSION pieceEnd = band.firstColumn + band.pieceColumns;
+    if (column >= band.firstColumn && column < pieceEnd)
+        return Recoding::Piece;
+    // After the piece in its row, or where the piece ends the row, first in the next row.
+    if (column == pieceEnd || (column == 0 && pieceEnd == mcuColumns && row > 0))
+        return Recoding::Follower;
+    return Recoding::Copied;
+}
+
+// Where a block of a recoded MCU is kept: n counts the MCU's blocks in the data's order.
+JCOEF* RecodedBlock(const jpeg_decompress_struct& p, Band& band, Recoding recoding, JDIMENSION row, JDIMENSION column,
+                    int i, JDIMENSION by, JDIMENSION bx, int n)
+{
+    if (recoding == Recoding::Follower)
+        return band.followers.data() + (std::size_t(row) * std::size_t(BlocksInMcu(p)) + std::size_t(n)) * DCTSIZE2;
+    const jpeg_component_info* comp = p.cur_comp_info[i];
+    const auto h = JDIMENSION(comp->h_samp_factor);
+    const auto v = JDIMENSION(comp->v_samp_factor);
+    return band.Row(comp->component_index, row * v + by)[(column - band.firstColumn) * h + bx];
+}
+
+// Reads the data up to the band's end: the blocks before the band are only passed over, and so
+// are the band's that are copied; the recoded ones are kept.
 bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, JDIMENSION totalRows,
               Band& band, Splice& splice)
 {
-    std::vector<HuffmanTable>& dc = splice.dc;
-    std::vector<HuffmanTable>& ac = splice.ac;
-    dc.resize(NUM_HUFF_TBLS);
-    ac.resize(NUM_HUFF_TBLS);
     for (int i = 0; i < p.comps_in_scan; ++i) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        if (!dc[comp->dc_tbl_no].Make(*splice.dcTables[comp->dc_tbl_no], false) ||
-            !ac[comp->ac_tbl_no].Make(*splice.acTables[comp->ac_tbl_no], true))
+        splice.dc[comp->dc_tbl_no] = LookupsOf(*splice.dcTables[comp->dc_tbl_no], false);
+        splice.ac[comp->ac_tbl_no] = LookupsOf(*splice.acTables[comp->ac_tbl_no], true);
+        if (!splice.dc[comp->dc_tbl_no] || !splice.ac[comp->ac_tbl_no])
             return false;
     }
+    const auto dc = [&](int slot) -> const HuffmanTable& { return *splice.dc[slot]; };
+    const auto ac = [&](int slot) -> const HuffmanTable& { return *splice.ac[slot]; };
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     ScanReader in(data, std::size_t(jpeg.size()), std::size_t(p.src->next_input_byte - data));
     int predictors[MAX_COMPONENTS]{};
     const auto pass = [&](int i, JDIMENSION, JDIMENSION) {
         const jpeg_component_info* comp = p.cur_comp_info[i];
-        return SkipBlock(in, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i]);
+        return SkipBlock(in, dc(comp->dc_tbl_no), ac(comp->ac_tbl_no), predictors[i]);
     };
     if (!ForEachBlock(p, 0, band.firstRow, mcuColumns, pass))
         return false;
-    std::tie(splice.startByte, splice.startBits) = in.Position();
-    std::copy(std::begin(predictors), std::end(predictors), splice.predictors);
-    const auto keep = [&](int i, JDIMENSION blockRow, JDIMENSION blockColumn) {
-        const jpeg_component_info* comp = p.cur_comp_info[i];
-        const int ci = comp->component_index;
-        return DecodeBlock(in, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i],
-                           band.Row(ci, blockRow - band.firstRow * JDIMENSION(comp->v_samp_factor))[blockColumn]);
+    splice.totalMcus = totalRows * mcuColumns;
+    splice.recoded.clear();
+    const auto mark = [&](JDIMENSION row, JDIMENSION column) {
+        DataPoint point;
+        point.mcu = (band.firstRow + row) * mcuColumns + column;
+        std::tie(point.byte, point.bits) = in.Position();
+        std::copy(std::begin(predictors), std::end(predictors), point.predictors);
+        splice.recoded.push_back(point);
     };
-    if (!ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, keep) || in.Overrun())
-        return false;
-    splice.tail = band.firstRow + band.rows < totalRows;
-    std::copy(std::begin(predictors), std::end(predictors), splice.endPredictors);
-    std::tie(splice.endByte, splice.endBits) = in.Position();
-    return true;
+    bool recoding = false;
+    for (JDIMENSION row = 0; row < band.rows; ++row)
+        for (JDIMENSION column = 0; column < mcuColumns; ++column) {
+            const Recoding how = RecodingOf(band, mcuColumns, row, column);
+            if ((how != Recoding::Copied) != recoding) {
+                mark(row, column);
+                recoding = !recoding;
+            }
+            int n = 0;
+            const bool read = ForEachBlockOfMcu(p, [&](int i, JDIMENSION by, JDIMENSION bx) {
+                const jpeg_component_info* comp = p.cur_comp_info[i];
+                const HuffmanTable& dcTable = dc(comp->dc_tbl_no);
+                const HuffmanTable& acTable = ac(comp->ac_tbl_no);
+                if (how == Recoding::Copied)
+                    return SkipBlock(in, dcTable, acTable, predictors[i]);
+                return DecodeBlock(in, dcTable, acTable, predictors[i],
+                                   RecodedBlock(p, band, how, row, column, i, by, bx, n++));
+            });
+            if (!read)
+                return false;
+        }
+    if (recoding)
+        mark(band.rows, 0);
+    return !in.Overrun() && !splice.recoded.empty();
 }
 
-// The picture with the band's blocks coded anew in its place: the data before the band is kept,
-// what follows it copied bit for bit. Empty when the picture's tables cannot code the band.
-StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, Band& band,
-                      const Splice& splice)
+// Copies the data's bits from one place to another (to: the byte after the last, or the end of
+// the data); the zero bytes after 0xFF are taken out and put in where the bits now need them.
+// Where the data ended: the marker after it, or its end.
+std::size_t CopyBits(ScanWriter& writer, const std::uint8_t* data, std::size_t size, std::size_t fromByte, int fromBits,
+                     std::size_t toByte, int toBits)
 {
-    const std::vector<HuffmanTable>& dc = splice.dc;
-    const std::vector<HuffmanTable>& ac = splice.ac;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
-    const auto size = std::size_t(jpeg.size());
-    QByteArray out;
-    out.reserve(qsizetype(size - splice.startByte) + qsizetype(size - splice.startByte) / 4);
-    ScanWriter writer(out);
-    if (splice.startBits > 0)
-        writer.Put(std::uint32_t(data[splice.startByte] >> (8 - splice.startBits)), splice.startBits);
-    // Each scan component's blocks in the order of the data, with whether the caption drew on
-    // them: a block it did not draw on keeps its DC value.
-    struct BandBlock {
-        const JCOEF* coefficients;
-        bool drawn;
-    };
-    std::vector<BandBlock> order[MAX_COMPS_IN_SCAN];
-    ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, [&](int i, JDIMENSION blockRow, JDIMENSION blockColumn) {
-        const jpeg_component_info* comp = p.cur_comp_info[i];
-        const auto v = JDIMENSION(comp->v_samp_factor);
-        order[i].push_back({band.Row(comp->component_index, blockRow - band.firstRow * v)[blockColumn],
-                            band.Drawn(blockRow / v - band.firstRow, blockColumn / JDIMENSION(comp->h_samp_factor))});
-        return true;
-    });
-    int predictors[MAX_COMPONENTS];
-    std::copy(std::begin(splice.predictors), std::end(splice.predictors), predictors);
-    std::size_t next[MAX_COMPS_IN_SCAN]{};
-    CodingLoss loss;
-    const auto code = [&](int i, JDIMENSION, JDIMENSION) {
-        const jpeg_component_info* comp = p.cur_comp_info[i];
-        const std::size_t at = next[i]++;
-        const bool followed = at + 1 < order[i].size() && !order[i][at + 1].drawn;
-        return EncodeBlock(writer, dc[comp->dc_tbl_no], ac[comp->ac_tbl_no], predictors[i], order[i][at].coefficients,
-                           followed ? order[i][at + 1].coefficients[0] : AnyNextDc, loss);
-    };
-    if (!ForEachBlock(p, band.firstRow, band.firstRow + band.rows, mcuColumns, code) || loss.TooMuch() ||
-        (splice.tail && !std::equal(std::begin(predictors), std::end(predictors), splice.endPredictors)))
-        return {};
-    // The rows after the band, shifted to where the band now ends; the band's last MCU row was
-    // not drawn on, so the first blocks after it are coded against the same DC values as before.
-    std::size_t at = splice.endByte;
-    // MCU rows follow the band, but its data may end with the band (a cut picture): its end is
-    // then a marker or the end of the bytes, which are no data to shift.
-    if (splice.tail && (at >= size || (data[at] == 0xFF && (at + 1 >= size || data[at + 1] != 0x00))))
-        return {};
-    if (splice.tail) {
-        writer.Put(data[at], 8 - splice.endBits);
-        at += data[at] == 0xFF ? 2 : 1;
-        writer.Reserve(qsizetype(size - at));
-        while (at < size) {
-            if (at + 8 <= size) {
+    const auto step = [&](std::size_t at) { return at + (data[at] == 0xFF ? 2 : 1); };
+    toByte = std::min(toByte, size);
+    if (fromByte >= toByte) {
+        if (fromByte == toByte && toBits > fromBits && toByte < size)
+            writer.Put(std::uint32_t(data[fromByte] >> (8 - toBits)), toBits - fromBits);
+        return std::min(fromByte, size);
+    }
+    std::size_t at = fromByte;
+    if (fromBits > 0) {
+        writer.Put(data[at], 8 - fromBits);
+        at = step(at);
+    }
+    constexpr std::size_t Chunk = 4096;
+    while (at < toByte) {
+        const std::size_t chunkEnd = std::min(toByte, at + Chunk);
+        writer.Reserve(qsizetype(chunkEnd - at) + 1);
+        while (at < chunkEnd) {
+            if (at + 8 <= chunkEnd) {
                 const std::uint64_t word = ReadBigEndian64(data + at);
                 if (!BytesFF(word)) {
                     writer.PutWord(word);
@@ -961,22 +1047,87 @@ StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, 
                 }
             }
             const std::uint8_t byte = data[at];
-            if (byte == 0xFF) {
-                if (at + 1 >= size || data[at + 1] != 0x00)
-                    break; // the marker after the data
-                at += 2;
-            } else {
-                ++at;
-            }
+            if (byte == 0xFF && (at + 1 >= size || data[at + 1] != 0x00))
+                return at; // the marker after the data
             writer.PutByte(byte);
+            at = step(at);
         }
-    } else {
-        while (at < size && !(data[at] == 0xFF && at + 1 < size && data[at + 1] != 0x00))
-            ++at;
+    }
+    if (toBits > 0 && at < size)
+        writer.Put(std::uint32_t(data[at] >> (8 - toBits)), toBits);
+    return at;
+}
+
+// The picture with the band's recoded MCUs coded anew in their place: the data before the first
+// is kept, the rest copied bit for bit. Empty when the picture's tables cannot code the band.
+StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, Band& band,
+                      const Splice& splice)
+{
+    const auto dc = [&](int slot) -> const HuffmanTable& { return *splice.dc[slot]; };
+    const auto ac = [&](int slot) -> const HuffmanTable& { return *splice.ac[slot]; };
+    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
+    const auto size = std::size_t(jpeg.size());
+    const DataPoint& first = splice.recoded.front();
+    QByteArray out;
+    out.reserve(qsizetype(size - first.byte) + qsizetype(size - first.byte) / 8 + 4096);
+    ScanWriter writer(out);
+    if (first.bits > 0)
+        writer.Put(std::uint32_t(data[first.byte] >> (8 - first.bits)), first.bits);
+    const JDIMENSION bandStart = band.firstRow * mcuColumns;
+    std::size_t dataEnd = size;
+    CodingLoss loss;
+    for (std::size_t r = 0; r < splice.recoded.size(); r += 2) {
+        const DataPoint& from = splice.recoded[r];
+        const DataPoint& to = splice.recoded[r + 1];
+        // The blocks copied before the stretch left the DC values as they were.
+        int predictors[MAX_COMPONENTS];
+        std::copy(std::begin(from.predictors), std::end(from.predictors), predictors);
+        // Each scan component's blocks in the order of the data, with whether the caption drew on
+        // them: a block it did not draw on keeps its DC value.
+        struct RecodedBlockOf {
+            const JCOEF* coefficients;
+            bool drawn;
+        };
+        std::vector<RecodedBlockOf> order[MAX_COMPS_IN_SCAN];
+        for (JDIMENSION mcu = from.mcu - bandStart; mcu < to.mcu - bandStart; ++mcu) {
+            const JDIMENSION row = mcu / mcuColumns;
+            const JDIMENSION column = mcu % mcuColumns;
+            const Recoding how = RecodingOf(band, mcuColumns, row, column);
+            const bool drawn = how == Recoding::Piece && band.Drawn(row, column);
+            int n = 0;
+            ForEachBlockOfMcu(p, [&](int i, JDIMENSION by, JDIMENSION bx) {
+                order[i].push_back({RecodedBlock(p, band, how, row, column, i, by, bx, n++), drawn});
+                return true;
+            });
+        }
+        std::size_t next[MAX_COMPS_IN_SCAN]{};
+        const auto code = [&](int i, JDIMENSION, JDIMENSION) {
+            const jpeg_component_info* comp = p.cur_comp_info[i];
+            const std::size_t at = next[i]++;
+            const bool followed = at + 1 < order[i].size() && !order[i][at + 1].drawn;
+            return EncodeBlock(writer, dc(comp->dc_tbl_no), ac(comp->ac_tbl_no), predictors[i], order[i][at].coefficients,
+                               followed ? order[i][at + 1].coefficients[0] : AnyNextDc, loss);
+        };
+        for (JDIMENSION mcu = from.mcu; mcu < to.mcu; ++mcu)
+            if (!ForEachBlockOfMcu(p, code))
+                return {};
+        // The blocks copied after the stretch are coded against the DC values it leaves.
+        const bool blocksFollow = to.mcu < splice.totalMcus;
+        if (loss.TooMuch() || (blocksFollow && !std::equal(std::begin(predictors), std::end(predictors), to.predictors)))
+            return {};
+        const bool last = r + 2 >= splice.recoded.size();
+        const DataPoint* copyTo = last ? nullptr : &splice.recoded[r + 2];
+        const std::size_t ended = CopyBits(writer, data, size, to.byte, to.bits, copyTo ? copyTo->byte : size,
+                                           copyTo ? copyTo->bits : 0);
+        // A picture cut after the band: its data ends where blocks should follow.
+        if (last && blocksFollow && ended == to.byte && to.bits == 0)
+            return {};
+        if (last)
+            dataEnd = ended;
     }
     writer.Finish();
-    out.append(jpeg.constData() + at, qsizetype(size - at));
-    return {qsizetype(splice.startByte), std::move(out)};
+    out.append(jpeg.constData() + dataEnd, qsizetype(size - dataEnd));
+    return {qsizetype(first.byte), std::move(out)};
 }
 } // namespace
 
@@ -1014,9 +1165,10 @@ StampedJpeg StampJpegCaptionInParts(const QByteArray& jpeg, const OptionsValues&
         band.pieceWidth = JDIMENSION(std::min(width, int(band.firstColumn + band.pieceColumns) * mcuWidth)) - band.firstColumn * JDIMENSION(mcuWidth);
         for (int ci = 0; ci < p.num_components; ++ci) {
             const jpeg_component_info& comp = p.comp_info[ci];
-            band.columns[ci] = mcuColumns * JDIMENSION(comp.h_samp_factor);
+            band.columns[ci] = band.pieceColumns * JDIMENSION(comp.h_samp_factor);
             band.coefficients[ci].assign(std::size_t(band.columns[ci]) * band.rows * JDIMENSION(comp.v_samp_factor) * DCTSIZE2, 0);
         }
+        band.followers.resize(std::size_t(band.rows) * std::size_t(BlocksInMcu(p)) * DCTSIZE2);
         Splice splice;
         const bool spliced = FindScanTables(s, splice) && CanSplice(p, splice);
 
