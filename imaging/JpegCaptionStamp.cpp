@@ -455,7 +455,7 @@ int Clamp(int value, int size)
 }
 
 // Passes over one block, keeping only its DC value. False for damaged data.
-bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor)
+[[gnu::always_inline]] inline bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor)
 {
     in.Fill();
     const int s = dc.Decode(in);
@@ -923,6 +923,28 @@ bool ForEachBlock(const jpeg_decompress_struct& p, JDIMENSION fromRow, JDIMENSIO
     return true;
 }
 
+// The tables of each block of an MCU, in the order of the data, and the scan component whose DC
+// value it carries.
+struct McuCoding {
+    int blocks = 0;
+    const HuffmanTable* dc[D_MAX_BLOCKS_IN_MCU]{};
+    const HuffmanTable* ac[D_MAX_BLOCKS_IN_MCU]{};
+    int component[D_MAX_BLOCKS_IN_MCU]{};
+};
+
+// Passes over whole MCUs, keeping only the DC values: what a caption at the bottom costs. The
+// reader works on a copy of its own, which stays in registers.
+bool PassOver(ScanReader& reader, const McuCoding& mcu, std::size_t mcus, int* predictors)
+{
+    ScanReader in = reader;
+    for (std::size_t m = 0; m < mcus; ++m)
+        for (int b = 0; b < mcu.blocks; ++b)
+            if (!SkipBlock(in, *mcu.dc[b], *mcu.ac[b], predictors[mcu.component[b]]))
+                return false;
+    reader = in;
+    return true;
+}
+
 int BlocksInMcu(const jpeg_decompress_struct& p)
 {
     int blocks = 0;
@@ -971,14 +993,19 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     }
     const auto dc = [&](int slot) -> const HuffmanTable& { return *splice.dc[slot]; };
     const auto ac = [&](int slot) -> const HuffmanTable& { return *splice.ac[slot]; };
+    if (BlocksInMcu(p) > D_MAX_BLOCKS_IN_MCU)
+        return false;
+    McuCoding mcu;
+    ForEachBlockOfMcu(p, [&](int i, JDIMENSION, JDIMENSION) {
+        mcu.dc[mcu.blocks] = &dc(p.cur_comp_info[i]->dc_tbl_no);
+        mcu.ac[mcu.blocks] = &ac(p.cur_comp_info[i]->ac_tbl_no);
+        mcu.component[mcu.blocks++] = i;
+        return true;
+    });
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
     ScanReader in(data, std::size_t(jpeg.size()), std::size_t(p.src->next_input_byte - data));
     int predictors[MAX_COMPONENTS]{};
-    const auto pass = [&](int i, JDIMENSION, JDIMENSION) {
-        const jpeg_component_info* comp = p.cur_comp_info[i];
-        return SkipBlock(in, dc(comp->dc_tbl_no), ac(comp->ac_tbl_no), predictors[i]);
-    };
-    if (!ForEachBlock(p, 0, band.firstRow, mcuColumns, pass))
+    if (!PassOver(in, mcu, std::size_t(band.firstRow) * mcuColumns, predictors))
         return false;
     splice.totalMcus = totalRows * mcuColumns;
     splice.recoded.clear();
