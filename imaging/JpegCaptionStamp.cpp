@@ -177,6 +177,9 @@ private:
     std::size_t fake_ = 0;
 };
 
+// The value of `size` bits that follow a code: the upper half positive, the lower negative.
+int Extend(int value, int size) { return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value; }
+
 // One Huffman table, for reading and for writing.
 class HuffmanTable {
 public:
@@ -207,6 +210,8 @@ public:
         }
         if (ac)
             MakeSkips(h);
+        else
+            MakeDcSkips(h);
         return true;
     }
     // The code of a value; size 0: the table has none.
@@ -214,7 +219,10 @@ public:
     std::uint16_t Code(int value) const { return code_[value]; }
     // For passing over an AC table's values: what the next SkipBits bits hold whole, codes
     // with their value bits, up to a block's end. 0 when not even the first value fits.
+    // For a DC table: the DC difference the next bits hold, with its code's and value's length.
     std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
+    static int DcSkipBitsOf(std::uint16_t skip) { return skip & 15; }
+    static int DcDifferenceOf(std::uint16_t skip) { return std::int16_t(skip) >> 4; }
     static int SkipBitsOf(std::uint16_t skip) { return skip & 15; }
     static int SkipAdvanceOf(std::uint16_t skip) { return (skip >> 4) & 0x7FF; } // without the end
     static bool SkipEndsBlock(std::uint16_t skip) { return skip >> 15; }
@@ -267,6 +275,21 @@ private:
                     advance += Advance(symbol);
             }
             skip_[pattern] = used ? std::uint16_t(int(end) << 15 | advance << 4 | used) : 0;
+        }
+    }
+
+    void MakeDcSkips(const HuffmanCodes& h)
+    {
+        for (int i = 0; i < h.count; ++i) {
+            const int size = values_[i];
+            const int used = h.sizes[i] + size;
+            if (size > 11 || used > SkipBits)
+                continue;
+            for (int rest = 0; rest < (1 << (SkipBits - h.sizes[i])); ++rest) {
+                const int bits = rest >> (SkipBits - used);
+                const int difference = size ? Extend(bits, size) : 0;
+                skip_[(h.codes[i] << (SkipBits - h.sizes[i])) | rest] = std::uint16_t((difference & 0xFFF) << 4 | used);
+            }
         }
     }
 
@@ -393,8 +416,6 @@ private:
     int bits_ = 0;
 };
 
-int Extend(int value, int size) { return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value; }
-
 int BitLength(int value)
 {
     int n = 0;
@@ -458,10 +479,15 @@ int Clamp(int value, int size)
 [[gnu::always_inline]] inline bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor)
 {
     in.Fill();
-    const int s = dc.Decode(in);
-    if (s < 0 || s > 11)
-        return false;
-    predictor += s ? Extend(in.Get(s), s) : 0;
+    if (const std::uint16_t skip = dc.Skip(in)) {
+        in.Skip(HuffmanTable::DcSkipBitsOf(skip));
+        predictor += HuffmanTable::DcDifferenceOf(skip);
+    } else {
+        const int s = dc.Decode(in);
+        if (s < 0 || s > 11)
+            return false;
+        predictor += s ? Extend(in.Get(s), s) : 0;
+    }
     for (int k = 1; k < DCTSIZE2;) {
         // A fill leaves at least 49 bits: room for three skips of SkipBits, taken without
         // waiting on another fill.
