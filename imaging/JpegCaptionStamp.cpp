@@ -209,10 +209,36 @@ public:
                 fast_[(h.codes[i] << spare) | fill] = std::uint16_t(h.sizes[i] << 8 | values_[i]);
         }
         if (ac)
-            MakeSkips(h);
+            MakeSkips();
         else
             MakeDcSkips(h);
+        serial_ = ++made;
         return true;
+    }
+    // Tells one table's look-ups from another's, also after one was dropped.
+    std::uint64_t Serial() const { return serial_; }
+
+    // The AC values the bits of a SkipBits pattern after the first `used` hold whole, codes with
+    // their value bits, up to a block's end: the bits after the pattern are unknown.
+    struct AcWalk {
+        int used = 0;
+        int advance = 0; // coefficients, without the end's
+        bool end = false;
+    };
+    AcWalk WalkAc(int pattern, int used) const
+    {
+        AcWalk walk{used, 0, false};
+        while (!walk.end && walk.used < SkipBits) {
+            const int known = SkipBits - walk.used;
+            const auto [length, symbol] = CodeIn(pattern & ((1 << known) - 1), known);
+            if (!length || walk.used + length + (symbol & 15) > SkipBits)
+                break;
+            walk.used += length + (symbol & 15);
+            walk.end = Advance(symbol) == DCTSIZE2;
+            if (!walk.end)
+                walk.advance += Advance(symbol);
+        }
+        return walk;
     }
     // The code of a value; size 0: the table has none.
     std::uint8_t Size(int value) const { return size_[value]; }
@@ -221,6 +247,7 @@ public:
     // with their value bits, up to a block's end. 0 when not even the first value fits.
     // For a DC table: the DC difference the next bits hold, with its code's and value's length.
     std::uint16_t Skip(const ScanReader& in) const { return skip_[in.Peek(SkipBits)]; }
+    std::uint16_t SkipAt(int pattern) const { return skip_[pattern]; }
     static int DcSkipBitsOf(std::uint16_t skip) { return skip & 15; }
     static int DcDifferenceOf(std::uint16_t skip) { return std::int16_t(skip) >> 4; }
     static int SkipBitsOf(std::uint16_t skip) { return skip & 15; }
@@ -231,6 +258,17 @@ public:
     {
         const int run = symbol >> 4;
         return symbol & 15 ? run + 1 : run == 15 ? 16 : 64;
+    }
+
+    // The code that begins `known` bits: its length and value; length 0 when they hold none whole.
+    std::pair<int, int> CodeIn(int bits, int known) const
+    {
+        for (int length = 1; length <= known; ++length) {
+            const int code = bits >> (known - length);
+            if (code <= maxCode_[length])
+                return {length, values_[offset_[length] + code]};
+        }
+        return {0, 0};
     }
 
     // The next value, or -1 for bits that are no code.
@@ -251,30 +289,11 @@ public:
     }
 
 private:
-    void MakeSkips(const HuffmanCodes& h)
+    void MakeSkips()
     {
-        std::vector<std::uint16_t> first(1 << SkipBits, 0); // length << 8 | value, as fast_
-        for (int i = 0; i < h.count; ++i)
-            for (int spare = SkipBits - h.sizes[i], fill = 0; spare >= 0 && fill < (1 << spare); ++fill)
-                first[std::size_t((h.codes[i] << spare) | fill)] = std::uint16_t(h.sizes[i] << 8 | values_[i]);
-        constexpr int mask = (1 << SkipBits) - 1;
-        for (int pattern = 0; pattern <= mask; ++pattern) {
-            int used = 0;
-            int advance = 0;
-            bool end = false;
-            // The bits after those used are unknown: a code found with zeros in their place is
-            // the real one only when it lies within the pattern, value bits included.
-            while (!end && used < SkipBits) {
-                const std::uint16_t hit = first[std::size_t((pattern << used) & mask)];
-                const int symbol = hit & 0xFF;
-                if (!hit || used + (hit >> 8) + (symbol & 15) > SkipBits)
-                    break;
-                used += (hit >> 8) + (symbol & 15);
-                end = Advance(symbol) == DCTSIZE2;
-                if (!end)
-                    advance += Advance(symbol);
-            }
-            skip_[pattern] = used ? std::uint16_t(int(end) << 15 | advance << 4 | used) : 0;
+        for (int pattern = 0; pattern < (1 << SkipBits); ++pattern) {
+            const AcWalk walk = WalkAc(pattern, 0);
+            skip_[pattern] = walk.used ? std::uint16_t(int(walk.end) << 15 | walk.advance << 4 | walk.used) : 0;
         }
     }
 
@@ -293,8 +312,14 @@ private:
         }
     }
 
+    static inline thread_local std::uint64_t made = 0;
     static constexpr int FastBits = 9;
+
+public:
     static constexpr int SkipBits = 12;
+
+private:
+    std::uint64_t serial_ = 0;
     std::uint16_t fast_[1 << FastBits]{}; // length << 8 | value for the codes of FastBits or fewer
     std::uint16_t skip_[1 << SkipBits]{};
     int maxCode_[17]{};
@@ -342,6 +367,57 @@ const HuffmanTable* LookupsOf(const JHUFF_TBL& table, bool ac)
     }
     found->used = ++asked;
     return found->lookups.get();
+}
+
+// For passing over the start of a block in one look-up: the DC difference the next SkipBits bits
+// hold, and the AC values after it that they hold whole. 0 when the DC value does not fit.
+class BlockStarts {
+public:
+    void Make(const HuffmanTable& dc, const HuffmanTable& ac)
+    {
+        for (int pattern = 0; pattern < (1 << HuffmanTable::SkipBits); ++pattern) {
+            const std::uint16_t difference = dc.SkipAt(pattern);
+            if (!difference) {
+                starts_[pattern] = 0;
+                continue;
+            }
+            const HuffmanTable::AcWalk walk = ac.WalkAc(pattern, HuffmanTable::DcSkipBitsOf(difference));
+            starts_[pattern] = std::uint32_t(HuffmanTable::DcDifferenceOf(difference) & 0xFFF) << 20
+                | std::uint32_t(walk.advance) << 5 | std::uint32_t(walk.end) << 4 | std::uint32_t(walk.used);
+        }
+    }
+    std::uint32_t At(const ScanReader& in) const { return starts_[in.Peek(HuffmanTable::SkipBits)]; }
+    static int BitsOf(std::uint32_t start) { return int(start & 15); }
+    static bool EndsBlock(std::uint32_t start) { return (start >> 4) & 1; }
+    static int AdvanceOf(std::uint32_t start) { return int((start >> 5) & 0x7FFF); }
+    static int DifferenceOf(std::uint32_t start) { return std::int32_t(start) >> 20; }
+
+private:
+    std::uint32_t starts_[1 << HuffmanTable::SkipBits]{};
+};
+
+// The block starts of a pair of tables, kept as their look-ups are (LookupsOf).
+const BlockStarts& BlockStartsOf(const HuffmanTable& dc, const HuffmanTable& ac)
+{
+    struct Kept {
+        std::uint64_t dc = 0, ac = 0;
+        std::uint64_t used = 0;
+        std::unique_ptr<BlockStarts> starts;
+    };
+    thread_local std::array<Kept, 8> kept;
+    thread_local std::uint64_t asked = 0;
+    auto found = std::find_if(kept.begin(), kept.end(), [&](const Kept& k) {
+        return k.starts && k.dc == dc.Serial() && k.ac == ac.Serial();
+    });
+    if (found == kept.end()) {
+        found = std::min_element(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.used < b.used; });
+        found->starts = std::make_unique<BlockStarts>();
+        found->starts->Make(dc, ac);
+        found->dc = dc.Serial();
+        found->ac = ac.Serial();
+    }
+    found->used = ++asked;
+    return *found->starts;
 }
 
 // Writes entropy-coded data after what out holds, putting a zero byte after each 0xFF.
@@ -476,19 +552,25 @@ int Clamp(int value, int size)
 }
 
 // Passes over one block, keeping only its DC value. False for damaged data.
-[[gnu::always_inline]] inline bool SkipBlock(ScanReader& in, const HuffmanTable& dc, const HuffmanTable& ac, int& predictor)
+[[gnu::always_inline]] inline bool SkipBlock(ScanReader& in, const BlockStarts& starts, const HuffmanTable& dc,
+                                             const HuffmanTable& ac, int& predictor)
 {
     in.Fill();
-    if (const std::uint16_t skip = dc.Skip(in)) {
-        in.Skip(HuffmanTable::DcSkipBitsOf(skip));
-        predictor += HuffmanTable::DcDifferenceOf(skip);
+    int k = 1;
+    const std::uint32_t start = starts.At(in);
+    if (start && 1 + BlockStarts::AdvanceOf(start) + int(BlockStarts::EndsBlock(start)) <= DCTSIZE2) {
+        in.Skip(BlockStarts::BitsOf(start));
+        predictor += BlockStarts::DifferenceOf(start);
+        if (BlockStarts::EndsBlock(start))
+            return true;
+        k += BlockStarts::AdvanceOf(start);
     } else {
         const int s = dc.Decode(in);
         if (s < 0 || s > 11)
             return false;
         predictor += s ? Extend(in.Get(s), s) : 0;
     }
-    for (int k = 1; k < DCTSIZE2;) {
+    for (; k < DCTSIZE2;) {
         // A fill leaves at least 49 bits: room for three skips of SkipBits, taken without
         // waiting on another fill.
         in.Fill();
@@ -953,6 +1035,7 @@ bool ForEachBlock(const jpeg_decompress_struct& p, JDIMENSION fromRow, JDIMENSIO
 // value it carries.
 struct McuCoding {
     int blocks = 0;
+    const BlockStarts* starts[D_MAX_BLOCKS_IN_MCU]{};
     const HuffmanTable* dc[D_MAX_BLOCKS_IN_MCU]{};
     const HuffmanTable* ac[D_MAX_BLOCKS_IN_MCU]{};
     int component[D_MAX_BLOCKS_IN_MCU]{};
@@ -965,7 +1048,7 @@ bool PassOver(ScanReader& reader, const McuCoding& mcu, std::size_t mcus, int* p
     ScanReader in = reader;
     for (std::size_t m = 0; m < mcus; ++m)
         for (int b = 0; b < mcu.blocks; ++b)
-            if (!SkipBlock(in, *mcu.dc[b], *mcu.ac[b], predictors[mcu.component[b]]))
+            if (!SkipBlock(in, *mcu.starts[b], *mcu.dc[b], *mcu.ac[b], predictors[mcu.component[b]]))
                 return false;
     reader = in;
     return true;
@@ -1025,6 +1108,7 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     ForEachBlockOfMcu(p, [&](int i, JDIMENSION, JDIMENSION) {
         mcu.dc[mcu.blocks] = &dc(p.cur_comp_info[i]->dc_tbl_no);
         mcu.ac[mcu.blocks] = &ac(p.cur_comp_info[i]->ac_tbl_no);
+        mcu.starts[mcu.blocks] = &BlockStartsOf(*mcu.dc[mcu.blocks], *mcu.ac[mcu.blocks]);
         mcu.component[mcu.blocks++] = i;
         return true;
     });
@@ -1056,7 +1140,7 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
                 const HuffmanTable& dcTable = dc(comp->dc_tbl_no);
                 const HuffmanTable& acTable = ac(comp->ac_tbl_no);
                 if (how == Recoding::Copied)
-                    return SkipBlock(in, dcTable, acTable, predictors[i]);
+                    return SkipBlock(in, *mcu.starts[n++], dcTable, acTable, predictors[i]);
                 return DecodeBlock(in, dcTable, acTable, predictors[i],
                                    RecodedBlock(p, band, how, row, column, i, by, bx, n++));
             });
