@@ -360,20 +360,6 @@ bool ForEachBlockOfMcu(const jpeg_decompress_struct& p, Visit visit)
     return true;
 }
 
-// The MCU rows' blocks of one scan, in the order of the data. visit(i, blockRow, blockColumn).
-template <typename Visit>
-bool ForEachBlock(const jpeg_decompress_struct& p, JDIMENSION fromRow, JDIMENSION toRow, JDIMENSION mcuColumns, Visit visit)
-{
-    for (JDIMENSION row = fromRow; row < toRow; ++row)
-        for (JDIMENSION column = 0; column < mcuColumns; ++column)
-            if (!ForEachBlockOfMcu(p, [&](int i, JDIMENSION by, JDIMENSION bx) {
-                    return visit(i, row * JDIMENSION(p.cur_comp_info[i]->v_samp_factor) + by,
-                                 column * JDIMENSION(p.cur_comp_info[i]->h_samp_factor) + bx);
-                }))
-                return false;
-    return true;
-}
-
 int BlocksInMcu(const jpeg_decompress_struct& p)
 {
     int blocks = 0;
