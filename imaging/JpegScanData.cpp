@@ -114,6 +114,19 @@ int CodableDc(const HuffmanTable& dc, int predictor, int wanted, int nextDc)
     }
     return AnyNextDc;
 }
+
+// The entry of a small per-thread cache that `same` finds, or else the least recently used one,
+// to be filled anew (found: false). Either way it is the most recently used one now.
+template <typename Entry, std::size_t Size, typename Same>
+Entry& CacheEntry(std::array<Entry, Size>& entries, std::uint64_t& asked, Same same, bool& found)
+{
+    auto entry = std::find_if(entries.begin(), entries.end(), same);
+    found = entry != entries.end();
+    if (!found)
+        entry = std::min_element(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    entry->used = ++asked;
+    return *entry;
+}
 } // namespace
 
 // The look-ups of a Huffman table, kept for the next pictures on this thread: a camera sends the
@@ -140,20 +153,19 @@ const HuffmanTable* LookupsOf(const JHUFF_TBL& table, bool ac)
         return k.lookups && k.ac == ac && std::equal(k.bits, k.bits + 17, table.bits)
             && std::equal(k.values, k.values + count, table.huffval);
     };
-    auto found = std::find_if(kept.begin(), kept.end(), same);
-    if (found == kept.end()) {
-        found = std::min_element(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.used < b.used; });
+    bool found = false;
+    Kept& entry = CacheEntry(kept, asked, same, found);
+    if (!found) {
         auto lookups = std::make_unique<HuffmanTable>();
         if (!lookups->Make(table, ac))
             return nullptr;
-        std::copy(table.bits, table.bits + 17, found->bits);
-        std::copy(table.huffval, table.huffval + count, found->values);
-        std::fill(found->values + count, std::end(found->values), 0);
-        found->ac = ac;
-        found->lookups = std::move(lookups);
+        std::copy(table.bits, table.bits + 17, entry.bits);
+        std::copy(table.huffval, table.huffval + count, entry.values);
+        std::fill(entry.values + count, std::end(entry.values), 0);
+        entry.ac = ac;
+        entry.lookups = std::move(lookups);
     }
-    found->used = ++asked;
-    return found->lookups.get();
+    return entry.lookups.get();
 }
 
 // The block starts of a pair of tables, kept as their look-ups are (LookupsOf).
@@ -166,18 +178,17 @@ const BlockStarts& BlockStartsOf(const HuffmanTable& dc, const HuffmanTable& ac)
     };
     thread_local std::array<Kept, 8> kept;
     thread_local std::uint64_t asked = 0;
-    auto found = std::find_if(kept.begin(), kept.end(), [&](const Kept& k) {
+    bool found = false;
+    Kept& entry = CacheEntry(kept, asked, [&](const Kept& k) {
         return k.starts && k.dc == dc.Serial() && k.ac == ac.Serial();
-    });
-    if (found == kept.end()) {
-        found = std::min_element(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.used < b.used; });
-        found->starts = std::make_unique<BlockStarts>();
-        found->starts->Make(dc, ac);
-        found->dc = dc.Serial();
-        found->ac = ac.Serial();
+    }, found);
+    if (!found) {
+        entry.starts = std::make_unique<BlockStarts>();
+        entry.starts->Make(dc, ac);
+        entry.dc = dc.Serial();
+        entry.ac = ac.Serial();
     }
-    found->used = ++asked;
-    return *found->starts;
+    return *entry.starts;
 }
 
 // One block; its coefficients go to out unless that is null. False for damaged data.
