@@ -64,6 +64,18 @@ struct DataPoint {
     int predictors[MAX_COMPONENTS]{};
 };
 
+// A picture's restart intervals: runs of MCUs whose data begins at a byte of its own, coded
+// against DC values of zero, after the restart marker that ends the run before.
+struct RestartIntervals {
+    JDIMENSION mcus = 0; // in each; 0: the picture's data is one run
+    std::vector<std::size_t> starts; // the byte each begins at
+    // Where the data of each interval that the band's reading left ends (mcu: the first after it).
+    std::vector<DataPoint> ends;
+    // Which interval an MCU is in, and whether one begins with it after another.
+    std::size_t Of(JDIMENSION mcu) const { return mcus ? mcu / mcus : 0; }
+    bool BeginsAt(JDIMENSION mcu) const { return mcus && mcu > 0 && mcu % mcus == 0; }
+};
+
 // The stretches of the band's data coded anew, for pictures whose other blocks are copied through
 // bit for bit: each row's piece, and the MCU after it, whose first blocks are coded against the
 // piece's DC values. Coded exactly as it was, that MCU leaves the DC values as they were for the
@@ -75,6 +87,7 @@ struct Splice {
     const HuffmanTable* ac[NUM_HUFF_TBLS]{};
     std::vector<DataPoint> recoded;   // where each stretch begins and where it ends, in turn
     JDIMENSION totalMcus = 0;
+    RestartIntervals intervals;
 };
 
 // One stamp. The band is carried as a small JPEG picture of its own (the picture's blocks and
@@ -325,11 +338,11 @@ bool FindScanTables(Stamp& s, Splice& splice)
     return true;
 }
 
-// A baseline picture with all components in one scan and no restart markers: its data can be
-// read and written block by block here, so the blocks outside the band are copied bit for bit.
+// A baseline picture with all components in one scan: its data can be read and written block by
+// block here, so the blocks outside the band are copied bit for bit.
 bool CanSplice(const jpeg_decompress_struct& p, const Splice& splice)
 {
-    if (p.progressive_mode || p.arith_code || p.restart_interval != 0 || p.comps_in_scan != p.num_components)
+    if (p.progressive_mode || p.arith_code || p.comps_in_scan != p.num_components)
         return false;
     if (p.num_components == 1 && (p.comp_info[0].h_samp_factor != 1 || p.comp_info[0].v_samp_factor != 1))
         return false;
@@ -394,8 +407,9 @@ JCOEF* RecodedBlock(const jpeg_decompress_struct& p, Band& band, Recoding recodi
     return band.Row(comp->component_index, row * v + by)[(column - band.firstColumn) * h + bx];
 }
 
-// Reads the data up to the band's end: the blocks before the band are only passed over, and so
-// are the band's that are copied; the recoded ones are kept.
+// Reads the data up to the band's end: the blocks before the band are only passed over (from the
+// start of the band's restart interval, when the picture has them), and so are the band's that are
+// copied; the recoded ones are kept.
 bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSION mcuColumns, JDIMENSION totalRows,
               Band& band, Splice& splice)
 {
@@ -419,11 +433,31 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
         return true;
     });
     const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.constData());
-    ScanReader in(data, std::size_t(jpeg.size()), std::size_t(p.src->next_input_byte - data));
-    int predictors[MAX_COMPONENTS]{};
-    if (!PassOver(in, mcu, std::size_t(band.firstRow) * mcuColumns, predictors))
+    const auto size = std::size_t(jpeg.size());
+    const JDIMENSION total = splice.totalMcus = totalRows * mcuColumns;
+    const JDIMENSION bandStart = band.firstRow * mcuColumns;
+    const JDIMENSION bandEnd = (band.firstRow + band.rows) * mcuColumns;
+    RestartIntervals& runs = splice.intervals;
+    runs.mcus = p.restart_interval;
+    const auto scan = std::size_t(p.src->next_input_byte - data);
+    if (runs.mcus && (runs.starts = RestartIntervalStarts(data, size, scan, (total + runs.mcus - 1) / runs.mcus)).empty())
         return false;
-    splice.totalMcus = totalRows * mcuColumns;
+    ScanReader in(data, size, runs.mcus ? runs.starts[runs.Of(bandStart)] : scan);
+    int predictors[MAX_COMPONENTS]{};
+    if (!PassOver(in, mcu, bandStart - JDIMENSION(runs.Of(bandStart)) * runs.mcus, predictors))
+        return false;
+    // On into the interval that begins with MCU next; where the data of the one before ends is kept.
+    const auto restart = [&](JDIMENSION next) {
+        if (in.Overrun())
+            return false;
+        DataPoint end;
+        end.mcu = next;
+        std::tie(end.byte, end.bits) = in.Position();
+        runs.ends.push_back(end);
+        in = ScanReader(data, size, runs.starts[runs.Of(next)]);
+        std::fill(std::begin(predictors), std::end(predictors), 0);
+        return true;
+    };
     splice.recoded.clear();
     const auto mark = [&](JDIMENSION row, JDIMENSION column) {
         DataPoint point;
@@ -435,6 +469,9 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     bool recoding = false;
     for (JDIMENSION row = 0; row < band.rows; ++row)
         for (JDIMENSION column = 0; column < mcuColumns; ++column) {
+            const JDIMENSION at = bandStart + row * mcuColumns + column;
+            if (at != bandStart && runs.BeginsAt(at) && !restart(at))
+                return false;
             const Recoding how = RecodingOf(band, mcuColumns, row, column);
             if ((how != Recoding::Copied) != recoding) {
                 mark(row, column);
@@ -451,9 +488,47 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
             if (!read)
                 return false;
         }
+    if (bandEnd < total && runs.BeginsAt(bandEnd) && !restart(bandEnd))
+        return false;
     if (recoding)
         mark(band.rows, 0);
+    // The data after the band is copied bit for bit up to the end of the interval the band ends
+    // in, which is found by passing over the rest of it, and byte for byte after that.
+    const JDIMENSION intervalEnd = runs.mcus ? std::min(total, JDIMENSION(runs.Of(bandEnd) + 1) * runs.mcus) : total;
+    if (!runs.BeginsAt(bandEnd) && intervalEnd < total
+        && !(PassOver(in, mcu, intervalEnd - bandEnd, predictors) && restart(intervalEnd)))
+        return false;
     return !in.Overrun() && !splice.recoded.empty();
+}
+
+// Copies the data from one point to the next, or to its end when there is no next: bit for bit
+// within a restart interval. From the start of an interval, where the data is at a byte's start
+// here as in the picture, it is copied byte for byte, markers and all; from within one, bit for bit
+// up to its end, then the restart marker, then byte for byte. Where the data ended, as CopyBits
+// tells it; 0 when the end of an interval it crosses is not known.
+std::size_t CopyOnward(ScanWriter& writer, const std::uint8_t* data, std::size_t size, const DataPoint& from,
+                       const DataPoint* to, const RestartIntervals& runs)
+{
+    const std::size_t interval = runs.Of(from.mcu);
+    const std::size_t toByte = to ? to->byte : size;
+    const int toBits = to ? to->bits : 0;
+    const bool crosses = runs.mcus && (to ? runs.Of(to->mcu) > interval : interval + 1 < runs.starts.size());
+    if (!crosses) // also from the data's end, where no interval begins
+        return CopyBits(writer, data, size, from.byte, from.bits, toByte, toBits);
+    std::size_t bytesFrom = from.byte;
+    if (from.mcu % runs.mcus != 0) {
+        const auto end = std::find_if(runs.ends.begin(), runs.ends.end(),
+                                      [&](const DataPoint& e) { return e.mcu == (interval + 1) * runs.mcus; });
+        if (end == runs.ends.end())
+            return 0;
+        CopyBits(writer, data, size, from.byte, from.bits, end->byte, end->bits);
+        writer.PutRestartMarker(int(interval));
+        bytesFrom = runs.starts[interval + 1];
+    }
+    writer.PutBytes(data + bytesFrom, toByte - bytesFrom);
+    if (toBits > 0)
+        writer.Put(std::uint32_t(data[toByte] >> (8 - toBits)), toBits);
+    return toByte;
 }
 
 // The picture with the band's recoded MCUs coded anew in their place: the data before the first
@@ -472,6 +547,7 @@ StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, 
     if (first.bits > 0)
         writer.Put(std::uint32_t(data[first.byte] >> (8 - first.bits)), first.bits);
     const JDIMENSION bandStart = band.firstRow * mcuColumns;
+    const RestartIntervals& runs = splice.intervals;
     std::size_t dataEnd = size;
     CodingLoss loss;
     for (std::size_t r = 0; r < splice.recoded.size(); r += 2) {
@@ -481,10 +557,12 @@ StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, 
         int predictors[MAX_COMPONENTS];
         std::copy(std::begin(from.predictors), std::end(from.predictors), predictors);
         // Each scan component's blocks in the order of the data, with whether the caption drew on
-        // them: a block it did not draw on keeps its DC value.
+        // them: a block it did not draw on keeps its DC value, unless a restart interval begins
+        // with it, which codes it against zero.
         struct RecodedBlockOf {
             const JCOEF* coefficients;
             bool drawn;
+            bool restarts;
         };
         std::vector<RecodedBlockOf> order[MAX_COMPS_IN_SCAN];
         for (JDIMENSION mcu = from.mcu - bandStart; mcu < to.mcu - bandStart; ++mcu) {
@@ -493,8 +571,10 @@ StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, 
             const Recoding how = RecodingOf(band, mcuColumns, row, column);
             const bool drawn = how == Recoding::Piece && band.Drawn(row, column);
             int n = 0;
+            const bool restarts = runs.BeginsAt(bandStart + mcu);
             ForEachBlockOfMcu(p, [&](int i, JDIMENSION by, JDIMENSION bx) {
-                order[i].push_back({RecodedBlock(p, band, how, row, column, i, by, bx, n++), drawn});
+                order[i].push_back({RecodedBlock(p, band, how, row, column, i, by, bx, n++), drawn,
+                                    restarts && by == 0 && bx == 0});
                 return true;
             });
         }
@@ -502,21 +582,30 @@ StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, 
         const auto code = [&](int i, JDIMENSION, JDIMENSION) {
             const jpeg_component_info* comp = p.cur_comp_info[i];
             const std::size_t at = next[i]++;
-            const bool followed = at + 1 < order[i].size() && !order[i][at + 1].drawn;
+            const bool followed = at + 1 < order[i].size() && !order[i][at + 1].drawn && !order[i][at + 1].restarts;
             return EncodeBlock(writer, dc(comp->dc_tbl_no), ac(comp->ac_tbl_no), predictors[i], order[i][at].coefficients,
                                followed ? order[i][at + 1].coefficients[0] : AnyNextDc, loss);
         };
-        for (JDIMENSION mcu = from.mcu; mcu < to.mcu; ++mcu)
+        for (JDIMENSION mcu = from.mcu; mcu < to.mcu; ++mcu) {
+            if (mcu != from.mcu && runs.BeginsAt(mcu)) {
+                writer.PutRestartMarker(int(runs.Of(mcu) - 1));
+                std::fill(std::begin(predictors), std::end(predictors), 0);
+            }
             if (!ForEachBlockOfMcu(p, code))
                 return {};
-        // The blocks copied after the stretch are coded against the DC values it leaves.
+        }
         const bool blocksFollow = to.mcu < splice.totalMcus;
-        if (loss.TooMuch() || (blocksFollow && !std::equal(std::begin(predictors), std::end(predictors), to.predictors)))
+        if (blocksFollow && runs.BeginsAt(to.mcu))
+            writer.PutRestartMarker(int(runs.Of(to.mcu) - 1));
+        // The blocks copied after the stretch in its interval are coded against the DC values it leaves.
+        if (loss.TooMuch()
+            || (blocksFollow && !runs.BeginsAt(to.mcu) && !std::equal(std::begin(predictors), std::end(predictors), to.predictors)))
             return {};
         const bool last = r + 2 >= splice.recoded.size();
         const DataPoint* copyTo = last ? nullptr : &splice.recoded[r + 2];
-        const std::size_t ended = CopyBits(writer, data, size, to.byte, to.bits, copyTo ? copyTo->byte : size,
-                                           copyTo ? copyTo->bits : 0);
+        const std::size_t ended = CopyOnward(writer, data, size, to, copyTo, runs);
+        if (ended == 0)
+            return {};
         // A picture cut after the band: its data ends where blocks should follow.
         if (last && blocksFollow && ended == to.byte && to.bits == 0)
             return {};

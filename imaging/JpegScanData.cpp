@@ -286,6 +286,35 @@ bool PassOver(ScanReader& reader, const McuCoding& mcu, std::size_t mcus, int* p
     return true;
 }
 
+std::vector<std::size_t> RestartIntervalStarts(const std::uint8_t* data, std::size_t size, std::size_t from,
+                                               std::size_t intervals)
+{
+    std::vector<std::size_t> starts;
+    if (from > size || intervals == 0)
+        return starts;
+    starts.reserve(std::min(intervals, (size - from) / 2 + 1)); // a marker takes two bytes
+    starts.push_back(from);
+    for (std::size_t at = from;;) {
+        const auto* ff = static_cast<const std::uint8_t*>(std::memchr(data + at, 0xFF, size - at));
+        if (!ff || ff + 1 >= data + size)
+            return {};
+        at = std::size_t(ff - data);
+        const std::uint8_t next = data[at + 1];
+        if (next == 0x00) { // a data byte 0xFF
+            at += 2;
+        } else if (next == 0xFF) { // fill before a marker
+            ++at;
+        } else if (next >= 0xD0 && next <= 0xD7) {
+            if (starts.size() == intervals || next != 0xD0 + (starts.size() - 1) % 8)
+                return {};
+            at += 2;
+            starts.push_back(at);
+        } else {
+            return starts.size() == intervals ? starts : std::vector<std::size_t>{};
+        }
+    }
+}
+
 // Copies the data's bits from one place to another (to: the byte after the last, or the end of
 // the data); the zero bytes after 0xFF are taken out and put in where the bits now need them.
 // Where the data ended: the marker after it, or its end.

@@ -10,6 +10,7 @@
 #include <cstdio> // jpeglib.h needs FILE declared first
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -381,6 +382,24 @@ public:
         while (used_ + 2 * bytes + 2 > out_.size())
             Grow();
     }
+    // Ends a restart interval: its last byte padded with one bits, then the marker RSTn.
+    void PutRestartMarker(int n)
+    {
+        if (bits_ > 0)
+            Put(0xFF, 8 - bits_);
+        Reserve(1);
+        data_[used_++] = char(0xFF);
+        data_[used_++] = char(0xD0 + (n & 7));
+    }
+    // Bytes as they stand, zero bytes after 0xFF and markers included, at the start of a byte (as
+    // after a restart marker).
+    void PutBytes(const std::uint8_t* bytes, std::size_t count)
+    {
+        while (used_ + qsizetype(count) > out_.size())
+            Grow();
+        std::memcpy(data_ + used_, bytes, count);
+        used_ += qsizetype(count);
+    }
     // Pads the last byte with one bits, as the standard asks.
     void Finish()
     {
@@ -447,6 +466,12 @@ bool EncodeBlock(ScanWriter& out, const HuffmanTable& dc, const HuffmanTable& ac
 // Passes over whole MCUs, keeping only the DC values: what a caption at the bottom costs. The
 // reader works on a copy of its own, which stays in registers.
 bool PassOver(ScanReader& reader, const McuCoding& mcu, std::size_t mcus, int* predictors);
+
+// Where each restart interval of a scan's data begins: the first at `from`, each next one after the
+// marker that ends the one before, RST0 to RST7 in turn. Empty unless the data holds `intervals`
+// of them and a marker of another kind after the last (a picture cut short has none).
+std::vector<std::size_t> RestartIntervalStarts(const std::uint8_t* data, std::size_t size, std::size_t from,
+                                               std::size_t intervals);
 
 // Copies the data's bits from one place to another (to: the byte after the last, or the end of
 // the data); the zero bytes after 0xFF are taken out and put in where the bits now need them.

@@ -30,6 +30,7 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts, JpegBlocks
     facts.lumaDcStep = d.cinfo.quant_tbl_ptrs[0] ? d.cinfo.quant_tbl_ptrs[0]->quantval[0] : 0;
     if (blocks) {
         jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
+        blocks->warnings = int(d.err.pub.num_warnings);
         blocks->mcuWidth = d.cinfo.max_h_samp_factor * DCTSIZE;
         blocks->mcuHeight = d.cinfo.max_v_samp_factor * DCTSIZE;
         for (int ci = 0; ci < d.cinfo.num_components; ++ci) {
@@ -61,11 +62,12 @@ bool Read(Decompressor& d, const QByteArray& bytes, JpegFacts& facts, JpegBlocks
 } // namespace
 
 namespace {
-// libjpeg's own transcoding, as jpegtran does it: the same blocks, a restart marker every MCU row.
+// libjpeg's own transcoding, as jpegtran does it: the same blocks, with restart markers (after
+// every `mcus` MCUs, or every MCU row) or with tables of their own.
 enum class Recoding { RestartMarkers, OptimisedTables };
 
-bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes, Recoding recoding, unsigned char** out,
-               unsigned long* size)
+bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes, Recoding recoding, unsigned mcus,
+               unsigned char** out, unsigned long* size)
 {
     d.cinfo.err = JpegErrorsThatJump(d.err);
     c.cinfo.err = &d.err.pub;
@@ -79,7 +81,9 @@ bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes,
     jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d.cinfo);
     jpeg_mem_dest(&c.cinfo, out, size);
     jpeg_copy_critical_parameters(&d.cinfo, &c.cinfo);
-    if (recoding == Recoding::RestartMarkers)
+    if (recoding == Recoding::RestartMarkers && mcus)
+        c.cinfo.restart_interval = mcus;
+    else if (recoding == Recoding::RestartMarkers)
         c.cinfo.restart_in_rows = 1;
     else
         c.cinfo.optimize_coding = TRUE;
@@ -88,7 +92,7 @@ bool Transcode(Decompressor& d, JpegCompressorOwner& c, const QByteArray& bytes,
     return true;
 }
 
-QByteArray Recoded(const QByteArray& jpeg, Recoding recoding)
+QByteArray Recoded(const QByteArray& jpeg, Recoding recoding, unsigned mcus = 0)
 {
     unsigned char* out = nullptr;
     unsigned long size = 0;
@@ -96,7 +100,7 @@ QByteArray Recoded(const QByteArray& jpeg, Recoding recoding)
     {
         Decompressor d;
         JpegCompressorOwner c;
-        if (Transcode(d, c, jpeg, recoding, &out, &size))
+        if (Transcode(d, c, jpeg, recoding, mcus, &out, &size))
             result = QByteArray(reinterpret_cast<const char*>(out), qsizetype(size));
     }
     std::free(out);
@@ -105,7 +109,7 @@ QByteArray Recoded(const QByteArray& jpeg, Recoding recoding)
 
 } // namespace
 
-QByteArray WithRestartMarkers(const QByteArray& jpeg) { return Recoded(jpeg, Recoding::RestartMarkers); }
+QByteArray WithRestartMarkers(const QByteArray& jpeg, unsigned mcus) { return Recoded(jpeg, Recoding::RestartMarkers, mcus); }
 
 QByteArray WithOptimisedTables(const QByteArray& jpeg) { return Recoded(jpeg, Recoding::OptimisedTables); }
 

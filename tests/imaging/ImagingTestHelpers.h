@@ -29,10 +29,12 @@ struct JpegBlocks {
     };
     int mcuWidth = 8, mcuHeight = 8;
     std::vector<Component> components;
+    int warnings = 0; // damage libjpeg made up for while reading
 };
 JpegBlocks ReadJpegBlocks(const QByteArray& bytes);
-// The same picture, block for block, with a restart marker after every MCU row; empty on failure.
-QByteArray WithRestartMarkers(const QByteArray& jpeg);
+// The same picture, block for block, with a restart marker after every `mcus` MCUs (0: after every
+// MCU row); empty on failure.
+QByteArray WithRestartMarkers(const QByteArray& jpeg, unsigned mcus = 0);
 // The same picture, block for block, with Huffman tables made for its own blocks.
 QByteArray WithOptimisedTables(const QByteArray& jpeg);
 

@@ -60,26 +60,31 @@ QRect ChangedArea(const QImage& a, const QImage& b)
 
 TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItChange)
 {
-    // The picture the caption goes into; all but the last two are put in place, their bytes before
+    // The picture the caption goes into; all but the last are put in place, their bytes before
     // the caption's rows unchanged.
     enum Source { Plain, NoTables, Noisy, Restarts, Optimised };
     struct Case {
         const char* what;
         bool top, right, transparent;
         Source source;
+        unsigned restartMcus = 0; // with Restarts: MCUs in an interval, 0 for an MCU row
     };
     const Case cases[] = {
         {"bottom centre, no box (the default)", false, false, true, Plain},
         {"top right with a box", true, true, false, Plain},
         {"a camera's frame without Huffman tables, which means the standard ones", true, false, true, NoTables},
         {"tables made for a noisy picture, which lack some of the caption's DC steps", false, false, true, Noisy},
-        {"a picture with restart markers, which is coded anew whole", false, false, true, Restarts},
+        {"a restart marker after every MCU row", false, false, true, Restarts},
+        {"a restart marker after every MCU row, caption at the top", true, true, false, Restarts},
+        {"a restart marker after every MCU", false, false, false, Restarts, 1},
+        {"restart intervals that end within rows, caption at the top", true, false, false, Restarts, 8},
+        {"restart intervals that end within rows, caption at the bottom", false, true, true, Restarts, 8},
+        {"two restart intervals, the caption in the first", true, false, true, Restarts, 200},
+        {"two restart intervals, the caption in the second", false, false, true, Restarts, 200},
         {"tables made for a smooth picture, which lack the codes of the caption's edges", false, false, true, Optimised},
     };
     // Sizes that are no multiple of the 16-pixel MCU, so the edges are partial MCUs.
     const QByteArray plain = JpegWriter().Compress(TestPattern(330, 250));
-    const QByteArray restarts = WithRestartMarkers(plain);
-    ASSERT_TRUE(restarts.contains(QByteArray("\xFF\xDD", 2)));
     QByteArray noTables = plain; // written with the standard tables
     for (qsizetype at; (at = noTables.indexOf(QByteArray("\xFF\xC4", 2))) >= 0;)
         noTables.remove(at, 2 + (uchar(noTables[at + 2]) << 8 | uchar(noTables[at + 3])));
@@ -100,8 +105,10 @@ TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItC
         }
     const QByteArray noisy = WithOptimisedTables(JpegWriter().Compress(grain));
     for (const Case& c : cases) {
-        const QByteArray& original = c.source == Restarts ? restarts : c.source == Optimised ? optimised
-                                   : c.source == NoTables ? noTables : c.source == Noisy ? noisy : plain;
+        const QByteArray original = c.source == Restarts ? WithRestartMarkers(plain, c.restartMcus)
+                                  : c.source == Optimised ? optimised : c.source == NoTables ? noTables
+                                  : c.source == Noisy ? noisy : plain;
+        ASSERT_EQ(original.contains(QByteArray("\xFF\xDD", 2)), c.source == Restarts) << c.what;
         const QImage pixels = QImage::fromData(original, "JPG").convertToFormat(QImage::Format_RGB32);
         const JpegBlocks before = ReadJpegBlocks(original);
         ASSERT_EQ(before.components.size(), 3u);
@@ -118,7 +125,7 @@ TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItC
         // Put in place, the caption's rows leave the picture's own tables and every byte before
         // them as they were.
         const qsizetype scan = original.indexOf(QByteArray("\xFF\xDA", 2));
-        if (c.source == Plain || c.source == NoTables || c.source == Noisy) {
+        if (c.source != Optimised) {
             EXPECT_EQ(stamped.left(scan), original.left(scan)) << c.what;
         }
 
@@ -131,6 +138,7 @@ TEST(JpegCaptionStampTest, TheCaptionLandsWhereItIsDrawnAndOnlyTheBlocksUnderItC
                          QPoint(caption.right() / 16 * 16 + 15, caption.bottom() / 16 * 16 + 15));
         const JpegBlocks after = ReadJpegBlocks(stamped);
         ASSERT_EQ(after.components.size(), 3u) << c.what;
+        EXPECT_EQ(after.warnings, 0) << c.what;
         int changedBlocks = 0;
         for (std::size_t ci = 0; ci < 3; ++ci) {
             const JpegBlocks::Component& a = before.components[ci];
