@@ -469,9 +469,6 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
     bool recoding = false;
     for (JDIMENSION row = 0; row < band.rows; ++row)
         for (JDIMENSION column = 0; column < mcuColumns; ++column) {
-            const JDIMENSION at = bandStart + row * mcuColumns + column;
-            if (at != bandStart && runs.BeginsAt(at) && !restart(at))
-                return false;
             const Recoding how = RecodingOf(band, mcuColumns, row, column);
             if ((how != Recoding::Copied) != recoding) {
                 mark(row, column);
@@ -485,11 +482,10 @@ bool ReadBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, JDIMENSIO
                       return DecodeBlock(in, dc(comp->dc_tbl_no), ac(comp->ac_tbl_no), predictors[i],
                                          RecodedBlock(p, band, how, row, column, i, by, bx, n++));
                   });
-            if (!read)
+            const JDIMENSION next = bandStart + row * mcuColumns + column + 1;
+            if (!read || (next < total && runs.BeginsAt(next) && !restart(next)))
                 return false;
         }
-    if (bandEnd < total && runs.BeginsAt(bandEnd) && !restart(bandEnd))
-        return false;
     if (recoding)
         mark(band.rows, 0);
     // The data after the band is copied bit for bit up to the end of the interval the band ends
@@ -587,19 +583,17 @@ StampedJpeg SpliceBand(const jpeg_decompress_struct& p, const QByteArray& jpeg, 
                                followed ? order[i][at + 1].coefficients[0] : AnyNextDc, loss);
         };
         for (JDIMENSION mcu = from.mcu; mcu < to.mcu; ++mcu) {
-            if (mcu != from.mcu && runs.BeginsAt(mcu)) {
-                writer.PutRestartMarker(int(runs.Of(mcu) - 1));
-                std::fill(std::begin(predictors), std::end(predictors), 0);
-            }
             if (!ForEachBlockOfMcu(p, code))
                 return {};
+            if (mcu + 1 < splice.totalMcus && runs.BeginsAt(mcu + 1)) {
+                writer.PutRestartMarker(int(runs.Of(mcu)));
+                std::fill(std::begin(predictors), std::end(predictors), 0);
+            }
         }
+        // The blocks copied after the stretch are coded against the DC values it leaves (zero
+        // where a restart interval begins with them).
         const bool blocksFollow = to.mcu < splice.totalMcus;
-        if (blocksFollow && runs.BeginsAt(to.mcu))
-            writer.PutRestartMarker(int(runs.Of(to.mcu) - 1));
-        // The blocks copied after the stretch in its interval are coded against the DC values it leaves.
-        if (loss.TooMuch()
-            || (blocksFollow && !runs.BeginsAt(to.mcu) && !std::equal(std::begin(predictors), std::end(predictors), to.predictors)))
+        if (loss.TooMuch() || (blocksFollow && !std::equal(std::begin(predictors), std::end(predictors), to.predictors)))
             return {};
         const bool last = r + 2 >= splice.recoded.size();
         const DataPoint* copyTo = last ? nullptr : &splice.recoded[r + 2];
