@@ -432,16 +432,23 @@ class TarvoCase(unittest.TestCase):
         self.peers.append(server)
         return server
 
-    def desktop_program(self, args, ready, what, env=None):
+    def desktop_program(self, args, ready, what, env=None, patience=None):
         """Starts a program of the desktop and waits until ready() says it serves; one that ends
-        before that is started again, twice at most, and its last words are kept for the report."""
+        before that, or with patience (seconds) given is not ready within it, is started again,
+        twice at most, and its last words are kept for the report."""
         for _ in range(3):
             program = DesktopProgram(args, env or self.env, os.path.join(self.tmp, os.path.basename(args[0]) + ".stderr"))
             self.peers.append(program)
-            wait_for(lambda: program.proc.poll() is not None or ready(), what=what)
+            try:
+                wait_for(lambda: program.proc.poll() is not None or ready(), timeout=patience or DEADLINE, what=what)
+            except AssertionError:
+                if patience is None:
+                    raise
+                program.close()
+                continue
             if program.proc.poll() is None:
                 return
-        raise AssertionError("%s ended at every start: %s" % (what, program.last_words()))
+        raise AssertionError("%s was not ready at any of three starts: %s" % (what, program.last_words()))
 
     def window_manager(self):
         """openbox: minimising a window needs a window manager."""
@@ -518,23 +525,15 @@ class TarvoCase(unittest.TestCase):
         """A window the user types into, started last so that it has the keyboard focus; returns a
         function that gives its reports so far, "active" or "inactive" each. A busy compositor now
         and then leaves a new window without the focus: that window is closed and another opened,
-        twice at most; the reports of each go into the failure."""
+        twice at most."""
         path = os.path.join(self.tmp, "show_window.stderr")
 
         def reports():
             with open(path, errors="replace") as f:
                 return [line for line in f.read().splitlines() if line in ("active", "inactive")]
-        seen = []
-        for _ in range(3):
-            program = DesktopProgram([SHOW_WINDOW, "--report-focus", "proxy"], self.env, path)
-            self.peers.append(program)
-            try:
-                wait_for(lambda: reports()[-1:] == ["active"], timeout=20, what="the window the user types into")
-                return reports
-            except AssertionError:
-                seen.append(reports())
-                program.close()
-        raise AssertionError("the window the user types into never kept the focus; its reports: %s" % seen)
+        self.desktop_program([SHOW_WINDOW, "--report-focus", "proxy"], lambda: reports()[-1:] == ["active"],
+                             "the window the user types into", patience=20)
+        return reports
 
     def bus_name_owned(self, name):
         out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
